@@ -1,0 +1,65 @@
+#include "AfxMessageBox.h"
+
+#include <mutex>
+
+namespace {
+
+std::mutex g_lock;
+AfxMessageBoxHandler g_handler;
+CString g_caption;
+HWND g_owner = nullptr;
+
+}  // namespace
+
+AfxMessageBoxHandler AfxSetMessageBoxHandler(AfxMessageBoxHandler handler)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    std::swap(g_handler, handler);
+    return handler;
+}
+
+void AfxSetMessageBoxCaption(const wchar_t* caption)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_caption = caption;
+}
+
+void AfxSetMessageBoxOwner(HWND owner)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_owner = owner;
+}
+
+int AfxShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type, UINT helpId)
+{
+    AfxMessageBoxHandler handler;
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        handler = g_handler;
+    }
+    AfxMessageBoxRequest request{owner, CString(text), CString(caption), type, helpId};
+    if (handler)
+        return handler(request);
+    return MessageBoxW(owner, request.text, request.caption, type);
+}
+
+int AfxMessageBox(const wchar_t* text, UINT type, UINT helpId)
+{
+    HWND owner;
+    CString caption;
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        owner = g_owner;
+        caption = g_caption;
+    }
+    if (owner && !IsWindow(owner))
+        owner = nullptr;
+    return AfxShowMessageBox(owner, text, caption, type, helpId);
+}
+
+int AfxMessageBox(UINT textId, UINT type, UINT helpId)
+{
+    CString text;
+    text.LoadString(textId);
+    return AfxMessageBox(text, type, helpId == static_cast<UINT>(-1) ? textId : helpId);
+}

@@ -1,0 +1,14 @@
+// The class library: include this for the whole core.
+#pragma once
+
+#include <windows.h>
+
+#include "AfxMessageBox.h"
+#include "AfxResource.h"
+#include "CArchive.h"
+#include "CException.h"
+#include "CFile.h"
+#include "CObject.h"
+#include "COleDateTime.h"
+#include "CString.h"
+#include "Collections.h"

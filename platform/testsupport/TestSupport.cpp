@@ -1,0 +1,156 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <ostream>
+#include <shellapi.h>
+
+namespace testsupport {
+
+ScratchFolder::ScratchFolder()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static LONG counter = 0;
+    for (;;) {
+        CString candidate;
+        candidate.Format(L"%svesperlin-test-%lu-%ld", temp, GetCurrentProcessId(), InterlockedIncrement(&counter));
+        if (CreateDirectoryW(candidate, nullptr)) {
+            m_path = candidate;
+            break;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    if (!m_path.IsEmpty())
+        RemoveTree(m_path);
+}
+
+CString ScratchFolder::operator/(const wchar_t* name) const { return m_path + L"\\" + name; }
+
+void RemoveTree(const CString& path)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(path + L"\\*", &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            CString name(data.cFileName);
+            if (name == L"." || name == L"..")
+                continue;
+            CString child = path + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else {
+                SetFileAttributesW(child, FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child);
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path);
+}
+
+CString WindowsPath(const std::string& unixPath)
+{
+    CString path = L"Z:" + CString::FromNarrow(unixPath.c_str(), -1, CP_UTF8);
+    path.Replace(L'/', L'\\');
+    return path;
+}
+
+std::string UnixPath(const CString& windowsPath)
+{
+    // Wine maps drive Z: to the Unix root; other drives live in the prefix.
+    typedef char*(CDECL * UnixFileName)(const wchar_t*);
+    static auto toUnix = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix) {
+        char* unix = toUnix(windowsPath);
+        if (unix) {
+            std::string result(unix);
+            HeapFree(GetProcessHeap(), 0, unix);
+            return result;
+        }
+    }
+    if (windowsPath.GetLength() > 2 && (windowsPath[0] == L'Z' || windowsPath[0] == L'z') && windowsPath[1] == L':') {
+        CString rest = windowsPath.Mid(2);
+        rest.Replace(L'\\', L'/');
+        return rest.ToNarrow(CP_UTF8);
+    }
+    return std::string();
+}
+
+CString SourcePath(const wchar_t* relative)
+{
+    const char* root = std::getenv("VESPERLIN_SOURCE_DIR");
+    CString path = WindowsPath(root ? root : ".");
+    CString rel(relative);
+    rel.Replace(L'/', L'\\');
+    return path + L"\\" + rel;
+}
+
+int RunHostCommand(const std::string& commandLine)
+{
+    // Wine starts Unix programs given by their Unix path; /bin/sh runs the line.
+    CString command = L"/bin/sh -c \"" + CString::FromNarrow(commandLine.c_str(), -1, CP_UTF8) + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    CString mutableCommand = command;
+    if (!CreateProcessW(nullptr, mutableCommand.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
+std::vector<BYTE> ReadAll(const CString& path)
+{
+    std::vector<BYTE> data;
+    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return data;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(h, &size);
+    data.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!data.empty())
+        ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
+    data.resize(read);
+    CloseHandle(h);
+    return data;
+}
+
+void WriteAll(const CString& path, const void* data, size_t size)
+{
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path.ToNarrow();
+    DWORD written = 0;
+    if (size)
+        WriteFile(h, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(h);
+}
+
+void WriteAll(const CString& path, const std::string& text) { WriteAll(path, text.data(), text.size()); }
+
+MessageBoxRecorder::MessageBoxRecorder(int answer) : m_answer(answer)
+{
+    m_previous = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& request) {
+        m_boxes.push_back(request);
+        return m_answer;
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder() { AfxSetMessageBoxHandler(m_previous); }
+
+}  // namespace testsupport
+
+void PrintTo(const CString& s, std::ostream* os) { *os << '"' << s.ToNarrow(CP_UTF8) << '"'; }

@@ -1,0 +1,63 @@
+// Helpers for the test programs.
+#pragma once
+
+#include "afx.h"
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the Windows temporary folder, removed with its contents at the end.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const CString& Path() const { return m_path; }
+    // path\name
+    CString operator/(const wchar_t* name) const;
+
+private:
+    CString m_path;
+};
+
+// Deletes a folder tree.
+void RemoveTree(const CString& path);
+
+// A Windows path for a file of the source tree ("common/tests/data/x.vpm").
+CString SourcePath(const wchar_t* relative);
+// The Unix path a Windows path stands for under Wine ("Z:\\a\\b" -> "/a/b"); empty when unknown.
+std::string UnixPath(const CString& windowsPath);
+// The Windows path of a Unix path ("/a/b" -> "Z:\\a\\b").
+CString WindowsPath(const std::string& unixPath);
+
+// Runs a Unix command line (through /bin/sh) and returns its exit code; output goes to the files given.
+int RunHostCommand(const std::string& commandLine);
+
+std::vector<BYTE> ReadAll(const CString& path);
+void WriteAll(const CString& path, const void* data, size_t size);
+void WriteAll(const CString& path, const std::string& text);
+
+// Records every message box instead of showing it, answering with a scripted button.
+class MessageBoxRecorder {
+public:
+    explicit MessageBoxRecorder(int answer = IDOK);
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+    void SetAnswer(int answer) { m_answer = answer; }
+    const std::vector<AfxMessageBoxRequest>& Boxes() const { return m_boxes; }
+    void Clear() { m_boxes.clear(); }
+
+private:
+    int m_answer;
+    std::vector<AfxMessageBoxRequest> m_boxes;
+    AfxMessageBoxHandler m_previous;
+};
+
+}  // namespace testsupport
+
+// Lets GoogleTest print CString values in failure messages.
+void PrintTo(const CString& s, std::ostream* os);
