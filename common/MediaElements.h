@@ -182,8 +182,15 @@ private:
     int m_contentKind = KindNone;
 };
 
+// Writes a record's version word, or reads it and refuses (bad schema) one above current.
+WORD SerializeRecordVersion(CArchive& ar, WORD current);
+
 // Reads an element's text into raw and decoded forms (decoded empty for empty raw).
 void SetRawAndDecoded(const wchar_t* raw, CString& rawField, CString& decodedField);
+
+// The file extension of a URL's last path segment (".jpg"), without query or fragment;
+// the fallback when it has none or it is not 1 to 5 letters and digits.
+CString UrlFileExtension(const CString& url, const wchar_t* fallback);
 
 // A name from an order file made safe as one component of a path: characters that
 // are not allowed in file names become "_", and "." / ".." / an empty name become "_".

@@ -47,8 +47,8 @@ public:
     int GetTotalDuration() const;
     // "mm:ss" below an hour, "h:mm:ss" from an hour on; empty for 0.
     CString FormatTotalDuration() const;
-    // The acquired date moved from UTC to local time.
-    COleDateTime GetAcquiredDateLocal() const;
+    // The acquired date (kept in local time) as UTC, for texts that carry a "Z".
+    COleDateTime GetAcquiredDateUtc() const;
 
     // After loading: a title without a kind takes the kind coded in its first part's
     // server file name.
@@ -75,7 +75,14 @@ protected:
     BOOL ParseIdentity(const CXmlNode* root, CString& error, const COrderFileMessages& messages);
     BOOL ParseMetadataElement(const CXmlNode* root, CString& error, const COrderFileMessages& messages);
     BOOL ParseProtocolsAndParts(const CXmlNode* root, CString& error, const COrderFileMessages& messages);
+    // The licence value: the "WMLicense" text, or the "License" text when that is empty.
+    static CString ReadOrderLicense(const CXmlNode* root);
 };
+
+// The cover picture beside a file: the file's path up to the "-" of its name (or up to
+// its extension) with ".jpg", ".gif", ".png", ".bmp" or ".tif", the first that exists.
+// When none exists the user is told and the result is empty.
+CString FindCoverImage(const CString& path);
 
 // The sum in seconds of one duration text ("h:m:s" or "m:s"; anything else counts 0).
 int DurationTextToSeconds(const CString& duration);

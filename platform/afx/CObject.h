@@ -46,7 +46,7 @@ protected:
     CObject& operator=(const CObject&) = default;
 };
 
-#define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
+#define RUNTIME_CLASS(class_name) (class_name::GetThisClass())
 
 #define DECLARE_DYNAMIC(class_name)                          \
 public:                                                      \
@@ -62,7 +62,7 @@ public:                                                      \
 
 #define AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_name, schema, create)                               \
     const CRuntimeClass class_name::class##class_name = {#class_name, static_cast<int>(sizeof(class_name)), \
-                                                         schema, create, RUNTIME_CLASS(base_name)};      \
+                                                         schema, create, &base_name::class##base_name};      \
     static const AfxClassInit _init_##class_name(RUNTIME_CLASS(class_name));                             \
     const CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
 

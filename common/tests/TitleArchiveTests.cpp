@@ -1,0 +1,287 @@
+#include "TitleTestSupport.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+using titletest::Describe;
+
+namespace {
+
+// Builds archive bytes by hand, from the layout, independently of CArchive.
+class Bytes {
+public:
+    Bytes& u8(int v)
+    {
+        m_data.push_back(static_cast<BYTE>(v));
+        return *this;
+    }
+    Bytes& u16(int v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
+    Bytes& u32(unsigned v) { return u16(static_cast<int>(v & 0xFFFF)).u16(static_cast<int>(v >> 16)); }
+    Bytes& f64(double v)
+    {
+        BYTE raw[8];
+        std::memcpy(raw, &v, 8);
+        m_data.insert(m_data.end(), raw, raw + 8);
+        return *this;
+    }
+    // A text in the UTF-16 form with a one-byte or 0xFF + 16-bit length.
+    Bytes& text(const wchar_t* s)
+    {
+        const size_t n = std::wcslen(s);
+        u8(0xFF).u16(0xFFFE);
+        if (n < 255)
+            u8(static_cast<int>(n));
+        else
+            u8(0xFF).u16(static_cast<int>(n));
+        for (size_t i = 0; i < n; ++i)
+            u16(s[i]);
+        return *this;
+    }
+    Bytes& date(int status, double value) { return u32(static_cast<unsigned>(status)).f64(value); }
+    Bytes& newClass(const char* name)
+    {
+        u16(0xFFFF).u16(0).u16(static_cast<int>(std::strlen(name)));
+        for (const char* p = name; *p; ++p)
+            u8(*p);
+        return *this;
+    }
+    Bytes& append(const Bytes& other)
+    {
+        m_data.insert(m_data.end(), other.m_data.begin(), other.m_data.end());
+        return *this;
+    }
+    const std::vector<BYTE>& data() const { return m_data; }
+
+private:
+    std::vector<BYTE> m_data;
+};
+
+std::vector<BYTE> Store(const CObject& object)
+{
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    ar << &object;
+    ar.Close();
+    return file.Detach();
+}
+
+template <class T>
+std::unique_ptr<T> Load(const std::vector<BYTE>& bytes)
+{
+    CMemFile file(bytes.data(), bytes.size());
+    CArchive ar(&file, CArchive::load);
+    std::unique_ptr<CObject> object(ar.ReadObject(RUNTIME_CLASS(T)));
+    EXPECT_EQ(ar.BytesRemaining(), 0u);
+    return std::unique_ptr<T>(static_cast<T*>(object.release()));
+}
+
+// A small title: one creator, one protocol, two parts.
+void FillSmallTitle(CMediaObject& t)
+{
+    t.SetMediaId(L"T1");
+    t.SetSourceId(L"S1");
+    t.SetTitleFolder(L"Salt");
+    t.SetBaseFolder(L"D:\\Dl");
+    t.m_acquiredDate = COleDateTime(46000.5);
+    CMetadataObject& m = t.GetMetadata();
+    m.SetTitle(L"Salt &amp; Sea");
+    m.SetSortTitle(L"Salt");
+    m.SetThumbnailUrl(L"http://i.test/s.png");
+    m.SetSeries(L"Tales");
+    m.SetContentKind(KindMp3Audiobook);
+    auto* creator = new CCreatorObject;
+    creator->SetName(L"Ada");
+    creator->SetFileAs(L"Marlow, Ada");
+    creator->SetRole(L"author");
+    m.AddCreator(creator);
+    auto* protocol = new CProtocolObject;
+    protocol->SetMethod(L"download");
+    protocol->SetBaseUrl(L"http://m.test/s");
+    t.AddProtocol(protocol);
+    for (int n = 1; n <= 2; ++n) {
+        auto* part = new CPartObject;
+        part->m_number = n;
+        part->m_fileSize = 1000 * n;
+        part->m_name = n == 1 ? L"One" : L"Two";
+        part->m_fileName = n == 1 ? L"s-1.mp3" : L"s-2.mp3";
+        part->SetDuration(n == 1 ? L"1:00" : L"");
+        t.AddPart(part);
+    }
+}
+
+// The bytes of that title, from the layout.
+Bytes SmallTitleBytes()
+{
+    Bytes b;
+    b.newClass("CMediaObject").u16(2);  // map 1: class, 2: the title
+    b.text(L"T1").text(L"S1").text(L"Salt").text(L"").text(L"D:\\Dl").text(L"");
+    b.date(0, 46000.5).date(2, 0.0);
+    b.u16(4).text(L"Salt &amp; Sea").text(L"Salt").text(L"").text(L"").text(L"").text(L"http://i.test/s.png");
+    b.u16(1).newClass("CCreatorObject").u16(1).text(L"Ada").text(L"Marlow, Ada").text(L"author");  // 3, 4
+    b.u16(0).u16(0);  // no subjects, no languages
+    b.u32(32).text(L"").text(L"Tales");
+    b.u16(1).newClass("CProtocolObject").u16(1).text(L"download").text(L"http://m.test/s");  // 5, 6
+    b.u16(2).newClass("CPartObject").u16(3).u32(1).u32(1000).text(L"One").text(L"s-1.mp3").text(L"1:00");  // 7, 8
+    b.u16(0x8007).u16(3).u32(2).u32(2000).text(L"Two").text(L"s-2.mp3").text(L"");  // 9
+    return b;
+}
+
+}  // namespace
+
+TEST(TitleArchiveTest, SmallTitleMatchesTheLayoutByteForByte)
+{
+    BuildEntityTable();
+    CMediaObject title;
+    FillSmallTitle(title);
+    const std::vector<BYTE> expected = SmallTitleBytes().data();
+    EXPECT_EQ(Store(title), expected);
+
+    auto loaded = Load<CMediaObject>(expected);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(Describe(*loaded), Describe(title));
+    EXPECT_EQ(loaded->GetMetadata().m_titleDecoded, L"Salt & Sea");
+}
+
+TEST(TitleArchiveTest, OlderRecordVersionsLoad)
+{
+    // A part of version 1 ends after its file name; version 2 carries one more integer.
+    Bytes v1;
+    v1.newClass("CPartObject").u16(1).u32(4).u32(10).text(L"Four").text(L"f.wma");
+    auto part1 = Load<CPartObject>(v1.data());
+    EXPECT_EQ(part1->m_number, 4);
+    EXPECT_EQ(part1->m_fileName, L"f.wma");
+    EXPECT_EQ(part1->m_duration, L"");
+    Bytes v2;
+    v2.newClass("CPartObject").u16(2).u32(4).u32(10).text(L"Four").text(L"f.wma").u32(77);
+    auto part2 = Load<CPartObject>(v2.data());
+    EXPECT_EQ(part2->m_fileName, L"f.wma");
+    EXPECT_EQ(part2->m_duration, L"");
+
+    // Metadata of version 1 has no kind, cover or series; a title without a kind takes
+    // the kind coded in its first part's file name.
+    struct Case {
+        const wchar_t* fileName;
+        int kind;
+    } cases[] = {
+        {L"salt-FMT40-01.wmv", KindMobileVideo},
+        {L"salt-fmt425-01.mp3", KindMp3Audiobook},
+        {L"salt-fmt325-01.exe", KindGame},
+        {L"salt-01.wma", KindAudiobook},
+    };
+    for (const Case& c : cases) {
+        Bytes b;
+        b.newClass("CMediaObject").u16(1);
+        for (int i = 0; i < 6; ++i)
+            b.text(L"");
+        b.date(0, 45000.0).date(2, 0.0);
+        b.u16(1).text(L"Old").text(L"Old").text(L"").text(L"").text(L"").text(L"");
+        b.u16(0).u16(0).u16(0);  // creators, subjects, languages
+        b.u16(0);                // protocols
+        b.u16(1).newClass("CPartObject").u16(3).u32(1).u32(5).text(L"P").text(c.fileName).text(L"");
+        auto title = Load<CMediaObject>(b.data());
+        EXPECT_EQ(title->GetMetadata().GetContentKind(), c.kind) << CString(c.fileName).ToNarrow();
+        EXPECT_EQ(title->GetMetadata().m_series, L"");
+    }
+}
+
+TEST(TitleArchiveTest, NewerRecordVersionsAreRefused)
+{
+    struct Case {
+        const char* what;
+        Bytes bytes;
+    } cases[] = {
+        {"title 3", Bytes().newClass("CMediaObject").u16(3)},
+        {"part 4", Bytes().newClass("CPartObject").u16(4)},
+        {"creator 2", Bytes().newClass("CCreatorObject").u16(2)},
+        {"source 2", Bytes().newClass("CSourceObject").u16(2)},
+    };
+    for (const Case& c : cases) {
+        CMemFile file(c.bytes.data().data(), c.bytes.data().size());
+        CArchive ar(&file, CArchive::load);
+        try {
+            delete ar.ReadObject(nullptr);
+            ADD_FAILURE() << c.what;
+        } catch (const CArchiveException& e) {
+            EXPECT_EQ(e.m_cause, CArchiveException::badSchema) << c.what;
+        }
+    }
+    // Metadata is embedded in its title: version 5 is refused there.
+    Bytes title;
+    title.newClass("CMediaObject").u16(2);
+    for (int i = 0; i < 6; ++i)
+        title.text(L"");
+    title.date(0, 1.0).date(2, 0.0).u16(5);
+    CMemFile file(title.data().data(), title.data().size());
+    CArchive ar(&file, CArchive::load);
+    try {
+        delete ar.ReadObject(nullptr);
+        FAIL();
+    } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.m_cause, CArchiveException::badSchema);
+    }
+}
+
+TEST(TitleArchiveTest, FullTitleRoundTrips)
+{
+    CMediaObject title;
+    CString error;
+    BuildEntityTable();
+    ASSERT_TRUE(titletest::ParseOrderText(
+        titletest::ReadUtf8File(testsupport::SourcePath(L"common/tests/data/sample.vpm")), title, error));
+    title.SetSourceId(L"shop-1");
+    title.SetSecondDate(COleDateTime(2026, 12, 1, 8, 30, 0));
+    title.GetMetadata().SetDescription(CString(L'x', 300));  // the long length form
+    auto loaded = Load<CMediaObject>(Store(title));
+    EXPECT_EQ(Describe(*loaded), Describe(title));
+    EXPECT_EQ(Store(*loaded), Store(title));
+
+    CSourceObject source;
+    source.m_id = L"shop-1";
+    source.SetName(L"Harbour &amp; Books");
+    source.m_accentColor = L"#336699";
+    auto back = Load<CSourceObject>(Store(source));
+    EXPECT_EQ(back->m_name, L"Harbour &amp; Books");
+    EXPECT_EQ(back->m_displayName, L"Harbour & Books");
+    EXPECT_EQ(back->GetAccentColor(), RGB(0x33, 0x66, 0x99));
+}
+
+TEST(TitleArchiveTest, LibrarySizedArchiveRoundTrips)
+{
+    // 4,000 titles of 8 parts: more than 40,000 objects in one archive.
+    CObArray titles;
+    for (int i = 0; i < 4000; ++i) {
+        auto* t = new CMediaObject;
+        FillSmallTitle(*t);
+        t->m_mediaId.Format(L"T%d", i);
+        for (int n = 3; n <= 8; ++n) {
+            auto* part = new CPartObject;
+            part->m_number = n;
+            part->m_fileName.Format(L"t%d-%d.mp3", i, n);
+            t->AddPart(part);
+        }
+        titles.Add(t);
+    }
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        titles.Serialize(ar);
+        ar.Close();
+    }
+    const std::vector<BYTE> bytes = file.Detach();
+    CObArray loaded;
+    {
+        CMemFile in(bytes.data(), bytes.size());
+        CArchive ar(&in, CArchive::load);
+        loaded.Serialize(ar, RUNTIME_CLASS(CMediaObject));
+    }
+    ASSERT_EQ(loaded.GetSize(), titles.GetSize());
+    for (INT_PTR i = 0; i < titles.GetSize(); i += 399)
+        EXPECT_EQ(Describe(*static_cast<CMediaObject*>(loaded[i])), Describe(*static_cast<CMediaObject*>(titles[i])));
+    EXPECT_EQ(static_cast<CMediaObject*>(loaded[3999])->GetPart(7)->m_fileName, L"t3999-8.mp3");
+    AfxDeleteObjects(titles);
+    AfxDeleteObjects(loaded);
+}

@@ -1,0 +1,19 @@
+// Helpers for tests of titles: reading order files and describing a title as text,
+// so two titles can be compared field by field.
+#pragma once
+
+#include "MediaObject.h"
+#include "XmlNode.h"
+
+#include <string>
+
+namespace titletest {
+
+// Reads a whole UTF-8 file into text.
+CString ReadUtf8File(const CString& path);
+// Parses an order document into a new title; the error text on failure.
+BOOL ParseOrderText(const CString& document, CMediaObject& title, CString& error);
+// Every field of a title (and its elements) as one text, a line each.
+std::string Describe(const CMediaObject& title);
+
+}  // namespace titletest
