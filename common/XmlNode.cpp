@@ -235,11 +235,17 @@ bool CXmlNode::FindElement(const CString& name, int from, int& first, int& last)
 {
     if (name.IsEmpty())
         return false;
+    // The first "<name>", "<name " or "<name/>": one scan for "<name" and a look at what
+    // follows it.
+    const CString open = L"<" + name;
     int start = -1;
-    for (const CString& pattern : {L"<" + name + L">", L"<" + name + L" ", L"<" + name + L"/>"}) {
-        const int at = m_text.Find(pattern, from);
-        if (at >= 0 && (start < 0 || at < start))
+    for (int at = m_text.Find(open, from); at >= 0; at = m_text.Find(open, at + 1)) {
+        const int next = at + open.GetLength();
+        const wchar_t ch = m_text.GetAt(next);
+        if (ch == L'>' || ch == L' ' || (ch == L'/' && m_text.GetAt(next + 1) == L'>')) {
             start = at;
+            break;
+        }
     }
     if (start < 0)
         return false;
