@@ -8,19 +8,6 @@
 
 #include <random>
 
-namespace {
-
-std::vector<BYTE> StoreTitle(const CMediaObject& title)
-{
-    CMemFile file;
-    CArchive ar(&file, CArchive::store);
-    ar << &title;
-    ar.Close();
-    return file.Detach();
-}
-
-}  // namespace
-
 TEST(RobustnessTest, MutatedOrderFilesNeverCrash)
 {
     BuildEntityTable();
@@ -58,7 +45,7 @@ TEST(RobustnessTest, MutatedArchivesEndInTheArchiveException)
     CString error;
     ASSERT_TRUE(titletest::ParseOrderText(
         titletest::ReadUtf8File(testsupport::SourcePath(L"common/tests/data/sample.vpm")), title, error));
-    const std::vector<BYTE> original = StoreTitle(title);
+    const std::vector<BYTE> original = titletest::StoreObject(title);
     std::mt19937 random(4711);
     int loaded = 0, refused = 0;
     for (int round = 0; round < 5000; ++round) {

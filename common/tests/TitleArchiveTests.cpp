@@ -60,15 +60,6 @@ private:
     std::vector<BYTE> m_data;
 };
 
-std::vector<BYTE> Store(const CObject& object)
-{
-    CMemFile file;
-    CArchive ar(&file, CArchive::store);
-    ar << &object;
-    ar.Close();
-    return file.Detach();
-}
-
 template <class T>
 std::unique_ptr<T> Load(const std::vector<BYTE>& bytes)
 {
@@ -138,7 +129,7 @@ TEST(TitleArchiveTest, SmallTitleMatchesTheLayoutByteForByte)
     CMediaObject title;
     FillSmallTitle(title);
     const std::vector<BYTE> expected = SmallTitleBytes().data();
-    EXPECT_EQ(Store(title), expected);
+    EXPECT_EQ(titletest::StoreObject(title), expected);
 
     auto loaded = Load<CMediaObject>(expected);
     ASSERT_TRUE(loaded);
@@ -235,15 +226,15 @@ TEST(TitleArchiveTest, FullTitleRoundTrips)
     title.SetSourceId(L"shop-1");
     title.SetSecondDate(COleDateTime(2026, 12, 1, 8, 30, 0));
     title.GetMetadata().SetDescription(CString(L'x', 300));  // the long length form
-    auto loaded = Load<CMediaObject>(Store(title));
+    auto loaded = Load<CMediaObject>(titletest::StoreObject(title));
     EXPECT_EQ(Describe(*loaded), Describe(title));
-    EXPECT_EQ(Store(*loaded), Store(title));
+    EXPECT_EQ(titletest::StoreObject(*loaded), titletest::StoreObject(title));
 
     CSourceObject source;
     source.m_id = L"shop-1";
     source.SetName(L"Harbour &amp; Books");
     source.m_accentColor = L"#336699";
-    auto back = Load<CSourceObject>(Store(source));
+    auto back = Load<CSourceObject>(titletest::StoreObject(source));
     EXPECT_EQ(back->m_name, L"Harbour &amp; Books");
     EXPECT_EQ(back->m_displayName, L"Harbour & Books");
     EXPECT_EQ(back->GetAccentColor(), RGB(0x33, 0x66, 0x99));

@@ -22,6 +22,15 @@ BOOL ParseOrderText(const CString& document, CMediaObject& title, CString& error
     return title.ParseMediaOrderFile(&root, error);
 }
 
+std::vector<BYTE> StoreObject(const CObject& object)
+{
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    ar << &object;
+    ar.Close();
+    return file.Detach();
+}
+
 namespace {
 std::string U(const CString& s) { return s.ToNarrow(CP_UTF8); }
 }  // namespace

@@ -6,6 +6,7 @@
 #include "XmlNode.h"
 
 #include <string>
+#include <vector>
 
 namespace titletest {
 
@@ -13,6 +14,9 @@ namespace titletest {
 CString ReadUtf8File(const CString& path);
 // Parses an order document into a new title; the error text on failure.
 BOOL ParseOrderText(const CString& document, CMediaObject& title, CString& error);
+// The archive bytes of one object written through the archive's object writer.
+std::vector<BYTE> StoreObject(const CObject& object);
+
 // Every field of a title (and its elements) as one text, a line each.
 std::string Describe(const CMediaObject& title);
 
