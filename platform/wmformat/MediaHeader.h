@@ -1,0 +1,96 @@
+// The header of a media file as the metadata editor holds it in memory: its attributes and
+// markers, and what is needed to write the file back. Readers exist for ASF (Windows Media)
+// files and for MP3 files (ID3v2 tag plus the MPEG audio frames).
+#pragma once
+
+#include "WmFormat.h"
+
+#include <string>
+#include <vector>
+
+namespace wmformat {
+
+enum class AttributeOrigin {
+    Computed,            // worked out from the file (duration, size, bitrate, protection); read only
+    ContentDescription,  // ASF content description object
+    ExtendedContent,     // ASF extended content description object
+    MetadataObject,      // ASF metadata or metadata library object (kept as it is on writing)
+    Id3Frame,            // an ID3v2 frame
+    Added,               // added through the editor since the file was read
+};
+
+struct HeaderAttribute {
+    WORD stream = 0;
+    std::wstring name;
+    WMT_ATTR_DATATYPE type = WMT_TYPE_STRING;
+    WORD language = 0;
+    // DWORD, BOOL (4 bytes), QWORD, WORD, GUID and BINARY values as bytes; STRING as UTF-16
+    // with its terminating NUL. Not used for user texts.
+    std::vector<BYTE> value;
+    // "WM/Text": description and text, handed out as a WM_USER_TEXT.
+    bool userText = false;
+    std::wstring description;
+    std::wstring text;
+    AttributeOrigin origin = AttributeOrigin::Added;
+    size_t frame = static_cast<size_t>(-1);  // ID3 frame it came from
+};
+
+struct HeaderMarker {
+    std::wstring name;
+    QWORD time = 0;  // 100-nanosecond units from the start of the presentation
+};
+
+enum class MediaKind { Asf, Mp3 };
+
+struct Id3Frame {
+    std::string id;
+    WORD flags = 0;
+    std::vector<BYTE> data;  // as stored (after removing the tag-wide unsynchronisation)
+    bool removed = false;
+};
+
+struct AsfObject {
+    GUID id{};
+    size_t offset = 0;  // in MediaHeader::asfHeader
+    size_t size = 0;
+};
+
+struct MediaHeader {
+    MediaKind kind = MediaKind::Asf;
+    ULONGLONG fileSize = 0;
+    std::vector<HeaderAttribute> attributes;
+    std::vector<HeaderMarker> markers;
+
+    // ASF: the whole header object and its top-level objects.
+    std::vector<BYTE> asfHeader;
+    std::vector<AsfObject> asfObjects;
+
+    // MP3: the ID3v2 tag (0 bytes when the file has none) and its frames.
+    ULONGLONG tagBytes = 0;
+    int id3Major = 0;
+    std::vector<Id3Frame> frames;
+};
+
+// Reads the header of an open file (ASF or MP3, told apart by content). Only the header is
+// read; sizes in the file are checked against the file, so a damaged file gives an error.
+HRESULT ReadMediaHeader(HANDLE file, MediaHeader& header);
+HRESULT ReadAsfHeader(HANDLE file, MediaHeader& header);
+HRESULT ReadMp3Header(HANDLE file, MediaHeader& header);
+
+// Whether an attribute may be added to or deleted from a file of this kind.
+HRESULT CanAddAttribute(const MediaHeader& header, const HeaderAttribute& attribute);
+HRESULT CanDeleteAttribute(const MediaHeader& header, const HeaderAttribute& attribute);
+
+// The new header bytes for the attributes held, and where the original header ended.
+HRESULT BuildAsfHeader(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG& originalEnd);
+HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG& originalEnd);
+
+// Little helpers shared by the readers.
+bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, size_t size);
+std::vector<BYTE> StringValue(const std::wstring& text);
+std::wstring StringFromValue(const std::vector<BYTE>& value);
+
+// Largest header this layer reads into memory.
+constexpr ULONGLONG kMaxHeaderBytes = 64ull * 1024 * 1024;
+
+}  // namespace wmformat

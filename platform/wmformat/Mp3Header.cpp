@@ -1,0 +1,519 @@
+// MP3 files: the ID3v2 tag (text frames as attributes, user-text frames as "WM/Text") and
+// duration, bitrate and size from the MPEG audio frames, with Xing/Info or VBRI headers of
+// variable-bitrate files.
+#include "ByteReader.h"
+#include "MediaHeader.h"
+
+#include <cstring>
+
+namespace wmformat {
+namespace {
+
+DWORD SyncSafe(const BYTE* p) { return (p[0] << 21) | (p[1] << 14) | (p[2] << 7) | p[3]; }
+DWORD BigEndian(const BYTE* p)
+{
+    return (static_cast<DWORD>(p[0]) << 24) | (static_cast<DWORD>(p[1]) << 16) | (static_cast<DWORD>(p[2]) << 8) | p[3];
+}
+
+// Removes the 0x00 that unsynchronisation puts after every 0xFF.
+std::vector<BYTE> Resync(const BYTE* p, size_t n)
+{
+    std::vector<BYTE> out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        out.push_back(p[i]);
+        if (p[i] == 0xFF && i + 1 < n && p[i + 1] == 0x00)
+            ++i;
+    }
+    return out;
+}
+
+// Decodes a text of an ID3 frame in the given encoding up to its NUL (or the end); returns
+// the number of bytes taken, terminator included.
+size_t DecodeText(BYTE encoding, const BYTE* p, size_t n, std::wstring& out)
+{
+    out.clear();
+    if (encoding == 1 || encoding == 2) {
+        size_t i = 0;
+        bool bigEndian = encoding == 2;
+        if (encoding == 1 && n >= 2) {
+            if (p[0] == 0xFE && p[1] == 0xFF) {
+                bigEndian = true;
+                i = 2;
+            } else if (p[0] == 0xFF && p[1] == 0xFE) {
+                i = 2;
+            }
+        }
+        for (; i + 1 < n; i += 2) {
+            wchar_t c = bigEndian ? static_cast<wchar_t>((p[i] << 8) | p[i + 1]) : static_cast<wchar_t>(p[i] | (p[i + 1] << 8));
+            if (!c)
+                return i + 2;
+            out.push_back(c);
+        }
+        return n;
+    }
+    size_t end = 0;
+    while (end < n && p[end])
+        ++end;
+    if (encoding == 3) {
+        if (end) {
+            int chars = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(p), static_cast<int>(end), nullptr, 0);
+            out.resize(chars > 0 ? chars : 0);
+            if (chars > 0)
+                MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(p), static_cast<int>(end), out.data(), chars);
+        }
+    } else {
+        for (size_t i = 0; i < end; ++i)
+            out.push_back(static_cast<wchar_t>(p[i]));  // ISO-8859-1
+    }
+    return end < n ? end + 1 : n;
+}
+
+// The content of a frame once its own flags are undone; false when it is compressed or encrypted.
+bool FrameContent(int major, const Id3Frame& f, std::vector<BYTE>& content)
+{
+    const BYTE* p = f.data.data();
+    size_t n = f.data.size();
+    if (major == 4) {
+        if (f.flags & 0x000C)
+            return false;
+        if (f.flags & 0x0040) {  // grouping identity
+            if (n < 1)
+                return false;
+            ++p, --n;
+        }
+        if (f.flags & 0x0001) {  // data length indicator
+            if (n < 4)
+                return false;
+            p += 4, n -= 4;
+        }
+        content = (f.flags & 0x0002) ? Resync(p, n) : std::vector<BYTE>(p, p + n);
+        return true;
+    }
+    if (major == 3) {
+        if (f.flags & 0x00C0)
+            return false;
+        if (f.flags & 0x0020) {
+            if (n < 1)
+                return false;
+            ++p, --n;
+        }
+    }
+    content.assign(p, p + n);
+    return true;
+}
+
+struct FrameMap {
+    const char* v3;
+    const char* v2;
+    const wchar_t* name;
+};
+const FrameMap kTextFrames[] = {
+    {"TIT2", "TT2", WM_ATTR_TITLE},
+    {"TPE1", "TP1", WM_ATTR_AUTHOR},
+    {"TALB", "TAL", WM_ATTR_ALBUM_TITLE},
+    {"TCON", "TCO", WM_ATTR_GENRE},
+    {"TYER", "TYE", WM_ATTR_YEAR},
+    {"TDRC", nullptr, WM_ATTR_YEAR},
+    {"TRCK", "TRK", WM_ATTR_TRACK_NUMBER},
+};
+
+HeaderAttribute Attribute(const std::wstring& name, size_t frame)
+{
+    HeaderAttribute a;
+    a.name = name;
+    a.origin = AttributeOrigin::Id3Frame;
+    a.frame = frame;
+    return a;
+}
+
+void FrameAttributes(MediaHeader& header, size_t index)
+{
+    const Id3Frame& f = header.frames[index];
+    std::vector<BYTE> content;
+    if (!FrameContent(header.id3Major, f, content) || content.empty())
+        return;
+    BYTE encoding = content[0];
+    const BYTE* p = content.data() + 1;
+    size_t n = content.size() - 1;
+    if (f.id == "TXXX" || f.id == "TXX") {
+        HeaderAttribute a = Attribute(WM_ATTR_USER_TEXT, index);
+        size_t used = DecodeText(encoding, p, n, a.description);
+        DecodeText(encoding, p + used, n - used, a.text);
+        a.type = WMT_TYPE_BINARY;
+        a.userText = true;
+        header.attributes.push_back(std::move(a));
+        return;
+    }
+    for (const FrameMap& m : kTextFrames) {
+        if (f.id != m.v3 && !(m.v2 && f.id == m.v2))
+            continue;
+        std::wstring text;
+        DecodeText(encoding, p, n, text);
+        if (f.id == "TDRC" && text.size() > 4)
+            text.resize(4);
+        if (f.id == "TCON" || f.id == "TCO") {
+            // "(17)Rock" and "(17)" forms: keep the refinement text when there is one.
+            if (text.size() > 1 && text[0] == L'(') {
+                size_t close = text.find(L')');
+                if (close != std::wstring::npos && close + 1 < text.size())
+                    text = text.substr(close + 1);
+            }
+        }
+        HeaderAttribute a = Attribute(m.name, index);
+        a.type = WMT_TYPE_STRING;
+        a.value = StringValue(text);
+        header.attributes.push_back(std::move(a));
+        if (m.name == std::wstring(WM_ATTR_TRACK_NUMBER)) {
+            DWORD number = static_cast<DWORD>(_wtoi(text.c_str()));
+            if (number > 0) {
+                HeaderAttribute t = Attribute(WM_ATTR_TRACK, index);
+                DWORD zeroBased = number - 1;
+                t.type = WMT_TYPE_DWORD;
+                t.value.assign(reinterpret_cast<BYTE*>(&zeroBased), reinterpret_cast<BYTE*>(&zeroBased) + 4);
+                header.attributes.push_back(std::move(t));
+            }
+        }
+        return;
+    }
+}
+
+HRESULT ReadTag(HANDLE file, MediaHeader& header, bool& found)
+{
+    found = false;
+    BYTE top[10];
+    if (header.fileSize < 10 || !ReadAt(file, 0, top, sizeof(top)) || std::memcmp(top, "ID3", 3) != 0)
+        return S_OK;
+    if ((top[6] | top[7] | top[8] | top[9]) & 0x80)
+        return WM_E_INVALID_FILE;
+    found = true;
+    BYTE major = top[3], flags = top[5];
+    ULONGLONG body = SyncSafe(top + 6);
+    ULONGLONG total = 10 + body + ((major == 4 && (flags & 0x10)) ? 10 : 0);
+    if (total > header.fileSize || total > kMaxHeaderBytes)
+        return WM_E_INVALID_FILE;
+    header.tagBytes = total;
+    header.id3Major = major;
+    if (major < 2 || major > 4)
+        return S_OK;  // an unknown version: skipped as a whole
+    std::vector<BYTE> raw(static_cast<size_t>(body));
+    if (!raw.empty() && !ReadAt(file, 10, raw.data(), raw.size()))
+        return WM_E_INVALID_FILE;
+    if ((flags & 0x80) && major < 4)
+        raw = Resync(raw.data(), raw.size());
+    if (major == 2 && (flags & 0x40))
+        return S_OK;  // compressed version 2.2 tag: nothing readable
+
+    ByteReader r(raw.data(), raw.size());
+    if (flags & 0x40) {  // extended header
+        const BYTE* s = r.Take(4);
+        if (!s)
+            return WM_E_INVALID_FILE;
+        DWORD extended = major == 4 ? SyncSafe(s) : BigEndian(s) + 4;
+        if (extended < 4 || !r.Skip(extended - 4))
+            return WM_E_INVALID_FILE;
+    }
+    const size_t idLength = major == 2 ? 3 : 4;
+    const size_t headerLength = major == 2 ? 6 : 10;
+    while (r.Remaining() >= headerLength) {
+        const BYTE* h = r.Current();
+        if (h[0] == 0)
+            break;  // padding
+        bool valid = true;
+        for (size_t i = 0; i < idLength; ++i)
+            valid = valid && ((h[i] >= 'A' && h[i] <= 'Z') || (h[i] >= '0' && h[i] <= '9'));
+        if (!valid)
+            break;
+        Id3Frame f;
+        f.id.assign(reinterpret_cast<const char*>(h), idLength);
+        DWORD size;
+        if (major == 2)
+            size = (h[3] << 16) | (h[4] << 8) | h[5];
+        else {
+            size = major == 4 ? SyncSafe(h + 4) : BigEndian(h + 4);
+            f.flags = static_cast<WORD>((h[8] << 8) | h[9]);
+        }
+        r.Skip(headerLength);
+        const BYTE* data = r.Take(size);
+        if (!data)
+            return WM_E_INVALID_FILE;
+        f.data.assign(data, data + size);
+        header.frames.push_back(std::move(f));
+        FrameAttributes(header, header.frames.size() - 1);
+    }
+    return S_OK;
+}
+
+struct FrameInfo {
+    int version = 0;  // 3 = MPEG 1, 2 = MPEG 2, 0 = MPEG 2.5
+    int layer = 0;    // 1, 2, 3
+    DWORD bitrate = 0;
+    DWORD sampleRate = 0;
+    DWORD samples = 0;
+    DWORD length = 0;
+    bool mono = false;
+};
+
+bool ParseFrameHeader(const BYTE* p, FrameInfo& info)
+{
+    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
+        return false;
+    int version = (p[1] >> 3) & 3, layerBits = (p[1] >> 1) & 3;
+    int bitrateIndex = p[2] >> 4, rateIndex = (p[2] >> 2) & 3, padding = (p[2] >> 1) & 1;
+    if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return false;
+    static const WORD kRates[3] = {44100, 48000, 32000};
+    static const WORD kBitrates[2][3][15] = {
+        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    info.version = version;
+    info.layer = 4 - layerBits;
+    info.bitrate = kBitrates[version == 3 ? 0 : 1][info.layer - 1][bitrateIndex] * 1000u;
+    info.sampleRate = kRates[rateIndex] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+    info.mono = (p[3] >> 6) == 3;
+    if (info.layer == 1) {
+        info.samples = 384;
+        info.length = (12 * info.bitrate / info.sampleRate + padding) * 4;
+    } else {
+        info.samples = (info.layer == 3 && version != 3) ? 576 : 1152;
+        info.length = info.samples / 8 * info.bitrate / info.sampleRate + padding;
+    }
+    return info.length >= 4;
+}
+
+void AudioAttributes(HANDLE file, MediaHeader& header, bool& foundFrame)
+{
+    foundFrame = false;
+    ULONGLONG start = header.tagBytes;
+    ULONGLONG audioEnd = header.fileSize;
+    if (audioEnd >= start + 128) {
+        char tag[3];
+        if (ReadAt(file, audioEnd - 128, tag, 3) && std::memcmp(tag, "TAG", 3) == 0)
+            audioEnd -= 128;
+    }
+    // The first frame lies within 64 KiB of the tag; look for a header followed by another.
+    std::vector<BYTE> window(static_cast<size_t>(std::min<ULONGLONG>(audioEnd > start ? audioEnd - start : 0, 70 * 1024)));
+    if (window.size() < 4 || !ReadAt(file, start, window.data(), window.size()))
+        return;
+    FrameInfo info;
+    size_t at = 0;
+    for (; at + 4 <= window.size() && at < 64 * 1024; ++at) {
+        if (!ParseFrameHeader(window.data() + at, info))
+            continue;
+        size_t next = at + info.length;
+        FrameInfo second;
+        if (next + 4 > window.size() || (ParseFrameHeader(window.data() + next, second) &&
+                                          second.version == info.version && second.layer == info.layer &&
+                                          second.sampleRate == info.sampleRate)) {
+            foundFrame = true;
+            break;
+        }
+    }
+    if (!foundFrame)
+        return;
+
+    ULONGLONG audioBytes = audioEnd - (start + at);
+    ULONGLONG frames = 0, vbrBytes = 0;
+    bool variable = false;
+    const BYTE* frame = window.data() + at;
+    size_t inFrame = std::min<size_t>(info.length, window.size() - at);
+    size_t sideInfo = info.version == 3 ? (info.mono ? 17 : 32) : (info.mono ? 9 : 17);
+    size_t xing = 4 + sideInfo;
+    if (info.layer == 3 && xing + 8 <= inFrame &&
+        (std::memcmp(frame + xing, "Xing", 4) == 0 || std::memcmp(frame + xing, "Info", 4) == 0)) {
+        variable = std::memcmp(frame + xing, "Xing", 4) == 0;
+        DWORD flags = BigEndian(frame + xing + 4);
+        size_t pos = xing + 8;
+        if ((flags & 1) && pos + 4 <= inFrame) {
+            frames = BigEndian(frame + pos);
+            pos += 4;
+        }
+        if ((flags & 2) && pos + 4 <= inFrame)
+            vbrBytes = BigEndian(frame + pos);
+    } else if (36 + 18 <= inFrame && std::memcmp(frame + 36, "VBRI", 4) == 0) {
+        variable = true;
+        vbrBytes = BigEndian(frame + 36 + 10);
+        frames = BigEndian(frame + 36 + 14);
+    }
+
+    ULONGLONG duration = 0;  // 100-nanosecond units
+    DWORD bitrate = info.bitrate;
+    if (frames) {
+        duration = frames * info.samples * 10000000ull / info.sampleRate;
+        if (variable && duration) {
+            ULONGLONG bytes = vbrBytes ? vbrBytes : audioBytes;
+            bitrate = static_cast<DWORD>(std::min<ULONGLONG>(bytes * 8 * 10000000ull / duration, 0xFFFFFFFFull));
+        }
+    } else if (info.bitrate) {
+        duration = audioBytes * 8 * 10000000ull / info.bitrate;
+    }
+    HeaderAttribute d;
+    d.name = WM_ATTR_DURATION;
+    d.type = WMT_TYPE_QWORD;
+    d.origin = AttributeOrigin::Computed;
+    d.value.assign(reinterpret_cast<BYTE*>(&duration), reinterpret_cast<BYTE*>(&duration) + 8);
+    HeaderAttribute b = d;
+    b.name = WM_ATTR_BITRATE;
+    b.type = WMT_TYPE_DWORD;
+    b.value.assign(reinterpret_cast<BYTE*>(&bitrate), reinterpret_cast<BYTE*>(&bitrate) + 4);
+    header.attributes.insert(header.attributes.begin(), {d, b});
+}
+
+}  // namespace
+
+HRESULT ReadMp3Header(HANDLE file, MediaHeader& header)
+{
+    header.kind = MediaKind::Mp3;
+    bool tag = false, audio = false;
+    HRESULT hr = ReadTag(file, header, tag);
+    if (FAILED(hr))
+        return hr;
+    // Computed attributes come first, the tag's after them.
+    std::vector<HeaderAttribute> tagAttributes;
+    tagAttributes.swap(header.attributes);
+    AudioAttributes(file, header, audio);
+    if (!tag && !audio)
+        return WM_E_INVALID_FILE;
+    if (!audio) {
+        ULONGLONG zero = 0;
+        DWORD none = 0;
+        HeaderAttribute d;
+        d.name = WM_ATTR_DURATION;
+        d.type = WMT_TYPE_QWORD;
+        d.origin = AttributeOrigin::Computed;
+        d.value.assign(reinterpret_cast<BYTE*>(&zero), reinterpret_cast<BYTE*>(&zero) + 8);
+        HeaderAttribute b = d;
+        b.name = WM_ATTR_BITRATE;
+        b.type = WMT_TYPE_DWORD;
+        b.value.assign(reinterpret_cast<BYTE*>(&none), reinterpret_cast<BYTE*>(&none) + 4);
+        header.attributes.push_back(d);
+        header.attributes.push_back(b);
+    }
+    HeaderAttribute s;
+    s.name = WM_ATTR_FILE_SIZE;
+    s.type = WMT_TYPE_QWORD;
+    s.origin = AttributeOrigin::Computed;
+    s.value.assign(reinterpret_cast<BYTE*>(&header.fileSize), reinterpret_cast<BYTE*>(&header.fileSize) + 8);
+    header.attributes.push_back(s);
+    HeaderAttribute p = s;
+    DWORD unprotected = 0;
+    p.name = WM_ATTR_IS_PROTECTED;
+    p.type = WMT_TYPE_BOOL;
+    p.value.assign(reinterpret_cast<BYTE*>(&unprotected), reinterpret_cast<BYTE*>(&unprotected) + 4);
+    header.attributes.push_back(p);
+    for (auto& a : tagAttributes)
+        header.attributes.push_back(std::move(a));
+    return S_OK;
+}
+
+namespace {
+
+void PutSize(std::vector<BYTE>& out, int major, DWORD size)
+{
+    if (major == 4) {
+        out.push_back(static_cast<BYTE>((size >> 21) & 0x7F));
+        out.push_back(static_cast<BYTE>((size >> 14) & 0x7F));
+        out.push_back(static_cast<BYTE>((size >> 7) & 0x7F));
+        out.push_back(static_cast<BYTE>(size & 0x7F));
+    } else {
+        out.push_back(static_cast<BYTE>(size >> 24));
+        out.push_back(static_cast<BYTE>(size >> 16));
+        out.push_back(static_cast<BYTE>(size >> 8));
+        out.push_back(static_cast<BYTE>(size));
+    }
+}
+
+void PutUtf16(std::vector<BYTE>& out, const std::wstring& s, bool terminate)
+{
+    out.push_back(0xFF);
+    out.push_back(0xFE);
+    for (wchar_t c : s) {
+        out.push_back(static_cast<BYTE>(c & 0xFF));
+        out.push_back(static_cast<BYTE>(c >> 8));
+    }
+    if (terminate) {
+        out.push_back(0);
+        out.push_back(0);
+    }
+}
+
+const char* FrameIdFor(const std::wstring& name)
+{
+    for (const FrameMap& m : kTextFrames)
+        if (name == m.name && std::strcmp(m.v3, "TDRC") != 0)
+            return m.v3;
+    return nullptr;
+}
+
+}  // namespace
+
+HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG& originalEnd)
+{
+    if (header.kind != MediaKind::Mp3)
+        return E_UNEXPECTED;
+    if (header.tagBytes && header.id3Major != 3 && header.id3Major != 4)
+        return NS_E_INVALID_REQUEST;
+    int major = header.tagBytes ? header.id3Major : 3;
+    std::vector<BYTE> frames;
+    auto putFrame = [&](const std::string& id, WORD flags, const std::vector<BYTE>& data) {
+        frames.insert(frames.end(), id.begin(), id.end());
+        PutSize(frames, major, static_cast<DWORD>(data.size()));
+        frames.push_back(static_cast<BYTE>(flags >> 8));
+        frames.push_back(static_cast<BYTE>(flags));
+        frames.insert(frames.end(), data.begin(), data.end());
+    };
+    for (const Id3Frame& f : header.frames)
+        if (!f.removed)
+            putFrame(f.id, f.flags, f.data);
+    for (const HeaderAttribute& a : header.attributes) {
+        if (a.origin != AttributeOrigin::Added)
+            continue;
+        std::vector<BYTE> data{1};
+        if (a.userText) {
+            PutUtf16(data, a.description, true);
+            PutUtf16(data, a.text, false);
+            putFrame("TXXX", 0, data);
+        } else if (const char* id = FrameIdFor(a.name); id && a.type == WMT_TYPE_STRING) {
+            PutUtf16(data, StringFromValue(a.value), false);
+            putFrame(id, 0, data);
+        } else {
+            return NS_E_INVALID_REQUEST;
+        }
+    }
+    const size_t padding = 1024;
+    size_t body = frames.size() + padding;
+    if (body >= (1u << 28))
+        return E_INVALIDARG;
+    out.assign({'I', 'D', '3', static_cast<BYTE>(major), 0, 0});
+    PutSize(out, 4, static_cast<DWORD>(body));  // the tag size is always sync-safe
+    out.insert(out.end(), frames.begin(), frames.end());
+    out.resize(out.size() + padding, 0);
+    originalEnd = header.tagBytes;
+    return S_OK;
+}
+
+HRESULT CanAddAttribute(const MediaHeader& header, const HeaderAttribute& a)
+{
+    if (a.stream != 0)
+        return NS_E_INVALID_REQUEST;
+    if (header.kind == MediaKind::Mp3)
+        return (a.userText || (FrameIdFor(a.name) && a.type == WMT_TYPE_STRING)) ? S_OK : NS_E_INVALID_REQUEST;
+    return S_OK;
+}
+
+HRESULT CanDeleteAttribute(const MediaHeader&, const HeaderAttribute& a)
+{
+    switch (a.origin) {
+    case AttributeOrigin::Computed:
+    case AttributeOrigin::MetadataObject:
+        return NS_E_INVALID_REQUEST;
+    default:
+        return S_OK;
+    }
+}
+
+}  // namespace wmformat
