@@ -1,0 +1,463 @@
+// The metadata-editor layer on files made by real tools: attributes, markers, write-back,
+// and damaged input.
+#include "MediaFixtures.h"
+#include "WmFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+using mediafixtures::Arg;
+using testsupport::ScratchFolder;
+
+namespace {
+
+// An editor opened on one file, with its header interface.
+struct OpenedEditor {
+    IWMMetadataEditor* editor = nullptr;
+    IWMMetadataEditor2* editor2 = nullptr;
+    IWMHeaderInfo3* header = nullptr;
+    HRESULT result = E_FAIL;
+
+    explicit OpenedEditor(const CString& path, DWORD access = GENERIC_READ, DWORD share = FILE_SHARE_READ)
+    {
+        if (FAILED(wmformat::CreateOwnEditor(&editor)))
+            return;
+        result = editor->QueryInterface(__uuidof(IWMMetadataEditor2), reinterpret_cast<void**>(&editor2));
+        if (SUCCEEDED(result))
+            result = editor2->OpenEx(path, access, share);
+        if (SUCCEEDED(result))
+            result = editor->QueryInterface(__uuidof(IWMHeaderInfo3), reinterpret_cast<void**>(&header));
+    }
+    ~OpenedEditor()
+    {
+        if (header)
+            header->Release();
+        if (editor2)
+            editor2->Release();
+        if (editor) {
+            editor->Close();
+            editor->Release();
+        }
+    }
+
+    std::wstring Text(const wchar_t* name)
+    {
+        WORD stream = 0, length = 0;
+        WMT_ATTR_DATATYPE type;
+        if (FAILED(header->GetAttributeByName(&stream, name, &type, nullptr, &length)) || type != WMT_TYPE_STRING)
+            return L"<missing>";
+        std::vector<BYTE> value(length);
+        if (FAILED(header->GetAttributeByName(&stream, name, &type, value.data(), &length)))
+            return L"<failed>";
+        return std::wstring(reinterpret_cast<const wchar_t*>(value.data()));
+    }
+    template <typename T>
+    T Number(const wchar_t* name, WMT_ATTR_DATATYPE expected)
+    {
+        WORD stream = 0, length = sizeof(T);
+        WMT_ATTR_DATATYPE type;
+        T value{};
+        HRESULT hr = header->GetAttributeByName(&stream, name, &type, reinterpret_cast<BYTE*>(&value), &length);
+        EXPECT_EQ(hr, S_OK) << CString(name).ToNarrow();
+        EXPECT_EQ(type, expected) << CString(name).ToNarrow();
+        EXPECT_EQ(length, sizeof(T)) << CString(name).ToNarrow();
+        return value;
+    }
+    // Every "WM/Text" attribute as (description, text).
+    std::vector<std::pair<std::wstring, std::wstring>> UserTexts()
+    {
+        std::vector<std::pair<std::wstring, std::wstring>> out;
+        WORD count = 0;
+        header->GetAttributeIndices(0, L"WM/Text", nullptr, nullptr, &count);
+        std::vector<WORD> indices(count);
+        header->GetAttributeIndices(0, L"WM/Text", nullptr, indices.data(), &count);
+        for (WORD index : indices) {
+            WORD nameLength = 0;
+            DWORD length = 0;
+            WMT_ATTR_DATATYPE type;
+            header->GetAttributeByIndexEx(0, index, nullptr, &nameLength, &type, nullptr, nullptr, &length);
+            std::vector<wchar_t> name(nameLength);
+            std::vector<BYTE> value(length);
+            EXPECT_EQ(header->GetAttributeByIndexEx(0, index, name.data(), &nameLength, &type, nullptr, value.data(),
+                                                    &length),
+                      S_OK);
+            EXPECT_EQ(type, WMT_TYPE_BINARY);
+            EXPECT_GE(length, sizeof(WM_USER_TEXT));
+            auto* text = reinterpret_cast<WM_USER_TEXT*>(value.data());
+            out.emplace_back(text->pwszDescription, text->pwszText);
+        }
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST(MetadataEditor, CreateEditorFallsBackToOwnWhenRuntimeIsStubbed)
+{
+    IWMMetadataEditor* editor = nullptr;
+    ASSERT_EQ(WMCreateEditor(&editor), S_OK);
+    ASSERT_NE(editor, nullptr);
+    IWMMetadataEditor2* editor2 = nullptr;
+    IWMHeaderInfo3* header = nullptr;
+    EXPECT_EQ(editor->QueryInterface(__uuidof(IWMMetadataEditor2), reinterpret_cast<void**>(&editor2)), S_OK);
+    EXPECT_EQ(editor->QueryInterface(__uuidof(IWMHeaderInfo3), reinterpret_cast<void**>(&header)), S_OK);
+    if (editor2)
+        editor2->Release();
+    if (header) {
+        WORD count = 0;
+        EXPECT_EQ(header->GetMarkerCount(&count), NS_E_INVALID_REQUEST) << "nothing open yet";
+        header->Release();
+    }
+    EXPECT_EQ(editor->Close(), NS_E_INVALID_REQUEST);
+    editor->Release();
+}
+
+TEST(MetadataEditor, ReadsWmaTagsDurationAndChaptersAsFfmpegWroteThem)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"part.wma");
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    EXPECT_EQ(e.Text(L"Title"), L"Harbour Lights");
+    EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+    EXPECT_EQ(e.Text(L"WM/AlbumTitle"), L"Night Crossing");
+    EXPECT_EQ(e.Text(L"WM/Genre"), L"Spoken Word");
+    EXPECT_EQ(e.Text(L"WM/Year"), L"2021");
+    EXPECT_EQ(e.Text(L"WM/TrackNumber"), L"3");
+    EXPECT_EQ(e.Number<DWORD>(L"WM/Track", WMT_TYPE_DWORD), 2u) << "zero-based track";
+    EXPECT_EQ(e.Number<DWORD>(L"Is_Protected", WMT_TYPE_BOOL), 0u);
+    EXPECT_GT(e.Number<DWORD>(L"Bitrate", WMT_TYPE_DWORD), 32000u);
+    EXPECT_EQ(e.Number<QWORD>(L"FileSize", WMT_TYPE_QWORD), testsupport::ReadAll(path).size());
+    long long probed = mediafixtures::ProbeDurationMs(folder, path);
+    long long duration = static_cast<long long>(e.Number<QWORD>(L"Duration", WMT_TYPE_QWORD) / 10000);
+    EXPECT_NEAR(duration, probed, 30);
+
+    WORD markers = 0;
+    ASSERT_EQ(e.header->GetMarkerCount(&markers), S_OK);
+    ASSERT_EQ(markers, 2);
+    const wchar_t* names[] = {L"Intro", L"Second part"};
+    const QWORD times[] = {0, 15000000};
+    for (WORD i = 0; i < 2; ++i) {
+        WORD length = 0;
+        QWORD time = 0;
+        ASSERT_EQ(e.header->GetMarker(i, nullptr, &length, &time), S_OK);
+        EXPECT_EQ(length, wcslen(names[i]) + 1);
+        std::vector<wchar_t> name(length);
+        ASSERT_EQ(e.header->GetMarker(i, name.data(), &length, &time), S_OK);
+        EXPECT_STREQ(name.data(), names[i]);
+        EXPECT_EQ(time, times[i]);
+    }
+    WORD length = 0;
+    QWORD time = 0;
+    EXPECT_EQ(e.header->GetMarker(2, nullptr, &length, &time), WM_E_NOT_FOUND);
+}
+
+TEST(MetadataEditor, ReadsMp3TagsAndWorksOutDurationFromFrames)
+{
+    ScratchFolder folder;
+    for (bool vbr : {false, true}) {
+        SCOPED_TRACE(vbr ? "variable bit rate" : "constant bit rate");
+        CString path = mediafixtures::MakeMp3(folder, vbr ? L"vbr.mp3" : L"cbr.mp3", vbr);
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        EXPECT_EQ(e.Text(L"Title"), L"Harbour Lights");
+        EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+        EXPECT_EQ(e.Text(L"WM/AlbumTitle"), L"Night Crossing");
+        EXPECT_EQ(e.Text(L"WM/Genre"), L"Spoken Word");
+        EXPECT_EQ(e.Text(L"WM/Year"), L"2021");
+        EXPECT_EQ(e.Text(L"WM/TrackNumber"), L"3");
+        EXPECT_EQ(e.Number<DWORD>(L"WM/Track", WMT_TYPE_DWORD), 2u);
+        EXPECT_EQ(e.Number<QWORD>(L"FileSize", WMT_TYPE_QWORD), testsupport::ReadAll(path).size());
+        long long probed = mediafixtures::ProbeDurationMs(folder, path);
+        long long duration = static_cast<long long>(e.Number<QWORD>(L"Duration", WMT_TYPE_QWORD) / 10000);
+        EXPECT_NEAR(duration, probed, 60);
+        DWORD bitrate = e.Number<DWORD>(L"Bitrate", WMT_TYPE_DWORD);
+        if (vbr) {
+            EXPECT_GT(bitrate, 8000u);
+            EXPECT_LT(bitrate, 128000u);
+        } else {
+            EXPECT_EQ(bitrate, 64000u);
+        }
+        WORD markers = 99;
+        EXPECT_EQ(e.header->GetMarkerCount(&markers), S_OK);
+        EXPECT_EQ(markers, 0);
+    }
+}
+
+TEST(MetadataEditor, Id3UserTextFramesAreWmTextWithTheirDescriptions)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"texts.mp3");
+    mediafixtures::WriteUserTextFrames(folder, path, {{L"First", L"one \u00e9"}, {L"Second", L"two"}});
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    auto texts = e.UserTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].first, L"First");
+    EXPECT_EQ(texts[0].second, L"one \u00e9");
+    EXPECT_EQ(texts[1].first, L"Second");
+    EXPECT_EQ(texts[1].second, L"two");
+    EXPECT_EQ(e.Text(L"Title"), L"Harbour Lights") << "version 2.3 tag";
+}
+
+TEST(MetadataEditor, ValuesNeverOverrunTheCallersBuffer)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"part.wma");
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    // Duration is 8 bytes; a 4-byte buffer must be refused and left alone.
+    BYTE buffer[8];
+    std::memset(buffer, 0xCD, sizeof(buffer));
+    WORD stream = 0, length = 4;
+    WMT_ATTR_DATATYPE type;
+    EXPECT_EQ(e.header->GetAttributeByName(&stream, L"Duration", &type, buffer, &length), WM_E_BUFFER_TOO_SMALL);
+    for (BYTE b : buffer)
+        EXPECT_EQ(b, 0xCD);
+    // A text is refused with one byte too few.
+    length = 0;
+    ASSERT_EQ(e.header->GetAttributeByName(&stream, L"Title", &type, nullptr, &length), S_OK);
+    std::vector<BYTE> text(length + 4, 0xCD);
+    WORD shortLength = length - 1;
+    EXPECT_EQ(e.header->GetAttributeByName(&stream, L"Title", &type, text.data(), &shortLength),
+              WM_E_BUFFER_TOO_SMALL);
+    EXPECT_EQ(text[0], 0xCD);
+    EXPECT_EQ(e.header->GetAttributeByName(&stream, L"No Such", &type, nullptr, &length), WM_E_NOT_FOUND);
+    // A marker name is refused when its buffer is short.
+    WORD nameLength = 3;
+    QWORD time = 0;
+    wchar_t name[8];
+    EXPECT_EQ(e.header->GetMarker(1, name, &nameLength, &time), WM_E_BUFFER_TOO_SMALL);
+}
+
+namespace {
+
+// Adds a user text through the editor, flushes and closes.
+HRESULT AddUserText(const CString& path, const wchar_t* description, const wchar_t* text)
+{
+    OpenedEditor e(path, GENERIC_READ | GENERIC_WRITE, 0);
+    if (FAILED(e.result))
+        return e.result;
+    std::wstring d(description), t(text);
+    WM_USER_TEXT value{d.data(), t.data()};
+    DWORD length = static_cast<DWORD>(sizeof(value) + (d.size() + 1 + t.size() + 1) * sizeof(wchar_t));
+    WORD index = 0;
+    HRESULT hr = e.header->AddAttribute(0, L"WM/Text", &index, WMT_TYPE_BINARY, 0, reinterpret_cast<BYTE*>(&value),
+                                        length);
+    if (SUCCEEDED(hr))
+        hr = e.editor->Flush();
+    return hr;
+}
+
+}  // namespace
+
+TEST(MetadataEditor, WrittenUserTextIsReadByMutagenAndTheAudioStaysIntact)
+{
+    ScratchFolder folder;
+    struct Case {
+        const wchar_t* name;
+        bool asf;
+    } cases[] = {{L"song.mp3", false}, {L"song.wma", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(CString(c.name).ToNarrow());
+        CString path = c.asf ? mediafixtures::MakeWma(folder, c.name) : mediafixtures::MakeMp3(folder, c.name);
+        long long before = mediafixtures::ProbeDurationMs(folder, path);
+        ASSERT_EQ(AddUserText(path, L"Notes", L"caf\u00e9 <b>&</b>"), S_OK);
+
+        std::string out;
+        if (c.asf)
+            mediafixtures::RunPython(folder, "from mutagen.asf import ASF\n"
+                                             "v = ASF(" + Arg(path) + ")['WM/Text'][0].value\n"
+                                             "d, t, rest = v.decode('utf-16-le').split('\\x00', 2)\n"
+                                             "print(d + '|' + t, end='')\n", &out);
+        else
+            mediafixtures::RunPython(folder, "from mutagen.id3 import ID3\n"
+                                             "f = ID3(" + Arg(path) + ").getall('TXXX')[0]\n"
+                                             "print(f.desc + '|' + f.text[0], end='')\n", &out);
+        EXPECT_EQ(CString::FromNarrow(out.c_str(), -1, CP_UTF8), L"Notes|caf\u00e9 <b>&</b>");
+        EXPECT_NEAR(mediafixtures::ProbeDurationMs(folder, path), before, 5) << "ffprobe still reads the whole file";
+
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        auto texts = e.UserTexts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0].second, L"caf\u00e9 <b>&</b>");
+        EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+        EXPECT_EQ(e.Number<QWORD>(L"FileSize", WMT_TYPE_QWORD), testsupport::ReadAll(path).size());
+        if (c.asf) {
+            WORD markers = 0;
+            e.header->GetMarkerCount(&markers);
+            EXPECT_EQ(markers, 2);
+        }
+    }
+}
+
+TEST(MetadataEditor, FailedReplaceLeavesTheFileAsItWas)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"locked.mp3");
+    std::vector<BYTE> original = testsupport::ReadAll(path);
+    OpenedEditor e(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_EQ(e.result, S_OK);
+    // Another reader keeps the file open without allowing it to be deleted or replaced.
+    HANDLE other = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    std::wstring d = L"d", t = L"t";
+    WM_USER_TEXT value{d.data(), t.data()};
+    ASSERT_EQ(e.header->AddAttribute(0, L"WM/Text", nullptr, WMT_TYPE_BINARY, 0, reinterpret_cast<BYTE*>(&value),
+                                     sizeof(value) + 8),
+              S_OK);
+    EXPECT_TRUE(FAILED(e.editor->Flush()));
+    CloseHandle(other);
+    WORD count = 0;
+    EXPECT_EQ(e.header->GetAttributeCountEx(0, &count), S_OK) << "the editor still holds the file";
+    EXPECT_EQ(e.editor->Close(), S_OK);
+    EXPECT_EQ(testsupport::ReadAll(path), original);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder / L"wmf*.tmp", &data);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "temporary file left behind";
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
+}
+
+namespace {
+
+std::vector<BYTE> Guid(const char* text)
+{
+    GUID g{};
+    CLSIDFromString(CString(text), &g);
+    std::vector<BYTE> out(sizeof(g));
+    std::memcpy(out.data(), &g, sizeof(g));
+    return out;
+}
+void Put(std::vector<BYTE>& out, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<BYTE>(v >> (8 * i)));
+}
+// An ASF header with a file properties object and one extra object of the given body.
+std::vector<BYTE> AsfWith(const char* guid, const std::vector<BYTE>& body, uint64_t declaredHeaderSize = 0)
+{
+    std::vector<BYTE> props = Guid("{8CABDCA1-A947-11CF-8EE4-00C00C205365}");
+    Put(props, 24 + 80, 8);
+    props.resize(24 + 80, 0);
+    std::vector<BYTE> extra = Guid(guid);
+    Put(extra, 24 + body.size(), 8);
+    extra.insert(extra.end(), body.begin(), body.end());
+    std::vector<BYTE> file = Guid("{75B22630-668E-11CF-A6D9-00AA0062CE6C}");
+    Put(file, declaredHeaderSize ? declaredHeaderSize : 30 + props.size() + extra.size(), 8);
+    Put(file, 2, 4);
+    Put(file, 0x0201, 2);
+    file.insert(file.end(), props.begin(), props.end());
+    file.insert(file.end(), extra.begin(), extra.end());
+    file.resize(file.size() + 64, 0);  // a stand-in for the data object
+    return file;
+}
+
+}  // namespace
+
+TEST(MetadataEditor, DamagedHeadersGiveErrorsNotCrashes)
+{
+    std::vector<BYTE> hugeMarkers;
+    Put(hugeMarkers, 0, 16);
+    Put(hugeMarkers, 0xFFFFFFFF, 4);  // marker count
+    Put(hugeMarkers, 0, 4);
+    std::vector<BYTE> hugeDescriptors;
+    Put(hugeDescriptors, 0xFFFF, 2);   // descriptor count
+    Put(hugeDescriptors, 0xFFFF, 2);   // name length past the end
+    std::vector<BYTE> id3PastEnd = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F, 0, 0};
+    std::vector<BYTE> id3BadSize = {'I', 'D', '3', 3, 0, 0, 0x80, 0, 0, 0};
+    std::vector<BYTE> id3FramePastEnd = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20, 'T', 'I', 'T', '2', 0x7F, 0xFF, 0xFF,
+                                         0xFF, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    struct Case {
+        const char* what;
+        std::vector<BYTE> bytes;
+    } cases[] = {
+        {"empty file", {}},
+        {"noise", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        {"header size past the end", AsfWith("{D2D0A440-E307-11D2-97F0-00A0C95EA850}", {}, 1ull << 40)},
+        {"marker count past the end", AsfWith("{F487CD01-A951-11CF-8EE6-00C00C205365}", hugeMarkers)},
+        {"descriptor past the end", AsfWith("{D2D0A440-E307-11D2-97F0-00A0C95EA850}", hugeDescriptors)},
+        {"ID3 tag past the end", id3PastEnd},
+        {"ID3 size not sync-safe", id3BadSize},
+        {"ID3 frame past the end", id3FramePastEnd},
+    };
+    ScratchFolder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CString path = folder / L"bad.bin";
+        testsupport::WriteAll(path, c.bytes.data(), c.bytes.size());
+        OpenedEditor e(path);
+        EXPECT_TRUE(FAILED(e.result)) << std::hex << e.result;
+    }
+}
+
+TEST(MetadataEditor, MutatedFilesNeverCrashOrHang)
+{
+    ScratchFolder folder;
+    CString sources[] = {mediafixtures::MakeWma(folder, L"seed.wma"), mediafixtures::MakeMp3(folder, L"seed.mp3")};
+    std::mt19937 random(20261210);
+    int opened = 0, refused = 0;
+    for (const CString& source : sources) {
+        std::vector<BYTE> seed = testsupport::ReadAll(source);
+        ASSERT_FALSE(seed.empty());
+        // The header region is where the reader looks; mutate mostly there.
+        size_t hot = std::min<size_t>(seed.size(), 4096);
+        for (int round = 0; round < 300; ++round) {
+            std::vector<BYTE> bytes = seed;
+            int edits = 1 + static_cast<int>(random() % 8);
+            for (int i = 0; i < edits; ++i) {
+                size_t at = random() % hot;
+                switch (random() % 4) {
+                case 0: bytes[at] = static_cast<BYTE>(random()); break;
+                case 1: bytes[at] ^= static_cast<BYTE>(1u << (random() % 8)); break;
+                case 2: bytes[at] = (random() & 1) ? 0xFF : 0x00; break;
+                case 3: bytes.resize(at + 1); hot = std::min(hot, bytes.size()); break;
+                }
+                if (bytes.empty())
+                    break;
+            }
+            hot = std::min<size_t>(seed.size(), 4096);
+            CString path = folder / L"mutant.bin";
+            testsupport::WriteAll(path, bytes.data(), bytes.size());
+            OpenedEditor e(path);
+            if (FAILED(e.result)) {
+                ++refused;
+                continue;
+            }
+            ++opened;
+            // Read everything the header offers.
+            WORD count = 0;
+            e.header->GetAttributeCountEx(0, &count);
+            for (WORD i = 0; i < count; ++i) {
+                WORD nameLength = 0;
+                DWORD length = 0;
+                WMT_ATTR_DATATYPE type;
+                if (FAILED(e.header->GetAttributeByIndexEx(0, i, nullptr, &nameLength, &type, nullptr, nullptr, &length)))
+                    continue;
+                ASSERT_LT(length, 64u * 1024 * 1024);
+                std::vector<wchar_t> name(nameLength);
+                std::vector<BYTE> value(length);
+                EXPECT_EQ(e.header->GetAttributeByIndexEx(0, i, name.data(), &nameLength, &type, nullptr, value.data(),
+                                                          &length),
+                          S_OK);
+            }
+            WORD markers = 0;
+            e.header->GetMarkerCount(&markers);
+            for (WORD i = 0; i < markers; ++i) {
+                WORD length = 0;
+                QWORD time = 0;
+                if (SUCCEEDED(e.header->GetMarker(i, nullptr, &length, &time))) {
+                    std::vector<wchar_t> name(length);
+                    EXPECT_EQ(e.header->GetMarker(i, name.data(), &length, &time), S_OK);
+                }
+            }
+        }
+    }
+    EXPECT_GT(opened, 0);
+    EXPECT_GT(refused, 0);
+}

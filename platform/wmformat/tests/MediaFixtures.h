@@ -1,0 +1,37 @@
+// Media files made at test time by real tools (ffmpeg, python3-mutagen), and their readings.
+#pragma once
+
+#include "TestSupport.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mediafixtures {
+
+// Runs a shell command line on the host; its standard output is returned in *output.
+int RunTool(const testsupport::ScratchFolder& folder, const std::string& commandLine, std::string* output = nullptr);
+// Runs a Python script with the system Python (where python3-mutagen lives).
+int RunPython(const testsupport::ScratchFolder& folder, const std::string& script, std::string* output = nullptr);
+
+// Quotes a Windows path as a Unix shell argument.
+std::string Arg(const CString& windowsPath);
+
+// A 3-second tone encoded as WMA (ASF) with title, artist, album, genre, year and track, and
+// two chapters ("Intro" at 0 s, "Second part" at 1.5 s) that the muxer stores as header markers.
+CString MakeWma(const testsupport::ScratchFolder& folder, const wchar_t* name);
+// A 3-second MP3 with the same tags; vbr picks a variable bit rate (with a Xing header).
+CString MakeMp3(const testsupport::ScratchFolder& folder, const wchar_t* name, bool vbr = false);
+
+// Replaces the ID3 tag of an MP3 file with a version 2.3 tag holding a title and the given
+// user-text frames (description, text) in this order, UTF-16 encoded.
+void WriteUserTextFrames(const testsupport::ScratchFolder& folder, const CString& path,
+                         const std::vector<std::pair<std::wstring, std::wstring>>& frames);
+
+// A text as a Python string literal.
+std::string PyText(const std::wstring& text);
+
+// ffprobe's duration of a file in milliseconds (-1 when it cannot read it).
+long long ProbeDurationMs(const testsupport::ScratchFolder& folder, const CString& path);
+
+}  // namespace mediafixtures
