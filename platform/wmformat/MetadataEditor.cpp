@@ -477,6 +477,17 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
     HRESULT hr = CanAddAttribute(m_header, a);
     if (FAILED(hr))
         return hr;
+    if (m_header.kind == MediaKind::Mp3 && a.userText) {
+        // An ID3 tag holds one user-text frame per description: the new text replaces the old.
+        for (const HeaderAttribute& old : m_header.attributes)
+            if (old.userText && old.description == a.description && old.frame < m_header.frames.size())
+                m_header.frames[old.frame].removed = true;
+        m_header.attributes.erase(std::remove_if(m_header.attributes.begin(), m_header.attributes.end(),
+                                                 [&a](const HeaderAttribute& old) {
+                                                     return old.userText && old.description == a.description;
+                                                 }),
+                                  m_header.attributes.end());
+    }
     m_header.attributes.push_back(std::move(a));
     if (index) {
         WORD count = 0;
