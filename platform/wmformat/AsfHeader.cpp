@@ -168,7 +168,7 @@ HRESULT ReadMarkers(ByteReader r, ULONGLONG prerollUnits, MediaHeader& header)
 
 }  // namespace
 
-HRESULT ReadAsfHeader(HANDLE file, MediaHeader& header)
+HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
 {
     BYTE top[30];
     if (!ReadAt(file, 0, top, sizeof(top)))

@@ -71,11 +71,17 @@ struct MediaHeader {
     std::vector<Id3Frame> frames;
 };
 
+// An open file with its first bytes read at once: most headers lie within them.
+struct FileSource {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::vector<BYTE> prefix;
+};
+
 // Reads the header of an open file (ASF or MP3, told apart by content). Only the header is
 // read; sizes in the file are checked against the file, so a damaged file gives an error.
 HRESULT ReadMediaHeader(HANDLE file, MediaHeader& header);
-HRESULT ReadAsfHeader(HANDLE file, MediaHeader& header);
-HRESULT ReadMp3Header(HANDLE file, MediaHeader& header);
+HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header);
+HRESULT ReadMp3Header(FileSource& file, MediaHeader& header);
 
 // Whether an attribute may be added to or deleted from a file of this kind.
 HRESULT CanAddAttribute(const MediaHeader& header, const HeaderAttribute& attribute);
@@ -87,6 +93,7 @@ HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG
 
 // Little helpers shared by the readers.
 bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, size_t size);
+bool ReadAt(FileSource& file, ULONGLONG offset, void* buffer, size_t size);
 std::vector<BYTE> StringValue(const std::wstring& text);
 std::wstring StringFromValue(const std::vector<BYTE>& value);
 

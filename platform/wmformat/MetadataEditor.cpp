@@ -28,6 +28,15 @@ bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, size_t size)
     return true;
 }
 
+bool ReadAt(FileSource& file, ULONGLONG offset, void* buffer, size_t size)
+{
+    if (offset + size <= file.prefix.size()) {
+        std::memcpy(buffer, file.prefix.data() + offset, size);
+        return true;
+    }
+    return ReadAt(file.handle, offset, buffer, size);
+}
+
 std::vector<BYTE> StringValue(const std::wstring& text)
 {
     std::vector<BYTE> v((text.size() + 1) * sizeof(wchar_t));
@@ -54,11 +63,15 @@ HRESULT ReadMediaHeader(HANDLE file, MediaHeader& header)
         return HRESULT_FROM_WIN32(GetLastError());
     header = MediaHeader();
     header.fileSize = static_cast<ULONGLONG>(size.QuadPart);
-    BYTE first[4] = {};
-    if (header.fileSize >= 4 && ReadAt(file, 0, first, 4) && first[0] == 0x30 && first[1] == 0x26 &&
-        first[2] == 0xB2 && first[3] == 0x75)
-        return ReadAsfHeader(file, header);
-    return ReadMp3Header(file, header);
+    FileSource source;
+    source.handle = file;
+    source.prefix.resize(static_cast<size_t>(std::min<ULONGLONG>(header.fileSize, 32 * 1024)));
+    if (!source.prefix.empty() && !ReadAt(file, 0, source.prefix.data(), source.prefix.size()))
+        return HRESULT_FROM_WIN32(GetLastError());
+    const std::vector<BYTE>& first = source.prefix;
+    if (first.size() >= 4 && first[0] == 0x30 && first[1] == 0x26 && first[2] == 0xB2 && first[3] == 0x75)
+        return ReadAsfHeader(source, header);
+    return ReadMp3Header(source, header);
 }
 
 namespace {

@@ -178,7 +178,7 @@ void FrameAttributes(MediaHeader& header, size_t index)
     }
 }
 
-HRESULT ReadTag(HANDLE file, MediaHeader& header, bool& found)
+HRESULT ReadTag(FileSource& file, MediaHeader& header, bool& found)
 {
     found = false;
     BYTE top[10];
@@ -285,7 +285,7 @@ bool ParseFrameHeader(const BYTE* p, FrameInfo& info)
     return info.length >= 4;
 }
 
-void AudioAttributes(HANDLE file, MediaHeader& header, bool& foundFrame)
+void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
 {
     foundFrame = false;
     ULONGLONG start = header.tagBytes;
@@ -295,23 +295,39 @@ void AudioAttributes(HANDLE file, MediaHeader& header, bool& foundFrame)
         if (ReadAt(file, audioEnd - 128, tag, 3) && std::memcmp(tag, "TAG", 3) == 0)
             audioEnd -= 128;
     }
-    // The first frame lies within 64 KiB of the tag; look for a header followed by another.
-    std::vector<BYTE> window(static_cast<size_t>(std::min<ULONGLONG>(audioEnd > start ? audioEnd - start : 0, 70 * 1024)));
-    if (window.size() < 4 || !ReadAt(file, start, window.data(), window.size()))
-        return;
+    // The first frame lies within 64 KiB of the tag; look for a header followed by another,
+    // first in a small window (where it nearly always is), then in the whole range.
+    ULONGLONG available = audioEnd > start ? audioEnd - start : 0;
+    std::vector<BYTE> window;
     FrameInfo info;
     size_t at = 0;
-    for (; at + 4 <= window.size() && at < 64 * 1024; ++at) {
-        if (!ParseFrameHeader(window.data() + at, info))
-            continue;
-        size_t next = at + info.length;
-        FrameInfo second;
-        if (next + 4 > window.size() || (ParseFrameHeader(window.data() + next, second) &&
-                                          second.version == info.version && second.layer == info.layer &&
-                                          second.sampleRate == info.sampleRate)) {
-            foundFrame = true;
+    for (size_t limit : {size_t(8 * 1024), size_t(70 * 1024)}) {
+        size_t size = static_cast<size_t>(std::min<ULONGLONG>(available, limit));
+        if (size < 4 || size <= window.size())
             break;
+        window.resize(size);
+        if (!ReadAt(file, start, window.data(), window.size()))
+            return;
+        bool complete = size == available;
+        for (at = 0; at + 4 <= window.size() && at < 64 * 1024; ++at) {
+            if (!ParseFrameHeader(window.data() + at, info))
+                continue;
+            size_t next = at + info.length;
+            FrameInfo second;
+            if (next + 4 > window.size()) {
+                // The file (or the search range) ends within this frame; otherwise look again in
+                // the larger window.
+                foundFrame = complete || limit > 8 * 1024;
+                break;
+            }
+            if (ParseFrameHeader(window.data() + next, second) && second.version == info.version &&
+                second.layer == info.layer && second.sampleRate == info.sampleRate) {
+                foundFrame = true;
+                break;
+            }
         }
+        if (foundFrame || complete)
+            break;
     }
     if (!foundFrame)
         return;
@@ -365,7 +381,7 @@ void AudioAttributes(HANDLE file, MediaHeader& header, bool& foundFrame)
 
 }  // namespace
 
-HRESULT ReadMp3Header(HANDLE file, MediaHeader& header)
+HRESULT ReadMp3Header(FileSource& file, MediaHeader& header)
 {
     header.kind = MediaKind::Mp3;
     bool tag = false, audio = false;
