@@ -471,8 +471,7 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
         break;
     case WMT_TYPE_BINARY:
         if (a.name == WM_ATTR_USER_TEXT) {
-            // The texts are read through the structure's pointers, bounded by the declared length
-            // when they lie inside the value, else up to their NUL.
+            // The texts are read through the structure's pointers.
             if (length < sizeof(WM_USER_TEXT))
                 return E_INVALIDARG;
             WM_USER_TEXT ut;
@@ -480,6 +479,10 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
             a.userText = true;
             a.description = ut.pwszDescription ? ut.pwszDescription : L"";
             a.text = ut.pwszText ? ut.pwszText : L"";
+            // The declared length covers the structure (two pointers) and both texts; a shorter
+            // one (such as a 32-bit layout's) is refused rather than guessed at.
+            if (length < sizeof(WM_USER_TEXT) + (a.description.size() + 1 + a.text.size() + 1) * sizeof(wchar_t))
+                return E_INVALIDARG;
         } else {
             a.value.assign(value, value + length);
         }
@@ -576,8 +579,6 @@ HRESULT Editor::Flush()
     return hr;
 }
 
-std::atomic<EditorSource> g_source{EditorSource::Automatic};
-
 }  // namespace
 
 HRESULT CreateOwnEditor(IWMMetadataEditor** editor)
@@ -588,8 +589,6 @@ HRESULT CreateOwnEditor(IWMMetadataEditor** editor)
     return *editor ? S_OK : E_OUTOFMEMORY;
 }
 
-void SetEditorSource(EditorSource source) { g_source = source; }
-
 }  // namespace wmformat
 
 extern "C" HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** editor)
@@ -597,25 +596,24 @@ extern "C" HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** editor)
     if (!editor)
         return E_POINTER;
     *editor = nullptr;
-    if (wmformat::g_source == wmformat::EditorSource::Automatic) {
-        typedef HRESULT(WINAPI * CreateEditor)(IWMMetadataEditor**);
-        static CreateEditor runtime = [] {
-            HMODULE module = LoadLibraryW(L"wmvcore.dll");
-            return module ? reinterpret_cast<CreateEditor>(reinterpret_cast<void*>(GetProcAddress(module, "WMCreateEditor")))
-                          : nullptr;
-        }();
-        if (runtime) {
-            IWMMetadataEditor* real = nullptr;
-            HRESULT hr = runtime(&real);
-            if (SUCCEEDED(hr) && real) {
-                *editor = real;
-                return hr;
-            }
-            if (real)
-                real->Release();
-            if (hr != E_NOTIMPL)
-                return hr;
+    typedef HRESULT(WINAPI * CreateEditor)(IWMMetadataEditor**);
+    static CreateEditor runtime = [] {
+        HMODULE module = LoadLibraryW(L"wmvcore.dll");
+        return module ? reinterpret_cast<CreateEditor>(reinterpret_cast<void*>(GetProcAddress(module, "WMCreateEditor")))
+                      : nullptr;
+    }();
+    if (runtime) {
+        IWMMetadataEditor* real = nullptr;
+        HRESULT hr = runtime(&real);
+        if (SUCCEEDED(hr) && real) {
+            *editor = real;
+            return hr;
         }
+        if (real)
+            real->Release();
+        // Wine's runtime answers E_NOTIMPL: the editor of this layer stands in.
+        if (hr != E_NOTIMPL)
+            return hr;
     }
     return wmformat::CreateOwnEditor(editor);
 }

@@ -54,8 +54,4 @@ namespace wmformat {
 // This layer's own editor, whatever the runtime offers.
 HRESULT CreateOwnEditor(IWMMetadataEditor** editor);
 
-// Where WMCreateEditor takes its editors from (tests pin one side).
-enum class EditorSource { Automatic, OwnOnly };
-void SetEditorSource(EditorSource source);
-
 }  // namespace wmformat

@@ -188,6 +188,66 @@ TEST(MetadataEditor, ReadsMp3TagsAndWorksOutDurationFromFrames)
     }
 }
 
+TEST(MetadataEditor, Mp3DurationFromXingInfoVbriOrFileSize)
+{
+    // The ffmpeg file carries a LAME "Info" frame (frame count); the same file is reworked to
+    // carry no such header (duration from size and bit rate), or a VBRI header whose frame
+    // count (doubled here) must be the one used.
+    ScratchFolder folder;
+    CString seed = mediafixtures::MakeMp3(folder, L"seed.mp3");
+    long long probed = mediafixtures::ProbeDurationMs(folder, seed);
+    struct Case {
+        const char* what;
+        // Python statements on 'data' (the file's bytes), 'frame' (offset of the first frame) and
+        // 'info' (offset of its "Info" header)
+        const char* rework;
+        long long expectMs;
+        long long tolerance;
+    } cases[] = {
+        {"Info header", "", probed, 60},
+        {"no header", "data[info:info + 120] = bytes(120)", probed, 60},
+        {"VBRI header",
+         "n = struct.unpack('>I', data[info + 8:info + 12])[0]\n"
+         "data[info:info + 120] = bytes(120)\n"
+         "data[frame + 36:frame + 54] = b'VBRI' + struct.pack('>HHHII', 1, 0, 75, 0, 2 * n)",
+         2 * probed, 120},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CString path = folder / L"reworked.mp3";
+        mediafixtures::RunPython(folder, "import struct\n"
+                                         "data = bytearray(open(" + Arg(seed) + ", 'rb').read())\n"
+                                         "size = data[6] << 21 | data[7] << 14 | data[8] << 7 | data[9]\n"
+                                         "frame = 10 + size\n"
+                                         "info = data.index(b'Info', frame, frame + 40)\n" +
+                                             std::string(c.rework) + "\n"
+                                         "open(" + Arg(path) + ", 'wb').write(data)\n");
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        long long duration = static_cast<long long>(e.Number<QWORD>(L"Duration", WMT_TYPE_QWORD) / 10000);
+        EXPECT_NEAR(duration, c.expectMs, c.tolerance);
+    }
+}
+
+TEST(MetadataEditor, ContentEncryptionMarksAFileProtected)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"protected.wma");
+    // Put a content encryption object at the head of the header object.
+    mediafixtures::RunPython(folder, "import struct, uuid\n"
+                                     "data = bytearray(open(" + Arg(path) + ", 'rb').read())\n"
+                                     "body = struct.pack('<I', 0) + struct.pack('<I', 4) + b'DRM\\x00' + struct.pack('<II', 0, 0)\n"
+                                     "obj = uuid.UUID('2211B3FB-BD23-11D2-B4B7-00C04FB6BE2E').bytes_le + struct.pack('<Q', 24 + len(body)) + body\n"
+                                     "size, count = struct.unpack('<QI', data[16:28])\n"
+                                     "data[16:28] = struct.pack('<QI', size + len(obj), count + 1)\n"
+                                     "data[30:30] = obj\n"
+                                     "open(" + Arg(path) + ", 'wb').write(data)\n");
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    EXPECT_EQ(e.Number<DWORD>(L"Is_Protected", WMT_TYPE_BOOL), 1u);
+    EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+}
+
 TEST(MetadataEditor, Id3UserTextFramesAreWmTextWithTheirDescriptions)
 {
     ScratchFolder folder;
@@ -308,6 +368,11 @@ TEST(MetadataEditor, FailedReplaceLeavesTheFileAsItWas)
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     std::wstring d = L"d", t = L"t";
     WM_USER_TEXT value{d.data(), t.data()};
+    // The length covers the structure as this build lays it out (two pointers) and both texts;
+    // the 32-bit layout's length (8 bytes for the structure) falls short and is refused.
+    EXPECT_EQ(e.header->AddAttribute(0, L"WM/Text", nullptr, WMT_TYPE_BINARY, 0, reinterpret_cast<BYTE*>(&value),
+                                     8 + 8),
+              E_INVALIDARG);
     ASSERT_EQ(e.header->AddAttribute(0, L"WM/Text", nullptr, WMT_TYPE_BINARY, 0, reinterpret_cast<BYTE*>(&value),
                                      sizeof(value) + 8),
               S_OK);
