@@ -174,6 +174,15 @@ TEST(MediaMarkers, SavedListIsReadByMutagenAndByUs)
     mediafixtures::WriteUserTextFrames(folder, path,
                                        {{L"Vesperlin MediaMarkers", Xml({{L"Old", L"00:01.000"}}).str()},
                                         {L"Notes", L"keep me"}});
+    std::vector<BYTE> before = testsupport::ReadAll(path);
+    {
+        // Opened read only, a changed list cannot be saved, and the failure is reported.
+        CMediaMarkers markers;
+        ASSERT_EQ(markers.Open(path, TRUE), S_OK);
+        ASSERT_EQ(markers.AddMarker(L"Lost", 1), S_OK);
+        EXPECT_EQ(markers.Close(TRUE), E_ACCESSDENIED);
+    }
+    EXPECT_EQ(testsupport::ReadAll(path), before);
     {
         CMediaMarkers markers;
         ASSERT_EQ(markers.Open(path, FALSE), S_OK);

@@ -285,6 +285,12 @@ bool ParseFrameHeader(const BYTE* p, FrameInfo& info)
     return info.length >= 4;
 }
 
+// count / rate seconds in 100-nanosecond units, without overflowing on large counts.
+ULONGLONG ScaleTo100ns(ULONGLONG count, ULONGLONG rate)
+{
+    return count / rate * 10000000ull + count % rate * 10000000ull / rate;
+}
+
 void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
 {
     foundFrame = false;
@@ -359,13 +365,14 @@ void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
     ULONGLONG duration = 0;  // 100-nanosecond units
     DWORD bitrate = info.bitrate;
     if (frames) {
-        duration = frames * info.samples * 10000000ull / info.sampleRate;
+        duration = ScaleTo100ns(frames * info.samples, info.sampleRate);
         if (variable && duration) {
             ULONGLONG bytes = vbrBytes ? vbrBytes : audioBytes;
-            bitrate = static_cast<DWORD>(std::min<ULONGLONG>(bytes * 8 * 10000000ull / duration, 0xFFFFFFFFull));
+            double bits = static_cast<double>(bytes) * 8.0 * 1e7 / static_cast<double>(duration);
+            bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
         }
     } else if (info.bitrate) {
-        duration = audioBytes * 8 * 10000000ull / info.bitrate;
+        duration = ScaleTo100ns(audioBytes * 8, info.bitrate);
     }
     HeaderAttribute d;
     d.name = WM_ATTR_DURATION;
