@@ -361,13 +361,15 @@ std::string Base64EncodeBytes(const BYTE* data, size_t size)
         return out;
     const size_t chars = (size + 2) / 3 * 4;
     out.reserve(chars + chars / 76 * 2);
+    // Lines of 76 characters, CR LF between them (none after the last line).
     size_t line = 0;
     auto put = [&](char c) {
-        out += c;
-        if (++line == 76) {
+        if (line == 76) {
             out += "\r\n";
             line = 0;
         }
+        out += c;
+        ++line;
     };
     for (size_t i = 0; i < size; i += 3) {
         const size_t left = size - i;
@@ -551,29 +553,6 @@ CString ComputeSha1(const wchar_t* text)
 // ---------------------------------------------------------------------------------------
 // Text conversions
 
-namespace {
-
-bool AcceptsUsedDefaultChar(UINT codePage)
-{
-    switch (codePage) {
-    case CP_UTF7:
-    case CP_UTF8:
-    case 42:
-    case 50220:
-    case 50221:
-    case 50222:
-    case 50225:
-    case 50227:
-    case 50229:
-    case 54936:
-        return false;
-    default:
-        return !(codePage >= 57002 && codePage <= 57011);
-    }
-}
-
-}  // namespace
-
 wchar_t* ConvertMultiByteToWide(wchar_t* buffer, const char* text, int bufferLength, UINT codePage, BOOL* lossy)
 {
     if (lossy)
@@ -609,29 +588,15 @@ char* ConvertWideToMultiByte(char* buffer, const wchar_t* text, int bufferLength
     buffer[0] = 0;
     if (!text)
         return nullptr;
-    if (lossy) {
-        if (AcceptsUsedDefaultChar(codePage)) {
-            BOOL usedDefault = FALSE;
-            if (WideCharToMultiByte(codePage, 0, text, -1, buffer, bufferLength, nullptr, &usedDefault) > 0) {
-                *lossy = usedDefault;
-                return buffer;
-            }
-            buffer[0] = 0;
-            return nullptr;
-        }
-        if (codePage == CP_UTF8) {
-            // Unpaired surrogates are what UTF-8 cannot carry.
-            if (WideCharToMultiByte(codePage, WC_ERR_INVALID_CHARS, text, -1, buffer, bufferLength, nullptr, nullptr) > 0)
-                return buffer;
-            const DWORD error = GetLastError();
-            buffer[0] = 0;
-            if (error != ERROR_NO_UNICODE_TRANSLATION)
-                return nullptr;
-            *lossy = TRUE;
-        }
+    if (WideCharToMultiByte(codePage, 0, text, -1, buffer, bufferLength, nullptr, nullptr) <= 0) {
+        buffer[0] = 0;  // a partly written buffer never passes for a result
+        return nullptr;
     }
-    if (WideCharToMultiByte(codePage, 0, text, -1, buffer, bufferLength, nullptr, nullptr) > 0)
-        return buffer;
-    buffer[0] = 0;
-    return nullptr;
+    if (lossy) {
+        // Whatever the conversion changed (a default character, a best-fit look-alike, an
+        // unpaired surrogate) shows when the result is read back.
+        const CString back = CString::FromNarrow(buffer, -1, codePage);
+        *lossy = back.Compare(text) != 0;
+    }
+    return buffer;
 }

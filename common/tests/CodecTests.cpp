@@ -259,12 +259,12 @@ TEST(Base64, EncodesTheStandardVectors)
 
 TEST(Base64, BreaksLinesAfterSeventySixCharacters)
 {
-    const std::string exact(57, 'a');  // 76 characters
+    const std::string exact(57, 'a');  // 76 characters: one line, no break
     const std::string longer(58, 'a');
     const std::string a = Base64EncodeBytes(reinterpret_cast<const BYTE*>(exact.data()), exact.size());
     const std::string b = Base64EncodeBytes(reinterpret_cast<const BYTE*>(longer.data()), longer.size());
-    EXPECT_EQ(std::string(76, 'Y').size() + 2, a.size());
-    EXPECT_EQ("\r\n", a.substr(76));
+    EXPECT_EQ(76u, a.size());
+    EXPECT_EQ(std::string::npos, a.find('\r'));
     EXPECT_EQ(76u + 2 + 4, b.size());
     EXPECT_EQ("\r\nYQ==", b.substr(76));
 
@@ -427,10 +427,13 @@ TEST(TextConversion, LossesAreReportedNotHidden)
     wchar_t wide[64];
     BOOL lossy = FALSE;
 
-    // Characters a western code page lacks become "?" and are reported.
+    // Characters a western code page lacks become "?" or a look-alike, and are reported.
     ASSERT_EQ(narrow, ConvertWideToMultiByte(narrow, L"a\u65E5\u672Cb", sizeof narrow, 1252, &lossy));
     EXPECT_STREQ("a??b", narrow);
     EXPECT_TRUE(lossy);
+    lossy = FALSE;
+    ASSERT_EQ(narrow, ConvertWideToMultiByte(narrow, L"\u0101", sizeof narrow, 1252, &lossy));
+    EXPECT_TRUE(lossy) << narrow;
 
     // An unpaired surrogate cannot be carried by UTF-8.
     ASSERT_EQ(narrow, ConvertWideToMultiByte(narrow, L"x\xD800y", sizeof narrow, CP_UTF8, &lossy));
