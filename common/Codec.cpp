@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <wincrypt.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 
@@ -494,6 +495,8 @@ CString NewGuidString(BOOL withBraces)
 
 namespace {
 
+std::atomic<DWORD> g_sha1ProviderType{PROV_RSA_FULL};
+
 // Releases what was acquired so far, tells the user and ends the operation quietly.
 [[noreturn]] void FailSha1(UINT messageId, DWORD error, HCRYPTHASH hash, HCRYPTPROV provider)
 {
@@ -509,15 +512,18 @@ namespace {
 
 }  // namespace
 
+DWORD SetSha1ProviderTypeForTesting(DWORD providerType) { return g_sha1ProviderType.exchange(providerType); }
+
 CString ComputeSha1(const wchar_t* text)
 {
+    const DWORD providerType = g_sha1ProviderType.load();
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
-    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, providerType, CRYPT_VERIFYCONTEXT)) {
         const DWORD error = GetLastError();
         if (static_cast<HRESULT>(error) != NTE_BAD_KEYSET)
             FailSha1(IDS_CODEC_NO_PROVIDER, error, 0, 0);
-        if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
+        if (!CryptAcquireContextW(&provider, nullptr, nullptr, providerType, CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
             FailSha1(IDS_CODEC_NO_PROVIDER, GetLastError(), 0, 0);
     }
     if (!CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash))

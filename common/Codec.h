@@ -79,6 +79,9 @@ CString NewGuidString(BOOL withBraces);
 // (after a round trip through the ANSI code page). On a CryptoAPI failure the user is shown
 // the message and CUserException is thrown.
 CString ComputeSha1(const wchar_t* text);
+// Test seam: the CryptoAPI provider type ComputeSha1 asks for (PROV_RSA_FULL unless changed).
+// Returns the previous type.
+DWORD SetSha1ProviderTypeForTesting(DWORD providerType);
 
 // Convert a NUL-terminated text into the caller's buffer (length in characters / bytes),
 // which is first made an empty text. They return the buffer, or null when the buffer or the
