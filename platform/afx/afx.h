@@ -12,3 +12,4 @@
 #include "COleDateTime.h"
 #include "CString.h"
 #include "Collections.h"
+#include "WinThread.h"
