@@ -13,3 +13,4 @@
 #include "CString.h"
 #include "Collections.h"
 #include "WinThread.h"
+#include "Internet.h"
