@@ -24,7 +24,7 @@ TEST(AfxParseUrl, SplitsUrlsIntoServiceServerObjectAndPort)
          L"/a.wma?k=1&v=2", 443},
         {L"http://127.0.0.1:8123/x/y", TRUE, AFX_INET_SERVICE_HTTP, L"127.0.0.1", L"/x/y", 8123},
         {L"HTTP://Host.Example.com", TRUE, AFX_INET_SERVICE_HTTP, L"Host.Example.com", L"/", 80},
-        {L"http://host/My Book Part 1.wma", TRUE, AFX_INET_SERVICE_HTTP, L"host", L"/My%20Book%20Part%201.wma", 80},
+        {L"http://host/My Book 01.wma", TRUE, AFX_INET_SERVICE_HTTP, L"host", L"/My%20Book%2001.wma", 80},
         {L"http://host/My%20Book.wma", TRUE, AFX_INET_SERVICE_HTTP, L"host", L"/My%20Book.wma", 80},
         {L"http://host/a.mp3#chapter2", TRUE, AFX_INET_SERVICE_HTTP, L"host", L"/a.mp3", 80},
         {L"ftp://files.example.com/a.wma", TRUE, AFX_INET_SERVICE_FTP, L"files.example.com", L"/a.wma", 21},
