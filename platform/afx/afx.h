@@ -13,3 +13,5 @@
 #include "CString.h"
 #include "Collections.h"
 #include "Time.h"
+#include "WinThread.h"
+#include "Internet.h"
