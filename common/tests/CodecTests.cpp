@@ -414,38 +414,7 @@ TEST(Sha1, AProviderFailureIsShownAndEndsQuietly)
 
 // ---- Cross-checks with the host's own tools ---------------------------------------------
 
-namespace {
-
-std::string Quoted(const CString& windowsPath)
-{
-    std::string quoted = "'";
-    for (char c : testsupport::UnixPath(windowsPath))
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs a host command line and returns its exit code. Wine does not wait for the Unix
-// programs it starts, so the shell leaves the code in a file that is awaited (one minute at most).
-int RunHostTool(const testsupport::ScratchFolder& folder, const std::string& commandLine)
-{
-    static LONG counter = 0;
-    CString tag;
-    tag.Format(L"host-%ld", InterlockedIncrement(&counter));
-    const CString pending = folder / (tag + L".pending");
-    const CString done = folder / (tag + L".done");
-    testsupport::RunHostCommand("(" + commandLine + ") >/dev/null 2>&1; echo $? >" + Quoted(pending) + "; mv " +
-                                Quoted(pending) + " " + Quoted(done));
-    for (int waited = 0; waited < 60000; waited += 10) {
-        if (GetFileAttributesW(done) != INVALID_FILE_ATTRIBUTES) {
-            const std::vector<BYTE> bytes = testsupport::ReadAll(done);
-            return std::atoi(std::string(bytes.begin(), bytes.end()).c_str());
-        }
-        Sleep(10);
-    }
-    return -1;
-}
-
-}  // namespace
+using testsupport::ShellQuoted;
 
 TEST(HostCrossCheck, PaddedEncryptionMatchesOpenssl)
 {
@@ -477,8 +446,8 @@ TEST(HostCrossCheck, PaddedEncryptionMatchesOpenssl)
             std::string command = std::string("openssl enc -") + c.cipher + " -K " + c.key;
             if (c.mode == CRijndael::CBC)
                 command += std::string(" -iv ") + ivHex;
-            command += " -in " + Quoted(in) + " -out " + Quoted(out);
-            ASSERT_EQ(0, RunHostTool(scratch, command));
+            command += " -in " + ShellQuoted(in) + " -out " + ShellQuoted(out);
+            ASSERT_EQ(0, testsupport::RunHostCommand(command));
             const std::vector<BYTE> expected = testsupport::ReadAll(out);
 
             const std::vector<BYTE> key = Hex(c.key);
@@ -507,7 +476,7 @@ TEST(HostCrossCheck, Base64MatchesPythonsMimeEncoder)
                          "    text = base64.encodebytes(data).replace(b'\\n', b'\\r\\n')\n"
                          "    open(name + '.b64', 'wb').write(text[:-2] if text.endswith(b'\\r\\n') else text)\n";
     testsupport::WriteAll(scratch / L"encode.py", script);
-    std::string command = "python3 " + Quoted(scratch / L"encode.py");
+    std::string command = "python3 " + ShellQuoted(scratch / L"encode.py");
     std::vector<std::vector<BYTE>> inputs;
     for (size_t size : sizes) {
         std::vector<BYTE> data(size);
@@ -516,10 +485,10 @@ TEST(HostCrossCheck, Base64MatchesPythonsMimeEncoder)
         CString name;
         name.Format(L"data%u.bin", static_cast<unsigned>(size));
         testsupport::WriteAll(scratch / name, data.data(), data.size());
-        command += " " + Quoted(scratch / name);
+        command += " " + ShellQuoted(scratch / name);
         inputs.push_back(data);
     }
-    ASSERT_EQ(0, RunHostTool(scratch, command));
+    ASSERT_EQ(0, testsupport::RunHostCommand(command));
     for (size_t k = 0; k < sizes.size(); ++k) {
         SCOPED_TRACE(sizes[k]);
         CString name;
