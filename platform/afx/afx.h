@@ -12,3 +12,6 @@
 #include "COleDateTime.h"
 #include "CString.h"
 #include "Collections.h"
+#include "Time.h"
+#include "WinThread.h"
+#include "Internet.h"

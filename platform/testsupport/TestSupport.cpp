@@ -94,22 +94,62 @@ CString SourcePath(const wchar_t* relative)
     return path + L"\\" + rel;
 }
 
-int RunHostCommand(const std::string& commandLine)
+std::string ShellQuoted(const CString& windowsPath)
 {
-    // Wine starts Unix programs given by their Unix path; /bin/sh runs the line.
-    CString command = L"/bin/sh -c \"" + CString::FromNarrow(commandLine.c_str(), -1, CP_UTF8) + L"\"";
+    std::string quoted = "'";
+    for (char c : UnixPath(windowsPath))
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+int RunHostCommand(const std::string& commandLine, std::string* output)
+{
+    // Wine does not wait for the Unix programs it starts, so the shell leaves the exit code
+    // in a file once the command is done, and that file is awaited (two minutes at most).
+    ScratchFolder folder;
+    const CString out = folder / L"out";
+    const CString pending = folder / L"code.pending";
+    const CString done = folder / L"code";
+    const std::string line = "(" + commandLine + ")" + (output ? " >" + ShellQuoted(out) : std::string()) +
+                             "; echo $? >" + ShellQuoted(pending) + "; mv " + ShellQuoted(pending) + " " +
+                             ShellQuoted(done);
+    // Quoted as one argument by the Windows command-line rules: backslashes are literal
+    // unless they come before a quote.
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : line) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    quoted += '"';
+    CString command = L"/bin/sh -c " + CString::FromNarrow(quoted.c_str(), -1, CP_UTF8);
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    CString mutableCommand = command;
-    if (!CreateProcessW(nullptr, mutableCommand.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, command.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return -1;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
+    int code = -1;
+    for (int waited = 0; waited < 120000; waited += 10) {
+        if (GetFileAttributesW(done) != INVALID_FILE_ATTRIBUTES) {
+            const std::vector<BYTE> bytes = ReadAll(done);
+            code = std::atoi(std::string(bytes.begin(), bytes.end()).c_str());
+            break;
+        }
+        Sleep(10);
+    }
+    if (output) {
+        const std::vector<BYTE> bytes = ReadAll(out);
+        output->assign(bytes.begin(), bytes.end());
+    }
+    return code;
 }
 
 std::vector<BYTE> ReadAll(const CString& path)

@@ -33,8 +33,11 @@ std::string UnixPath(const CString& windowsPath);
 // The Windows path of a Unix path ("/a/b" -> "Z:\\a\\b").
 CString WindowsPath(const std::string& unixPath);
 
-// Runs a Unix command line (through /bin/sh) and returns its exit code; output goes to the files given.
-int RunHostCommand(const std::string& commandLine);
+// A Windows path as a single-quoted Unix shell word.
+std::string ShellQuoted(const CString& windowsPath);
+// Runs a Unix command line through /bin/sh, waits for it (two minutes at most) and returns
+// its exit code, or -1. Standard output goes to *output when given.
+int RunHostCommand(const std::string& commandLine, std::string* output = nullptr);
 
 std::vector<BYTE> ReadAll(const CString& path);
 void WriteAll(const CString& path, const void* data, size_t size);
