@@ -166,6 +166,26 @@ TEST(MediaMarkers, ReadsTheLastUserTextOnly)
     }
 }
 
+TEST(MediaMarkers, ReadsAListThatMutagenWrote)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"part.mp3");
+    // mutagen's own user-text frame: UTF-8 text in a version 2.4 tag.
+    mediafixtures::RunPython(folder, "from mutagen.id3 import ID3, TXXX\n"
+                                     "tag = ID3(" + Arg(path) + ")\n"
+                                     "tag.add(TXXX(encoding=3, desc='Vesperlin MediaMarkers', text=["
+                                     "'<Markers><Marker><Name>Pr\\u00e9lude</Name><Time>00:00.000</Time></Marker>'"
+                                     "'<Marker><Name>Act II</Name><Time>1:02:03.5</Time></Marker></Markers>']))\n"
+                                     "tag.save(v2_version=4)\n");
+    CMediaMarkers markers;
+    ASSERT_EQ(markers.Open(path, TRUE), S_OK);
+    ASSERT_EQ(markers.GetMarkerCount(), 2);
+    EXPECT_EQ(markers.GetMarkerName(0), L"Pr\u00e9lude");
+    EXPECT_EQ(markers.GetMarkerName(1), L"Act II");
+    EXPECT_EQ(markers.GetMarkerTime(1), 3723005u);
+    EXPECT_EQ(markers.Close(FALSE), S_OK);
+}
+
 TEST(MediaMarkers, SavedListIsReadByMutagenAndByUs)
 {
     ScratchFolder folder;
