@@ -183,6 +183,25 @@ int CRijndael::CheckState(int direction) const
     return RE_SUCCESS;
 }
 
+void CRijndael::Cfb1Block(BYTE vector[16], const BYTE* in, BYTE* out, int direction) const
+{
+    // One bit per cipher call; the vector shifts in each cipher-text bit.
+    BYTE input[16];
+    memcpy(input, in, 16);  // the output may be the input
+    for (int k = 0; k < 128; ++k) {
+        BYTE stream[16];
+        EncryptBlock(vector, stream);
+        const int inBit = (input[k / 8] >> (7 - k % 8)) & 1;
+        const int bit = inBit ^ (stream[0] >> 7);
+        if (k % 8 == 0)
+            out[k / 8] = 0;
+        out[k / 8] = static_cast<BYTE>(out[k / 8] | (bit << (7 - k % 8)));
+        for (int i = 0; i < 15; ++i)
+            vector[i] = static_cast<BYTE>((vector[i] << 1) | (vector[i + 1] >> 7));
+        vector[15] = static_cast<BYTE>((vector[15] << 1) | (direction == Encrypt ? bit : inBit));
+    }
+}
+
 int CRijndael::BlockEncrypt(const BYTE* input, int inputBits, BYTE* output)
 {
     if (int state = CheckState(Encrypt))
@@ -204,19 +223,7 @@ int CRijndael::BlockEncrypt(const BYTE* input, int inputBits, BYTE* output)
             EncryptBlock(block, out);
             memcpy(vector, out, 16);
         } else {
-            BYTE plain[16];
-            memcpy(plain, in, 16);  // the output may be the input
-            for (int k = 0; k < 128; ++k) {
-                BYTE stream[16];
-                EncryptBlock(vector, stream);
-                const int bit = ((plain[k / 8] >> (7 - k % 8)) & 1) ^ (stream[0] >> 7);
-                if (k % 8 == 0)
-                    out[k / 8] = 0;
-                out[k / 8] = static_cast<BYTE>(out[k / 8] | (bit << (7 - k % 8)));
-                for (int i = 0; i < 15; ++i)
-                    vector[i] = static_cast<BYTE>((vector[i] << 1) | (vector[i + 1] >> 7));
-                vector[15] = static_cast<BYTE>((vector[15] << 1) | bit);
-            }
+            Cfb1Block(vector, in, out, Encrypt);
         }
     }
     return 128 * blocks;
@@ -243,18 +250,7 @@ int CRijndael::BlockDecrypt(const BYTE* input, int inputBits, BYTE* output)
                 out[i] ^= vector[i];
             memcpy(vector, cipher, 16);
         } else {
-            for (int k = 0; k < 128; ++k) {
-                BYTE stream[16];
-                EncryptBlock(vector, stream);
-                const int cipherBit = (cipher[k / 8] >> (7 - k % 8)) & 1;
-                const int bit = cipherBit ^ (stream[0] >> 7);
-                if (k % 8 == 0)
-                    out[k / 8] = 0;
-                out[k / 8] = static_cast<BYTE>(out[k / 8] | (bit << (7 - k % 8)));
-                for (int i = 0; i < 15; ++i)
-                    vector[i] = static_cast<BYTE>((vector[i] << 1) | (vector[i + 1] >> 7));
-                vector[15] = static_cast<BYTE>((vector[15] << 1) | cipherBit);
-            }
+            Cfb1Block(vector, cipher, out, Decrypt);
         }
     }
     return 128 * blocks;

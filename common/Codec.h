@@ -48,6 +48,8 @@ public:
 private:
     void EncryptBlock(const BYTE in[16], BYTE out[16]) const;
     void DecryptBlock(const BYTE in[16], BYTE out[16]) const;
+    // 1-bit cipher feedback over one 16-byte block; advances the vector.
+    void Cfb1Block(BYTE vector[16], const BYTE* in, BYTE* out, int direction) const;
     // Checks that the object may run in the given direction.
     int CheckState(int direction) const;
 
