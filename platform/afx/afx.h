@@ -12,3 +12,6 @@
 #include "COleDateTime.h"
 #include "CString.h"
 #include "Collections.h"
+#include "Document.h"
+#include "ImageList.h"
+#include "StdioFile.h"
