@@ -15,3 +15,4 @@
 #include "Document.h"
 #include "ImageList.h"
 #include "StdioFile.h"
+#include "WinThread.h"
