@@ -16,3 +16,4 @@
 #include "ImageList.h"
 #include "StdioFile.h"
 #include "WinThread.h"
+#include "WinApp.h"
