@@ -617,7 +617,6 @@ CString Number(int value)
 CString Raw(const CString& text) { return MakeXmlSafe(text, false); }
 CString RawAttr(const CString& text) { return MakeXmlSafe(text, true); }
 CString Plain(const CString& text) { return EscapeXmlText(text, false); }
-CString PlainAttr(const CString& text) { return EscapeXmlText(text, true); }
 
 void BuildOrderDocument(CXmlElementList& list, CXmlElement* root, const CMediaObject& title,
                         const CSourceObject& source)

@@ -10,7 +10,7 @@ class CCodePageTextFile : public CStdioFile {
     DECLARE_DYNAMIC(CCodePageTextFile)
 public:
     // ORed into the open flags: write UTF-16LE with a byte-order mark.
-    enum : UINT { modeWriteUnicode = 0x20000 };
+    static constexpr UINT modeWriteUnicode = 0x20000;
 
     CCodePageTextFile() = default;
     // Opens as Open does; throws CFileException on failure.
