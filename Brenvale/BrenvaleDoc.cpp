@@ -9,6 +9,9 @@
 #include <gdiplus.h>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 IMPLEMENT_DYNCREATE(CBrenvaleDoc, CDocument)
 
@@ -44,6 +47,48 @@ bool ReplaceWith(const CString& written, const CString& target)
     SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
     return MoveFileExW(written, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+// Tells cheaply that a file cannot exist because its folder does not: each grandparent
+// folder is listed once, so a library of thousands of titles does not ask the file
+// system about every missing thumbnail one by one.
+class FolderListing {
+public:
+    bool FolderMissing(const CString& filePath)
+    {
+        const CString folder = FolderOf(filePath);
+        const int slash = folder.ReverseFind(L'\\');
+        if (slash <= 0)
+            return false;
+        CString parent = folder.Left(slash);
+        CString name = folder.Mid(slash + 1);
+        parent.MakeLower();
+        name.MakeLower();
+        auto found = m_listings.find(parent.str());
+        if (found == m_listings.end())
+            found = m_listings.emplace(parent.str(), List(parent)).first;
+        return found->second.count(name.str()) == 0;
+    }
+
+private:
+    static std::unordered_set<std::wstring> List(const CString& folder)
+    {
+        std::unordered_set<std::wstring> names;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileExW(folder + L"\\*", FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+        if (find == INVALID_HANDLE_VALUE)
+            return names;
+        do {
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                CString name(data.cFileName);
+                name.MakeLower();
+                names.insert(name.str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        return names;
+    }
+    std::unordered_map<std::wstring, std::unordered_set<std::wstring>> m_listings;
+};
 
 // Every object of an owning array, deleted.
 struct OwnedArray {
@@ -214,8 +259,12 @@ BOOL CBrenvaleDoc::OnOpenDocument(const wchar_t* path)
     if (extension.CompareNoCase(L".dat") == 0) {
         if (!CDocument::OnOpenDocument(path))
             return FALSE;
-        for (CObject* title : m_titles)
-            AttachPictures(static_cast<CMediaObject*>(title));
+        FolderListing folders;
+        for (CObject* object : m_titles) {
+            auto* title = static_cast<CMediaObject*>(object);
+            const CString thumbnail = title->GetThumbnailPath(m_dataFolder, FALSE);
+            title->SetPictureIndex(folders.FolderMissing(thumbnail) ? DefaultTitlePicture : AddTitleIcons(thumbnail));
+        }
         return TRUE;
     }
     CString text;
