@@ -444,9 +444,12 @@ void CBrenvaleDoc::RemoveTitle(const CStringArray& ids, const CStringArray& queu
         CMediaObject* title = FindTitle(id, &index);
         if (!title)
             continue;
+        // Titles are one title whatever the case of their id: no member may outlive it.
         for (CObject* object : m_collections) {
-            auto* collection = static_cast<CCollectionObject*>(object);
-            collection->RemoveMedia(id);
+            CStringArray& members = static_cast<CCollectionObject*>(object)->m_members;
+            for (INT_PTR m = members.GetSize() - 1; m >= 0; --m)
+                if (members[m].CompareNoCase(title->m_mediaId) == 0)
+                    members.RemoveAt(m);
         }
         DeleteFileW(title->GetThumbnailPath(m_dataFolder, FALSE));
         DeleteFileW(title->GetThumbnailPath(m_dataFolder, TRUE));
@@ -663,8 +666,16 @@ CString Number(int value)
 }
 
 // Raw texts kept from the order file are XML text already; decoded ones are escaped.
-CString Raw(const CString& text) { return MakeXmlSafe(text, false); }
+// Outside the metadata, raw texts are made safe for XML parsers (which changes nothing
+// in well-formed text); inside the metadata's CDATA section they stand as read, and
+// only a "]]>" that would end the section early is broken up.
 CString RawAttr(const CString& text) { return MakeXmlSafe(text, true); }
+CString InCdata(const CString& text)
+{
+    CString safe(text);
+    safe.Replace(L"]]>", L"]]&gt;");
+    return safe;
+}
 CString Plain(const CString& text) { return EscapeXmlText(text, false); }
 
 void BuildOrderDocument(CXmlElementList& list, CXmlElement* root, const CMediaObject& title,
@@ -682,27 +693,27 @@ void BuildOrderDocument(CXmlElementList& list, CXmlElement* root, const CMediaOb
     CXmlElement* meta = list.AddElement(L"Metadata");
     meta->m_cdata = 1;
     root->AddChild(meta);
-    AddTextChild(list, meta, L"ContentType", Plain(title.GetContentKindName()));
-    AddTextChild(list, meta, L"Title", Raw(metadata.m_title));
+    AddTextChild(list, meta, L"ContentType", InCdata(Plain(title.GetContentKindName())));
+    AddTextChild(list, meta, L"Title", InCdata(metadata.m_title));
     if (!metadata.m_subTitle.IsEmpty())
-        AddTextChild(list, meta, L"SubTitle", Raw(metadata.m_subTitle));
-    AddTextChild(list, meta, L"SortTitle", Raw(metadata.m_sortTitle));
+        AddTextChild(list, meta, L"SubTitle", InCdata(metadata.m_subTitle));
+    AddTextChild(list, meta, L"SortTitle", InCdata(metadata.m_sortTitle));
     if (!metadata.m_publisher.IsEmpty())
-        AddTextChild(list, meta, L"Publisher", Raw(metadata.m_publisher));
+        AddTextChild(list, meta, L"Publisher", InCdata(metadata.m_publisher));
     if (!metadata.m_series.IsEmpty())
-        AddTextChild(list, meta, L"Series", Raw(metadata.m_series));
+        AddTextChild(list, meta, L"Series", InCdata(metadata.m_series));
     if (!metadata.m_thumbnailUrl.IsEmpty())
-        AddTextChild(list, meta, L"ThumbnailUrl", Plain(metadata.m_thumbnailUrl));
+        AddTextChild(list, meta, L"ThumbnailUrl", InCdata(Plain(metadata.m_thumbnailUrl)));
     if (!metadata.m_coverUrl.IsEmpty())
-        AddTextChild(list, meta, L"CoverUrl", Plain(metadata.m_coverUrl));
+        AddTextChild(list, meta, L"CoverUrl", InCdata(Plain(metadata.m_coverUrl)));
     if (!metadata.m_creators.IsEmpty()) {
         CXmlElement* creators = list.AddElement(L"Creators");
         meta->AddChild(creators);
         for (CObject* object : metadata.m_creators) {
             const auto* creator = static_cast<const CCreatorObject*>(object);
-            CXmlElement* element = AddTextChild(list, creators, L"Creator", Raw(creator->m_name));
-            element->AddAttribute(L"role", RawAttr(creator->m_role));
-            element->AddAttribute(L"file-as", RawAttr(creator->m_fileAs));
+            CXmlElement* element = AddTextChild(list, creators, L"Creator", InCdata(creator->m_name));
+            element->AddAttribute(L"role", InCdata(creator->m_role));
+            element->AddAttribute(L"file-as", InCdata(creator->m_fileAs));
         }
     }
     if (!metadata.m_subjects.IsEmpty()) {
@@ -710,7 +721,7 @@ void BuildOrderDocument(CXmlElementList& list, CXmlElement* root, const CMediaOb
         meta->AddChild(subjects);
         for (CObject* object : metadata.m_subjects) {
             const auto* subject = static_cast<const CSubjectObject*>(object);
-            CXmlElement* element = AddTextChild(list, subjects, L"Subject", Plain(subject->m_subject));
+            CXmlElement* element = AddTextChild(list, subjects, L"Subject", InCdata(Plain(subject->m_subject)));
             element->AddAttribute(L"id", Number(subject->m_id));
         }
     }
@@ -719,12 +730,12 @@ void BuildOrderDocument(CXmlElementList& list, CXmlElement* root, const CMediaOb
         meta->AddChild(languages);
         for (CObject* object : metadata.m_languages) {
             const auto* language = static_cast<const CLanguageObject*>(object);
-            CXmlElement* element = AddTextChild(list, languages, L"Language", Plain(language->m_name));
-            element->AddAttribute(L"code", RawAttr(language->m_code));
+            CXmlElement* element = AddTextChild(list, languages, L"Language", InCdata(Plain(language->m_name)));
+            element->AddAttribute(L"code", InCdata(language->m_code));
         }
     }
     if (!metadata.m_description.IsEmpty())
-        AddTextChild(list, meta, L"Description", Raw(metadata.m_description));
+        AddTextChild(list, meta, L"Description", InCdata(metadata.m_description));
 
     CXmlElement* formats = list.AddElement(L"Formats");
     root->AddChild(formats);
