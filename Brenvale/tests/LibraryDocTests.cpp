@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <gdiplus.h>
+
 #include <memory>
 
 using namespace librarytest;
@@ -497,6 +499,47 @@ TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
     EXPECT_EQ(library.GetPictures(0).GetImageCount(), 24);
 }
 
+TEST_F(Library, FitsAThumbnailIntoAFramedSquareIcon)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+    {
+        Gdiplus::Bitmap image(200, 100, PixelFormat32bppARGB);
+        Gdiplus::Graphics(&image).Clear(Gdiplus::Color(255, 0, 0, 0));
+        const struct {
+            int size;
+            int frameX, frameY;   // the grey frame's corner: (x - 1, y - 1)
+            POINT innerEdge;      // on the white inner frame (large icons only)
+            bool white;
+        } cases[] = {{96, 1, 24, {3, 48}, true}, {48, 1, 12, {3, 24}, false}};
+        for (const auto& c : cases) {
+            HICON icon = MakeThumbnailIcon(image, c.size);
+            ASSERT_NE(icon, nullptr);
+            ICONINFO info{};
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            BITMAPINFO header{};
+            header.bmiHeader.biSize = sizeof header.bmiHeader;
+            header.bmiHeader.biWidth = c.size;
+            header.bmiHeader.biHeight = -c.size;
+            header.bmiHeader.biPlanes = 1;
+            header.bmiHeader.biBitCount = 32;
+            std::vector<DWORD> pixels(static_cast<size_t>(c.size * c.size));
+            HDC dc = GetDC(nullptr);
+            ASSERT_EQ(GetDIBits(dc, info.hbmColor, 0, c.size, pixels.data(), &header, DIB_RGB_COLORS), c.size);
+            ReleaseDC(nullptr, dc);
+            auto rgb = [&](int x, int y) { return pixels[static_cast<size_t>(y * c.size + x)] & 0xFFFFFF; };
+            EXPECT_EQ(rgb(c.frameX, c.frameY), 0xC4C4C4u) << c.size;
+            EXPECT_EQ(rgb(c.size / 2, c.size / 2), 0u) << c.size;  // the picture itself
+            EXPECT_EQ(rgb(c.innerEdge.x, c.innerEdge.y), c.white ? 0xFFFFFFu : 0u) << c.size;
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+}
+
 // Playlist ------------------------------------------------------------------------------------
 
 TEST_F(Library, WritesAPlaylistThatStaysValidWithAnyFolderName)
@@ -517,6 +560,18 @@ TEST_F(Library, WritesAPlaylistThatStaysValidWithAnyFolderName)
         expect += L"entry[" + std::to_wstring(n + 1) + L"]/ref\thref\t" + title->GetPart(n)->GetFilePath(title).str() +
                   L"\n";
     EXPECT_EQ(CheckXmlWithPython(path, expect, m_scratch.Path()), 0);
+    // Our reader finds the same paths.
+    CXmlNode asx;
+    ASSERT_TRUE(asx.Parse(StripXmlProlog(ReadTextFile(path))));
+    CObArray refs;
+    ASSERT_TRUE(asx.FindChildren(L"ref", refs));
+    ASSERT_EQ(refs.GetSize(), 2);
+    for (int n = 0; n < 2; ++n) {
+        CString href;
+        ASSERT_TRUE(static_cast<CXmlNode*>(refs[n])->GetAttribute(L"href", href));
+        EXPECT_EQ(DecodeXmlText(href), title->GetPart(n)->GetFilePath(title));
+    }
+    DeleteXmlNodes(refs);
 
     // A plain title: the ANSI code page, exactly the lines of the string table.
     CMediaObject* plain = MakeTitle(L"plain", L"s", 1);
