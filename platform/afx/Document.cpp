@@ -19,7 +19,7 @@ BOOL CDocument::OnNewDocument()
     return TRUE;
 }
 
-void CDocument::UpdateAllViews(CObject*, LPARAM, CObject*) {}
+void CDocument::UpdateAllViews(CView*, LPARAM, CObject*) {}
 
 CFile* CDocument::GetFile(const wchar_t* path, UINT openFlags, CFileException* error)
 {

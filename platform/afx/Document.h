@@ -16,6 +16,8 @@
 #include "CObject.h"
 #include "CString.h"
 
+class CView;
+
 class CDocument : public CObject {
     DECLARE_DYNAMIC(CDocument)
 public:
@@ -42,7 +44,7 @@ public:
 
     // Tells the document's views that it changed. The windows layer keeps the views;
     // without them there is nobody to tell.
-    virtual void UpdateAllViews(CObject* sender, LPARAM hint = 0, CObject* hintObject = nullptr);
+    virtual void UpdateAllViews(CView* sender, LPARAM hint = 0, CObject* hintObject = nullptr);
 
     // The file a load or save goes through (null with the error filled on failure),
     // and its release (closed, or aborted after a failure, and deleted).
