@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <wincrypt.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 
@@ -361,13 +362,15 @@ std::string Base64EncodeBytes(const BYTE* data, size_t size)
         return out;
     const size_t chars = (size + 2) / 3 * 4;
     out.reserve(chars + chars / 76 * 2);
+    // Lines of 76 characters, CR LF between them (none after the last line).
     size_t line = 0;
     auto put = [&](char c) {
-        out += c;
-        if (++line == 76) {
+        if (line == 76) {
             out += "\r\n";
             line = 0;
         }
+        out += c;
+        ++line;
     };
     for (size_t i = 0; i < size; i += 3) {
         const size_t left = size - i;
@@ -492,6 +495,8 @@ CString NewGuidString(BOOL withBraces)
 
 namespace {
 
+std::atomic<DWORD> g_sha1ProviderType{PROV_RSA_FULL};
+
 // Releases what was acquired so far, tells the user and ends the operation quietly.
 [[noreturn]] void FailSha1(UINT messageId, DWORD error, HCRYPTHASH hash, HCRYPTPROV provider)
 {
@@ -507,15 +512,18 @@ namespace {
 
 }  // namespace
 
+DWORD SetSha1ProviderTypeForTesting(DWORD providerType) { return g_sha1ProviderType.exchange(providerType); }
+
 CString ComputeSha1(const wchar_t* text)
 {
+    const DWORD providerType = g_sha1ProviderType.load();
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
-    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, providerType, CRYPT_VERIFYCONTEXT)) {
         const DWORD error = GetLastError();
         if (static_cast<HRESULT>(error) != NTE_BAD_KEYSET)
             FailSha1(IDS_CODEC_NO_PROVIDER, error, 0, 0);
-        if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
+        if (!CryptAcquireContextW(&provider, nullptr, nullptr, providerType, CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
             FailSha1(IDS_CODEC_NO_PROVIDER, GetLastError(), 0, 0);
     }
     if (!CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash))
@@ -550,29 +558,6 @@ CString ComputeSha1(const wchar_t* text)
 
 // ---------------------------------------------------------------------------------------
 // Text conversions
-
-namespace {
-
-bool AcceptsUsedDefaultChar(UINT codePage)
-{
-    switch (codePage) {
-    case CP_UTF7:
-    case CP_UTF8:
-    case 42:
-    case 50220:
-    case 50221:
-    case 50222:
-    case 50225:
-    case 50227:
-    case 50229:
-    case 54936:
-        return false;
-    default:
-        return !(codePage >= 57002 && codePage <= 57011);
-    }
-}
-
-}  // namespace
 
 wchar_t* ConvertMultiByteToWide(wchar_t* buffer, const char* text, int bufferLength, UINT codePage, BOOL* lossy)
 {
@@ -609,29 +594,15 @@ char* ConvertWideToMultiByte(char* buffer, const wchar_t* text, int bufferLength
     buffer[0] = 0;
     if (!text)
         return nullptr;
-    if (lossy) {
-        if (AcceptsUsedDefaultChar(codePage)) {
-            BOOL usedDefault = FALSE;
-            if (WideCharToMultiByte(codePage, 0, text, -1, buffer, bufferLength, nullptr, &usedDefault) > 0) {
-                *lossy = usedDefault;
-                return buffer;
-            }
-            buffer[0] = 0;
-            return nullptr;
-        }
-        if (codePage == CP_UTF8) {
-            // Unpaired surrogates are what UTF-8 cannot carry.
-            if (WideCharToMultiByte(codePage, WC_ERR_INVALID_CHARS, text, -1, buffer, bufferLength, nullptr, nullptr) > 0)
-                return buffer;
-            const DWORD error = GetLastError();
-            buffer[0] = 0;
-            if (error != ERROR_NO_UNICODE_TRANSLATION)
-                return nullptr;
-            *lossy = TRUE;
-        }
+    if (WideCharToMultiByte(codePage, 0, text, -1, buffer, bufferLength, nullptr, nullptr) <= 0) {
+        buffer[0] = 0;  // a partly written buffer never passes for a result
+        return nullptr;
     }
-    if (WideCharToMultiByte(codePage, 0, text, -1, buffer, bufferLength, nullptr, nullptr) > 0)
-        return buffer;
-    buffer[0] = 0;
-    return nullptr;
+    if (lossy) {
+        // Whatever the conversion changed (a default character, a best-fit look-alike, an
+        // unpaired surrogate) shows when the result is read back.
+        const CString back = CString::FromNarrow(buffer, -1, codePage);
+        *lossy = back.Compare(text) != 0;
+    }
+    return buffer;
 }

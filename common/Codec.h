@@ -59,7 +59,7 @@ private:
     BYTE m_roundKeys[15 * 16] = {};  // the expanded key: (rounds + 1) round keys
 };
 
-// Base64 of bytes (RFC 4648 alphabet, "=" padding, CR LF after every 76 output characters).
+// Base64 of bytes (RFC 4648 alphabet, "=" padding, lines of 76 characters separated by CR LF).
 std::string Base64EncodeBytes(const BYTE* data, size_t size);
 // Decodes base64 text; white space (CR, LF, blank, tab) is skipped. FALSE, with the output
 // empty, for a character outside the alphabet, misplaced padding or a truncated group.
@@ -79,13 +79,16 @@ CString NewGuidString(BOOL withBraces);
 // (after a round trip through the ANSI code page). On a CryptoAPI failure the user is shown
 // the message and CUserException is thrown.
 CString ComputeSha1(const wchar_t* text);
+// Test seam: the CryptoAPI provider type ComputeSha1 asks for (PROV_RSA_FULL unless changed).
+// Returns the previous type.
+DWORD SetSha1ProviderTypeForTesting(DWORD providerType);
 
 // Convert a NUL-terminated text into the caller's buffer (length in characters / bytes),
 // which is first made an empty text. They return the buffer, or null when the buffer or the
 // text is null, the buffer length is below 1, or the conversion fails (the buffer is then
-// left empty). Characters the target cannot represent become its replacement character;
-// when lossy is given it tells whether that happened (or, for multibyte input, whether it
-// held sequences that are not valid in the code page).
+// left empty). Characters the target cannot represent become its replacement character (or a
+// best-fit look-alike); when lossy is given it tells whether the result differs from the text
+// in any such way (for multibyte input: whether it held sequences not valid in the code page).
 wchar_t* ConvertMultiByteToWide(wchar_t* buffer, const char* text, int bufferLength, UINT codePage,
                                 BOOL* lossy = nullptr);
 char* ConvertWideToMultiByte(char* buffer, const wchar_t* text, int bufferLength, UINT codePage,

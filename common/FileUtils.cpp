@@ -255,24 +255,22 @@ CString NormalizeVersionText(const wchar_t* text)
         return defaultText;
     source.TrimRight();
     source.Replace(L',', L'.');
-    int point = source.Find(L'.');
-    if (point < 0)
+    if (source.Find(L'.') < 0)
         return defaultText;
     source.Trim();
-    point = source.Find(L'.');
+    // The components keep their points, only the blanks around them go: "3, 6, 0, 12"
+    // reads "3.6.0.12" (joining them would make 3.6.0.12 and 3.60.1.2 the same text).
     CString result;
-    result.Format(L"%s.", source.Left(point).GetString());
-    CString rest = source.Mid(point + 1);
-    rest.TrimLeft();
+    int start = 0;
     for (;;) {
-        int next = rest.Find(L'.');
-        if (next < 0) {
-            result += rest;
+        const int point = source.Find(L'.', start);
+        CString component = point < 0 ? source.Mid(start) : source.Mid(start, point - start);
+        component.Trim();
+        result += component;
+        if (point < 0)
             break;
-        }
-        result += rest.Left(next);
-        rest = rest.Mid(next + 1);
-        rest.TrimLeft();
+        result += L'.';
+        start = point + 1;
     }
     return result;
 }

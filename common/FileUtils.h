@@ -33,7 +33,7 @@ CString GetVersionResourceString(HMODULE module, const wchar_t* name);
 // commas replaced by points.
 CString GetFileVersionText();
 CString GetProductVersionText();
-// "3, 6, 0, 12" -> "3.6012"; "2.5" stays; a text without a point (or empty) gives "1.0".
+// "3, 6, 0, 12" -> "3.6.0.12"; "2.5" stays; a text without a point (or empty) gives "1.0".
 CString NormalizeVersionText(const wchar_t* text);
 // "Version %s (Build %s)": the normalised file version and the "SpecialBuild" value.
 CString GetVersionDisplayText();

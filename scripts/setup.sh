@@ -7,7 +7,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
   cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
-  googletest python3
+  googletest python3 openssl
   ffmpeg sox python3-mutagen
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
 )

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <string>
 #include <vector>
 
@@ -259,12 +261,12 @@ TEST(Base64, EncodesTheStandardVectors)
 
 TEST(Base64, BreaksLinesAfterSeventySixCharacters)
 {
-    const std::string exact(57, 'a');  // 76 characters
+    const std::string exact(57, 'a');  // 76 characters: one line, no break
     const std::string longer(58, 'a');
     const std::string a = Base64EncodeBytes(reinterpret_cast<const BYTE*>(exact.data()), exact.size());
     const std::string b = Base64EncodeBytes(reinterpret_cast<const BYTE*>(longer.data()), longer.size());
-    EXPECT_EQ(std::string(76, 'Y').size() + 2, a.size());
-    EXPECT_EQ("\r\n", a.substr(76));
+    EXPECT_EQ(76u, a.size());
+    EXPECT_EQ(std::string::npos, a.find('\r'));
     EXPECT_EQ(76u + 2 + 4, b.size());
     EXPECT_EQ("\r\nYQ==", b.substr(76));
 
@@ -388,6 +390,149 @@ TEST(Sha1, FailureMessagesAreInTheStringTable)
     }
 }
 
+TEST(Sha1, AProviderFailureIsShownAndEndsQuietly)
+{
+    testsupport::MessageBoxRecorder boxes;
+    const DWORD previous = SetSha1ProviderTypeForTesting(999);  // no such provider type
+    bool quiet = false;
+    try {
+        ComputeSha1(L"abc");
+    } catch (const CUserException&) {
+        quiet = true;
+    }
+    SetSha1ProviderTypeForTesting(previous);
+    EXPECT_TRUE(quiet);
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    const AfxMessageBoxRequest& box = boxes.Boxes()[0];
+    EXPECT_EQ(static_cast<UINT>(MB_OK), box.type & 0xF);
+    const CString prefix(L"Unable to acquire a cryptographic service provider used to generate hash values (error 0x");
+    EXPECT_EQ(prefix, box.text.Left(prefix.GetLength())) << U8(box.text);
+    EXPECT_EQ(prefix.GetLength() + 10, box.text.GetLength()) << U8(box.text);  // eight digits, ")."
+    // The next digest works again.
+    EXPECT_EQ(CString(L"9F04F41A848514162050E3D68C1A7ABB441DC2B5"), ComputeSha1(L"abc"));
+}
+
+// ---- Cross-checks with the host's own tools ---------------------------------------------
+
+namespace {
+
+std::string Quoted(const CString& windowsPath)
+{
+    std::string quoted = "'";
+    for (char c : testsupport::UnixPath(windowsPath))
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs a host command line and returns its exit code. Wine does not wait for the Unix
+// programs it starts, so the shell leaves the code in a file that is awaited (one minute at most).
+int RunHostTool(const testsupport::ScratchFolder& folder, const std::string& commandLine)
+{
+    static LONG counter = 0;
+    CString tag;
+    tag.Format(L"host-%ld", InterlockedIncrement(&counter));
+    const CString pending = folder / (tag + L".pending");
+    const CString done = folder / (tag + L".done");
+    testsupport::RunHostCommand("(" + commandLine + ") >/dev/null 2>&1; echo $? >" + Quoted(pending) + "; mv " +
+                                Quoted(pending) + " " + Quoted(done));
+    for (int waited = 0; waited < 60000; waited += 10) {
+        if (GetFileAttributesW(done) != INVALID_FILE_ATTRIBUTES) {
+            const std::vector<BYTE> bytes = testsupport::ReadAll(done);
+            return std::atoi(std::string(bytes.begin(), bytes.end()).c_str());
+        }
+        Sleep(10);
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(HostCrossCheck, PaddedEncryptionMatchesOpenssl)
+{
+    testsupport::ScratchFolder scratch;
+    struct Case {
+        const char* cipher;
+        int mode;
+        int keyLength;
+        const char* key;
+    } cases[] = {
+        {"aes-128-cbc", CRijndael::CBC, CRijndael::Key16Bytes, "2b7e151628aed2a6abf7158809cf4f3c"},
+        {"aes-192-cbc", CRijndael::CBC, CRijndael::Key24Bytes, "8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b"},
+        {"aes-256-cbc", CRijndael::CBC, CRijndael::Key32Bytes,
+         "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4"},
+        {"aes-128-ecb", CRijndael::ECB, CRijndael::Key16Bytes, "000102030405060708090a0b0c0d0e0f"},
+    };
+    const char* ivHex = "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
+    const std::vector<BYTE> iv = Hex(ivHex);
+    for (const Case& c : cases) {
+        for (int length : {1, 15, 16, 17, 100}) {
+            SCOPED_TRACE(testing::Message() << c.cipher << " length " << length);
+            std::vector<BYTE> plain(static_cast<size_t>(length));
+            for (int i = 0; i < length; ++i)
+                plain[static_cast<size_t>(i)] = static_cast<BYTE>(i * 31 + length);
+            const CString in = scratch / L"plain.bin";
+            const CString out = scratch / L"cipher.bin";
+            testsupport::WriteAll(in, plain.data(), plain.size());
+            DeleteFileW(out);
+            std::string command = std::string("openssl enc -") + c.cipher + " -K " + c.key;
+            if (c.mode == CRijndael::CBC)
+                command += std::string(" -iv ") + ivHex;
+            command += " -in " + Quoted(in) + " -out " + Quoted(out);
+            ASSERT_EQ(0, RunHostTool(scratch, command));
+            const std::vector<BYTE> expected = testsupport::ReadAll(out);
+
+            const std::vector<BYTE> key = Hex(c.key);
+            CRijndael encrypt;
+            ASSERT_EQ(0, encrypt.Init(c.mode, CRijndael::Encrypt, key.data(), c.keyLength, iv.data()));
+            std::vector<BYTE> cipher(static_cast<size_t>((length / 16 + 1) * 16));
+            ASSERT_EQ(static_cast<int>(cipher.size()), encrypt.PadEncrypt(plain.data(), length, cipher.data()));
+            EXPECT_EQ(ToHex(expected.data(), expected.size()), ToHex(cipher.data(), cipher.size()));
+
+            CRijndael decrypt;
+            ASSERT_EQ(0, decrypt.Init(c.mode, CRijndael::Decrypt, key.data(), c.keyLength, iv.data()));
+            std::vector<BYTE> back(expected.size());
+            ASSERT_EQ(length, decrypt.PadDecrypt(expected.data(), static_cast<int>(expected.size()), back.data()));
+            EXPECT_EQ(ToHex(plain.data(), plain.size()), ToHex(back.data(), static_cast<size_t>(length)));
+        }
+    }
+}
+
+TEST(HostCrossCheck, Base64MatchesPythonsMimeEncoder)
+{
+    testsupport::ScratchFolder scratch;
+    const std::vector<size_t> sizes = {0, 1, 2, 3, 56, 57, 58, 114, 115, 200, 1000};
+    std::string script = "import base64, sys\n"
+                         "for name in sys.argv[1:]:\n"
+                         "    data = open(name, 'rb').read()\n"
+                         "    text = base64.encodebytes(data).replace(b'\\n', b'\\r\\n')\n"
+                         "    open(name + '.b64', 'wb').write(text[:-2] if text.endswith(b'\\r\\n') else text)\n";
+    testsupport::WriteAll(scratch / L"encode.py", script);
+    std::string command = "python3 " + Quoted(scratch / L"encode.py");
+    std::vector<std::vector<BYTE>> inputs;
+    for (size_t size : sizes) {
+        std::vector<BYTE> data(size);
+        for (size_t i = 0; i < size; ++i)
+            data[i] = static_cast<BYTE>((i * 7919 + size) & 0xFF);
+        CString name;
+        name.Format(L"data%u.bin", static_cast<unsigned>(size));
+        testsupport::WriteAll(scratch / name, data.data(), data.size());
+        command += " " + Quoted(scratch / name);
+        inputs.push_back(data);
+    }
+    ASSERT_EQ(0, RunHostTool(scratch, command));
+    for (size_t k = 0; k < sizes.size(); ++k) {
+        SCOPED_TRACE(sizes[k]);
+        CString name;
+        name.Format(L"data%u.bin.b64", static_cast<unsigned>(sizes[k]));
+        const std::vector<BYTE> expected = testsupport::ReadAll(scratch / name);
+        const std::string ours = Base64EncodeBytes(inputs[k].data(), inputs[k].size());
+        EXPECT_EQ(std::string(expected.begin(), expected.end()), ours);
+        std::vector<BYTE> decoded;
+        ASSERT_TRUE(Base64DecodeBytes(ours.data(), ours.size(), decoded));
+        EXPECT_TRUE(decoded == inputs[k]);
+    }
+}
+
 // ---- Text conversions ---------------------------------------------------------------
 
 TEST(TextConversion, RoundTripsInTheirCodePages)
@@ -427,10 +572,13 @@ TEST(TextConversion, LossesAreReportedNotHidden)
     wchar_t wide[64];
     BOOL lossy = FALSE;
 
-    // Characters a western code page lacks become "?" and are reported.
+    // Characters a western code page lacks become "?" or a look-alike, and are reported.
     ASSERT_EQ(narrow, ConvertWideToMultiByte(narrow, L"a\u65E5\u672Cb", sizeof narrow, 1252, &lossy));
     EXPECT_STREQ("a??b", narrow);
     EXPECT_TRUE(lossy);
+    lossy = FALSE;
+    ASSERT_EQ(narrow, ConvertWideToMultiByte(narrow, L"\u0101", sizeof narrow, 1252, &lossy));
+    EXPECT_TRUE(lossy) << narrow;
 
     // An unpaired surrogate cannot be carried by UTF-8.
     ASSERT_EQ(narrow, ConvertWideToMultiByte(narrow, L"x\xD800y", sizeof narrow, CP_UTF8, &lossy));

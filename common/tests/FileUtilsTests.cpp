@@ -228,14 +228,16 @@ TEST(VersionFunctions, NormalizeVersionText)
         const wchar_t* text;
         const wchar_t* expected;
     } cases[] = {
-        {L"3, 6, 0, 12", L"3.6012"},
+        {L"3, 6, 0, 12", L"3.6.0.12"},
+        {L"3, 60, 1, 2", L"3.60.1.2"},  // stays apart from the one above
         {L"2.5", L"2.5"},
         {L"7", L"1.0"},
         {L"", L"1.0"},
         {L"  4.1  ", L"4.1"},
-        {L"1.2.3", L"1.23"},
+        {L"1.2.3", L"1.2.3"},
         {L"5.", L"5."},
-        {L"1,0,0,0", L"1.000"},
+        {L"1,0,0,0", L"1.0.0.0"},
+        {L"2 . 5 ", L"2.5"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CString(c.expected), NormalizeVersionText(c.text)) << U8(c.text);
@@ -249,7 +251,7 @@ TEST(VersionFunctions, ValuesOfTheProgramsVersionResource)
     EXPECT_EQ(CString(), GetVersionResourceString(nullptr, L"NoSuchValue"));
     EXPECT_EQ(CString(L"3. 6. 0. 12"), GetFileVersionText());
     EXPECT_EQ(CString(L"2. 5"), GetProductVersionText());
-    EXPECT_EQ(CString(L"Version 3.6012 (Build 1207)"), GetVersionDisplayText());
+    EXPECT_EQ(CString(L"Version 3.6.0.12 (Build 1207)"), GetVersionDisplayText());
     EXPECT_EQ(CString(L"2.5"), GetProductVersionNumber());
 }
 

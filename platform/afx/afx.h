@@ -17,3 +17,4 @@
 #include "StdioFile.h"
 #include "WinThread.h"
 #include "WinApp.h"
+#include "Time.h"
