@@ -57,6 +57,9 @@ public:
     // while it is suspended), or let AfxBeginThread hand one out.
     HANDLE DuplicateThreadHandle() const;
 
+    // An object that stands for a thread it did not start (the application object for the
+    // main thread) sets m_hThread (closed by the destructor) and m_nThreadID itself and
+    // registers with AfxSetThread; Run works on whichever thread calls it.
     operator HANDLE() const { return m_hThread; }
     HANDLE m_hThread = nullptr;
     DWORD m_nThreadID = 0;

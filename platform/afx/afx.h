@@ -18,3 +18,4 @@
 #include "WinThread.h"
 #include "WinApp.h"
 #include "Time.h"
+#include "Internet.h"

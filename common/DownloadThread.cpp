@@ -1,0 +1,421 @@
+#include "DownloadThread.h"
+
+#include "FileUtils.h"
+
+#include <cstdarg>
+#include <cwchar>
+
+namespace {
+
+// Header values come from order files: a CR or LF inside would add or break headers.
+CString HeaderValue(const CString& value)
+{
+    CString clean(value);
+    clean.Remove(L'\r');
+    clean.Remove(L'\n');
+    return clean;
+}
+
+// Content-Length as a 64-bit number; FALSE when it is not a plain decimal number.
+bool ParseContentLength(const CString& text, ULONGLONG& value)
+{
+    CString digits(text);
+    digits.Trim();
+    if (digits.IsEmpty() || digits.GetLength() > 19)
+        return false;
+    value = 0;
+    for (int i = 0; i < digits.GetLength(); ++i) {
+        const wchar_t ch = digits[i];
+        if (ch < L'0' || ch > L'9')
+            return false;
+        value = value * 10 + static_cast<ULONGLONG>(ch - L'0');
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- CDownloadJob ----
+
+CDownloadJob::CDownloadJob(const wchar_t* userName, const wchar_t* password)
+    : m_strUserName(userName), m_strPassword(password)
+{
+}
+
+const CString& CDownloadJob::GetTempPath()
+{
+    if (m_strTempPath.IsEmpty())
+        m_strTempPath.Format(L"%s.tmp", m_strTargetPath.GetString());
+    return m_strTempPath;
+}
+
+// ---- CDownloadThread ----
+
+IMPLEMENT_DYNCREATE(CDownloadThread, CWinThread)
+
+CDownloadThread::CDownloadThread() = default;
+
+CDownloadThread::~CDownloadThread() { CloseConnection(); }
+
+BOOL CDownloadThread::InitInstance()
+{
+    m_pBuffer = new BYTE[kChunkSize];
+    return TRUE;
+}
+
+BOOL CDownloadThread::OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DOWNLOAD_START:
+        OnStartDownload(wParam, lParam);
+        return TRUE;
+    case WM_DOWNLOAD_CANCEL:
+        OnCancelDownload(wParam, lParam);
+        return TRUE;
+    default:
+        return CWinThread::OnThreadMessage(message, wParam, lParam);
+    }
+}
+
+void CDownloadThread::OnStartDownload(WPARAM, LPARAM lParam)
+{
+    // A thread serves one job.
+    if (m_bStarted)
+        return;
+    m_bStarted = true;
+    m_pJob = reinterpret_cast<CDownloadJob*>(lParam);
+    if (!m_pJob) {
+        PostQuitMessage(3);
+        return;
+    }
+    m_hOwner = m_pJob->GetOwnerWindow();
+    m_strTargetPath = m_pJob->GetTargetPath();
+    if (m_hOwner)
+        PostMessageW(m_hOwner, WM_DOWNLOAD_STARTED, 0, reinterpret_cast<LPARAM>(m_pJob));
+
+    if (!ParseJobUrl() || !OpenSession() || !OpenConnection() || !OpenRequest())
+        return;
+    AddClientIdHeader();
+    AddLicenseHeader();
+    if (!SendRequest() || !OpenLocalFile())
+        return;
+    // The transfer runs in OnIdle.
+}
+
+void CDownloadThread::OnCancelDownload(WPARAM, LPARAM) { m_bCancel = TRUE; }
+
+CString CDownloadThread::LibraryErrorText(const CException& e)
+{
+    CString text = e.GetErrorMessage().Left(300);
+    TrimLineBreaks(text.GetBuffer());
+    text.ReleaseBuffer();
+    return text;
+}
+
+int CDownloadThread::AskOwner(UINT messageId, BOOL mayRetry, ...)
+{
+    CString format;
+    format.LoadString(messageId);
+    CString text;
+    va_list args;
+    va_start(args, mayRetry);
+    text.FormatV(format, args);
+    va_end(args);
+    m_pJob->SetErrorText(text);
+    return static_cast<int>(
+        SendMessageW(m_hOwner, WM_DOWNLOAD_ERROR, mayRetry ? 1 : 0, reinterpret_cast<LPARAM>(m_pJob)));
+}
+
+BOOL CDownloadThread::ParseJobUrl()
+{
+    if (AfxParseURL(m_pJob->m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort) &&
+        (m_dwServiceType == AFX_INET_SERVICE_HTTP || m_dwServiceType == AFX_INET_SERVICE_HTTPS))
+        return TRUE;
+    int result = 2;
+    if (m_hOwner)
+        result = AskOwner(IDS_DOWNLOAD_BAD_URL, FALSE, m_pJob->m_strUrl.GetString());
+    FinishJob(result);
+    return FALSE;
+}
+
+BOOL CDownloadThread::OpenSession()
+{
+    const CString agent = AfxLoadString(AFX_IDS_APP_TITLE);
+    for (;;) {
+        try {
+            m_pSession = new CInternetSession(agent, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+            return TRUE;
+        } catch (const CException& e) {
+            int answer = 2;
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_NO_SESSION, TRUE, LibraryErrorText(e).GetString());
+            if (answer == IDYES)
+                continue;
+            FinishJob(answer);
+            return FALSE;
+        }
+    }
+}
+
+BOOL CDownloadThread::OpenConnection()
+{
+    for (;;) {
+        try {
+            m_pConnection =
+                m_pSession->GetHttpConnection(m_strServer, m_nPort, m_pJob->m_strUserName, m_pJob->m_strPassword);
+            return TRUE;
+        } catch (const CException& e) {
+            int answer = 2;
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_NO_CONNECTION, TRUE, m_strServer.GetString(), static_cast<int>(m_nPort),
+                                  LibraryErrorText(e).GetString());
+            if (answer == IDYES)
+                continue;
+            FinishJob(answer);
+            return FALSE;
+        }
+    }
+}
+
+BOOL CDownloadThread::OpenRequest()
+{
+    // A part is always fetched from the server and never stored a second time in the
+    // URL cache (a cached copy could be stale, and parts are large).
+    DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    if (m_dwServiceType == AFX_INET_SERVICE_HTTPS)
+        flags |= INTERNET_FLAG_SECURE;
+    for (;;) {
+        try {
+            m_pFile = m_pConnection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_strObject, nullptr, 1, nullptr,
+                                                 nullptr, flags);
+            return TRUE;
+        } catch (const CException& e) {
+            int answer = 2;
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_NO_REQUEST, TRUE, m_strObject.GetString(), LibraryErrorText(e).GetString());
+            if (answer == IDYES)
+                continue;
+            FinishJob(answer);
+            return FALSE;
+        }
+    }
+}
+
+void CDownloadThread::AddClientIdHeader()
+{
+    const CString value = HeaderValue(m_pJob->GetClientId());
+    if (value.IsEmpty())
+        return;
+    CString header;
+    header.Format(L"ClientID: %s\r\n", value.GetString());
+    m_pFile->AddRequestHeaders(header, HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+}
+
+void CDownloadThread::AddLicenseHeader()
+{
+    const CString value = HeaderValue(m_pJob->GetLicense());
+    if (value.IsEmpty())
+        return;
+    CString header;
+    header.Format(L"License: %s\r\n", value.GetString());
+    m_pFile->AddRequestHeaders(header, HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+}
+
+BOOL CDownloadThread::SendRequest()
+{
+    for (;;) {
+        try {
+            m_pFile->SendRequest();
+            DWORD status = 0;
+            if (!m_pFile->QueryInfoStatusCode(status))
+                AfxThrowInternetException(1);
+            m_dwStatusCode = status;
+            m_pJob->SetResult(static_cast<int>(status));
+            if (status >= 200 && status <= 299)
+                break;
+            int answer = 0;
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_BAD_STATUS, TRUE, static_cast<int>(status));
+            if (answer == IDYES)
+                continue;
+            FinishJob(answer);
+            return FALSE;
+        } catch (const CException& e) {
+            int answer = 2;
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_NOT_CONNECTED, TRUE, LibraryErrorText(e).GetString());
+            if (answer == IDYES)
+                continue;
+            FinishJob(answer);
+            return FALSE;
+        }
+    }
+
+    CString length;
+    ULONGLONG size = 0;
+    if (m_pFile->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length) && ParseContentLength(length, size)) {
+        m_bHaveContentLength = true;
+        m_nContentLength = size;
+    } else {
+        size = m_pJob->m_nExpectedSize;
+    }
+    m_nTotalSize = size ? size : kFallbackSize;
+    return TRUE;
+}
+
+BOOL CDownloadThread::OpenLocalFile()
+{
+    m_strTempPath = m_pJob->GetTempPath();
+    for (;;) {
+        int answer = 0;
+        if (!CreateParentFolder(m_strTempPath)) {
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_NO_FOLDER, TRUE, m_strTempPath.GetString());
+        } else {
+            auto* file = new CFile;
+            CFileException error;
+            if (file->Open(m_strTempPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeBinary,
+                           &error)) {
+                m_pLocalFile = file;
+                return TRUE;
+            }
+            delete file;
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_NO_LOCAL_FILE, TRUE, m_strTempPath.GetString(),
+                                  LibraryErrorText(error).GetString());
+        }
+        if (answer == IDYES)
+            continue;
+        FinishJob(answer);
+        return FALSE;
+    }
+}
+
+BOOL CDownloadThread::OnIdle(LONG)
+{
+    if (!m_pJob || !m_pFile || !m_pLocalFile)
+        return FALSE;
+    if (m_bCancel) {
+        CloseConnection();
+        DeleteFileW(m_strTempPath);
+        FinishJob(2);
+        return FALSE;
+    }
+
+    UINT count = 0;
+    try {
+        count = m_pFile->Read(m_pBuffer, kChunkSize);
+    } catch (const CException& e) {
+        int answer = 2;
+        if (m_hOwner)
+            answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE, LibraryErrorText(e).GetString());
+        FinishJob(answer);
+        return FALSE;
+    }
+
+    if (count == 0) {
+        CompleteTransfer();
+        return FALSE;
+    }
+    if (!WriteChunk(count))
+        return FALSE;
+    ReportProgress(count);
+    return TRUE;
+}
+
+void CDownloadThread::CompleteTransfer()
+{
+    // A body that ends before its announced length is a lost connection, never a file.
+    if (m_bHaveContentLength && m_nBytesSoFar < m_nContentLength) {
+        int answer = 2;
+        if (m_hOwner)
+            answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE,
+                              LibraryErrorText(CInternetException(ERROR_INTERNET_CONNECTION_ABORTED)).GetString());
+        FinishJob(answer);
+        return;
+    }
+
+    CloseConnection();
+    // One step replaces the target: the older file stays as it was when the move fails.
+    for (;;) {
+        if (MoveFileExW(m_strTempPath, m_strTargetPath, MOVEFILE_REPLACE_EXISTING))
+            break;
+        const LONG osError = static_cast<LONG>(GetLastError());
+        const CFileException error(CFileException::OsErrorToException(osError), osError, m_strTargetPath);
+        int answer = 2;
+        if (m_hOwner)
+            answer = AskOwner(IDS_DOWNLOAD_WRITE_FAILED, TRUE, LibraryErrorText(error).GetString());
+        if (answer == IDYES)
+            continue;
+        FinishJob(answer);
+        return;
+    }
+    m_pJob->SetResult(static_cast<int>(m_dwStatusCode));
+    FinishJob(static_cast<int>(m_dwStatusCode));
+}
+
+BOOL CDownloadThread::WriteChunk(UINT count)
+{
+    for (;;) {
+        try {
+            m_pLocalFile->Write(m_pBuffer, count);
+            return TRUE;
+        } catch (const CException& e) {
+            int answer = 2;
+            if (m_hOwner)
+                answer = AskOwner(IDS_DOWNLOAD_WRITE_FAILED, TRUE, LibraryErrorText(e).GetString());
+            if (answer == IDYES)
+                continue;
+            FinishJob(answer);
+            return FALSE;
+        }
+    }
+}
+
+void CDownloadThread::ReportProgress(UINT count)
+{
+    m_nBytesSoFar += count;
+    // Rounded like MulDiv, in 64 bits so that parts over 4 GiB count right.
+    const ULONGLONG scaled = m_nBytesSoFar * 100;
+    const LONGLONG percent = static_cast<LONGLONG>((scaled + m_nTotalSize / 2) / m_nTotalSize);
+    if (percent != m_nLastPercent) {
+        if (m_hOwner)
+            PostMessageW(m_hOwner, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(percent), reinterpret_cast<LPARAM>(m_pJob));
+        m_nLastPercent = percent;
+    }
+}
+
+void CDownloadThread::FinishJob(int result)
+{
+    CDownloadJob* job = m_pJob;
+    m_pJob = nullptr;
+    job->SetResult(result);
+    if (m_hOwner)
+        PostMessageW(m_hOwner, WM_DOWNLOAD_DONE, static_cast<WPARAM>(result), reinterpret_cast<LPARAM>(job));
+    PostQuitMessage(result);
+}
+
+void CDownloadThread::CloseConnection()
+{
+    if (m_pLocalFile) {
+        m_pLocalFile->Abort();
+        delete m_pLocalFile;
+        m_pLocalFile = nullptr;
+    }
+    delete m_pFile;
+    m_pFile = nullptr;
+    delete m_pConnection;
+    m_pConnection = nullptr;
+    delete m_pSession;
+    m_pSession = nullptr;
+    delete[] m_pBuffer;
+    m_pBuffer = nullptr;
+}
+
+int CDownloadThread::ExitInstance()
+{
+    CloseConnection();
+    if (!m_strTempPath.IsEmpty() && FileExists(m_strTempPath))
+        DeleteFileW(m_strTempPath);
+    return CWinThread::ExitInstance();
+}

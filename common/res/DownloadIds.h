@@ -1,0 +1,18 @@
+// String-table ids of the part download thread's messages.
+#pragma once
+
+#define IDS_DOWNLOAD_BAD_URL 4100
+#define IDS_DOWNLOAD_NO_SESSION 4101
+#define IDS_DOWNLOAD_NO_CONNECTION 4102
+#define IDS_DOWNLOAD_NO_REQUEST 4103
+#define IDS_DOWNLOAD_BAD_STATUS 4104
+#define IDS_DOWNLOAD_NOT_CONNECTED 4106
+#define IDS_DOWNLOAD_NO_FOLDER 4107
+#define IDS_DOWNLOAD_NO_LOCAL_FILE 4108
+#define IDS_DOWNLOAD_CONNECTION_LOST 4109
+#define IDS_DOWNLOAD_WRITE_FAILED 4110
+
+// The program's title; every program's string table holds its own text under this id.
+#ifndef AFX_IDS_APP_TITLE
+#define AFX_IDS_APP_TITLE 0xE000
+#endif

@@ -1,0 +1,448 @@
+// The part download thread against a real HTTP server on loopback, driven by an owner
+// window that records every report and answers the questions from a script.
+#include "DownloadThread.h"
+#include "HttpTestServer.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+HttpTestServer* g_server = nullptr;
+
+// The body the server sends for n bytes.
+std::vector<BYTE> Pattern(size_t n)
+{
+    std::vector<BYTE> data(n);
+    for (size_t i = 0; i < n; ++i)
+        data[i] = static_cast<BYTE>(i % 251);
+    return data;
+}
+
+std::vector<BYTE> Bytes(const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); }
+
+struct Report {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    CString text;  // the job's error text, for questions
+};
+
+// A message-only window on the test thread, standing in for a program's owner window.
+// Questions are answered through the message-box funnel, as the programs do.
+class TestOwner {
+public:
+    TestOwner()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &TestOwner::Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VesperlinDownloadTestOwner";
+        RegisterClassW(&wc);
+        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~TestOwner() { DestroyWindow(m_hwnd); }
+    HWND Hwnd() const { return m_hwnd; }
+
+    std::vector<Report> reports;
+    // Called before a question is answered (to repair what failed) and on every posted report.
+    std::function<void(const Report&)> beforeAnswer;
+    std::function<void(const Report&)> onReport;
+    // Deletes the job when WM_DOWNLOAD_DONE arrives, as the console's queue does.
+    bool deleteJobOnDone = false;
+
+    std::vector<Report> Of(UINT message) const
+    {
+        std::vector<Report> found;
+        for (const auto& r : reports)
+            if (r.message == message)
+                found.push_back(r);
+        return found;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<TestOwner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (!self || message < WM_DOWNLOAD_STARTED || message > WM_DOWNLOAD_ERROR)
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        auto* job = reinterpret_cast<CDownloadJob*>(lParam);
+        Report report{message, wParam, lParam, CString()};
+        if (message == WM_DOWNLOAD_ERROR) {
+            report.text = job->GetErrorText();
+            self->reports.push_back(report);
+            if (self->beforeAnswer)
+                self->beforeAnswer(report);
+            return AfxMessageBox(report.text, wParam ? MB_YESNO | MB_ICONQUESTION : MB_OK | MB_ICONERROR);
+        }
+        self->reports.push_back(report);
+        if (self->onReport)
+            self->onReport(report);
+        if (message == WM_DOWNLOAD_DONE && self->deleteJobOnDone)
+            delete job;
+        return 0;
+    }
+    HWND m_hwnd = nullptr;
+};
+
+class DownloadThreadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_server = new HttpTestServer;
+        ASSERT_TRUE(g_server->Start()) << "the loopback HTTP server did not start";
+    }
+    static void TearDownTestSuite()
+    {
+        delete g_server;
+        g_server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(g_server->Port(), 0);
+        m_previous = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& box) {
+            m_boxTypes.push_back(box.type);
+            if (!m_answers.empty()) {
+                const int answer = m_answers.front();
+                m_answers.pop_front();
+                return answer;
+            }
+            return (box.type & MB_YESNO) ? IDNO : IDOK;
+        });
+    }
+    void TearDown() override { AfxSetMessageBoxHandler(m_previous); }
+
+    std::unique_ptr<CDownloadJob> MakeJob(const CString& url, const CString& target, bool withOwner = true)
+    {
+        auto job = std::make_unique<CDownloadJob>(nullptr, nullptr);
+        job->m_strUrl = url;
+        job->m_strTargetPath = target;
+        if (withOwner)
+            job->m_hOwnerWnd = m_owner.Hwnd();
+        return job;
+    }
+
+    // Runs one job on a new download thread the way the programs do, and returns the thread's
+    // exit code once it has ended and every report has been handled.
+    DWORD Run(CDownloadJob* job)
+    {
+        HANDLE own = nullptr;
+        CWinThread* thread =
+            AfxBeginThread(RUNTIME_CLASS(CDownloadThread), THREAD_PRIORITY_NORMAL, 0, 0, nullptr, &own);
+        EXPECT_NE(thread, nullptr);
+        if (!thread)
+            return 0xFFFFFFFF;
+        m_threadId = thread->m_nThreadID;
+        thread->PostThreadMessage(WM_DOWNLOAD_START, 0, reinterpret_cast<LPARAM>(job));
+        DWORD code = 0xFFFFFFFF;
+        EXPECT_TRUE(AfxWaitForThreadEnd(own, 60000, &code)) << "the download thread did not end";
+        CloseHandle(own);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        return code;
+    }
+
+    // Reports in their order: STARTED first, DONE(result) last, progress above 0 and changing.
+    void ExpectReportShape(const CDownloadJob* job, int result)
+    {
+        const auto& reports = m_owner.reports;
+        ASSERT_GE(reports.size(), 2u);
+        EXPECT_EQ(reports.front().message, WM_DOWNLOAD_STARTED);
+        EXPECT_EQ(reports.back().message, WM_DOWNLOAD_DONE);
+        EXPECT_EQ(reports.back().wParam, static_cast<WPARAM>(result));
+        EXPECT_EQ(m_owner.Of(WM_DOWNLOAD_DONE).size(), 1u);
+        for (const auto& r : reports)
+            EXPECT_EQ(r.lParam, reinterpret_cast<LPARAM>(job));
+        LONGLONG last = 0;
+        for (const auto& r : m_owner.Of(WM_DOWNLOAD_PROGRESS)) {
+            const auto percent = static_cast<LONGLONG>(r.wParam);
+            EXPECT_GT(percent, last) << "progress must rise and never report 0";
+            last = percent;
+        }
+    }
+
+    LONGLONG LastProgress() const
+    {
+        auto progress = m_owner.Of(WM_DOWNLOAD_PROGRESS);
+        return progress.empty() ? -1 : static_cast<LONGLONG>(progress.back().wParam);
+    }
+
+    TestOwner m_owner;
+    std::deque<int> m_answers;
+    std::vector<UINT> m_boxTypes;
+    DWORD m_threadId = 0;
+    ScratchFolder m_folder;
+    AfxMessageBoxHandler m_previous;
+};
+
+struct Question {
+    WPARAM mayRetry;
+    const wchar_t* text;  // the full message
+};
+
+struct OutcomeCase {
+    const char* name;
+    const wchar_t* path;  // on the test server (a full URL when it has "://")
+    UINT expectedSize;
+    std::vector<int> answers;
+    int result;
+    std::vector<Question> questions;
+    long long newBytes;      // the target's size afterwards; -1: the old target is kept
+    LONGLONG lastProgress;   // -1: no progress report at all
+    size_t requests;         // requests the server received for the path
+};
+
+const wchar_t kLost[] =
+    L"The connection to the Internet has been lost.  Please check your Internet connection; you must be connected to "
+    L"the Internet to download (The connection with the server has been terminated.).";
+
+TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
+{
+    const OutcomeCase cases[] = {
+        {"complete file", L"/file/100000", 0, {}, 200, {}, 100000, 100, 1},
+        {"404, retried once, then refused", L"/status/404", 0, {IDYES, IDNO}, IDNO,
+         {{1, L"The download server returned response code 404."}, {1, L"The download server returned response code 404."}},
+         -1, -1, 2},
+        {"500 then 200 on retry", L"/flaky/outcomes/5000", 0, {IDYES}, 200,
+         {{1, L"The download server returned response code 500."}}, 5000, 100, 2},
+        // Without any size the percentage runs against 17,408,000 bytes.
+        {"no Content-Length, no expected size", L"/nolength/400000", 0, {}, 200, {}, 400000, 2, 1},
+        // The expected size stands in for the length, and the percentage may pass 100.
+        {"no Content-Length, expected size", L"/nolength/400000", 200000, {}, 200, {}, 400000, 200, 1},
+        {"zero-byte body", L"/empty", 0, {}, 200, {}, 0, -1, 1},
+        // A short body is a lost connection, never a complete file.
+        {"truncated body", L"/truncated/30000/1000", 0, {}, IDOK, {{0, kLost}}, -1, 3, 1},
+        // Over 4 GiB announced: 100,000 bytes are far below 1 %, and the size must not wrap.
+        {"truncated body over 4 GiB", L"/truncated/4295067296/100000", 0, {}, IDOK, {{0, kLost}}, -1, -1, 1},
+        {"ftp URL", L"ftp://127.0.0.1/part.wma", 0, {}, IDOK,
+         {{0, L"Unable to parse the source URL \"ftp://127.0.0.1/part.wma\" into a proper HTTP download request."}}, -1,
+         -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_owner.reports.clear();
+        m_boxTypes.clear();
+        m_answers.assign(c.answers.begin(), c.answers.end());
+        const CString path(c.path);
+        const CString url = path.Find(L"://") >= 0 ? path : g_server->Url(c.path);
+        const size_t before = g_server->RequestsFor(CString(c.path).ToNarrow()).size();
+        const CString target = m_folder / L"part.wma";
+        WriteAll(target, std::string("old part"));
+
+        auto job = MakeJob(url, target);
+        job->m_nExpectedSize = c.expectedSize;
+        const DWORD code = Run(job.get());
+
+        EXPECT_EQ(code, static_cast<DWORD>(c.result));
+        EXPECT_EQ(job->GetResult(), c.result);
+        ExpectReportShape(job.get(), c.result);
+        auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+        ASSERT_EQ(questions.size(), c.questions.size());
+        for (size_t i = 0; i < questions.size(); ++i) {
+            EXPECT_EQ(questions[i].wParam, c.questions[i].mayRetry);
+            EXPECT_EQ(questions[i].text, c.questions[i].text);
+            EXPECT_EQ(m_boxTypes[i] & MB_TYPEMASK, c.questions[i].mayRetry ? UINT(MB_YESNO) : UINT(MB_OK));
+        }
+        EXPECT_EQ(LastProgress(), c.lastProgress);
+        if (c.newBytes >= 0)
+            EXPECT_EQ(ReadAll(target), Pattern(static_cast<size_t>(c.newBytes)));
+        else
+            EXPECT_EQ(ReadAll(target), Bytes("old part"));
+        EXPECT_EQ(GetFileAttributesW(job->GetTempPath()), INVALID_FILE_ATTRIBUTES) << "the .tmp file stayed";
+        if (path.Find(L"://") < 0) {
+            EXPECT_EQ(g_server->RequestsFor(CString(c.path).ToNarrow()).size() - before, c.requests);
+        }
+    }
+}
+
+TEST_F(DownloadThreadTest, AJobWithoutAnOwnerEndsAtItsFirstFailureWithoutQuestions)
+{
+    struct Case {
+        const char* name;
+        CString url;
+        int result;
+        bool targetMade;
+    };
+    const Case cases[] = {
+        {"complete", g_server->Url(L"/file/20000"), 200, true},
+        {"refused connection", L"http://127.0.0.1:1/part.wma", 2, false},
+        {"bad status", g_server->Url(L"/status/500"), 0, false},
+        {"lost connection", g_server->Url(L"/truncated/20000/100"), 2, false},
+        {"no HTTP URL", L"file:///c:/part.wma", 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_boxTypes.clear();
+        const CString target = m_folder / L"quiet.bin";
+        DeleteFileW(target);
+        auto job = MakeJob(c.url, target, false);
+        EXPECT_EQ(Run(job.get()), static_cast<DWORD>(c.result));
+        EXPECT_EQ(job->GetResult(), c.result);
+        EXPECT_TRUE(m_boxTypes.empty());
+        EXPECT_TRUE(m_owner.reports.empty());
+        EXPECT_EQ(GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES, c.targetMade);
+    }
+}
+
+TEST_F(DownloadThreadTest, ANullJobEndsTheThreadWithExitCodeThree)
+{
+    EXPECT_EQ(Run(nullptr), 3u);
+    EXPECT_TRUE(m_owner.reports.empty());
+}
+
+TEST_F(DownloadThreadTest, ConnectionFailuresOfferARetry)
+{
+    m_answers = {IDYES, IDNO};
+    auto job = MakeJob(L"http://127.0.0.1:1/part.wma", m_folder / L"part.wma");
+    EXPECT_EQ(Run(job.get()), static_cast<DWORD>(IDNO));
+    auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+    ASSERT_EQ(questions.size(), 2u);
+    for (const auto& q : questions) {
+        EXPECT_EQ(q.wParam, 1u);
+        EXPECT_EQ(q.text.Find(L"Unable to establish a connection to the Internet."), 0) << q.text.ToNarrow();
+        EXPECT_EQ(q.text.Right(2), L").");
+        EXPECT_EQ(q.text.FindOneOf(L"\r\n"), -1);
+    }
+    ExpectReportShape(job.get(), IDNO);
+}
+
+TEST_F(DownloadThreadTest, CancelDuringTheTransferKeepsTheOlderTarget)
+{
+    const CString target = m_folder / L"slow.wma";
+    WriteAll(target, std::string("older version"));
+    // 2,000,000 bytes in 10,240-byte drips every 20 ms: about 4 s unless cancelled.
+    auto job = MakeJob(g_server->Url(L"/slow/2000000/10240/20"), target);
+    m_owner.onReport = [this](const Report& r) {
+        if (r.message == WM_DOWNLOAD_PROGRESS)
+            PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
+    };
+    EXPECT_EQ(Run(job.get()), 2u);
+    EXPECT_EQ(job->GetResult(), 2);
+    ExpectReportShape(job.get(), 2);
+    EXPECT_LT(LastProgress(), 100);
+    EXPECT_TRUE(m_owner.Of(WM_DOWNLOAD_ERROR).empty());
+    EXPECT_EQ(ReadAll(target), Bytes("older version"));
+    EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DownloadThreadTest, HeaderValuesFromOrderFilesCannotAddHeaders)
+{
+    auto job = MakeJob(g_server->Url(L"/file/10?headers=1"), m_folder / L"h1.bin");
+    job->m_strClientId = L"{6F9619FF-8B86-D011-B42D-00C04FC964FF}\r\nX-Injected: 1";
+    job->m_strLicense = L"TGljZW5z\r\nZVRleHQ=\n";
+    EXPECT_EQ(Run(job.get()), 200u);
+    auto logged = g_server->RequestsFor("/file/10?headers=1");
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("[\"ClientID\", \"{6F9619FF-8B86-D011-B42D-00C04FC964FF}X-Injected: 1\"]"),
+              std::string::npos)
+        << logged[0];
+    EXPECT_NE(logged[0].find("[\"License\", \"TGljZW5zZVRleHQ=\"]"), std::string::npos) << logged[0];
+    EXPECT_EQ(logged[0].find("[\"X-Injected\""), std::string::npos) << logged[0];
+    EXPECT_NE(logged[0].find("[\"User-Agent\", \"Vesperlin Download Test\"]"), std::string::npos) << logged[0];
+
+    // Empty values send no header at all.
+    auto plain = MakeJob(g_server->Url(L"/file/10?headers=0"), m_folder / L"h0.bin");
+    EXPECT_EQ(Run(plain.get()), 200u);
+    logged = g_server->RequestsFor("/file/10?headers=0");
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].find("ClientID"), std::string::npos) << logged[0];
+    EXPECT_EQ(logged[0].find("License"), std::string::npos) << logged[0];
+}
+
+TEST_F(DownloadThreadTest, LocalFileFailuresAreRetriedFromTheFolderOn)
+{
+    // The folder cannot be made while a file stands where it belongs.
+    const CString blocker = m_folder / L"Media";
+    WriteAll(blocker, std::string("in the way"));
+    const CString target = blocker + L"\\Title\\part.wma";
+    {
+        m_answers = {IDYES};
+        m_owner.beforeAnswer = [&](const Report&) { DeleteFileW(blocker); };
+        auto job = MakeJob(g_server->Url(L"/file/30000"), target);
+        EXPECT_EQ(Run(job.get()), 200u);
+        auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].wParam, 1u);
+        EXPECT_EQ(questions[0].text,
+                  L"Unable to create the local folder needed to create \"" + target + L".tmp\".");
+        EXPECT_EQ(ReadAll(target), Pattern(30000));
+    }
+    {
+        // The temporary file is held open by someone else; the retry opens it again.
+        m_owner.reports.clear();
+        m_answers = {IDYES};
+        const CString tmp = target + L".tmp";
+        HANDLE held = CreateFileW(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        m_owner.beforeAnswer = [&](const Report&) { CloseHandle(held); };
+        auto job = MakeJob(g_server->Url(L"/file/40000"), target);
+        EXPECT_EQ(Run(job.get()), 200u);
+        auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].wParam, 1u);
+        const CString prefix = L"Unable to create the local download path \"" + tmp + L"\" (";
+        EXPECT_EQ(questions[0].text.Left(prefix.GetLength()), prefix) << questions[0].text.ToNarrow();
+        EXPECT_GT(questions[0].text.GetLength(), prefix.GetLength() + 3);
+        EXPECT_EQ(ReadAll(target), Pattern(40000));
+    }
+}
+
+TEST_F(DownloadThreadTest, AFailedFinalMoveKeepsTheOlderTargetAndOffersARetry)
+{
+    const CString target = m_folder / L"locked.wma";
+    for (bool unlockOnRetry : {false, true}) {
+        SCOPED_TRACE(unlockOnRetry ? "unlocked, then retried" : "refused");
+        m_owner.reports.clear();
+        WriteAll(target, std::string("the older part"));
+        // Another program has the target open, so it cannot be replaced.
+        HANDLE held = CreateFileW(target, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        m_answers = unlockOnRetry ? std::deque<int>{IDYES} : std::deque<int>{IDYES, IDNO};
+        m_owner.beforeAnswer = [&](const Report&) {
+            if (unlockOnRetry && held) {
+                CloseHandle(held);
+                held = nullptr;
+            }
+        };
+        auto job = MakeJob(g_server->Url(L"/file/50000"), target);
+        const int result = unlockOnRetry ? 200 : IDNO;
+        EXPECT_EQ(Run(job.get()), static_cast<DWORD>(result));
+        if (held)
+            CloseHandle(held);
+        EXPECT_EQ(job->GetResult(), result);
+        ExpectReportShape(job.get(), result);
+        auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+        ASSERT_EQ(questions.size(), unlockOnRetry ? 1u : 2u);
+        for (const auto& q : questions) {
+            EXPECT_EQ(q.wParam, 1u);
+            EXPECT_EQ(q.text.Find(L"Unable to write local data ("), 0) << q.text.ToNarrow();
+        }
+        EXPECT_EQ(ReadAll(target), unlockOnRetry ? Pattern(50000) : Bytes("the older part"));
+        EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+TEST_F(DownloadThreadTest, TheOwnerMayDeleteTheJobAsSoonAsItIsDone)
+{
+    const CString target = m_folder / L"part.wma";
+    m_owner.deleteJobOnDone = true;
+    auto* job = MakeJob(g_server->Url(L"/file/60000"), target).release();
+    EXPECT_EQ(Run(job), 200u);
+    ASSERT_EQ(m_owner.Of(WM_DOWNLOAD_DONE).size(), 1u);
+    EXPECT_EQ(m_owner.Of(WM_DOWNLOAD_DONE)[0].wParam, 200u);
+    EXPECT_EQ(ReadAll(target), Pattern(60000));
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "HttpTestServer.h"
+
+#include <cstdio>
+
+using namespace testsupport;
+
+bool HttpTestServer::Start(const std::string& rootFolder)
+{
+    Stop();
+    m_folder = new ScratchFolder;
+    const std::string folder = UnixPath(m_folder->Path());
+    const std::string script = UnixPath(SourcePath(L"common/tests/http_server.py"));
+    std::string command = "python3 '" + script + "' --port-file '" + folder + "/port' --log '" + folder + "/requests.log'";
+    if (!rootFolder.empty())
+        command += " --root '" + rootFolder + "'";
+    command += " </dev/null >/dev/null 2>&1 &";
+    if (RunHostCommand(command) != 0)
+        return false;
+    const CString portFile = *m_folder / L"port";
+    for (int i = 0; i < 200; ++i) {
+        std::vector<BYTE> data = ReadAll(portFile);
+        if (!data.empty()) {
+            std::string text(data.begin(), data.end());
+            if (std::sscanf(text.c_str(), "%d %d", &m_port, &m_pid) == 2)
+                return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+void HttpTestServer::Stop()
+{
+    if (m_pid > 0)
+        RunHostCommand("kill " + std::to_string(m_pid));
+    m_pid = 0;
+    m_port = 0;
+    delete m_folder;
+    m_folder = nullptr;
+}
+
+CString HttpTestServer::Url(const wchar_t* path) const
+{
+    CString url;
+    url.Format(L"http://127.0.0.1:%d%s", m_port, path);
+    return url;
+}
+
+std::vector<std::string> HttpTestServer::Requests() const
+{
+    std::vector<std::string> lines;
+    if (!m_folder)
+        return lines;
+    std::vector<BYTE> data = ReadAll(*m_folder / L"requests.log");
+    std::string text(data.begin(), data.end());
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> HttpTestServer::RequestsFor(const std::string& path) const
+{
+    std::vector<std::string> result;
+    const std::string key = "{\"path\": \"" + path + "\",";
+    for (const auto& line : Requests())
+        if (line.compare(0, key.size(), key) == 0)
+            result.push_back(line);
+    return result;
+}

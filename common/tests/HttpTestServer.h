@@ -1,0 +1,29 @@
+// The scripted loopback HTTP server of the download tests (http_server.py), run as a host
+// process for the lifetime of a test program.
+#pragma once
+
+#include "TestSupport.h"
+
+#include <string>
+#include <vector>
+
+class HttpTestServer {
+public:
+    // Starts the server; false when it did not come up within a few seconds.
+    bool Start(const std::string& rootFolder = std::string());
+    void Stop();
+    ~HttpTestServer() { Stop(); }
+
+    int Port() const { return m_port; }
+    // "http://127.0.0.1:<port><path>"
+    CString Url(const wchar_t* path) const;
+    // The request log: one JSON line per request received so far.
+    std::vector<std::string> Requests() const;
+    // The lines of the log whose path is exactly path.
+    std::vector<std::string> RequestsFor(const std::string& path) const;
+
+private:
+    testsupport::ScratchFolder* m_folder = nullptr;
+    int m_port = 0;
+    int m_pid = 0;
+};

@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""A scripted HTTP server on loopback for the download tests and the download benchmark.
+
+It binds 127.0.0.1 on a free port and writes "<port> <pid>" to --port-file once it listens.
+Every request is appended to --log as one JSON line: {"path": ..., "headers": [[name, value], ...]}.
+
+Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
+  /file/<n>                  200 with Content-Length n
+  /status/<code>             that status with a short text body
+  /flaky/<key>/<n>           500 on the first request for key, then like /file/<n>
+  /nolength/<n>              200 without Content-Length; the body ends when the connection closes
+  /truncated/<n>/<m>         Content-Length n, but only m bytes, then the connection closes
+  /empty                     200 with Content-Length 0
+  /slow/<n>/<chunk>/<ms>     Content-Length n, chunk bytes every ms milliseconds
+  /root/<name>               the file <name> of --root (sent with sendfile)
+The server ends by itself after --lifetime seconds.
+"""
+import argparse
+import json
+import os
+import socket
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+PERIOD = 251
+BLOCK = bytes(i % PERIOD for i in range(PERIOD * 1024))
+
+
+def pattern(offset, size):
+    """size bytes of the pattern starting at position offset."""
+    out = bytearray()
+    while size > 0:
+        start = offset % PERIOD
+        take = min(size, len(BLOCK) - start)
+        out += BLOCK[start:start + take]
+        offset += take
+        size -= take
+    return bytes(out)
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "VesperlinTestServer/1.0"
+    flaky_seen = set()
+    flaky_lock = threading.Lock()
+
+    def log_message(self, format, *args):  # quiet
+        pass
+
+    def record(self):
+        entry = {"path": self.path, "headers": [[k, v] for k, v in self.headers.items()]}
+        with self.server.log_lock:
+            with open(self.server.log_path, "a", encoding="utf-8") as log:
+                log.write(json.dumps(entry) + "\n")
+
+    def send_body(self, size, offset=0):
+        sent = 0
+        while sent < size:
+            take = min(size - sent, 1 << 20)
+            self.wfile.write(pattern(offset + sent, take))
+            sent += take
+
+    def head(self, status, length=None, close=False):
+        self.send_response(status)
+        self.send_header("Content-Type", "application/octet-stream")
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        if close:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+
+    def do_GET(self):
+        self.record()
+        parts = [p for p in self.path.split("?")[0].split("/") if p]
+        try:
+            kind = parts[0] if parts else ""
+            if kind == "file":
+                n = int(parts[1])
+                self.head(200, n)
+                self.send_body(n)
+            elif kind == "status":
+                code = int(parts[1])
+                body = ("status %d\n" % code).encode()
+                self.head(code, len(body))
+                self.wfile.write(body)
+            elif kind == "flaky":
+                key, n = parts[1], int(parts[2])
+                with Handler.flaky_lock:
+                    first = key not in Handler.flaky_seen
+                    Handler.flaky_seen.add(key)
+                if first:
+                    body = b"try again\n"
+                    self.head(500, len(body))
+                    self.wfile.write(body)
+                else:
+                    self.head(200, n)
+                    self.send_body(n)
+            elif kind == "nolength":
+                n = int(parts[1])
+                self.head(200, None, close=True)
+                self.send_body(n)
+            elif kind == "truncated":
+                n, m = int(parts[1]), int(parts[2])
+                self.head(200, n, close=True)
+                self.send_body(m)
+                self.wfile.flush()
+                self.connection.shutdown(socket.SHUT_RDWR)
+            elif kind == "empty":
+                self.head(200, 0)
+            elif kind == "slow":
+                n, chunk, delay = int(parts[1]), int(parts[2]), int(parts[3])
+                self.head(200, n)
+                sent = 0
+                while sent < n:
+                    take = min(chunk, n - sent)
+                    self.wfile.write(pattern(sent, take))
+                    self.wfile.flush()
+                    sent += take
+                    time.sleep(delay / 1000.0)
+            elif kind == "root":
+                path = os.path.join(self.server.root, os.path.basename(parts[1]))
+                with open(path, "rb") as f:
+                    size = os.fstat(f.fileno()).st_size
+                    self.head(200, size)
+                    self.wfile.flush()
+                    self.connection.sendfile(f)
+            else:
+                self.head(404, 0)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+        except (IndexError, ValueError, OSError):
+            self.head(400, 0, close=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--log", required=True)
+    parser.add_argument("--root", default=".")
+    parser.add_argument("--lifetime", type=float, default=900.0)
+    args = parser.parse_args()
+
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    server.log_path = args.log
+    server.log_lock = threading.Lock()
+    server.root = args.root
+    open(args.log, "w").close()
+    tmp = args.port_file + ".part"
+    with open(tmp, "w") as f:
+        f.write("%d %d\n" % (server.server_address[1], os.getpid()))
+    os.replace(tmp, args.port_file)
+
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    time.sleep(args.lifetime)
+    sys.exit(0)
+
+
+if __name__ == "__main__":
+    main()

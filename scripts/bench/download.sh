@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Downloads a 512 MB file from the loopback test server twice in one run: with the part
+# download thread under Wine (download_bench.exe) and with curl natively, and prints both
+# times and their ratio.
+#   BUILD_DIR=... scripts/bench/download.sh [size-in-MB]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+size_mb="${1:-512}"
+exe=$(find "$build" -name download_bench.exe -print -quit)
+[ -n "$exe" ] || { echo "no download_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
+command -v curl >/dev/null || { echo "curl is needed" >&2; exit 2; }
+
+export WINEPREFIX="${WINEPREFIX:-$build/bench-prefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy all_proxy ALL_PROXY no_proxy NO_PROXY
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-download-bench.XXXXXX")
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/root" "$work/out"
+head -c "$((size_mb * 1024 * 1024))" /dev/urandom >"$work/root/part.bin"
+
+python3 "$root/common/tests/http_server.py" --port-file "$work/port" --log "$work/requests.log" \
+  --root "$work/root" --lifetime 3600 </dev/null >/dev/null 2>&1 &
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+read -r port server_pid <"$work/port"
+url="http://127.0.0.1:$port/root/part.bin"
+
+[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 </dev/null || true
+wineserver -p >/dev/null 2>&1 </dev/null || true
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+
+# Both write the file to the same disk; the page cache is warm for both.
+curl_seconds=$(curl -s -o "$work/out/curl.bin" -w '%{time_total}' "$url")
+cmp -s "$work/root/part.bin" "$work/out/curl.bin" || { echo "curl's copy differs" >&2; exit 1; }
+rm -f "$work/out/curl.bin"
+
+target="Z:$(echo "$work/out/thread.bin" | tr '/' '\\')"
+line=$(wine "$exe" "$url" "$target" | tr -d '\r')
+echo "download thread: $line"
+thread_seconds=$(echo "$line" | awk '{ for (i = 1; i < NF; i++) if ($i == "seconds") print $(i + 1) }')
+cmp -s "$work/root/part.bin" "$work/out/thread.bin" || { echo "the thread's copy differs" >&2; exit 1; }
+
+printf 'size: %d MB\ncurl (native): %.3f s\ndownload thread (Wine): %.3f s\nratio thread/curl: %.2f\n' \
+  "$size_mb" "$curl_seconds" "$thread_seconds" "$(echo "$thread_seconds / $curl_seconds" | bc -l)"
