@@ -206,8 +206,9 @@ TEST_F(Library, SavesAndLoadsTitlesSourcesAndCollections)
     library.AddSource(MakeSource(L"s2", L"alpha &amp; Omega"));
     library.AddCollection(MakeCollection(L"Road trip", {L"t1", L"t3"}));
     library.AddCollection(MakeCollection(L"bedtime", {L"t2", L"t2"}));
+    library.SetDataFolder(m_scratch / L"Vesperlin\\Brenvale");  // missing folders are made
     ASSERT_TRUE(library.SaveLibrary());
-    EXPECT_EQ(FileCount(m_scratch.Path()), 1);
+    EXPECT_EQ(FileCount(m_scratch / L"Vesperlin\\Brenvale"), 1);
 
     TestLibrary loaded(m_scratch.Path());
     ASSERT_TRUE(loaded.OnOpenDocument(library.GetLibraryDatabasePath()));

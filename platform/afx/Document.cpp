@@ -51,6 +51,8 @@ void CDocument::ReleaseFile(CFile* file, BOOL abort)
 
 void CDocument::ReportSaveLoadException(const wchar_t* path, const CException* e, BOOL saving)
 {
+    if (dynamic_cast<const CUserException*>(e))
+        return;  // the user has been told already
     CString text = e ? e->GetErrorMessage() : CString();
     if (text.IsEmpty())
         text.Format(saving ? L"Failed to save document %s." : L"Failed to open document %s.", path ? path : L"");
