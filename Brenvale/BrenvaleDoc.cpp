@@ -66,28 +66,37 @@ public:
         auto found = m_listings.find(parent.str());
         if (found == m_listings.end())
             found = m_listings.emplace(parent.str(), List(parent)).first;
-        return found->second.count(name.str()) == 0;
+        // A folder that could not be listed tells nothing: the file is looked for itself.
+        return found->second.known && found->second.names.count(name.str()) == 0;
     }
 
 private:
-    static std::unordered_set<std::wstring> List(const CString& folder)
+    struct Listing {
+        bool known = false;
+        std::unordered_set<std::wstring> names;  // sub-folders, lower-cased
+    };
+    static Listing List(const CString& folder)
     {
-        std::unordered_set<std::wstring> names;
+        Listing listing;
         WIN32_FIND_DATAW data;
         HANDLE find = FindFirstFileExW(folder + L"\\*", FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-        if (find == INVALID_HANDLE_VALUE)
-            return names;
+        if (find == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            listing.known = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            return listing;
+        }
+        listing.known = true;
         do {
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 CString name(data.cFileName);
                 name.MakeLower();
-                names.insert(name.str());
+                listing.names.insert(name.str());
             }
         } while (FindNextFileW(find, &data));
         FindClose(find);
-        return names;
+        return listing;
     }
-    std::unordered_map<std::wstring, std::unordered_set<std::wstring>> m_listings;
+    std::unordered_map<std::wstring, Listing> m_listings;
 };
 
 // Every object of an owning array, deleted.

@@ -498,6 +498,15 @@ TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
     library.AddTitleToLibrary(again);
     EXPECT_EQ(again->GetPictureIndex(), 23);
     EXPECT_EQ(library.GetPictures(0).GetImageCount(), 24);
+
+    // Loading the library finds the thumbnail again; the title without one keeps the placeholder.
+    ASSERT_TRUE(library.SaveLibrary());
+    TestLibrary loaded(m_scratch.Path());
+    ASSERT_TRUE(loaded.OnNewDocument());
+    ASSERT_EQ(loaded.GetTitles().GetSize(), 2);
+    EXPECT_EQ(loaded.FindTitle(L"pic")->GetPictureIndex(), 23);
+    EXPECT_EQ(loaded.FindTitle(L"nopic")->GetPictureIndex(), DefaultTitlePicture);
+    EXPECT_EQ(loaded.GetPictures(3).GetImageCount(), 24);
 }
 
 TEST_F(Library, FitsAThumbnailIntoAFramedSquareIcon)
