@@ -182,3 +182,29 @@ TEST(XmlEscaping, EscapesPlainValuesAndLeavesXmlTextAsItIs)
         EXPECT_EQ(DecodeXmlText(MakeXmlSafe(c.value, c.attribute)), DecodeXmlText(c.value));
     }
 }
+
+TEST(StdioFile, ReadsAndWritesUtf16UnitsInBinaryModeAndKeepsItsPlaceAcrossReadsAndWrites)
+{
+    ScratchFolder scratch;
+    const CString path = scratch / L"binary.txt";
+    {
+        CStdioFile file(path, CFile::modeCreate | CFile::modeReadWrite | CFile::typeBinary);
+        file.WriteString(L"one\r\n\u4e2d\n");
+        file.SeekToBegin();
+        CString line;
+        ASSERT_TRUE(file.ReadString(line));
+        EXPECT_EQ(line, L"one\r");  // binary mode: the CR stays
+        EXPECT_EQ(file.GetPosition(), 10u);
+        file.WriteString(L"X");  // written where reading stopped, not where the read-ahead ended
+    }
+    EXPECT_EQ(Bytes(path), Utf16Bytes(L"one\r\nX\n"));
+
+    // The picture strips load as image lists of 23 pictures.
+    CImageList pictures;
+    ASSERT_TRUE(pictures.Create(300, 16, 10, RGB(255, 0, 255)));
+    EXPECT_EQ(pictures.GetImageCount(), 23);
+    IMAGEINFO info{};
+    ASSERT_TRUE(pictures.GetImageInfo(22, &info));
+    EXPECT_EQ(info.rcImage.right - info.rcImage.left, 16);
+    EXPECT_FALSE(CImageList().Create(999, 16, 10, RGB(255, 0, 255)));
+}
