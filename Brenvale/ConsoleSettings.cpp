@@ -1,0 +1,195 @@
+#include "ConsoleSettings.h"
+
+#include "BrenvaleDoc.h"
+#include "DataFolder.h"
+#include "WizardHelpers.h"
+#include "res/BrenvaleIds.h"
+#include "res/MediaCoreIds.h"
+
+#include <shellapi.h>
+
+namespace {
+const ConsoleSetting kSettings[] = {
+    {L"LastTreeWidth", false, 200, nullptr},
+    {L"LastToolbarViewState", false, 1, nullptr},
+    {L"LastStatusBarViewState", false, 1, nullptr},
+    {L"InternetRequiresAuth", false, 0, nullptr},
+    {L"UserName", true, 0, L""},
+    {L"Password", true, 0, L""},
+    {L"FirstLaunchFlag", false, 1, nullptr},
+    {L"CurrentVersion", true, 0, L""},
+    {L"AutoCheckMessages", false, 1, nullptr},
+    {L"AutoCheckUpdates", false, 1, nullptr},
+    {L"DownloadFolder-Locked", false, 0, nullptr},
+    {L"DisableDelete", false, 0, nullptr},
+    {L"LastViewID", false, -1, nullptr},
+    {L"LastSortColumnIndex", false, 0, nullptr},
+    {L"LastSortOrderAsc", false, 1, nullptr},
+    {L"SingleColumnWidth", false, 600, nullptr},
+    {L"MultiColumn1Width", false, 150, nullptr},
+    {L"MultiColumn2Width", false, 90, nullptr},
+    {L"MultiColumn3Width", false, 90, nullptr},
+    {L"MultiColumn4Width", false, 90, nullptr},
+    {L"MultiColumn5Width", false, 90, nullptr},
+    {L"MultiColumn6Width", false, 90, nullptr},
+    {L"MultiColumn7Width", false, 90, nullptr},
+    {L"MultiColumn8Width", false, 90, nullptr},
+    {L"LastTreeText", true, 0, L""},
+    {L"LastTreeType", false, -1, nullptr},
+    {L"LastPlaySpeed", false, 10, nullptr},
+    {L"LastVolumeLevel", false, 50, nullptr},
+};
+
+const ConsoleSetting* FindSetting(const wchar_t* name)
+{
+    for (const ConsoleSetting& setting : kSettings)
+        if (wcscmp(setting.name, name) == 0)
+            return &setting;
+    return nullptr;
+}
+
+const wchar_t* S(const CString& s) { return s; }
+}  // namespace
+
+const ConsoleSetting* ConsoleSettings(size_t& count)
+{
+    count = sizeof kSettings / sizeof kSettings[0];
+    return kSettings;
+}
+
+int GetSettingInt(const wchar_t* name)
+{
+    const ConsoleSetting* setting = FindSetting(name);
+    const int fallback = setting ? setting->defaultNumber : 0;
+    CWinApp* app = AfxGetApp();
+    return app ? static_cast<int>(app->GetProfileInt(kSettingsSection, name, fallback)) : fallback;
+}
+
+CString GetSettingString(const wchar_t* name)
+{
+    const ConsoleSetting* setting = FindSetting(name);
+    const wchar_t* fallback = setting && setting->defaultText ? setting->defaultText : L"";
+    CWinApp* app = AfxGetApp();
+    return app ? app->GetProfileString(kSettingsSection, name, fallback) : CString(fallback);
+}
+
+BOOL WriteSettingInt(const wchar_t* name, int value)
+{
+    CWinApp* app = AfxGetApp();
+    return app && app->WriteProfileInt(kSettingsSection, name, value);
+}
+
+BOOL WriteSettingString(const wchar_t* name, const wchar_t* value)
+{
+    CWinApp* app = AfxGetApp();
+    return app && app->WriteProfileString(kSettingsSection, name, value);
+}
+
+CStringArray DownloadFormatNames()
+{
+    CStringArray names;
+    for (UINT id : {IDS_KIND_MP3_AUDIOBOOK, IDS_KIND_AUDIOBOOK, IDS_KIND_MUSIC, IDS_KIND_VIDEO, IDS_KIND_MOBILE_VIDEO})
+        names.Add(AfxLoadString(id));
+    return names;
+}
+
+LONG ReadRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, CString& text)
+{
+    text.Empty();
+    HKEY key = nullptr;
+    const LONG status = RegOpenKeyExW(root, subKey, 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    const LONG result = AfxReadRegistryString(key, valueName, text);
+    RegCloseKey(key);
+    return result;
+}
+
+bool IsUsableMachineDownloadPath(const CString& path)
+{
+    if (path.IsEmpty() || path.FindOneOf(L"/*?\"<>|") >= 0 || path.GetLength() < 2 || path[1] != L':')
+        return false;
+    const CString root = path.Left(2) + L"\\";
+    switch (GetDriveTypeW(root)) {
+    case DRIVE_FIXED:
+    case DRIVE_REMOTE: return true;
+    default: return false;
+    }
+}
+
+void ApplyMachineDownloadPath()
+{
+    const int locked = GetSettingInt(kDownloadFolderLocked);
+    CString path;
+    if (ReadRegistryString(HKEY_LOCAL_MACHINE, kMachineDownloadPathKey, kMachineDownloadPathValue, path) !=
+        ERROR_SUCCESS)
+        path.Empty();
+    if (!IsUsableMachineDownloadPath(path)) {
+        if (locked == 1)
+            WriteSettingInt(kDownloadFolderLocked, 0);
+        return;
+    }
+    if (path.Right(1) != L"\\")
+        path += L"\\";
+    const CStringArray formats = DownloadFormatNames();
+    for (const CString& format : formats) {
+        CString valueName;
+        valueName.Format(L"DownloadFolder-%s", S(format));
+        const CString folder = path + PluralizeFolderName(format);
+        const CString stored = GetSettingString(valueName);
+        if (stored.IsEmpty() || stored != folder)
+            WriteSettingString(valueName, folder);
+    }
+    if (locked == 0)
+        WriteSettingInt(kDownloadFolderLocked, 1);
+}
+
+CString GetLibraryDatabasePath()
+{
+    CString format = AfxLoadString(IDS_LIBRARY_FILE_FORMAT);
+    if (format.IsEmpty())
+        format = L"%s\\MediaDB.dat";
+    CString path;
+    path.Format(format, S(GetConsoleDataFolder()));
+    return path;
+}
+
+void MakeUniqueTitleFolder(CBrenvaleDoc& library, const CString& baseFolder, CString& folderName)
+{
+    const CString given = folderName;
+    CString candidate = given;
+    for (int counter = 2;; ++counter) {
+        CString key;
+        key.Format(L"%s\\%s", S(baseFolder), S(candidate));
+        key.MakeLower();
+        CString value;
+        if (!library.TitleFolderSet().Lookup(key, value))
+            break;
+        candidate.Format(L"%s%d", S(given), counter);
+    }
+    folderName = candidate;
+}
+
+BOOL ParseVersionNumbers(const CString& text, int& a, int& b, int& c, int& d)
+{
+    int* outputs[4] = {&a, &b, &c, &d};
+    int pieces = 0;
+    int start = 0;
+    for (;;) {
+        const int dot = text.Find(L'.', start);
+        const CString piece = dot < 0 ? text.Mid(start) : text.Mid(start, dot - start);
+        if (pieces < 4)
+            *outputs[pieces] = _wtoi(piece);
+        ++pieces;
+        if (dot < 0)
+            break;
+        start = dot + 1;
+    }
+    return pieces == 4;
+}
+
+BOOL OpenInShell(const wchar_t* target)
+{
+    const HINSTANCE result = ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}

@@ -1,0 +1,55 @@
+// String-table and resource ids of the console's library, settings and writers.
+#pragma once
+
+// Registry: the company key and the profile name (the application title).
+#define IDS_COMPANY_KEY 2000
+#define IDS_APP_TITLE 57344
+
+// Files of the data folder.
+#define IDS_LIBRARY_FILE_FORMAT 2103
+// The creator roles listed by the views.
+#define IDS_CREATOR_ROLES 2109
+
+// Playlist (.wax) lines.
+#define IDS_PLAYLIST_HEAD 2500
+#define IDS_PLAYLIST_TAIL 2501
+#define IDS_PLAYLIST_ENTRY 2502
+#define IDS_WMPLAYER_APP_PATH 2503
+
+// Library messages.
+#define IDS_LIBRARY_OPEN_FAILED 4020
+#define IDS_TITLES_IN_DOWNLOAD_QUEUE 4047
+#define IDS_UNKNOWN_FILE_TYPE 4049
+#define IDS_ASK_UNINSTALL_GAMES 8104
+
+// Order-file reading, as the console numbers the messages.
+#define IDS_CONSOLE_ORDER_INVALID_FORMAT 4200
+#define IDS_CONSOLE_ORDER_BAD_ROOT 4201
+#define IDS_CONSOLE_NO_MEDIA_ID 4204
+#define IDS_CONSOLE_NO_METADATA 4205
+#define IDS_CONSOLE_NO_PROTOCOL 4206
+#define IDS_CONSOLE_NO_PART 4207
+#define IDS_CONSOLE_NO_TITLE 4209
+#define IDS_CONSOLE_NO_SORT_TITLE 4210
+#define IDS_CONSOLE_NO_CREATOR_NAME 4211
+#define IDS_CONSOLE_NO_CREATOR_FILE_AS 4212
+#define IDS_CONSOLE_NO_CREATOR_ROLE 4213
+#define IDS_CONSOLE_NO_SUBJECT_NAME 4214
+#define IDS_CONSOLE_NO_LANGUAGE_NAME 4215
+#define IDS_CONSOLE_NO_LANGUAGE_CODE 4216
+#define IDS_CONSOLE_NO_PROTOCOL_METHOD 4218
+#define IDS_CONSOLE_NO_PROTOCOL_URL 4219
+#define IDS_CONSOLE_NO_PART_NUMBER 4220
+#define IDS_CONSOLE_NO_PART_FILE_SIZE 4221
+#define IDS_CONSOLE_NO_PART_NAME 4222
+#define IDS_CONSOLE_NO_PART_FILE_NAME 4223
+#define IDS_CONSOLE_NO_SOURCE_ID 4224
+#define IDS_CONSOLE_NO_SOURCE_NAME 4225
+#define IDS_CONSOLE_NO_SOURCE_WEBSITE 4226
+#define IDS_CONSOLE_UNSUPPORTED_TYPE 4229
+
+// Picture lists of the views: 16, 32, 48 and 96 pixels square.
+#define IDB_PICTURES_16 300
+#define IDB_PICTURES_32 301
+#define IDB_PICTURES_48 302
+#define IDB_PICTURES_96 303

@@ -1,0 +1,713 @@
+// The library document: MediaDB.dat written by hand from its layout and loaded in
+// each version, round trips, refused and interrupted loads and saves, adding and
+// removing records, the picture lists, and the .wax and .vpm writers checked by
+// Python's XML parser and by our own reader.
+#include "Codec.h"
+#include "LibraryTestSupport.h"
+#include "TestSupport.h"
+#include "XmlNode.h"
+#include "res/BrenvaleIds.h"
+
+#include <gtest/gtest.h>
+
+#include <gdiplus.h>
+
+#include <memory>
+
+using namespace librarytest;
+using testsupport::MessageBoxRecorder;
+using testsupport::ReadAll;
+using testsupport::ScratchFolder;
+using testsupport::WriteAll;
+
+namespace {
+
+const wchar_t* const kLibraryId = L"{6B29FC40-CA47-1067-B31D-00DD010662DA}";
+
+struct Trailer {
+    std::wstring encoded, idDigest, encodedDigest;
+};
+
+Trailer GoodTrailer()
+{
+    const CString encoded = Base64EncodeString(kLibraryId);
+    return {encoded.str(), ComputeSha1(kLibraryId).str(), ComputeSha1(encoded).str()};
+}
+
+// A library of one title (two parts), one source and two collections, in the stored
+// layout of the given version. Class and object tags count from 1 in writing order.
+std::vector<BYTE> LibraryBytes(WORD version, const Trailer& trailer = GoodTrailer())
+{
+    ArchiveBytes b;
+    b.Word(version);
+    b.Count(1).NewClass("CMediaObject");  // class 1, title 2
+    b.Word(3);
+    for (const wchar_t* text : {L"{A-1}", L"src-1", L"Book One", L"download", L"C:\\Media", L""})
+        b.Text(text);
+    b.Date(0, 45000.25).Date(2, 0.0);
+    b.Word(4);
+    for (const wchar_t* text : {L"Book &amp; One", L"Book", L"", L"Pub", L"Desc", L"http://t.test/one.jpg"})
+        b.Text(text);
+    b.Count(1).NewClass("CCreatorObject").Word(1).Text(L"Ann Lee").Text(L"Lee, Ann").Text(L"Author");  // 3, 4
+    b.Count(0).Count(0).Long(32).Text(L"http://t.test/one-c.jpg").Text(L"Saga");
+    b.Count(1).NewClass("CProtocolObject").Word(1).Text(L"download").Text(L"http://m.test");  // 5, 6
+    b.Count(2).NewClass("CPartObject").Word(3).Long(1).Long(100).Text(L"Part 1").Text(L"one-1.mp3").Text(L"1:00");
+    b.OldClass(7).Word(3).Long(2).Long(200).Text(L"Part 2").Text(L"one-2.mp3").Text(L"2:00");  // 7, 8, 9
+    b.Text(L"LIC").Text(L"TX-1").Text(L"http://r.test").Text(L"http://s.test");
+    b.Count(1).NewClass("CSourceObject").Word(1);  // 10, 11
+    for (const wchar_t* text : {L"src-1", L"Shop &amp; Co", L"http://shop.test", L"http://shop.test/b.gif", L"#336699"})
+        b.Text(text);
+    b.Count(2).NewClass("CCollectionObject").Word(1).Text(L"zeta").Count(1).Text(L"{A-1}");  // 12, 13
+    b.OldClass(12).Word(1).Text(L"Alpha").Count(0);  // 14
+    if (version >= 2)
+        b.Text(trailer.encoded).Text(trailer.idDigest).Text(trailer.encodedDigest);
+    return b.Data();
+}
+
+void ExpectHandBuiltLibrary(const CBrenvaleDoc& library)
+{
+    ASSERT_EQ(library.GetTitles().GetSize(), 1);
+    const auto* title = static_cast<const CMediaObject*>(library.GetTitles()[0]);
+    EXPECT_EQ(title->m_mediaId, L"{A-1}");
+    EXPECT_EQ(title->GetMetadata().m_titleDecoded, L"Book & One");
+    EXPECT_EQ(title->GetMetadata().GetContentKind(), KindMp3Audiobook);
+    ASSERT_EQ(title->m_parts.GetSize(), 2);
+    EXPECT_EQ(title->GetPart(1)->m_fileName, L"one-2.mp3");
+    EXPECT_EQ(title->m_licenseText, L"LIC");
+    EXPECT_EQ(title->m_downloadSuccessUrl, L"http://s.test");
+    EXPECT_EQ(title->GetPictureIndex(), DefaultTitlePicture);
+    ASSERT_EQ(library.GetSources().GetSize(), 1);
+    EXPECT_EQ(static_cast<const CSourceObject*>(library.GetSources()[0])->m_displayName, L"Shop & Co");
+    ASSERT_EQ(library.GetCollections().GetSize(), 2);  // sorted by name on loading
+    EXPECT_EQ(static_cast<const CCollectionObject*>(library.GetCollections()[0])->m_name, L"Alpha");
+    EXPECT_EQ(static_cast<const CCollectionObject*>(library.GetCollections()[1])->m_members[0], L"{A-1}");
+}
+
+class Library : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { BuildEntityTable(); }
+    CString DatabasePath() const { return m_scratch / L"MediaDB.dat"; }
+    ScratchFolder m_scratch;
+};
+
+// Counts the files of a folder.
+int FileCount(const CString& folder)
+{
+    int count = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ++count;
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return count;
+}
+
+bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+TEST_F(Library, LoadsAHandBuiltFileOfEachVersion)
+{
+    for (WORD version : {0, 1, 2}) {
+        WriteAll(DatabasePath(), LibraryBytes(version).data(), LibraryBytes(version).size());
+        TestLibrary library(m_scratch.Path());
+        MessageBoxRecorder boxes;
+        ASSERT_TRUE(library.OnOpenDocument(DatabasePath())) << version;
+        EXPECT_TRUE(boxes.Boxes().empty());
+        ExpectHandBuiltLibrary(library);
+        EXPECT_EQ(library.GetLibraryId(), version == 2 ? kLibraryId : L"");
+    }
+}
+
+TEST_F(Library, GivesAnOldLibraryAnIdAtItsFirstSaveAndKeepsIt)
+{
+    WriteAll(DatabasePath(), LibraryBytes(1).data(), LibraryBytes(1).size());
+    TestLibrary library(m_scratch.Path());
+    ASSERT_TRUE(library.OnOpenDocument(DatabasePath()));
+    ASSERT_TRUE(library.SaveLibrary());
+    const CString id = library.GetLibraryId();
+    EXPECT_EQ(id.GetLength(), 38);
+    const std::vector<BYTE> saved = ReadAll(DatabasePath());
+    ASSERT_GE(saved.size(), 2u);
+    EXPECT_EQ(saved[0], 2);
+    EXPECT_EQ(saved[1], 0);
+
+    TestLibrary reloaded(m_scratch.Path());
+    ASSERT_TRUE(reloaded.OnOpenDocument(DatabasePath()));
+    EXPECT_EQ(reloaded.GetLibraryId(), id);
+    ExpectHandBuiltLibrary(reloaded);
+    ASSERT_TRUE(reloaded.SaveLibrary());
+    EXPECT_EQ(reloaded.GetLibraryId(), id);
+}
+
+TEST_F(Library, RefusesABadFileAndKeepsTheLibraryItHad)
+{
+    WriteAll(DatabasePath(), LibraryBytes(2).data(), LibraryBytes(2).size());
+    TestLibrary library(m_scratch.Path());
+    ASSERT_TRUE(library.OnOpenDocument(DatabasePath()));
+    const std::string before = Describe(library);
+
+    Trailer badEncoding = GoodTrailer();
+    badEncoding.encoded[3] = badEncoding.encoded[3] == L'A' ? L'B' : L'A';
+    Trailer badIdDigest = GoodTrailer();
+    badIdDigest.idDigest[0] = badIdDigest.idDigest[0] == L'0' ? L'1' : L'0';
+    Trailer badEncodedDigest = GoodTrailer();
+    badEncodedDigest.encodedDigest[39] = badEncodedDigest.encodedDigest[39] == L'0' ? L'1' : L'0';
+    std::vector<BYTE> truncated = LibraryBytes(2);
+    truncated.resize(truncated.size() / 2);
+    const std::vector<BYTE> bad[] = {LibraryBytes(3), LibraryBytes(2, badEncoding), LibraryBytes(2, badIdDigest),
+                                     LibraryBytes(2, badEncodedDigest), truncated};
+    const CString other = m_scratch / L"Other.dat";
+    for (const std::vector<BYTE>& bytes : bad) {
+        WriteAll(other, bytes.data(), bytes.size());
+        MessageBoxRecorder boxes;
+        EXPECT_FALSE(library.OnOpenDocument(other));
+        EXPECT_EQ(boxes.Boxes().size(), 1u);  // the class library's report of the failed load
+        EXPECT_EQ(Describe(library), before);
+        EXPECT_EQ(library.GetLibraryId(), kLibraryId);
+    }
+}
+
+TEST_F(Library, StartsEmptyWithoutAFileAndRefusesToStartOnAnUnreadableOne)
+{
+    {
+        TestLibrary library(m_scratch.Path());
+        MessageBoxRecorder boxes;
+        ASSERT_TRUE(library.OnNewDocument());
+        EXPECT_TRUE(library.GetTitles().IsEmpty());
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(library.GetPictures(i).GetImageCount(), 23) << i;
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+    Trailer tampered = GoodTrailer();
+    tampered.idDigest[5] = tampered.idDigest[5] == L'F' ? L'E' : L'F';
+    const std::vector<BYTE> bytes = LibraryBytes(2, tampered);
+    WriteAll(DatabasePath(), bytes.data(), bytes.size());
+    TestLibrary library(m_scratch.Path());
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE(library.OnNewDocument());
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(boxes.Boxes()[1].text,
+              L"Unable to open the Vesperlin for Windows database file \"" + DatabasePath() + L"\".");
+    EXPECT_TRUE(library.GetTitles().IsEmpty());
+    EXPECT_EQ(ReadAll(DatabasePath()), bytes);  // never overwritten or deleted
+}
+
+TEST_F(Library, SavesAndLoadsTitlesSourcesAndCollections)
+{
+    TestLibrary library(m_scratch.Path());
+    for (const wchar_t* id : {L"t1", L"t2", L"t3"})
+        library.AddTitleToLibrary(MakeTitle(id, id[1] == L'1' ? L"s1" : L"s2", 3));
+    library.AddSource(MakeSource(L"s1", L"Zed Books"));
+    library.AddSource(MakeSource(L"s2", L"alpha &amp; Omega"));
+    library.AddCollection(MakeCollection(L"Road trip", {L"t1", L"t3"}));
+    library.AddCollection(MakeCollection(L"bedtime", {L"t2", L"t2"}));
+    library.SetDataFolder(m_scratch / L"Vesperlin\\Brenvale");  // missing folders are made
+    ASSERT_TRUE(library.SaveLibrary());
+    EXPECT_EQ(FileCount(m_scratch / L"Vesperlin\\Brenvale"), 1);
+
+    TestLibrary loaded(m_scratch.Path());
+    ASSERT_TRUE(loaded.OnOpenDocument(library.GetLibraryDatabasePath()));
+    EXPECT_EQ(Describe(loaded), Describe(library));
+    EXPECT_EQ(loaded.GetLibraryId(), library.GetLibraryId());
+    EXPECT_EQ(static_cast<CSourceObject*>(loaded.GetSources()[0])->m_id, L"s2");  // by display name
+    EXPECT_EQ(static_cast<CCollectionObject*>(loaded.GetCollections()[0])->m_name, L"bedtime");
+}
+
+namespace {
+
+// A file that fails with a full disk once a number of bytes has been written.
+class FailingFile : public CFile {
+public:
+    explicit FailingFile(ULONGLONG limit) : m_limit(limit) {}
+    void Write(const void* buffer, UINT count) override
+    {
+        if (m_written + count > m_limit) {
+            const UINT part = static_cast<UINT>(m_limit - m_written);
+            CFile::Write(buffer, part);
+            m_written += part;
+            AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
+        }
+        CFile::Write(buffer, count);
+        m_written += count;
+    }
+
+private:
+    ULONGLONG m_limit;
+    ULONGLONG m_written = 0;
+};
+
+class InterruptedLibrary : public TestLibrary {
+public:
+    using TestLibrary::TestLibrary;
+    ULONGLONG failAfter = 0;  // 0: no failure
+    CFile* GetFile(const wchar_t* path, UINT flags, CFileException* error) override
+    {
+        if (!failAfter)
+            return TestLibrary::GetFile(path, flags, error);
+        auto* file = new FailingFile(failAfter);
+        if (!file->Open(path, flags, error)) {
+            delete file;
+            return nullptr;
+        }
+        return file;
+    }
+};
+
+}  // namespace
+
+TEST_F(Library, AnInterruptedSaveLeavesThePreviousLibraryLoadable)
+{
+    InterruptedLibrary library(m_scratch.Path());
+    library.AddTitleToLibrary(MakeTitle(L"kept", L"s1"));
+    library.AddSource(MakeSource(L"s1", L"Shop"));
+    ASSERT_TRUE(library.SaveLibrary());
+    const std::vector<BYTE> before = ReadAll(DatabasePath());
+    const std::string described = Describe(library);
+
+    for (int i = 0; i < 200; ++i)
+        library.AddTitleToLibrary(MakeTitle(CString(L"new") + CString(std::to_wstring(i)), L"s1", 5));
+    library.failAfter = 20000;  // well into the titles
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE(library.SaveLibrary());
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(ReadAll(DatabasePath()), before);
+    EXPECT_EQ(FileCount(m_scratch.Path()), 1);  // the half-written file is gone
+
+    TestLibrary reloaded(m_scratch.Path());
+    ASSERT_TRUE(reloaded.OnOpenDocument(DatabasePath()));
+    EXPECT_EQ(Describe(reloaded), described);
+}
+
+TEST_F(Library, ReplacesATitleWithTheSameIdInAnyCase)
+{
+    const COleDateTime oldPlayed(2024, 1, 2, 3, 4, 5);
+    const COleDateTime newPlayed(2025, 5, 5, 5, 5, 5);
+    for (bool oldPlayedValid : {true, false}) {
+        TestLibrary library(m_scratch.Path());
+        library.AddTitleToLibrary(MakeTitle(L"first", L"s"));
+        CMediaObject* old = MakeTitle(L"AbC", L"s");
+        old->SetAcquiredDate(COleDateTime(2020, 2, 2, 2, 2, 2));
+        if (oldPlayedValid)
+            old->SetLastPlayedDate(oldPlayed);
+        ASSERT_EQ(library.AddTitleToLibrary(old), 1);
+        old->SetPictureIndex(3);
+        old->SetTitleFolder(L"Kept Folder");
+
+        CMediaObject* replacement = MakeTitle(L"aBc", L"s");
+        replacement->SetAcquiredDate(COleDateTime(2026, 1, 1, 0, 0, 0));
+        replacement->SetLastPlayedDate(newPlayed);
+        EXPECT_EQ(library.AddTitleToLibrary(replacement), 1);
+        ASSERT_EQ(library.GetTitles().GetSize(), 2);
+        INT_PTR index = -1;
+        EXPECT_EQ(library.FindTitle(L"ABC", &index), replacement);
+        EXPECT_EQ(index, 1);
+        EXPECT_EQ(replacement->GetPictureIndex(), 3);
+        EXPECT_EQ(replacement->m_titleFolder, L"Kept Folder");
+        EXPECT_EQ(replacement->m_acquiredDate, COleDateTime(2020, 2, 2, 2, 2, 2));
+        EXPECT_EQ(replacement->GetLastPlayedDate(), oldPlayedValid ? oldPlayed : newPlayed);
+        EXPECT_EQ(library.FindTitle(L"missing"), nullptr);
+    }
+}
+
+TEST_F(Library, KeepsSourcesUniqueAndCollectionsSortedWithoutRegardToCase)
+{
+    TestLibrary library(m_scratch.Path());
+    EXPECT_EQ(library.AddSource(MakeSource(L"b", L"Beta")), 0);
+    EXPECT_EQ(library.AddSource(MakeSource(L"a", L"alpha")), 0);
+    CSourceObject* replacement = MakeSource(L"B", L"Aardvark");
+    EXPECT_EQ(library.AddSource(replacement), 0);
+    EXPECT_EQ(library.GetSources().GetSize(), 2);
+    EXPECT_EQ(library.FindSource(L"b"), replacement);
+    EXPECT_EQ(library.FindSourceByName(L"Aardvark"), replacement);
+    EXPECT_EQ(library.FindSourceByName(L"aardvark"), nullptr);
+    EXPECT_EQ(library.AddSource(nullptr), -1);
+
+    EXPECT_EQ(library.AddCollection(MakeCollection(L"music", {})), 0);
+    EXPECT_EQ(library.AddCollection(MakeCollection(L"Books", {})), 0);
+    const INT_PTR variant = library.AddCollection(MakeCollection(L"Music", {}));  // case variants coexist
+    EXPECT_TRUE(variant == 1 || variant == 2) << variant;
+    EXPECT_EQ(library.AddCollection(MakeCollection(L"zoo", {})), 3);
+    EXPECT_EQ(library.AddCollection(nullptr), -1);
+    INT_PTR index = -1;
+    ASSERT_NE(library.FindCollection(L"Music", &index), nullptr);
+    EXPECT_EQ(library.FindCollection(L"Music", &index)->m_name, L"Music");
+    EXPECT_EQ(library.FindCollection(L"BOOKS"), nullptr);
+
+    // A renamed collection is sorted into place when the library is saved and loaded.
+    library.FindCollection(L"zoo")->SetName(L"Audio");
+    ASSERT_TRUE(library.SaveLibrary());
+    TestLibrary loaded(m_scratch.Path());
+    ASSERT_TRUE(loaded.OnOpenDocument(DatabasePath()));
+    CString order;
+    for (CObject* o : loaded.GetCollections())
+        order += static_cast<CCollectionObject*>(o)->m_name.Left(2);
+    EXPECT_TRUE(order == L"AuBomuMu" || order == L"AuBoMumu") << order.ToNarrow(CP_UTF8);
+}
+
+TEST_F(Library, RemovesATitleWithItsFilesSettingsAndUnusedSource)
+{
+    CWinApp app(L"Vesperlin Brenvale Library Tests");
+    app.SetRegistryKey(L"Vesperlin, Inc.");
+    const CString downloads = m_scratch / L"Downloads";
+    TestLibrary library(m_scratch.Path());
+    CMediaObject* title = MakeTitle(L"gone", L"s1");
+    title->SetDownloadFolder(downloads);
+    title->SetTitleFolder(L"Gone Title");
+    library.AddTitleToLibrary(title);
+    CMediaObject* other = MakeTitle(L"stays", L"s2");
+    other->SetDownloadFolder(downloads);
+    library.AddTitleToLibrary(other);
+    library.AddSource(MakeSource(L"s1", L"One"));
+    library.AddSource(MakeSource(L"s2", L"Two"));
+    library.AddCollection(MakeCollection(L"c", {L"gone", L"stays", L"Gone"}));
+
+    CreateDirectoryW(downloads, nullptr);
+    CreateDirectoryW(downloads + L"\\Gone Title", nullptr);
+    CreateDirectoryW(m_scratch / L"Banners", nullptr);
+    CStringArray files;
+    for (CObject* o : title->m_parts) {
+        const CString part = static_cast<CPartObject*>(o)->GetFilePath(title);
+        files.Add(part);
+        files.Add(part.Left(part.GetLength() - 4) + L".m4b");
+        files.Add(part + L".tmp");
+    }
+    files.Add(title->GetPlaylistPath());
+    files.Add(title->GetMediaOrderFilePath());
+    files.Add(title->GetThumbnailPath(m_scratch.Path(), FALSE));
+    files.Add(title->GetThumbnailPath(m_scratch.Path(), TRUE));
+    files.Add(title->GetCoverPath(m_scratch.Path()));
+    files.Add(downloads + L"\\Gone Title\\thumbs.db");
+    const CString banner = static_cast<CSourceObject*>(library.FindSource(L"s1"))->GetBannerPath(m_scratch.Path());
+    files.Add(banner);
+    for (const CString& file : files)
+        WriteAll(file, std::string("x"));
+    app.WriteProfileInt(L"Bookmarks\\gone", L"1", 5);
+    app.WriteProfileInt(L"Recently Played", L"gone", 1);
+    app.WriteProfileInt(L"Recently Played", L"stays", 1);
+
+    CStringArray ids;
+    ids.Add(L"GONE");
+    CStringArray queue;
+    queue.Add(L"gone");
+    {
+        MessageBoxRecorder boxes;
+        library.RemoveTitle(ids, queue);
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, AfxLoadString(IDS_TITLES_IN_DOWNLOAD_QUEUE));
+        EXPECT_EQ(library.GetTitles().GetSize(), 2);
+        EXPECT_TRUE(Exists(files[0]));
+    }
+    MessageBoxRecorder boxes;
+    library.RemoveTitle(ids, CStringArray());
+    EXPECT_TRUE(boxes.Boxes().empty());
+    ASSERT_EQ(library.GetTitles().GetSize(), 1);
+    EXPECT_EQ(library.FindTitle(L"gone"), nullptr);
+    for (const CString& file : files)
+        EXPECT_FALSE(Exists(file)) << file.ToNarrow(CP_UTF8);
+    EXPECT_FALSE(Exists(downloads + L"\\Gone Title"));
+    CString value;
+    EXPECT_FALSE(library.TitleFolderSet().Lookup(CString(downloads + L"\\gone title").MakeLower(), value));
+    ASSERT_EQ(library.GetSources().GetSize(), 1);
+    EXPECT_NE(library.FindSource(L"s2"), nullptr);
+    const auto* collection = static_cast<CCollectionObject*>(library.GetCollections()[0]);
+    ASSERT_EQ(collection->m_members.GetSize(), 1);
+    EXPECT_EQ(collection->m_members[0], L"stays");
+    EXPECT_EQ(app.GetProfileInt(L"Bookmarks\\gone", L"1", -1), static_cast<UINT>(-1));
+    EXPECT_EQ(app.GetProfileInt(L"Recently Played", L"gone", -1), static_cast<UINT>(-1));
+    EXPECT_EQ(app.GetProfileInt(L"Recently Played", L"stays", -1), 1u);
+    EXPECT_TRUE(Exists(library.GetLibraryDatabasePath()));  // saved at once
+    app.DeleteProfileSection(L"Bookmarks");
+    app.DeleteProfileSection(L"Recently Played");
+}
+
+TEST_F(Library, OpensOnlyLibrariesAndOrderFilesByExtension)
+{
+    TestLibrary library(m_scratch.Path());
+    const CString text = m_scratch / L"notes.txt";
+    WriteAll(text, std::string("x"));
+    for (const CString& path : {text, m_scratch / L"noextension"}) {
+        MessageBoxRecorder boxes;
+        EXPECT_FALSE(library.OnOpenDocument(path));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, L"Unable to open the specified path \"" + path +
+                                             L"\".  The file type is not recognized by Vesperlin for Windows.");
+    }
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE(library.OnOpenDocument(m_scratch / L"title.vpm"));  // no main window to hand it to
+    EXPECT_TRUE(boxes.Boxes().empty());
+    const CString upper = m_scratch / L"LIBRARY.DAT";
+    WriteAll(upper, LibraryBytes(1).data(), LibraryBytes(1).size());
+    EXPECT_TRUE(library.OnOpenDocument(upper));
+}
+
+namespace {
+void WriteBitmap(const CString& path, int width, int height)
+{
+    const int rowSize = (width * 3 + 3) & ~3;
+    std::vector<BYTE> data(54 + rowSize * height, 0x80);
+    auto put32 = [&](size_t at, DWORD v) {
+        for (int i = 0; i < 4; ++i)
+            data[at + i] = static_cast<BYTE>(v >> (8 * i));
+    };
+    data[0] = 'B';
+    data[1] = 'M';
+    put32(2, static_cast<DWORD>(data.size()));
+    put32(6, 0);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<DWORD>(width));
+    put32(22, static_cast<DWORD>(height));
+    data[26] = 1;
+    data[27] = 0;
+    data[28] = 24;
+    data[29] = 0;
+    put32(30, 0);
+    put32(34, static_cast<DWORD>(rowSize * height));
+    WriteAll(path, data.data(), data.size());
+}
+}  // namespace
+
+TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
+{
+    TestLibrary library(m_scratch.Path());
+    ASSERT_TRUE(library.OnNewDocument());
+    CMediaObject* title = MakeTitle(L"pic", L"s");
+    title->SetDownloadFolder(m_scratch.Path());
+    title->SetTitleFolder(L"Pic");
+    title->GetMetadata().SetThumbnailUrl(L"http://img.test/p.bmp");
+    CreateDirectoryW(m_scratch / L"Pic", nullptr);
+    WriteBitmap(title->GetThumbnailPath(m_scratch.Path(), FALSE), 40, 20);
+    library.AddTitleToLibrary(title);
+    EXPECT_EQ(title->GetPictureIndex(), 23);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(library.GetPictures(i).GetImageCount(), 24) << i;
+
+    CMediaObject* without = MakeTitle(L"nopic", L"s");
+    library.AddTitleToLibrary(without);
+    EXPECT_EQ(without->GetPictureIndex(), DefaultTitlePicture);
+
+    // The same title added again replaces its pictures in place.
+    CMediaObject* again = MakeTitle(L"PIC", L"s");
+    again->SetDownloadFolder(m_scratch.Path());
+    again->GetMetadata().SetThumbnailUrl(L"http://img.test/p.bmp");
+    library.AddTitleToLibrary(again);
+    EXPECT_EQ(again->GetPictureIndex(), 23);
+    EXPECT_EQ(library.GetPictures(0).GetImageCount(), 24);
+
+    // Loading the library finds the thumbnail again; the title without one keeps the placeholder.
+    ASSERT_TRUE(library.SaveLibrary());
+    TestLibrary loaded(m_scratch.Path());
+    ASSERT_TRUE(loaded.OnNewDocument());
+    ASSERT_EQ(loaded.GetTitles().GetSize(), 2);
+    EXPECT_EQ(loaded.FindTitle(L"pic")->GetPictureIndex(), 23);
+    EXPECT_EQ(loaded.FindTitle(L"nopic")->GetPictureIndex(), DefaultTitlePicture);
+    EXPECT_EQ(loaded.GetPictures(3).GetImageCount(), 24);
+}
+
+TEST_F(Library, FitsAThumbnailIntoAFramedSquareIcon)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+    {
+        Gdiplus::Bitmap image(200, 100, PixelFormat32bppARGB);
+        Gdiplus::Graphics(&image).Clear(Gdiplus::Color(255, 0, 0, 0));
+        const struct {
+            int size;
+            int frameX, frameY;   // the grey frame's corner: (x - 1, y - 1)
+            POINT innerEdge;      // on the white inner frame (large icons only)
+            bool white;
+        } cases[] = {{96, 1, 24, {3, 48}, true}, {48, 1, 12, {3, 24}, false}};
+        for (const auto& c : cases) {
+            HICON icon = MakeThumbnailIcon(image, c.size);
+            ASSERT_NE(icon, nullptr);
+            ICONINFO info{};
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            BITMAPINFO header{};
+            header.bmiHeader.biSize = sizeof header.bmiHeader;
+            header.bmiHeader.biWidth = c.size;
+            header.bmiHeader.biHeight = -c.size;
+            header.bmiHeader.biPlanes = 1;
+            header.bmiHeader.biBitCount = 32;
+            std::vector<DWORD> pixels(static_cast<size_t>(c.size * c.size));
+            HDC dc = GetDC(nullptr);
+            ASSERT_EQ(GetDIBits(dc, info.hbmColor, 0, c.size, pixels.data(), &header, DIB_RGB_COLORS), c.size);
+            ReleaseDC(nullptr, dc);
+            auto rgb = [&](int x, int y) { return pixels[static_cast<size_t>(y * c.size + x)] & 0xFFFFFF; };
+            EXPECT_EQ(rgb(c.frameX, c.frameY), 0xC4C4C4u) << c.size;
+            EXPECT_EQ(rgb(c.size / 2, c.size / 2), 0u) << c.size;  // the picture itself
+            EXPECT_EQ(rgb(c.innerEdge.x, c.innerEdge.y), c.white ? 0xFFFFFFu : 0u) << c.size;
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+}
+
+// Playlist ------------------------------------------------------------------------------------
+
+TEST_F(Library, WritesAPlaylistThatStaysValidWithAnyFolderName)
+{
+    TestLibrary library(m_scratch.Path());
+    const CString downloads = m_scratch / L"Rock & Roll \u97f3\u697d 'live'";
+    CMediaObject* title = MakeTitle(L"wax", L"s", 2);
+    title->SetDownloadFolder(downloads);
+    title->SetTitleFolder(L"Tom & Jerry's");
+    library.AddTitleToLibrary(title);
+    ASSERT_TRUE(library.WritePlaylistFile(title));
+    const CString path = title->GetPlaylistPath();
+    const std::vector<BYTE> bytes = ReadAll(path);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_TRUE(bytes[0] == 0xFF && bytes[1] == 0xFE);  // the ANSI code page cannot hold the folder name
+    std::wstring expect;
+    for (int n = 0; n < 2; ++n)
+        expect += L"entry[" + std::to_wstring(n + 1) + L"]/ref\thref\t" + title->GetPart(n)->GetFilePath(title).str() +
+                  L"\n";
+    EXPECT_EQ(CheckXmlWithPython(path, expect, m_scratch.Path()), 0);
+    // Our reader finds the same paths.
+    CXmlNode asx;
+    ASSERT_TRUE(asx.Parse(StripXmlProlog(ReadTextFile(path))));
+    CObArray refs;
+    ASSERT_TRUE(asx.FindChildren(L"ref", refs));
+    ASSERT_EQ(refs.GetSize(), 2);
+    for (int n = 0; n < 2; ++n) {
+        CString href;
+        ASSERT_TRUE(static_cast<CXmlNode*>(refs[n])->GetAttribute(L"href", href));
+        EXPECT_EQ(DecodeXmlText(href), title->GetPart(n)->GetFilePath(title));
+    }
+    DeleteXmlNodes(refs);
+
+    // A plain title: the ANSI code page, exactly the lines of the string table.
+    CMediaObject* plain = MakeTitle(L"plain", L"s", 1);
+    plain->SetDownloadFolder(L"C:\\Media");
+    plain->SetTitleFolder(L"Plain");
+    plain->SetDownloadFolder(m_scratch.Path());
+    library.AddTitleToLibrary(plain);
+    ASSERT_TRUE(library.WritePlaylistFile(plain));
+    const std::string expected = "<asx version=\"3.0\">\r\n\t<entry>\r\n\t\t<ref href=\"" +
+                                 plain->GetPart(0)->GetFilePath(plain).ToNarrow() +
+                                 "\"/>\r\n\t</entry>\r\n</asx>";
+    const std::vector<BYTE> plainBytes = ReadAll(plain->GetPlaylistPath());
+    EXPECT_EQ(std::string(plainBytes.begin(), plainBytes.end()), expected);
+
+    // No protocol for the selected method: nothing is written.
+    CMediaObject* stream = MakeTitle(L"stream", L"s", 1);
+    stream->SetDownloadFolder(m_scratch.Path());
+    stream->SetSelectedMethod(L"stream");
+    library.AddTitleToLibrary(stream);
+    EXPECT_FALSE(library.WritePlaylistFile(stream));
+    EXPECT_FALSE(Exists(stream->GetPlaylistPath()));
+    // A game has no playlist.
+    stream->GetMetadata().SetContentKind(KindGame);
+    EXPECT_TRUE(library.WritePlaylistFile(stream));
+    EXPECT_FALSE(Exists(stream->GetPlaylistPath()));
+}
+
+// Order file ----------------------------------------------------------------------------------
+
+namespace {
+
+const wchar_t* const kTrickyOrder =
+    L"<?xml version=\"1.0\"?><VesperlinMedia id=\"{Q&amp;A-&quot;1&quot;}\" VPMVersion=\"3.0.0.0\">"
+    L"<Metadata><ContentType>MP3 Audiobook</ContentType>"
+    L"<Title>Tom &amp; Jerry &lt;Deluxe&gt;</Title><SubTitle>\"Quoted\" &amp; 'single'</SubTitle>"
+    L"<SortTitle>Tom &amp; Jerry</SortTitle><Publisher>\u00c9ditions &amp; S\u00f6hne</Publisher>"
+    L"<Series>caf&eacute; &#233;</Series>"
+    L"<ThumbnailUrl>http://img.test/a.jpg?x=1&amp;y=2</ThumbnailUrl>"
+    L"<Creators><Creator role=\"Author\" file-as=\"Tolstoy, Lev &amp; Co\">\u041b\u0435\u0432 "
+    L"\u0422\u043e\u043b\u0441\u0442\u043e\u0439</Creator></Creators>"
+    L"<Subjects><Subject id=\"3\">Fiction &amp; &lt;Drama&gt;</Subject></Subjects>"
+    L"<Languages><Language code=\"ru\">\u0420\u0443\u0441\u0441\u043a\u0438\u0439 &amp; English</Language></Languages>"
+    L"<Description>Line one &amp; two \u2014 \u4e2d\u6587</Description></Metadata>"
+    L"<Protocols><Protocol method=\"download\" baseurl=\"http://m.test/get?a=1&amp;b=2\"/></Protocols>"
+    L"<Parts><Part number=\"1\" filesize=\"100\" name=\"Part &quot;One&quot; &amp; more\" filename=\"p1.mp3\" "
+    L"duration=\"1:00:00\"/><Part number=\"2\" filesize=\"200\" name=\"\u0427\u0430\u0441\u0442\u044c 2\" "
+    L"filename=\"p2.mp3\"/></Parts>"
+    L"<Source id=\"shop&amp;1\"><Name>Smith &amp; Sons &lt;Books&gt;</Name>"
+    L"<WebsiteUrl>http://shop.test/?a=1&amp;b=2</WebsiteUrl><BannerUrl>http://shop.test/b.gif</BannerUrl>"
+    L"<AccentColor>#336699</AccentColor></Source></VesperlinMedia>";
+
+// Everything of a title that its order file carries.
+std::string OrderContent(const CMediaObject& title)
+{
+    const std::string all = Describe(title);
+    return title.m_mediaId.ToNarrow(CP_UTF8) + all.substr(all.find('\n'));
+}
+
+}  // namespace
+
+TEST_F(Library, WritesAnOrderFileThatPythonAndOurReaderReadBackUnchanged)
+{
+    TestLibrary library(m_scratch.Path());
+    CMediaObject* title = new CMediaObject;
+    CString error;
+    ASSERT_TRUE(ParseConsoleOrder(kTrickyOrder, *title, error)) << error.ToNarrow(CP_UTF8);
+    CXmlNode root, sourceNode;
+    ASSERT_TRUE(root.Parse(StripXmlProlog(kTrickyOrder)));
+    ASSERT_TRUE(root.FindChild(L"Source", sourceNode));
+    auto* source = new CSourceObject;
+    ASSERT_TRUE(source->ParseSource(&sourceNode, error, ConsoleOrderFileMessages()));
+    title->SetSourceId(source->m_id);
+    title->SetDownloadFolder(m_scratch / L"R&B \u97f3");
+    title->SetTitleFolder(L"Tom & Jerry");
+    library.AddTitleToLibrary(title);
+    library.AddSource(source);
+
+    ASSERT_TRUE(library.WriteMediaOrderFile(title));
+    const CString path = title->GetMediaOrderFilePath();
+    EXPECT_EQ(FileCount(m_scratch / L"R&B \u97f3\\Tom & Jerry"), 1);
+    const std::wstring expect =
+        L".\tid\t{Q&A-\"1\"}\n"
+        L"WMLicense\t\tNONE\n"
+        L"Formats/Format/Protocols/Protocol\tbaseurl\thttp://m.test/get?a=1&b=2\n"
+        L"Formats/Format/Parts\tcount\t2\n"
+        L"Formats/Format/Parts/Part[1]\tname\tPart \"One\" & more\n"
+        L"Formats/Format/Parts/Part[2]\tname\t\u0427\u0430\u0441\u0442\u044c 2\n"
+        L"Source\tid\tshop&1\n"
+        L"Source/Name\t\tSmith & Sons <Books>\n"
+        L"Source/WebsiteUrl\t\thttp://shop.test/?a=1&b=2\n"
+        L"Source/AccentColor\t\t#336699\n";
+    EXPECT_EQ(CheckXmlWithPython(path, expect, m_scratch.Path()), 0);
+
+    const CString text = ReadTextFile(path);
+    CMediaObject reread;
+    ASSERT_TRUE(ParseConsoleOrder(text, reread, error)) << error.ToNarrow(CP_UTF8);
+    EXPECT_EQ(OrderContent(reread), OrderContent(*title));
+    CXmlNode rereadRoot, rereadSourceNode;
+    ASSERT_TRUE(rereadRoot.Parse(StripXmlProlog(text)));
+    ASSERT_TRUE(rereadRoot.FindChild(L"Source", rereadSourceNode));
+    CSourceObject rereadSource;
+    ASSERT_TRUE(rereadSource.ParseSource(&rereadSourceNode, error, ConsoleOrderFileMessages()));
+    EXPECT_EQ(rereadSource.m_id, source->m_id);
+    EXPECT_EQ(rereadSource.m_name, source->m_name);
+    EXPECT_EQ(rereadSource.m_websiteUrl, source->m_websiteUrl);
+    EXPECT_EQ(rereadSource.m_displayName, L"Smith & Sons <Books>");
+}
+
+TEST_F(Library, LeavesAnExistingOrderFileAloneWhenTheSourceIsMissing)
+{
+    TestLibrary library(m_scratch.Path());
+    CMediaObject* title = MakeTitle(L"orphan", L"no-such-source");
+    title->SetDownloadFolder(m_scratch.Path());
+    library.AddTitleToLibrary(title);
+    CreateDirectoryW(m_scratch / L"Folder orphan", nullptr);
+    const CString path = title->GetMediaOrderFilePath();
+    WriteAll(path, std::string("previous order file"));
+    EXPECT_FALSE(library.WriteMediaOrderFile(title));
+    const std::vector<BYTE> bytes = ReadAll(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "previous order file");
+    EXPECT_EQ(FileCount(m_scratch / L"Folder orphan"), 1);
+    EXPECT_FALSE(library.WriteMediaOrderFile(nullptr));
+
+    // With its source the file is replaced by the complete new one.
+    library.AddSource(MakeSource(L"no-such-source", L"Found"));
+    ASSERT_TRUE(library.WriteMediaOrderFile(title));
+    EXPECT_NE(ReadTextFile(path).Find(L"<Name>Found</Name>"), -1);
+    EXPECT_EQ(FileCount(m_scratch / L"Folder orphan"), 1);
+}

@@ -1,0 +1,65 @@
+// Helpers for the tests of the console's library: archive bytes written by hand from
+// the stored layout, sample titles, and checks of written XML by Python's parser.
+#pragma once
+
+#include "BrenvaleDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace librarytest {
+
+// Builds archive bytes field by field, little-endian, as the stored layout gives them.
+class ArchiveBytes {
+public:
+    ArchiveBytes& Word(WORD value);
+    ArchiveBytes& Long(LONG value);
+    ArchiveBytes& Double(double value);
+    // The Unicode text form: FF FE FF, the length, UTF-16 characters.
+    ArchiveBytes& Text(const std::wstring& text);
+    // A date: its status and its value.
+    ArchiveBytes& Date(LONG status, double value);
+    // The tag of an object whose class is new in the archive: FFFF, schema 0, the name.
+    ArchiveBytes& NewClass(const char* name);
+    // The tag of an object of a class written before (by its index).
+    ArchiveBytes& OldClass(WORD classIndex);
+    ArchiveBytes& Count(WORD count) { return Word(count); }
+    const std::vector<BYTE>& Data() const { return m_data; }
+    size_t Size() const { return m_data.size(); }
+
+private:
+    std::vector<BYTE> m_data;
+};
+
+// Fills in the fields of the library that the archive holds, for comparing two libraries.
+std::string Describe(const CBrenvaleDoc& library);
+std::string Describe(const CMediaObject& title);
+
+// A title with metadata, a creator, a subject, a language, a protocol and parts.
+CMediaObject* MakeTitle(const wchar_t* id, const wchar_t* sourceId, int parts = 2);
+CSourceObject* MakeSource(const wchar_t* id, const wchar_t* name);
+CCollectionObject* MakeCollection(const wchar_t* name, std::initializer_list<const wchar_t*> members);
+
+// Parses an order document with the console's reader.
+BOOL ParseConsoleOrder(const CString& document, CMediaObject& title, CString& error);
+// Reads a text file in the encoding of its byte-order mark (UTF-16LE, UTF-8, else ANSI).
+CString ReadTextFile(const CString& path);
+
+// Runs a Unix command line and waits until it has ended; its exit status, or -1 when it
+// did not end within two minutes.
+int RunHostCommandAndWait(const std::string& command, const CString& scratch);
+
+// Runs Python's XML parser over a file; the expectations are lines of
+// "path<TAB>attribute<TAB>value" (see check_xml.py). Returns the exit status.
+int CheckXmlWithPython(const CString& file, const std::wstring& expectations, const CString& scratch);
+
+// A library document that looks for its files in a given folder and records the
+// message boxes instead of showing them.
+class TestLibrary : public CBrenvaleDoc {
+public:
+    explicit TestLibrary(const CString& dataFolder) { SetDataFolder(dataFolder); }
+};
+
+}  // namespace librarytest

@@ -1,0 +1,10 @@
+// The console's data folder (its library MediaDB.dat, thumbnails, covers and banners),
+// computed the same way by the console and the device wizard.
+#pragma once
+
+#include "afx.h"
+
+// "<application data>\Vesperlin\Brenvale" (string 2102): under the user's roaming
+// application-data folder, created there when missing; only when it cannot be created
+// there, the same name under the local application-data folder (not created).
+CString GetConsoleDataFolder();

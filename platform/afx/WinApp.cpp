@@ -1,0 +1,180 @@
+#include "WinApp.h"
+
+#include "AfxResource.h"
+
+#include <shlwapi.h>
+
+#include <vector>
+
+IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
+
+namespace {
+CWinApp* g_app = nullptr;
+constexpr UINT kAppTitleId = 57344;
+}  // namespace
+
+CWinApp* AfxGetApp() { return g_app; }
+
+CWinApp::CWinApp(const wchar_t* appName)
+{
+    m_appName = appName ? CString(appName) : AfxLoadString(kAppTitleId);
+    m_pszAppName = m_appName;
+    m_hInstance = AfxGetInstanceHandle();
+    g_app = this;
+    AfxSetThread(this);
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+void CWinApp::SetRegistryKey(const wchar_t* registryKey)
+{
+    m_registryKey = registryKey ? registryKey : L"";
+    m_profileName = m_appName;
+    m_pszRegistryKey = m_registryKey;
+    m_pszProfileName = m_profileName;
+}
+
+void CWinApp::SetRegistryKey(UINT registryKeyId) { SetRegistryKey(AfxLoadString(registryKeyId)); }
+
+HKEY CWinApp::GetAppRegistryKey() const
+{
+    if (m_registryKey.IsEmpty() || m_profileName.IsEmpty())
+        return nullptr;
+    const CString path = L"Software\\" + m_registryKey + L"\\" + m_profileName;
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+HKEY CWinApp::GetSectionKey(const wchar_t* section) const
+{
+    if (!section)
+        return nullptr;
+    HKEY app = GetAppRegistryKey();
+    if (!app)
+        return nullptr;
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    const LONG status = RegCreateKeyExW(app, section, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                                        nullptr, &key, &disposition);
+    RegCloseKey(app);
+    return status == ERROR_SUCCESS ? key : nullptr;
+}
+
+LONG AfxReadRegistryString(HKEY key, const wchar_t* valueName, CString& text, DWORD* typeOut)
+{
+    text.Empty();
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+    if (typeOut)
+        *typeOut = type;
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (type != REG_SZ || size == 0)
+        return ERROR_SUCCESS;
+    // Room for the data and a terminator of our own, whatever the data holds.
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+    DWORD got = size;
+    status = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return status;
+    const size_t units = got / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < units && buffer[length] != L'\0')
+        ++length;
+    text = CString(buffer.data(), static_cast<int>(length));
+    return ERROR_SUCCESS;
+}
+
+UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue) const
+{
+    HKEY key = GetSectionKey(section);
+    if (!key)
+        return static_cast<UINT>(defaultValue);
+    DWORD value = 0;
+    DWORD type = 0;
+    DWORD size = sizeof value;
+    const LONG status = RegQueryValueExW(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
+        return static_cast<UINT>(defaultValue);
+    return value;
+}
+
+CString CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue) const
+{
+    const CString fallback(defaultValue);
+    HKEY key = GetSectionKey(section);
+    if (!key)
+        return fallback;
+    CString text;
+    DWORD type = 0;
+    const LONG status = AfxReadRegistryString(key, entry, text, &type);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return fallback;
+    return text;
+}
+
+BOOL CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
+{
+    HKEY key = GetSectionKey(section);
+    if (!key)
+        return FALSE;
+    const DWORD data = static_cast<DWORD>(value);
+    const LONG status = RegSetValueExW(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
+{
+    if (!section)
+        return FALSE;
+    if (!entry)
+        return DeleteProfileSection(section);
+    if (!value)
+        return DeleteProfileValue(section, entry);
+    HKEY key = GetSectionKey(section);
+    if (!key)
+        return FALSE;
+    const DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
+    const LONG status = RegSetValueExW(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+BOOL CWinApp::DeleteProfileSection(const wchar_t* section)
+{
+    if (!section || !*section)
+        return FALSE;
+    HKEY app = GetAppRegistryKey();
+    if (!app)
+        return FALSE;
+    const LONG status = SHDeleteKeyW(app, section);
+    RegCloseKey(app);
+    return status == ERROR_SUCCESS;
+}
+
+BOOL CWinApp::DeleteProfileValue(const wchar_t* section, const wchar_t* entry)
+{
+    HKEY app = GetAppRegistryKey();
+    if (!app)
+        return FALSE;
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(app, section, 0, KEY_SET_VALUE, &key);
+    RegCloseKey(app);
+    if (status != ERROR_SUCCESS)
+        return FALSE;
+    status = RegDeleteValueW(key, entry);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
