@@ -220,46 +220,14 @@ CString ReadTextFile(const CString& path)
     return CString::FromNarrow(reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), CP_ACP);
 }
 
-namespace {
-// A Unix path in single quotes for /bin/sh.
-std::string Quoted(const CString& windowsPath)
-{
-    std::string quoted = "'";
-    for (char ch : testsupport::UnixPath(windowsPath)) {
-        if (ch == '\'')
-            quoted += "'\\''";
-        else
-            quoted += ch;
-    }
-    return quoted + "'";
-}
-}  // namespace
-
-int RunHostCommandAndWait(const std::string& command, const CString& scratch)
-{
-    // Under Wine the Windows side of a Unix process can end before the process does, so
-    // the command reports its exit status through a file that appears when it is done.
-    const CString marker = scratch + L"\\host-status.txt";
-    DeleteFileW(marker);
-    const std::string unixMarker = testsupport::UnixPath(marker);
-    testsupport::RunHostCommand("(" + command + "); echo $? > '" + unixMarker + ".part'; mv '" + unixMarker +
-                                ".part' '" + unixMarker + "'");
-    for (int waited = 0; waited < 120000; waited += 20) {
-        const std::vector<BYTE> status = testsupport::ReadAll(marker);
-        if (!status.empty())
-            return atoi(std::string(status.begin(), status.end()).c_str());
-        Sleep(20);
-    }
-    return -1;
-}
-
 int CheckXmlWithPython(const CString& file, const std::wstring& expectations, const CString& scratch)
 {
     const CString expectFile = scratch + L"\\expect.txt";
     testsupport::WriteAll(expectFile, CString(expectations).ToNarrow(CP_UTF8));
-    const std::string command = "python3 " + Quoted(testsupport::SourcePath(L"Brenvale/tests/check_xml.py")) + " " +
-                                Quoted(file) + " " + Quoted(expectFile) + " >&2";
-    return RunHostCommandAndWait(command, scratch);
+    using testsupport::ShellQuoted;
+    const std::string command = "python3 " + ShellQuoted(testsupport::SourcePath(L"Brenvale/tests/check_xml.py")) +
+                                " " + ShellQuoted(file) + " " + ShellQuoted(expectFile) + " >&2";
+    return testsupport::RunHostCommand(command);
 }
 
 }  // namespace librarytest

@@ -47,9 +47,6 @@ BOOL ParseConsoleOrder(const CString& document, CMediaObject& title, CString& er
 // Reads a text file in the encoding of its byte-order mark (UTF-16LE, UTF-8, else ANSI).
 CString ReadTextFile(const CString& path);
 
-// Runs a Unix command line and waits until it has ended; its exit status, or -1 when it
-// did not end within two minutes.
-int RunHostCommandAndWait(const std::string& command, const CString& scratch);
 
 // Runs Python's XML parser over a file; the expectations are lines of
 // "path<TAB>attribute<TAB>value" (see check_xml.py). Returns the exit status.

@@ -12,41 +12,12 @@ namespace mediafixtures {
 using testsupport::ScratchFolder;
 using testsupport::UnixPath;
 
-std::string Arg(const CString& windowsPath)
-{
-    std::string p = UnixPath(windowsPath);
-    std::string quoted = "'";
-    for (char c : p)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+std::string Arg(const CString& windowsPath) { return testsupport::ShellQuoted(windowsPath); }
 
 int RunTool(const ScratchFolder& folder, const std::string& commandLine, std::string* output)
 {
-    // Wine does not wait for a Unix program it starts, so the shell leaves its exit code in a
-    // file when the command is done, and that file is awaited (for two minutes at most).
-    static LONG counter = 0;
-    CString tag;
-    tag.Format(L"tool-%ld", InterlockedIncrement(&counter));
-    CString out = folder / (tag + L".out");
-    CString err = folder / (tag + L".err");
-    CString done = folder / (tag + L".done");
-    CString pending = folder / (tag + L".pending");
-    testsupport::RunHostCommand("(" + commandLine + ") >" + Arg(out) + " 2>" + Arg(err) + "; echo $? >" +
-                                Arg(pending) + "; mv " + Arg(pending) + " " + Arg(done));
-    int code = -1;
-    for (int waited = 0; waited < 120000; waited += 10) {
-        if (GetFileAttributesW(done) != INVALID_FILE_ATTRIBUTES) {
-            std::vector<BYTE> bytes = testsupport::ReadAll(done);
-            code = std::atoi(std::string(bytes.begin(), bytes.end()).c_str());
-            break;
-        }
-        Sleep(10);
-    }
-    if (output) {
-        std::vector<BYTE> bytes = testsupport::ReadAll(out);
-        output->assign(bytes.begin(), bytes.end());
-    }
+    const CString err = folder / L"tool.err";
+    const int code = testsupport::RunHostCommand("(" + commandLine + ") 2>" + Arg(err), output);
     if (code != 0) {
         std::vector<BYTE> bytes = testsupport::ReadAll(err);
         ADD_FAILURE() << "host command failed (" << code << "): " << commandLine << "\n"
