@@ -1,23 +1,12 @@
 // Times the console's library document on a large library: saving and loading a
 // MediaDB.dat of 10,000 titles of 5 parts each through CBrenvaleDoc.
+#include "BenchClock.h"
 #include "BrenvaleDoc.h"
 #include "XmlNode.h"
 
 #include <cstdio>
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 CMediaObject* MakeTitle(int n)
 {

@@ -3,23 +3,12 @@
 // dispatching while it waits.
 //     download_bench <url> <target path>
 // Prints the result, the byte count and the seconds from WM_DOWNLOAD_START to the thread's end.
+#include "BenchClock.h"
 #include "DownloadThread.h"
 
 #include <cstdio>
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 long g_progressReports = 0;
 

@@ -1,5 +1,6 @@
 // Times the media core on library-sized data: parsing an order file of 1,000 parts,
 // storing and loading an archive of 10,000 titles.
+#include "BenchClock.h"
 #include "MediaObject.h"
 #include "XmlNode.h"
 
@@ -7,18 +8,6 @@
 #include <memory>
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 CString OrderDocument(int parts)
 {

@@ -1,24 +1,13 @@
 // Times reading part-file headers: 1,000 files (half Windows Media, half MP3) are opened, their
 // markers and the attributes the wizards use are read, and the time per file is printed.
 //   WmMetadataBench <folder with seed.wma and seed.mp3>
+#include "BenchClock.h"
 #include "MediaMarkers.h"
 #include "WmMetadata.h"
 
 #include <cstdio>
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 }  // namespace
 
