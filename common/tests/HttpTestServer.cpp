@@ -17,7 +17,8 @@ bool HttpTestServer::Start(const std::string& rootFolder)
     if (RunHostCommand(command) != 0)
         return false;
     const CString portFile = *m_folder / L"port";
-    for (int i = 0; i < 200; ++i) {
+    // Python may take many seconds to start on a loaded machine (tests run in parallel).
+    for (int i = 0; i < 1200; ++i) {
         std::vector<BYTE> data = ReadAll(portFile);
         if (!data.empty()) {
             std::string text(data.begin(), data.end());
