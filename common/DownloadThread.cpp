@@ -356,8 +356,15 @@ void CDownloadThread::CompleteTransfer()
 
 BOOL CDownloadThread::WriteChunk(UINT count)
 {
+    // A failed write may have stored part of the chunk; a retry writes the whole chunk again
+    // from where it began, so that nothing is stored twice.
+    const ULONGLONG chunkStart = m_nBytesSoFar;
+    bool retry = false;
     for (;;) {
         try {
+            if (retry)
+                m_pLocalFile->Seek(static_cast<LONGLONG>(chunkStart), CFile::begin);
+            retry = true;
             m_pLocalFile->Write(m_pBuffer, count);
             return TRUE;
         } catch (const CException& e) {

@@ -16,6 +16,50 @@
 
 using namespace testsupport;
 
+// A local file that, once the position reaches a mark, stores only half of a chunk and then
+// fails as a full disk does; everything else goes to the real file.
+class CShortWriteFile : public CFile {
+public:
+    CShortWriteFile(CFile* inner, ULONGLONG failAt) : m_inner(inner), m_failAt(failAt) {}
+    ~CShortWriteFile() override { delete m_inner; }
+    void Write(const void* buffer, UINT count) override
+    {
+        if (!m_failed && m_inner->GetPosition() >= m_failAt) {
+            m_failed = true;
+            m_inner->Write(buffer, count / 2);
+            AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL);
+        }
+        m_inner->Write(buffer, count);
+    }
+    ULONGLONG Seek(LONGLONG offset, UINT from) override { return m_inner->Seek(offset, from); }
+    ULONGLONG GetPosition() const override { return m_inner->GetPosition(); }
+    void Abort() override { m_inner->Abort(); }
+    void Close() override { m_inner->Close(); }
+
+private:
+    CFile* m_inner;
+    ULONGLONG m_failAt;
+    bool m_failed = false;
+};
+
+// The download thread with its local file behind CShortWriteFile.
+class CShortWriteDownloadThread : public CDownloadThread {
+    DECLARE_DYNCREATE(CShortWriteDownloadThread)
+public:
+    BOOL OnIdle(LONG count) override
+    {
+        if (m_pLocalFile && !m_wrapped) {
+            m_wrapped = true;
+            m_pLocalFile = new CShortWriteFile(m_pLocalFile, 20000);
+        }
+        return CDownloadThread::OnIdle(count);
+    }
+
+private:
+    bool m_wrapped = false;
+};
+IMPLEMENT_DYNCREATE(CShortWriteDownloadThread, CDownloadThread)
+
 namespace {
 
 HttpTestServer* g_server = nullptr;
@@ -136,11 +180,10 @@ protected:
 
     // Runs one job on a new download thread the way the programs do, and returns the thread's
     // exit code once it has ended and every report has been handled.
-    DWORD Run(CDownloadJob* job)
+    DWORD Run(CDownloadJob* job, const CRuntimeClass* threadClass = RUNTIME_CLASS(CDownloadThread))
     {
         HANDLE own = nullptr;
-        CWinThread* thread =
-            AfxBeginThread(RUNTIME_CLASS(CDownloadThread), THREAD_PRIORITY_NORMAL, 0, 0, nullptr, &own);
+        CWinThread* thread = AfxBeginThread(threadClass, THREAD_PRIORITY_NORMAL, 0, 0, nullptr, &own);
         EXPECT_NE(thread, nullptr);
         if (!thread)
             return 0xFFFFFFFF;
@@ -439,6 +482,22 @@ TEST_F(DownloadThreadTest, AFailedFinalMoveKeepsTheOlderTargetAndOffersARetry)
         EXPECT_EQ(ReadAll(target), unlockOnRetry ? Pattern(50000) : Bytes("the older part"));
         EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
     }
+}
+
+TEST_F(DownloadThreadTest, AWriteRetriedAfterAPartialWriteStoresEachByteOnce)
+{
+    const CString target = m_folder / L"full.wma";
+    m_answers = {IDYES};
+    auto job = MakeJob(g_server->Url(L"/file/50000"), target);
+    EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CShortWriteDownloadThread)), 200u);
+    ExpectReportShape(job.get(), 200);
+    auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].wParam, 1u);
+    EXPECT_EQ(questions[0].text.Find(L"Unable to write local data ("), 0) << questions[0].text.ToNarrow();
+    const auto data = ReadAll(target);
+    EXPECT_EQ(data.size(), 50000u);
+    EXPECT_TRUE(data == Pattern(50000)) << "the target differs from the body";
 }
 
 TEST_F(DownloadThreadTest, TheOwnerMayDeleteTheJobAsSoonAsItIsDone)
