@@ -64,7 +64,7 @@ public:
     CString m_strClientId;     // "ClientID" request header; none when empty
     CString m_strLicense;      // "License" request header; none when empty
     int m_nPartIndex = -1;     // the title's part, -1 when not a part
-    UINT m_nExpectedSize = 0;  // size to assume without a usable Content-Length; 0 unknown
+    ULONGLONG m_nExpectedSize = 0;  // size to assume without a usable Content-Length; 0 unknown
     int m_nWeight = 0;         // the second number (used by the conversion worker)
     int m_nDuration1 = 0;      // used by the conversion worker
     int m_nDuration2 = 0;

@@ -244,7 +244,7 @@ struct Question {
 struct OutcomeCase {
     const char* name;
     const wchar_t* path;  // on the test server (a full URL when it has "://")
-    UINT expectedSize;
+    ULONGLONG expectedSize;
     std::vector<int> answers;
     int result;
     std::vector<Question> questions;
@@ -270,6 +270,8 @@ TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
         {"no Content-Length, no expected size", L"/nolength/400000", 0, {}, 200, {}, 400000, 2, 1},
         // The expected size stands in for the length, and the percentage may pass 100.
         {"no Content-Length, expected size", L"/nolength/400000", 200000, {}, 200, {}, 400000, 200, 1},
+        // An expected size over 4 GiB is kept whole: 400,000 bytes stay below 1 %.
+        {"no Content-Length, expected size over 4 GiB", L"/nolength/400000", 4295167296ULL, {}, 200, {}, 400000, -1, 1},
         {"zero-byte body", L"/empty", 0, {}, 200, {}, 0, -1, 1},
         // A short body is a lost connection, never a complete file.
         {"truncated body", L"/truncated/30000/1000", 0, {}, IDOK, {{0, kLost}}, -1, 3, 1},
