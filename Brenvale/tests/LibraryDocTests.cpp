@@ -491,6 +491,13 @@ TEST_F(Library, RemovesATitleWithItsFilesSettingsAndUnusedSource)
     EXPECT_EQ(app.GetProfileInt(L"Recently Played", L"gone", -1), static_cast<UINT>(-1));
     EXPECT_EQ(app.GetProfileInt(L"Recently Played", L"stays", -1), 1u);
     EXPECT_TRUE(Exists(library.GetLibraryDatabasePath()));  // saved at once
+
+    // An empty id names no title: the other titles' bookmarks stay.
+    app.WriteProfileInt(L"Bookmarks\\stays", L"1", 7);
+    library.RemoveTitleById(L"", CStringArray());
+    library.RemoveTitleById(nullptr, CStringArray());
+    EXPECT_EQ(app.GetProfileInt(L"Bookmarks\\stays", L"1", -1), 7u);
+    EXPECT_EQ(library.GetTitles().GetSize(), 1);
     app.DeleteProfileSection(L"Bookmarks");
     app.DeleteProfileSection(L"Recently Played");
 }
