@@ -444,6 +444,10 @@ void CBrenvaleDoc::RemoveTitle(const CStringArray& ids, const CStringArray& queu
     }
     CWinApp* app = AfxGetApp();
     for (const CString& id : ids) {
+        // An empty id names no title, and "Bookmarks\\" with it would be every title's
+        // bookmarks.
+        if (id.IsEmpty())
+            continue;
         if (app) {
             app->DeleteProfileSection(L"Bookmarks\\" + id);
             app->DeleteProfileValue(L"Furthest Played", id);

@@ -34,31 +34,44 @@ Trailer GoodTrailer()
     return {encoded.str(), ComputeSha1(kLibraryId).str(), ComputeSha1(encoded).str()};
 }
 
-// A library of one title (two parts), one source and two collections, in the stored
-// layout of the given version. Class and object tags count from 1 in writing order.
+// A library of two titles (the first of the current record version with two parts, the
+// second an old record without licence and kind), one source and two collections, in the
+// stored layout of the given version. Class and object tags count from 1 in writing order.
 std::vector<BYTE> LibraryBytes(WORD version, const Trailer& trailer = GoodTrailer())
 {
     ArchiveBytes b;
     b.Word(version);
-    b.Count(1).NewClass("CMediaObject");  // class 1, title 2
+    b.Count(2).NewClass("CMediaObject");  // class 1, title 2
     b.Word(3);
     for (const wchar_t* text : {L"{A-1}", L"src-1", L"Book One", L"download", L"C:\\Media", L""})
         b.Text(text);
     b.Date(0, 45000.25).Date(2, 0.0);
     b.Word(4);
-    for (const wchar_t* text : {L"Book &amp; One", L"Book", L"", L"Pub", L"Desc", L"http://t.test/one.jpg"})
+    for (const wchar_t* text : {L"Book &amp; One", L"Book", L"Sub", L"Pub", L"Desc", L"http://t.test/one.jpg"})
         b.Text(text);
     b.Count(1).NewClass("CCreatorObject").Word(1).Text(L"Ann Lee").Text(L"Lee, Ann").Text(L"Author");  // 3, 4
-    b.Count(0).Count(0).Long(32).Text(L"http://t.test/one-c.jpg").Text(L"Saga");
-    b.Count(1).NewClass("CProtocolObject").Word(1).Text(L"download").Text(L"http://m.test");  // 5, 6
+    b.Count(1).NewClass("CSubjectObject").Word(1).Long(42).Text(L"Fiction");                        // 5, 6
+    b.Count(1).NewClass("CLanguageObject").Word(1).Text(L"en").Text(L"English");                    // 7, 8
+    b.Long(32).Text(L"http://t.test/one-c.jpg").Text(L"Saga");
+    b.Count(1).NewClass("CProtocolObject").Word(1).Text(L"download").Text(L"http://m.test");  // 9, 10
     b.Count(2).NewClass("CPartObject").Word(3).Long(1).Long(100).Text(L"Part 1").Text(L"one-1.mp3").Text(L"1:00");
-    b.OldClass(7).Word(3).Long(2).Long(200).Text(L"Part 2").Text(L"one-2.mp3").Text(L"2:00");  // 7, 8, 9
+    b.OldClass(11).Word(3).Long(2).Long(200).Text(L"Part 2").Text(L"one-2.mp3").Text(L"2:00");  // 11, 12, 13
     b.Text(L"LIC").Text(L"TX-1").Text(L"http://r.test").Text(L"http://s.test");
-    b.Count(1).NewClass("CSourceObject").Word(1);  // 10, 11
+    b.OldClass(1).Word(1);  // title 14: no licence, no order texts
+    for (const wchar_t* text : {L"{B-2}", L"src-1", L"", L"download", L"D:\\Films", L"b2.wax"})
+        b.Text(text);
+    b.Date(0, 44000.5).Date(0, 44001.75);
+    b.Word(1);  // a metadata record without kind, cover and series
+    for (const wchar_t* text : {L"Two", L"Two Sort", L"", L"", L"", L""})
+        b.Text(text);
+    b.Count(0).Count(0).Count(0);
+    b.Count(0);
+    b.Count(1).OldClass(11).Word(1).Long(7).Long(700).Text(L"Only").Text(L"X-FMT40-b.wmv");  // 15
+    b.Count(1).NewClass("CSourceObject").Word(1);  // 16, 17
     for (const wchar_t* text : {L"src-1", L"Shop &amp; Co", L"http://shop.test", L"http://shop.test/b.gif", L"#336699"})
         b.Text(text);
-    b.Count(2).NewClass("CCollectionObject").Word(1).Text(L"zeta").Count(1).Text(L"{A-1}");  // 12, 13
-    b.OldClass(12).Word(1).Text(L"Alpha").Count(0);  // 14
+    b.Count(2).NewClass("CCollectionObject").Word(1).Text(L"zeta").Count(1).Text(L"{A-1}");  // 18, 19
+    b.OldClass(18).Word(1).Text(L"Alpha").Count(0);  // 20
     if (version >= 2)
         b.Text(trailer.encoded).Text(trailer.idDigest).Text(trailer.encodedDigest);
     return b.Data();
@@ -66,20 +79,77 @@ std::vector<BYTE> LibraryBytes(WORD version, const Trailer& trailer = GoodTraile
 
 void ExpectHandBuiltLibrary(const CBrenvaleDoc& library)
 {
-    ASSERT_EQ(library.GetTitles().GetSize(), 1);
+    ASSERT_EQ(library.GetTitles().GetSize(), 2);
     const auto* title = static_cast<const CMediaObject*>(library.GetTitles()[0]);
     EXPECT_EQ(title->m_mediaId, L"{A-1}");
-    EXPECT_EQ(title->GetMetadata().m_titleDecoded, L"Book & One");
-    EXPECT_EQ(title->GetMetadata().GetContentKind(), KindMp3Audiobook);
+    EXPECT_EQ(title->m_sourceId, L"src-1");
+    EXPECT_EQ(title->m_titleFolder, L"Book One");
+    EXPECT_EQ(title->GetSelectedMethod(), L"download");
+    EXPECT_EQ(title->GetDownloadFolder(), L"C:\\Media");
+    EXPECT_EQ(title->m_fileName, L"");
+    EXPECT_EQ(title->m_acquiredDate.GetStatus(), COleDateTime::valid);
+    EXPECT_EQ(title->m_acquiredDate.m_dt, 45000.25);
+    EXPECT_EQ(title->GetLastPlayedDate().GetStatus(), COleDateTime::null);
+    const CMetadataObject& m = title->GetMetadata();
+    EXPECT_EQ(m.m_title, L"Book &amp; One");
+    EXPECT_EQ(m.m_titleDecoded, L"Book & One");
+    EXPECT_EQ(m.m_sortTitle, L"Book");
+    EXPECT_EQ(m.m_subTitle, L"Sub");
+    EXPECT_EQ(m.m_publisher, L"Pub");
+    EXPECT_EQ(m.m_description, L"Desc");
+    EXPECT_EQ(m.m_thumbnailUrl, L"http://t.test/one.jpg");
+    EXPECT_EQ(m.GetContentKind(), KindMp3Audiobook);
+    EXPECT_EQ(m.m_coverUrl, L"http://t.test/one-c.jpg");
+    EXPECT_EQ(m.m_series, L"Saga");
+    ASSERT_EQ(m.m_creators.GetSize(), 1);
+    const auto* creator = static_cast<const CCreatorObject*>(m.m_creators[0]);
+    EXPECT_EQ(creator->m_name + L"|" + creator->m_fileAs + L"|" + creator->m_role, L"Ann Lee|Lee, Ann|Author");
+    ASSERT_EQ(m.m_subjects.GetSize(), 1);
+    EXPECT_EQ(static_cast<const CSubjectObject*>(m.m_subjects[0])->m_id, 42);
+    EXPECT_EQ(static_cast<const CSubjectObject*>(m.m_subjects[0])->m_subject, L"Fiction");
+    ASSERT_EQ(m.m_languages.GetSize(), 1);
+    EXPECT_EQ(static_cast<const CLanguageObject*>(m.m_languages[0])->m_code, L"en");
+    EXPECT_EQ(static_cast<const CLanguageObject*>(m.m_languages[0])->m_name, L"English");
+    ASSERT_EQ(title->m_protocols.GetSize(), 1);
+    EXPECT_EQ(static_cast<const CProtocolObject*>(title->m_protocols[0])->m_method, L"download");
+    EXPECT_EQ(static_cast<const CProtocolObject*>(title->m_protocols[0])->m_baseUrl, L"http://m.test");
     ASSERT_EQ(title->m_parts.GetSize(), 2);
+    EXPECT_EQ(title->GetPart(1)->m_number, 2);
+    EXPECT_EQ(title->GetPart(1)->m_fileSize, 200);
+    EXPECT_EQ(title->GetPart(1)->m_name, L"Part 2");
     EXPECT_EQ(title->GetPart(1)->m_fileName, L"one-2.mp3");
+    EXPECT_EQ(title->GetPart(1)->m_duration, L"2:00");
     EXPECT_EQ(title->m_licenseText, L"LIC");
+    EXPECT_EQ(title->m_transactionId, L"TX-1");
+    EXPECT_EQ(title->m_earlyReturnUrl, L"http://r.test");
     EXPECT_EQ(title->m_downloadSuccessUrl, L"http://s.test");
     EXPECT_EQ(title->GetPictureIndex(), DefaultTitlePicture);
+
+    const auto* old = static_cast<const CMediaObject*>(library.GetTitles()[1]);
+    EXPECT_EQ(old->m_mediaId, L"{B-2}");
+    EXPECT_EQ(old->m_titleFolder, L"");
+    EXPECT_EQ(old->GetDownloadFolder(), L"D:\\Films");
+    EXPECT_EQ(old->m_fileName, L"b2.wax");
+    EXPECT_EQ(old->GetPlaylistPath(), L"D:\\Films\\b2.wax");
+    EXPECT_EQ(old->GetLastPlayedDate().m_dt, 44001.75);
+    EXPECT_EQ(old->GetMetadata().m_sortTitle, L"Two Sort");
+    EXPECT_EQ(old->GetMetadata().GetContentKind(), KindMobileVideo);  // from the part's file name
+    ASSERT_EQ(old->m_parts.GetSize(), 1);
+    EXPECT_EQ(old->GetPart(0)->m_fileSize, 700);
+    EXPECT_EQ(old->GetPart(0)->m_duration, L"");
+    EXPECT_EQ(old->m_licenseText + old->m_transactionId + old->m_earlyReturnUrl + old->m_downloadSuccessUrl, L"");
+
     ASSERT_EQ(library.GetSources().GetSize(), 1);
-    EXPECT_EQ(static_cast<const CSourceObject*>(library.GetSources()[0])->m_displayName, L"Shop & Co");
+    const auto* source = static_cast<const CSourceObject*>(library.GetSources()[0]);
+    EXPECT_EQ(source->m_id + L"|" + source->m_name + L"|" + source->m_websiteUrl + L"|" + source->m_bannerUrl + L"|" +
+                  source->m_accentColor,
+              L"src-1|Shop &amp; Co|http://shop.test|http://shop.test/b.gif|#336699");
+    EXPECT_EQ(source->m_displayName, L"Shop & Co");
     ASSERT_EQ(library.GetCollections().GetSize(), 2);  // sorted by name on loading
     EXPECT_EQ(static_cast<const CCollectionObject*>(library.GetCollections()[0])->m_name, L"Alpha");
+    EXPECT_EQ(static_cast<const CCollectionObject*>(library.GetCollections()[0])->m_members.GetSize(), 0);
+    EXPECT_EQ(static_cast<const CCollectionObject*>(library.GetCollections()[1])->m_name, L"zeta");
+    ASSERT_EQ(static_cast<const CCollectionObject*>(library.GetCollections()[1])->m_members.GetSize(), 1);
     EXPECT_EQ(static_cast<const CCollectionObject*>(library.GetCollections()[1])->m_members[0], L"{A-1}");
 }
 
@@ -421,6 +491,13 @@ TEST_F(Library, RemovesATitleWithItsFilesSettingsAndUnusedSource)
     EXPECT_EQ(app.GetProfileInt(L"Recently Played", L"gone", -1), static_cast<UINT>(-1));
     EXPECT_EQ(app.GetProfileInt(L"Recently Played", L"stays", -1), 1u);
     EXPECT_TRUE(Exists(library.GetLibraryDatabasePath()));  // saved at once
+
+    // An empty id names no title: the other titles' bookmarks stay.
+    app.WriteProfileInt(L"Bookmarks\\stays", L"1", 7);
+    library.RemoveTitleById(L"", CStringArray());
+    library.RemoveTitleById(nullptr, CStringArray());
+    EXPECT_EQ(app.GetProfileInt(L"Bookmarks\\stays", L"1", -1), 7u);
+    EXPECT_EQ(library.GetTitles().GetSize(), 1);
     app.DeleteProfileSection(L"Bookmarks");
     app.DeleteProfileSection(L"Recently Played");
 }
