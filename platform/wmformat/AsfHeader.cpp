@@ -239,6 +239,7 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
         } else if (Same(id, kExtendedContent)) {
             WORD count = b.U16();
             for (WORD i = 0; i < count; ++i) {
+                size_t start = b.Position();
                 WORD nameLength = b.U16();
                 std::wstring name = b.Utf16(nameLength);
                 WORD type = b.U16();
@@ -251,6 +252,8 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                 a.origin = AttributeOrigin::ExtendedContent;
                 if (MakeValue(a, type, value, valueLength))
                     extended.push_back(std::move(a));
+                else
+                    header.asfKeptDescriptors.emplace_back(body + start, body + b.Position());
             }
         } else if (Same(id, kHeaderExtension)) {
             b.Skip(18);
@@ -419,6 +422,12 @@ HRESULT BuildAsfHeader(const MediaHeader& header, std::vector<BYTE>& out, ULONGL
         AppendU16(extended, type);
         AppendU16(extended, static_cast<WORD>(value.size()));
         extended.insert(extended.end(), value.begin(), value.end());
+        ++count;
+    }
+    for (const auto& kept : header.asfKeptDescriptors) {
+        if (count == 0xFFFF)
+            return E_INVALIDARG;
+        extended.insert(extended.end(), kept.begin(), kept.end());
         ++count;
     }
     std::memcpy(extended.data(), &count, 2);

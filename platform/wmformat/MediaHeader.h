@@ -64,6 +64,9 @@ struct MediaHeader {
     // ASF: the whole header object and its top-level objects.
     std::vector<BYTE> asfHeader;
     std::vector<AsfObject> asfObjects;
+    // Extended content descriptors that give no attribute (unknown type, odd size), as stored:
+    // written back unchanged.
+    std::vector<std::vector<BYTE>> asfKeptDescriptors;
 
     // MP3: the ID3v2 tag (0 bytes when the file has none) and its frames.
     ULONGLONG tagBytes = 0;

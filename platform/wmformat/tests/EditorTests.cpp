@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -296,6 +297,27 @@ TEST(MetadataEditor, ValuesNeverOverrunTheCallersBuffer)
 
 namespace {
 
+std::string Layout(const ScratchFolder& folder, const CString& path, bool asf, bool checkCount = true)
+{
+    return asf ? mediafixtures::AsfLayout(folder, path, checkCount) : mediafixtures::Mp3Layout(folder, path);
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (lines.empty())
+        lines.emplace_back();
+    return lines;
+}
+
 // Adds a user text through the editor, flushes and closes.
 HRESULT AddUserText(const CString& path, const wchar_t* description, const wchar_t* text)
 {
@@ -330,7 +352,15 @@ TEST(MetadataEditor, WrittenUserTextIsReadByMutagenAndTheAudioStaysIntact)
             mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=3 -map_metadata -1 "
                                            "-fflags +bitexact -flags:a +bitexact -c:a wmav2 " + Arg(path));
         long long before = mediafixtures::ProbeDurationMs(folder, path);
+        std::string layoutBefore = Layout(folder, path, c.asf, false);
+        ASSERT_EQ(layoutBefore.find("fault"), std::string::npos) << layoutBefore;
         ASSERT_EQ(AddUserText(path, L"Notes", L"caf\u00e9 <b>&</b>"), S_OK);
+        // The rebuilt header is sound and everything after it is byte for byte what it was;
+        // every descriptor the file had is still there.
+        std::vector<std::string> linesBefore = Lines(layoutBefore), linesAfter = Lines(Layout(folder, path, c.asf));
+        EXPECT_EQ(linesAfter[0], linesBefore[0]);
+        for (const std::string& line : linesBefore)
+            EXPECT_NE(std::find(linesAfter.begin(), linesAfter.end(), line), linesAfter.end()) << line;
 
         std::string out;
         if (c.asf)
@@ -529,4 +559,77 @@ TEST(MetadataEditor, MutatedFilesNeverCrashOrHang)
     }
     EXPECT_GT(opened, 0);
     EXPECT_GT(refused, 0);
+}
+
+TEST(MetadataEditor, DescriptorsOfUnknownKindSurviveAWriteBack)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"odd.wma");
+    // Two descriptors that give no attribute: an unknown type, and a DWORD of two bytes.
+    mediafixtures::RunPython(folder, "import struct, uuid\n"
+                                     "data = bytearray(open(" + Arg(path) + ", 'rb').read())\n"
+                                     "def descriptor(name, kind, value):\n"
+                                     "    n = (name + '\\x00').encode('utf-16-le')\n"
+                                     "    return struct.pack('<H', len(n)) + n + struct.pack('<HH', kind, len(value)) + value\n"
+                                     "extra = descriptor('Odd/Kind', 9, b'\\x01\\x02\\x03') + descriptor('Short/Dword', 3, b'\\x07\\x00')\n"
+                                     "ecd = data.index(uuid.UUID('D2D0A440-E307-11D2-97F0-00A0C95EA850').bytes_le)\n"
+                                     "size, count = struct.unpack('<QH', data[ecd + 16:ecd + 26])\n"
+                                     "data[ecd + 16:ecd + 26] = struct.pack('<QH', size + len(extra), count + 2)\n"
+                                     "data[ecd + size:ecd + size] = extra\n"
+                                     "data[16:24] = struct.pack('<Q', struct.unpack('<Q', data[16:24])[0] + len(extra))\n"
+                                     "fp = data.index(uuid.UUID('8CABDCA1-A947-11CF-8EE4-00C00C205365').bytes_le)\n"
+                                     "data[fp + 40:fp + 48] = struct.pack('<Q', len(data))\n"
+                                     "open(" + Arg(path) + ", 'wb').write(data)\n");
+    std::vector<std::string> before = Lines(mediafixtures::AsfLayout(folder, path, false));
+    ASSERT_NE(std::find(before.begin(), before.end(), "Odd/Kind:9:010203"), before.end()) << before[0];
+    ASSERT_NE(std::find(before.begin(), before.end(), "Short/Dword:3:0700"), before.end());
+    {
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+    }
+    ASSERT_EQ(AddUserText(path, L"Notes", L"n"), S_OK);
+    std::vector<std::string> after = Lines(mediafixtures::AsfLayout(folder, path));
+    EXPECT_EQ(after[0], before[0]) << "the data object is untouched";
+    for (const std::string& line : before)
+        EXPECT_NE(std::find(after.begin(), after.end(), line), after.end()) << line;
+    EXPECT_EQ(after.size(), before.size() + 1);
+}
+
+TEST(MetadataEditor, Id3v24TagUnsynchronisedAsAWhole)
+{
+    // A version 2.4 tag whose header flag says all its frames are unsynchronised, while the
+    // frames do not say so themselves: every 0xFF of the frame data is followed by a 0x00.
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"unsync.mp3");
+    std::string audioBefore = mediafixtures::Mp3Layout(folder, path);
+    mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                     "path = " + Arg(path) + "\n"
+                                     "mutagen.id3.delete(path)\n"
+                                     "def syncsafe(n): return bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127, n & 127])\n"
+                                     "def frame(fid, data):\n"
+                                     "    data = data.replace(b'\\xff', b'\\xff\\x00')\n"
+                                     "    return fid + syncsafe(len(data)) + b'\\x00\\x00' + data\n"
+                                     "body = frame(b'TIT2', b'\\x01\\xff\\xfe' + '\\u00ffes \\u00ff\\u00ff'.encode('utf-16-le'))\n"
+                                     "body += frame(b'TPE1', b'\\x00Ada Quill')\n"
+                                     "audio = open(path, 'rb').read()\n"
+                                     "open(path, 'wb').write(b'ID3\\x04\\x00\\x80' + syncsafe(len(body)) + body + audio)\n"
+                                     "assert mutagen.id3.ID3(path)['TIT2'].text[0] == '\\u00ffes \\u00ff\\u00ff'\n");
+    {
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        EXPECT_EQ(e.Text(L"Title"), L"\u00ffes \u00ff\u00ff");
+        EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+    }
+    ASSERT_EQ(AddUserText(path, L"Notes", L"n"), S_OK);
+    std::string out;
+    mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                     "t = mutagen.id3.ID3(" + Arg(path) + ")\n"
+                                     "print(t.version, t['TIT2'].text[0] == '\\u00ffes \\u00ff\\u00ff', t['TPE1'].text[0],"
+                                     " t.getall('TXXX')[0].text[0], end='')\n", &out);
+    EXPECT_EQ(out, "(2, 4, 0) True Ada Quill n");
+    EXPECT_EQ(mediafixtures::Mp3Layout(folder, path), audioBefore);
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    EXPECT_EQ(e.Text(L"Title"), L"\u00ffes \u00ff\u00ff");
 }
