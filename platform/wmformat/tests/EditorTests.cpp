@@ -495,70 +495,108 @@ TEST(MetadataEditor, DamagedHeadersGiveErrorsNotCrashes)
     }
 }
 
+namespace {
+
+// Where the header (ASF header object or ID3v2 tag) of a file's bytes ends, as it declares.
+size_t DeclaredHeaderEnd(const std::vector<BYTE>& b)
+{
+    static const BYTE kAsf[4] = {0x30, 0x26, 0xB2, 0x75};
+    if (b.size() >= 30 && std::memcmp(b.data(), kAsf, 4) == 0) {
+        uint64_t size = 0;
+        std::memcpy(&size, b.data() + 16, 8);
+        return static_cast<size_t>(std::min<uint64_t>(size, b.size()));
+    }
+    if (b.size() >= 10 && std::memcmp(b.data(), "ID3", 3) == 0)
+        return std::min<size_t>(b.size(), 10 + ((b[6] << 21) | (b[7] << 14) | (b[8] << 7) | b[9]) +
+                                              ((b[3] == 4 && (b[5] & 0x10)) ? 10 : 0));
+    return 0;
+}
+
+}  // namespace
+
 TEST(MetadataEditor, MutatedFilesNeverCrashOrHang)
 {
     ScratchFolder folder;
     CString sources[] = {mediafixtures::MakeWma(folder, L"seed.wma"), mediafixtures::MakeMp3(folder, L"seed.mp3")};
     std::mt19937 random(20261210);
-    int opened = 0, refused = 0;
     for (const CString& source : sources) {
+        SCOPED_TRACE(source.ToNarrow());
         std::vector<BYTE> seed = testsupport::ReadAll(source);
         ASSERT_FALSE(seed.empty());
-        // The header region is where the reader looks; mutate mostly there.
-        size_t hot = std::min<size_t>(seed.size(), 4096);
+        // Mutate where the reader looks: the header and the first audio frames after it.
+        const size_t hot = std::min<size_t>(seed.size(), DeclaredHeaderEnd(seed) + 512);
+        ASSERT_GT(hot, 512u);
+        int opened = 0, refused = 0, rewritten = 0;
         for (int round = 0; round < 300; ++round) {
             std::vector<BYTE> bytes = seed;
             int edits = 1 + static_cast<int>(random() % 8);
-            for (int i = 0; i < edits; ++i) {
-                size_t at = random() % hot;
-                switch (random() % 4) {
+            for (int i = 0; i < edits && !bytes.empty(); ++i) {
+                size_t at = random() % std::min(hot, bytes.size());
+                switch (random() % 5) {
                 case 0: bytes[at] = static_cast<BYTE>(random()); break;
                 case 1: bytes[at] ^= static_cast<BYTE>(1u << (random() % 8)); break;
                 case 2: bytes[at] = (random() & 1) ? 0xFF : 0x00; break;
-                case 3: bytes.resize(at + 1); hot = std::min(hot, bytes.size()); break;
-                }
-                if (bytes.empty())
+                case 3: bytes[at] = static_cast<BYTE>(bytes[at] + ((random() & 1) ? 1 : -1)); break;
+                case 4:
+                    if (random() % 4 == 0)
+                        bytes.resize(at + 1);
                     break;
+                }
             }
-            hot = std::min<size_t>(seed.size(), 4096);
             CString path = folder / L"mutant.bin";
             testsupport::WriteAll(path, bytes.data(), bytes.size());
-            OpenedEditor e(path);
-            if (FAILED(e.result)) {
-                ++refused;
-                continue;
-            }
-            ++opened;
-            // Read everything the header offers.
-            WORD count = 0;
-            e.header->GetAttributeCountEx(0, &count);
-            for (WORD i = 0; i < count; ++i) {
-                WORD nameLength = 0;
-                DWORD length = 0;
-                WMT_ATTR_DATATYPE type;
-                if (FAILED(e.header->GetAttributeByIndexEx(0, i, nullptr, &nameLength, &type, nullptr, nullptr, &length)))
+            {
+                OpenedEditor e(path);
+                if (FAILED(e.result)) {
+                    ++refused;
                     continue;
-                ASSERT_LT(length, 64u * 1024 * 1024);
-                std::vector<wchar_t> name(nameLength);
-                std::vector<BYTE> value(length);
-                EXPECT_EQ(e.header->GetAttributeByIndexEx(0, i, name.data(), &nameLength, &type, nullptr, value.data(),
-                                                          &length),
-                          S_OK);
-            }
-            WORD markers = 0;
-            e.header->GetMarkerCount(&markers);
-            for (WORD i = 0; i < markers; ++i) {
-                WORD length = 0;
-                QWORD time = 0;
-                if (SUCCEEDED(e.header->GetMarker(i, nullptr, &length, &time))) {
-                    std::vector<wchar_t> name(length);
-                    EXPECT_EQ(e.header->GetMarker(i, name.data(), &length, &time), S_OK);
+                }
+                ++opened;
+                // Read everything the header offers.
+                WORD count = 0;
+                e.header->GetAttributeCountEx(0, &count);
+                for (WORD i = 0; i < count; ++i) {
+                    WORD nameLength = 0;
+                    DWORD length = 0;
+                    WMT_ATTR_DATATYPE type;
+                    if (FAILED(e.header->GetAttributeByIndexEx(0, i, nullptr, &nameLength, &type, nullptr, nullptr,
+                                                               &length)))
+                        continue;
+                    ASSERT_LT(length, 64u * 1024 * 1024);
+                    std::vector<wchar_t> name(nameLength);
+                    std::vector<BYTE> value(length);
+                    EXPECT_EQ(e.header->GetAttributeByIndexEx(0, i, name.data(), &nameLength, &type, nullptr,
+                                                              value.data(), &length),
+                              S_OK);
+                }
+                WORD markers = 0;
+                e.header->GetMarkerCount(&markers);
+                for (WORD i = 0; i < markers; ++i) {
+                    WORD length = 0;
+                    QWORD time = 0;
+                    if (SUCCEEDED(e.header->GetMarker(i, nullptr, &length, &time))) {
+                        std::vector<wchar_t> name(length);
+                        EXPECT_EQ(e.header->GetMarker(i, name.data(), &length, &time), S_OK);
+                    }
                 }
             }
+            // A file that opens is written back soundly or not at all: when the write succeeds
+            // the result opens again and everything after its header is what followed the old one.
+            if (SUCCEEDED(AddUserText(path, L"Notes", L"mutant"))) {
+                ++rewritten;
+                std::vector<BYTE> now = testsupport::ReadAll(path);
+                OpenedEditor again(path);
+                EXPECT_EQ(again.result, S_OK) << "round " << round;
+                const size_t oldEnd = DeclaredHeaderEnd(bytes), newEnd = DeclaredHeaderEnd(now);
+                EXPECT_TRUE(std::equal(bytes.begin() + oldEnd, bytes.end(), now.begin() + newEnd, now.end()))
+                    << "round " << round;
+            }
         }
+        // Both ways are taken, and the header readers really parse mutated headers.
+        EXPECT_GT(opened, 30);
+        EXPECT_GT(refused, 30);
+        EXPECT_GT(rewritten, 30);
     }
-    EXPECT_GT(opened, 0);
-    EXPECT_GT(refused, 0);
 }
 
 TEST(MetadataEditor, DescriptorsOfUnknownKindSurviveAWriteBack)
