@@ -143,7 +143,7 @@ HRESULT ReadMarkers(ByteReader r, ULONGLONG prerollUnits, MediaHeader& header)
     WORD nameLength = r.U16();
     r.Skip(nameLength);
     // Each marker takes at least 30 bytes: a count beyond that is damage.
-    if (!r.Ok() || count > r.Remaining() / 30)
+    if (!r.Ok() || count > r.Remaining() / 30 || count > kMaxEntries)
         return WM_E_INVALID_FILE;
     for (DWORD i = 0; i < count; ++i) {
         r.U64();  // offset in the data object
@@ -233,6 +233,8 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                 a.name = kDescriptionNames[i];
                 a.value = StringValue(text);
                 a.origin = AttributeOrigin::ContentDescription;
+                if (described.size() + extended.size() + metadata.size() >= kMaxEntries)
+                    return WM_E_INVALID_FILE;
                 if (!text.empty())
                     described.push_back(std::move(a));
             }
@@ -246,6 +248,9 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                 WORD valueLength = b.U16();
                 const BYTE* value = b.Take(valueLength);
                 if (!b.Ok())
+                    return WM_E_INVALID_FILE;
+                if (described.size() + extended.size() + metadata.size() + header.asfKeptDescriptors.size() >=
+                    kMaxEntries)
                     return WM_E_INVALID_FILE;
                 HeaderAttribute a;
                 a.name = name;
@@ -274,6 +279,8 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                     HRESULT hr = ReadMetadataRecords(ib, Same(inner, kMetadataLibrary), temp);
                     if (FAILED(hr))
                         return hr;
+                    if (described.size() + extended.size() + metadata.size() + temp.attributes.size() >= kMaxEntries)
+                        return WM_E_INVALID_FILE;
                     for (auto& a : temp.attributes)
                         metadata.push_back(std::move(a));
                 } else if (Same(inner, kAdvancedContentEncryption)) {

@@ -102,5 +102,8 @@ std::wstring StringFromValue(const std::vector<BYTE>& value);
 
 // Largest header this layer reads into memory.
 constexpr ULONGLONG kMaxHeaderBytes = 64ull * 1024 * 1024;
+// Most attributes, markers or ID3 frames a header may hold (the editor's indices are 16-bit):
+// a header of tiny entries beyond that is refused rather than held in memory many times over.
+constexpr size_t kMaxEntries = 0xFFFF;
 
 }  // namespace wmformat

@@ -224,6 +224,8 @@ HRESULT ReadTag(FileSource& file, MediaHeader& header, bool& found)
             valid = valid && ((h[i] >= 'A' && h[i] <= 'Z') || (h[i] >= '0' && h[i] <= '9'));
         if (!valid)
             break;
+        if (header.frames.size() >= kMaxEntries)
+            return WM_E_INVALID_FILE;
         Id3Frame f;
         f.id.assign(reinterpret_cast<const char*>(h), idLength);
         DWORD size;

@@ -472,10 +472,41 @@ TEST(MetadataEditor, DamagedHeadersGiveErrorsNotCrashes)
     std::vector<BYTE> id3BadSize = {'I', 'D', '3', 3, 0, 0, 0x80, 0, 0, 0};
     std::vector<BYTE> id3FramePastEnd = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20, 'T', 'I', 'T', '2', 0x7F, 0xFF, 0xFF,
                                          0xFF, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // Tiny entries by the ten thousand: more than 16-bit indices reach.
+    std::vector<BYTE> manyFrames = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 70000; ++i)
+        manyFrames.insert(manyFrames.end(), {'T', 'I', 'T', '2', 0, 0, 0, 1, 0, 0, 0});
+    const size_t tagBody = manyFrames.size() - 10;
+    for (int i = 0; i < 4; ++i)
+        manyFrames[6 + i] = static_cast<BYTE>((tagBody >> (7 * (3 - i))) & 0x7F);
+    manyFrames.insert(manyFrames.end(), 64, 0);
+    std::vector<BYTE> records;  // a metadata object of 40,000 empty records
+    Put(records, 40000, 2);
+    for (int i = 0; i < 40000; ++i)
+        Put(records, 0, 12);
+    std::vector<BYTE> metadata = Guid("{C5F8CBEA-5BAF-4877-8467-AA8C44FA4CCA}");
+    Put(metadata, 24 + records.size(), 8);
+    metadata.insert(metadata.end(), records.begin(), records.end());
+    std::vector<BYTE> extension(18, 0);  // two such objects in the header extension
+    Put(extension, 2 * metadata.size(), 4);
+    extension.insert(extension.end(), metadata.begin(), metadata.end());
+    extension.insert(extension.end(), metadata.begin(), metadata.end());
+    std::vector<BYTE> manyMarkers;
+    Put(manyMarkers, 0, 16);
+    Put(manyMarkers, 70000, 4);
+    Put(manyMarkers, 0, 4);
+    for (int i = 0; i < 70000; ++i) {
+        Put(manyMarkers, 0, 16);
+        Put(manyMarkers, 12, 2);
+        Put(manyMarkers, 0, 12);
+    }
     struct Case {
         const char* what;
         std::vector<BYTE> bytes;
     } cases[] = {
+        {"70,000 ID3 frames", manyFrames},
+        {"80,000 metadata records", AsfWith("{5FBF03B5-A92E-11CF-8EE3-00C00C205365}", extension)},
+        {"70,000 markers", AsfWith("{F487CD01-A951-11CF-8EE6-00C00C205365}", manyMarkers)},
         {"empty file", {}},
         {"noise", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
         {"header size past the end", AsfWith("{D2D0A440-E307-11D2-97F0-00A0C95EA850}", {}, 1ull << 40)},
