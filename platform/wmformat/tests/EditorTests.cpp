@@ -702,3 +702,28 @@ TEST(MetadataEditor, Id3v24TagUnsynchronisedAsAWhole)
     ASSERT_EQ(e.result, S_OK);
     EXPECT_EQ(e.Text(L"Title"), L"\u00ffes \u00ff\u00ff");
 }
+
+TEST(MetadataEditor, YearAddedToAVersion24TagIsARecordingTime)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"year.mp3");
+    mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                     "t = mutagen.id3.ID3(" + Arg(path) + ")\n"
+                                     "t.delall('TDRC')\n"
+                                     "t.save(v2_version=4)\n");
+    {
+        OpenedEditor e(path, GENERIC_READ | GENERIC_WRITE, 0);
+        ASSERT_EQ(e.result, S_OK);
+        const wchar_t year[] = L"1999";
+        ASSERT_EQ(e.header->AddAttribute(0, L"WM/Year", nullptr, WMT_TYPE_STRING, 0, reinterpret_cast<const BYTE*>(year),
+                                         sizeof(year)),
+                  S_OK);
+        ASSERT_EQ(e.editor->Flush(), S_OK);
+        EXPECT_EQ(e.Text(L"WM/Year"), L"1999");
+    }
+    // Version 2.4 knows no TYER frame; the raw tag must hold TDRC.
+    std::string out;
+    mediafixtures::RunPython(folder, "d = open(" + Arg(path) + ", 'rb').read()\n"
+                                     "print(d[3], b'TDRC' in d, b'TYER' in d, end='')\n", &out);
+    EXPECT_EQ(out, "4 True False");
+}
