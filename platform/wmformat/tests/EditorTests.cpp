@@ -727,3 +727,22 @@ TEST(MetadataEditor, YearAddedToAVersion24TagIsARecordingTime)
                                      "print(d[3], b'TDRC' in d, b'TYER' in d, end='')\n", &out);
     EXPECT_EQ(out, "4 True False");
 }
+
+TEST(MetadataEditor, FileOpenedForReadingIsNeverWritten)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"read.mp3");
+    std::vector<BYTE> original = testsupport::ReadAll(path);
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    std::wstring d = L"d", t = L"t";
+    WM_USER_TEXT value{d.data(), t.data()};
+    ASSERT_EQ(e.header->AddAttribute(0, L"WM/Text", nullptr, WMT_TYPE_BINARY, 0, reinterpret_cast<BYTE*>(&value),
+                                     sizeof(value) + 8),
+              S_OK);
+    // A second open is refused, and does not turn the open file into one that may be written.
+    EXPECT_EQ(e.editor->Open(path), NS_E_INVALID_REQUEST);
+    EXPECT_EQ(e.editor2->OpenEx(path, GENERIC_READ | GENERIC_WRITE, 0), NS_E_INVALID_REQUEST);
+    EXPECT_EQ(e.editor->Flush(), E_ACCESSDENIED);
+    EXPECT_EQ(testsupport::ReadAll(path), original);
+}
