@@ -20,6 +20,8 @@ HRESULT ReadWmAttribute(IWMHeaderInfo* header, const wchar_t* name, BYTE** value
     HRESULT hr = header->GetAttributeByName(&stream, name, &found, nullptr, &size);
     if (FAILED(hr) && hr != WM_E_NOT_FOUND)
         return hr;
+    // A value of no bytes is reported as missing: there is nothing to hand out, and a caller
+    // must not take an untouched value pointer for a text buffer of its own to free.
     if (size == 0)
         return FAILED(hr) ? hr : WM_E_NOT_FOUND;
 
