@@ -20,6 +20,8 @@ HRESULT ReadWmAttribute(IWMHeaderInfo* header, const wchar_t* name, BYTE** value
     HRESULT hr = header->GetAttributeByName(&stream, name, &found, nullptr, &size);
     if (FAILED(hr) && hr != WM_E_NOT_FOUND)
         return hr;
+    // A value of no bytes is reported as missing: there is nothing to hand out, and a caller
+    // must not take an untouched value pointer for a text buffer of its own to free.
     if (size == 0)
         return FAILED(hr) ? hr : WM_E_NOT_FOUND;
 
@@ -91,7 +93,19 @@ HRESULT WithFileHeader(const wchar_t* path, Read read)
 HRESULT ReadWmFileAttribute(const wchar_t* path, const wchar_t* name, BYTE** value, WORD* length,
                             WMT_ATTR_DATATYPE* type)
 {
-    return WithFileHeader(path, [&](IWMHeaderInfo* header) { return ReadWmAttribute(header, name, value, length, type); });
+    WMT_ATTR_DATATYPE found = WMT_TYPE_DWORD;
+    BYTE* callers = value ? *value : nullptr;
+    HRESULT hr =
+        WithFileHeader(path, [&](IWMHeaderInfo* header) { return ReadWmAttribute(header, name, value, length, &found); });
+    if (FAILED(hr) && found == WMT_TYPE_STRING && value && *value != callers) {
+        // Read, but the editor failed to close: the caller gets no buffer to free.
+        delete[] *value;
+        *value = callers;
+        *length = 0;
+    }
+    if (SUCCEEDED(hr) && type)
+        *type = found;
+    return hr;
 }
 
 HRESULT ReadWmFileAttribute(const wchar_t* path, const wchar_t* name, WMT_ATTR_DATATYPE* type, QWORD* value)

@@ -246,12 +246,16 @@ TEST(MediaMarkers, ListSavedInAWindowsMediaFile)
 {
     ScratchFolder folder;
     CString path = mediafixtures::MakeWma(folder, L"part.wma");
+    std::string before = mediafixtures::AsfLayout(folder, path, false);
     {
         CMediaMarkers markers;
         ASSERT_EQ(markers.Open(path, FALSE), S_OK);
         ASSERT_EQ(markers.AddMarker(L"Start", 1500), S_OK);
         ASSERT_EQ(markers.Close(TRUE), S_OK);
     }
+    // A sound header in front of the unchanged data object.
+    std::string after = mediafixtures::AsfLayout(folder, path);
+    EXPECT_EQ(after.substr(0, after.find('\n')), before.substr(0, before.find('\n'))) << after;
     std::string out;
     mediafixtures::RunPython(folder, "from mutagen.asf import ASF\n"
                                      "v = ASF(" + Arg(path) + ")['WM/Text'][0].value.decode('utf-16-le').split('\\x00')\n"

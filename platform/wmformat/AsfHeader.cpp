@@ -143,7 +143,7 @@ HRESULT ReadMarkers(ByteReader r, ULONGLONG prerollUnits, MediaHeader& header)
     WORD nameLength = r.U16();
     r.Skip(nameLength);
     // Each marker takes at least 30 bytes: a count beyond that is damage.
-    if (!r.Ok() || count > r.Remaining() / 30)
+    if (!r.Ok() || count > r.Remaining() / 30 || count > kMaxEntries)
         return WM_E_INVALID_FILE;
     for (DWORD i = 0; i < count; ++i) {
         r.U64();  // offset in the data object
@@ -233,12 +233,15 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                 a.name = kDescriptionNames[i];
                 a.value = StringValue(text);
                 a.origin = AttributeOrigin::ContentDescription;
+                if (described.size() + extended.size() + metadata.size() >= kMaxEntries)
+                    return WM_E_INVALID_FILE;
                 if (!text.empty())
                     described.push_back(std::move(a));
             }
         } else if (Same(id, kExtendedContent)) {
             WORD count = b.U16();
             for (WORD i = 0; i < count; ++i) {
+                size_t start = b.Position();
                 WORD nameLength = b.U16();
                 std::wstring name = b.Utf16(nameLength);
                 WORD type = b.U16();
@@ -246,11 +249,16 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                 const BYTE* value = b.Take(valueLength);
                 if (!b.Ok())
                     return WM_E_INVALID_FILE;
+                if (described.size() + extended.size() + metadata.size() + header.asfKeptDescriptors.size() >=
+                    kMaxEntries)
+                    return WM_E_INVALID_FILE;
                 HeaderAttribute a;
                 a.name = name;
                 a.origin = AttributeOrigin::ExtendedContent;
                 if (MakeValue(a, type, value, valueLength))
                     extended.push_back(std::move(a));
+                else
+                    header.asfKeptDescriptors.emplace_back(body + start, body + b.Position());
             }
         } else if (Same(id, kHeaderExtension)) {
             b.Skip(18);
@@ -271,6 +279,8 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                     HRESULT hr = ReadMetadataRecords(ib, Same(inner, kMetadataLibrary), temp);
                     if (FAILED(hr))
                         return hr;
+                    if (described.size() + extended.size() + metadata.size() + temp.attributes.size() >= kMaxEntries)
+                        return WM_E_INVALID_FILE;
                     for (auto& a : temp.attributes)
                         metadata.push_back(std::move(a));
                 } else if (Same(inner, kAdvancedContentEncryption)) {
@@ -419,6 +429,12 @@ HRESULT BuildAsfHeader(const MediaHeader& header, std::vector<BYTE>& out, ULONGL
         AppendU16(extended, type);
         AppendU16(extended, static_cast<WORD>(value.size()));
         extended.insert(extended.end(), value.begin(), value.end());
+        ++count;
+    }
+    for (const auto& kept : header.asfKeptDescriptors) {
+        if (count == 0xFFFF)
+            return E_INVALIDARG;
+        extended.insert(extended.end(), kept.begin(), kept.end());
         ++count;
     }
     std::memcpy(extended.data(), &count, 2);

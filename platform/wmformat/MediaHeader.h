@@ -64,6 +64,9 @@ struct MediaHeader {
     // ASF: the whole header object and its top-level objects.
     std::vector<BYTE> asfHeader;
     std::vector<AsfObject> asfObjects;
+    // Extended content descriptors that give no attribute (unknown type, odd size), as stored:
+    // written back unchanged.
+    std::vector<std::vector<BYTE>> asfKeptDescriptors;
 
     // MP3: the ID3v2 tag (0 bytes when the file has none) and its frames.
     ULONGLONG tagBytes = 0;
@@ -99,5 +102,8 @@ std::wstring StringFromValue(const std::vector<BYTE>& value);
 
 // Largest header this layer reads into memory.
 constexpr ULONGLONG kMaxHeaderBytes = 64ull * 1024 * 1024;
+// Most attributes, markers or ID3 frames a header may hold (the editor's indices are 16-bit):
+// a header of tiny entries beyond that is refused rather than held in memory many times over.
+constexpr size_t kMaxEntries = 0xFFFF;
 
 }  // namespace wmformat

@@ -129,13 +129,18 @@ public:
     // IWMMetadataEditor / IWMMetadataEditor2
     HRESULT STDMETHODCALLTYPE Open(const WCHAR* filename) override
     {
-        m_flushAllowed = true;
-        return OpenFile(filename, GENERIC_READ, FILE_SHARE_READ);
+        HRESULT hr = OpenFile(filename, GENERIC_READ, FILE_SHARE_READ);
+        if (SUCCEEDED(hr))
+            m_flushAllowed = true;
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE OpenEx(const WCHAR* filename, DWORD access, DWORD share) override
     {
-        m_flushAllowed = (access & GENERIC_WRITE) != 0;
-        return OpenFile(filename, access, share);
+        // A refused open (one is already open) leaves the open file's rights as they are.
+        HRESULT hr = OpenFile(filename, access, share);
+        if (SUCCEEDED(hr))
+            m_flushAllowed = (access & GENERIC_WRITE) != 0;
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE Close() override
     {

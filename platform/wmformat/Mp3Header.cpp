@@ -224,6 +224,8 @@ HRESULT ReadTag(FileSource& file, MediaHeader& header, bool& found)
             valid = valid && ((h[i] >= 'A' && h[i] <= 'Z') || (h[i] >= '0' && h[i] <= '9'));
         if (!valid)
             break;
+        if (header.frames.size() >= kMaxEntries)
+            return WM_E_INVALID_FILE;
         Id3Frame f;
         f.id.assign(reinterpret_cast<const char*>(h), idLength);
         DWORD size;
@@ -232,6 +234,11 @@ HRESULT ReadTag(FileSource& file, MediaHeader& header, bool& found)
         else {
             size = major == 4 ? SyncSafe(h + 4) : BigEndian(h + 4);
             f.flags = static_cast<WORD>((h[8] << 8) | h[9]);
+            // A version 2.4 tag marked unsynchronised as a whole has every frame unsynchronised,
+            // whether or not the frame says so. The frame keeps the mark, so that its data is
+            // read right and stays right in a rewritten tag (whose own flags are clear).
+            if (major == 4 && (flags & 0x80))
+                f.flags |= 0x0002;
         }
         r.Skip(headerLength);
         const BYTE* data = r.Take(size);
@@ -464,8 +471,11 @@ void PutUtf16(std::vector<BYTE>& out, const std::wstring& s, bool terminate)
     }
 }
 
-const char* FrameIdFor(const std::wstring& name)
+const char* FrameIdFor(const std::wstring& name, int major = 3)
 {
+    // Version 2.4 has no year frame of its own: the recording time stands for it.
+    if (major == 4 && name == WM_ATTR_YEAR)
+        return "TDRC";
     for (const FrameMap& m : kTextFrames)
         if (name == m.name && std::strcmp(m.v3, "TDRC") != 0)
             return m.v3;
@@ -500,7 +510,7 @@ HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG
             PutUtf16(data, a.description, true);
             PutUtf16(data, a.text, false);
             putFrame("TXXX", 0, data);
-        } else if (const char* id = FrameIdFor(a.name); id && a.type == WMT_TYPE_STRING) {
+        } else if (const char* id = FrameIdFor(a.name, major); id && a.type == WMT_TYPE_STRING) {
             PutUtf16(data, StringFromValue(a.value), false);
             putFrame(id, 0, data);
         } else {

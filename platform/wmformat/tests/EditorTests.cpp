@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -296,6 +297,27 @@ TEST(MetadataEditor, ValuesNeverOverrunTheCallersBuffer)
 
 namespace {
 
+std::string Layout(const ScratchFolder& folder, const CString& path, bool asf, bool checkCount = true)
+{
+    return asf ? mediafixtures::AsfLayout(folder, path, checkCount) : mediafixtures::Mp3Layout(folder, path);
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (lines.empty())
+        lines.emplace_back();
+    return lines;
+}
+
 // Adds a user text through the editor, flushes and closes.
 HRESULT AddUserText(const CString& path, const wchar_t* description, const wchar_t* text)
 {
@@ -330,7 +352,15 @@ TEST(MetadataEditor, WrittenUserTextIsReadByMutagenAndTheAudioStaysIntact)
             mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=3 -map_metadata -1 "
                                            "-fflags +bitexact -flags:a +bitexact -c:a wmav2 " + Arg(path));
         long long before = mediafixtures::ProbeDurationMs(folder, path);
+        std::string layoutBefore = Layout(folder, path, c.asf, false);
+        ASSERT_EQ(layoutBefore.find("fault"), std::string::npos) << layoutBefore;
         ASSERT_EQ(AddUserText(path, L"Notes", L"caf\u00e9 <b>&</b>"), S_OK);
+        // The rebuilt header is sound and everything after it is byte for byte what it was;
+        // every descriptor the file had is still there.
+        std::vector<std::string> linesBefore = Lines(layoutBefore), linesAfter = Lines(Layout(folder, path, c.asf));
+        EXPECT_EQ(linesAfter[0], linesBefore[0]);
+        for (const std::string& line : linesBefore)
+            EXPECT_NE(std::find(linesAfter.begin(), linesAfter.end(), line), linesAfter.end()) << line;
 
         std::string out;
         if (c.asf)
@@ -442,10 +472,41 @@ TEST(MetadataEditor, DamagedHeadersGiveErrorsNotCrashes)
     std::vector<BYTE> id3BadSize = {'I', 'D', '3', 3, 0, 0, 0x80, 0, 0, 0};
     std::vector<BYTE> id3FramePastEnd = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20, 'T', 'I', 'T', '2', 0x7F, 0xFF, 0xFF,
                                          0xFF, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // Tiny entries by the ten thousand: more than 16-bit indices reach.
+    std::vector<BYTE> manyFrames = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 70000; ++i)
+        manyFrames.insert(manyFrames.end(), {'T', 'I', 'T', '2', 0, 0, 0, 1, 0, 0, 0});
+    const size_t tagBody = manyFrames.size() - 10;
+    for (int i = 0; i < 4; ++i)
+        manyFrames[6 + i] = static_cast<BYTE>((tagBody >> (7 * (3 - i))) & 0x7F);
+    manyFrames.insert(manyFrames.end(), 64, 0);
+    std::vector<BYTE> records;  // a metadata object of 40,000 empty records
+    Put(records, 40000, 2);
+    for (int i = 0; i < 40000; ++i)
+        Put(records, 0, 12);
+    std::vector<BYTE> metadata = Guid("{C5F8CBEA-5BAF-4877-8467-AA8C44FA4CCA}");
+    Put(metadata, 24 + records.size(), 8);
+    metadata.insert(metadata.end(), records.begin(), records.end());
+    std::vector<BYTE> extension(18, 0);  // two such objects in the header extension
+    Put(extension, 2 * metadata.size(), 4);
+    extension.insert(extension.end(), metadata.begin(), metadata.end());
+    extension.insert(extension.end(), metadata.begin(), metadata.end());
+    std::vector<BYTE> manyMarkers;
+    Put(manyMarkers, 0, 16);
+    Put(manyMarkers, 70000, 4);
+    Put(manyMarkers, 0, 4);
+    for (int i = 0; i < 70000; ++i) {
+        Put(manyMarkers, 0, 16);
+        Put(manyMarkers, 12, 2);
+        Put(manyMarkers, 0, 12);
+    }
     struct Case {
         const char* what;
         std::vector<BYTE> bytes;
     } cases[] = {
+        {"70,000 ID3 frames", manyFrames},
+        {"80,000 metadata records", AsfWith("{5FBF03B5-A92E-11CF-8EE3-00C00C205365}", extension)},
+        {"70,000 markers", AsfWith("{F487CD01-A951-11CF-8EE6-00C00C205365}", manyMarkers)},
         {"empty file", {}},
         {"noise", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
         {"header size past the end", AsfWith("{D2D0A440-E307-11D2-97F0-00A0C95EA850}", {}, 1ull << 40)},
@@ -465,68 +526,223 @@ TEST(MetadataEditor, DamagedHeadersGiveErrorsNotCrashes)
     }
 }
 
+namespace {
+
+// Where the header (ASF header object or ID3v2 tag) of a file's bytes ends, as it declares.
+size_t DeclaredHeaderEnd(const std::vector<BYTE>& b)
+{
+    static const BYTE kAsf[4] = {0x30, 0x26, 0xB2, 0x75};
+    if (b.size() >= 30 && std::memcmp(b.data(), kAsf, 4) == 0) {
+        uint64_t size = 0;
+        std::memcpy(&size, b.data() + 16, 8);
+        return static_cast<size_t>(std::min<uint64_t>(size, b.size()));
+    }
+    if (b.size() >= 10 && std::memcmp(b.data(), "ID3", 3) == 0)
+        return std::min<size_t>(b.size(), 10 + ((b[6] << 21) | (b[7] << 14) | (b[8] << 7) | b[9]) +
+                                              ((b[3] == 4 && (b[5] & 0x10)) ? 10 : 0));
+    return 0;
+}
+
+}  // namespace
+
 TEST(MetadataEditor, MutatedFilesNeverCrashOrHang)
 {
     ScratchFolder folder;
     CString sources[] = {mediafixtures::MakeWma(folder, L"seed.wma"), mediafixtures::MakeMp3(folder, L"seed.mp3")};
     std::mt19937 random(20261210);
-    int opened = 0, refused = 0;
     for (const CString& source : sources) {
+        SCOPED_TRACE(source.ToNarrow());
         std::vector<BYTE> seed = testsupport::ReadAll(source);
         ASSERT_FALSE(seed.empty());
-        // The header region is where the reader looks; mutate mostly there.
-        size_t hot = std::min<size_t>(seed.size(), 4096);
+        // Mutate where the reader looks: the header and the first audio frames after it.
+        const size_t hot = std::min<size_t>(seed.size(), DeclaredHeaderEnd(seed) + 512);
+        ASSERT_GT(hot, 512u);
+        int opened = 0, refused = 0, rewritten = 0;
         for (int round = 0; round < 300; ++round) {
             std::vector<BYTE> bytes = seed;
             int edits = 1 + static_cast<int>(random() % 8);
-            for (int i = 0; i < edits; ++i) {
-                size_t at = random() % hot;
-                switch (random() % 4) {
+            for (int i = 0; i < edits && !bytes.empty(); ++i) {
+                size_t at = random() % std::min(hot, bytes.size());
+                switch (random() % 5) {
                 case 0: bytes[at] = static_cast<BYTE>(random()); break;
                 case 1: bytes[at] ^= static_cast<BYTE>(1u << (random() % 8)); break;
                 case 2: bytes[at] = (random() & 1) ? 0xFF : 0x00; break;
-                case 3: bytes.resize(at + 1); hot = std::min(hot, bytes.size()); break;
-                }
-                if (bytes.empty())
+                case 3: bytes[at] = static_cast<BYTE>(bytes[at] + ((random() & 1) ? 1 : -1)); break;
+                case 4:
+                    if (random() % 4 == 0)
+                        bytes.resize(at + 1);
                     break;
+                }
             }
-            hot = std::min<size_t>(seed.size(), 4096);
             CString path = folder / L"mutant.bin";
             testsupport::WriteAll(path, bytes.data(), bytes.size());
-            OpenedEditor e(path);
-            if (FAILED(e.result)) {
-                ++refused;
-                continue;
-            }
-            ++opened;
-            // Read everything the header offers.
-            WORD count = 0;
-            e.header->GetAttributeCountEx(0, &count);
-            for (WORD i = 0; i < count; ++i) {
-                WORD nameLength = 0;
-                DWORD length = 0;
-                WMT_ATTR_DATATYPE type;
-                if (FAILED(e.header->GetAttributeByIndexEx(0, i, nullptr, &nameLength, &type, nullptr, nullptr, &length)))
+            {
+                OpenedEditor e(path);
+                if (FAILED(e.result)) {
+                    ++refused;
                     continue;
-                ASSERT_LT(length, 64u * 1024 * 1024);
-                std::vector<wchar_t> name(nameLength);
-                std::vector<BYTE> value(length);
-                EXPECT_EQ(e.header->GetAttributeByIndexEx(0, i, name.data(), &nameLength, &type, nullptr, value.data(),
-                                                          &length),
-                          S_OK);
-            }
-            WORD markers = 0;
-            e.header->GetMarkerCount(&markers);
-            for (WORD i = 0; i < markers; ++i) {
-                WORD length = 0;
-                QWORD time = 0;
-                if (SUCCEEDED(e.header->GetMarker(i, nullptr, &length, &time))) {
-                    std::vector<wchar_t> name(length);
-                    EXPECT_EQ(e.header->GetMarker(i, name.data(), &length, &time), S_OK);
+                }
+                ++opened;
+                // Read everything the header offers.
+                WORD count = 0;
+                e.header->GetAttributeCountEx(0, &count);
+                for (WORD i = 0; i < count; ++i) {
+                    WORD nameLength = 0;
+                    DWORD length = 0;
+                    WMT_ATTR_DATATYPE type;
+                    if (FAILED(e.header->GetAttributeByIndexEx(0, i, nullptr, &nameLength, &type, nullptr, nullptr,
+                                                               &length)))
+                        continue;
+                    ASSERT_LT(length, 64u * 1024 * 1024);
+                    std::vector<wchar_t> name(nameLength);
+                    std::vector<BYTE> value(length);
+                    EXPECT_EQ(e.header->GetAttributeByIndexEx(0, i, name.data(), &nameLength, &type, nullptr,
+                                                              value.data(), &length),
+                              S_OK);
+                }
+                WORD markers = 0;
+                e.header->GetMarkerCount(&markers);
+                for (WORD i = 0; i < markers; ++i) {
+                    WORD length = 0;
+                    QWORD time = 0;
+                    if (SUCCEEDED(e.header->GetMarker(i, nullptr, &length, &time))) {
+                        std::vector<wchar_t> name(length);
+                        EXPECT_EQ(e.header->GetMarker(i, name.data(), &length, &time), S_OK);
+                    }
                 }
             }
+            // A file that opens is written back soundly or not at all: when the write succeeds
+            // the result opens again and everything after its header is what followed the old one.
+            if (SUCCEEDED(AddUserText(path, L"Notes", L"mutant"))) {
+                ++rewritten;
+                std::vector<BYTE> now = testsupport::ReadAll(path);
+                OpenedEditor again(path);
+                EXPECT_EQ(again.result, S_OK) << "round " << round;
+                const size_t oldEnd = DeclaredHeaderEnd(bytes), newEnd = DeclaredHeaderEnd(now);
+                EXPECT_TRUE(std::equal(bytes.begin() + oldEnd, bytes.end(), now.begin() + newEnd, now.end()))
+                    << "round " << round;
+            }
         }
+        // Both ways are taken, and the header readers really parse mutated headers.
+        EXPECT_GT(opened, 30);
+        EXPECT_GT(refused, 30);
+        EXPECT_GT(rewritten, 30);
     }
-    EXPECT_GT(opened, 0);
-    EXPECT_GT(refused, 0);
+}
+
+TEST(MetadataEditor, DescriptorsOfUnknownKindSurviveAWriteBack)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"odd.wma");
+    // Two descriptors that give no attribute: an unknown type, and a DWORD of two bytes.
+    mediafixtures::RunPython(folder, "import struct, uuid\n"
+                                     "data = bytearray(open(" + Arg(path) + ", 'rb').read())\n"
+                                     "def descriptor(name, kind, value):\n"
+                                     "    n = (name + '\\x00').encode('utf-16-le')\n"
+                                     "    return struct.pack('<H', len(n)) + n + struct.pack('<HH', kind, len(value)) + value\n"
+                                     "extra = descriptor('Odd/Kind', 9, b'\\x01\\x02\\x03') + descriptor('Short/Dword', 3, b'\\x07\\x00')\n"
+                                     "ecd = data.index(uuid.UUID('D2D0A440-E307-11D2-97F0-00A0C95EA850').bytes_le)\n"
+                                     "size, count = struct.unpack('<QH', data[ecd + 16:ecd + 26])\n"
+                                     "data[ecd + 16:ecd + 26] = struct.pack('<QH', size + len(extra), count + 2)\n"
+                                     "data[ecd + size:ecd + size] = extra\n"
+                                     "data[16:24] = struct.pack('<Q', struct.unpack('<Q', data[16:24])[0] + len(extra))\n"
+                                     "fp = data.index(uuid.UUID('8CABDCA1-A947-11CF-8EE4-00C00C205365').bytes_le)\n"
+                                     "data[fp + 40:fp + 48] = struct.pack('<Q', len(data))\n"
+                                     "open(" + Arg(path) + ", 'wb').write(data)\n");
+    std::vector<std::string> before = Lines(mediafixtures::AsfLayout(folder, path, false));
+    ASSERT_NE(std::find(before.begin(), before.end(), "Odd/Kind:9:010203"), before.end()) << before[0];
+    ASSERT_NE(std::find(before.begin(), before.end(), "Short/Dword:3:0700"), before.end());
+    {
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+    }
+    ASSERT_EQ(AddUserText(path, L"Notes", L"n"), S_OK);
+    std::vector<std::string> after = Lines(mediafixtures::AsfLayout(folder, path));
+    EXPECT_EQ(after[0], before[0]) << "the data object is untouched";
+    for (const std::string& line : before)
+        EXPECT_NE(std::find(after.begin(), after.end(), line), after.end()) << line;
+    EXPECT_EQ(after.size(), before.size() + 1);
+}
+
+TEST(MetadataEditor, Id3v24TagUnsynchronisedAsAWhole)
+{
+    // A version 2.4 tag whose header flag says all its frames are unsynchronised, while the
+    // frames do not say so themselves: every 0xFF of the frame data is followed by a 0x00.
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"unsync.mp3");
+    std::string audioBefore = mediafixtures::Mp3Layout(folder, path);
+    mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                     "path = " + Arg(path) + "\n"
+                                     "mutagen.id3.delete(path)\n"
+                                     "def syncsafe(n): return bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127, n & 127])\n"
+                                     "def frame(fid, data):\n"
+                                     "    data = data.replace(b'\\xff', b'\\xff\\x00')\n"
+                                     "    return fid + syncsafe(len(data)) + b'\\x00\\x00' + data\n"
+                                     "body = frame(b'TIT2', b'\\x01\\xff\\xfe' + '\\u00ffes \\u00ff\\u00ff'.encode('utf-16-le'))\n"
+                                     "body += frame(b'TPE1', b'\\x00Ada Quill')\n"
+                                     "audio = open(path, 'rb').read()\n"
+                                     "open(path, 'wb').write(b'ID3\\x04\\x00\\x80' + syncsafe(len(body)) + body + audio)\n"
+                                     "assert mutagen.id3.ID3(path)['TIT2'].text[0] == '\\u00ffes \\u00ff\\u00ff'\n");
+    {
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        EXPECT_EQ(e.Text(L"Title"), L"\u00ffes \u00ff\u00ff");
+        EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+    }
+    ASSERT_EQ(AddUserText(path, L"Notes", L"n"), S_OK);
+    std::string out;
+    mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                     "t = mutagen.id3.ID3(" + Arg(path) + ")\n"
+                                     "print(t.version, t['TIT2'].text[0] == '\\u00ffes \\u00ff\\u00ff', t['TPE1'].text[0],"
+                                     " t.getall('TXXX')[0].text[0], end='')\n", &out);
+    EXPECT_EQ(out, "(2, 4, 0) True Ada Quill n");
+    EXPECT_EQ(mediafixtures::Mp3Layout(folder, path), audioBefore);
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    EXPECT_EQ(e.Text(L"Title"), L"\u00ffes \u00ff\u00ff");
+}
+
+TEST(MetadataEditor, YearAddedToAVersion24TagIsARecordingTime)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"year.mp3");
+    mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                     "t = mutagen.id3.ID3(" + Arg(path) + ")\n"
+                                     "t.delall('TDRC')\n"
+                                     "t.save(v2_version=4)\n");
+    {
+        OpenedEditor e(path, GENERIC_READ | GENERIC_WRITE, 0);
+        ASSERT_EQ(e.result, S_OK);
+        const wchar_t year[] = L"1999";
+        ASSERT_EQ(e.header->AddAttribute(0, L"WM/Year", nullptr, WMT_TYPE_STRING, 0, reinterpret_cast<const BYTE*>(year),
+                                         sizeof(year)),
+                  S_OK);
+        ASSERT_EQ(e.editor->Flush(), S_OK);
+        EXPECT_EQ(e.Text(L"WM/Year"), L"1999");
+    }
+    // Version 2.4 knows no TYER frame; the raw tag must hold TDRC.
+    std::string out;
+    mediafixtures::RunPython(folder, "d = open(" + Arg(path) + ", 'rb').read()\n"
+                                     "print(d[3], b'TDRC' in d, b'TYER' in d, end='')\n", &out);
+    EXPECT_EQ(out, "4 True False");
+}
+
+TEST(MetadataEditor, FileOpenedForReadingIsNeverWritten)
+{
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeMp3(folder, L"read.mp3");
+    std::vector<BYTE> original = testsupport::ReadAll(path);
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    std::wstring d = L"d", t = L"t";
+    WM_USER_TEXT value{d.data(), t.data()};
+    ASSERT_EQ(e.header->AddAttribute(0, L"WM/Text", nullptr, WMT_TYPE_BINARY, 0, reinterpret_cast<BYTE*>(&value),
+                                     sizeof(value) + 8),
+              S_OK);
+    // A second open is refused, and does not turn the open file into one that may be written.
+    EXPECT_EQ(e.editor->Open(path), NS_E_INVALID_REQUEST);
+    EXPECT_EQ(e.editor2->OpenEx(path, GENERIC_READ | GENERIC_WRITE, 0), NS_E_INVALID_REQUEST);
+    EXPECT_EQ(e.editor->Flush(), E_ACCESSDENIED);
+    EXPECT_EQ(testsupport::ReadAll(path), original);
 }

@@ -108,3 +108,67 @@ long long ProbeDurationMs(const ScratchFolder& folder, const CString& path)
 }
 
 }  // namespace mediafixtures
+
+namespace mediafixtures {
+
+std::string AsfLayout(const ScratchFolder& folder, const CString& path, bool checkCount)
+{
+    std::string out;
+    RunPython(folder,
+              "import struct, hashlib, uuid\n"
+              "def g(t): return uuid.UUID(t).bytes_le\n"
+              "HEADER = g('75B22630-668E-11CF-A6D9-00AA0062CE6C')\n"
+              "PROPS = g('8CABDCA1-A947-11CF-8EE4-00C00C205365')\n"
+              "EXTENDED = g('D2D0A440-E307-11D2-97F0-00A0C95EA850')\n"
+              "DATA = g('75B22636-668E-11CF-A6D9-00AA0062CE6C')\n"
+              "d = open(" + Arg(path) + ", 'rb').read()\n"
+              "def check():\n"
+              "    lines = []\n"
+              "    if d[:16] != HEADER: return ['fault: no header object']\n"
+              "    size, count = struct.unpack('<QI', d[16:28])\n"
+              "    pos, n, fsize = 30, 0, None\n"
+              "    while pos < size:\n"
+              "        kind = d[pos:pos + 16]\n"
+              "        s = struct.unpack('<Q', d[pos + 16:pos + 24])[0]\n"
+              "        if s < 24 or pos + s > size: return ['fault: object past the header at %d' % pos]\n"
+              "        if kind == PROPS: fsize = struct.unpack('<Q', d[pos + 40:pos + 48])[0]\n"
+              "        if kind == EXTENDED:\n"
+              "            q = pos + 26\n"
+              "            for i in range(struct.unpack('<H', d[pos + 24:pos + 26])[0]):\n"
+              "                nl = struct.unpack('<H', d[q:q + 2])[0]\n"
+              "                name = d[q + 2:q + 2 + nl].decode('utf-16-le').rstrip('\\x00')\n"
+              "                q += 2 + nl\n"
+              "                t, vl = struct.unpack('<HH', d[q:q + 4])\n"
+              "                lines.append('%s:%d:%s' % (name, t, d[q + 4:q + 4 + vl].hex()))\n"
+              "                q += 4 + vl\n"
+              "            if q != pos + s: return ['fault: descriptors do not fill their object']\n"
+              "        pos += s\n"
+              "        n += 1\n"
+              "    if pos != size: return ['fault: objects do not fill the header']\n"
+              "    if " + std::string(checkCount ? "True" : "False") + " and n != count: return ['fault: %d objects, the header says %d' % (n, count)]\n"
+              "    if fsize != len(d): return ['fault: file properties say %s bytes, the file has %d' % (fsize, len(d))]\n"
+              "    if d[size:size + 16] != DATA: return ['fault: no data object after the header']\n"
+              "    if size + struct.unpack('<Q', d[size + 16:size + 24])[0] > len(d): return ['fault: data object past the end']\n"
+              "    return ['data=' + hashlib.sha1(d[size:]).hexdigest()] + lines\n"
+              "print('\\n'.join(check()))\n",
+              &out);
+    return out;
+}
+
+std::string Mp3Layout(const ScratchFolder& folder, const CString& path)
+{
+    std::string out;
+    RunPython(folder,
+              "import hashlib\n"
+              "d = open(" + Arg(path) + ", 'rb').read()\n"
+              "end = 0\n"
+              "if d[:3] == b'ID3':\n"
+              "    if any(b & 0x80 for b in d[6:10]): print('fault: tag size not sync-safe'); raise SystemExit\n"
+              "    end = 10 + (d[6] << 21 | d[7] << 14 | d[8] << 7 | d[9]) + (10 if d[3] == 4 and d[5] & 0x10 else 0)\n"
+              "if end > len(d) or d[end] != 0xFF: print('fault: no audio frame right after the tag')\n"
+              "else: print('audio=' + hashlib.sha1(d[end:]).hexdigest())\n",
+              &out);
+    return out;
+}
+
+}  // namespace mediafixtures

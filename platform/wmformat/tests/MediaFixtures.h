@@ -31,6 +31,17 @@ void WriteUserTextFrames(const testsupport::ScratchFolder& folder, const CString
 // A text as a Python string literal.
 std::string PyText(const std::wstring& text);
 
+// Walks an ASF file's header with Python and checks it: every object inside the header and
+// the objects filling it exactly, the header's object count, the file size in the file
+// properties, a data object right after the header. Prints "data=<hash of everything from the
+// data object on>" and one line "name:type:hex value" per extended content descriptor; on a
+// fault, a line starting "fault:". checkCount false skips the object count (ffmpeg's muxer
+// leaves its marker object out of the count).
+std::string AsfLayout(const testsupport::ScratchFolder& folder, const CString& path, bool checkCount = true);
+// The same for an MP3 file: checks the ID3v2 tag's size against the file and prints
+// "audio=<hash of everything after the tag>".
+std::string Mp3Layout(const testsupport::ScratchFolder& folder, const CString& path);
+
 // ffprobe's duration of a file in milliseconds (-1 when it cannot read it).
 long long ProbeDurationMs(const testsupport::ScratchFolder& folder, const CString& path);
 
