@@ -298,6 +298,21 @@ ULONGLONG ScaleTo100ns(ULONGLONG count, ULONGLONG rate)
     return count / rate * 10000000ull + count % rate * 10000000ull / rate;
 }
 
+// Duration (100 ns units) and bit rate worked out from the audio, ahead of the tag's attributes.
+void AddTimeAttributes(MediaHeader& header, ULONGLONG duration, DWORD bitrate)
+{
+    HeaderAttribute d;
+    d.name = WM_ATTR_DURATION;
+    d.type = WMT_TYPE_QWORD;
+    d.origin = AttributeOrigin::Computed;
+    d.value.assign(reinterpret_cast<BYTE*>(&duration), reinterpret_cast<BYTE*>(&duration) + sizeof(duration));
+    HeaderAttribute b = d;
+    b.name = WM_ATTR_BITRATE;
+    b.type = WMT_TYPE_DWORD;
+    b.value.assign(reinterpret_cast<BYTE*>(&bitrate), reinterpret_cast<BYTE*>(&bitrate) + sizeof(bitrate));
+    header.attributes.insert(header.attributes.begin(), {d, b});
+}
+
 void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
 {
     foundFrame = false;
@@ -381,16 +396,7 @@ void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
     } else if (info.bitrate) {
         duration = ScaleTo100ns(audioBytes * 8, info.bitrate);
     }
-    HeaderAttribute d;
-    d.name = WM_ATTR_DURATION;
-    d.type = WMT_TYPE_QWORD;
-    d.origin = AttributeOrigin::Computed;
-    d.value.assign(reinterpret_cast<BYTE*>(&duration), reinterpret_cast<BYTE*>(&duration) + 8);
-    HeaderAttribute b = d;
-    b.name = WM_ATTR_BITRATE;
-    b.type = WMT_TYPE_DWORD;
-    b.value.assign(reinterpret_cast<BYTE*>(&bitrate), reinterpret_cast<BYTE*>(&bitrate) + 4);
-    header.attributes.insert(header.attributes.begin(), {d, b});
+    AddTimeAttributes(header, duration, bitrate);
 }
 
 }  // namespace
@@ -408,21 +414,8 @@ HRESULT ReadMp3Header(FileSource& file, MediaHeader& header)
     AudioAttributes(file, header, audio);
     if (!tag && !audio)
         return WM_E_INVALID_FILE;
-    if (!audio) {
-        ULONGLONG zero = 0;
-        DWORD none = 0;
-        HeaderAttribute d;
-        d.name = WM_ATTR_DURATION;
-        d.type = WMT_TYPE_QWORD;
-        d.origin = AttributeOrigin::Computed;
-        d.value.assign(reinterpret_cast<BYTE*>(&zero), reinterpret_cast<BYTE*>(&zero) + 8);
-        HeaderAttribute b = d;
-        b.name = WM_ATTR_BITRATE;
-        b.type = WMT_TYPE_DWORD;
-        b.value.assign(reinterpret_cast<BYTE*>(&none), reinterpret_cast<BYTE*>(&none) + 4);
-        header.attributes.push_back(d);
-        header.attributes.push_back(b);
-    }
+    if (!audio)
+        AddTimeAttributes(header, 0, 0);
     HeaderAttribute s;
     s.name = WM_ATTR_FILE_SIZE;
     s.type = WMT_TYPE_QWORD;
