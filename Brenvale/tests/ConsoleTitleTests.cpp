@@ -42,7 +42,7 @@ TEST_F(ConsoleTitle, ParsesOrderFileWithConsoleFieldsAndAcceptsStandardVideoSile
     testsupport::MessageBoxRecorder boxes;
     CMediaObject title;
     CString error;
-    ASSERT_TRUE(ParseConsoleOrder(kOrder, title, error)) << error.ToNarrow(CP_UTF8);
+    ASSERT_TRUE(titletest::ParseOrderText(kOrder, title, error)) << error.ToNarrow(CP_UTF8);
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_EQ(title.m_mediaId, L"{T-1}");
     EXPECT_EQ(title.GetMetadata().GetContentKind(), KindVideo);
@@ -56,7 +56,7 @@ TEST_F(ConsoleTitle, ParsesOrderFileWithConsoleFieldsAndAcceptsStandardVideoSile
     EXPECT_TRUE(title.m_licenseText.IsEmpty());  // the archived licence is not the order file's
 
     CMediaObject lower;
-    EXPECT_TRUE(ParseConsoleOrder(With(kOrder, L"VesperlinMedia", L"vesperlinMEDIA"), lower, error));
+    EXPECT_TRUE(titletest::ParseOrderText(With(kOrder, L"VesperlinMedia", L"vesperlinMEDIA"), lower, error));
 }
 
 TEST_F(ConsoleTitle, ReportsMissingItemsWithTheConsoleMessageNumbers)
@@ -79,12 +79,12 @@ TEST_F(ConsoleTitle, ReportsMissingItemsWithTheConsoleMessageNumbers)
     for (const Case& c : cases) {
         CMediaObject title;
         CString error = L"untouched";
-        EXPECT_FALSE(ParseConsoleOrder(c.document, title, error)) << c.document.ToNarrow(CP_UTF8);
+        EXPECT_FALSE(titletest::ParseOrderText(c.document, title, error)) << c.document.ToNarrow(CP_UTF8);
         EXPECT_EQ(error, c.message ? AfxLoadString(c.message) : CString(L"untouched")) << c.document.ToNarrow(CP_UTF8);
     }
     CMediaObject streaming;
     CString error;
-    EXPECT_FALSE(ParseConsoleOrder(With(kOrder, L">Video<", L">Streaming Video<"), streaming, error));
+    EXPECT_FALSE(titletest::ParseOrderText(With(kOrder, L">Video<", L">Streaming Video<"), streaming, error));
     EXPECT_EQ(error, L"The content type of Streaming Video is not supported.");
 }
 

@@ -724,7 +724,7 @@ TEST_F(Library, WritesAnOrderFileThatPythonAndOurReaderReadBackUnchanged)
     TestLibrary library(m_scratch.Path());
     CMediaObject* title = new CMediaObject;
     CString error;
-    ASSERT_TRUE(ParseConsoleOrder(kTrickyOrder, *title, error)) << error.ToNarrow(CP_UTF8);
+    ASSERT_TRUE(titletest::ParseOrderText(kTrickyOrder, *title, error)) << error.ToNarrow(CP_UTF8);
     CXmlNode root, sourceNode;
     ASSERT_TRUE(root.Parse(StripXmlProlog(kTrickyOrder)));
     ASSERT_TRUE(root.FindChild(L"Source", sourceNode));
@@ -754,7 +754,7 @@ TEST_F(Library, WritesAnOrderFileThatPythonAndOurReaderReadBackUnchanged)
 
     const CString text = ReadTextFile(path);
     CMediaObject reread;
-    ASSERT_TRUE(ParseConsoleOrder(text, reread, error)) << error.ToNarrow(CP_UTF8);
+    ASSERT_TRUE(titletest::ParseOrderText(text, reread, error)) << error.ToNarrow(CP_UTF8);
     EXPECT_EQ(OrderContent(reread), OrderContent(*title));
     CXmlNode rereadRoot, rereadSourceNode;
     ASSERT_TRUE(rereadRoot.Parse(StripXmlProlog(text)));

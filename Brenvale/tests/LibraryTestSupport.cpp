@@ -71,40 +71,13 @@ std::string DescribeDate(const COleDateTime& date)
 std::string Describe(const CMediaObject& title)
 {
     std::ostringstream out;
-    const CMetadataObject& m = title.GetMetadata();
     out << "id=" << Narrow(title.m_mediaId) << " source=" << Narrow(title.m_sourceId)
         << " folder=" << Narrow(title.m_titleFolder) << " method=" << Narrow(title.GetSelectedMethod())
         << " download=" << Narrow(title.GetDownloadFolder()) << " file=" << Narrow(title.m_fileName)
         << " acquired=" << DescribeDate(title.m_acquiredDate) << " played=" << DescribeDate(title.GetLastPlayedDate())
         << " licence=" << Narrow(title.m_licenseText) << " transaction=" << Narrow(title.m_transactionId)
         << " early=" << Narrow(title.m_earlyReturnUrl) << " success=" << Narrow(title.m_downloadSuccessUrl) << "\n";
-    out << " title=" << Narrow(m.m_title) << " sort=" << Narrow(m.m_sortTitle) << " sub=" << Narrow(m.m_subTitle)
-        << " publisher=" << Narrow(m.m_publisher) << " description=" << Narrow(m.m_description)
-        << " thumb=" << Narrow(m.m_thumbnailUrl) << " cover=" << Narrow(m.m_coverUrl)
-        << " series=" << Narrow(m.m_series) << " kind=" << m.GetContentKind() << " decoded=" << Narrow(m.m_titleDecoded)
-        << "\n";
-    for (CObject* o : m.m_creators) {
-        auto* c = static_cast<CCreatorObject*>(o);
-        out << " creator " << Narrow(c->m_name) << "|" << Narrow(c->m_fileAs) << "|" << Narrow(c->m_role) << "|"
-            << Narrow(c->m_displayName) << "\n";
-    }
-    for (CObject* o : m.m_subjects) {
-        auto* s = static_cast<CSubjectObject*>(o);
-        out << " subject " << s->m_id << "|" << Narrow(s->m_subject) << "\n";
-    }
-    for (CObject* o : m.m_languages) {
-        auto* l = static_cast<CLanguageObject*>(o);
-        out << " language " << Narrow(l->m_code) << "|" << Narrow(l->m_name) << "\n";
-    }
-    for (CObject* o : title.m_protocols) {
-        auto* p = static_cast<CProtocolObject*>(o);
-        out << " protocol " << Narrow(p->m_method) << "|" << Narrow(p->m_baseUrl) << "\n";
-    }
-    for (CObject* o : title.m_parts) {
-        auto* p = static_cast<CPartObject*>(o);
-        out << " part " << p->m_number << "|" << p->m_fileSize << "|" << Narrow(p->m_name) << "|"
-            << Narrow(p->m_fileName) << "|" << Narrow(p->m_duration) << "\n";
-    }
+    out << titletest::DescribeContent(title);
     return out.str();
 }
 
@@ -199,14 +172,6 @@ CCollectionObject* MakeCollection(const wchar_t* name, std::initializer_list<con
     for (const wchar_t* member : members)
         collection->AddMedia(member);
     return collection;
-}
-
-BOOL ParseConsoleOrder(const CString& document, CMediaObject& title, CString& error)
-{
-    CXmlNode root;
-    if (!root.Parse(StripXmlProlog(document)))
-        return FALSE;
-    return title.ParseMediaOrderFile(&root, error);
 }
 
 CString ReadTextFile(const CString& path)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "BrenvaleDoc.h"
+#include "TitleDescription.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +43,6 @@ CMediaObject* MakeTitle(const wchar_t* id, const wchar_t* sourceId, int parts = 
 CSourceObject* MakeSource(const wchar_t* id, const wchar_t* name);
 CCollectionObject* MakeCollection(const wchar_t* name, std::initializer_list<const wchar_t*> members);
 
-// Parses an order document with the console's reader.
-BOOL ParseConsoleOrder(const CString& document, CMediaObject& title, CString& error);
 // Reads a text file in the encoding of its byte-order mark (UTF-16LE, UTF-8, else ANSI).
 CString ReadTextFile(const CString& path);
 

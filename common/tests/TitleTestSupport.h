@@ -3,7 +3,7 @@
 #pragma once
 
 #include "MediaObject.h"
-#include "XmlNode.h"
+#include "TitleDescription.h"
 
 #include <string>
 #include <vector>
@@ -12,8 +12,6 @@ namespace titletest {
 
 // Reads a whole UTF-8 file into text.
 CString ReadUtf8File(const CString& path);
-// Parses an order document into a new title; the error text on failure.
-BOOL ParseOrderText(const CString& document, CMediaObject& title, CString& error);
 // The archive bytes of one object written through the archive's object writer.
 std::vector<BYTE> StoreObject(const CObject& object);
 
