@@ -29,15 +29,6 @@ CString FolderOf(const CString& path)
     return slash < 0 ? CString(L".") : path.Left(slash);
 }
 
-// A new empty file in the folder of the target, for writing the target's new contents.
-CString NewFileBeside(const CString& target, const wchar_t* prefix)
-{
-    wchar_t name[MAX_PATH + 1] = {};
-    if (!GetTempFileNameW(FolderOf(target), prefix, 0, name))
-        return CString();
-    return CString(name);
-}
-
 // Moves a completely written file over the target (the target's attributes, such as
 // hidden, do not stand in the way).
 bool ReplaceWith(const CString& written, const CString& target)
@@ -639,7 +630,7 @@ BOOL CBrenvaleDoc::WritePlaylistFile(CMediaObject* title)
 
     const CString path = title->GetPlaylistPath();
     CreateParentFolder(path);
-    const CString written = NewFileBeside(path, L"wax");
+    const CString written = CFile::NewFileBeside(path, L"wax");
     if (written.IsEmpty())
         return FALSE;
     // The ANSI code page as the players expect, unless a path would not survive it.
@@ -803,7 +794,7 @@ BOOL CBrenvaleDoc::WriteMediaOrderFile(CMediaObject* title)
     CString path = title->GetPlaylistPath();
     path = path.Left(path.GetLength() - 3) + L"vpm";
     CreateParentFolder(path);
-    const CString written = NewFileBeside(path, L"vpm");
+    const CString written = CFile::NewFileBeside(path, L"vpm");
     if (written.IsEmpty())
         return FALSE;
     try {

@@ -232,6 +232,17 @@ void CFile::Rename(const wchar_t* oldName, const wchar_t* newName)
         ThrowLastError(oldName);
 }
 
+CString CFile::NewFileBeside(const wchar_t* target, const wchar_t* prefix)
+{
+    const CString path(target);
+    const int slash = path.ReverseFind(L'\\');
+    const CString folder = slash < 0 ? CString(L".") : (slash == 0 ? CString(L"\\") : path.Left(slash));
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(folder, prefix, 0, name))
+        return CString();
+    return CString(name);
+}
+
 void CFile::Remove(const wchar_t* fileName)
 {
     if (!DeleteFileW(fileName))

@@ -99,6 +99,9 @@ public:
     static BOOL GetStatus(const wchar_t* fileName, CFileStatus& status);
     static void Rename(const wchar_t* oldName, const wchar_t* newName);
     static void Remove(const wchar_t* fileName);
+    // A new, empty file in the target's folder, for writing the target's new contents before
+    // they replace it; empty when it cannot be made (GetLastError tells why).
+    static CString NewFileBeside(const wchar_t* target, const wchar_t* prefix);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 

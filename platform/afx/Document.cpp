@@ -86,11 +86,8 @@ BOOL CDocument::OnOpenDocument(const wchar_t* path)
 
 BOOL CDocument::OnSaveDocument(const wchar_t* path)
 {
-    CString target(path);
-    const int slash = target.ReverseFind(L'\\');
-    const CString folder = slash < 0 ? CString(L".") : (slash == 0 ? CString(L"\\") : target.Left(slash));
-    wchar_t temporary[MAX_PATH + 1] = {};
-    if (!GetTempFileNameW(folder, L"sav", 0, temporary)) {
+    const CString temporary = CFile::NewFileBeside(path, L"sav");
+    if (temporary.IsEmpty()) {
         const LONG code = static_cast<LONG>(GetLastError());
         const CFileException error(CFileException::OsErrorToException(code), code, path);
         ReportSaveLoadException(path, &error, TRUE);

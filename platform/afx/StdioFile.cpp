@@ -104,14 +104,11 @@ ULONGLONG CStdioFile::GetPosition() const
 
 std::string CStdioFile::ToCodePage(const wchar_t* text, int length) const
 {
-    std::string bytes;
     if (length <= 0)
-        return bytes;
-    const int size = WideCharToMultiByte(m_codePage, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
+        return std::string();
+    std::string bytes = CString(text, length).ToNarrow(m_codePage);
+    if (bytes.empty())  // a text of characters never converts to nothing
         AfxThrowFileException(CFileException::genericException, static_cast<LONG>(GetLastError()), m_strFileName);
-    bytes.resize(static_cast<size_t>(size));
-    WideCharToMultiByte(m_codePage, 0, text, length, bytes.data(), size, nullptr, nullptr);
     return bytes;
 }
 
