@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using mediafixtures::Arg;
+using testsupport::ShellQuoted;
 using testsupport::ScratchFolder;
 
 namespace {
@@ -23,7 +23,7 @@ std::string StoredListByMutagen(const ScratchFolder& folder, const CString& path
 {
     std::string out;
     mediafixtures::RunPython(folder, "import mutagen.id3\n"
-                                     "f = [x for x in mutagen.id3.ID3(" + Arg(path) + ").getall('TXXX')"
+                                     "f = [x for x in mutagen.id3.ID3(" + ShellQuoted(path) + ").getall('TXXX')"
                                      " if x.desc == 'Vesperlin MediaMarkers']\n"
                                      "print(f[-1].text[0] if f else '', end='')\n", &out);
     return out;
@@ -33,7 +33,7 @@ std::string StoredListByMutagen(const ScratchFolder& folder, const CString& path
 int StoredLists(const ScratchFolder& folder, const CString& path)
 {
     std::string out;
-    mediafixtures::RunPython(folder, "data = open(" + Arg(path) + ", 'rb').read()\n"
+    mediafixtures::RunPython(folder, "data = open(" + ShellQuoted(path) + ", 'rb').read()\n"
                                      "print(data.count('Vesperlin MediaMarkers'.encode('utf-16-le')), end='')\n", &out);
     return std::atoi(out.c_str());
 }
@@ -172,7 +172,7 @@ TEST(MediaMarkers, ReadsAListThatMutagenWrote)
     CString path = mediafixtures::MakeMp3(folder, L"part.mp3");
     // mutagen's own user-text frame: UTF-8 text in a version 2.4 tag.
     mediafixtures::RunPython(folder, "from mutagen.id3 import ID3, TXXX\n"
-                                     "tag = ID3(" + Arg(path) + ")\n"
+                                     "tag = ID3(" + ShellQuoted(path) + ")\n"
                                      "tag.add(TXXX(encoding=3, desc='Vesperlin MediaMarkers', text=["
                                      "'<Markers><Marker><Name>Pr\\u00e9lude</Name><Time>00:00.000</Time></Marker>'"
                                      "'<Marker><Name>Act II</Name><Time>1:02:03.5</Time></Marker></Markers>']))\n"
@@ -216,7 +216,7 @@ TEST(MediaMarkers, SavedListIsReadByMutagenAndByUs)
               "<Marker><Name>Chapter \xc3\x89t\xc3\xa9</Name><Time>01:02:03.456</Time></Marker></Markers>");
     std::string notes;
     mediafixtures::RunPython(folder, "import mutagen.id3\n"
-                                     "print([x.text[0] for x in mutagen.id3.ID3(" + Arg(path) + ").getall('TXXX')"
+                                     "print([x.text[0] for x in mutagen.id3.ID3(" + ShellQuoted(path) + ").getall('TXXX')"
                                      " if x.desc == 'Notes'], end='')\n", &notes);
     EXPECT_EQ(notes, "['keep me']");
     EXPECT_EQ(StoredLists(folder, path), 1) << "the older list is replaced, not left beside the new one";
@@ -258,7 +258,7 @@ TEST(MediaMarkers, ListSavedInAWindowsMediaFile)
     EXPECT_EQ(after.substr(0, after.find('\n')), before.substr(0, before.find('\n'))) << after;
     std::string out;
     mediafixtures::RunPython(folder, "from mutagen.asf import ASF\n"
-                                     "v = ASF(" + Arg(path) + ")['WM/Text'][0].value.decode('utf-16-le').split('\\x00')\n"
+                                     "v = ASF(" + ShellQuoted(path) + ")['WM/Text'][0].value.decode('utf-16-le').split('\\x00')\n"
                                      "print(v[0] + '|' + v[1], end='')\n", &out);
     EXPECT_EQ(out, "Vesperlin MediaMarkers|<Markers><Marker><Name>Start</Name><Time>00:01.500</Time></Marker></Markers>");
     CMediaMarkers back;
@@ -267,7 +267,7 @@ TEST(MediaMarkers, ListSavedInAWindowsMediaFile)
     EXPECT_EQ(back.GetMarkerTime(0), 1500u);
     // The native chapters are still there for ffprobe.
     std::string chapters;
-    mediafixtures::RunTool(folder, "ffprobe -v error -show_chapters -of csv=p=0 " + Arg(path) + " | wc -l", &chapters);
+    mediafixtures::RunTool(folder, "ffprobe -v error -show_chapters -of csv=p=0 " + ShellQuoted(path) + " | wc -l", &chapters);
     EXPECT_EQ(std::atoi(chapters.c_str()), 2);
 }
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-using mediafixtures::Arg;
+using testsupport::ShellQuoted;
 using testsupport::ScratchFolder;
 
 namespace {
@@ -217,12 +217,12 @@ TEST(MetadataEditor, Mp3DurationFromXingInfoVbriOrFileSize)
         SCOPED_TRACE(c.what);
         CString path = folder / L"reworked.mp3";
         mediafixtures::RunPython(folder, "import struct\n"
-                                         "data = bytearray(open(" + Arg(seed) + ", 'rb').read())\n"
+                                         "data = bytearray(open(" + ShellQuoted(seed) + ", 'rb').read())\n"
                                          "size = data[6] << 21 | data[7] << 14 | data[8] << 7 | data[9]\n"
                                          "frame = 10 + size\n"
                                          "info = data.index(b'Info', frame, frame + 40)\n" +
                                              std::string(c.rework) + "\n"
-                                         "open(" + Arg(path) + ", 'wb').write(data)\n");
+                                         "open(" + ShellQuoted(path) + ", 'wb').write(data)\n");
         OpenedEditor e(path);
         ASSERT_EQ(e.result, S_OK);
         long long duration = static_cast<long long>(e.Number<QWORD>(L"Duration", WMT_TYPE_QWORD) / 10000);
@@ -236,13 +236,13 @@ TEST(MetadataEditor, ContentEncryptionMarksAFileProtected)
     CString path = mediafixtures::MakeWma(folder, L"protected.wma");
     // Put a content encryption object at the head of the header object.
     mediafixtures::RunPython(folder, "import struct, uuid\n"
-                                     "data = bytearray(open(" + Arg(path) + ", 'rb').read())\n"
+                                     "data = bytearray(open(" + ShellQuoted(path) + ", 'rb').read())\n"
                                      "body = struct.pack('<I', 0) + struct.pack('<I', 4) + b'DRM\\x00' + struct.pack('<II', 0, 0)\n"
                                      "obj = uuid.UUID('2211B3FB-BD23-11D2-B4B7-00C04FB6BE2E').bytes_le + struct.pack('<Q', 24 + len(body)) + body\n"
                                      "size, count = struct.unpack('<QI', data[16:28])\n"
                                      "data[16:28] = struct.pack('<QI', size + len(obj), count + 1)\n"
                                      "data[30:30] = obj\n"
-                                     "open(" + Arg(path) + ", 'wb').write(data)\n");
+                                     "open(" + ShellQuoted(path) + ", 'wb').write(data)\n");
     OpenedEditor e(path);
     ASSERT_EQ(e.result, S_OK);
     EXPECT_EQ(e.Number<DWORD>(L"Is_Protected", WMT_TYPE_BOOL), 1u);
@@ -350,7 +350,7 @@ TEST(MetadataEditor, WrittenUserTextIsReadByMutagenAndTheAudioStaysIntact)
         CString path = c.asf ? mediafixtures::MakeWma(folder, c.name) : mediafixtures::MakeMp3(folder, c.name);
         if (c.bare)
             mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=3 -map_metadata -1 "
-                                           "-fflags +bitexact -flags:a +bitexact -c:a wmav2 " + Arg(path));
+                                           "-fflags +bitexact -flags:a +bitexact -c:a wmav2 " + ShellQuoted(path));
         long long before = mediafixtures::ProbeDurationMs(folder, path);
         std::string layoutBefore = Layout(folder, path, c.asf, false);
         ASSERT_EQ(layoutBefore.find("fault"), std::string::npos) << layoutBefore;
@@ -365,12 +365,12 @@ TEST(MetadataEditor, WrittenUserTextIsReadByMutagenAndTheAudioStaysIntact)
         std::string out;
         if (c.asf)
             mediafixtures::RunPython(folder, "from mutagen.asf import ASF\n"
-                                             "v = ASF(" + Arg(path) + ")['WM/Text'][0].value\n"
+                                             "v = ASF(" + ShellQuoted(path) + ")['WM/Text'][0].value\n"
                                              "d, t, rest = v.decode('utf-16-le').split('\\x00', 2)\n"
                                              "print(d + '|' + t, end='')\n", &out);
         else
             mediafixtures::RunPython(folder, "from mutagen.id3 import ID3\n"
-                                             "f = ID3(" + Arg(path) + ").getall('TXXX')[0]\n"
+                                             "f = ID3(" + ShellQuoted(path) + ").getall('TXXX')[0]\n"
                                              "print(f.desc + '|' + f.text[0], end='')\n", &out);
         EXPECT_EQ(CString::FromNarrow(out.c_str(), -1, CP_UTF8), L"Notes|caf\u00e9 <b>&</b>");
         EXPECT_NEAR(mediafixtures::ProbeDurationMs(folder, path), before, 5) << "ffprobe still reads the whole file";
@@ -636,7 +636,7 @@ TEST(MetadataEditor, DescriptorsOfUnknownKindSurviveAWriteBack)
     CString path = mediafixtures::MakeWma(folder, L"odd.wma");
     // Two descriptors that give no attribute: an unknown type, and a DWORD of two bytes.
     mediafixtures::RunPython(folder, "import struct, uuid\n"
-                                     "data = bytearray(open(" + Arg(path) + ", 'rb').read())\n"
+                                     "data = bytearray(open(" + ShellQuoted(path) + ", 'rb').read())\n"
                                      "def descriptor(name, kind, value):\n"
                                      "    n = (name + '\\x00').encode('utf-16-le')\n"
                                      "    return struct.pack('<H', len(n)) + n + struct.pack('<HH', kind, len(value)) + value\n"
@@ -648,7 +648,7 @@ TEST(MetadataEditor, DescriptorsOfUnknownKindSurviveAWriteBack)
                                      "data[16:24] = struct.pack('<Q', struct.unpack('<Q', data[16:24])[0] + len(extra))\n"
                                      "fp = data.index(uuid.UUID('8CABDCA1-A947-11CF-8EE4-00C00C205365').bytes_le)\n"
                                      "data[fp + 40:fp + 48] = struct.pack('<Q', len(data))\n"
-                                     "open(" + Arg(path) + ", 'wb').write(data)\n");
+                                     "open(" + ShellQuoted(path) + ", 'wb').write(data)\n");
     std::vector<std::string> before = Lines(mediafixtures::AsfLayout(folder, path, false));
     ASSERT_NE(std::find(before.begin(), before.end(), "Odd/Kind:9:010203"), before.end()) << before[0];
     ASSERT_NE(std::find(before.begin(), before.end(), "Short/Dword:3:0700"), before.end());
@@ -673,7 +673,7 @@ TEST(MetadataEditor, Id3v24TagUnsynchronisedAsAWhole)
     CString path = mediafixtures::MakeMp3(folder, L"unsync.mp3");
     std::string audioBefore = mediafixtures::Mp3Layout(folder, path);
     mediafixtures::RunPython(folder, "import mutagen.id3\n"
-                                     "path = " + Arg(path) + "\n"
+                                     "path = " + ShellQuoted(path) + "\n"
                                      "mutagen.id3.delete(path)\n"
                                      "def syncsafe(n): return bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127, n & 127])\n"
                                      "def frame(fid, data):\n"
@@ -693,7 +693,7 @@ TEST(MetadataEditor, Id3v24TagUnsynchronisedAsAWhole)
     ASSERT_EQ(AddUserText(path, L"Notes", L"n"), S_OK);
     std::string out;
     mediafixtures::RunPython(folder, "import mutagen.id3\n"
-                                     "t = mutagen.id3.ID3(" + Arg(path) + ")\n"
+                                     "t = mutagen.id3.ID3(" + ShellQuoted(path) + ")\n"
                                      "print(t.version, t['TIT2'].text[0] == '\\u00ffes \\u00ff\\u00ff', t['TPE1'].text[0],"
                                      " t.getall('TXXX')[0].text[0], end='')\n", &out);
     EXPECT_EQ(out, "(2, 4, 0) True Ada Quill n");
@@ -708,7 +708,7 @@ TEST(MetadataEditor, YearAddedToAVersion24TagIsARecordingTime)
     ScratchFolder folder;
     CString path = mediafixtures::MakeMp3(folder, L"year.mp3");
     mediafixtures::RunPython(folder, "import mutagen.id3\n"
-                                     "t = mutagen.id3.ID3(" + Arg(path) + ")\n"
+                                     "t = mutagen.id3.ID3(" + ShellQuoted(path) + ")\n"
                                      "t.delall('TDRC')\n"
                                      "t.save(v2_version=4)\n");
     {
@@ -723,7 +723,7 @@ TEST(MetadataEditor, YearAddedToAVersion24TagIsARecordingTime)
     }
     // Version 2.4 knows no TYER frame; the raw tag must hold TDRC.
     std::string out;
-    mediafixtures::RunPython(folder, "d = open(" + Arg(path) + ", 'rb').read()\n"
+    mediafixtures::RunPython(folder, "d = open(" + ShellQuoted(path) + ", 'rb').read()\n"
                                      "print(d[3], b'TDRC' in d, b'TYER' in d, end='')\n", &out);
     EXPECT_EQ(out, "4 True False");
 }

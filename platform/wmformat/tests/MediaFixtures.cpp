@@ -10,14 +10,13 @@
 namespace mediafixtures {
 
 using testsupport::ScratchFolder;
+using testsupport::ShellQuoted;
 using testsupport::UnixPath;
-
-std::string Arg(const CString& windowsPath) { return testsupport::ShellQuoted(windowsPath); }
 
 int RunTool(const ScratchFolder& folder, const std::string& commandLine, std::string* output)
 {
     const CString err = folder / L"tool.err";
-    const int code = testsupport::RunHostCommand("(" + commandLine + ") 2>" + Arg(err), output);
+    const int code = testsupport::RunHostCommand("(" + commandLine + ") 2>" + ShellQuoted(err), output);
     if (code != 0) {
         std::vector<BYTE> bytes = testsupport::ReadAll(err);
         ADD_FAILURE() << "host command failed (" << code << "): " << commandLine << "\n"
@@ -30,7 +29,7 @@ int RunPython(const ScratchFolder& folder, const std::string& script, std::strin
 {
     CString path = folder / L"script.py";
     testsupport::WriteAll(path, script);
-    return RunTool(folder, "/usr/bin/python3 " + Arg(path), output);
+    return RunTool(folder, "/usr/bin/python3 " + ShellQuoted(path), output);
 }
 
 CString MakeWma(const ScratchFolder& folder, const wchar_t* name)
@@ -42,9 +41,9 @@ CString MakeWma(const ScratchFolder& folder, const wchar_t* name)
                           "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1500\ntitle=Intro\n"
                           "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=3000\ntitle=Second part\n");
     CString path = folder / name;
-    RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=3 -i " + Arg(meta) +
+    RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=3 -i " + ShellQuoted(meta) +
                         " -map 0 -map_metadata 1 -map_chapters 1 -metadata WM/Year=2021 -c:a wmav2 -b:a 64k " +
-                        Arg(path));
+                        ShellQuoted(path));
     return path;
 }
 
@@ -54,7 +53,7 @@ CString MakeMp3(const ScratchFolder& folder, const wchar_t* name, bool vbr)
     RunTool(folder, std::string("ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=3 ") +
                         "-metadata title='Harbour Lights' -metadata artist='Ada Quill' -metadata album='Night Crossing' "
                         "-metadata genre='Spoken Word' -metadata date=2021 -metadata track=3 -c:a libmp3lame " +
-                        (vbr ? "-q:a 4 " : "-b:a 64k ") + Arg(path));
+                        (vbr ? "-q:a 4 " : "-b:a 64k ") + ShellQuoted(path));
     return path;
 }
 
@@ -81,7 +80,7 @@ void WriteUserTextFrames(const ScratchFolder& folder, const CString& path,
         list += "(" + PyText(f.first) + ", " + PyText(f.second) + "),";
     list += "]";
     RunPython(folder, "import struct, mutagen.id3\n"
-                      "path = " + Arg(path) + "\n"
+                      "path = " + ShellQuoted(path) + "\n"
                       "mutagen.id3.delete(path)\n"
                       "def frame(fid, data):\n"
                       "    return fid + struct.pack('>IH', len(data), 0) + data\n"
@@ -102,7 +101,7 @@ void WriteUserTextFrames(const ScratchFolder& folder, const CString& path,
 long long ProbeDurationMs(const ScratchFolder& folder, const CString& path)
 {
     std::string out;
-    if (RunTool(folder, "ffprobe -v error -show_entries format=duration -of csv=p=0 " + Arg(path), &out) != 0)
+    if (RunTool(folder, "ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuoted(path), &out) != 0)
         return -1;
     return static_cast<long long>(std::atof(out.c_str()) * 1000.0 + 0.5);
 }
@@ -121,7 +120,7 @@ std::string AsfLayout(const ScratchFolder& folder, const CString& path, bool che
               "PROPS = g('8CABDCA1-A947-11CF-8EE4-00C00C205365')\n"
               "EXTENDED = g('D2D0A440-E307-11D2-97F0-00A0C95EA850')\n"
               "DATA = g('75B22636-668E-11CF-A6D9-00AA0062CE6C')\n"
-              "d = open(" + Arg(path) + ", 'rb').read()\n"
+              "d = open(" + ShellQuoted(path) + ", 'rb').read()\n"
               "def check():\n"
               "    lines = []\n"
               "    if d[:16] != HEADER: return ['fault: no header object']\n"
@@ -160,7 +159,7 @@ std::string Mp3Layout(const ScratchFolder& folder, const CString& path)
     std::string out;
     RunPython(folder,
               "import hashlib\n"
-              "d = open(" + Arg(path) + ", 'rb').read()\n"
+              "d = open(" + ShellQuoted(path) + ", 'rb').read()\n"
               "end = 0\n"
               "if d[:3] == b'ID3':\n"
               "    if any(b & 0x80 for b in d[6:10]): print('fault: tag size not sync-safe'); raise SystemExit\n"

@@ -14,8 +14,6 @@ int RunTool(const testsupport::ScratchFolder& folder, const std::string& command
 // Runs a Python script with the system Python (where python3-mutagen lives).
 int RunPython(const testsupport::ScratchFolder& folder, const std::string& script, std::string* output = nullptr);
 
-// Quotes a Windows path as a Unix shell argument.
-std::string Arg(const CString& windowsPath);
 
 // A 3-second tone encoded as WMA (ASF) with title, artist, album, genre, year and track, and
 // two chapters ("Intro" at 0 s, "Second part" at 1.5 s) that the muxer stores as header markers.
