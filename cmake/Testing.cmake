@@ -5,6 +5,9 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
+# Pictures of the windows the tests open, for people to look at.
+set(VESPERLIN_SCREENSHOT_DIR ${CMAKE_BINARY_DIR}/screenshots CACHE PATH "Where window tests write their pictures")
+
 # vesperlin_add_test(NAME name SOURCES ... LIBS ... [RESOURCES ...] [TIMEOUT s] [WINDOWS])
 # One test executable, run by CTest under Wine. Tests that create windows say WINDOWS
 # (the test script provides an X display for every test anyway; the label lets them be picked).
@@ -17,7 +20,7 @@ function(vesperlin_add_test)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "VESPERLIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};VESPERLIN_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "VESPERLIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};VESPERLIN_BINARY_DIR=${CMAKE_BINARY_DIR};VESPERLIN_SCREENSHOT_DIR=${VESPERLIN_SCREENSHOT_DIR}")
   if(T_WINDOWS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS windows)
   endif()

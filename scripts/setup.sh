@@ -1,29 +1,38 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks (apt packages only) and builds the suite.
-# Re-running it is quick: installed packages are skipped and the build is incremental.
+# Installs what a fresh Debian 12 machine lacks (apt packages only) and builds the suite twice:
+# the shipped 32-bit modules into build/i686 and the 64-bit ones into build/x64.
+# Re-running it is quick: installed packages are skipped and the builds are incremental.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
-  cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools
-  wine wine64 xvfb xauth
-  googletest python3 openssl
-  ffmpeg sox python3-mutagen
+  cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  wine wine64 wine32:i386 xvfb xauth
+  googletest python3 openssl curl
+  ffmpeg sox lame espeak-ng python3-mutagen
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-ugly:i386
+  gstreamer1.0-libav:i386
 )
 
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
   echo "Installing: ${missing[*]}"
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 build="${BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+for arch in i686 x64; do
+  toolchain=mingw-w64-i686.cmake shots="$build/screenshots"
+  [ "$arch" = x64 ] && toolchain=mingw-w64-x86_64.cmake shots="$build/screenshots/x64"
+  cmake -S "$root" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
+    -DVESPERLIN_SCREENSHOT_DIR="$shots" >/dev/null
+  cmake --build "$build/$arch" --parallel "$(nproc)"
+done

@@ -5,20 +5,20 @@
 #   BUILD_DIR=... scripts/bench/download.sh [size-in-MB]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}"
+build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
+. "$root/scripts/lib/wine.sh"
 size_mb="${1:-512}"
 exe=$(find "$build" -name download_bench.exe -print -quit)
 [ -n "$exe" ] || { echo "no download_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
 command -v curl >/dev/null || { echo "curl is needed" >&2; exit 2; }
 
-export WINEPREFIX="${WINEPREFIX:-$build/bench-prefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy all_proxy ALL_PROXY no_proxy NO_PROXY
+wine_env "${WINEPREFIX:-$build/bench-prefix}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-download-bench.XXXXXX")
 server_pid=""
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
-  wineserver -k >/dev/null 2>&1 || true
+  wine_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,9 +32,7 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 read -r port server_pid <"$work/port"
 url="http://127.0.0.1:$port/root/part.bin"
 
-[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 </dev/null || true
-wineserver -p >/dev/null 2>&1 </dev/null || true
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+wine_start
 
 # Both write the file to the same disk; the page cache is warm for both.
 curl_seconds=$(curl -s -o "$work/out/curl.bin" -w '%{time_total}' "$url")

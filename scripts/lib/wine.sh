@@ -1,0 +1,49 @@
+# Sourced by the scripts that run our modules under Wine: one way to set Wine up.
+#   wine_env PREFIX     the environment every run uses (own prefix, quiet, no Mono/Gecko prompt,
+#                       no proxy for WinINet to pick up)
+#   wine_start [fresh]  makes the prefix (anew with "fresh"), starts a persistent wineserver and
+#                       one throw-away process with its stdio on /dev/null, so Wine's services
+#                       never hold a caller's pipes open
+#   wine_stop           ends the wineserver of the prefix
+#   xvfb_start          an X display of our own when none is set (or always with "own")
+
+wine_env() {
+  export WINEPREFIX="$1"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ftp_proxy all_proxy ALL_PROXY no_proxy NO_PROXY
+}
+
+wine_start() {
+  [ "${1:-}" = fresh ] && rm -rf "$WINEPREFIX"
+  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 </dev/null || true
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+}
+
+xvfb_pid=""
+xvfb_start() {
+  [ -n "${DISPLAY:-}" ] && [ "${1:-}" != own ] && return 0
+  local n
+  for n in $(seq 90 160); do
+    { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    sleep 0.5
+    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; return 0; fi
+    xvfb_pid=""
+  done
+  echo "warning: no X display; window tests will fail" >&2
+  return 1
+}
+
+xvfb_stop() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1
+  xvfb_pid=""
+  return 0
+}
