@@ -1,6 +1,9 @@
-// The four exports of an in-process server, over its Module. Linked into the server DLL
+// The exports of an in-process server (InprocServer.h), over its Module. Linked into the server DLL
 // (the com_inproc object library), which is linked with --kill-at so the names are plain.
+#include "InprocServer.h"
 #include "Module.h"
+
+#include "AfxMessageBox.h"
 
 extern "C" {
 
@@ -34,6 +37,17 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer()
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
     return com::Module::Current().UnregisterServer();
+}
+
+__declspec(dllexport) void STDAPICALLTYPE DllSetMessageBoxHook(com::MessageBoxHook hook, void* context)
+{
+    if (!hook) {
+        AfxSetMessageBoxHandler(nullptr);
+        return;
+    }
+    AfxSetMessageBoxHandler([hook, context](const AfxMessageBoxRequest& box) {
+        return hook(context, box.owner, box.text, box.caption, box.type);
+    });
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include "afx.h"
 
 #include <string>
+#include <vector>
 
 namespace comtest {
 
@@ -47,6 +48,33 @@ public:
 
 private:
     HMODULE m_module;
+};
+
+// Answers the message boxes of a loaded server (InprocServer.h) for the time it lives: each box
+// is recorded and gets the scripted button.
+class ServerMessageBoxes {
+public:
+    struct Box {
+        HWND owner;
+        CString text;
+        CString caption;
+        UINT type;
+    };
+    ServerMessageBoxes(const wchar_t* moduleName, int answer = IDOK);
+    ~ServerMessageBoxes();
+    ServerMessageBoxes(const ServerMessageBoxes&) = delete;
+    ServerMessageBoxes& operator=(const ServerMessageBoxes&) = delete;
+    bool Installed() const { return m_set != nullptr; }
+    void SetAnswer(int answer) { m_answer = answer; }
+    const std::vector<Box>& Boxes() const { return m_boxes; }
+    void Clear() { m_boxes.clear(); }
+
+private:
+    static int STDAPICALLTYPE Answer(void* context, HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+
+    void* m_set;
+    int m_answer;
+    std::vector<Box> m_boxes;
 };
 
 }  // namespace comtest
