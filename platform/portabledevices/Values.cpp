@@ -1,0 +1,511 @@
+#include "Values.h"
+
+#include <cstring>
+#include <cwchar>
+
+namespace wpdstandin {
+
+namespace {
+
+// Holds the container's lock for a scope.
+class Hold {
+public:
+    explicit Hold(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
+    ~Hold() { ReleaseSRWLockExclusive(&m_lock); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
+
+PROPVARIANT Empty()
+{
+    PROPVARIANT v;
+    PropVariantInit(&v);
+    return v;
+}
+
+}  // namespace
+
+LPWSTR DuplicateText(const wchar_t* text)
+{
+    if (!text)
+        text = L"";
+    const size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+    if (copy)
+        std::memcpy(copy, text, bytes);
+    return copy;
+}
+
+CValues::~CValues()
+{
+    Clear();
+}
+
+const PROPVARIANT* CValues::Find(REFPROPERTYKEY key) const
+{
+    for (const Entry& entry : m_entries) {
+        if (wpd::SameKey(entry.key, key))
+            return &entry.value;
+    }
+    return nullptr;
+}
+
+HRESULT CValues::Store(REFPROPERTYKEY key, const PROPVARIANT& value)
+{
+    PROPVARIANT copy = Empty();
+    HRESULT hr = PropVariantCopy(&copy, &value);
+    if (FAILED(hr))
+        return hr;
+    Hold hold(m_lock);
+    for (Entry& entry : m_entries) {
+        if (wpd::SameKey(entry.key, key)) {
+            PropVariantClear(&entry.value);
+            entry.value = copy;
+            return S_OK;
+        }
+    }
+    m_entries.push_back({key, copy});
+    return S_OK;
+}
+
+HRESULT CValues::Typed(REFPROPERTYKEY key, VARTYPE type, const PROPVARIANT** value) const
+{
+    const PROPVARIANT* found = Find(key);
+    if (!found)
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    if (found->vt == VT_ERROR && type != VT_ERROR)
+        return found->scode;
+    if (found->vt != type)
+        return DISP_E_TYPEMISMATCH;
+    *value = found;
+    return S_OK;
+}
+
+STDMETHODIMP CValues::GetCount(DWORD* count)
+{
+    if (!count)
+        return E_POINTER;
+    Hold hold(m_lock);
+    *count = static_cast<DWORD>(m_entries.size());
+    return S_OK;
+}
+
+STDMETHODIMP CValues::GetAt(const DWORD index, PROPERTYKEY* key, PROPVARIANT* value)
+{
+    Hold hold(m_lock);
+    if (index >= m_entries.size())
+        return E_INVALIDARG;
+    if (key)
+        *key = m_entries[index].key;
+    if (value) {
+        PropVariantInit(value);
+        return PropVariantCopy(value, &m_entries[index].value);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CValues::SetValue(REFPROPERTYKEY key, const PROPVARIANT* value)
+{
+    if (!value)
+        return E_POINTER;
+    return Store(key, *value);
+}
+
+STDMETHODIMP CValues::GetValue(REFPROPERTYKEY key, PROPVARIANT* value)
+{
+    if (!value)
+        return E_POINTER;
+    PropVariantInit(value);
+    Hold hold(m_lock);
+    const PROPVARIANT* found = Find(key);
+    if (!found)
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    return PropVariantCopy(value, found);
+}
+
+STDMETHODIMP CValues::SetStringValue(REFPROPERTYKEY key, LPCWSTR value)
+{
+    if (!value)
+        return E_POINTER;
+    PROPVARIANT v = Empty();
+    v.vt = VT_LPWSTR;
+    v.pwszVal = const_cast<LPWSTR>(value);
+    return Store(key, v);
+}
+
+STDMETHODIMP CValues::GetStringValue(REFPROPERTYKEY key, LPWSTR* value)
+{
+    if (!value)
+        return E_POINTER;
+    *value = nullptr;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    HRESULT hr = Typed(key, VT_LPWSTR, &found);
+    if (FAILED(hr))
+        return hr;
+    *value = DuplicateText(found->pwszVal);
+    return *value ? S_OK : E_OUTOFMEMORY;
+}
+
+// The numeric getters and setters share one shape.
+#define WPD_NUMBER(SetName, GetName, Type, Vt, Field)                        \
+    STDMETHODIMP CValues::SetName(REFPROPERTYKEY key, const Type value)      \
+    {                                                                        \
+        PROPVARIANT v = Empty();                                             \
+        v.vt = Vt;                                                           \
+        v.Field = value;                                                     \
+        return Store(key, v);                                                \
+    }                                                                        \
+    STDMETHODIMP CValues::GetName(REFPROPERTYKEY key, Type* value)           \
+    {                                                                        \
+        if (!value)                                                          \
+            return E_POINTER;                                                \
+        Hold hold(m_lock);                                                   \
+        const PROPVARIANT* found = nullptr;                                  \
+        HRESULT hr = Typed(key, Vt, &found);                                 \
+        if (SUCCEEDED(hr))                                                   \
+            *value = static_cast<Type>(found->Field);                        \
+        return hr;                                                           \
+    }
+
+WPD_NUMBER(SetUnsignedIntegerValue, GetUnsignedIntegerValue, ULONG, VT_UI4, ulVal)
+WPD_NUMBER(SetSignedIntegerValue, GetSignedIntegerValue, LONG, VT_I4, lVal)
+WPD_NUMBER(SetUnsignedLargeIntegerValue, GetUnsignedLargeIntegerValue, ULONGLONG, VT_UI8, uhVal.QuadPart)
+WPD_NUMBER(SetSignedLargeIntegerValue, GetSignedLargeIntegerValue, LONGLONG, VT_I8, hVal.QuadPart)
+WPD_NUMBER(SetFloatValue, GetFloatValue, FLOAT, VT_R4, fltVal)
+#undef WPD_NUMBER
+
+STDMETHODIMP CValues::SetErrorValue(REFPROPERTYKEY key, const HRESULT value)
+{
+    PROPVARIANT v = Empty();
+    v.vt = VT_ERROR;
+    v.scode = value;
+    return Store(key, v);
+}
+
+STDMETHODIMP CValues::GetErrorValue(REFPROPERTYKEY key, HRESULT* value)
+{
+    if (!value)
+        return E_POINTER;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    HRESULT hr = Typed(key, VT_ERROR, &found);
+    if (SUCCEEDED(hr))
+        *value = found->scode;
+    return hr;
+}
+
+// A key value is held as a blob of the key's bytes.
+STDMETHODIMP CValues::SetKeyValue(REFPROPERTYKEY key, REFPROPERTYKEY value)
+{
+    PROPVARIANT v = Empty();
+    v.vt = VT_BLOB;
+    v.blob.cbSize = sizeof(PROPERTYKEY);
+    v.blob.pBlobData = reinterpret_cast<BYTE*>(const_cast<PROPERTYKEY*>(&value));
+    return Store(key, v);
+}
+
+STDMETHODIMP CValues::GetKeyValue(REFPROPERTYKEY key, PROPERTYKEY* value)
+{
+    if (!value)
+        return E_POINTER;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    HRESULT hr = Typed(key, VT_BLOB, &found);
+    if (SUCCEEDED(hr) && found->blob.cbSize != sizeof(PROPERTYKEY))
+        hr = DISP_E_TYPEMISMATCH;
+    if (SUCCEEDED(hr))
+        std::memcpy(value, found->blob.pBlobData, sizeof(PROPERTYKEY));
+    return hr;
+}
+
+STDMETHODIMP CValues::SetBoolValue(REFPROPERTYKEY key, const WINBOOL value)
+{
+    PROPVARIANT v = Empty();
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return Store(key, v);
+}
+
+STDMETHODIMP CValues::GetBoolValue(REFPROPERTYKEY key, WINBOOL* value)
+{
+    if (!value)
+        return E_POINTER;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    HRESULT hr = Typed(key, VT_BOOL, &found);
+    if (SUCCEEDED(hr))
+        *value = found->boolVal ? TRUE : FALSE;
+    return hr;
+}
+
+HRESULT CValues::StoreUnknown(REFPROPERTYKEY key, IUnknown* value)
+{
+    PROPVARIANT v = Empty();
+    v.vt = VT_UNKNOWN;
+    v.punkVal = value;
+    return Store(key, v);
+}
+
+template <class I>
+HRESULT CValues::GetInterface(REFPROPERTYKEY key, REFIID iid, I** value)
+{
+    if (!value)
+        return E_POINTER;
+    *value = nullptr;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    HRESULT hr = Typed(key, VT_UNKNOWN, &found);
+    if (FAILED(hr))
+        return hr;
+    if (!found->punkVal)
+        return E_POINTER;
+    return found->punkVal->QueryInterface(iid, reinterpret_cast<void**>(value));
+}
+
+STDMETHODIMP CValues::SetIUnknownValue(REFPROPERTYKEY key, IUnknown* value)
+{
+    return StoreUnknown(key, value);
+}
+
+STDMETHODIMP CValues::GetIUnknownValue(REFPROPERTYKEY key, IUnknown** value)
+{
+    return GetInterface(key, IID_IUnknown, value);
+}
+
+STDMETHODIMP CValues::SetGuidValue(REFPROPERTYKEY key, REFGUID value)
+{
+    PROPVARIANT v = Empty();
+    v.vt = VT_CLSID;
+    v.puuid = const_cast<GUID*>(&value);
+    return Store(key, v);
+}
+
+STDMETHODIMP CValues::GetGuidValue(REFPROPERTYKEY key, GUID* value)
+{
+    if (!value)
+        return E_POINTER;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    HRESULT hr = Typed(key, VT_CLSID, &found);
+    if (SUCCEEDED(hr))
+        *value = *found->puuid;
+    return hr;
+}
+
+STDMETHODIMP CValues::SetBufferValue(REFPROPERTYKEY key, BYTE* value, DWORD size)
+{
+    if (!value && size)
+        return E_POINTER;
+    PROPVARIANT v = Empty();
+    v.vt = VT_VECTOR | VT_UI1;
+    v.caub.cElems = size;
+    v.caub.pElems = value;
+    return Store(key, v);
+}
+
+STDMETHODIMP CValues::GetBufferValue(REFPROPERTYKEY key, BYTE** value, DWORD* size)
+{
+    if (!value || !size)
+        return E_POINTER;
+    *value = nullptr;
+    *size = 0;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    HRESULT hr = Typed(key, VT_VECTOR | VT_UI1, &found);
+    if (FAILED(hr))
+        return hr;
+    *value = static_cast<BYTE*>(CoTaskMemAlloc(found->caub.cElems ? found->caub.cElems : 1));
+    if (!*value)
+        return E_OUTOFMEMORY;
+    std::memcpy(*value, found->caub.pElems, found->caub.cElems);
+    *size = found->caub.cElems;
+    return S_OK;
+}
+
+STDMETHODIMP CValues::SetIPortableDeviceValuesValue(REFPROPERTYKEY key, IPortableDeviceValues* value)
+{
+    return StoreUnknown(key, value);
+}
+
+STDMETHODIMP CValues::GetIPortableDeviceValuesValue(REFPROPERTYKEY key, IPortableDeviceValues** value)
+{
+    return GetInterface(key, IID_IPortableDeviceValues, value);
+}
+
+STDMETHODIMP CValues::SetIPortableDevicePropVariantCollectionValue(REFPROPERTYKEY key,
+                                                                    IPortableDevicePropVariantCollection* value)
+{
+    return StoreUnknown(key, value);
+}
+
+STDMETHODIMP CValues::GetIPortableDevicePropVariantCollectionValue(REFPROPERTYKEY key,
+                                                                    IPortableDevicePropVariantCollection** value)
+{
+    return GetInterface(key, IID_IPortableDevicePropVariantCollection, value);
+}
+
+STDMETHODIMP CValues::SetIPortableDeviceKeyCollectionValue(REFPROPERTYKEY key, IPortableDeviceKeyCollection* value)
+{
+    return StoreUnknown(key, value);
+}
+
+STDMETHODIMP CValues::GetIPortableDeviceKeyCollectionValue(REFPROPERTYKEY key, IPortableDeviceKeyCollection** value)
+{
+    return GetInterface(key, IID_IPortableDeviceKeyCollection, value);
+}
+
+STDMETHODIMP CValues::SetIPortableDeviceValuesCollectionValue(REFPROPERTYKEY key,
+                                                               IPortableDeviceValuesCollection* value)
+{
+    return StoreUnknown(key, value);
+}
+
+STDMETHODIMP CValues::GetIPortableDeviceValuesCollectionValue(REFPROPERTYKEY key,
+                                                               IPortableDeviceValuesCollection** value)
+{
+    return GetInterface(key, IID_IPortableDeviceValuesCollection, value);
+}
+
+STDMETHODIMP CValues::RemoveValue(REFPROPERTYKEY key)
+{
+    Hold hold(m_lock);
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        if (wpd::SameKey(it->key, key)) {
+            PropVariantClear(&it->value);
+            m_entries.erase(it);
+            return S_OK;
+        }
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CValues::CopyValuesFromPropertyStore(IPropertyStore*)
+{
+    return E_NOTIMPL;  // no caller of ours hands over a property store
+}
+
+STDMETHODIMP CValues::CopyValuesToPropertyStore(IPropertyStore*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CValues::Clear()
+{
+    Hold hold(m_lock);
+    for (Entry& entry : m_entries)
+        PropVariantClear(&entry.value);
+    m_entries.clear();
+    return S_OK;
+}
+
+STDMETHODIMP CKeyCollection::GetCount(DWORD* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = static_cast<DWORD>(m_keys.size());
+    return S_OK;
+}
+
+STDMETHODIMP CKeyCollection::GetAt(const DWORD index, PROPERTYKEY* key)
+{
+    if (!key)
+        return E_POINTER;
+    if (index >= m_keys.size())
+        return E_INVALIDARG;
+    *key = m_keys[index];
+    return S_OK;
+}
+
+STDMETHODIMP CKeyCollection::Add(REFPROPERTYKEY key)
+{
+    m_keys.push_back(key);
+    return S_OK;
+}
+
+STDMETHODIMP CKeyCollection::Clear()
+{
+    m_keys.clear();
+    return S_OK;
+}
+
+STDMETHODIMP CKeyCollection::RemoveAt(const DWORD index)
+{
+    if (index >= m_keys.size())
+        return E_INVALIDARG;
+    m_keys.erase(m_keys.begin() + index);
+    return S_OK;
+}
+
+CPropVariantCollection::~CPropVariantCollection()
+{
+    Clear();
+}
+
+STDMETHODIMP CPropVariantCollection::GetCount(DWORD* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = static_cast<DWORD>(m_values.size());
+    return S_OK;
+}
+
+STDMETHODIMP CPropVariantCollection::GetAt(const DWORD index, PROPVARIANT* value)
+{
+    if (!value)
+        return E_POINTER;
+    PropVariantInit(value);
+    if (index >= m_values.size())
+        return E_INVALIDARG;
+    return PropVariantCopy(value, &m_values[index]);
+}
+
+STDMETHODIMP CPropVariantCollection::Add(const PROPVARIANT* value)
+{
+    if (!value)
+        return E_POINTER;
+    PROPVARIANT copy = Empty();
+    HRESULT hr = PropVariantCopy(&copy, value);
+    if (SUCCEEDED(hr))
+        m_values.push_back(copy);
+    return hr;
+}
+
+STDMETHODIMP CPropVariantCollection::GetType(VARTYPE* type)
+{
+    if (!type)
+        return E_POINTER;
+    *type = m_values.empty() ? static_cast<VARTYPE>(VT_EMPTY) : m_values.front().vt;
+    return S_OK;
+}
+
+STDMETHODIMP CPropVariantCollection::ChangeType(const VARTYPE type)
+{
+    for (const PROPVARIANT& value : m_values) {
+        if (value.vt != type)
+            return E_NOTIMPL;  // only the identity change is needed by anyone
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CPropVariantCollection::Clear()
+{
+    for (PROPVARIANT& value : m_values)
+        PropVariantClear(&value);
+    m_values.clear();
+    return S_OK;
+}
+
+STDMETHODIMP CPropVariantCollection::RemoveAt(const DWORD index)
+{
+    if (index >= m_values.size())
+        return E_INVALIDARG;
+    PropVariantClear(&m_values[index]);
+    m_values.erase(m_values.begin() + index);
+    return S_OK;
+}
+
+}  // namespace wpdstandin
