@@ -259,9 +259,15 @@ HRESULT ZuneDeviceSession::QueryHoldingClient(LPWSTR* name)
     return SUCCEEDED(hr) ? static_cast<HRESULT>(value) : hr;
 }
 
-HRESULT ZuneDeviceSession::GetContent(IPortableDeviceContent** content, const wchar_t* failureFormat)
+HRESULT ZuneDeviceSession::GetContent(IPortableDeviceContent** content, const wchar_t* failureFormat,
+                                      const wchar_t* nullDeviceText)
 {
     *content = nullptr;
+    if (!m_device) {
+        if (nullDeviceText)
+            m_lastError.Write(nullDeviceText);
+        return E_POINTER;
+    }
     HRESULT hr = m_device->Content(content);
     if (SUCCEEDED(hr) && !*content)
         hr = E_FAIL;
@@ -272,12 +278,9 @@ HRESULT ZuneDeviceSession::GetContent(IPortableDeviceContent** content, const wc
 
 HRESULT ZuneDeviceSession::ReadFirmwareVersion(std::wstring* version)
 {
-    if (!m_device) {
-        m_lastError.Write(L"ERROR: A NULL IPortableDevice interface pointer was received.");
-        return E_POINTER;
-    }
     com::ComPtr<IPortableDeviceContent> content;
-    HRESULT hr = GetContent(content.Put(), L"ERROR: Failed to get IPortableDeviceContent from IPortableDevice, hr = 0x%lx");
+    HRESULT hr = GetContent(content.Put(), L"ERROR: Failed to get IPortableDeviceContent from IPortableDevice, hr = 0x%lx",
+                            L"ERROR: A NULL IPortableDevice interface pointer was received.");
     if (FAILED(hr))
         return hr;
     com::ComPtr<IPortableDeviceProperties> properties;

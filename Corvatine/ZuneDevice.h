@@ -92,7 +92,10 @@ public:
     static constexpr size_t kTextLength = 1024;
 
 private:
-    HRESULT GetContent(IPortableDeviceContent** content, const wchar_t* failureFormat);
+    // The device's content; without a device E_POINTER, with nullDeviceText in the last-error
+    // text, and a failure with failureFormat there (each when given).
+    HRESULT GetContent(IPortableDeviceContent** content, const wchar_t* failureFormat,
+                       const wchar_t* nullDeviceText = nullptr);
     // One visit of the whole-device search.
     void Visit(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* id,
                const wchar_t* name);

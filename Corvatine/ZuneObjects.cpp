@@ -87,12 +87,8 @@ void ZuneDeviceSession::Visit(IPortableDeviceContent* content, IPortableDevicePr
 
 HRESULT ZuneDeviceSession::FindObjectOnDevice(const wchar_t* name)
 {
-    if (!m_device) {
-        m_lastError.Write(kNullDevice);
-        return E_POINTER;
-    }
     com::ComPtr<IPortableDeviceContent> content;
-    HRESULT hr = GetContent(content.Put(), kNoContent);
+    HRESULT hr = GetContent(content.Put(), kNoContent, kNullDevice);
     if (FAILED(hr))
         return hr;
     m_status.Clear();
@@ -106,12 +102,8 @@ HRESULT ZuneDeviceSession::FindObjectOnDevice(const wchar_t* name)
 HRESULT ZuneDeviceSession::FindChildByName(const wchar_t* parentId, const wchar_t* name)
 {
     m_status.Clear();
-    if (!m_device) {
-        m_lastError.Write(kNullDevice);
-        return E_POINTER;
-    }
     com::ComPtr<IPortableDeviceContent> content;
-    HRESULT hr = GetContent(content.Put(), kNoContent);
+    HRESULT hr = GetContent(content.Put(), kNoContent, kNullDevice);
     if (FAILED(hr) || !name || !*name || !parentId)
         return hr;
     com::ComPtr<IPortableDeviceProperties> properties;
@@ -241,16 +233,12 @@ bool ZuneDeviceSession::IsRootOrStorage(IPortableDeviceProperties* properties, c
 
 HRESULT ZuneDeviceSession::DeleteObject(const wchar_t* objectId, bool withChildren)
 {
-    if (!m_device) {
-        m_lastError.Write(L"ERROR: A NULL IPortableDevice interface pointer was received");
-        return E_POINTER;
-    }
-    if (!objectId) {
-        m_lastError.Write(kNullId);
-        return E_POINTER;
-    }
     com::ComPtr<IPortableDeviceContent> content;
-    HRESULT hr = GetContent(content.Put(), kNoContent);
+    HRESULT hr = GetContent(content.Put(), kNoContent, L"ERROR: A NULL IPortableDevice interface pointer was received");
+    if (SUCCEEDED(hr) && !objectId) {
+        m_lastError.Write(kNullId);
+        hr = E_POINTER;
+    }
     if (FAILED(hr))
         return hr;
     // The device and its storages are never deleted, whatever name led here.
@@ -319,14 +307,10 @@ HRESULT ZuneDeviceSession::DeleteObject(const wchar_t* objectId, bool withChildr
 
 HRESULT ZuneDeviceSession::GetStorageSize(ULONGLONG* capacity, ULONGLONG* freeSpace)
 {
-    if (!m_device) {
-        m_lastError.Write(kNullDevice);
-        return E_POINTER;
-    }
-    if (!capacity || !freeSpace)
-        return E_POINTER;
     com::ComPtr<IPortableDeviceContent> content;
-    HRESULT hr = GetContent(content.Put(), kNoContent);
+    HRESULT hr = GetContent(content.Put(), kNoContent, kNullDevice);
+    if (SUCCEEDED(hr) && (!capacity || !freeSpace))
+        hr = E_POINTER;
     if (FAILED(hr))
         return hr;
     com::ComPtr<IPortableDeviceProperties> properties;

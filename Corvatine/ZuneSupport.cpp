@@ -16,11 +16,20 @@ const wchar_t* TextOf(BSTR text)
 // COM all the same: that is no failure, and nothing is undone then.
 class ComInitialization {
 public:
-    explicit ComInitialization(DWORD model) : m_hr(CoInitializeEx(nullptr, model)) {}
+    explicit ComInitialization(DWORD model) : m_model(model), m_hr(CoInitializeEx(nullptr, model)) {}
     ~ComInitialization() { Undo(); }
     ComInitialization(const ComInitialization&) = delete;
     ComInitialization& operator=(const ComInitialization&) = delete;
-    HRESULT Result() const { return m_hr == RPC_E_CHANGED_MODE ? S_OK : m_hr; }
+    // The result, and the failure's text in the caller's buffer.
+    HRESULT Check(const TextBuffer& output) const
+    {
+        const HRESULT hr = m_hr == RPC_E_CHANGED_MODE ? S_OK : m_hr;
+        if (FAILED(hr))
+            output.Format(L"ERROR:  Failure in CoInitializeEx(%s): 0x%X",
+                          m_model == COINIT_MULTITHREADED ? L"COINIT_MULTITHREADED" : L"COINIT_APARTMENTTHREADED",
+                          static_cast<unsigned>(hr));
+        return hr;
+    }
     void Undo()
     {
         if (SUCCEEDED(m_hr))
@@ -29,13 +38,9 @@ public:
     }
 
 private:
+    DWORD m_model;
     HRESULT m_hr;
 };
-
-const wchar_t* ModelName(DWORD model)
-{
-    return model == COINIT_MULTITHREADED ? L"COINIT_MULTITHREADED" : L"COINIT_APARTMENTTHREADED";
-}
 
 // Steps 2 and 3 of the one-shot methods: the list loaded, the device found by name, a session
 // opened on it.
@@ -68,12 +73,9 @@ HRESULT RunOneShot(BSTR name, const TextBuffer& output, Steps steps)
 {
     output.Clear();
     ComInitialization com(COINIT_APARTMENTTHREADED);
-    HRESULT hr = com.Result();
-    if (FAILED(hr)) {
-        output.Format(L"ERROR:  Failure in CoInitializeEx(%s): 0x%X", ModelName(COINIT_APARTMENTTHREADED),
-                      static_cast<unsigned>(hr));
+    HRESULT hr = com.Check(output);
+    if (FAILED(hr))
         return hr;
-    }
     {
         ZuneDeviceList list;
         ZuneDeviceSession session;
@@ -122,12 +124,9 @@ STDMETHODIMP CZuneSupport::Initialize(BSTR DeviceFriendlyName, ULONG* DeviceInde
     m_locatedIndex = m_connectedIndex = -1;
     m_state = ConnectionState::None;
     ComInitialization com(COINIT_MULTITHREADED);
-    HRESULT hr = com.Result();
-    if (FAILED(hr)) {
-        output.Format(L"ERROR:  Failure in CoInitializeEx(%s): 0x%X", ModelName(COINIT_MULTITHREADED),
-                      static_cast<unsigned>(hr));
+    HRESULT hr = com.Check(output);
+    if (FAILED(hr))
         return hr;
-    }
     hr = m_list.Load();
     if (FAILED(hr)) {
         output.Format(L"ERROR:  Failure to initialize Zune MTP manager: 0x%X", static_cast<unsigned>(hr));
@@ -327,12 +326,9 @@ STDMETHODIMP CZuneSupport::TransferToZuneEx(BSTR DeviceFriendlyName, BSTR, BYTE*
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
     output.Clear();
     ComInitialization com(COINIT_MULTITHREADED);
-    HRESULT hr = com.Result();
-    if (FAILED(hr)) {
-        output.Format(L"ERROR:  Failure in CoInitializeEx(%s): 0x%X", ModelName(COINIT_MULTITHREADED),
-                      static_cast<unsigned>(hr));
+    HRESULT hr = com.Check(output);
+    if (FAILED(hr))
         return hr;
-    }
     {
         // An object in use keeps its own list and session: the call opens others.
         std::unique_ptr<ZuneDeviceList> ownList;

@@ -326,49 +326,22 @@ STDMETHODIMP CValues::GetBufferValue(REFPROPERTYKEY key, BYTE** value, DWORD* si
     return S_OK;
 }
 
-STDMETHODIMP CValues::SetIPortableDeviceValuesValue(REFPROPERTYKEY key, IPortableDeviceValues* value)
-{
-    return StoreUnknown(key, value);
-}
+// The interface-valued getters and setters share one shape.
+#define WPD_INTERFACE(Name, Interface)                                                \
+    STDMETHODIMP CValues::Set##Name##Value(REFPROPERTYKEY key, Interface* value)      \
+    {                                                                                 \
+        return StoreUnknown(key, value);                                              \
+    }                                                                                 \
+    STDMETHODIMP CValues::Get##Name##Value(REFPROPERTYKEY key, Interface** value)     \
+    {                                                                                 \
+        return GetInterface(key, IID_##Interface, value);                             \
+    }
 
-STDMETHODIMP CValues::GetIPortableDeviceValuesValue(REFPROPERTYKEY key, IPortableDeviceValues** value)
-{
-    return GetInterface(key, IID_IPortableDeviceValues, value);
-}
-
-STDMETHODIMP CValues::SetIPortableDevicePropVariantCollectionValue(REFPROPERTYKEY key,
-                                                                    IPortableDevicePropVariantCollection* value)
-{
-    return StoreUnknown(key, value);
-}
-
-STDMETHODIMP CValues::GetIPortableDevicePropVariantCollectionValue(REFPROPERTYKEY key,
-                                                                    IPortableDevicePropVariantCollection** value)
-{
-    return GetInterface(key, IID_IPortableDevicePropVariantCollection, value);
-}
-
-STDMETHODIMP CValues::SetIPortableDeviceKeyCollectionValue(REFPROPERTYKEY key, IPortableDeviceKeyCollection* value)
-{
-    return StoreUnknown(key, value);
-}
-
-STDMETHODIMP CValues::GetIPortableDeviceKeyCollectionValue(REFPROPERTYKEY key, IPortableDeviceKeyCollection** value)
-{
-    return GetInterface(key, IID_IPortableDeviceKeyCollection, value);
-}
-
-STDMETHODIMP CValues::SetIPortableDeviceValuesCollectionValue(REFPROPERTYKEY key,
-                                                               IPortableDeviceValuesCollection* value)
-{
-    return StoreUnknown(key, value);
-}
-
-STDMETHODIMP CValues::GetIPortableDeviceValuesCollectionValue(REFPROPERTYKEY key,
-                                                               IPortableDeviceValuesCollection** value)
-{
-    return GetInterface(key, IID_IPortableDeviceValuesCollection, value);
-}
+WPD_INTERFACE(IPortableDeviceValues, IPortableDeviceValues)
+WPD_INTERFACE(IPortableDevicePropVariantCollection, IPortableDevicePropVariantCollection)
+WPD_INTERFACE(IPortableDeviceKeyCollection, IPortableDeviceKeyCollection)
+WPD_INTERFACE(IPortableDeviceValuesCollection, IPortableDeviceValuesCollection)
+#undef WPD_INTERFACE
 
 STDMETHODIMP CValues::RemoveValue(REFPROPERTYKEY key)
 {
