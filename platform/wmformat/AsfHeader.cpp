@@ -424,7 +424,7 @@ HRESULT MetadataRecords(const MediaHeader& header, bool library, std::vector<BYT
         if (!AsfValue(a, true, type, value))
             return E_INVALIDARG;
         std::vector<BYTE> name = Utf16Z(a.name);
-        if (name.size() > 0xFFFF || static_cast<ULONGLONG>(value.size()) > 0xFFFFFFFFull)
+        if (name.size() > 0xFFFF || (static_cast<ULONGLONG>(value.size()) >> 32) != 0)
             return E_INVALIDARG;
         AppendU16(body, library ? a.language : 0);
         AppendU16(body, a.stream);
@@ -496,7 +496,7 @@ HRESULT HeaderExtension(const MediaHeader& header, const AsfObject* original, st
             std::vector<BYTE> object = Object(library ? kMetadataLibrary : kMetadataObject, records[library]);
             inner.insert(inner.end(), object.begin(), object.end());
         }
-    if (static_cast<ULONGLONG>(inner.size()) > 0xFFFFFFFFull)
+    if ((static_cast<ULONGLONG>(inner.size()) >> 32) != 0)
         return E_INVALIDARG;
     AppendU32(body, static_cast<DWORD>(inner.size()));
     body.insert(body.end(), inner.begin(), inner.end());
