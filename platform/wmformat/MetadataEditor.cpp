@@ -1,6 +1,7 @@
 // The metadata editor object: opens a media file, hands out its header through the
-// header-info interfaces and writes changed attributes back through a temporary file that
-// replaces the original. WMCreateEditor prefers the Windows Media runtime's editor.
+// header-info interfaces and writes changed attributes back: into the file as it stands when
+// its header has room for them, else through a temporary file that replaces the original.
+// WMCreateEditor prefers the Windows Media runtime's editor.
 #include "ByteReader.h"
 #include "MediaHeader.h"
 

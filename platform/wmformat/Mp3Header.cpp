@@ -398,7 +398,9 @@ void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
     size_t at = 0;
     for (size_t pos = 0; pos < kSearchBytes && pos + 4 <= window.size();) {
         FrameInfo found;
-        if (!StreamAt(window, pos, windowIsAll, found)) {
+        // A run cut short by the end of the audio counts only while nothing else was found: a
+        // lone header in a trailing tag's picture is not a stream.
+        if (!StreamAt(window, pos, windowIsAll && !foundFrame, found)) {
             ++pos;
             continue;
         }
