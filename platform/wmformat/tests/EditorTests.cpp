@@ -565,7 +565,10 @@ size_t DataStart(const std::vector<BYTE>& b)
 TEST(MetadataEditor, MutatedFilesNeverCrashOrHang)
 {
     ScratchFolder folder;
-    CString sources[] = {mediafixtures::MakeWma(folder, L"seed.wma"), mediafixtures::MakeMp3(folder, L"seed.mp3")};
+    // The third seed's header ends in padding, so that its saves are planned in place.
+    CString padded = mediafixtures::MakeWma(folder, L"padded.wma");
+    ASSERT_EQ(AddUserText(padded, L"Notes", L"padded"), S_OK);
+    CString sources[] = {mediafixtures::MakeWma(folder, L"seed.wma"), mediafixtures::MakeMp3(folder, L"seed.mp3"), padded};
     std::mt19937 random(20261210);
     for (const CString& source : sources) {
         SCOPED_TRACE(source.ToNarrow());
@@ -575,7 +578,9 @@ TEST(MetadataEditor, MutatedFilesNeverCrashOrHang)
         const size_t hot = std::min<size_t>(seed.size(), DeclaredHeaderEnd(seed) + 512);
         ASSERT_GT(hot, 512u);
         int opened = 0, refused = 0, rewritten = 0;
-        for (int round = 0; round < 300; ++round) {
+        // Saves in place wait for the disk at every step: fewer rounds of those.
+        const int rounds = source == padded ? 150 : 300;
+        for (int round = 0; round < rounds; ++round) {
             std::vector<BYTE> bytes = seed;
             int edits = 1 + static_cast<int>(random() % 8);
             for (int i = 0; i < edits && !bytes.empty(); ++i) {
@@ -641,9 +646,9 @@ TEST(MetadataEditor, MutatedFilesNeverCrashOrHang)
             }
         }
         // Both ways are taken, and the header readers really parse mutated headers.
-        EXPECT_GT(opened, 30);
-        EXPECT_GT(refused, 30);
-        EXPECT_GT(rewritten, 30);
+        EXPECT_GT(opened, rounds / 10);
+        EXPECT_GT(refused, rounds / 10);
+        EXPECT_GT(rewritten, rounds / 10);
     }
 }
 
