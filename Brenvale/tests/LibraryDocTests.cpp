@@ -2,7 +2,8 @@
 // each version, round trips, refused and interrupted loads and saves, adding and
 // removing records, the picture lists, and the .wax and .vpm writers checked by
 // Python's XML parser and by our own reader.
-#include "Codec.h"
+#include "Base64.h"
+#include "Sha1.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
 #include "XmlNode.h"

@@ -6,7 +6,8 @@
 #include "DataFolder.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
-#include "WizardHelpers.h"
+#include "ContentFolderName.h"
+#include "TextFileEncoding.h"
 
 #include <gtest/gtest.h>
 

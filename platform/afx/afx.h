@@ -5,6 +5,7 @@
 
 #include "AfxMessageBox.h"
 #include "AfxResource.h"
+#include "ByteOrderMark.h"
 #include "CArchive.h"
 #include "CException.h"
 #include "CFile.h"
@@ -14,7 +15,9 @@
 #include "Collections.h"
 #include "Document.h"
 #include "ImageList.h"
+#include "RegistryKey.h"
 #include "StdioFile.h"
+#include "TextConversion.h"
 #include "WinThread.h"
 #include "WinApp.h"
 #include "Time.h"
