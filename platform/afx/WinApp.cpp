@@ -1,5 +1,6 @@
 #include "WinApp.h"
 
+#include "AfxIds.h"
 #include "AfxResource.h"
 #include "RegistryKey.h"
 
@@ -11,14 +12,13 @@ IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
 
 namespace {
 CWinApp* g_app = nullptr;
-constexpr UINT kAppTitleId = 57344;
 }  // namespace
 
 CWinApp* AfxGetApp() { return g_app; }
 
 CWinApp::CWinApp(const wchar_t* appName)
 {
-    m_appName = appName ? CString(appName) : AfxLoadString(kAppTitleId);
+    m_appName = appName ? CString(appName) : AfxLoadString(AFX_IDS_APP_TITLE);
     m_pszAppName = m_appName;
     m_hInstance = AfxGetInstanceHandle();
     g_app = this;

@@ -14,7 +14,7 @@
 class CWinApp : public CWinThread {
     DECLARE_DYNAMIC(CWinApp)
 public:
-    // The application's name; null takes the string-table text 57344 (the title).
+    // The application's name; null takes the string-table text AFX_IDS_APP_TITLE (AfxIds.h).
     explicit CWinApp(const wchar_t* appName = nullptr);
     ~CWinApp() override;
 
