@@ -1,13 +1,11 @@
 // The console's settings against Wine's real registry, the machine-wide download path
 // and its lock, the data folder in Wine's real profile folders, and the small shared
-// functions.
+// functions of the console.
 #include "BrenvaleDoc.h"
 #include "ConsoleSettings.h"
 #include "DataFolder.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
-#include "ContentFolderName.h"
-#include "TextFileEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -181,32 +179,6 @@ TEST_F(Settings, KeepsTheDataFolderInTheRoamingProfileAndFallsBackToTheLocalOne)
     WriteAll(vendor, std::string("in the way"));
     EXPECT_EQ(GetConsoleDataFolder(), CString(local) + L"\\Vesperlin\\Brenvale");
     DeleteFileW(vendor);
-}
-
-TEST(SharedHelpers, PluralizeFolderNamesAndTellTextEncodings)
-{
-    const struct {
-        const wchar_t* name;
-        const wchar_t* folder;
-    } names[] = {{L"MP3 Audiobook", L"MP3 Audiobooks"},
-                 {L"WMV Video (standard)", L"WMV Videos (standard)"},
-                 {L"WMA Music", L"WMA Music"},
-                 {L"Audiobook Video", L"Audiobooks Videos"},
-                 {L"audiobook", L"audiobook"}};
-    for (const auto& n : names)
-        EXPECT_EQ(PluralizeFolderName(n.name), n.folder);
-
-    ScratchFolder scratch;
-    const struct {
-        const char* bytes;
-        size_t size;
-        int encoding;
-    } files[] = {{"\xFF\xFEx\0", 4, 1}, {"\xEF\xBB\xBFx", 4, 2}, {"\xEF\xBB", 2, 0}, {"\xFF", 1, 0}, {"abc", 3, 0}};
-    for (const auto& f : files) {
-        WriteAll(scratch / L"t.txt", f.bytes, f.size);
-        EXPECT_EQ(GetTextFileEncoding(scratch / L"t.txt"), f.encoding) << f.size;
-    }
-    EXPECT_EQ(GetTextFileEncoding(scratch / L"missing.txt"), 0);
 }
 
 TEST(SharedHelpers, MakesTitleFoldersUniqueAndReadsFourPartVersions)

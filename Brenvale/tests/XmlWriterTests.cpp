@@ -1,5 +1,6 @@
 // The console's text file and XML writer: exact bytes of the written layout, both
-// encodings, reading lines back, and the escaping helpers.
+// encodings, reading lines back, the escaping helpers, and the picture strips the
+// console's views load.
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
 #include "XmlNode.h"
@@ -131,32 +132,6 @@ TEST(CodePageTextFile, WritesTheAnsiCodePageAndReadsLinesOfEitherEncoding)
     EXPECT_FALSE(CCodePageTextFile::IsFileUnicode(scratch / L"missing.txt"));
 }
 
-TEST(StdioFile, TranslatesLineEndsInTextModeAndNeverDropsText)
-{
-    ScratchFolder scratch;
-    const CString path = scratch / L"lines.txt";
-    {
-        CStdioFile file(path, CFile::modeCreate | CFile::modeWrite | CFile::typeText);
-        file.SetCodePage(CP_UTF8);
-        file.WriteString(L"\u00e9t\u00e9\n\u4e2d\u6587\n");
-    }
-    EXPECT_EQ(Bytes(path), "\xC3\xA9t\xC3\xA9\r\n\xE4\xB8\xAD\xE6\x96\x87\r\n");
-    CStdioFile reader(path, CFile::modeRead | CFile::typeText);
-    reader.SetCodePage(CP_UTF8);
-    CString line;
-    ASSERT_TRUE(reader.ReadString(line));
-    EXPECT_EQ(line, L"\u00e9t\u00e9");
-    ASSERT_TRUE(reader.ReadString(line));
-    EXPECT_EQ(line, L"\u4e2d\u6587");
-    EXPECT_FALSE(reader.ReadString(line));
-    reader.Close();
-
-    // A conversion that cannot be done is reported, not written as nothing.
-    CStdioFile bad(scratch / L"bad.txt", CFile::modeCreate | CFile::modeWrite | CFile::typeText);
-    bad.SetCodePage(54321);
-    EXPECT_THROW(bad.WriteString(L"text"), CFileException);
-}
-
 TEST(XmlEscaping, EscapesPlainValuesAndLeavesXmlTextAsItIs)
 {
     BuildEntityTable();
@@ -183,22 +158,8 @@ TEST(XmlEscaping, EscapesPlainValuesAndLeavesXmlTextAsItIs)
     }
 }
 
-TEST(StdioFile, ReadsAndWritesUtf16UnitsInBinaryModeAndKeepsItsPlaceAcrossReadsAndWrites)
+TEST(Pictures, TheStripsLoadAsImageListsOf23Pictures)
 {
-    ScratchFolder scratch;
-    const CString path = scratch / L"binary.txt";
-    {
-        CStdioFile file(path, CFile::modeCreate | CFile::modeReadWrite | CFile::typeBinary);
-        file.WriteString(L"one\r\n\u4e2d\n");
-        file.SeekToBegin();
-        CString line;
-        ASSERT_TRUE(file.ReadString(line));
-        EXPECT_EQ(line, L"one\r");  // binary mode: the CR stays
-        EXPECT_EQ(file.GetPosition(), 10u);
-        file.WriteString(L"X");  // written where reading stopped, not where the read-ahead ended
-    }
-    EXPECT_EQ(Bytes(path), Utf16Bytes(L"one\r\nX\n"));
-
     // The picture strips load as image lists of 23 pictures.
     CImageList pictures;
     ASSERT_TRUE(pictures.Create(300, 16, 10, RGB(255, 0, 255)));

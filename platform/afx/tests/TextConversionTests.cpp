@@ -1,5 +1,6 @@
 // The conversions between UTF-16 and multibyte text: round trips, losses, failures, and the
-// counting and whole-text forms the class library builds on.
+// counting and whole-text forms the class library builds on, and the byte-order mark of
+// text files.
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -98,4 +99,92 @@ TEST(TextConversion, FailuresLeaveAnEmptyBuffer)
     // Exactly enough room.
     EXPECT_EQ(narrow, ConvertWideToMultiByte(narrow, L"abc", sizeof narrow, 1252));
     EXPECT_STREQ("abc", narrow);
+}
+
+TEST(TextConversion, WholeTextsAndCountingFormsFollowOneSetOfRules)
+{
+    // Whole texts: -1 stops at the NUL, an explicit length may hold one; no terminator comes back.
+    EXPECT_EQ(std::string("caf\xE9"), AfxToMultiByte(L"caf\u00e9", -1, 1252));
+    EXPECT_EQ(std::string("a\0b", 3), AfxToMultiByte(L"a\0b", 3, 1252));
+    EXPECT_EQ(std::wstring(L"\u00e9t\u00e9"), AfxToWide("\xC3\xA9t\xC3\xA9", -1, CP_UTF8));
+    EXPECT_EQ(CString(L"caf\u00e9"), CString::FromNarrow("caf\xE9", -1, 1252));
+    EXPECT_EQ(std::string("\xE4\xB8\xAD"), CString(L"\u4e2d").ToNarrow(CP_UTF8));
+
+    // An empty text is not a failure; a conversion that cannot be done is, and says so.
+    bool ok = false;
+    EXPECT_EQ(std::string(), AfxToMultiByte(L"", -1, 1252, {}, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(std::string(), AfxToMultiByte(nullptr, 5, 1252, {}, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(std::string(), AfxToMultiByte(L"text", -1, 54321, {}, &ok));  // no such code page
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(std::wstring(), AfxToWide("ok\xC3(", -1, CP_UTF8, MB_ERR_INVALID_CHARS, &ok));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(std::string(), CString(L"text").ToNarrow(54321));
+
+    // The counting form: -1 counts the NUL; a null buffer of size 0 asks for the size.
+    EXPECT_EQ(4, AfxWideToMultiByte(1252, L"abc", -1, nullptr, 0));
+    EXPECT_EQ(3, AfxWideToMultiByte(1252, L"abc", 3, nullptr, 0));
+    EXPECT_EQ(0, AfxWideToMultiByte(1252, nullptr, -1, nullptr, 0));
+    EXPECT_EQ(0, AfxWideToMultiByte(1252, L"abc", -1, nullptr, 8));  // no buffer for the size given
+    char buffer[8] = {};
+    const AfxNarrowing hashes{WC_COMPOSITECHECK | WC_SEPCHARS, "#"};
+    EXPECT_EQ(4, AfxWideToMultiByte(1252, L"a\u4e2db", -1, buffer, sizeof buffer, hashes));
+    EXPECT_STREQ("a#b", buffer);
+    wchar_t wide[8] = {};
+    EXPECT_EQ(3, AfxMultiByteToWide(CP_UTF8, "\xC3\xA9x", -1, wide, 8));
+    EXPECT_STREQ(L"\u00e9x", wide);
+}
+
+TEST(TextConversion, CanRepresentRefusesDefaultsAndLookAlikes)
+{
+    const struct {
+        const wchar_t* text;
+        UINT codePage;
+        bool representable;
+    } cases[] = {
+        {L"caf\u00e9", 1252, true},
+        {L"\u4e2d", 1252, false},    // a default character
+        {L"\u0101", 1252, false},    // a best-fit look-alike ("a")
+        {L"\u4e2d", CP_UTF8, true},  // UTF-8 holds every text
+        {L"", 1252, true},
+        {nullptr, 1252, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.representable, AfxCanRepresent(c.text, c.codePage)) << (c.text ? CString(c.text).ToNarrow(CP_UTF8) : "null");
+}
+
+TEST(ByteOrderMark, TellsTheMarkOfBytesAndOfFiles)
+{
+    testsupport::ScratchFolder scratch;
+    const struct {
+        const char* bytes;
+        size_t size;
+        AfxByteOrderMark mark;
+    } cases[] = {
+        {"\xFF\xFEx\0", 4, AfxByteOrderMark::utf16LittleEndian},
+        {"\xFF\xFE", 2, AfxByteOrderMark::utf16LittleEndian},
+        {"\xEF\xBB\xBFx", 4, AfxByteOrderMark::utf8},
+        {"\xEF\xBB\xBF", 3, AfxByteOrderMark::utf8},
+        {"\xEF\xBB", 2, AfxByteOrderMark::none},
+        {"\xFE\xFF", 2, AfxByteOrderMark::none},  // big-endian UTF-16 is not read
+        {"\xFF", 1, AfxByteOrderMark::none},
+        {"", 0, AfxByteOrderMark::none},
+        {"abc", 3, AfxByteOrderMark::none},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.mark, AfxByteOrderMarkOf(reinterpret_cast<const BYTE*>(c.bytes), c.size)) << c.size;
+        testsupport::WriteAll(scratch / L"t.txt", c.bytes, c.size);
+        EXPECT_EQ(c.mark, AfxReadByteOrderMark(scratch / L"t.txt")) << c.size;
+    }
+    EXPECT_EQ(AfxByteOrderMark::none, AfxByteOrderMarkOf(nullptr, 3));
+    EXPECT_EQ(AfxByteOrderMark::none, AfxReadByteOrderMark(scratch / L"missing.txt"));
+    EXPECT_EQ(AfxByteOrderMark::none, AfxReadByteOrderMark(scratch.Path()));  // a folder
+    EXPECT_EQ(AfxByteOrderMark::none, AfxReadByteOrderMark(nullptr));
+
+    // A file another program holds open for writing can still be told.
+    const CString held = scratch / L"held.txt";
+    testsupport::WriteAll(held, "\xFF\xFEx\0", 4);
+    CFile writer(held, CFile::modeReadWrite | CFile::shareDenyNone);
+    EXPECT_EQ(AfxByteOrderMark::utf16LittleEndian, AfxReadByteOrderMark(held));
 }
