@@ -16,6 +16,7 @@
 #include <memory>
 
 using namespace librarytest;
+using testsupport::FileCount;
 using testsupport::MessageBoxRecorder;
 using testsupport::ReadAll;
 using testsupport::ScratchFolder;
@@ -160,22 +161,6 @@ protected:
     CString DatabasePath() const { return m_scratch / L"MediaDB.dat"; }
     ScratchFolder m_scratch;
 };
-
-// Counts the files of a folder.
-int FileCount(const CString& folder)
-{
-    int count = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ++count;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return count;
-}
 
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 

@@ -8,27 +8,12 @@
 
 #include <gtest/gtest.h>
 
-using testsupport::ReadAll;
+using testsupport::ReadAllBytes;
 using testsupport::ScratchFolder;
+using testsupport::Utf16LeBytes;
 using testsupport::WriteAll;
 
 namespace {
-
-std::string Bytes(const CString& path)
-{
-    const std::vector<BYTE> data = ReadAll(path);
-    return std::string(data.begin(), data.end());
-}
-
-std::string Utf16Bytes(const wchar_t* text)
-{
-    std::string bytes;
-    for (const wchar_t* p = text; *p; ++p) {
-        bytes += static_cast<char>(*p & 0xFF);
-        bytes += static_cast<char>(*p >> 8);
-    }
-    return bytes;
-}
 
 constexpr UINT kCreate = CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite;
 
@@ -52,11 +37,11 @@ TEST(XmlWriter, WritesOneLinePerElementWithTabsAndCrLf)
         file.WriteDeclaration();
         file.WriteElements();
     }
-    EXPECT_EQ(Bytes(path), "<?xml version=\"1.0\"?>\r\n"
-                           "<Root a=\"1 < 2 & \"x\"\">\r\n"
-                           "\t<Child>text & more</Child>\r\n"
-                           "\t<Empty/>\r\n"
-                           "</Root>\r\n");
+    EXPECT_EQ(ReadAllBytes(path), "<?xml version=\"1.0\"?>\r\n"
+                                  "<Root a=\"1 < 2 & \"x\"\">\r\n"
+                                  "\t<Child>text & more</Child>\r\n"
+                                  "\t<Empty/>\r\n"
+                                  "</Root>\r\n");
     const DWORD attributes = GetFileAttributesW(path);
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
 }
@@ -80,15 +65,15 @@ TEST(XmlWriter, WrapsACdataElementAndWritesUtf16WithMark)
         file.WriteDeclaration();
         file.WriteElements();
     }
-    const std::string expected = "\xFF\xFE" + Utf16Bytes(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                                         L"<R>\r\n"
-                                                         L"\t<![CDATA[\r\n"
-                                                         L"\t<Meta>\r\n"
-                                                         L"\t\t<T>\u041a\u043d\u0438\u0433\u0430</T>\r\n"
-                                                         L"\t</Meta>\r\n"
-                                                         L"\t]]>\r\n"
-                                                         L"</R>\r\n");
-    EXPECT_EQ(Bytes(path), expected);
+    const std::string expected = "\xFF\xFE" + Utf16LeBytes(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                                           L"<R>\r\n"
+                                                           L"\t<![CDATA[\r\n"
+                                                           L"\t<Meta>\r\n"
+                                                           L"\t\t<T>\u041a\u043d\u0438\u0433\u0430</T>\r\n"
+                                                           L"\t</Meta>\r\n"
+                                                           L"\t]]>\r\n"
+                                                           L"</R>\r\n");
+    EXPECT_EQ(ReadAllBytes(path), expected);
 }
 
 TEST(CodePageTextFile, WritesTheAnsiCodePageAndReadsLinesOfEitherEncoding)
@@ -100,11 +85,11 @@ TEST(CodePageTextFile, WritesTheAnsiCodePageAndReadsLinesOfEitherEncoding)
         file.WriteString(L"caf\u00e9 \u4e2d\r\nsecond\n");
     }
     // What the ANSI code page lacks becomes "#"; the text's own line ends are kept.
-    EXPECT_EQ(Bytes(ansi), "caf\xe9 #\r\nsecond\n");
+    EXPECT_EQ(ReadAllBytes(ansi), "caf\xe9 #\r\nsecond\n");
     EXPECT_FALSE(CCodePageTextFile::IsFileUnicode(ansi));
 
     const CString unicode = scratch / L"unicode.txt";
-    WriteAll(unicode, "\xFF\xFE" + Utf16Bytes(L"first \u4e2d\r\nsecond\rthird"));
+    WriteAll(unicode, "\xFF\xFE" + Utf16LeBytes(L"first \u4e2d\r\nsecond\rthird"));
     EXPECT_TRUE(CCodePageTextFile::IsFileUnicode(unicode));
     CCodePageTextFile reader;
     ASSERT_TRUE(reader.Open(unicode, CFile::modeRead | CFile::typeText));

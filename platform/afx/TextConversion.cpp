@@ -1,7 +1,6 @@
 #include "TextConversion.h"
 
-#include <cstring>
-#include <cwchar>
+#include <string>
 
 int AfxWideToMultiByte(UINT codePage, const wchar_t* text, int length, char* buffer, int bufferSize,
                        const AfxNarrowing& how)
@@ -18,44 +17,45 @@ int AfxMultiByteToWide(UINT codePage, const char* text, int length, wchar_t* buf
     return MultiByteToWideChar(codePage, flags, text, length, buffer, bufferSize);
 }
 
-std::string AfxToMultiByte(const wchar_t* text, int length, UINT codePage, const AfxNarrowing& how, bool* ok)
+namespace {
+
+// Sizes, then converts the whole text with the counting form given; -1 takes the text up to
+// its NUL, which the result never holds.
+template <class Out, class In, class Count>
+Out ConvertWhole(const In* text, int length, bool* ok, Count count)
 {
     if (ok)
         *ok = true;
     if (!text)
-        return std::string();
+        return Out();
     if (length < 0)
-        length = static_cast<int>(std::wcslen(text));
+        length = static_cast<int>(std::char_traits<In>::length(text));
     if (length == 0)
-        return std::string();
-    const int needed = AfxWideToMultiByte(codePage, text, length, nullptr, 0, how);
-    std::string out(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
-    if (needed <= 0 || AfxWideToMultiByte(codePage, text, length, out.data(), needed, how) != needed) {
+        return Out();
+    const int needed = count(text, length, nullptr, 0);
+    Out out(needed > 0 ? static_cast<size_t>(needed) : 0, typename Out::value_type());
+    if (needed <= 0 || count(text, length, out.data(), needed) != needed) {
         if (ok)
             *ok = false;
-        return std::string();
+        return Out();
     }
     return out;
 }
 
+}  // namespace
+
+std::string AfxToMultiByte(const wchar_t* text, int length, UINT codePage, const AfxNarrowing& how, bool* ok)
+{
+    return ConvertWhole<std::string>(text, length, ok, [&](const wchar_t* in, int n, char* out, int size) {
+        return AfxWideToMultiByte(codePage, in, n, out, size, how);
+    });
+}
+
 std::wstring AfxToWide(const char* text, int length, UINT codePage, DWORD flags, bool* ok)
 {
-    if (ok)
-        *ok = true;
-    if (!text)
-        return std::wstring();
-    if (length < 0)
-        length = static_cast<int>(std::strlen(text));
-    if (length == 0)
-        return std::wstring();
-    const int needed = AfxMultiByteToWide(codePage, text, length, nullptr, 0, flags);
-    std::wstring out(needed > 0 ? static_cast<size_t>(needed) : 0, L'\0');
-    if (needed <= 0 || AfxMultiByteToWide(codePage, text, length, out.data(), needed, flags) != needed) {
-        if (ok)
-            *ok = false;
-        return std::wstring();
-    }
-    return out;
+    return ConvertWhole<std::wstring>(text, length, ok, [&](const char* in, int n, wchar_t* out, int size) {
+        return AfxMultiByteToWide(codePage, in, n, out, size, flags);
+    });
 }
 
 bool AfxCanRepresent(const wchar_t* text, UINT codePage)

@@ -40,21 +40,6 @@ public:
     }
 };
 
-size_t FilesIn(const CString& folder)
-{
-    size_t count = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ++count;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return count;
-}
-
 }  // namespace
 
 TEST(Document, PathTitleAndTheModifiedFlag)
@@ -83,7 +68,7 @@ TEST(Document, SavesAndLoadsThroughItsArchive)
     doc.SetModifiedFlag();
     ASSERT_TRUE(doc.OnSaveDocument(path));
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(FilesIn(scratch.Path()), 1u) << "no temporary file is left behind";
+    EXPECT_EQ(testsupport::FileCount(scratch.Path()), 1) << "no temporary file is left behind";
 
     CTextDocument back;
     back.SetModifiedFlag();
@@ -108,7 +93,7 @@ TEST(Document, AFailedSaveKeepsTheOldFileAndSaysWhy)
     EXPECT_TRUE(doc.IsModified());
     const std::vector<BYTE> bytes = ReadAll(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old contents");
-    EXPECT_EQ(FilesIn(scratch.Path()), 1u) << "the new file is removed";
+    EXPECT_EQ(testsupport::FileCount(scratch.Path()), 1) << "the new file is removed";
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
 
@@ -117,7 +102,7 @@ TEST(Document, AFailedSaveKeepsTheOldFileAndSaysWhy)
     doc.m_fail = CTextDocument::Fail::user;
     EXPECT_FALSE(doc.OnSaveDocument(path));
     EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_EQ(FilesIn(scratch.Path()), 1u);
+    EXPECT_EQ(testsupport::FileCount(scratch.Path()), 1);
 
     // A folder that does not exist: nothing is made, the failure names the target.
     boxes.Clear();

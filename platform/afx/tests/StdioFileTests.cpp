@@ -4,28 +4,9 @@
 
 #include <gtest/gtest.h>
 
-using testsupport::ReadAll;
+using testsupport::ReadAllBytes;
 using testsupport::ScratchFolder;
-
-namespace {
-
-std::string Bytes(const CString& path)
-{
-    const std::vector<BYTE> data = ReadAll(path);
-    return std::string(data.begin(), data.end());
-}
-
-std::string Utf16Bytes(const wchar_t* text)
-{
-    std::string bytes;
-    for (const wchar_t* p = text; *p; ++p) {
-        bytes += static_cast<char>(*p & 0xFF);
-        bytes += static_cast<char>(*p >> 8);
-    }
-    return bytes;
-}
-
-}  // namespace
+using testsupport::Utf16LeBytes;
 
 TEST(StdioFile, TranslatesLineEndsInTextModeAndNeverDropsText)
 {
@@ -36,7 +17,7 @@ TEST(StdioFile, TranslatesLineEndsInTextModeAndNeverDropsText)
         file.SetCodePage(CP_UTF8);
         file.WriteString(L"\u00e9t\u00e9\n\u4e2d\u6587\n");
     }
-    EXPECT_EQ(Bytes(path), "\xC3\xA9t\xC3\xA9\r\n\xE4\xB8\xAD\xE6\x96\x87\r\n");
+    EXPECT_EQ(ReadAllBytes(path), "\xC3\xA9t\xC3\xA9\r\n\xE4\xB8\xAD\xE6\x96\x87\r\n");
     CStdioFile reader(path, CFile::modeRead | CFile::typeText);
     reader.SetCodePage(CP_UTF8);
     CString line;
@@ -67,5 +48,5 @@ TEST(StdioFile, ReadsAndWritesUtf16UnitsInBinaryModeAndKeepsItsPlaceAcrossReadsA
         EXPECT_EQ(file.GetPosition(), 10u);
         file.WriteString(L"X");  // written where reading stopped, not where the read-ahead ended
     }
-    EXPECT_EQ(Bytes(path), Utf16Bytes(L"one\r\nX\n"));
+    EXPECT_EQ(ReadAllBytes(path), Utf16LeBytes(L"one\r\nX\n"));
 }
