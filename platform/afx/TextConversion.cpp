@@ -42,6 +42,19 @@ Out ConvertWhole(const In* text, int length, bool* ok, Count count)
     return out;
 }
 
+// The start of both buffer forms: nothing lost yet, the buffer made an empty text; false
+// when there is no buffer to convert into or no text to convert.
+template <class Unit, class Text>
+bool StartBufferConversion(Unit* buffer, int bufferLength, const Text* text, BOOL* lossy)
+{
+    if (lossy)
+        *lossy = FALSE;
+    if (!buffer || bufferLength < 1)
+        return false;
+    buffer[0] = 0;
+    return text != nullptr;
+}
+
 }  // namespace
 
 std::string AfxToMultiByte(const wchar_t* text, int length, UINT codePage, const AfxNarrowing& how, bool* ok)
@@ -71,12 +84,7 @@ bool AfxCanRepresent(const wchar_t* text, UINT codePage)
 
 wchar_t* ConvertMultiByteToWide(wchar_t* buffer, const char* text, int bufferLength, UINT codePage, BOOL* lossy)
 {
-    if (lossy)
-        *lossy = FALSE;
-    if (!buffer || bufferLength < 1)
-        return nullptr;
-    buffer[0] = 0;
-    if (!text)
+    if (!StartBufferConversion(buffer, bufferLength, text, lossy))
         return nullptr;
     if (lossy) {
         // A strict pass first tells whether the text holds invalid sequences.
@@ -97,12 +105,7 @@ wchar_t* ConvertMultiByteToWide(wchar_t* buffer, const char* text, int bufferLen
 
 char* ConvertWideToMultiByte(char* buffer, const wchar_t* text, int bufferLength, UINT codePage, BOOL* lossy)
 {
-    if (lossy)
-        *lossy = FALSE;
-    if (!buffer || bufferLength < 1)
-        return nullptr;
-    buffer[0] = 0;
-    if (!text)
+    if (!StartBufferConversion(buffer, bufferLength, text, lossy))
         return nullptr;
     if (AfxWideToMultiByte(codePage, text, -1, buffer, bufferLength) <= 0) {
         buffer[0] = 0;  // a partly written buffer never passes for a result
