@@ -35,13 +35,10 @@ protected:
     }
     static void SetMachinePath(const wchar_t* path, DWORD type = REG_SZ)
     {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kMachineDownloadPathKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
+        CRegistryKey key;
+        ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, kMachineDownloadPathKey, KEY_WRITE), ERROR_SUCCESS);
         RegSetValueExW(key, kMachineDownloadPathValue, 0, type, reinterpret_cast<const BYTE*>(path),
                        static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
     }
     CWinApp m_app{nullptr};  // named by the string table: "Vesperlin Brenvale"
 };
@@ -71,14 +68,13 @@ TEST_F(Settings, ReadsEveryDefaultFromAnEmptyRegistry)
     ASSERT_TRUE(WriteSettingString(L"UserName", L"\u00e9l\u00e8ve"));
     EXPECT_EQ(GetSettingInt(L"LastTreeWidth"), 321);
     EXPECT_EQ(GetSettingString(L"UserName"), L"\u00e9l\u00e8ve");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, CString(kProgramKey) + L"\\Settings", 0, KEY_READ, &key), ERROR_SUCCESS);
+    CRegistryKey key;
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, CString(kProgramKey) + L"\\Settings", KEY_READ), ERROR_SUCCESS);
     DWORD value = 0, size = sizeof value, type = 0;
     EXPECT_EQ(RegQueryValueExW(key, L"LastTreeWidth", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(value, 321u);
-    RegCloseKey(key);
 }
 
 TEST_F(Settings, DeletesValuesAndSectionsAndEndsUnterminatedStringsSafely)
@@ -93,14 +89,14 @@ TEST_F(Settings, DeletesValuesAndSectionsAndEndsUnterminatedStringsSafely)
     EXPECT_EQ(m_app.GetProfileString(L"Bookmarks\\T1", L"a", L"gone"), L"gone");
 
     // A string stored without its terminating NUL, and one of another type.
-    HKEY key = m_app.GetSectionKey(L"Settings");
-    ASSERT_NE(key, nullptr);
+    CRegistryKey key(m_app.GetSectionKey(L"Settings"));
+    ASSERT_NE(static_cast<HKEY>(key), nullptr);
     const wchar_t raw[] = {L'a', L'b', L'c'};
     RegSetValueExW(key, L"Raw", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), sizeof raw);
     const wchar_t expand[] = L"%TEMP%";
     RegSetValueExW(key, L"Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand), sizeof expand);
     RegSetValueExW(key, L"Empty", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 0);
-    RegCloseKey(key);
+    key.Close();
     EXPECT_EQ(m_app.GetProfileString(L"Settings", L"Raw"), L"abc");
     EXPECT_EQ(m_app.GetProfileString(L"Settings", L"Expand", L"default"), L"default");
     CString text = L"stale";

@@ -16,7 +16,7 @@ AfxByteOrderMark AfxByteOrderMarkOf(const BYTE* bytes, size_t size)
 AfxByteOrderMark AfxReadByteOrderMark(const wchar_t* path)
 {
     CFile file;
-    if (!path || !file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
+    if (!path || !file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::modeNoInherit | CFile::typeBinary))
         return AfxByteOrderMark::none;
     BYTE mark[3] = {};
     UINT got = 0;
