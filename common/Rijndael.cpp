@@ -195,34 +195,17 @@ void CRijndael::Cfb1Block(BYTE vector[16], const BYTE* in, BYTE* out, int direct
 
 int CRijndael::BlockEncrypt(const BYTE* input, int inputBits, BYTE* output)
 {
-    if (int state = CheckState(Encrypt))
-        return state;
-    if (!input || !output || inputBits <= 0)
-        return 0;
-    const int blocks = inputBits / 128;
-    BYTE vector[16];
-    memcpy(vector, m_initVector, 16);
-    for (int b = 0; b < blocks; ++b) {
-        const BYTE* in = input + 16 * b;
-        BYTE* out = output + 16 * b;
-        if (m_mode == ECB) {
-            EncryptBlock(in, out);
-        } else if (m_mode == CBC) {
-            BYTE block[16];
-            for (int i = 0; i < 16; ++i)
-                block[i] = static_cast<BYTE>(in[i] ^ vector[i]);
-            EncryptBlock(block, out);
-            memcpy(vector, out, 16);
-        } else {
-            Cfb1Block(vector, in, out, Encrypt);
-        }
-    }
-    return 128 * blocks;
+    return RunBlocks(Encrypt, input, inputBits, output);
 }
 
 int CRijndael::BlockDecrypt(const BYTE* input, int inputBits, BYTE* output)
 {
-    if (int state = CheckState(Decrypt))
+    return RunBlocks(Decrypt, input, inputBits, output);
+}
+
+int CRijndael::RunBlocks(int direction, const BYTE* input, int inputBits, BYTE* output) const
+{
+    if (int state = CheckState(direction))
         return state;
     if (!input || !output || inputBits <= 0)
         return 0;
@@ -230,18 +213,25 @@ int CRijndael::BlockDecrypt(const BYTE* input, int inputBits, BYTE* output)
     BYTE vector[16];
     memcpy(vector, m_initVector, 16);
     for (int b = 0; b < blocks; ++b) {
-        BYTE cipher[16];
-        memcpy(cipher, input + 16 * b, 16);  // the output may be the input
+        BYTE in[16];
+        memcpy(in, input + 16 * b, 16);  // the output may be the input
         BYTE* out = output + 16 * b;
-        if (m_mode == ECB) {
-            DecryptBlock(cipher, out);
-        } else if (m_mode == CBC) {
-            DecryptBlock(cipher, out);
-            for (int i = 0; i < 16; ++i)
-                out[i] ^= vector[i];
-            memcpy(vector, cipher, 16);
+        if (m_mode == CFB1) {
+            Cfb1Block(vector, in, out, direction);
+        } else if (direction == Encrypt) {
+            if (m_mode == CBC)
+                for (int i = 0; i < 16; ++i)
+                    in[i] ^= vector[i];
+            EncryptBlock(in, out);
+            if (m_mode == CBC)
+                memcpy(vector, out, 16);
         } else {
-            Cfb1Block(vector, cipher, out, Decrypt);
+            DecryptBlock(in, out);
+            if (m_mode == CBC) {
+                for (int i = 0; i < 16; ++i)
+                    out[i] ^= vector[i];
+                memcpy(vector, in, 16);
+            }
         }
     }
     return 128 * blocks;

@@ -46,6 +46,8 @@ private:
     void DecryptBlock(const BYTE in[16], BYTE out[16]) const;
     // 1-bit cipher feedback over one 16-byte block; advances the vector.
     void Cfb1Block(BYTE vector[16], const BYTE* in, BYTE* out, int direction) const;
+    // The block operations of either direction: whole blocks in the object's mode.
+    int RunBlocks(int direction, const BYTE* input, int inputBits, BYTE* output) const;
     // Checks that the object may run in the given direction.
     int CheckState(int direction) const;
 

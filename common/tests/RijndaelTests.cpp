@@ -74,6 +74,20 @@ TEST(Rijndael, ChainedModesMatchTheReferenceVectors)
     memset(partial, 0xEE, sizeof partial);
     ASSERT_EQ(128, cbc.BlockEncrypt(plain.data(), 200, partial));
     EXPECT_EQ(0xEE, partial[16]);
+
+    // Every mode may write over its input.
+    for (int mode : {CRijndael::ECB, CRijndael::CBC, CRijndael::CFB1}) {
+        CRijndael encrypt, decrypt, apart;
+        ASSERT_EQ(0, encrypt.Init(mode, CRijndael::Encrypt, key.data(), CRijndael::Key16Bytes, iv.data()));
+        ASSERT_EQ(0, decrypt.Init(mode, CRijndael::Decrypt, key.data(), CRijndael::Key16Bytes, iv.data()));
+        ASSERT_EQ(0, apart.Init(mode, CRijndael::Encrypt, key.data(), CRijndael::Key16Bytes, iv.data()));
+        std::vector<BYTE> data = plain;
+        ASSERT_EQ(256, encrypt.BlockEncrypt(data.data(), 256, data.data()));
+        ASSERT_EQ(256, apart.BlockEncrypt(plain.data(), 256, cipher));
+        EXPECT_EQ(ToHex(cipher, 32), ToHex(data.data(), 32)) << "mode " << mode;
+        ASSERT_EQ(256, decrypt.BlockDecrypt(data.data(), 256, data.data()));
+        EXPECT_EQ(ToHex(plain.data(), 32), ToHex(data.data(), 32)) << "mode " << mode;
+    }
 }
 
 TEST(Rijndael, InitReportsTheFirstBadArgument)
