@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "AfxIds.h"
 #include "AfxMessageBox.h"
 #include "AfxResource.h"
 #include "ByteOrderMark.h"
