@@ -1,6 +1,7 @@
 #include "ZuneDevice.h"
 
 #include "CString.h"
+#include "Module.h"
 
 #include <cwchar>
 
@@ -96,6 +97,16 @@ HRESULT ReadGuidProperty(IPortableDeviceProperties* properties, const wchar_t* i
 }
 
 // The sink.
+
+ZuneEventSink::ZuneEventSink()
+{
+    com::Module::Current().Lock();
+}
+
+ZuneEventSink::~ZuneEventSink()
+{
+    com::Module::Current().Unlock();
+}
 
 STDMETHODIMP ZuneEventSink::QueryInterface(REFIID iid, void** result)
 {

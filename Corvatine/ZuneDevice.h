@@ -24,10 +24,10 @@ std::wstring ZuneClientName();
 void SetZuneClientName(const wchar_t* name);
 
 // Sets the session's event when the device reports its removal. Its own reference count
-// starts at 1 (the session's).
+// starts at 1 (the session's); while a device holds it, the module stays loaded.
 class ZuneEventSink final : public IPortableDeviceEventCallback {
 public:
-    ZuneEventSink() = default;
+    ZuneEventSink();
     STDMETHODIMP QueryInterface(REFIID iid, void** result) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
@@ -37,7 +37,7 @@ public:
     void SetEventHandle(HANDLE event);
 
 private:
-    ~ZuneEventSink() = default;
+    ~ZuneEventSink();
     LONG m_refs = 1;
     SRWLOCK m_lock = SRWLOCK_INIT;
     HANDLE m_event = nullptr;
