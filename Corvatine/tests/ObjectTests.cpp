@@ -57,6 +57,7 @@ protected:
 
     MtaScope m_com;
     Server m_server;
+    comtest::ServerMessageBoxes m_boxes{L"Corvatine.dll"};
     Devices m_devices;
     com::ComPtr<IZuneSupport> m_zune;
 };

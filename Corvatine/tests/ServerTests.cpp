@@ -107,6 +107,7 @@ TEST(CorvatineServer, LateBindingNamesEveryMethodRunsResetDeviceAndRefusesTheBuf
     ASSERT_TRUE(server.Loaded());
     com::ComPtr<IZuneSupport> zune = server.Create();
     ASSERT_TRUE(zune);
+    EXPECT_EQ(S_FALSE, server.CanUnloadNow());
     com::ComPtr<IDispatch> dispatch;
     ASSERT_EQ(S_OK, zune.As(&dispatch, IID_IDispatch));
 
@@ -138,6 +139,9 @@ TEST(CorvatineServer, LateBindingNamesEveryMethodRunsResetDeviceAndRefusesTheBuf
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
                   dispatch->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &one, result.Put(), nullptr, nullptr))
             << id;
+    dispatch.Reset();
+    zune.Reset();
+    EXPECT_EQ(S_OK, server.CanUnloadNow());
 }
 
 }  // namespace

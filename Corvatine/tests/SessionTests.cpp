@@ -14,6 +14,8 @@ class ZuneSession : public ::testing::Test {
 protected:
     MtaScope m_com;
     Server m_server;
+    // No box of the server ever waits for a person.
+    comtest::ServerMessageBoxes m_boxes{L"Corvatine.dll"};
 };
 
 TEST_F(ZuneSession, DevicesAreFoundByFriendlyNameIgnoringCaseAndAnEmptyNameIsMicrosoftZune)
@@ -57,18 +59,18 @@ TEST_F(ZuneSession, WithoutAFixtureThereIsNoDeviceAndGetConnectedAsksForARetry)
     EXPECT_EQ(0u, count);
     EXPECT_EQ(CString(L"ERROR:  No Windows portable devices found."), output.Text());
 
-    comtest::ServerMessageBoxes boxes(L"Corvatine.dll", IDRETRY);
-    ASSERT_TRUE(boxes.Installed());
+    ASSERT_TRUE(m_boxes.Installed());
+    m_boxes.SetAnswer(IDRETRY);
     LONG retry = 0;
     EXPECT_EQ(E_FAIL, zune->GetConnected(B(L"Zune"), &index, nullptr, nullptr, 0, nullptr, output.Buffer(),
                                          output.Length(), &retry));
     EXPECT_EQ(1, retry);
     EXPECT_EQ(CString(L"shown"), output.Text());
-    ASSERT_EQ(1u, boxes.Boxes().size());
+    ASSERT_EQ(1u, m_boxes.Boxes().size());
     EXPECT_EQ(CString(L"Can't access the device 'Zune': No Zune devices found.  Please reconnect it and try again."),
-              boxes.Boxes()[0].text);
-    EXPECT_EQ(CString(L"Vesperlin Zune Client"), boxes.Boxes()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_RETRYCANCEL), boxes.Boxes()[0].type);
+              m_boxes.Boxes()[0].text);
+    EXPECT_EQ(CString(L"Vesperlin Zune Client"), m_boxes.Boxes()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_RETRYCANCEL), m_boxes.Boxes()[0].type);
 
     // The device appears: the retry finds it (a reset object looks again).
     Devices devices(std::vector<Device>{L"Zune"});
@@ -166,15 +168,15 @@ TEST_F(ZuneSession, FirmwareCheckNeedsAMajorVersionAboveTwo)
         device.firmware = c.firmware;
         device.firmwareReadable = c.readable;
         Devices devices({device});
-        comtest::ServerMessageBoxes boxes(L"Corvatine.dll");
+        m_boxes.Clear();
         com::ComPtr<IZuneSupport> zune = m_server.Create();
         Output out;
         EXPECT_EQ(c.result, Connect(zune.Get(), L"Zune", nullptr, &out)) << CString(c.firmware).ToNarrow();
         EXPECT_EQ(CString(c.output), out.Text());
-        ASSERT_EQ(c.box ? 1u : 0u, boxes.Boxes().size());
+        ASSERT_EQ(c.box ? 1u : 0u, m_boxes.Boxes().size());
         if (c.box) {
-            EXPECT_EQ(0, boxes.Boxes()[0].text.Find(c.box)) << boxes.Boxes()[0].text.ToNarrow();
-            EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_OK), boxes.Boxes()[0].type);
+            EXPECT_EQ(0, m_boxes.Boxes()[0].text.Find(c.box)) << m_boxes.Boxes()[0].text.ToNarrow();
+            EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_OK), m_boxes.Boxes()[0].type);
         }
         // Still connected afterwards.
         ULONG index = 9, count = 0;
@@ -219,7 +221,7 @@ TEST_F(ZuneSession, ABusyDeviceFailsTheConnectionWithItsCodeAndTheRetryConnects)
     Device busy{L"Zune"};
     busy.extra = L"BusyOpens=1\r\n";
     Devices devices({busy});
-    comtest::ServerMessageBoxes boxes(L"Corvatine.dll", IDRETRY);
+    m_boxes.SetAnswer(IDRETRY);
     com::ComPtr<IZuneSupport> zune = m_server.Create();
     Output out;
     ULONG index = static_cast<ULONG>(-1), count = 0;
@@ -229,10 +231,10 @@ TEST_F(ZuneSession, ABusyDeviceFailsTheConnectionWithItsCodeAndTheRetryConnects)
               zune->GetConnected(B(L"Zune"), &index, nullptr, nullptr, 0, nullptr, out.Buffer(), out.Length(), &retry));
     EXPECT_EQ(1, retry);
     EXPECT_EQ(CString(L"shown"), out.Text());
-    ASSERT_EQ(1u, boxes.Boxes().size());
+    ASSERT_EQ(1u, m_boxes.Boxes().size());
     EXPECT_EQ(CString(L"Can't access the device 'Zune': Initialize failed (0x80045000).  Please reconnect it and try "
                       L"again."),
-              boxes.Boxes()[0].text);
+              m_boxes.Boxes()[0].text);
     EXPECT_EQ(S_OK,
               zune->GetConnected(B(L"Zune"), &index, nullptr, nullptr, 0, nullptr, out.Buffer(), out.Length(), &retry));
 }

@@ -38,6 +38,8 @@ protected:
 
     MtaScope m_com;
     Server m_server;
+    // No box of the server ever waits for a person.
+    comtest::ServerMessageBoxes m_boxes{L"Corvatine.dll"};
     testsupport::ScratchFolder m_media;
     CString m_mp3;
     CString m_cover;
@@ -47,7 +49,6 @@ TEST_F(ZuneTransfer, RealPartsArriveInTheMakersFolderWithTheirPropertiesAndCover
 {
     const CString wma = mediafixtures::MakeWma(m_media, L"source.wma");
     Devices devices(std::vector<Device>{L"Zune"});
-    comtest::ServerMessageBoxes boxes(L"Corvatine.dll");
     com::ComPtr<IZuneSupport> zune = m_server.Create();
     ProgressWindow window;
     ASSERT_EQ(S_OK, Connect(zune.Get(), L"Zune", window.Handle()));
@@ -56,7 +57,7 @@ TEST_F(ZuneTransfer, RealPartsArriveInTheMakersFolderWithTheirPropertiesAndCover
     EXPECT_EQ(CString(L"s10001\\Vesperlin\\Night Crossing-Part03.mp3"), out.Text());
     ASSERT_EQ(S_OK, Transfer(zune.Get(), wma, L"Night Crossing-Part04", window.Handle(), out, 3100, 4242));
     EXPECT_EQ(CString(L"s10001\\Vesperlin\\Night Crossing-Part04.wma"), out.Text());
-    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(m_boxes.Boxes().empty());
 
     // The folder was made once, and holds the two files, their properties and covers only.
     const std::vector<std::wstring> expected = {
@@ -96,7 +97,6 @@ TEST_F(ZuneTransfer, RealPartsArriveInTheMakersFolderWithTheirPropertiesAndCover
 TEST_F(ZuneTransfer, NamesFormatsAndTracksComeFromTheSourceAndTheTargetName)
 {
     Devices devices(std::vector<Device>{L"Zune"});
-    comtest::ServerMessageBoxes boxes(L"Corvatine.dll");
     com::ComPtr<IZuneSupport> zune = m_server.Create();
     ProgressWindow window;
     ASSERT_EQ(S_OK, Connect(zune.Get(), L"Zune", window.Handle()));
@@ -237,7 +237,6 @@ TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
     jfifOnly.extra = L"RefuseExifArt=1\r\n";
     Devices devices({refusesFolders, jfifOnly});
     devices.AddFolder(L"Books", nullptr, 2);
-    comtest::ServerMessageBoxes boxes(L"Corvatine.dll");
     ProgressWindow window;
     Output out;
     {
@@ -246,16 +245,16 @@ TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
         // No folder can be made: the part goes to the storage, without its cover, and says so.
         ASSERT_EQ(S_OK, Transfer(zune.Get(), m_mp3, L"Part01", window.Handle(), out));
         EXPECT_EQ(CString(L"s10001\\Part01.mp3"), out.Text());
-        ASSERT_EQ(2u, boxes.Boxes().size());
+        ASSERT_EQ(2u, m_boxes.Boxes().size());
         EXPECT_EQ(CString(L"Failed to create 'Vesperlin' sub-folder, the selected audiobook will be transferred to "
                           L"root folder."),
-                  boxes.Boxes()[0].text);
-        EXPECT_EQ(0, boxes.Boxes()[1].text.Find(L"The selected file 'Part01' has been successfully transferred to the "
+                  m_boxes.Boxes()[0].text);
+        EXPECT_EQ(0, m_boxes.Boxes()[1].text.Find(L"The selected file 'Part01' has been successfully transferred to the "
                                                 L"Zune device with no album art.\n\nSendAlbumArt ERROR:  Failed to "
                                                 L"create resource from IPortableDeviceValues, hr = 0x"));
         EXPECT_FALSE(Exists(devices.Storage(L"Part01.mp3.albumart.jpg")));
     }
-    boxes.Clear();
+    m_boxes.Clear();
     {
         com::ComPtr<IZuneSupport> zune = m_server.Create();
         ASSERT_EQ(S_OK, Connect(zune.Get(), L"Zune", window.Handle()));
@@ -265,7 +264,7 @@ TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
         EXPECT_TRUE(HasLine(devices.Properties(L"Books\\Part02.mp3", 2), "AlbumArtFormat=0x3808"));
         EXPECT_EQ(Bytes(m_cover), Bytes(devices.Storage(L"Books\\Part02.mp3.albumart.jpg", 2)));
         EXPECT_FALSE(Exists(devices.Storage(L"Vesperlin", 2)));
-        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_TRUE(m_boxes.Boxes().empty());
         // An existing folder of the maker is found, also by the one-shot transfer.
         out.Fill(L"");
         ASSERT_EQ(S_OK, zune->TransferToZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(m_mp3), B(m_cover), B(L"Night"),

@@ -107,6 +107,7 @@ class Server {
 public:
     Server();
     bool Loaded() const { return m_server.Loaded(); }
+    HRESULT CanUnloadNow() const { return m_server.CanUnloadNow(); }
     com::ComPtr<IZuneSupport> Create() const;
 
 private:
