@@ -131,9 +131,9 @@ HRESULT ZuneDeviceSession::FindChildByName(const wchar_t* parentId, const wchar_
 HRESULT ZuneDeviceSession::ListChildren(const wchar_t* parentId, const TextBuffer& parentName, ULONG* numObjects,
                                         LPWSTR* objectIds, LPWSTR* objectNames, ULONG** attributes, ULONGLONG** sizes)
 {
-    // Fill mode: what a failure leaves says nothing was filled.
+    // What a failure leaves says nothing was filled (or counted).
     const ULONG capacity = numObjects ? *numObjects : 0;
-    if (objectIds && numObjects)
+    if (numObjects)
         *numObjects = 0;
     if (!m_device) {
         m_lastError.Write(kNullDevice);
@@ -165,7 +165,6 @@ HRESULT ZuneDeviceSession::ListChildren(const wchar_t* parentId, const TextBuffe
     if (children.Result() != S_OK)
         return S_OK;
     if (!objectIds) {
-        *numObjects = 0;
         while (children.Next())
             *numObjects += children.Count();
         return S_OK;

@@ -128,6 +128,9 @@ TEST_F(ZuneObjects, AFolderOfTwentyFiveChildrenIsListedWholeAndNullArraysAreSkip
     count = 25;
     EXPECT_NE(S_OK, List(L"s10001\\Missing", &count, &listing, parentName, out));
     EXPECT_EQ(0u, count);
+    count = 9;
+    EXPECT_NE(S_OK, List(L"s10001\\Missing", &count, nullptr, parentName, out));
+    EXPECT_EQ(0u, count);
     // The parent's name goes into its buffer within the length given.
     Output shortName(4);
     count = 0;
