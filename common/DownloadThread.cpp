@@ -157,7 +157,7 @@ BOOL CDownloadThread::ParseJobUrl()
 {
     if (TakeUrl(m_pJob->m_strUrl))
         return TRUE;
-    int result = kDownloadCancelled;
+    int result = kDownloadAbandoned;
     if (m_hOwner)
         result = AskOwner(IDS_DOWNLOAD_BAD_URL, FALSE, m_pJob->m_strUrl.GetString());
     FinishJob(result);
@@ -176,7 +176,7 @@ BOOL CDownloadThread::OpenSession()
             m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receive);
             return TRUE;
         } catch (const CException& e) {
-            int answer = kDownloadCancelled;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NO_SESSION, TRUE, LibraryErrorText(e).GetString());
             if (answer == IDYES)
@@ -195,7 +195,7 @@ BOOL CDownloadThread::OpenConnection()
                 m_pSession->GetHttpConnection(m_strServer, m_nPort, m_pJob->m_strUserName, m_pJob->m_strPassword);
             return TRUE;
         } catch (const CException& e) {
-            int answer = kDownloadCancelled;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NO_CONNECTION, TRUE, m_strServer.GetString(), static_cast<int>(m_nPort),
                                   LibraryErrorText(e).GetString());
@@ -220,12 +220,12 @@ BOOL CDownloadThread::OpenRequest()
         try {
             m_pFile = m_pConnection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_strObject, nullptr, 1, nullptr,
                                                  nullptr, flags);
-            // The request's own copy: not every WinINet hands the session's on to it.
+            // The request's own copy: Wine's WinINet does not hand the session's on to it.
             m_pFile->SetOption(INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.send);
             m_pFile->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receive);
             return TRUE;
         } catch (const CException& e) {
-            int answer = kDownloadCancelled;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NO_REQUEST, TRUE, m_strObject.GetString(), LibraryErrorText(e).GetString());
             if (answer == IDYES)
@@ -259,7 +259,7 @@ void CDownloadThread::AddLicenseHeader()
 CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
 {
     for (;;) {
-        int answer = kDownloadCancelled;
+        int answer = kDownloadAbandoned;
         try {
             m_pFile->SendRequest();
             DWORD status = 0;
@@ -380,8 +380,10 @@ BOOL CDownloadThread::OnIdle(LONG)
         count = m_pFile->Read(m_pBuffer, available ? static_cast<UINT>(std::min<DWORD>(available, kChunkSize)) : 1);
     } catch (const CException& e) {
         // A time-out ends here as well: the server stalled in the middle of the body.
-        int answer = kDownloadCancelled;
-        if (!CancelWaiting() && m_hOwner)
+        int answer = kDownloadAbandoned;
+        if (CancelWaiting())
+            answer = kDownloadCancelled;
+        else if (m_hOwner)
             answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE, LibraryErrorText(e).GetString());
         FinishJob(answer);
         return FALSE;
@@ -401,7 +403,7 @@ void CDownloadThread::CompleteTransfer()
 {
     // A body that ends short is a lost connection, never a file.
     if (BodyIsShort()) {
-        int answer = kDownloadCancelled;
+        int answer = kDownloadAbandoned;
         if (m_hOwner)
             answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE,
                               LibraryErrorText(CInternetException(ERROR_INTERNET_CONNECTION_ABORTED)).GetString());
@@ -423,7 +425,7 @@ void CDownloadThread::CompleteTransfer()
         else
             osError = static_cast<LONG>(GetLastError());
         const CFileException error(CFileException::OsErrorToException(osError), osError, m_strTargetPath);
-        int answer = kDownloadCancelled;
+        int answer = kDownloadAbandoned;
         if (m_hOwner)
             answer = AskOwner(IDS_DOWNLOAD_WRITE_FAILED, TRUE, LibraryErrorText(error).GetString());
         if (answer == IDYES)
@@ -449,7 +451,7 @@ BOOL CDownloadThread::WriteChunk(UINT count)
             m_pLocalFile->Write(m_pBuffer, count);
             return TRUE;
         } catch (const CException& e) {
-            int answer = kDownloadCancelled;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_WRITE_FAILED, TRUE, LibraryErrorText(e).GetString());
             if (answer == IDYES)

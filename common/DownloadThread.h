@@ -31,7 +31,8 @@
 // Results of a job besides the status of a complete file (200-299, of which callers count
 // exactly 200 as success) and the owner's answer to a question (such as IDNO).
 constexpr int kDownloadRefused = 0;    // without an owner: the status was refused or the local file could not be made
-constexpr int kDownloadCancelled = 2;  // WM_DOWNLOAD_CANCEL; or, without an owner, a network or file failure
+constexpr int kDownloadCancelled = 2;  // WM_DOWNLOAD_CANCEL
+constexpr int kDownloadAbandoned = 2;  // without an owner: the URL, the network or the disk failed (ends as a cancel does)
 constexpr int kDownloadNoJob = 3;      // exit code only: WM_DOWNLOAD_START carried no job
 constexpr int kDownloadStopped = 3;    // the console's thread after WM_DOWNLOAD_STOP (the job stays queued)
 

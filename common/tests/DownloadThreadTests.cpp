@@ -355,10 +355,10 @@ TEST_F(DownloadThreadTest, AJobWithoutAnOwnerEndsAtItsFirstFailureWithoutQuestio
     };
     const Case cases[] = {
         {"complete", g_server->Url(L"/file/20000"), 200, true},
-        {"refused connection", L"http://127.0.0.1:1/part.wma", kDownloadCancelled, false},
+        {"refused connection", L"http://127.0.0.1:1/part.wma", kDownloadAbandoned, false},
         {"bad status", g_server->Url(L"/status/500"), kDownloadRefused, false},
-        {"lost connection", g_server->Url(L"/truncated/20000/100"), kDownloadCancelled, false},
-        {"no HTTP URL", L"file:///c:/part.wma", kDownloadCancelled, false},
+        {"lost connection", g_server->Url(L"/truncated/20000/100"), kDownloadAbandoned, false},
+        {"no HTTP URL", L"file:///c:/part.wma", kDownloadAbandoned, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -450,7 +450,7 @@ TEST_F(DownloadThreadTest, AServerThatStaysSilentTimesOut)
     const Case cases[] = {
         {"accepts and never answers", L"/silent", true, IDNO, 1, kNotConnectedPrefix},
         {"stalls in the middle of the body", L"/stall/30000/10000", true, IDOK, 0, kLostPrefix},
-        {"never answers a job without an owner", L"/silent", false, kDownloadCancelled, 0, nullptr},
+        {"never answers a job without an owner", L"/silent", false, kDownloadAbandoned, 0, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
