@@ -80,7 +80,7 @@ public:
 class CDownloadThread : public CWinThread {
     DECLARE_DYNCREATE(CDownloadThread)
 public:
-    // Bytes read per idle turn.
+    // Bytes read per idle turn at most (fewer when fewer have arrived).
     static constexpr UINT kChunkSize = 10240;
     // Percentage basis when neither the response nor the job gives a size.
     static constexpr ULONGLONG kFallbackSize = 17408000;
@@ -102,7 +102,7 @@ public:
 
     BOOL InitInstance() override;
     BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // One chunk of the transfer per call; TRUE while the transfer goes on.
+    // What has arrived of the body, up to one chunk, per call; TRUE while the transfer goes on.
     BOOL OnIdle(LONG count) override;
     int ExitInstance() override;
 
