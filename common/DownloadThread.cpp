@@ -313,8 +313,11 @@ BOOL CDownloadThread::TakeRedirect()
     CString target;
     if (!m_pFile->QueryInfo(HTTP_QUERY_LOCATION, location) || !AfxCombineURL(m_strRequestUrl, location.Trim(), target))
         return FALSE;
+    // A download begun over HTTPS never goes on in the clear (as WinINet's own following
+    // refuses, too).
     const CString previous = m_strRequestUrl;
-    if (!TakeUrl(target)) {
+    const DWORD previousService = m_dwServiceType;
+    if (!TakeUrl(target) || (previousService == AFX_INET_SERVICE_HTTPS && m_dwServiceType != AFX_INET_SERVICE_HTTPS)) {
         TakeUrl(previous);
         return FALSE;
     }

@@ -126,7 +126,7 @@ protected:
     // Takes the request's URL apart; FALSE when it is no HTTP or HTTPS URL.
     BOOL TakeUrl(const CString& url);
     // Follows the Location of a redirect: the next request goes there. FALSE when the
-    // answer names no HTTP or HTTPS place.
+    // answer names no HTTP or HTTPS place, or a plain HTTP one after HTTPS.
     BOOL TakeRedirect();
     // Whether WM_DOWNLOAD_CANCEL has come (handled or still waiting in the queue), so that a
     // failure it caused is not asked about.

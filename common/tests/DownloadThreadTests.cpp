@@ -296,6 +296,9 @@ TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
         // Ten redirects are followed (absolute and relative places); the eleventh is refused.
         {"ten redirects", L"/redirect/10/file/5000", 0, {}, 200, {}, 5000, 100, 1},
         {"eleven redirects", L"/redirect/11/file/5000", 0, {IDNO}, IDNO, {{1, kRedirected}}, -1, -1, 1},
+        // A redirect is followed only to an HTTP or HTTPS place.
+        {"redirect to an FTP place", L"/moved?to=ftp%3A%2F%2F127.0.0.1%2Fpart.wma", 0, {IDNO}, IDNO, {{1, kRedirected}},
+         -1, -1, 1},
         // A loop is refused after ten hops; a retry follows ten more.
         {"redirect loop, retried once", L"/loop", 0, {IDYES, IDNO}, IDNO, {{1, kRedirected}, {1, kRedirected}}, -1, -1,
          22},

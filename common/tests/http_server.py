@@ -18,6 +18,7 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /silent                    reads the request and never answers
   /redirect/<k>/<path>       302 to /redirect/<k-1>/<path>, and at 1 to /<path>
   /loop                      302 to itself, for ever
+  /moved?to=<url>            302 to url (escaped)
   /root/<name>               the file <name> of --root (sent with sendfile)
 With --cert and --key the server speaks HTTPS with that certificate.
 The server ends by itself after --lifetime seconds.
@@ -30,6 +31,7 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PERIOD = 251
@@ -188,6 +190,8 @@ class Handler(BaseHTTPRequestHandler):
                     scheme = "https" if self.server.secure else "http"
                     place = "%s://127.0.0.1:%d%s" % (scheme, self.server.server_address[1], place)
                 self.redirect(place)
+            elif kind == "moved":
+                self.redirect(urllib.parse.unquote(self.path.split("?to=", 1)[1]))
             elif kind == "loop":
                 self.redirect(self.path)
             elif kind == "root":
