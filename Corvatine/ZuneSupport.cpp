@@ -250,7 +250,7 @@ HRESULT CZuneSupport::Transfer(ZuneDeviceSession& session, BSTR folderId, bool w
                                BSTR ImgFilePath, BSTR MediaTitle, BSTR TargetFileName, BSTR Artist, ULONGLONG Duration,
                                ULONGLONG FileSize, HWND hwndCaller, const TextBuffer& output)
 {
-    if (SendMessageW(hwndCaller, WM_TRANSFER_PROGRESS, 10, 0) == 0) {
+    if (SendMessageW(hwndCaller, WM_ADD_PROGRESS, 10, 0) == 0) {
         output.Clear();
         return ZUNE_E_CANCELLED;
     }

@@ -1,5 +1,5 @@
 // What a caller of the Zune device server needs: the class and interface ids, the interface
-// as the v-table holds it (the same order as Corvatine.idl), and the progress message.
+// as the v-table holds it (the same order as Corvatine.idl).
 //
 //     IZuneSupport* zune = nullptr;
 //     CoCreateInstance(CLSID_ZuneSupport, nullptr, CLSCTX_INPROC_SERVER, IID_IZuneSupport,
@@ -10,8 +10,12 @@
 //
 // Every method but ResetDevice writes a status text into the caller's own buffer, passed as
 // BSTR* with its length in characters; texts beginning "ERROR: " report failures, "shown" means
-// the user was told already.
+// the user was told already. During a transfer the caller's window gets WM_ADD_PROGRESS
+// (SuiteMessages.h), sent: wParam 10 before the transfer, then the bytes of each chunk copied;
+// lParam 0. A reply of 0 cancels the transfer.
 #pragma once
+
+#include "SuiteMessages.h"
 
 #include <windows.h>
 #include <oaidl.h>
@@ -23,9 +27,6 @@ inline constexpr GUID APPID_Corvatine = {0xDD9B4CE8, 0x562C, 0x43AF, {0xA1, 0x9D
 inline constexpr CLSID CLSID_CompReg = {0xA92EDBEB, 0xC52A, 0x40D4, {0x8B, 0xCB, 0xD4, 0x67, 0x9A, 0x87, 0xA6, 0x95}};
 inline constexpr IID IID_IComponentRegistrar = {0x7C3A9D51, 0x2E84, 0x4F0B, {0x9A, 0x6D, 0x5B, 0x1E, 0x8C, 0x0F, 0x4D, 0x21}};
 
-// Sent (SendMessageW) to the caller's window: wParam 10 before a transfer, then the bytes of
-// each chunk copied; lParam 0. A reply of 0 cancels the transfer.
-inline constexpr UINT WM_TRANSFER_PROGRESS = WM_USER + 0x135;  // 0x535
 // The result of a transfer the caller's window cancelled.
 inline constexpr HRESULT ZUNE_E_CANCELLED = static_cast<HRESULT>(0x8004500B);
 

@@ -137,7 +137,7 @@ HRESULT ZuneDeviceSession::CopyStreamInChunks(IStream* device, IStream* source, 
                 *total = copied;
             return hr;
         }
-        if (window && SendMessageW(window, WM_TRANSFER_PROGRESS, read, 0) == 0)
+        if (window && SendMessageW(window, WM_ADD_PROGRESS, read, 0) == 0)
             return ZUNE_E_CANCELLED;
     }
 }

@@ -14,7 +14,7 @@ namespace {
 
 LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TRANSFER_PROGRESS)
+    if (message == WM_ADD_PROGRESS)
         return 1;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

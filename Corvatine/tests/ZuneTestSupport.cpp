@@ -156,7 +156,7 @@ LRESULT CALLBACK ProgressWindow::Procedure(HWND hwnd, UINT message, WPARAM wPara
         SetWindowLongPtrW(hwnd, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_TRANSFER_PROGRESS && self) {
+    if (message == WM_ADD_PROGRESS && self) {
         self->m_received.push_back(wParam);
         return static_cast<int>(self->m_received.size()) == self->m_zeroAt ? 0 : 1;
     }

@@ -67,7 +67,7 @@ bool Exists(const CString& path);
 // Every file below a folder, relative to it, sorted ("s10001\\Vesperlin\\a.mp3").
 std::vector<std::wstring> FilesBelow(const CString& folder);
 
-// A window of this thread that answers WM_TRANSFER_PROGRESS: with 1, or with 0 at the given
+// A window of this thread that answers WM_ADD_PROGRESS: with 1, or with 0 at the given
 // message (1-based); it records each wParam.
 class ProgressWindow {
 public:
