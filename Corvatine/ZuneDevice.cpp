@@ -287,15 +287,22 @@ HRESULT ZuneDeviceSession::GetContent(IPortableDeviceContent** content, const wc
     return hr;
 }
 
+HRESULT ZuneDeviceSession::GetProperties(IPortableDeviceProperties** properties)
+{
+    *properties = nullptr;
+    com::ComPtr<IPortableDeviceContent> content;
+    HRESULT hr = GetContent(content.Put(), kNoContent, kNullDevice);
+    if (SUCCEEDED(hr))
+        hr = content->Properties(properties);
+    if (SUCCEEDED(hr) && !*properties)
+        hr = E_FAIL;
+    return hr;
+}
+
 HRESULT ZuneDeviceSession::ReadFirmwareVersion(std::wstring* version)
 {
-    com::ComPtr<IPortableDeviceContent> content;
-    HRESULT hr = GetContent(content.Put(), L"ERROR: Failed to get IPortableDeviceContent from IPortableDevice, hr = 0x%lx",
-                            L"ERROR: A NULL IPortableDevice interface pointer was received.");
-    if (FAILED(hr))
-        return hr;
     com::ComPtr<IPortableDeviceProperties> properties;
-    hr = content->Properties(properties.Put());
+    HRESULT hr = GetProperties(properties.Put());
     if (FAILED(hr))
         return hr;
     hr = ReadTextProperty(properties.Get(), wpd::kDeviceObjectId, wpd::DEVICE_FIRMWARE_VERSION, version);

@@ -96,6 +96,10 @@ private:
     // text, and a failure with failureFormat there (each when given).
     HRESULT GetContent(IPortableDeviceContent** content, const wchar_t* failureFormat,
                        const wchar_t* nullDeviceText = nullptr);
+    // The properties of the device's objects, through its content (the texts as above).
+    HRESULT GetProperties(IPortableDeviceProperties** properties);
+    static constexpr wchar_t kNullDevice[] = L"ERROR: A NULL IPortableDevice interface pointer was received.";
+    static constexpr wchar_t kNoContent[] = L"ERROR: Failed to get IPortableDeviceContent from IPortableDevice, hr = 0x%lx";
     // One visit of the whole-device search.
     void Visit(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* id,
                const wchar_t* name);

@@ -54,8 +54,6 @@ private:
     bool m_done = false;
 };
 
-const wchar_t kNullDevice[] = L"ERROR: A NULL IPortableDevice interface pointer was received.";
-const wchar_t kNoContent[] = L"ERROR: Failed to get IPortableDeviceContent from IPortableDevice, hr = 0x%lx";
 const wchar_t kNoEnumerator[] = L"ERROR: Failed to get IEnumPortableDeviceObjectIDs from IPortableDeviceContent, hr = 0x%lx";
 const wchar_t kNullId[] = L"ERROR: A NULL object id pointer was received.";
 
@@ -306,14 +304,10 @@ HRESULT ZuneDeviceSession::DeleteObject(const wchar_t* objectId, bool withChildr
 
 HRESULT ZuneDeviceSession::GetStorageSize(ULONGLONG* capacity, ULONGLONG* freeSpace)
 {
-    com::ComPtr<IPortableDeviceContent> content;
-    HRESULT hr = GetContent(content.Put(), kNoContent, kNullDevice);
+    com::ComPtr<IPortableDeviceProperties> properties;
+    HRESULT hr = GetProperties(properties.Put());
     if (SUCCEEDED(hr) && (!capacity || !freeSpace))
         hr = E_POINTER;
-    if (FAILED(hr))
-        return hr;
-    com::ComPtr<IPortableDeviceProperties> properties;
-    hr = content->Properties(properties.Put());
     if (FAILED(hr))
         return hr;
     *capacity = 0;

@@ -126,144 +126,112 @@ STDMETHODIMP CValues::GetValue(REFPROPERTYKEY key, PROPVARIANT* value)
     return PropVariantCopy(value, found);
 }
 
+// A variant of one type filled in by fill, stored for key.
+template <class Fill>
+HRESULT CValues::StoreAs(REFPROPERTYKEY key, VARTYPE type, Fill fill)
+{
+    PROPVARIANT v = Empty();
+    v.vt = type;
+    fill(v);
+    return Store(key, v);
+}
+
+// The stored value of key, of that type, handed to take under the lock.
+template <class T, class Take>
+HRESULT CValues::ReadAs(REFPROPERTYKEY key, VARTYPE type, T* value, Take take)
+{
+    if (!value)
+        return E_POINTER;
+    Hold hold(m_lock);
+    const PROPVARIANT* found = nullptr;
+    const HRESULT hr = Typed(key, type, &found);
+    return SUCCEEDED(hr) ? take(*found, value) : hr;
+}
+
 STDMETHODIMP CValues::SetStringValue(REFPROPERTYKEY key, LPCWSTR value)
 {
     if (!value)
         return E_POINTER;
-    PROPVARIANT v = Empty();
-    v.vt = VT_LPWSTR;
-    v.pwszVal = const_cast<LPWSTR>(value);
-    return Store(key, v);
+    return StoreAs(key, VT_LPWSTR, [&](PROPVARIANT& v) { v.pwszVal = const_cast<LPWSTR>(value); });
 }
 
 STDMETHODIMP CValues::GetStringValue(REFPROPERTYKEY key, LPWSTR* value)
 {
-    if (!value)
-        return E_POINTER;
-    *value = nullptr;
-    Hold hold(m_lock);
-    const PROPVARIANT* found = nullptr;
-    HRESULT hr = Typed(key, VT_LPWSTR, &found);
-    if (FAILED(hr))
-        return hr;
-    *value = DuplicateText(found->pwszVal);
-    return *value ? S_OK : E_OUTOFMEMORY;
+    if (value)
+        *value = nullptr;
+    return ReadAs(key, VT_LPWSTR, value, [](const PROPVARIANT& v, LPWSTR* out) {
+        *out = DuplicateText(v.pwszVal);
+        return *out ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
-// The numeric getters and setters share one shape.
-#define WPD_NUMBER(SetName, GetName, Type, Vt, Field)                        \
-    STDMETHODIMP CValues::SetName(REFPROPERTYKEY key, const Type value)      \
-    {                                                                        \
-        PROPVARIANT v = Empty();                                             \
-        v.vt = Vt;                                                           \
-        v.Field = value;                                                     \
-        return Store(key, v);                                                \
-    }                                                                        \
-    STDMETHODIMP CValues::GetName(REFPROPERTYKEY key, Type* value)           \
-    {                                                                        \
-        if (!value)                                                          \
-            return E_POINTER;                                                \
-        Hold hold(m_lock);                                                   \
-        const PROPVARIANT* found = nullptr;                                  \
-        HRESULT hr = Typed(key, Vt, &found);                                 \
-        if (SUCCEEDED(hr))                                                   \
-            *value = static_cast<Type>(found->Field);                        \
-        return hr;                                                           \
+// The plain getters and setters share one shape.
+#define WPD_PLAIN(SetName, GetName, Type, Vt, Field)                                                     \
+    STDMETHODIMP CValues::SetName(REFPROPERTYKEY key, const Type value)                                  \
+    {                                                                                                    \
+        return StoreAs(key, Vt, [&](PROPVARIANT& v) { v.Field = value; });                               \
+    }                                                                                                    \
+    STDMETHODIMP CValues::GetName(REFPROPERTYKEY key, Type* value)                                       \
+    {                                                                                                    \
+        return ReadAs(key, Vt, value, [](const PROPVARIANT& v, Type* out) {                              \
+            *out = static_cast<Type>(v.Field);                                                           \
+            return S_OK;                                                                                 \
+        });                                                                                              \
     }
 
-WPD_NUMBER(SetUnsignedIntegerValue, GetUnsignedIntegerValue, ULONG, VT_UI4, ulVal)
-WPD_NUMBER(SetSignedIntegerValue, GetSignedIntegerValue, LONG, VT_I4, lVal)
-WPD_NUMBER(SetUnsignedLargeIntegerValue, GetUnsignedLargeIntegerValue, ULONGLONG, VT_UI8, uhVal.QuadPart)
-WPD_NUMBER(SetSignedLargeIntegerValue, GetSignedLargeIntegerValue, LONGLONG, VT_I8, hVal.QuadPart)
-WPD_NUMBER(SetFloatValue, GetFloatValue, FLOAT, VT_R4, fltVal)
-#undef WPD_NUMBER
-
-STDMETHODIMP CValues::SetErrorValue(REFPROPERTYKEY key, const HRESULT value)
-{
-    PROPVARIANT v = Empty();
-    v.vt = VT_ERROR;
-    v.scode = value;
-    return Store(key, v);
-}
-
-STDMETHODIMP CValues::GetErrorValue(REFPROPERTYKEY key, HRESULT* value)
-{
-    if (!value)
-        return E_POINTER;
-    Hold hold(m_lock);
-    const PROPVARIANT* found = nullptr;
-    HRESULT hr = Typed(key, VT_ERROR, &found);
-    if (SUCCEEDED(hr))
-        *value = found->scode;
-    return hr;
-}
+WPD_PLAIN(SetUnsignedIntegerValue, GetUnsignedIntegerValue, ULONG, VT_UI4, ulVal)
+WPD_PLAIN(SetSignedIntegerValue, GetSignedIntegerValue, LONG, VT_I4, lVal)
+WPD_PLAIN(SetUnsignedLargeIntegerValue, GetUnsignedLargeIntegerValue, ULONGLONG, VT_UI8, uhVal.QuadPart)
+WPD_PLAIN(SetSignedLargeIntegerValue, GetSignedLargeIntegerValue, LONGLONG, VT_I8, hVal.QuadPart)
+WPD_PLAIN(SetFloatValue, GetFloatValue, FLOAT, VT_R4, fltVal)
+WPD_PLAIN(SetErrorValue, GetErrorValue, HRESULT, VT_ERROR, scode)
+#undef WPD_PLAIN
 
 // A key value is held as a blob of the key's bytes.
 STDMETHODIMP CValues::SetKeyValue(REFPROPERTYKEY key, REFPROPERTYKEY value)
 {
-    PROPVARIANT v = Empty();
-    v.vt = VT_BLOB;
-    v.blob.cbSize = sizeof(PROPERTYKEY);
-    v.blob.pBlobData = reinterpret_cast<BYTE*>(const_cast<PROPERTYKEY*>(&value));
-    return Store(key, v);
+    return StoreAs(key, VT_BLOB, [&](PROPVARIANT& v) {
+        v.blob.cbSize = sizeof(PROPERTYKEY);
+        v.blob.pBlobData = reinterpret_cast<BYTE*>(const_cast<PROPERTYKEY*>(&value));
+    });
 }
 
 STDMETHODIMP CValues::GetKeyValue(REFPROPERTYKEY key, PROPERTYKEY* value)
 {
-    if (!value)
-        return E_POINTER;
-    Hold hold(m_lock);
-    const PROPVARIANT* found = nullptr;
-    HRESULT hr = Typed(key, VT_BLOB, &found);
-    if (SUCCEEDED(hr) && found->blob.cbSize != sizeof(PROPERTYKEY))
-        hr = DISP_E_TYPEMISMATCH;
-    if (SUCCEEDED(hr))
-        std::memcpy(value, found->blob.pBlobData, sizeof(PROPERTYKEY));
-    return hr;
+    return ReadAs(key, VT_BLOB, value, [](const PROPVARIANT& v, PROPERTYKEY* out) {
+        if (v.blob.cbSize != sizeof(PROPERTYKEY))
+            return DISP_E_TYPEMISMATCH;
+        std::memcpy(out, v.blob.pBlobData, sizeof(PROPERTYKEY));
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CValues::SetBoolValue(REFPROPERTYKEY key, const WINBOOL value)
 {
-    PROPVARIANT v = Empty();
-    v.vt = VT_BOOL;
-    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return Store(key, v);
+    return StoreAs(key, VT_BOOL, [&](PROPVARIANT& v) { v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 STDMETHODIMP CValues::GetBoolValue(REFPROPERTYKEY key, WINBOOL* value)
 {
-    if (!value)
-        return E_POINTER;
-    Hold hold(m_lock);
-    const PROPVARIANT* found = nullptr;
-    HRESULT hr = Typed(key, VT_BOOL, &found);
-    if (SUCCEEDED(hr))
-        *value = found->boolVal ? TRUE : FALSE;
-    return hr;
+    return ReadAs(key, VT_BOOL, value, [](const PROPVARIANT& v, WINBOOL* out) {
+        *out = v.boolVal ? TRUE : FALSE;
+        return S_OK;
+    });
 }
 
 HRESULT CValues::StoreUnknown(REFPROPERTYKEY key, IUnknown* value)
 {
-    PROPVARIANT v = Empty();
-    v.vt = VT_UNKNOWN;
-    v.punkVal = value;
-    return Store(key, v);
+    return StoreAs(key, VT_UNKNOWN, [&](PROPVARIANT& v) { v.punkVal = value; });
 }
 
 template <class I>
 HRESULT CValues::GetInterface(REFPROPERTYKEY key, REFIID iid, I** value)
 {
-    if (!value)
-        return E_POINTER;
-    *value = nullptr;
-    Hold hold(m_lock);
-    const PROPVARIANT* found = nullptr;
-    HRESULT hr = Typed(key, VT_UNKNOWN, &found);
-    if (FAILED(hr))
-        return hr;
-    if (!found->punkVal)
-        return E_POINTER;
-    return found->punkVal->QueryInterface(iid, reinterpret_cast<void**>(value));
+    if (value)
+        *value = nullptr;
+    return ReadAs(key, VT_UNKNOWN, value, [&](const PROPVARIANT& v, I** out) {
+        return v.punkVal ? v.punkVal->QueryInterface(iid, reinterpret_cast<void**>(out)) : E_POINTER;
+    });
 }
 
 STDMETHODIMP CValues::SetIUnknownValue(REFPROPERTYKEY key, IUnknown* value)
@@ -278,52 +246,42 @@ STDMETHODIMP CValues::GetIUnknownValue(REFPROPERTYKEY key, IUnknown** value)
 
 STDMETHODIMP CValues::SetGuidValue(REFPROPERTYKEY key, REFGUID value)
 {
-    PROPVARIANT v = Empty();
-    v.vt = VT_CLSID;
-    v.puuid = const_cast<GUID*>(&value);
-    return Store(key, v);
+    return StoreAs(key, VT_CLSID, [&](PROPVARIANT& v) { v.puuid = const_cast<GUID*>(&value); });
 }
 
 STDMETHODIMP CValues::GetGuidValue(REFPROPERTYKEY key, GUID* value)
 {
-    if (!value)
-        return E_POINTER;
-    Hold hold(m_lock);
-    const PROPVARIANT* found = nullptr;
-    HRESULT hr = Typed(key, VT_CLSID, &found);
-    if (SUCCEEDED(hr))
-        *value = *found->puuid;
-    return hr;
+    return ReadAs(key, VT_CLSID, value, [](const PROPVARIANT& v, GUID* out) {
+        *out = *v.puuid;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CValues::SetBufferValue(REFPROPERTYKEY key, BYTE* value, DWORD size)
 {
     if (!value && size)
         return E_POINTER;
-    PROPVARIANT v = Empty();
-    v.vt = VT_VECTOR | VT_UI1;
-    v.caub.cElems = size;
-    v.caub.pElems = value;
-    return Store(key, v);
+    return StoreAs(key, VT_VECTOR | VT_UI1, [&](PROPVARIANT& v) {
+        v.caub.cElems = size;
+        v.caub.pElems = value;
+    });
 }
 
 STDMETHODIMP CValues::GetBufferValue(REFPROPERTYKEY key, BYTE** value, DWORD* size)
 {
-    if (!value || !size)
+    if (!size)
         return E_POINTER;
-    *value = nullptr;
     *size = 0;
-    Hold hold(m_lock);
-    const PROPVARIANT* found = nullptr;
-    HRESULT hr = Typed(key, VT_VECTOR | VT_UI1, &found);
-    if (FAILED(hr))
-        return hr;
-    *value = static_cast<BYTE*>(CoTaskMemAlloc(found->caub.cElems ? found->caub.cElems : 1));
-    if (!*value)
-        return E_OUTOFMEMORY;
-    std::memcpy(*value, found->caub.pElems, found->caub.cElems);
-    *size = found->caub.cElems;
-    return S_OK;
+    if (value)
+        *value = nullptr;
+    return ReadAs(key, VT_VECTOR | VT_UI1, value, [&](const PROPVARIANT& v, BYTE** out) {
+        *out = static_cast<BYTE*>(CoTaskMemAlloc(v.caub.cElems ? v.caub.cElems : 1));
+        if (!*out)
+            return E_OUTOFMEMORY;
+        std::memcpy(*out, v.caub.pElems, v.caub.cElems);
+        *size = v.caub.cElems;
+        return S_OK;
+    });
 }
 
 // The interface-valued getters and setters share one shape.

@@ -78,6 +78,10 @@ private:
     // The value as the type asked for: DISP_E_TYPEMISMATCH for another type, an error value's
     // code for VT_ERROR, HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when absent.
     HRESULT Typed(REFPROPERTYKEY key, VARTYPE type, const PROPVARIANT** value) const;
+    template <class Fill>
+    HRESULT StoreAs(REFPROPERTYKEY key, VARTYPE type, Fill fill);
+    template <class T, class Take>
+    HRESULT ReadAs(REFPROPERTYKEY key, VARTYPE type, T* value, Take take);
     HRESULT StoreUnknown(REFPROPERTYKEY key, IUnknown* value);
     template <class I>
     HRESULT GetInterface(REFPROPERTYKEY key, REFIID iid, I** value);
