@@ -89,6 +89,14 @@ TEST(CorvatineServer, Regsvr32WritesEveryKeyCreationWorksByClassIdAndProgIdAndRe
     SysFreeString(first);
     SafeArrayDestroy(clsids);
     SafeArrayDestroy(descriptions);
+    // One class at a time.
+    const com::Bstr compRegId(GuidString(CLSID_CompReg));
+    EXPECT_EQ(S_OK, registrar->UnregisterComponent(compRegId));
+    EXPECT_FALSE(KeyExists(compReg));
+    EXPECT_TRUE(KeyExists(zune));
+    EXPECT_EQ(S_OK, registrar->RegisterComponent(compRegId));
+    EXPECT_EQ(CString(L"CompReg Class"), ReadText(compReg));
+    EXPECT_EQ(E_INVALIDARG, registrar->RegisterComponent(com::Bstr(L"{00000000-0000-0000-0000-000000000001}")));
     registrar.Reset();
     CoFreeUnusedLibraries();
 
