@@ -160,7 +160,7 @@ protected:
     ScratchFolder m_scratch;
 };
 
-// Counts the files of a folder.
+// Counts the files of a folder, without the lock of the document that holds its library.
 int FileCount(const CString& folder)
 {
     int count = 0;
@@ -169,7 +169,8 @@ int FileCount(const CString& folder)
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        const CString name(data.cFileName);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.Right(5).CompareNoCase(L".lock") != 0)
             ++count;
     } while (FindNextFileW(find, &data));
     FindClose(find);
@@ -196,15 +197,18 @@ TEST_F(Library, LoadsAHandBuiltFileOfEachVersion)
 TEST_F(Library, GivesAnOldLibraryAnIdAtItsFirstSaveAndKeepsIt)
 {
     WriteAll(DatabasePath(), LibraryBytes(1).data(), LibraryBytes(1).size());
-    TestLibrary library(m_scratch.Path());
-    ASSERT_TRUE(library.OnOpenDocument(DatabasePath()));
-    ASSERT_TRUE(library.SaveLibrary());
-    const CString id = library.GetLibraryId();
-    EXPECT_EQ(id.GetLength(), 38);
-    const std::vector<BYTE> saved = ReadAll(DatabasePath());
-    ASSERT_GE(saved.size(), 2u);
-    EXPECT_EQ(saved[0], 2);
-    EXPECT_EQ(saved[1], 0);
+    CString id;
+    {
+        TestLibrary library(m_scratch.Path());
+        ASSERT_TRUE(library.OnOpenDocument(DatabasePath()));
+        ASSERT_TRUE(library.SaveLibrary());
+        id = library.GetLibraryId();
+        EXPECT_EQ(id.GetLength(), 38);
+        const std::vector<BYTE> saved = ReadAll(DatabasePath());
+        ASSERT_GE(saved.size(), 2u);
+        EXPECT_EQ(saved[0], 2);
+        EXPECT_EQ(saved[1], 0);
+    }
 
     TestLibrary reloaded(m_scratch.Path());
     ASSERT_TRUE(reloaded.OnOpenDocument(DatabasePath()));
@@ -344,7 +348,9 @@ TEST_F(Library, AnInterruptedSaveLeavesThePreviousLibraryLoadable)
     library.failAfter = 20000;  // well into the titles
     MessageBoxRecorder boxes;
     EXPECT_FALSE(library.SaveLibrary());
-    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    // The disk-full message names the file the user knows, not the one the save wrote.
+    EXPECT_EQ(boxes.Boxes()[0].text, L"Disk full while accessing " + DatabasePath() + L".");
     EXPECT_EQ(ReadAll(DatabasePath()), before);
     EXPECT_EQ(FileCount(m_scratch.Path()), 1);  // the half-written file is gone
 
@@ -581,6 +587,7 @@ TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
     TestLibrary loaded(m_scratch.Path());
     ASSERT_TRUE(loaded.OnNewDocument());
     ASSERT_EQ(loaded.GetTitles().GetSize(), 2);
+    EXPECT_EQ(loaded.FillPendingPictures(), 0);
     EXPECT_EQ(loaded.FindTitle(L"pic")->GetPictureIndex(), 23);
     EXPECT_EQ(loaded.FindTitle(L"nopic")->GetPictureIndex(), DefaultTitlePicture);
     EXPECT_EQ(loaded.GetPictures(3).GetImageCount(), 24);

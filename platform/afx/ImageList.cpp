@@ -58,6 +58,11 @@ BOOL CImageList::DeleteImageList()
 
 int CImageList::GetImageCount() const { return m_hImageList ? ImageList_GetImageCount(m_hImageList) : 0; }
 
+BOOL CImageList::SetImageCount(int count)
+{
+    return m_hImageList && count >= 0 && ImageList_SetImageCount(m_hImageList, static_cast<UINT>(count));
+}
+
 BOOL CImageList::GetImageInfo(int index, IMAGEINFO* info) const
 {
     return m_hImageList && ImageList_GetImageInfo(m_hImageList, index, info);
