@@ -171,7 +171,7 @@ void DestroyIcons(HICON (&icons)[4])
 
 int CBrenvaleDoc::AddTitleIcons(const CString& path)
 {
-    if (!m_gdiplusToken)
+    if (!m_gdiplusToken || !m_pictures[0].GetSafeHandle())
         return DefaultTitlePicture;
     HICON icons[4];
     int index = DefaultTitlePicture;
@@ -189,7 +189,7 @@ int CBrenvaleDoc::AddTitleIcons(const CString& path)
 
 void CBrenvaleDoc::ReplaceTitleIcons(int index, const CString& path)
 {
-    if (!m_gdiplusToken)
+    if (!m_gdiplusToken || !m_pictures[0].GetSafeHandle())
         return;
     HICON icons[4];
     if (MakeTitleIcons(path, icons))
@@ -217,9 +217,19 @@ void CBrenvaleDoc::PreparePictures()
         if (!folders.FolderMissing(thumbnail) && FileExists(thumbnail))
             m_pendingPictures.push_back({title->m_mediaId, slot++});
     }
-    if (slot > first)
-        for (CImageList& list : m_pictures)
-            list.SetImageCount(slot);
+    if (slot > first) {
+        for (CImageList& list : m_pictures) {
+            if (!list.SetImageCount(slot)) {
+                // No room for that many pictures (the four lists take about 50 KB a title,
+                // too much for a 32-bit process beyond some tens of thousands of titles):
+                // the titles keep the placeholder.
+                m_pendingPictures.clear();
+                for (CImageList& sized : m_pictures)
+                    sized.SetImageCount(first);
+                break;
+            }
+        }
+    }
     if (m_decodePicturesOnLoad)
         FillPendingPictures();
 }

@@ -528,32 +528,6 @@ TEST_F(Library, OpensOnlyLibrariesAndOrderFilesByExtension)
     EXPECT_TRUE(library.OnOpenDocument(upper));
 }
 
-namespace {
-void WriteBitmap(const CString& path, int width, int height)
-{
-    const int rowSize = (width * 3 + 3) & ~3;
-    std::vector<BYTE> data(54 + rowSize * height, 0x80);
-    auto put32 = [&](size_t at, DWORD v) {
-        for (int i = 0; i < 4; ++i)
-            data[at + i] = static_cast<BYTE>(v >> (8 * i));
-    };
-    data[0] = 'B';
-    data[1] = 'M';
-    put32(2, static_cast<DWORD>(data.size()));
-    put32(6, 0);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<DWORD>(width));
-    put32(22, static_cast<DWORD>(height));
-    data[26] = 1;
-    data[27] = 0;
-    data[28] = 24;
-    data[29] = 0;
-    put32(30, 0);
-    put32(34, static_cast<DWORD>(rowSize * height));
-    WriteAll(path, data.data(), data.size());
-}
-}  // namespace
 
 TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
 {
