@@ -17,6 +17,28 @@ bool ReplaceWith(const CString& written, const CString& target)
     SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
     return MoveFileExW(written, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+// Writes a file's new contents (write: into the path it is given) beside the file and
+// moves them over it only when they are complete; a failure leaves the file as it was.
+template <class Write>
+BOOL WriteThenReplace(const CString& path, Write write)
+{
+    CreateParentFolder(path);
+    const CString written = CFile::NewFileBeside(path);
+    if (written.IsEmpty())
+        return FALSE;
+    try {
+        write(written);
+    } catch (const CException&) {
+        DeleteFileW(written);
+        return FALSE;
+    }
+    if (!ReplaceWith(written, path)) {
+        DeleteFileW(written);
+        return FALSE;
+    }
+    return TRUE;
+}
 }  // namespace
 
 BOOL CBrenvaleDoc::WritePlaylistFile(CMediaObject* title)
@@ -45,29 +67,16 @@ BOOL CBrenvaleDoc::WritePlaylistFile(CMediaObject* title)
     }
     text += AfxLoadString(IDS_PLAYLIST_TAIL);
 
-    const CString path = title->GetPlaylistPath();
-    CreateParentFolder(path);
-    const CString written = CFile::NewFileBeside(path);
-    if (written.IsEmpty())
-        return FALSE;
     // The ANSI code page as the players expect, unless a path would not survive it.
     UINT flags = CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite | CFile::typeText;
     if (!CCodePageTextFile::CanRepresent(text))
         flags |= CCodePageTextFile::modeWriteUnicode;
-    try {
+    return WriteThenReplace(title->GetPlaylistPath(), [&](const CString& written) {
         CCodePageTextFile file(written, flags);
         file.WriteString(text);
         file.Flush();
         file.Close();
-    } catch (const CException&) {
-        DeleteFileW(written);
-        return FALSE;
-    }
-    if (!ReplaceWith(written, path)) {
-        DeleteFileW(written);
-        return FALSE;
-    }
-    return TRUE;
+    });
 }
 
 namespace {
@@ -208,13 +217,8 @@ BOOL CBrenvaleDoc::WriteMediaOrderFile(CMediaObject* title)
     const CSourceObject* source = FindSource(title->m_sourceId);
     if (!source)
         return FALSE;
-    CString path = title->GetPlaylistPath();
-    path = path.Left(path.GetLength() - 3) + L"vpm";
-    CreateParentFolder(path);
-    const CString written = CFile::NewFileBeside(path);
-    if (written.IsEmpty())
-        return FALSE;
-    try {
+    const CString playlist = title->GetPlaylistPath();
+    return WriteThenReplace(playlist.Left(playlist.GetLength() - 3) + L"vpm", [&](const CString& written) {
         CXmlDocumentFile file(written, CCodePageTextFile::modeWriteUnicode | CFile::modeCreate |
                                            CFile::modeReadWrite | CFile::shareDenyWrite);
         file.WriteDeclaration();
@@ -226,13 +230,5 @@ BOOL CBrenvaleDoc::WriteMediaOrderFile(CMediaObject* title)
         file.WriteElements();
         file.Flush();
         file.Close();
-    } catch (const CException&) {
-        DeleteFileW(written);
-        return FALSE;
-    }
-    if (!ReplaceWith(written, path)) {
-        DeleteFileW(written);
-        return FALSE;
-    }
-    return TRUE;
+    });
 }

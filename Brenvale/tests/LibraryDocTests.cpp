@@ -315,28 +315,11 @@ private:
     ULONGLONG m_written = 0;
 };
 
-class InterruptedLibrary : public TestLibrary {
-public:
-    using TestLibrary::TestLibrary;
-    ULONGLONG failAfter = 0;  // 0: no failure
-    CFile* GetFile(const wchar_t* path, UINT flags, CFileException* error) override
-    {
-        if (!failAfter)
-            return TestLibrary::GetFile(path, flags, error);
-        auto* file = new FailingFile(failAfter);
-        if (!file->Open(path, flags, error)) {
-            delete file;
-            return nullptr;
-        }
-        return file;
-    }
-};
-
 }  // namespace
 
 TEST_F(Library, AnInterruptedSaveLeavesThePreviousLibraryLoadable)
 {
-    InterruptedLibrary library(m_scratch.Path());
+    TestLibrary library(m_scratch.Path());
     library.AddTitleToLibrary(MakeTitle(L"kept", L"s1"));
     library.AddSource(MakeSource(L"s1", L"Shop"));
     ASSERT_TRUE(library.SaveLibrary());
@@ -345,7 +328,7 @@ TEST_F(Library, AnInterruptedSaveLeavesThePreviousLibraryLoadable)
 
     for (int i = 0; i < 200; ++i)
         library.AddTitleToLibrary(MakeTitle(CString(L"new") + CString(std::to_wstring(i)), L"s1", 5));
-    library.failAfter = 20000;  // well into the titles
+    library.makeFile = [] { return new FailingFile(20000); };  // well into the titles
     MessageBoxRecorder boxes;
     EXPECT_FALSE(library.SaveLibrary());
     ASSERT_EQ(boxes.Boxes().size(), 1u);

@@ -61,21 +61,6 @@ private:
     ULONGLONG m_claimed;
 };
 
-class ClaimingLibrary : public TestLibrary {
-public:
-    using TestLibrary::TestLibrary;
-    ULONGLONG claimed = 0;
-    CFile* GetFile(const wchar_t* path, UINT flags, CFileException* error) override
-    {
-        auto* file = new ClaimingFile(claimed);
-        if (!file->Open(path, flags, error)) {
-            delete file;
-            return nullptr;
-        }
-        return file;
-    }
-};
-
 }  // namespace
 
 TEST_F(LibraryFile, SkipsNullElementsInTheListsOfTheLibrary)
@@ -135,8 +120,8 @@ TEST_F(LibraryFile, ACountAskingForTooMuchMemoryFailsTheLoadAndLeavesTheFile)
         }
         WriteDatabase(b);
 
-        ClaimingLibrary library(m_scratch.Path());
-        library.claimed = 0x40000000;  // 1 GiB
+        TestLibrary library(m_scratch.Path());
+        library.makeFile = [] { return new ClaimingFile(0x40000000); };  // 1 GiB
         MessageBoxRecorder boxes;
         EXPECT_FALSE(library.OnNewDocument()) << c.what;
         ASSERT_EQ(boxes.Boxes().size(), 2u) << c.what;  // the archive's failure, then 4020

@@ -185,6 +185,18 @@ CString ReadTextFile(const CString& path)
     return CString::FromNarrow(reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), CP_ACP);
 }
 
+CFile* TestLibrary::GetFile(const wchar_t* path, UINT flags, CFileException* error)
+{
+    if (!makeFile)
+        return CBrenvaleDoc::GetFile(path, flags, error);
+    CFile* file = makeFile();
+    if (!file->Open(path, flags, error)) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
 // A 24-bit BMP file: the header fields one by one, then grey rows.
 void WriteBitmap(const CString& path, int width, int height)
 {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,11 @@ int CheckXmlWithPython(const CString& file, const std::wstring& expectations, co
 class TestLibrary : public CBrenvaleDoc {
 public:
     explicit TestLibrary(const CString& dataFolder) { SetDataFolder(dataFolder); }
+
+    // When set, loads and saves go through a file of this kind (made unopened) instead
+    // of a plain CFile.
+    std::function<CFile*()> makeFile;
+    CFile* GetFile(const wchar_t* path, UINT flags, CFileException* error) override;
 };
 
 }  // namespace librarytest
