@@ -88,6 +88,20 @@ CXmlElement* AddTextChild(CXmlElementList& list, CXmlElement* parent, const wcha
     return element;
 }
 
+// A wrapper element ("Creators") holding one element per record, written only when
+// there is a record.
+template <class Record, class MakeElement>
+void AddRecordList(CXmlElementList& list, CXmlElement* parent, const wchar_t* tag, const CObArray& records,
+                   MakeElement makeElement)
+{
+    if (records.IsEmpty())
+        return;
+    CXmlElement* wrapper = list.AddElement(tag);
+    parent->AddChild(wrapper);
+    for (const CObject* object : records)
+        wrapper->AddChild(makeElement(*static_cast<const Record*>(object)));
+}
+
 CString Number(int value)
 {
     CString text;
@@ -136,34 +150,25 @@ void BuildOrderDocument(CXmlElementList& list, CXmlElement* root, const CMediaOb
         AddTextChild(list, meta, L"ThumbnailUrl", InCdata(Plain(metadata.m_thumbnailUrl)));
     if (!metadata.m_coverUrl.IsEmpty())
         AddTextChild(list, meta, L"CoverUrl", InCdata(Plain(metadata.m_coverUrl)));
-    if (!metadata.m_creators.IsEmpty()) {
-        CXmlElement* creators = list.AddElement(L"Creators");
-        meta->AddChild(creators);
-        for (CObject* object : metadata.m_creators) {
-            const auto* creator = static_cast<const CCreatorObject*>(object);
-            CXmlElement* element = AddTextChild(list, creators, L"Creator", InCdata(creator->m_name));
-            element->AddAttribute(L"role", InCdata(creator->m_role));
-            element->AddAttribute(L"file-as", InCdata(creator->m_fileAs));
-        }
-    }
-    if (!metadata.m_subjects.IsEmpty()) {
-        CXmlElement* subjects = list.AddElement(L"Subjects");
-        meta->AddChild(subjects);
-        for (CObject* object : metadata.m_subjects) {
-            const auto* subject = static_cast<const CSubjectObject*>(object);
-            CXmlElement* element = AddTextChild(list, subjects, L"Subject", InCdata(Plain(subject->m_subject)));
-            element->AddAttribute(L"id", Number(subject->m_id));
-        }
-    }
-    if (!metadata.m_languages.IsEmpty()) {
-        CXmlElement* languages = list.AddElement(L"Languages");
-        meta->AddChild(languages);
-        for (CObject* object : metadata.m_languages) {
-            const auto* language = static_cast<const CLanguageObject*>(object);
-            CXmlElement* element = AddTextChild(list, languages, L"Language", InCdata(Plain(language->m_name)));
-            element->AddAttribute(L"code", InCdata(language->m_code));
-        }
-    }
+    AddRecordList<CCreatorObject>(list, meta, L"Creators", metadata.m_creators, [&](const CCreatorObject& creator) {
+        CXmlElement* element = list.AddElement(L"Creator");
+        element->SetText(InCdata(creator.m_name));
+        element->AddAttribute(L"role", InCdata(creator.m_role));
+        element->AddAttribute(L"file-as", InCdata(creator.m_fileAs));
+        return element;
+    });
+    AddRecordList<CSubjectObject>(list, meta, L"Subjects", metadata.m_subjects, [&](const CSubjectObject& subject) {
+        CXmlElement* element = list.AddElement(L"Subject");
+        element->SetText(InCdata(Plain(subject.m_subject)));
+        element->AddAttribute(L"id", Number(subject.m_id));
+        return element;
+    });
+    AddRecordList<CLanguageObject>(list, meta, L"Languages", metadata.m_languages, [&](const CLanguageObject& lang) {
+        CXmlElement* element = list.AddElement(L"Language");
+        element->SetText(InCdata(Plain(lang.m_name)));
+        element->AddAttribute(L"code", InCdata(lang.m_code));
+        return element;
+    });
     if (!metadata.m_description.IsEmpty())
         AddTextChild(list, meta, L"Description", InCdata(metadata.m_description));
 

@@ -65,7 +65,10 @@ void CDocument::ReportSaveLoadException(const wchar_t* path, const CException* e
 namespace {
 // Memory that runs out while a document is read or written (a huge library, or a damaged
 // count that asks for too much) fails that load or save like any other archive error.
-CArchiveException OutOfMemory(const wchar_t* path) { return CArchiveException(CArchiveException::genericException, path); }
+CArchiveException OutOfMemory(const wchar_t* path)
+{
+    return CArchiveException(CArchiveException::genericException, path);
+}
 }  // namespace
 
 BOOL CDocument::OnOpenDocument(const wchar_t* path)
