@@ -13,13 +13,11 @@
 
 #include "ConsoleMediaObject.h"
 #include "LibraryPictures.h"
+#include "SuiteMessages.h"
 #include "TitleIndex.h"
 #include "afx.h"
 
 #include <deque>
-
-// Sent to the main window with an order file's path (lParam) to open.
-constexpr UINT WM_OPEN_PATH = 0x500;
 
 class CBrenvaleDoc : public CDocument {
     DECLARE_DYNCREATE(CBrenvaleDoc)
