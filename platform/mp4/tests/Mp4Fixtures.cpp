@@ -50,6 +50,19 @@ std::string Layout(const ScratchFolder& folder, const CString& path)
     return Mp4Tool(folder, "layout " + ShellQuoted(path));
 }
 
+long long SoundEndMs(const ScratchFolder& folder, const CString& path)
+{
+    const std::string layout = Layout(folder, path);
+    const size_t at = layout.find(" soun ");
+    const size_t media = at == std::string::npos ? at : layout.find("media=", at);
+    if (media == std::string::npos)
+        return -1;
+    unsigned long long duration = 0, scale = 0;
+    if (std::sscanf(layout.c_str() + media, "media=%llu/%llu", &duration, &scale) != 2 || scale == 0)
+        return -1;
+    return static_cast<long long>(duration / scale * 1000 + duration % scale * 1000 / scale);
+}
+
 std::string Chapters(const ScratchFolder& folder, const CString& path)
 {
     std::string out;

@@ -19,6 +19,9 @@ CString AddFfmpegChapters(const testsupport::ScratchFolder& folder, const CStrin
 // mp4tool.py with these arguments (paths quoted by the caller); its output.
 std::string Mp4Tool(const testsupport::ScratchFolder& folder, const std::string& arguments);
 std::string Layout(const testsupport::ScratchFolder& folder, const CString& path);
+// Where the first sound track ends, in milliseconds (its media duration, cut): where the last
+// chapter ends.
+long long SoundEndMs(const testsupport::ScratchFolder& folder, const CString& path);
 // ffprobe's chapters: "start_time=..\nend_time=..\nTAG:title=..\n" per chapter.
 std::string Chapters(const testsupport::ScratchFolder& folder, const CString& path);
 // The MD5 of the audio packets as ffmpeg copies them out.

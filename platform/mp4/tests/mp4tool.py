@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """MP4 files for the tests, read and changed independently of the layer under test.
 
-  layout FILE          the top-level boxes, then per track of the first moov its id, handler,
-                       chunk-offset box and 'chap' references; a line "fault: ..." for a box
-                       that does not fit
+  layout FILE          the top-level boxes, the movie's time scale and duration, then per track
+                       of the first moov its id, handler, chunk-offset box, 'chap' references
+                       and media duration/time scale; "fault: ..." for a box that does not fit
   media FILE           offset, size and SHA-1 of every top-level mdat
   co64 IN OUT          IN (moov after mdat) with its chunk offsets in 64 bits
   big IN OUT BYTES     IN (moov after mdat) with a sparse box of BYTES bytes ('junk', 64-bit
@@ -94,13 +94,16 @@ def layout(path):
         track_id = struct.unpack('>I', tkhd[20:24] if tkhd[0] == 1 else tkhd[12:16])[0]
         mdia = find(trak, b'mdia')[0]
         handler = find(mdia, b'hdlr')[0][8:12].decode('latin-1')
+        mdhd = find(mdia, b'mdhd')[0]
+        scale, length = struct.unpack('>IQ', mdhd[20:32]) if mdhd[0] == 1 else struct.unpack('>II', mdhd[12:20])
         stbl = find(find(mdia, b'minf')[0], b'stbl')[0]
         offsets = 'co64' if find(stbl, b'co64') else 'stco'
         chap = []
         for tref in find(trak, b'tref'):
             for ref in find(tref, b'chap'):
                 chap += list(struct.unpack('>%dI' % (len(ref) // 4), ref))
-        print('track %d %s %s chap=%s' % (track_id, handler, offsets, ','.join(map(str, chap))))
+        print('track %d %s %s chap=%s media=%d/%d' % (track_id, handler, offsets, ','.join(map(str, chap)), length,
+                                                      scale))
 
 
 def media(path):
