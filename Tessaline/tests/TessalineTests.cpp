@@ -30,22 +30,8 @@ CString ServerPath()
 
 std::vector<CString> RegisteredKeys()
 {
-    const CString clsid = L"CLSID\\" + GuidString(CLSID_CVPMediaObj);
-    return {clsid,
-            clsid + L"\\InprocServer32",
-            clsid + L"\\ProgID",
-            clsid + L"\\VersionIndependentProgID",
-            clsid + L"\\Programmable",
-            clsid + L"\\TypeLib",
-            L"Tessaline.VPMediaObj.1",
-            L"Tessaline.VPMediaObj.1\\CLSID",
-            L"Tessaline.VPMediaObj",
-            L"Tessaline.VPMediaObj\\CLSID",
-            L"Tessaline.VPMediaObj\\CurVer",
-            L"AppID\\" + GuidString(APPID_Tessaline),
-            L"AppID\\Tessaline.DLL",
-            L"TypeLib\\" + GuidString(LIBID_Tessaline),
-            L"Interface\\" + GuidString(IID_IVPMediaObj)};
+    return comtest::RegisteredKeys({CLSID_CVPMediaObj, L"Tessaline.VPMediaObj.1", L"Tessaline.VPMediaObj",
+                                    APPID_Tessaline, L"Tessaline.DLL", LIBID_Tessaline, L"1.0", IID_IVPMediaObj});
 }
 
 // Marker text in the system's ANSI code page, as the device wizard hands it over.
@@ -158,11 +144,8 @@ TEST_P(TessalineFiles, ChaptersArriveAndASecondCallReplacesThem)
     CString path = mp4fixtures::MakeAudio(folder, (CString(L"made") + c.extension), c.moovFirst);
     if (c.ffmpegChapters)
         path = mp4fixtures::AddFfmpegChapters(folder, path, CString(L"chaptered") + c.extension);
-    if (c.wideOffsets) {
-        const CString wide = folder / (CString(L"wide") + c.extension);
-        mp4fixtures::Mp4Tool(folder, "co64 " + ShellQuoted(path) + " " + ShellQuoted(wide));
-        path = wide;
-    }
+    if (c.wideOffsets)
+        path = mp4fixtures::Derive(folder, path, "co64", CString(L"wide") + c.extension);
     const std::string audio = mp4fixtures::AudioMd5(folder, path);
     const std::string tags = mp4fixtures::Tags(folder, path);
     ASSERT_EQ("Harbour Lights|Ada Quill|10\n", tags);
@@ -198,9 +181,8 @@ TEST_F(Tessaline, FileOverFourGigabytesGetsSixtyFourBitChapterOffsets)
 {
     ScratchFolder folder;
     const CString made = mp4fixtures::MakeAudio(folder, L"made.m4b", false);
-    const CString big = folder / L"big.m4b";
     // A sparse box of 4.5 GiB before the movie header, which the layer keeps as it is.
-    mp4fixtures::Mp4Tool(folder, "big " + ShellQuoted(made) + " " + ShellQuoted(big) + " 4831838208");
+    const CString big = mp4fixtures::Derive(folder, made, "big", L"big.m4b", "4831838208");
     const std::string audio = mp4fixtures::AudioMd5(folder, big);
     const long long end = mp4fixtures::SoundEndMs(folder, big);
     ASSERT_EQ(S_OK, AddMarkers(big, "0 First\r\n5000 Second\r\n"));
@@ -218,8 +200,7 @@ TEST_F(Tessaline, FilesWithoutChaptersToWriteStayAsTheyWere)
     ScratchFolder folder;
     const CString audio = mp4fixtures::MakeAudio(folder, L"audio.m4a", true);
     const CString video = mp4fixtures::MakeVideoOnly(folder, L"video.mp4");
-    const CString unscaled = folder / L"unscaled.m4a";
-    mp4fixtures::Mp4Tool(folder, "soundscale " + ShellQuoted(audio) + " " + ShellQuoted(unscaled) + " 0");
+    const CString unscaled = mp4fixtures::Derive(folder, audio, "soundscale", L"unscaled.m4a", "0");
     struct Case {
         const char* name;
         CString path;
@@ -297,9 +278,8 @@ TEST_F(Tessaline, LongMovieIsCountedInMilliseconds)
 {
     ScratchFolder folder;
     const CString made = mp4fixtures::MakeAudio(folder, L"made.m4b", false);
-    const CString fine = folder / L"fine.m4b";
     // 48,000 units a second: 10 s of it times the scale passes 31 bits.
-    mp4fixtures::Mp4Tool(folder, "timescale " + ShellQuoted(made) + " " + ShellQuoted(fine) + " 48000");
+    const CString fine = mp4fixtures::Derive(folder, made, "timescale", L"fine.m4b", "48000");
     const std::string audio = mp4fixtures::AudioMd5(folder, fine);
     ASSERT_EQ(S_OK, AddMarkers(fine, "0 One\r\n5000 Two\r\n"));
     EXPECT_NE(std::string::npos, mp4fixtures::Layout(folder, fine).find("movie timescale=1000 duration=10000"));

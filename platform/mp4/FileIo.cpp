@@ -26,6 +26,20 @@ size_t Allowance(size_t size)
     return static_cast<size_t>(left);
 }
 
+// Where a read or write starts, and how much of it one call takes.
+OVERLAPPED At(uint64_t offset)
+{
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+DWORD Chunk(size_t size)
+{
+    return size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+}
+
 bool Dead()
 {
     return g_seam.active == WriteFault::Crash && g_seam.struck;
@@ -90,12 +104,9 @@ bool FileIo::ReadAt(uint64_t offset, void* buffer, size_t size) const
 {
     auto* p = static_cast<BYTE*>(buffer);
     while (size > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        OVERLAPPED at = At(offset);
         DWORD got = 0;
-        if (!ReadFile(m_file, p, chunk, &got, &at) || got == 0)
+        if (!ReadFile(m_file, p, Chunk(size), &got, &at) || got == 0)
             return false;
         p += got;
         offset += got;
@@ -114,12 +125,9 @@ bool FileIo::WriteAt(uint64_t offset, const void* data, size_t size)
     const auto* p = static_cast<const BYTE*>(data);
     size_t left = allowed;
     while (left > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
+        OVERLAPPED at = At(offset);
         DWORD put = 0;
-        if (!WriteFile(m_file, p, chunk, &put, &at) || put == 0)
+        if (!WriteFile(m_file, p, Chunk(left), &put, &at) || put == 0)
             return false;
         g_seam.used += put;
         p += put;

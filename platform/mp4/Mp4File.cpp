@@ -716,10 +716,11 @@ bool File::Write()
         region.insert(region.end(), mdat.bytes.begin(), mdat.bytes.end());
     }
 
-    // What the span holds now, to put back if the write fails: at the end of the file that is
-    // everything from the span on, since the file's size changes.
+    // What the bytes to be written hold now, to put back if the write fails; when the file
+    // ends with a few bytes more than the span (less than a box header), those too.
     const uint64_t newSize = span.atEnd ? span.start + span.length : fileSize;
-    const uint64_t keptEnd = span.atEnd ? fileSize : span.start + span.length;
+    const uint64_t written = span.start + std::min<uint64_t>(span.length, region.size() + 8);
+    const uint64_t keptEnd = newSize < fileSize ? fileSize : std::min(fileSize, written);
     std::vector<uint8_t> original(span.start < keptEnd ? static_cast<size_t>(keptEnd - span.start) : 0);
     if (!original.empty() && !m_io.ReadAt(span.start, original.data(), original.size()))
         return false;

@@ -45,6 +45,14 @@ std::string Mp4Tool(const ScratchFolder& folder, const std::string& arguments)
     return out;
 }
 
+CString Derive(const ScratchFolder& folder, const CString& source, const char* command, const wchar_t* name,
+               const std::string& argument)
+{
+    const CString path = folder / name;
+    Mp4Tool(folder, std::string(command) + " " + ShellQuoted(source) + " " + ShellQuoted(path) + " " + argument);
+    return path;
+}
+
 std::string Layout(const ScratchFolder& folder, const CString& path)
 {
     return Mp4Tool(folder, "layout " + ShellQuoted(path));

@@ -18,6 +18,10 @@ CString AddFfmpegChapters(const testsupport::ScratchFolder& folder, const CStrin
 
 // mp4tool.py with these arguments (paths quoted by the caller); its output.
 std::string Mp4Tool(const testsupport::ScratchFolder& folder, const std::string& arguments);
+// A copy of source changed by an mp4tool.py command ("co64", "big", "timescale", ...), named
+// name in the folder; argument follows the two paths.
+CString Derive(const testsupport::ScratchFolder& folder, const CString& source, const char* command,
+               const wchar_t* name, const std::string& argument = std::string());
 std::string Layout(const testsupport::ScratchFolder& folder, const CString& path);
 // Where the first sound track ends, in milliseconds (its media duration, cut): where the last
 // chapter ends.

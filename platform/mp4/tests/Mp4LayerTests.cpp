@@ -145,9 +145,7 @@ TEST(Mp4Layer, ChangingTheMovieTimeScaleKeepsEveryDuration)
 {
     ScratchFolder folder;
     const CString made = mp4fixtures::MakeAudio(folder, L"made.m4b", false);
-    const CString fine = folder / L"fine.m4b";
-    mp4fixtures::Mp4Tool(folder, "timescale " + testsupport::ShellQuoted(made) + " " + testsupport::ShellQuoted(fine) +
-                                     " 48000");
+    const CString fine = mp4fixtures::Derive(folder, made, "timescale", L"fine.m4b", "48000");
     const std::string probe = "ffprobe -v error -show_entries format=duration:stream=start_time,duration -of csv=p=0 ";
     std::string before, after;
     mediafixtures::RunTool(folder, probe + testsupport::ShellQuoted(fine), &before);
