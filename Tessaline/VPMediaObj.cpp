@@ -3,6 +3,7 @@
 #include "CString.h"
 
 #include <climits>
+#include <new>
 #include <cstring>
 
 namespace {
@@ -58,6 +59,13 @@ STDMETHODIMP CVPMediaObj::AddMediaMarkers(LPSTR lpszMP4FilePath, LPSTR lpszMarke
 {
     if (!lpszMP4FilePath || !lpszMarker)
         return E_INVALIDARG;
+    // The path is ANSI text; the file is opened by its wide name.
+    std::string path;
+    try {
+        path = CString::FromNarrow(lpszMP4FilePath, -1, CP_ACP).ToNarrow(CP_UTF8);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     if (!m_state) {
         m_state = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, sizeof(State));
         if (!m_state)
@@ -66,8 +74,6 @@ STDMETHODIMP CVPMediaObj::AddMediaMarkers(LPSTR lpszMP4FilePath, LPSTR lpszMarke
     auto* state = static_cast<State*>(GlobalLock(m_state));
     if (!state)
         return E_FAIL;
-    // The path is ANSI text; the file is opened by its wide name.
-    const std::string path = CString::FromNarrow(lpszMP4FilePath, -1, CP_ACP).ToNarrow(CP_UTF8);
     state->file = MP4Modify(path.c_str(), 0, 0);
     if (!state->file) {
         GlobalUnlock(m_state);
@@ -84,10 +90,17 @@ STDMETHODIMP CVPMediaObj::AddMediaMarkers(LPSTR lpszMP4FilePath, LPSTR lpszMarke
             break;
         }
     }
-    WriteMarkerText(*state, lpszMarker);
+    bool complete = true;
+    try {
+        WriteMarkerText(*state, lpszMarker);
+    } catch (const std::bad_alloc&) {
+        complete = false;  // what was set before is written whole, or nothing
+    }
     const bool written = MP4Close(state->file);
     state->file = MP4_INVALID_FILE_HANDLE;
     GlobalUnlock(m_state);
+    if (!complete)
+        return E_OUTOFMEMORY;
     return written ? S_OK : E_FAIL;
 }
 
@@ -97,7 +110,11 @@ STDMETHODIMP CVPMediaObj::Close(LPSTR lpszMarker)
         return S_OK;
     if (auto* state = static_cast<State*>(GlobalLock(m_state))) {
         if (state->file) {
-            WriteMarkerText(*state, lpszMarker);
+            try {
+                WriteMarkerText(*state, lpszMarker);
+            } catch (const std::bad_alloc&) {
+                // Close always succeeds; the file keeps what it had
+            }
             MP4Close(state->file);
             state->file = MP4_INVALID_FILE_HANDLE;
         }

@@ -22,8 +22,8 @@ public:
     // The last release closes what is still open.
     void FinalRelease() { Close(nullptr); }
 
-    // E_INVALIDARG for a null argument, E_OUTOFMEMORY or E_FAIL when the state block cannot be
-    // had, E_FAIL when the file cannot be opened as an MP4 file or the new chapters could not
+    // E_INVALIDARG for a null argument, E_OUTOFMEMORY or E_FAIL when the state block or other
+    // memory cannot be had, E_FAIL when the file cannot be opened as an MP4 file or the new chapters could not
     // be written (the file is then unchanged); else S_OK, also when the file has no sound
     // track or the text gives no chapter (the file is then unchanged).
     STDMETHODIMP AddMediaMarkers(LPSTR lpszMP4FilePath, LPSTR lpszMarker) override;

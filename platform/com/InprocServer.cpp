@@ -1,6 +1,9 @@
 // The four exports of an in-process server, over its Module. Linked into the server DLL
 // (the com_inproc object library), which is linked with --kill-at so the names are plain.
+// No C++ exception leaves them: their callers are the system's.
 #include "Module.h"
+
+#include <new>
 
 extern "C" {
 
@@ -18,7 +21,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    return com::Module::Current().GetClassObject(clsid, iid, object);
+    try {
+        return com::Module::Current().GetClassObject(clsid, iid, object);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
@@ -28,12 +37,24 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer()
 {
-    return com::Module::Current().RegisterServer();
+    try {
+        return com::Module::Current().RegisterServer();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
-    return com::Module::Current().UnregisterServer();
+    try {
+        return com::Module::Current().UnregisterServer();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 }  // extern "C"

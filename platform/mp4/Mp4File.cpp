@@ -395,6 +395,8 @@ public:
     uint64_t Duration() const { return ReadDuration(Mvhd(), MovieHeaderLayout(Mvhd())); }
     bool SetTimeScale(uint32_t value);
     bool SetChapters(const MP4Chapter_t* chapters, uint32_t count);
+    // After a change that stopped half-way: Close writes nothing.
+    void MarkBroken() { m_broken = true; }
 
 private:
     bool ReadTopLevel();
@@ -416,6 +418,7 @@ private:
     std::vector<Track> m_tracks;
     bool m_modified = false;
     bool m_chaptersSet = false;
+    bool m_broken = false;        // a change stopped half-way (out of memory): nothing is written
     std::vector<MP4Chapter_t> m_chapters;
 };
 
@@ -776,7 +779,12 @@ bool File::Write()
 
 bool File::Close()
 {
-    const bool ok = !m_modified || Write();
+    bool ok = !m_broken;
+    try {
+        ok = ok && (!m_modified || Write());
+    } catch (const std::bad_alloc&) {
+        ok = false;  // the header is built in memory before anything is written
+    }
     m_io.Close();
     return ok;
 }
@@ -795,11 +803,20 @@ MP4FileHandle MP4Modify(const char* fileName, uint32_t, uint32_t)
 {
     if (!fileName)
         return MP4_INVALID_FILE_HANDLE;
-    const CString path = CString::FromNarrow(fileName, -1, CP_UTF8);
-    auto file = std::unique_ptr<File>(new (std::nothrow) File);
-    if (!file || path.IsEmpty() || !file->Open(path))
+    CString path;
+    try {
+        path = CString::FromNarrow(fileName, -1, CP_UTF8);
+    } catch (const std::bad_alloc&) {
         return MP4_INVALID_FILE_HANDLE;
-    return file.release();
+    }
+    try {
+        auto file = std::unique_ptr<File>(new File);
+        if (path.IsEmpty() || !file->Open(path))
+            return MP4_INVALID_FILE_HANDLE;
+        return file.release();
+    } catch (const std::bad_alloc&) {
+        return MP4_INVALID_FILE_HANDLE;
+    }
 }
 
 uint32_t MP4GetNumberOfTracks(MP4FileHandle handle, const char* type, uint8_t)
@@ -853,7 +870,13 @@ MP4ChapterType MP4SetChapters(MP4FileHandle handle, MP4Chapter_t* chapters, uint
 {
     if (!handle || (count && !chapters) || (type != MP4ChapterTypeQt && type != MP4ChapterTypeAny))
         return MP4ChapterTypeNone;
-    return FromHandle(handle)->SetChapters(chapters, count) ? MP4ChapterTypeQt : MP4ChapterTypeNone;
+    File* file = FromHandle(handle);
+    try {
+        return file->SetChapters(chapters, count) ? MP4ChapterTypeQt : MP4ChapterTypeNone;
+    } catch (const std::bad_alloc&) {
+        file->MarkBroken();
+        return MP4ChapterTypeNone;
+    }
 }
 
 uint32_t MP4GetTimeScale(MP4FileHandle handle)
@@ -868,7 +891,15 @@ MP4Duration MP4GetDuration(MP4FileHandle handle)
 
 bool MP4SetTimeScale(MP4FileHandle handle, uint32_t value)
 {
-    return handle && FromHandle(handle)->SetTimeScale(value);
+    if (!handle)
+        return false;
+    File* file = FromHandle(handle);
+    try {
+        return file->SetTimeScale(value);
+    } catch (const std::bad_alloc&) {
+        file->MarkBroken();  // some durations may be converted, others not
+        return false;
+    }
 }
 
 bool MP4Close(MP4FileHandle handle, uint32_t)
