@@ -23,6 +23,7 @@ struct TopBox {
     uint64_t offset;
     uint64_t size;  // as far as the file reaches for a cut-off free box at the end
     uint32_t type;
+    bool toEnd = false;  // its header says size 0: "to the end of the file"
 };
 
 bool IsFree(uint32_t type)
@@ -453,6 +454,7 @@ bool File::ReadTopLevel()
         uint64_t boxSize = Get32(header);
         const uint32_t type = Get32(header + 4);
         uint64_t headerSize = 8;
+        bool toEnd = false;
         if (boxSize == 1) {
             if (left < 16) {
                 if (!IsFree(type))
@@ -465,6 +467,7 @@ bool File::ReadTopLevel()
             headerSize = 16;
         } else if (boxSize == 0) {
             boxSize = left;  // to the end of the file
+            toEnd = true;
         }
         if (boxSize < headerSize)
             return false;
@@ -479,7 +482,7 @@ bool File::ReadTopLevel()
             haveMoov = true;
             m_moovIndex = m_top.size();
         }
-        m_top.push_back({pos, boxSize, type});
+        m_top.push_back({pos, boxSize, type, toEnd});
         pos += boxSize;
     }
     m_end = pos;
@@ -728,14 +731,26 @@ bool File::Write()
     if (!original.empty() && !m_io.ReadAt(span.start, original.data(), original.size()))
         return false;
     const uint64_t start = span.start;
+    // A last box that runs "to the end of the file" would take in what is appended: it gets
+    // its size written first (the same box before and after), which needs 32 bits.
+    const TopBox* toEnd = span.atEnd && !m_top.empty() && m_top.back().toEnd && m_top.back().offset < start
+                              ? &m_top.back()
+                              : nullptr;
+    if (toEnd && toEnd->size > 0xFFFFFFFFu)
+        return false;
 
     FileIo::BeginWriting();
     bool ok = true;
+    uint8_t explicitSize[4];
+    if (toEnd) {
+        Put32(explicitSize, static_cast<uint32_t>(toEnd->size));
+        ok = m_io.WriteAt(toEnd->offset, explicitSize, 4) && m_io.Flush();
+    }
     // 1. The span becomes one free box, the new header and chapter texts go inside it.
     uint8_t freeHeader[8];
     Put32(freeHeader, static_cast<uint32_t>(span.length));
     Put32(freeHeader + 4, FourCc("free"));
-    ok = m_io.WriteAt(start, freeHeader, 8);
+    ok = ok && m_io.WriteAt(start, freeHeader, 8);
     if (ok && newSize != fileSize)
         ok = m_io.SetSize(newSize);
     if (ok)
@@ -771,6 +786,10 @@ bool File::Write()
             m_io.SetSize(fileSize);
         if (!original.empty())
             m_io.WriteAt(start, original.data(), original.size());
+        if (toEnd) {
+            Put32(explicitSize, 0);
+            m_io.WriteAt(toEnd->offset, explicitSize, 4);
+        }
         m_io.Flush();
     }
     FileIo::EndWriting();

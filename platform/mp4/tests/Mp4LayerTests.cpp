@@ -54,6 +54,7 @@ struct StopCase {
     const wchar_t* name;
     bool moovFirst;
     bool ffmpegChapters;
+    bool mediaToTheEnd;  // the mdat's size says "to the end of the file"
 };
 
 class StoppedWrite : public ::testing::TestWithParam<StopCase> {};
@@ -64,6 +65,8 @@ TEST_P(StoppedWrite, LeavesAFileWithTheOldOrTheNewChapters)
     CString base = mp4fixtures::MakeAudio(folder, L"base.m4b", GetParam().moovFirst);
     if (GetParam().ffmpegChapters)
         base = mp4fixtures::AddFfmpegChapters(folder, base, L"chaptered.m4b");
+    if (GetParam().mediaToTheEnd)
+        base = mp4fixtures::Derive(folder, base, "toend", L"toend.m4b");
     const std::string oldChapters = Chapters(folder, base);
     const std::string audio = mp4fixtures::AudioMd5(folder, base);
     const std::vector<BYTE> original = ReadAll(base);
@@ -110,7 +113,9 @@ TEST_P(StoppedWrite, LeavesAFileWithTheOldOrTheNewChapters)
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, StoppedWrite,
-                         ::testing::Values(StopCase{L"MoovLast", false, false}, StopCase{L"MoovFirst", true, true}),
+                         ::testing::Values(StopCase{L"MoovLast", false, false, false},
+                                           StopCase{L"MoovFirstWithChapters", true, true, false},
+                                           StopCase{L"MediaToTheEnd", true, false, true}),
                          [](const auto& info) { return CString(info.param.name).ToNarrow(); });
 
 TEST(Mp4Layer, RepeatedWritesReplaceTheChaptersAndReuseTheFreedSpace)

@@ -11,6 +11,8 @@
   timescale IN OUT N   IN (moov after mdat) with movie time scale N, every duration in movie
                        units (movie, track headers, edit lists) converted
   soundscale IN OUT N  IN with its sound track's media time scale set to N (nothing else)
+  toend IN OUT         IN with the size of its last box (32-bit header) written as 0, "to the
+                       end of the file"
 """
 import hashlib
 import struct
@@ -207,6 +209,14 @@ def main():
         rewrite(sys.argv[2], sys.argv[3], lambda tree: movie_timescale(tree, int(sys.argv[4])))
     elif command == 'soundscale':
         rewrite(sys.argv[2], sys.argv[3], lambda tree: sound_scale(tree, int(sys.argv[4])))
+    elif command == 'toend':
+        with open(sys.argv[2], 'rb') as f:
+            data = bytearray(f.read())
+            last = [pos for pos, size, header, kind, fits in top_level(f)][-1]
+        assert struct.unpack('>I', data[last:last + 4])[0] != 1
+        data[last:last + 4] = b'\0\0\0\0'
+        with open(sys.argv[3], 'wb') as out:
+            out.write(data)
     else:
         raise SystemExit(__doc__)
 
