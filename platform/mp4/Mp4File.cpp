@@ -1,8 +1,10 @@
 #include "Mp4.h"
 
 #include "CString.h"
+#include "ChapterTrack.h"
 #include "FileIo.h"
 #include "Mp4Box.h"
+#include "MovieFields.h"
 
 #include <algorithm>
 #include <cstring>
@@ -31,162 +33,12 @@ bool IsFree(uint32_t type)
     return type == FourCc("free") || type == FourCc("skip");
 }
 
-// value x to / from without overflow for every value with from, to below 2^32.
-uint64_t Rescale(uint64_t value, uint32_t from, uint32_t to)
-{
-    return value / from * to + value % from * to / from;
-}
-
+// One track of the movie header, in file order.
 struct Track {
     Box* trak;
     MP4TrackId id;
     char type[5];
 };
-
-// Fixed-position fields of the full boxes the layer reads and writes.
-struct FieldLayout {
-    size_t minimum;  // payload bytes the box needs
-    size_t timescale;  // 0: none
-    size_t duration;
-    bool wide;  // duration in 64 bits
-};
-
-FieldLayout MovieHeaderLayout(const Box& mvhd)
-{
-    return mvhd.payload[0] == 1 ? FieldLayout{112, 20, 24, true} : FieldLayout{100, 12, 16, false};
-}
-FieldLayout TrackHeaderLayout(const Box& tkhd)
-{
-    return tkhd.payload[0] == 1 ? FieldLayout{96, 0, 28, true} : FieldLayout{84, 0, 20, false};
-}
-FieldLayout MediaHeaderLayout(const Box& mdhd)
-{
-    return mdhd.payload[0] == 1 ? FieldLayout{32, 20, 24, true} : FieldLayout{24, 12, 16, false};
-}
-
-bool Fits(const Box* box, FieldLayout (*layout)(const Box&))
-{
-    return box && !box->payload.empty() && box->payload[0] <= 1 && box->payload.size() >= layout(*box).minimum;
-}
-
-uint64_t ReadDuration(const Box& box, const FieldLayout& layout)
-{
-    const uint8_t* p = box.payload.data() + layout.duration;
-    return layout.wide ? Get64(p) : Get32(p);
-}
-
-// Writes a duration; a version 0 box whose field is too narrow becomes version 1 (the
-// creation and modification times and the duration grow to 64 bits).
-void WriteDuration(Box& box, FieldLayout (*layout)(const Box&), uint64_t value)
-{
-    FieldLayout fields = layout(box);
-    if (!fields.wide && value > 0xFFFFFFFFu) {
-        std::vector<uint8_t>& p = box.payload;
-        const uint64_t created = Get32(&p[4]);
-        const uint64_t modified = Get32(&p[8]);
-        std::vector<uint8_t> wide(p.begin(), p.begin() + 4);
-        wide[0] = 1;
-        wide.resize(20);
-        Put64(&wide[4], created);
-        Put64(&wide[12], modified);
-        // What lies between the times and the duration (time scale, or track id and reserved).
-        wide.insert(wide.end(), p.begin() + 12, p.begin() + static_cast<ptrdiff_t>(fields.duration));
-        wide.resize(wide.size() + 8);
-        wide.insert(wide.end(), p.begin() + static_cast<ptrdiff_t>(fields.duration) + 4, p.end());
-        p = std::move(wide);
-        fields = layout(box);
-    }
-    uint8_t* p = box.payload.data() + fields.duration;
-    if (fields.wide)
-        Put64(p, value);
-    else
-        Put32(p, static_cast<uint32_t>(value));
-}
-
-// Edit list segment durations are in movie units too.
-bool RescaleEditList(Box& elst, uint32_t from, uint32_t to)
-{
-    std::vector<uint8_t>& p = elst.payload;
-    if (p.size() < 8 || p[0] > 1)
-        return false;
-    const bool wide = p[0] == 1;
-    const size_t entry = wide ? 20 : 12;
-    const uint32_t count = Get32(&p[4]);
-    if (count > (p.size() - 8) / entry)
-        return false;
-    bool fitsNarrow = true;
-    std::vector<uint64_t> durations(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* e = &p[8 + i * entry];
-        durations[i] = Rescale(wide ? Get64(e) : Get32(e), from, to);
-        fitsNarrow = fitsNarrow && durations[i] <= 0xFFFFFFFFu;
-    }
-    if (!wide && !fitsNarrow) {
-        // Version 1: 64-bit durations and media times (an empty edit's -1 stays -1).
-        std::vector<uint8_t> widened(p.begin(), p.begin() + 8);
-        widened[0] = 1;
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint8_t* e = &p[8 + i * 12];
-            const int64_t mediaTime = static_cast<int32_t>(Get32(e + 4));
-            widened.resize(widened.size() + 20);
-            uint8_t* w = &widened[widened.size() - 20];
-            Put64(w + 8, static_cast<uint64_t>(mediaTime));
-            std::memcpy(w + 16, e + 8, 4);
-        }
-        widened.insert(widened.end(), p.begin() + 8 + count * 12, p.end());
-        p = std::move(widened);
-    }
-    const size_t stride = p[0] == 1 ? 20 : 12;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* e = &p[8 + i * stride];
-        if (p[0] == 1)
-            Put64(e, durations[i]);
-        else
-            Put32(e, static_cast<uint32_t>(durations[i]));
-    }
-    return true;
-}
-
-// The chunk offsets of a sample table, or false when it has none or they do not fit.
-bool ChunkOffsets(const Box& stbl, std::vector<uint64_t>& offsets)
-{
-    const Box* stco = stbl.Find(FourCc("stco"));
-    const Box* co64 = stbl.Find(FourCc("co64"));
-    const Box* table = stco ? stco : co64;
-    if (!table || table->payload.size() < 8)
-        return false;
-    const size_t entry = stco ? 4 : 8;
-    const uint32_t count = Get32(&table->payload[4]);
-    if (count > (table->payload.size() - 8) / entry)
-        return false;
-    offsets.resize(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* e = &table->payload[8 + i * entry];
-        offsets[i] = stco ? Get32(e) : Get64(e);
-    }
-    return true;
-}
-
-// The sum of a sample table's sample sizes, or false.
-bool SampleBytes(const Box& stbl, uint64_t& total)
-{
-    const Box* stsz = stbl.Find(FourCc("stsz"));
-    if (!stsz || stsz->payload.size() < 12)
-        return false;
-    const std::vector<uint8_t>& p = stsz->payload;
-    const uint32_t fixed = Get32(&p[4]);
-    const uint32_t count = Get32(&p[8]);
-    if (fixed != 0) {
-        total = static_cast<uint64_t>(fixed) * count;
-        return true;
-    }
-    if (count > (p.size() - 12) / 4)
-        return false;
-    total = 0;
-    for (uint32_t i = 0; i < count; ++i)
-        total += Get32(&p[12 + i * 4]);
-    return true;
-}
 
 // The track ids a 'chap' reference box lists.
 std::vector<uint32_t> ReferencedIds(const Box& chap)
@@ -195,190 +47,6 @@ std::vector<uint32_t> ReferencedIds(const Box& chap)
     for (size_t i = 0; i + 4 <= chap.payload.size(); i += 4)
         ids.push_back(Get32(&chap.payload[i]));
     return ids;
-}
-
-Box Leaf(uint32_t type, std::vector<uint8_t> payload)
-{
-    Box box;
-    box.type = type;
-    box.payload = std::move(payload);
-    return box;
-}
-
-Box Container(uint32_t type, std::vector<Box> children)
-{
-    Box box;
-    box.type = type;
-    box.container = true;
-    box.children = std::move(children);
-    return box;
-}
-
-const uint32_t kIdentityMatrix[9] = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x40000000};
-
-// The chapter texts as samples: a 16-bit length, the UTF-8 title, and an 'encd' box that
-// names UTF-8.
-std::vector<uint8_t> ChapterSamples(const std::vector<MP4Chapter_t>& chapters, std::vector<uint32_t>& sizes)
-{
-    ByteWriter w;
-    for (const MP4Chapter_t& chapter : chapters) {
-        const size_t length = strnlen(chapter.title, MP4V2_CHAPTER_TITLE_MAX);
-        const size_t start = w.bytes.size();
-        w.U16(static_cast<uint32_t>(length));
-        w.Append(chapter.title, length);
-        w.U32(12);
-        w.U32(FourCc("encd"));
-        w.U32(0x00000100);
-        sizes.push_back(static_cast<uint32_t>(w.bytes.size() - start));
-    }
-    return std::move(w.bytes);
-}
-
-// The QuickTime text track that holds the chapters, its samples in one chunk at dataOffset.
-Box ChapterTrack(MP4TrackId id, const std::vector<MP4Chapter_t>& chapters, const std::vector<uint32_t>& sizes,
-                 uint32_t movieTimeScale, uint64_t dataOffset, bool wideOffset)
-{
-    constexpr uint32_t kTimeScale = 1000;  // chapter durations are milliseconds
-    uint64_t total = 0;
-    for (const MP4Chapter_t& chapter : chapters)
-        total += chapter.duration;
-    const uint64_t movieDuration = Rescale(total, kTimeScale, movieTimeScale);
-
-    ByteWriter tkhd;
-    const bool wideTrack = movieDuration > 0xFFFFFFFFu;
-    tkhd.U32(wideTrack ? 0x01000000 : 0);  // version; flags 0: not shown as a track of its own
-    if (wideTrack) {
-        tkhd.U64(0);
-        tkhd.U64(0);
-        tkhd.U32(id);
-        tkhd.U32(0);
-        tkhd.U64(movieDuration);
-    } else {
-        tkhd.U32(0);
-        tkhd.U32(0);
-        tkhd.U32(id);
-        tkhd.U32(0);
-        tkhd.U32(static_cast<uint32_t>(movieDuration));
-    }
-    tkhd.Zeros(8);             // reserved
-    tkhd.U16(0);               // layer
-    tkhd.U16(0);               // alternate group
-    tkhd.U16(0);               // volume
-    tkhd.U16(0);
-    for (uint32_t m : kIdentityMatrix)
-        tkhd.U32(m);
-    tkhd.U32(0);               // width
-    tkhd.U32(0);               // height
-
-    ByteWriter mdhd;
-    const bool wideMedia = total > 0xFFFFFFFFu;
-    mdhd.U32(wideMedia ? 0x01000000 : 0);
-    if (wideMedia) {
-        mdhd.U64(0);
-        mdhd.U64(0);
-        mdhd.U32(kTimeScale);
-        mdhd.U64(total);
-    } else {
-        mdhd.U32(0);
-        mdhd.U32(0);
-        mdhd.U32(kTimeScale);
-        mdhd.U32(static_cast<uint32_t>(total));
-    }
-    mdhd.U16(0x55C4);          // language "und"
-    mdhd.U16(0);
-
-    ByteWriter hdlr;
-    hdlr.U32(0);
-    hdlr.U32(0);
-    hdlr.U32(FourCc("text"));
-    hdlr.Zeros(12);
-    hdlr.Append("Chapters", 9);
-
-    ByteWriter gmin;
-    gmin.U32(0);
-    gmin.U16(0x40);            // graphics mode: copy
-    gmin.U16(0x8000);
-    gmin.U16(0x8000);
-    gmin.U16(0x8000);
-    gmin.U16(0);               // balance
-    gmin.U16(0);
-    ByteWriter text;
-    for (uint32_t m : kIdentityMatrix)
-        text.U32(m);
-
-    ByteWriter dref;
-    dref.U32(0);
-    dref.U32(1);
-    const size_t url = dref.Begin(FourCc("url "));
-    dref.U32(1);               // the data is in this file
-    dref.End(url);
-
-    ByteWriter stsd;
-    stsd.U32(0);
-    stsd.U32(1);
-    const size_t entry = stsd.Begin(FourCc("text"));
-    stsd.Zeros(6);
-    stsd.U16(1);               // data reference index
-    stsd.U32(0);               // display flags
-    stsd.U32(0);               // justification
-    stsd.Zeros(6);             // background colour
-    stsd.Zeros(8);             // default text box
-    stsd.Zeros(8);
-    stsd.U16(0);               // font number
-    stsd.U16(0);               // font face
-    stsd.U8(0);
-    stsd.U16(0);
-    stsd.Zeros(6);             // foreground colour
-    stsd.U8(0);                // font name: empty
-    stsd.End(entry);
-
-    ByteWriter stts;
-    stts.U32(0);
-    stts.U32(static_cast<uint32_t>(chapters.size()));
-    for (const MP4Chapter_t& chapter : chapters) {
-        stts.U32(1);
-        stts.U32(static_cast<uint32_t>(chapter.duration));
-    }
-    ByteWriter stsz;
-    stsz.U32(0);
-    stsz.U32(0);
-    stsz.U32(static_cast<uint32_t>(sizes.size()));
-    for (uint32_t size : sizes)
-        stsz.U32(size);
-    ByteWriter stsc;
-    stsc.U32(0);
-    stsc.U32(1);
-    stsc.U32(1);
-    stsc.U32(static_cast<uint32_t>(chapters.size()));
-    stsc.U32(1);
-    ByteWriter stco;
-    stco.U32(0);
-    stco.U32(1);
-    if (wideOffset)
-        stco.U64(dataOffset);
-    else
-        stco.U32(static_cast<uint32_t>(dataOffset));
-
-    return Container(FourCc("trak"),
-        {Leaf(FourCc("tkhd"), std::move(tkhd.bytes)),
-         Container(FourCc("mdia"),
-             {Leaf(FourCc("mdhd"), std::move(mdhd.bytes)), Leaf(FourCc("hdlr"), std::move(hdlr.bytes)),
-              Container(FourCc("minf"),
-                  {Leaf(FourCc("gmhd"), [&] {
-                       ByteWriter gmhd;
-                       const size_t a = gmhd.Begin(FourCc("gmin"));
-                       gmhd.Append(gmin.bytes.data(), gmin.bytes.size());
-                       gmhd.End(a);
-                       const size_t b = gmhd.Begin(FourCc("text"));
-                       gmhd.Append(text.bytes.data(), text.bytes.size());
-                       gmhd.End(b);
-                       return std::move(gmhd.bytes);
-                   }()),
-                   Container(FourCc("dinf"), {Leaf(FourCc("dref"), std::move(dref.bytes))}),
-                   Container(FourCc("stbl"),
-                       {Leaf(FourCc("stsd"), std::move(stsd.bytes)), Leaf(FourCc("stts"), std::move(stts.bytes)),
-                        Leaf(FourCc("stsz"), std::move(stsz.bytes)), Leaf(FourCc("stsc"), std::move(stsc.bytes)),
-                        Leaf(wideOffset ? FourCc("co64") : FourCc("stco"), std::move(stco.bytes))})})})});
 }
 
 }  // namespace
@@ -500,7 +168,7 @@ bool File::IndexTracks()
         const Box* hdlr = child.FindPath({FourCc("mdia"), FourCc("hdlr")});
         if (!Fits(tkhd, TrackHeaderLayout) || !Fits(mdhd, MediaHeaderLayout) || !hdlr || hdlr->payload.size() < 12)
             return false;
-        Track track{&child, Get32(&tkhd->payload[tkhd->payload[0] == 1 ? 20 : 12]), {}};
+        Track track{&child, TrackIdOf(*tkhd), {}};
         std::memcpy(track.type, &hdlr->payload[8], 4);
         m_tracks.push_back(track);
     }
@@ -615,7 +283,7 @@ void File::ReplaceChapterTrack(std::vector<uint64_t>& freedBoxes)
         if (b.type != FourCc("trak"))
             return false;
         const Box* tkhd = b.Find(FourCc("tkhd"));
-        const MP4TrackId id = Get32(&tkhd->payload[tkhd->payload[0] == 1 ? 20 : 12]);
+        const MP4TrackId id = TrackIdOf(*tkhd);
         return std::find(removed.begin(), removed.end(), id) != removed.end();
     });
     IndexTracks();
