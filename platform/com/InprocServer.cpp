@@ -5,6 +5,22 @@
 
 #include <new>
 
+namespace {
+
+template <class Call>
+HRESULT Guarded(Call call)
+{
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+}  // namespace
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
@@ -21,13 +37,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    try {
-        return com::Module::Current().GetClassObject(clsid, iid, object);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    return Guarded([&] { return com::Module::Current().GetClassObject(clsid, iid, object); });
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
@@ -37,24 +47,12 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer()
 {
-    try {
-        return com::Module::Current().RegisterServer();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    return Guarded([&] { return com::Module::Current().RegisterServer(); });
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
-    try {
-        return com::Module::Current().UnregisterServer();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    return Guarded([&] { return com::Module::Current().UnregisterServer(); });
 }
 
 }  // extern "C"
