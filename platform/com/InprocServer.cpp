@@ -1,9 +1,28 @@
 // The exports of an in-process server (InprocServer.h), over its Module. Linked into the server DLL
 // (the com_inproc object library), which is linked with --kill-at so the names are plain.
+// No C++ exception leaves them: their callers are the system's.
 #include "InprocServer.h"
 #include "Module.h"
 
 #include "AfxMessageBox.h"
+
+#include <new>
+
+namespace {
+
+template <class Call>
+HRESULT Guarded(Call call)
+{
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -21,7 +40,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    return com::Module::Current().GetClassObject(clsid, iid, object);
+    return Guarded([&] { return com::Module::Current().GetClassObject(clsid, iid, object); });
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
@@ -31,22 +50,24 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer()
 {
-    return com::Module::Current().RegisterServer();
+    return Guarded([&] { return com::Module::Current().RegisterServer(); });
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
-    return com::Module::Current().UnregisterServer();
+    return Guarded([&] { return com::Module::Current().UnregisterServer(); });
 }
 
 __declspec(dllexport) void STDAPICALLTYPE DllSetMessageBoxHook(com::MessageBoxHook hook, void* context)
 {
-    if (!hook) {
-        AfxSetMessageBoxHandler(nullptr);
-        return;
-    }
-    AfxSetMessageBoxHandler([hook, context](const AfxMessageBoxRequest& box) {
-        return hook(context, box.owner, box.text, box.caption, box.type);
+    Guarded([&] {
+        if (!hook)
+            AfxSetMessageBoxHandler(nullptr);
+        else
+            AfxSetMessageBoxHandler([hook, context](const AfxMessageBoxRequest& box) {
+                return hook(context, box.owner, box.text, box.caption, box.type);
+            });
+        return S_OK;
     });
 }
 
