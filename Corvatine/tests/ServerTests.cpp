@@ -17,26 +17,16 @@ const wchar_t* const kMethods[] = {L"Initialize",        L"GetConnected",      L
                                    L"GetDeviceStorageSize", L"GetDeviceStorageSizeEx", L"DoesTargetExist",
                                    L"ResetDevice"};
 
+// Every key the server's registration writes: ZuneSupport's with the library and AppID, and
+// the component registrar's.
 std::vector<CString> RegisteredKeys()
 {
-    const CString zune = L"CLSID\\" + GuidString(CLSID_ZuneSupport);
+    std::vector<CString> keys = comtest::RegisteredKeys({CLSID_ZuneSupport, L"Corvatine.ZuneSupport.1",
+                                                         L"Corvatine.ZuneSupport", APPID_Corvatine, L"Corvatine.DLL",
+                                                         LIBID_CorvatineLib, L"1.0", IID_IZuneSupport});
     const CString compReg = L"CLSID\\" + GuidString(CLSID_CompReg);
-    return {zune,
-            zune + L"\\InprocServer32",
-            zune + L"\\ProgID",
-            zune + L"\\VersionIndependentProgID",
-            zune + L"\\Programmable",
-            zune + L"\\TypeLib",
-            compReg,
-            compReg + L"\\InprocServer32",
-            compReg + L"\\TypeLib",
-            L"Corvatine.ZuneSupport.1",
-            L"Corvatine.ZuneSupport",
-            L"Corvatine.ZuneSupport\\CurVer",
-            L"AppID\\" + GuidString(APPID_Corvatine),
-            L"AppID\\Corvatine.DLL",
-            L"TypeLib\\" + GuidString(LIBID_CorvatineLib) + L"\\1.0",
-            L"Interface\\" + GuidString(IID_IZuneSupport)};
+    keys.insert(keys.end(), {compReg, compReg + L"\\InprocServer32", compReg + L"\\TypeLib"});
+    return keys;
 }
 
 TEST(CorvatineServer, Regsvr32WritesEveryKeyCreationWorksByClassIdAndProgIdAndRemovalTakesThemAway)

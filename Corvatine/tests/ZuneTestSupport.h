@@ -18,15 +18,9 @@ CString ServerPath();
 CString StandInPath();
 
 // COM on this thread in the model the server's methods want (multithreaded).
-class MtaScope {
+class MtaScope : public comtest::ApartmentScope {
 public:
-    MtaScope() : m_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~MtaScope() { if (SUCCEEDED(m_hr)) CoUninitialize(); }
-    MtaScope(const MtaScope&) = delete;
-    MtaScope& operator=(const MtaScope&) = delete;
-
-private:
-    HRESULT m_hr;
+    MtaScope() : ApartmentScope(COINIT_MULTITHREADED) {}
 };
 
 // One device of a fixture: its INI lines beyond the defaults, and its storage's sizes.

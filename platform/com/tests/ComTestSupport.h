@@ -37,10 +37,10 @@ struct ServerKeys {
 // Every key that registration creates (in this process's registry view).
 std::vector<CString> RegisteredKeys(const ServerKeys& server);
 
-// Initialises COM (apartment) for the time it lives.
+// Initialises COM for the time it lives: a single-threaded apartment, or the multithreaded one.
 class ApartmentScope {
 public:
-    ApartmentScope() : m_hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    explicit ApartmentScope(DWORD model = COINIT_APARTMENTTHREADED) : m_hr(CoInitializeEx(nullptr, model)) {}
     ~ApartmentScope() { if (SUCCEEDED(m_hr)) CoUninitialize(); }
     ApartmentScope(const ApartmentScope&) = delete;
     ApartmentScope& operator=(const ApartmentScope&) = delete;
