@@ -16,13 +16,23 @@ import sys
 import tempfile
 from xml.sax.saxutils import escape, quoteattr
 
-SOURCE = {
+SHOP = {
     "id": "vesperlin-sample-shop",
     "name": "Vesperlin Sample Shop",
     "website": "http://shop.vesperlin.example/",
     "banner": "sample-shop-banner.png",
     "accent": "#2E5C8A",
+    "colours": ((46, 92, 138), (120, 170, 210)),
 }
+FILM_STORE = {
+    "id": "northlight-film-store",
+    "name": "Northlight Film Store",
+    "website": "http://films.northlight.example/",
+    "banner": "northlight-banner.png",
+    "accent": "#1E6E5A",
+    "colours": ((20, 90, 80), (90, 170, 150)),
+}
+ENGLISH = [("en", "English")]
 
 TITLES = [
     {
@@ -36,6 +46,8 @@ TITLES = [
         "series": "Coastal Tales",
         "creators": [("Author", "Marlow, Ada", "Ada Marlow"), ("Narrator", "Quint, Ben", "Ben Quint")],
         "subjects": [(12, "Fiction"), (40, "Sea Stories")],
+        "languages": ENGLISH,
+        "source": SHOP,
         "description": "Three short evenings at the lamp of a northern lighthouse: the keeper, "
                        "the storms and the ships that pass.",
         "colours": ((27, 58, 92), (224, 160, 64)),
@@ -59,6 +71,8 @@ TITLES = [
         "series": "",
         "creators": [("Artist", "Tidewater Quartet, The", "The Tidewater Quartet")],
         "subjects": [(7, "Folk")],
+        "languages": ENGLISH,
+        "source": SHOP,
         "description": "Three short tunes for plucked strings.",
         "colours": ((120, 30, 60), (250, 210, 120)),
         "parts": [
@@ -78,6 +92,8 @@ TITLES = [
         "series": "",
         "creators": [("Director", "Ferrand, Lise", "Lise Ferrand")],
         "subjects": [(21, "Documentary")],
+        "languages": [("en", "English"), ("fr", "French")],
+        "source": FILM_STORE,
         "description": "Two short reels of moving patterns and a steady tone.",
         "colours": ((20, 90, 80), (180, 230, 210)),
         "parts": [("Reel 1", 440), ("Reel 2", 523)],
@@ -113,7 +129,7 @@ def font():
     return None
 
 
-def picture(path, size, colours, lines, scratch):
+def picture(path, size, colours, lines, scratch, top=0.55):
     """A picture of two colours running into each other, with text lines when a font exists."""
     (r0, g0, b0), (r1, g1, b1) = colours
     width, height = size
@@ -121,7 +137,6 @@ def picture(path, size, colours, lines, scratch):
     chain = ["geq=r='%s':g='%s':b='%s'" % (mix(r0, r1), mix(g0, g1), mix(b0, b1))]
     face = font()
     if face:
-        top = 0.55
         for index, (text, scale) in enumerate(lines):
             text_file = os.path.join(scratch, "line%d.txt" % index)
             with open(text_file, "w", encoding="utf-8") as f:
@@ -184,6 +199,7 @@ def make_parts(title, out, scratch):
 
 
 def order_file(title, parts):
+    source = title["source"]
     base = "http://media.vesperlin.example/titles/" + title["slug"]
     pictures = "http://media.vesperlin.example/pictures/"
     metadata = ["    <ContentType>%s</ContentType>" % escape(title["kind"]),
@@ -205,7 +221,10 @@ def order_file(title, parts):
     for number, subject in title["subjects"]:
         metadata.append('      <Subject id="%d">%s</Subject>' % (number, escape(subject)))
     metadata.append("    </Subjects>")
-    metadata.append('    <Languages>\n      <Language code="en">English</Language>\n    </Languages>')
+    metadata.append("    <Languages>")
+    for code, language in title["languages"]:
+        metadata.append("      <Language code=%s>%s</Language>" % (quoteattr(code), escape(language)))
+    metadata.append("    </Languages>")
     metadata.append("    <Description>%s</Description>" % escape(title["description"]))
     part_lines = ['        <Part number="%d" filesize="%d" name=%s filename=%s duration="%s"/>'
                   % (n, size, quoteattr(name), quoteattr(file_name), duration)
@@ -225,11 +244,11 @@ def order_file(title, parts):
         '      <Parts count="%d">' % len(parts), *part_lines, "      </Parts>",
         "    </Format>",
         "  </Formats>",
-        '  <Source id=%s>' % quoteattr(SOURCE["id"]),
-        "    <Name>%s</Name>" % escape(SOURCE["name"]),
-        "    <WebsiteUrl>%s</WebsiteUrl>" % escape(SOURCE["website"]),
-        "    <BannerUrl>%s%s</BannerUrl>" % (pictures, SOURCE["banner"]),
-        "    <AccentColor>%s</AccentColor>" % SOURCE["accent"],
+        '  <Source id=%s>' % quoteattr(source["id"]),
+        "    <Name>%s</Name>" % escape(source["name"]),
+        "    <WebsiteUrl>%s</WebsiteUrl>" % escape(source["website"]),
+        "    <BannerUrl>%s%s</BannerUrl>" % (pictures, source["banner"]),
+        "    <AccentColor>%s</AccentColor>" % source["accent"],
         "  </Source>",
         "</VesperlinMedia>",
         ""])
@@ -243,8 +262,9 @@ def main(argv):
     os.makedirs(out, exist_ok=True)
     with tempfile.TemporaryDirectory() as scratch:
         try:
-            picture(os.path.join(out, SOURCE["banner"]), (400, 60), ((46, 92, 138), (120, 170, 210)),
-                    [], scratch)
+            for source in (SHOP, FILM_STORE):
+                picture(os.path.join(out, source["banner"]), (400, 60), source["colours"],
+                        [(source["name"], 0.35)], scratch, top=0.3)
             for title in TITLES:
                 parts = make_parts(title, out, scratch)
                 lines = [(line, 0.08) for line in wrap(title["title"])]

@@ -93,9 +93,11 @@ TEST_F(SampleLibrary, LoadsWithEveryTitleItsPartsAndPictures)
     ASSERT_TRUE(library.OnNewDocument());
     EXPECT_TRUE(boxes.Boxes().empty());
     ASSERT_EQ(library.GetTitles().GetSize(), 3);
-    ASSERT_EQ(library.GetSources().GetSize(), 1);
-    const CSourceObject* source = static_cast<CSourceObject*>(library.GetSources()[0]);
-    EXPECT_GT(FileSize(source->GetBannerPath(DataFolder())), 0);
+    ASSERT_EQ(library.GetSources().GetSize(), 2);
+    for (INT_PTR s = 0; s < library.GetSources().GetSize(); ++s) {
+        const CSourceObject* source = static_cast<CSourceObject*>(library.GetSources()[s]);
+        EXPECT_GT(FileSize(source->GetBannerPath(DataFolder())), 0);
+    }
 
     // One title of each kind, its parts in the folder of its kind, as real media.
     const std::map<int, std::pair<CString, std::string>> kinds = {
@@ -112,7 +114,7 @@ TEST_F(SampleLibrary, LoadsWithEveryTitleItsPartsAndPictures)
         seen.insert(kind);
         EXPECT_EQ(title->GetDownloadFolder(), Downloads() + L"\\" + kinds.at(kind).first);
         EXPECT_EQ(title->GetSelectedMethod(), CString(L"download"));
-        EXPECT_EQ(title->m_sourceId, source->m_id);
+        EXPECT_NE(library.FindSource(title->m_sourceId), nullptr);
         EXPECT_NE(title->GetPictureIndex(), DefaultTitlePicture) << "thumbnail not read";
         EXPECT_GT(FileSize(title->GetCoverPath(DataFolder())), 0);
         EXPECT_GT(FileSize(title->GetPlaylistPath()), 0);
