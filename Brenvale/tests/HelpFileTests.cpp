@@ -8,7 +8,6 @@
 
 #include <objbase.h>
 
-#include <cstdlib>
 #include <string>
 
 using namespace testsupport;
@@ -30,11 +29,7 @@ namespace {
 constexpr CLSID kHelpFileStorageClass = {0x5d02926a, 0x212e, 0x11d0, {0x9d, 0xf9, 0x00, 0xa0, 0xc9, 0x22, 0xe6, 0xec}};
 constexpr IID kHelpFileStorageInterface = {0x88cc31de, 0x27ab, 0x11d0, {0x9d, 0xf9, 0x00, 0xa0, 0xc9, 0x22, 0xe6, 0xec}};
 
-CString HelpFilePath()
-{
-    const char* root = std::getenv("VESPERLIN_BINARY_DIR");
-    return WindowsPath(root ? root : ".") + L"\\Brenvale\\Larkmoor.chm";
-}
+CString HelpFilePath() { return BinaryPath(L"Brenvale/Larkmoor.chm"); }
 
 class HelpFile : public ::testing::Test {
 protected:

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -14,27 +13,7 @@ using namespace testsupport;
 
 namespace {
 
-// Runs a Windows program of the build and waits for it; its exit code, or -1.
-int RunProgram(CString commandLine)
-{
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, commandLine.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
-    CloseHandle(pi.hThread);
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
-}
-
-CString ToolPath()
-{
-    const char* root = std::getenv("VESPERLIN_BINARY_DIR");
-    return WindowsPath(root ? root : ".") + L"\\Brenvale\\tools\\MakeSampleLibrary.exe";
-}
+CString ToolPath() { return BinaryPath(L"Brenvale/tools/MakeSampleLibrary.exe"); }
 
 LONGLONG FileSize(const CString& path)
 {
