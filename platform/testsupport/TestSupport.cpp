@@ -111,22 +111,27 @@ std::string ShellQuoted(const CString& windowsPath)
     return quoted + "'";
 }
 
-HANDLE StartProgram(const CString& commandLine)
+BOOL StartProgram(const CString& commandLine, HANDLE* process)
 {
     CString command = commandLine;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
+        return FALSE;
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    if (process)
+        *process = pi.hProcess;
+    else if (pi.hProcess)
+        CloseHandle(pi.hProcess);
+    return TRUE;
 }
 
 int RunProgram(const CString& commandLine)
 {
-    HANDLE process = StartProgram(commandLine);
-    if (!process)
+    HANDLE process = nullptr;
+    if (!StartProgram(commandLine, &process) || !process)
         return -1;
     DWORD code = static_cast<DWORD>(-1);
     if (WaitForSingleObject(process, 120000) == WAIT_OBJECT_0)
@@ -161,10 +166,8 @@ int RunHostCommand(const std::string& commandLine, std::string* output)
     }
     quoted.append(backslashes * 2, '\\');
     quoted += '"';
-    HANDLE process = StartProgram(L"/bin/sh -c " + CString::FromNarrow(quoted.c_str(), -1, CP_UTF8));
-    if (!process)
+    if (!StartProgram(L"/bin/sh -c " + CString::FromNarrow(quoted.c_str(), -1, CP_UTF8)))
         return -1;
-    CloseHandle(process);
     int code = -1;
     for (int waited = 0; waited < 120000; waited += 10) {
         if (GetFileAttributesW(done) != INVALID_FILE_ATTRIBUTES) {

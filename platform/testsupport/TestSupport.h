@@ -37,9 +37,10 @@ CString WindowsPath(const std::string& unixPath);
 
 // A Windows path as a single-quoted Unix shell word.
 std::string ShellQuoted(const CString& windowsPath);
-// Starts a Windows program (a command line with its quoted path); its process handle for the
-// caller to close, or null.
-HANDLE StartProgram(const CString& commandLine);
+// Starts a program (a command line with its quoted path); FALSE when it cannot be started.
+// With process given, it receives the process handle for the caller to close (null for a
+// Unix program, which Wine starts without one).
+BOOL StartProgram(const CString& commandLine, HANDLE* process = nullptr);
 // Starts a Windows program and waits for it (two minutes at most); its exit code, or -1.
 int RunProgram(const CString& commandLine);
 // Runs a Unix command line through /bin/sh, waits for it (two minutes at most) and returns
