@@ -8,7 +8,8 @@
 #   scripts/run-console.sh                 the shipped 32-bit build
 #   ARCH=x64 scripts/run-console.sh        the 64-bit build
 #   scripts/run-console.sh --new-library   the prefix and its sample library made anew
-# Further arguments go to the console (an order file, a zkyopen:// link).
+# Further arguments go to the console (an order file, by its Unix or Windows path, or a
+# zkyopen:// link).
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -58,8 +59,13 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "To watch it live instead, serve that display over VNC (x11vnc -display $DISPLAY, package x11vnc)."
 fi
 wine_start
+# A file named by its Unix path reaches the console by its Windows path.
+arguments=()
+for argument in "$@"; do
+  if [ -e "$argument" ]; then arguments+=("$(winepath -w "$argument")"); else arguments+=("$argument"); fi
+done
 echo "Starting the console on the library $library (Ctrl+C ends it)."
-wine "$console" "$@" </dev/null &
+wine "$console" "${arguments[@]}" </dev/null &
 console_pid=$!
 if [ -n "$own_display" ]; then
   (

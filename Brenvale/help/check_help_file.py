@@ -87,7 +87,7 @@ def main(argv):
         return 1
     try:
         entries = read_directory(data)
-    except ChmError as e:
+    except (ChmError, struct.error, UnicodeDecodeError) as e:
         print("%s: %s" % (argv[1], e), file=sys.stderr)
         return 1
     failed = 0
