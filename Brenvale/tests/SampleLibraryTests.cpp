@@ -96,6 +96,8 @@ TEST_F(SampleLibrary, LoadsWithEveryTitleItsPartsAndPictures)
         EXPECT_NE(library.FindSource(title->m_sourceId), nullptr);
         EXPECT_NE(title->GetPictureIndex(), DefaultTitlePicture) << "thumbnail not read";
         EXPECT_GT(FileSize(title->GetCoverPath(DataFolder())), 0);
+        const DWORD folderPicture = GetFileAttributesW(title->GetThumbnailPath(DataFolder(), TRUE));
+        EXPECT_TRUE(folderPicture != INVALID_FILE_ATTRIBUTES && (folderPicture & FILE_ATTRIBUTE_HIDDEN));
         EXPECT_GT(FileSize(title->GetPlaylistPath()), 0);
         ASSERT_GE(title->m_parts.GetSize(), 2);
         for (INT_PTR p = 0; p < title->m_parts.GetSize(); ++p) {

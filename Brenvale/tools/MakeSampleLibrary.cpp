@@ -89,8 +89,12 @@ CString TitleFolderName(CBrenvaleDoc& library, const CMediaObject& title)
 // Copies a file of the sample folder into place, making the folders on the way.
 BOOL PlaceFile(const CString& folder, const CString& name, const CString& target)
 {
+    if (name.IsEmpty() || SafeFileNameComponent(name) != name) {
+        Report(L"not a file name of the sample folder: %ls", name);
+        return FALSE;
+    }
     const CString source = folder + L"\\" + name;
-    if (name.IsEmpty() || !FileExists(source)) {
+    if (!FileExists(source)) {
         Report(L"missing sample file: %ls", source);
         return FALSE;
     }
@@ -144,6 +148,7 @@ BOOL FileTitle(CBrenvaleDoc& library, const CString& folder, const CString& orde
     const CString thumbnail = title->GetThumbnailPath(data, FALSE);
     placed = PlaceFile(folder, UrlFileName(metadata.m_thumbnailUrl), thumbnail) && placed;
     const CString folderPicture = title->GetThumbnailPath(data, TRUE);
+    SetFileAttributesW(folderPicture, FILE_ATTRIBUTE_NORMAL);  // a hidden copy of an earlier run
     if (placed && CopyFileW(thumbnail, folderPicture, FALSE))
         SetFileAttributesW(folderPicture, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     if (!metadata.m_coverUrl.IsEmpty())
