@@ -68,6 +68,7 @@ TEST_F(SampleLibrary, LoadsWithEveryTitleItsPartsAndPictures)
     ASSERT_EQ(FileSamples(), 0);
 
     librarytest::TestLibrary library(DataFolder());
+    library.SetDecodePicturesOnLoad(TRUE);
     testsupport::MessageBoxRecorder boxes;
     ASSERT_TRUE(library.OnNewDocument());
     EXPECT_TRUE(boxes.Boxes().empty());
