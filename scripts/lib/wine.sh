@@ -6,6 +6,9 @@
 #                       never hold a caller's pipes open
 #   wine_stop           ends the wineserver of the prefix
 #   xvfb_start          an X display of our own when none is set (or always with "own")
+#   wine_register_standins BUILD ARCH
+#                       registers the stand-ins for objects the suite finds installed elsewhere
+#                       (the detect object) from a build tree (ARCH i686 or x64) in the prefix
 
 wine_env() {
   export WINEPREFIX="$1"
@@ -27,6 +30,14 @@ wine_start() {
   else
     wine cmd /c exit >/dev/null 2>&1 </dev/null || true
   fi
+}
+
+wine_register_standins() {
+  local dll="$1/platform/detectobject/ZKYDetect.dll" regsvr32='C:\windows\system32\regsvr32.exe'
+  [ "$2" = i686 ] && regsvr32='C:\windows\syswow64\regsvr32.exe'
+  [ -f "$dll" ] || { echo "warning: $dll not built" >&2; return 1; }
+  wine "$regsvr32" /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 </dev/null ||
+    { echo "warning: $dll could not be registered" >&2; return 1; }
 }
 
 wine_stop() {
