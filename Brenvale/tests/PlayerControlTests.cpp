@@ -178,6 +178,8 @@ TEST_F(PlayerControlOnTheSystem, AMissingPlaceholderOrClassLeavesTheDialogAsItWa
     EXPECT_EQ(REGDB_E_CLASSNOTREG, other.GetCreateResult());
     EXPECT_EQ(CString(L"Static"), testsupport::FindById(testsupport::WindowTree(host), IDC_TEST_PLAYER)->className);
     EXPECT_EQ(nullptr, other.m_hWnd);
+    EXPECT_FALSE(other.CreateControl(L"Vesperlin.NoSuchControl", L"", WS_VISIBLE, CRect(0, 0, 10, 10), &host, 5));
+    EXPECT_EQ(CO_E_CLASSSTRING, other.GetCreateResult());
     host.DestroyWindow();
 }
 

@@ -57,9 +57,28 @@ protected:
     LONG m_refs = 1;
 };
 
+// An IDispatch called by dispatch id only: no type information, no names.
+class IdOnlyDispatch : public IDispatch {
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    {
+        if (info)
+            *info = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+};
+
 // The container's client site with ambient properties of ours: the control is handed this
 // site instead of the container's, which answers everything but the ambient IDispatch.
-class AmbientSite final : public IOleClientSite, public IDispatch, public RefCounted<AmbientSite> {
+class AmbientSite final : public IOleClientSite, public IdOnlyDispatch, public RefCounted<AmbientSite> {
 public:
     AmbientSite(IOleClientSite* inner, DWORD downloadControl) : m_inner(inner), m_downloadControl(downloadControl)
     {
@@ -95,20 +114,6 @@ public:
     STDMETHODIMP OnShowWindow(BOOL show) override { return m_inner->OnShowWindow(show); }
     STDMETHODIMP RequestNewObjectLayout() override { return m_inner->RequestNewObjectLayout(); }
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
-    {
-        if (info)
-            *info = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override
     {
         if (id == DISPID_AMBIENT_DLCONTROL && m_downloadControl && (flags & DISPATCH_PROPERTYGET) && result) {
@@ -209,7 +214,7 @@ private:
 };
 
 // The events of a control, by dispatch id, to a handler of ours.
-class EventSink final : public IDispatch, public RefCounted<EventSink> {
+class EventSink final : public IdOnlyDispatch, public RefCounted<EventSink> {
 public:
     EventSink(REFIID events, AxEventHandler handler) : m_events(events), m_handler(std::move(handler)) {}
     // The host is going: events that still arrive are dropped.
@@ -229,20 +234,6 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return RefCounted::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return RefCounted::Release(); }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
-    {
-        if (info)
-            *info = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) override
     {
         if (result)
