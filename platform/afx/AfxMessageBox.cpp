@@ -1,5 +1,7 @@
 #include "AfxMessageBox.h"
 
+#include "WinApp.h"
+
 #include <mutex>
 
 namespace {
@@ -44,6 +46,13 @@ int AfxShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, U
 }
 
 int AfxMessageBox(const wchar_t* text, UINT type, UINT helpId)
+{
+    if (CWinApp* app = AfxGetApp())
+        return app->DoMessageBox(text, type, helpId);
+    return AfxDefaultMessageBox(text, type, helpId);
+}
+
+int AfxDefaultMessageBox(const wchar_t* text, UINT type, UINT helpId)
 {
     HWND owner;
     CString caption;

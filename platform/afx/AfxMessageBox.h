@@ -7,7 +7,8 @@
 #include <functional>
 
 // Shows text with the owner's caption (the application title) and the given MB_ flags;
-// returns the button pressed (IDOK, IDYES, ...).
+// returns the button pressed (IDOK, IDYES, ...). With an application object the box passes
+// its virtual DoMessageBox first.
 int AfxMessageBox(const wchar_t* text, UINT type = MB_OK, UINT helpId = 0);
 // The same with a text from the string table.
 int AfxMessageBox(UINT textId, UINT type = MB_OK, UINT helpId = (UINT)-1);
@@ -29,6 +30,10 @@ AfxMessageBoxHandler AfxSetMessageBoxHandler(AfxMessageBoxHandler handler);
 void AfxSetMessageBoxCaption(const wchar_t* caption);
 // The window boxes are owned by (the main window when set).
 void AfxSetMessageBoxOwner(HWND owner);
+
+// The box as the class library shows it (CWinApp::DoMessageBox's base): the caption and
+// owner set above, then the handler or a real box.
+int AfxDefaultMessageBox(const wchar_t* text, UINT type, UINT helpId);
 
 // Shows a box through the funnel with an explicit owner and caption (for callers of ::MessageBox).
 int AfxShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type, UINT helpId = 0);

@@ -1,8 +1,11 @@
 #include "WinApp.h"
 
 #include "AfxIds.h"
+#include "AfxMessageBox.h"
 #include "AfxResource.h"
+#include "HtmlHelp.h"
 #include "RegistryKey.h"
+#include "Wnd.h"
 
 #include <shlwapi.h>
 
@@ -160,4 +163,43 @@ BOOL CWinApp::DeleteProfileValue(const wchar_t* section, const wchar_t* entry)
     if (key.Open(app, section, KEY_SET_VALUE) != ERROR_SUCCESS)
         return FALSE;
     return RegDeleteValueW(key, entry) == ERROR_SUCCESS;
+}
+
+int CWinApp::DoMessageBox(const wchar_t* text, UINT type, UINT helpId) { return AfxDefaultMessageBox(text, type, helpId); }
+
+void CWinApp::SetHelpFilePath(const wchar_t* path)
+{
+    m_helpFilePath = path ? path : L"";
+    m_pszHelpFilePath = m_helpFilePath.IsEmpty() ? nullptr : static_cast<const wchar_t*>(m_helpFilePath);
+}
+
+void CWinApp::EnableHtmlHelp()
+{
+    wchar_t module[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(m_hInstance, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    CString path(module, static_cast<int>(length));
+    const int dot = path.ReverseFind(L'.');
+    const int slash = path.ReverseFind(L'\\');
+    if (dot > slash)
+        path = path.Left(dot);
+    SetHelpFilePath(path + L".chm");
+}
+
+void CWinApp::HtmlHelp(DWORD_PTR data, UINT command)
+{
+    if (m_pMainWnd && m_pMainWnd->m_hWnd)
+        m_pMainWnd->HtmlHelp(data, command);
+    else
+        AfxHtmlHelp(nullptr, m_pszHelpFilePath, command, data);
+}
+
+void CWinApp::ShowHelpTopic(const HELPINFO* info, const wchar_t* topic)
+{
+    if (!info || !topic || !*topic || !m_pszHelpFilePath)
+        return;
+    const CString file = CString(m_pszHelpFilePath) + L"::/" + topic;
+    HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    AfxHtmlHelp(owner, file, HH_DISPLAY_TOPIC, 0);
 }

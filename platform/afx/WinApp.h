@@ -11,6 +11,8 @@
 #include "RegistryKey.h"
 #include "WinThread.h"
 
+#include "HtmlHelp.h"
+
 class CWinApp : public CWinThread {
     DECLARE_DYNAMIC(CWinApp)
 public:
@@ -43,7 +45,24 @@ public:
     // Deletes one value of a section.
     BOOL DeleteProfileValue(const wchar_t* section, const wchar_t* entry);
 
+    // --- Messages and help (the window half) ---
+    // Every message box of the program passes here (AfxMessageBox calls it); a program
+    // overrides it to adjust boxes. The base shows the box through the funnel.
+    virtual int DoMessageBox(const wchar_t* text, UINT type, UINT helpId);
+    // Help through HTML Help: the help file is the program's path with ".chm".
+    void EnableHtmlHelp();
+    // Asks the main window's HtmlHelp (the help file of m_pszHelpFilePath), or HTML Help
+    // directly when there is no main window.
+    virtual void HtmlHelp(DWORD_PTR data, UINT command = HH_HELP_CONTEXT);
+    // The program's help hook: WM_HELP of every class-library dialog and property sheet
+    // (F1, the caption's "?") arrives here with the window's help topic (may be empty).
+    // The base opens the topic of the help file ("file::/topic") when there is one.
+    virtual void ShowHelpTopic(const HELPINFO* info, const wchar_t* topic);
+    // Sets the help file path (m_pszHelpFilePath follows it).
+    void SetHelpFilePath(const wchar_t* path);
+
     const wchar_t* m_pszAppName = nullptr;
+    const wchar_t* m_pszHelpFilePath = nullptr;
     const wchar_t* m_pszRegistryKey = nullptr;
     const wchar_t* m_pszProfileName = nullptr;
     HINSTANCE m_hInstance = nullptr;
@@ -52,6 +71,7 @@ private:
     CString m_appName;
     CString m_registryKey;
     CString m_profileName;
+    CString m_helpFilePath;
 };
 
 // The application object (null when the program has none).

@@ -1,5 +1,8 @@
 #include "WinThread.h"
 
+#include "Menu.h"
+#include "Wnd.h"
+
 #include <algorithm>
 
 IMPLEMENT_DYNAMIC(CWinThread, CObject)
@@ -82,6 +85,8 @@ DWORD WINAPI CWinThread::ThreadEntry(void* param)
 
     int result = self->InitInstance() ? self->Run() : self->ExitInstance();
     t_currentThread = nullptr;
+    AfxTermThreadWindows();
+    AfxTermThreadMenus();
     self->Delete();
     return static_cast<DWORD>(result);
 }
@@ -121,12 +126,21 @@ BOOL CWinThread::PumpMessage()
 
 BOOL CWinThread::PreTranslateMessage(MSG* msg)
 {
-    return msg->hwnd == nullptr && OnThreadMessage(msg->message, msg->wParam, msg->lParam);
+    if (msg->hwnd == nullptr)
+        return OnThreadMessage(msg->message, msg->wParam, msg->lParam);
+    // The window the message is for, then its parents.
+    return CWnd::WalkPreTranslateTree(nullptr, msg);
 }
 
 BOOL CWinThread::OnThreadMessage(UINT, WPARAM, LPARAM) { return FALSE; }
 
-BOOL CWinThread::OnIdle(LONG) { return FALSE; }
+BOOL CWinThread::OnIdle(LONG)
+{
+    // Temporary objects of windows and menus met through FromHandle live until now.
+    CWnd::DeleteTempMap();
+    CMenu::DeleteTempMap();
+    return FALSE;
+}
 
 BOOL CWinThread::IsIdleMessage(const MSG* msg)
 {

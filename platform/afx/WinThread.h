@@ -32,11 +32,14 @@ public:
     virtual int Run();
     // Gets and handles one message; FALSE on WM_QUIT.
     virtual BOOL PumpMessage();
-    // TRUE when the message was handled and must not be dispatched to a window.
+    // TRUE when the message was handled and must not be dispatched to a window. The base
+    // hands thread messages to OnThreadMessage and window messages to PreTranslateMessage of
+    // the window and its parents.
     virtual BOOL PreTranslateMessage(MSG* msg);
     // A thread message (no window); TRUE when handled.
     virtual BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Idle work; TRUE asks for another call while no message waits.
+    // Idle work; TRUE asks for another call while no message waits. The base deletes the
+    // temporary window and menu objects of FromHandle (overrides call it).
     virtual BOOL OnIdle(LONG count);
     // Whether a message ends an idle phase (so that OnIdle starts again from 0).
     virtual BOOL IsIdleMessage(const MSG* msg);

@@ -244,11 +244,17 @@ void WriteAll(const CString& path, const void* data, size_t size)
 
 void WriteAll(const CString& path, const std::string& text) { WriteAll(path, text.data(), text.size()); }
 
-MessageBoxRecorder::MessageBoxRecorder(int answer) : m_answer(answer)
+MessageBoxRecorder::MessageBoxRecorder(int answer) : MessageBoxRecorder(std::vector<int>{answer}) {}
+
+MessageBoxRecorder::MessageBoxRecorder(std::vector<int> script) : m_script(std::move(script))
 {
+    if (m_script.empty())
+        m_script.push_back(IDOK);
     m_previous = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& request) {
         m_boxes.push_back(request);
-        return m_answer;
+        const int answer = m_script[m_next < m_script.size() ? m_next : m_script.size() - 1];
+        ++m_next;
+        return answer;
     });
 }
 

@@ -57,19 +57,22 @@ int FileCount(const CString& folder);
 void WriteAll(const CString& path, const void* data, size_t size);
 void WriteAll(const CString& path, const std::string& text);
 
-// Records every message box instead of showing it, answering with a scripted button.
+// Records every message box instead of showing it, answering with a scripted button: one
+// answer for all boxes, or a script (each box takes the next answer, the last one repeats).
 class MessageBoxRecorder {
 public:
     explicit MessageBoxRecorder(int answer = IDOK);
+    explicit MessageBoxRecorder(std::vector<int> script);
     ~MessageBoxRecorder();
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
-    void SetAnswer(int answer) { m_answer = answer; }
+    void SetAnswer(int answer) { m_script.assign(1, answer); m_next = 0; }
     const std::vector<AfxMessageBoxRequest>& Boxes() const { return m_boxes; }
     void Clear() { m_boxes.clear(); }
 
 private:
-    int m_answer;
+    std::vector<int> m_script;
+    size_t m_next = 0;
     std::vector<AfxMessageBoxRequest> m_boxes;
     AfxMessageBoxHandler m_previous;
 };

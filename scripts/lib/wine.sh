@@ -9,6 +9,9 @@
 #                       Wine links them to the home folder, so what programs keep there stays
 #                       in the prefix
 #   xvfb_start          an X display of our own when none is set (or always with "own")
+#   wine_register_standins BUILD ARCH
+#                       registers the stand-ins for objects the suite finds installed elsewhere
+#                       (the detect object) from a build tree (ARCH i686 or x64) in the prefix
 
 wine_env() {
   export WINEPREFIX="$1"
@@ -20,9 +23,24 @@ wine_env() {
 
 wine_start() {
   [ "${1:-}" = fresh ] && rm -rf "$WINEPREFIX"
-  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 </dev/null || true
+  local made=""
+  [ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1 </dev/null || true; made=1; }
   wineserver -p >/dev/null 2>&1 </dev/null || true
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  if [ -n "$made" ]; then
+    # Windows not handed to an X window manager: there is none on the test display, and Wine
+    # waits two seconds for one whenever a managed window is hidden.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+  else
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  fi
+}
+
+wine_register_standins() {
+  local dll="$1/platform/detectobject/ZKYDetect.dll" regsvr32='C:\windows\system32\regsvr32.exe'
+  [ "$2" = i686 ] && regsvr32='C:\windows\syswow64\regsvr32.exe'
+  [ -f "$dll" ] || { echo "warning: $dll not built" >&2; return 1; }
+  wine "$regsvr32" /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 </dev/null ||
+    { echo "warning: $dll could not be registered" >&2; return 1; }
 }
 
 wine_stop() {

@@ -1,0 +1,25 @@
+// CButton: push buttons, check boxes, radio buttons and group boxes; owner-drawn buttons
+// override DrawItem (reflected from the parent's WM_DRAWITEM).
+#pragma once
+
+#include "Wnd.h"
+
+class CButton : public CWnd {
+    DECLARE_DYNAMIC(CButton)
+public:
+    BOOL Create(const wchar_t* text, DWORD style, const RECT& rect, CWnd* parent, UINT id)
+    {
+        return CreateEx(0, L"BUTTON", text, style | WS_CHILD, rect, parent, id);
+    }
+    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+    void SetCheck(int check) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
+    UINT GetState() const { return static_cast<UINT>(SendMessage(BM_GETSTATE)); }
+    void SetState(BOOL highlight) { SendMessage(BM_SETSTATE, highlight); }
+    UINT GetButtonStyle() const { return GetStyle() & 0xFFFF; }
+    void SetButtonStyle(UINT style, BOOL redraw = TRUE) { SendMessage(BM_SETSTYLE, style, redraw); }
+    HICON SetIcon(HICON icon) { return reinterpret_cast<HICON>(SendMessage(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon))); }
+    HBITMAP SetBitmap(HBITMAP bitmap)
+    {
+        return reinterpret_cast<HBITMAP>(SendMessage(BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    }
+};
