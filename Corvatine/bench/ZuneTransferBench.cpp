@@ -1,7 +1,8 @@
 // Times a transfer into the portable-devices stand-in against a plain file copy of the same
 // file on the same disk, in one run.
-//     zunetransfer_bench <work folder> <size in MB> <Corvatine.dll> <stand-in dll>
-// Prints the best of three of each and their ratio.
+//     zunetransfer_bench <work folder> <size in MB> <Corvatine.dll>
+// The stand-in must be registered in the prefix (zunetransfer.sh does it). Prints the best of
+// three of each and their ratio.
 #include "BenchClock.h"
 #include "ZuneSupportInterface.h"
 
@@ -59,21 +60,15 @@ F* Export(HMODULE module, const char* name)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: zunetransfer_bench <work folder> <size in MB> <Corvatine.dll> <stand-in dll>\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: zunetransfer_bench <work folder> <size in MB> <Corvatine.dll>\n");
         return 2;
     }
     const std::wstring work = argv[1];
     const ULONGLONG bytes = static_cast<ULONGLONG>(_wtoi(argv[2])) << 20;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 
-    // The stand-in registered, one device whose tree lies in the work folder.
-    HMODULE standIn = LoadLibraryW(argv[4]);
-    auto* registerServer = standIn ? Export<HRESULT STDAPICALLTYPE()>(standIn, "DllRegisterServer") : nullptr;
-    if (!registerServer || FAILED(registerServer())) {
-        std::fprintf(stderr, "cannot register the stand-in\n");
-        return 1;
-    }
+    // One device, whose tree lies in the work folder.
     const std::wstring device = work + L"\\device1";
     CreateDirectoryW(device.c_str(), nullptr);
     CreateDirectoryW((device + L"\\s10001").c_str(), nullptr);

@@ -12,13 +12,6 @@ namespace {
 constexpr wchar_t kGuard = 0xFFFE;
 constexpr size_t kGuardLength = 16;
 
-// The stand-in is registered once per test program, for all its tests.
-class StandInEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_EQ(0, comtest::RunRegsvr32(StandInPath())) << "stand-in registration"; }
-};
-::testing::Environment* const g_standIn = ::testing::AddGlobalTestEnvironment(new StandInEnvironment);
-
 void MakeFolders(const CString& path)
 {
     // Every level of a path below an existing folder.
@@ -33,11 +26,6 @@ void MakeFolders(const CString& path)
 CString ServerPath()
 {
     return comtest::BuiltModule(CORVATINE_PATH);
-}
-
-CString StandInPath()
-{
-    return comtest::BuiltModule(STANDIN_PATH);
 }
 
 Devices::Devices(const std::vector<Device>& devices)

@@ -13,9 +13,9 @@
 
 namespace zunetest {
 
-// The built modules.
+// The built server. (The portable-devices stand-in it talks to is registered in the test
+// prefix by scripts/test.sh.)
 CString ServerPath();
-CString StandInPath();
 
 // COM on this thread in the model the server's methods want (multithreaded).
 class MtaScope : public comtest::ApartmentScope {

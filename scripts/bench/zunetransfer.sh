@@ -10,11 +10,11 @@ build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 size_mb="${1:-200}"
 exe=$(find "$build" -name zunetransfer_bench.exe -print -quit)
 server=$(find "$build" -name Corvatine.dll -print -quit)
-standin=$(find "$build" -name portabledevices_standin.dll -print -quit)
-[ -n "$exe" ] && [ -n "$server" ] && [ -n "$standin" ] || { echo "build first: scripts/setup.sh" >&2; exit 2; }
+[ -n "$exe" ] && [ -n "$server" ] || { echo "build first: scripts/setup.sh" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-zune-bench.XXXXXX")
 trap 'wine_stop; rm -rf "$work"' EXIT
 winpath() { echo "Z:$(echo "$1" | tr '/' '\\')"; }
 wine_env "${WINEPREFIX:-$build/bench-prefix}"
 wine_start
-wine "$exe" "$(winpath "$work")" "$size_mb" "$(winpath "$server")" "$(winpath "$standin")" | tr -d '\r'
+wine_register_standins "$build" "${ARCH:-i686}" || true
+wine "$exe" "$(winpath "$work")" "$size_mb" "$(winpath "$server")" | tr -d '\r'

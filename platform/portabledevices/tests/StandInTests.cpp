@@ -1,4 +1,4 @@
-// The stand-in itself: no fixture, no device; ids that would leave a device's folder name
+// The stand-in itself (registered in the test prefix by scripts/test.sh): no fixture, no device; ids that would leave a device's folder name
 // nothing; a new object exists only once committed.
 #include "ComHolders.h"
 #include "ComTestSupport.h"
@@ -13,7 +13,6 @@ class StandIn : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(0, comtest::RunRegsvr32(comtest::BuiltModule(STANDIN_PATH)));
         CreateDirectoryW(m_folder / L"zune", nullptr);
         CreateDirectoryW(m_folder / L"zune\\s10001", nullptr);
         testsupport::WriteAll(m_folder / L"outside.mp3", std::string(10, 'o'));
