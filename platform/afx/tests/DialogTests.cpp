@@ -258,3 +258,54 @@ TEST(Dialog, ModelessDialogLivesUntilDestroyed)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Dialog, CaptionHelpModeAndTextPopupsFailHarmlesslyWithTheRightArguments)
+{
+    g_app.topics.clear();
+    g_app.contexts.clear();
+    g_app.SetHelpFilePath(L"C:\\tests\\Tests.chm");
+    CTestDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_TEST_DIALOG));
+    dialog.ModifyStyleEx(0, WS_EX_CONTEXTHELP);
+    // The caption's "?" mode as Windows starts it; Wine has none, and nothing may break.
+    dialog.SendMessage(WM_SYSCOMMAND, SC_CONTEXTHELP);
+    testsupport::PumpMessages(50);
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+    // The help the system sends for the control clicked in that mode reaches the hook.
+    HELPINFO info{};
+    info.cbSize = sizeof info;
+    info.iContextType = HELPINFO_WINDOW;
+    info.iCtrlId = IDC_AGREE;
+    info.hItemHandle = GetDlgItem(dialog.m_hWnd, IDC_AGREE);
+    info.MousePos = {12, 34};
+    SendMessageW(static_cast<HWND>(info.hItemHandle), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(1u, g_app.topics.size());
+    EXPECT_EQ(IDC_AGREE, g_app.contexts[0]);
+
+    // The text pop-up a hook shows: the real help system shows none under Wine...
+    EXPECT_FALSE(g_app.ShowHelpPopup(dialog.m_hWnd, L"TestDialog.txt", 0x80CF0002, POINT{12, 34}));
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+    // ...and the call is the one Windows would get.
+    testsupport::HtmlHelpRecorder help;
+    g_app.ShowHelpPopup(dialog.m_hWnd, L"TestDialog.txt", 0x80CF0002, POINT{12, 34});
+    ASSERT_EQ(1u, help.Calls().size());
+    const AfxHtmlHelpCall& call = help.Calls()[0];
+    EXPECT_EQ(static_cast<UINT>(HH_DISPLAY_TEXT_POPUP), call.command);
+    EXPECT_EQ(CString(L"C:\\tests\\Tests.chm::/TestDialog.txt"), call.file);
+    ASSERT_TRUE(call.hasPopup);
+    EXPECT_EQ(static_cast<int>(sizeof(HH_POPUP)), call.popup.cbStruct);
+    EXPECT_EQ(nullptr, call.popup.hinst);
+    EXPECT_EQ(0x80CF0002u, call.popup.idString);
+    EXPECT_EQ(12, call.popup.pt.x);
+    EXPECT_EQ(34, call.popup.pt.y);
+    EXPECT_EQ(static_cast<COLORREF>(-1), call.popup.clrForeground);
+    EXPECT_EQ(static_cast<COLORREF>(-1), call.popup.clrBackground);
+    EXPECT_EQ(-1, call.popup.rcMargins.left);
+    EXPECT_EQ(-1, call.popup.rcMargins.bottom);
+    EXPECT_EQ(CString(L"C:\\tests\\Tests.chm"), CString(g_app.m_pszHelpFilePath));  // unchanged
+    dialog.DestroyWindow();
+}
+
+}  // namespace
