@@ -70,7 +70,7 @@ CString NumericReplacement(const CString& reference)
     if (value <= 255) {
         const char byte = static_cast<char>(value);
         wchar_t ch = 0;
-        if (MultiByteToWideChar(CP_ACP, 0, &byte, 1, &ch, 1) != 1 || ch == 0)
+        if (AfxMultiByteToWide(CP_ACP, &byte, 1, &ch, 1) != 1 || ch == 0)
             return CString(L' ');
         return CString(ch);
     }

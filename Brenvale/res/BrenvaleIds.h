@@ -1,9 +1,11 @@
 // String-table and resource ids of the console's library, settings and writers.
 #pragma once
 
+#include "AfxIds.h"
+
 // Registry: the company key and the profile name (the application title).
 #define IDS_COMPANY_KEY 2000
-#define IDS_APP_TITLE 57344
+#define IDS_APP_TITLE AFX_IDS_APP_TITLE
 
 // Files of the data folder.
 #define IDS_LIBRARY_FILE_FORMAT 2103

@@ -2,7 +2,8 @@
 // each version, round trips, refused and interrupted loads and saves, adding and
 // removing records, the picture lists, and the .wax and .vpm writers checked by
 // Python's XML parser and by our own reader.
-#include "Codec.h"
+#include "Base64.h"
+#include "Sha1.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
 #include "XmlNode.h"
@@ -15,6 +16,7 @@
 #include <memory>
 
 using namespace librarytest;
+using testsupport::FileCount;
 using testsupport::MessageBoxRecorder;
 using testsupport::ReadAll;
 using testsupport::ScratchFolder;
@@ -159,22 +161,6 @@ protected:
     CString DatabasePath() const { return m_scratch / L"MediaDB.dat"; }
     ScratchFolder m_scratch;
 };
-
-// Counts the files of a folder.
-int FileCount(const CString& folder)
-{
-    int count = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ++count;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return count;
-}
 
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 

@@ -222,7 +222,7 @@ TEST(Dialog, HelpReachesTheProgramsHelpHook)
             return true;
         },
         [] { return !g_app.topics.empty(); },                                            // F1 arrived
-        [] { SendMessageW(Item(ID_HELP_COMMAND), BM_CLICK, 0, 0); return true; },        // the Help button
+        [] { SendMessageW(Item(ID_HELP), BM_CLICK, 0, 0); return true; },        // the Help button
         [] { PostMessageW(Dialog(), WM_COMMAND, IDCANCEL, 0); return true; },
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
