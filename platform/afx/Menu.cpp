@@ -9,10 +9,15 @@
 IMPLEMENT_DYNAMIC(CMenu, CObject)
 
 namespace {
-std::unordered_map<HMENU, std::unique_ptr<CMenu>>& TempMenus()
+using TempMenuMap = std::unordered_map<HMENU, std::unique_ptr<CMenu>>;
+// A plain pointer per thread, freed by DeleteTempMap (see AfxTermThreadWindows).
+thread_local TempMenuMap* t_menus = nullptr;
+
+TempMenuMap& TempMenus()
 {
-    static thread_local std::unordered_map<HMENU, std::unique_ptr<CMenu>> menus;
-    return menus;
+    if (!t_menus)
+        t_menus = new TempMenuMap;
+    return *t_menus;
 }
 }  // namespace
 
@@ -29,7 +34,11 @@ CMenu* CMenu::FromHandle(HMENU menu)
     return temp.get();
 }
 
-void CMenu::DeleteTempMap() { TempMenus().clear(); }
+void CMenu::DeleteTempMap()
+{
+    delete t_menus;
+    t_menus = nullptr;
+}
 
 BOOL CMenu::Attach(HMENU menu)
 {

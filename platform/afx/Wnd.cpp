@@ -33,10 +33,15 @@ struct ThreadWindows {
     MSG current{};
 };
 
+// A plain pointer per thread (no thread-local object with a destructor: those hang the
+// ends of threads in the 32-bit runtime); AfxTermThreadWindows frees it.
+thread_local ThreadWindows* t_windows = nullptr;
+
 ThreadWindows& Windows()
 {
-    static thread_local ThreadWindows windows;
-    return windows;
+    if (!t_windows)
+        t_windows = new ThreadWindows;
+    return *t_windows;
 }
 
 }  // namespace
@@ -66,9 +71,19 @@ CWnd* CWnd::FromHandle(HWND hwnd)
     return temp.get();
 }
 
+void AfxTermThreadWindows()
+{
+    CWnd::DeleteTempMap();
+    CMenu::DeleteTempMap();
+    delete t_windows;
+    t_windows = nullptr;
+}
+
 void CWnd::DeleteTempMap()
 {
-    auto& temp = Windows().temporary;
+    if (!t_windows)
+        return;
+    auto& temp = t_windows->temporary;
     for (auto& entry : temp)
         entry.second->m_hWnd = nullptr;
     temp.clear();

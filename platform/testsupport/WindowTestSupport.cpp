@@ -150,7 +150,8 @@ const WindowInfo* FindById(const std::vector<WindowInfo>& tree, int id)
 // --- Steps ---
 
 namespace {
-thread_local std::vector<std::pair<UINT_PTR, StepRunner*>> t_runners;
+// Steps run on the test thread only.
+std::vector<std::pair<UINT_PTR, StepRunner*>> t_runners;
 }
 
 StepRunner::StepRunner(std::vector<Step> steps, UINT intervalMs) : m_steps(steps.begin(), steps.end())
