@@ -150,6 +150,10 @@ const WindowInfo* FindById(const std::vector<WindowInfo>& tree, int id)
 // --- Steps ---
 
 namespace {
+constexpr DWORD kStepPatienceMs = 5000;
+}
+
+namespace {
 // Steps run on the test thread only.
 std::vector<std::pair<UINT_PTR, StepRunner*>> t_runners;
 }
@@ -198,6 +202,8 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
     if (!runner || runner->m_running || runner->m_steps.empty())
         return;
     runner->m_running = true;
+    if (!runner->m_stepStarted)
+        runner->m_stepStarted = GetTickCount();
     Step step = runner->m_steps.front();
     bool done = false;
     try {
@@ -208,10 +214,16 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
     }
     // The runner may have been destroyed by the step's nested loop ending the test: look again.
     for (auto& entry : t_runners) {
-        if (entry.second == runner) {
-            runner->m_running = false;
-            if (done && !runner->m_steps.empty())
-                runner->m_steps.pop_front();
+        if (entry.second != runner)
+            continue;
+        runner->m_running = false;
+        if (!done && GetTickCount() - runner->m_stepStarted > kStepPatienceMs) {
+            ADD_FAILURE() << "a test step waited in vain for " << kStepPatienceMs << " ms";
+            done = true;
+        }
+        if (done && !runner->m_steps.empty()) {
+            runner->m_steps.pop_front();
+            runner->m_stepStarted = 0;
         }
     }
 }
