@@ -285,8 +285,9 @@ CString CaptureWindow(HWND hwnd, const wchar_t* name)
     SHCreateDirectoryExW(nullptr, folder, nullptr);
     const CString path = folder + L"\\" + PictureName(name) + L".png";
 
-    // In front, painted, children included.
-    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    // The picture is taken from the screen (Wine's PrintWindow leaves the controls out), so
+    // window tests never share the display (CTest runs them one at a time).
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessages(150);
 
@@ -294,16 +295,19 @@ CString CaptureWindow(HWND hwnd, const wchar_t* name)
     GetWindowRect(hwnd, &rect);
     const int cx = rect.right - rect.left;
     const int cy = rect.bottom - rect.top;
-    if (cx <= 0 || cy <= 0)
+    HBITMAP bitmap = nullptr;
+    if (cx > 0 && cy > 0) {
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        bitmap = CreateCompatibleBitmap(screen, cx, cy);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, cx, cy, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+    if (!bitmap)
         return CString();
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, cx, cy);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, cx, cy, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 
     bool written = false;
     Gdiplus::GdiplusStartupInput input;
