@@ -779,6 +779,38 @@ void CWnd::EndModalLoop(int result)
     }
 }
 
+CModalScope::CModalScope(CWnd* parent)
+{
+    m_owner = parent ? parent->m_hWnd : nullptr;
+    if (!m_owner) {
+        CWnd* main = AfxGetMainWnd();
+        m_owner = main ? main->m_hWnd : nullptr;
+    }
+    while (m_owner && (GetWindowLongPtrW(m_owner, GWL_STYLE) & WS_CHILD))
+        m_owner = ::GetParent(m_owner);
+    m_disabled = m_owner && ::IsWindowEnabled(m_owner);
+    if (m_disabled)
+        ::EnableWindow(m_owner, FALSE);
+}
+
+CModalScope::~CModalScope()
+{
+    if (m_disabled)
+        ::EnableWindow(m_owner, TRUE);
+}
+
+void CModalScope::Finish(CWnd& modal)
+{
+    // The owner is enabled before the modal window goes, so the activation returns to it.
+    if (m_disabled)
+        ::EnableWindow(m_owner, TRUE);
+    m_disabled = false;
+    if (m_owner && modal.m_hWnd && ::GetActiveWindow() == modal.m_hWnd)
+        ::SetActiveWindow(m_owner);
+    if (modal.m_hWnd)
+        ::DestroyWindow(modal.m_hWnd);
+}
+
 CWnd* AfxGetMainWnd()
 {
     CWinThread* thread = AfxGetThread();
