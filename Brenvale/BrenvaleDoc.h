@@ -7,14 +7,13 @@
 #pragma once
 
 #include "ConsoleMediaObject.h"
+#include "SuiteMessages.h"  // WM_OPEN_PATH: an order file's path (lParam) to open
 #include "afx.h"
 
 namespace Gdiplus {
 class Image;
 }
 
-// Sent to the main window with an order file's path (lParam) to open.
-constexpr UINT WM_OPEN_PATH = 0x500;
 
 class CBrenvaleDoc : public CDocument {
     DECLARE_DYNCREATE(CBrenvaleDoc)

@@ -7,7 +7,7 @@
 #include "WinApp.h"
 #include "res/ConsoleDialogIds.h"
 #include "res/HelpTopics.h"
-#include "MediaCoreIds.h"
+#include "res/MediaCoreIds.h"
 
 #include <shlobj.h>
 
@@ -102,7 +102,7 @@ BOOL COptionsDlg::OnInitDialog()
     int autoPlay = ProfileInt(kAutoPlay, 0);
     if (autoPlay < IDC_OPTIONS_PLAY_FROM_START || autoPlay > IDC_OPTIONS_RESUME_FURTHEST)
         autoPlay = IDC_OPTIONS_RESUME_RECENT;
-    CheckRadioButton(m_hWnd, IDC_OPTIONS_PLAY_FROM_START, IDC_OPTIONS_RESUME_FURTHEST, autoPlay);
+    ::CheckRadioButton(m_hWnd, IDC_OPTIONS_PLAY_FROM_START, IDC_OPTIONS_RESUME_FURTHEST, autoPlay);
 
     CheckDlgButton(IDC_OPTIONS_REQUIRES_AUTH, ProfileInt(kRequiresAuth, 0) != 0 ? BST_CHECKED : BST_UNCHECKED);
     m_userName = ProfileString(kUserName);
