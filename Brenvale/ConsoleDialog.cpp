@@ -3,14 +3,19 @@
 #include "AfxMessageBox.h"
 #include "WinApp.h"
 
-void CConsoleDialog::OnHelp()
+void ShowDialogHelpTopic(HWND window, const wchar_t* topic)
 {
     HELPINFO info{};
     info.cbSize = sizeof(info);
     info.iContextType = HELPINFO_WINDOW;
-    info.hItemHandle = m_hWnd;
+    info.hItemHandle = window;
     if (CWinApp* app = AfxGetApp())
-        app->ShowHelpTopic(&info, m_helpTopic);
+        app->ShowHelpTopic(&info, topic);
+}
+
+void CConsoleDialog::OnHelp()
+{
+    ShowDialogHelpTopic(m_hWnd, m_helpTopic);
 }
 
 int CConsoleDialog::ShowMessage(UINT id, const wchar_t* argument, UINT type)

@@ -4,6 +4,9 @@
 
 #include "Dialog.h"
 
+// Opens the help topic for a window's Help button through the application's ShowHelpTopic.
+void ShowDialogHelpTopic(HWND window, const wchar_t* topic);
+
 class CConsoleDialog : public CDialog {
 public:
     CConsoleDialog(UINT templateId, CWnd* parent, const wchar_t* helpTopic) : CDialog(templateId, parent)

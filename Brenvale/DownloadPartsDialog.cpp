@@ -47,6 +47,25 @@ CDownloadPartsDlg::CDownloadPartsDlg(CMediaObject* title, const CObArray* queue,
 {
 }
 
+INT_PTR CDownloadPartsDlg::DoModal()
+{
+    m_status.clear();
+    if (!m_title || m_title->m_parts.GetSize() == 0)
+        return kNoParts;
+    bool anyMissing = false;
+    for (INT_PTR i = 0; i < m_title->m_parts.GetSize(); ++i) {
+        const CPartObject* part = m_title->GetPart(i);
+        const bool onDisk = part && FileExists(part->GetFilePath(m_title));
+        m_status.push_back(GetPartStatus(onDisk, m_title->GetMediaId(), static_cast<int>(i), m_queue));
+        anyMissing = anyMissing || m_status.back() == PartStatus::NotDownloaded;
+    }
+    if (!anyMissing) {
+        ShowMessage(IDS_ALL_PARTS_DOWNLOADED, nullptr, MB_OK | MB_ICONINFORMATION);
+        return IDCANCEL;
+    }
+    return CConsoleDialog::DoModal();
+}
+
 BOOL CDownloadPartsDlg::OnInitDialog()
 {
     CConsoleDialog::OnInitDialog();
@@ -57,8 +76,7 @@ BOOL CDownloadPartsDlg::OnInitDialog()
         if (m_titleFont.CreateFontIndirect(&font))
             ::SendDlgItemMessageW(m_hWnd, IDC_DOWNLOAD_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(HFONT(m_titleFont)), FALSE);
     }
-    if (m_title)
-        SetDlgItemText(IDC_DOWNLOAD_TITLE, m_title->GetMetadata().GetDisplayTitle(TRUE, TRUE));
+    SetDlgItemText(IDC_DOWNLOAD_TITLE, m_title->GetMetadata().GetDisplayTitle(TRUE, TRUE));
 
     m_list.SubclassDlgItem(IDC_DOWNLOAD_PARTS, this);
     m_list.SetExtendedStyle(m_list.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
@@ -67,28 +85,14 @@ BOOL CDownloadPartsDlg::OnInitDialog()
     m_list.InsertColumn(2, L"Size", LVCFMT_RIGHT, 100);
     m_list.InsertColumn(3, L"Duration", LVCFMT_RIGHT, 100);
 
-    if (!m_title || m_title->m_parts.GetSize() == 0) {
-        EndDialog(kNoParts);
-        return TRUE;
-    }
-    bool anyMissing = false;
-    for (INT_PTR i = 0; i < m_title->m_parts.GetSize(); ++i) {
-        const CPartObject* part = m_title->GetPart(i);
-        const int row = static_cast<int>(i);
-        const PartStatus status =
-            GetPartStatus(FileExists(part->GetFilePath(m_title)) != FALSE, m_title->GetMediaId(), row, m_queue);
-        m_list.InsertItem(row, part->GetName());
-        m_list.SetItemText(row, 1, PartStatusText(status));
-        m_list.SetItemText(row, 2, FormatPartSize(part->m_fileSize));
-        m_list.SetItemText(row, 3, part->GetDuration());
-        const bool missing = status == PartStatus::NotDownloaded;
-        anyMissing = anyMissing || missing;
-        m_list.SetCheck(row, missing ? CCheckedListCtrl::kChecked : CCheckedListCtrl::kCheckedDisabled);
-    }
-    if (!anyMissing) {
-        ShowMessage(IDS_ALL_PARTS_DOWNLOADED, nullptr, MB_OK | MB_ICONINFORMATION);
-        EndDialog(IDCANCEL);
-        return TRUE;
+    for (int row = 0; row < static_cast<int>(m_status.size()); ++row) {
+        const CPartObject* part = m_title->GetPart(row);
+        m_list.InsertItem(row, part ? part->GetName() : CString());
+        m_list.SetItemText(row, 1, PartStatusText(m_status[row]));
+        m_list.SetItemText(row, 2, FormatPartSize(part ? part->m_fileSize : 0));
+        m_list.SetItemText(row, 3, part ? part->GetDuration() : CString());
+        m_list.SetCheck(row, m_status[row] == PartStatus::NotDownloaded ? CCheckedListCtrl::kChecked
+                                                                        : CCheckedListCtrl::kCheckedDisabled);
     }
     m_list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     m_list.SetFocus();

@@ -9,6 +9,8 @@
 #include "ConsoleDialog.h"
 #include "Gdi.h"
 
+#include <vector>
+
 class CMediaObject;
 
 enum class PartStatus { Downloaded, Downloading, Pending, NotDownloaded };
@@ -27,6 +29,9 @@ public:
 
     CDownloadPartsDlg(CMediaObject* title, const CObArray* queue, CWnd* parent);
 
+    // Ends before showing anything for a title without parts or without a part to offer.
+    INT_PTR DoModal() override;
+
     CUIntArray m_chosen;  // zero-based part indices, in part order
     CCheckedListCtrl m_list;
 
@@ -41,5 +46,6 @@ private:
 
     CMediaObject* m_title;
     const CObArray* m_queue;
+    std::vector<PartStatus> m_status;  // per part, found when the dialog is asked for
     CFont m_titleFont;
 };
