@@ -141,6 +141,7 @@ CGeneralPage::CGeneralPage(const CMediaObject* title, HICON icon)
     : CPropertyPage(IDD_PROPERTIES_GENERAL), m_title(title), m_icon(icon)
 {
     m_helpTopic = kHelpTopicPropertiesDialogGeneral;
+    m_psp.dwFlags |= PSP_HASHELP;
 }
 
 void CGeneralPage::OnHelp()
@@ -178,6 +179,7 @@ CSourcePage::CSourcePage(const CSourceObject* source, const CString& dataFolder)
     : CPropertyPage(IDD_PROPERTIES_SOURCE), m_source(source), m_dataFolder(dataFolder)
 {
     m_helpTopic = kHelpTopicPropertiesDialogSource;
+    m_psp.dwFlags |= PSP_HASHELP;
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplus, &input, nullptr);
 }
@@ -229,6 +231,7 @@ CDescriptionPage::CDescriptionPage(const CMetadataObject* metadata)
     : CPropertyPage(IDD_PROPERTIES_DESCRIPTION), m_metadata(metadata)
 {
     m_helpTopic = kHelpTopicPropertiesDialogDescription;
+    m_psp.dwFlags |= PSP_HASHELP;
 }
 
 CDescriptionPage::~CDescriptionPage()

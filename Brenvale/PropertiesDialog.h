@@ -36,7 +36,8 @@ DWORD SheetControlHelpId(int controlId);
 // --- The Description page's browser ---
 
 // The hosted web browser control, with scripts, ActiveX controls and Java turned off.
-// The browser host fills this in; without one the page shows the description as text.
+// The browser host fills this in (SetDescriptionBrowserFactory); without one the page
+// writes its file but shows nothing.
 class IDescriptionBrowser {
 public:
     virtual ~IDescriptionBrowser() = default;

@@ -34,6 +34,7 @@ protected:
     {
         SHDeleteKeyW(HKEY_CURRENT_USER, kProgramKey);
         m_app.SetRegistryKey(L"Vesperlin, Inc.");
+        m_app.SetHelpFilePath(L"C:\\Program Files\\Vesperlin\\Larkmoor.chm");
         m_previous = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& box) {
             m_boxes.push_back(box.text);
             return IDOK;
@@ -67,6 +68,15 @@ protected:
     std::vector<CString> m_boxes;
 };
 
+// The topics of the recorded help calls ("file::/topic").
+std::vector<CString> Topics(const testsupport::HtmlHelpRecorder& help)
+{
+    std::vector<CString> topics;
+    for (const AfxHtmlHelpCall& call : help.Calls())
+        topics.push_back(call.file.Mid(call.file.Find(L"::/") + 3));
+    return topics;
+}
+
 // --- Options ---
 
 TEST_F(ConsoleDialog, OptionsShowAndStoreEveryField)
@@ -78,6 +88,7 @@ TEST_F(ConsoleDialog, OptionsShowAndStoreEveryField)
     CCredentialScrambler().ScrambleCredential(L"Settings", L"Password", L"old secret");
     m_app.WriteProfileString(L"Settings", L"DownloadFolder", L"C:\\Media Base");
 
+    testsupport::HtmlHelpRecorder help;
     COptionsDlg dialog(nullptr);
     std::map<int, bool> checks;
     CString folder, user, password;
@@ -93,6 +104,7 @@ TEST_F(ConsoleDialog, OptionsShowAndStoreEveryField)
             EXPECT_TRUE(Enabled(d, IDC_OPTIONS_FOLDER_CHANGE));
             EXPECT_TRUE(Enabled(d, IDC_OPTIONS_PASSWORD));
             testsupport::CaptureWindow(d, L"OptionsDialog");
+            Click(d, IDC_HELP_BUTTON);
         },
         [&] {
             HWND d = dialog.m_hWnd;
@@ -106,6 +118,7 @@ TEST_F(ConsoleDialog, OptionsShowAndStoreEveryField)
         },
     });
     ASSERT_EQ(IDOK, dialog.DoModal());
+    EXPECT_EQ(std::vector<CString>{L"OptionsDialog.txt"}, Topics(help));
     EXPECT_FALSE(checks[IDC_OPTIONS_CHECK_UPDATES]);
     EXPECT_TRUE(checks[IDC_OPTIONS_CHECK_MESSAGES]);
     EXPECT_TRUE(checks[IDC_OPTIONS_NO_AUTOPLAY]);
@@ -484,6 +497,7 @@ protected:
 
 TEST_F(PropertiesSheet, ShowsTheTitleSourceAndDescription)
 {
+    testsupport::HtmlHelpRecorder help;
     CTitlePropertiesSheet sheet(m_title.get(), m_source.get(), m_data.Path(), LoadIconW(nullptr, IDI_APPLICATION), nullptr);
     ASSERT_EQ(3, sheet.GetPageCount());
     CString pagePath, title, lastPlayed, sourceName, link, caption;
@@ -515,6 +529,15 @@ TEST_F(PropertiesSheet, ShowsTheTitleSourceAndDescription)
             GetWindowRect(GetDlgItem(source, IDC_SOURCE_LINK), &area);
             SendMessageW(GetDlgItem(source, IDC_SOURCE_LINK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
             SendMessageW(GetDlgItem(source, IDC_SOURCE_LINK), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet.m_hWnd, IDHELP)));
+            Click(sheet.m_hWnd, IDHELP);
+            // F1 on the sheet's own OK button: the sheet's topic.
+            HELPINFO info{};
+            info.cbSize = sizeof(info);
+            info.iContextType = HELPINFO_WINDOW;
+            info.iCtrlId = IDOK;
+            info.hItemHandle = GetDlgItem(sheet.m_hWnd, IDOK);
+            SendMessageW(sheet.m_hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
             sheet.SetActivePage(2);
         },
         [&] {
@@ -525,6 +548,7 @@ TEST_F(PropertiesSheet, ShowsTheTitleSourceAndDescription)
         },
     });
     sheet.DoModal();
+    EXPECT_EQ((std::vector<CString>{L"PropertiesDialog-Source.txt", L"PropertiesDialog.txt"}), Topics(help));
     EXPECT_EQ(CString(L"Properties"), caption.Left(10));
     EXPECT_EQ(CString(L"Tom & Jerry: A & B"), title);
     EXPECT_EQ(CString(L"never"), lastPlayed);
