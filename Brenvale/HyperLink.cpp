@@ -1,6 +1,6 @@
 #include "HyperLink.h"
 
-#include "ConsoleSettings.h"
+#include "ShellOpen.h"
 #include "DC.h"
 #include "Internet.h"
 

@@ -6,6 +6,7 @@
 #include "DataFolder.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
+#include "VersionNumbers.h"
 
 #include <gtest/gtest.h>
 
@@ -165,7 +166,6 @@ TEST_F(Settings, KeepsTheDataFolderInTheRoamingProfileAndFallsBackToTheLocalOne)
     const CString folder = GetConsoleDataFolder();
     EXPECT_EQ(folder, CString(roaming) + L"\\Vesperlin\\Brenvale");
     EXPECT_TRUE(PathIsDirectoryW(folder));
-    EXPECT_EQ(GetLibraryDatabasePath(), folder + L"\\MediaDB.dat");
     CBrenvaleDoc library;
     EXPECT_EQ(library.GetDataFolder(), folder);
     EXPECT_EQ(library.GetLibraryDatabasePath(), folder + L"\\MediaDB.dat");

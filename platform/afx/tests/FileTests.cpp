@@ -100,19 +100,26 @@ TEST(CFileTest, StatusRenameRemoveAndTheNewFileBesideATarget)
     EXPECT_FALSE(CFile::GetStatus(first, status));
     EXPECT_TRUE(CFile::GetStatus(second, status));
 
-    // A new empty file in the target's folder, a fresh name each time.
-    const CString a = CFile::NewFileBeside(second, L"sav");
-    const CString b = CFile::NewFileBeside(second, L"sav");
+    // A new empty file beside the target, named after it, a fresh name each time.
+    const CString a = CFile::NewFileBeside(second);
+    const CString b = CFile::NewFileBeside(second);
     ASSERT_FALSE(a.IsEmpty());
     ASSERT_FALSE(b.IsEmpty());
     EXPECT_NE(a, b);
-    EXPECT_EQ(a.Left(scratch.Path().GetLength() + 1).CompareNoCase(scratch.Path() + L"\\"), 0) << a.ToNarrow();
+    EXPECT_EQ(a.Left(second.GetLength() + 1), second + L".") << a.ToNarrow();
+    EXPECT_EQ(a.Right(7), L".saving") << a.ToNarrow();
+    EXPECT_EQ(a.GetLength(), second.GetLength() + 16) << a.ToNarrow();
     ASSERT_TRUE(CFile::GetStatus(a, status));
     EXPECT_EQ(status.m_size, 0u);
-    EXPECT_TRUE(CFile::NewFileBeside(scratch / L"no folder\\target.dat", L"sav").IsEmpty());
-    CFile::Remove(a);
-    CFile::Remove(b);
+    EXPECT_TRUE(CFile::NewFileBeside(scratch / L"no folder\\target.dat").IsEmpty());
+    // What a crash left of such files goes; a file still open for a save stays.
+    CFile open(b, CFile::modeWrite | CFile::shareExclusive);
+    EXPECT_EQ(CFile::RemoveSavingLeftovers(second), 1);
     EXPECT_FALSE(CFile::GetStatus(a, status));
+    open.Close();
+    EXPECT_EQ(CFile::RemoveSavingLeftovers(second), 1);
+    EXPECT_FALSE(CFile::GetStatus(b, status));
+    EXPECT_TRUE(CFile::GetStatus(second, status));
 }
 
 TEST(CMemFileTest, GrowsAsItIsWrittenAndReadsBackWhatItHolds)
