@@ -27,7 +27,10 @@ using testsupport::ScratchFolder;
 
 namespace {
 
-const wchar_t* const kProgramKey = L"Software\\Vesperlin, Inc.\\Vesperlin Brenvale";
+// A company key of this test program's own, so that test programs running at the same time
+// never share settings.
+const wchar_t* const kCompany = L"Vesperlin Command Tests";
+const wchar_t* const kProgramKey = L"Software\\Vesperlin Command Tests\\Vesperlin Brenvale";
 
 // The console's application object with a clean registry key and recorded message boxes.
 class ConsoleCommand : public ::testing::Test {
@@ -35,7 +38,7 @@ protected:
     void SetUp() override
     {
         SHDeleteKeyW(HKEY_CURRENT_USER, kProgramKey);
-        m_app.SetRegistryKey(L"Vesperlin, Inc.");
+        m_app.SetRegistryKey(kCompany);
         m_previous = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& box) {
             m_boxes.push_back(box.text);
             return m_answer;
@@ -694,6 +697,8 @@ TEST_F(GameTitle, FindsTheProgramByEachRule)
         Set(L"Game Folder Regkeys", folderKey + value);
         EXPECT_TRUE(LaunchGame(*m_title)) << value;
         EXPECT_EQ(0, Get(L"Game Exe Paths").CompareNoCase(game)) << value;
+        EXPECT_TRUE(WaitForFile(game + L".txt")) << value;
+        DeleteFileW(game + L".txt");
     }
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, folderKey, KEY_WOW64_32KEY, 0);
 

@@ -26,14 +26,17 @@ using testsupport::StepRunner;
 
 namespace {
 
-const wchar_t* const kProgramKey = L"Software\\Vesperlin, Inc.\\Vesperlin Brenvale";
+// A company key of this test program's own, so that test programs running at the same time
+// never share settings.
+const wchar_t* const kCompany = L"Vesperlin Dialog Tests";
+const wchar_t* const kProgramKey = L"Software\\Vesperlin Dialog Tests\\Vesperlin Brenvale";
 
 class ConsoleDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
         SHDeleteKeyW(HKEY_CURRENT_USER, kProgramKey);
-        m_app.SetRegistryKey(L"Vesperlin, Inc.");
+        m_app.SetRegistryKey(kCompany);
         m_app.SetHelpFilePath(L"C:\\Program Files\\Vesperlin\\Larkmoor.chm");
         m_previous = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& box) {
             m_boxes.push_back(box.text);
@@ -140,7 +143,7 @@ TEST_F(ConsoleDialog, OptionsShowAndStoreEveryField)
 
     // Checked against Wine's registry as well.
     std::string output;
-    ASSERT_EQ(0, testsupport::RunHostCommand("wine reg query \"HKCU\\Software\\Vesperlin, Inc.\\Vesperlin Brenvale\\Settings\" /v AutoPlay", &output));
+    ASSERT_EQ(0, testsupport::RunHostCommand("wine reg query \"HKCU\\Software\\Vesperlin Dialog Tests\\Vesperlin Brenvale\\Settings\" /v AutoPlay", &output));
     EXPECT_NE(std::string::npos, output.find("0x453")) << output;  // 1107
 }
 
@@ -481,7 +484,7 @@ protected:
         m_title->GetMetadata().SetDescription(L"&lt;p&gt;A story of <b>two</b> friends(TM).");
         COleDateTime never;
         never.SetStatus(COleDateTime::null);
-        m_title->m_secondDate = never;
+        m_title->m_lastPlayedDate = never;
         SetDescriptionBrowserFactory([this] { return std::make_unique<FakeBrowser>(&m_browserLog); });
     }
     void TearDown() override
