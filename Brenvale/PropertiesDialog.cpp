@@ -135,23 +135,27 @@ void SetDescriptionBrowserFactory(DescriptionBrowserFactory factory)
     BrowserFactory() = std::move(factory);
 }
 
-// --- General ---
+// --- The pages ---
 
-CGeneralPage::CGeneralPage(const CMediaObject* title, HICON icon)
-    : CPropertyPage(IDD_PROPERTIES_GENERAL), m_title(title), m_icon(icon)
+CTitlePage::CTitlePage(UINT templateId, const wchar_t* helpTopic) : CPropertyPage(templateId)
 {
-    m_helpTopic = kHelpTopicPropertiesDialogGeneral;
+    m_helpTopic = helpTopic;
     m_psp.dwFlags |= PSP_HASHELP;
 }
 
-void CGeneralPage::OnHelp()
+void CTitlePage::OnHelp()
 {
     ShowDialogHelpTopic(m_hWnd, m_helpTopic);
 }
 
+CGeneralPage::CGeneralPage(const CMediaObject* title, HICON icon)
+    : CTitlePage(IDD_PROPERTIES_GENERAL, kHelpTopicPropertiesDialogGeneral), m_title(title), m_icon(icon)
+{
+}
+
 BOOL CGeneralPage::OnInitDialog()
 {
-    CPropertyPage::OnInitDialog();
+    CTitlePage::OnInitDialog();
     if (m_icon)
         ::SendDlgItemMessageW(m_hWnd, IDC_GENERAL_ICON, STM_SETICON, reinterpret_cast<WPARAM>(m_icon), 0);
     if (m_title) {
@@ -176,10 +180,8 @@ BOOL CGeneralPage::OnInitDialog()
 // --- Source ---
 
 CSourcePage::CSourcePage(const CSourceObject* source, const CString& dataFolder)
-    : CPropertyPage(IDD_PROPERTIES_SOURCE), m_source(source), m_dataFolder(dataFolder)
+    : CTitlePage(IDD_PROPERTIES_SOURCE, kHelpTopicPropertiesDialogSource), m_source(source), m_dataFolder(dataFolder)
 {
-    m_helpTopic = kHelpTopicPropertiesDialogSource;
-    m_psp.dwFlags |= PSP_HASHELP;
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplus, &input, nullptr);
 }
@@ -191,14 +193,9 @@ CSourcePage::~CSourcePage()
         Gdiplus::GdiplusShutdown(m_gdiplus);
 }
 
-void CSourcePage::OnHelp()
-{
-    ShowDialogHelpTopic(m_hWnd, m_helpTopic);
-}
-
 BOOL CSourcePage::OnInitDialog()
 {
-    CPropertyPage::OnInitDialog();
+    CTitlePage::OnInitDialog();
     if (!m_source)
         return TRUE;
     SetDlgItemText(IDC_SOURCE_NAME, m_source->m_displayName.IsEmpty() ? m_source->m_name : m_source->m_displayName);
@@ -216,7 +213,7 @@ BOOL CSourcePage::OnInitDialog()
 
 BOOL CSourcePage::OnEraseBkgnd(CDC* dc)
 {
-    const BOOL erased = CPropertyPage::OnEraseBkgnd(dc);
+    const BOOL erased = CTitlePage::OnEraseBkgnd(dc);
     if (m_banner && dc) {
         Gdiplus::Graphics graphics(dc->m_hDC);
         graphics.DrawImage(m_banner.get(), 0, 0, static_cast<INT>(m_banner->GetWidth()),
@@ -228,10 +225,8 @@ BOOL CSourcePage::OnEraseBkgnd(CDC* dc)
 // --- Description ---
 
 CDescriptionPage::CDescriptionPage(const CMetadataObject* metadata)
-    : CPropertyPage(IDD_PROPERTIES_DESCRIPTION), m_metadata(metadata)
+    : CTitlePage(IDD_PROPERTIES_DESCRIPTION, kHelpTopicPropertiesDialogDescription), m_metadata(metadata)
 {
-    m_helpTopic = kHelpTopicPropertiesDialogDescription;
-    m_psp.dwFlags |= PSP_HASHELP;
 }
 
 CDescriptionPage::~CDescriptionPage()
@@ -240,14 +235,9 @@ CDescriptionPage::~CDescriptionPage()
         DeleteFileW(m_pagePath);
 }
 
-void CDescriptionPage::OnHelp()
-{
-    ShowDialogHelpTopic(m_hWnd, m_helpTopic);
-}
-
 BOOL CDescriptionPage::OnInitDialog()
 {
-    CPropertyPage::OnInitDialog();
+    CTitlePage::OnInitDialog();
     if (!m_metadata)
         return TRUE;
     CString creator;
@@ -288,7 +278,7 @@ void CDescriptionPage::OnDestroy()
         DeleteFileW(m_pagePath);
         m_pagePath.Empty();
     }
-    CPropertyPage::OnDestroy();
+    CTitlePage::OnDestroy();
 }
 
 BOOL CDescriptionPage::PreTranslateMessage(MSG* msg)

@@ -53,20 +53,28 @@ void SetDescriptionBrowserFactory(DescriptionBrowserFactory factory);
 
 // --- The pages and the sheet ---
 
-class CGeneralPage : public CPropertyPage {
+// A page of the sheet: F1 and the Help button open the page's own topic.
+class CTitlePage : public CPropertyPage {
+public:
+    CTitlePage(UINT templateId, const wchar_t* helpTopic);
+
+protected:
+    void OnHelp() override;
+};
+
+class CGeneralPage : public CTitlePage {
 public:
     CGeneralPage(const CMediaObject* title, HICON icon);
 
 protected:
     BOOL OnInitDialog() override;
-    void OnHelp() override;
 
 private:
     const CMediaObject* m_title;
     HICON m_icon;
 };
 
-class CSourcePage : public CPropertyPage {
+class CSourcePage : public CTitlePage {
 public:
     CSourcePage(const CSourceObject* source, const CString& dataFolder);
     ~CSourcePage() override;
@@ -77,7 +85,6 @@ public:
 protected:
     BOOL OnInitDialog() override;
     BOOL OnEraseBkgnd(CDC* dc) override;
-    void OnHelp() override;
 
 private:
     const CSourceObject* m_source;
@@ -86,7 +93,7 @@ private:
     std::unique_ptr<Gdiplus::Image> m_banner;
 };
 
-class CDescriptionPage : public CPropertyPage {
+class CDescriptionPage : public CTitlePage {
 public:
     explicit CDescriptionPage(const CMetadataObject* metadata);
     ~CDescriptionPage() override;
@@ -101,7 +108,6 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnDestroy() override;
-    void OnHelp() override;
 
 private:
     const CMetadataObject* m_metadata;
