@@ -10,6 +10,7 @@
 #include "DownloadThread.h"
 #include "FileUtils.h"
 #include "GameTitles.h"
+#include "StringArraySort.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
 #include "WizardLaunch.h"
@@ -292,6 +293,27 @@ TEST(DownloadParts, SizesAndStatesOfParts)
 }  // namespace
 
 namespace {
+
+// --- Sorting strings ---
+
+TEST(SortStringArray, BothDirectionsWithoutRegardToCase)
+{
+    const auto sorted = [](std::vector<const wchar_t*> items, BOOL ascending) {
+        CStringArray strings;
+        for (const wchar_t* item : items)
+            strings.Add(item);
+        SortStringArray(strings, ascending);
+        std::vector<CString> result;
+        for (INT_PTR i = 0; i < strings.GetSize(); ++i)
+            result.push_back(strings.GetAt(i));
+        return result;
+    };
+    EXPECT_EQ((std::vector<CString>{L"A", L"b", L"c"}), sorted({L"b", L"A", L"c"}, TRUE));
+    EXPECT_EQ((std::vector<CString>{L"c", L"b", L"A"}), sorted({L"b", L"A", L"c"}, FALSE));
+    EXPECT_EQ((std::vector<CString>{L"x", L"X", L"y"}), sorted({L"y", L"x", L"X"}, TRUE));  // stable
+    EXPECT_EQ((std::vector<CString>{L"only"}), sorted({L"only"}, FALSE));
+    EXPECT_TRUE(sorted({}, TRUE).empty());
+}
 
 // --- The wizards' command line, read back with the wizards' parsing rules ---
 

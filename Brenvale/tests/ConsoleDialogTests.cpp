@@ -479,6 +479,7 @@ protected:
         ConsoleDialog::SetUp();
         m_source.reset(librarytest::MakeSource(L"src1", L"Lantern Audio"));
         m_source->m_websiteUrl = L"https://lantern.test/";
+        m_source->m_bannerUrl = L"http://img.lantern.test/banner.png";
         m_title.reset(librarytest::MakeTitle(L"book1", L"src1", 2));
         m_title->GetMetadata().SetTitle(L"Tom &amp; Jerry");
         m_title->GetMetadata().SetDescription(L"&lt;p&gt;A story of <b>two</b> friends(TM).");
@@ -500,6 +501,11 @@ protected:
 
 TEST_F(PropertiesSheet, ShowsTheTitleSourceAndDescription)
 {
+    // The source's banner, a real PNG file made by ffmpeg.
+    const CString banner = m_source->GetBannerPath(m_data.Path());
+    ASSERT_TRUE(CreateParentFolder(banner));
+    ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x2b5797:s=360x48 -frames:v 1 " +
+                                             testsupport::ShellQuoted(banner)));
     testsupport::HtmlHelpRecorder help;
     CTitlePropertiesSheet sheet(m_title.get(), m_source.get(), m_data.Path(), LoadIconW(nullptr, IDI_APPLICATION), nullptr);
     ASSERT_EQ(3, sheet.GetPageCount());
@@ -525,6 +531,7 @@ TEST_F(PropertiesSheet, ShowsTheTitleSourceAndDescription)
         },
         [&] {
             HWND source = sheet.m_sourcePage.m_hWnd;
+            EXPECT_NE(nullptr, sheet.m_sourcePage.GetBanner());
             sourceName = ItemText(source, IDC_SOURCE_NAME);
             link = ItemText(source, IDC_SOURCE_LINK);
             testsupport::CaptureWindow(sheet.m_hWnd, L"PropertiesSheet-Source");
@@ -582,11 +589,15 @@ TEST_F(PropertiesSheet, NoDescriptionNoThirdPage)
     StepRunner steps({
         [&] {
             tabs = TabCtrl_GetItemCount(PropSheet_GetTabControl(sheet.m_hWnd));
+            sheet.SetActivePage(1);
+        },
+        [&] {
             sheet.EndDialog(IDCANCEL);
         },
     });
     sheet.DoModal();
     EXPECT_EQ(2, tabs);
+    EXPECT_EQ(nullptr, sheet.m_sourcePage.GetBanner());  // no banner file: no picture, no substitute
     EXPECT_TRUE(m_browserLog.empty());
 }
 
