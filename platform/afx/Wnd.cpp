@@ -33,13 +33,27 @@ struct ThreadWindows {
     MSG current{};
 };
 
+// Held through a plain pointer: a thread-local object with a destructor hangs thread exit in
+// the 32-bit build (the destructor runs under the loader lock); AfxTermThreadWindows frees it.
+thread_local ThreadWindows* t_windows = nullptr;
+
 ThreadWindows& Windows()
 {
-    static thread_local ThreadWindows windows;
-    return windows;
+    if (!t_windows)
+        t_windows = new ThreadWindows;
+    return *t_windows;
 }
 
 }  // namespace
+
+void AfxTermThreadWindows()
+{
+    if (ThreadWindows* windows = t_windows) {
+        CWnd::DeleteTempMap();
+        t_windows = nullptr;
+        delete windows;
+    }
+}
 
 // --- Handle map ---
 
@@ -68,7 +82,9 @@ CWnd* CWnd::FromHandle(HWND hwnd)
 
 void CWnd::DeleteTempMap()
 {
-    auto& temp = Windows().temporary;
+    if (!t_windows)
+        return;  // nothing met on this thread
+    auto& temp = t_windows->temporary;
     for (auto& entry : temp)
         entry.second->m_hWnd = nullptr;
     temp.clear();
@@ -761,6 +777,38 @@ void CWnd::EndModalLoop(int result)
         m_modalRunning = false;
         ::PostMessageW(m_hWnd, WM_NULL, 0, 0);  // wakes the loop
     }
+}
+
+CModalScope::CModalScope(CWnd* parent)
+{
+    m_owner = parent ? parent->m_hWnd : nullptr;
+    if (!m_owner) {
+        CWnd* main = AfxGetMainWnd();
+        m_owner = main ? main->m_hWnd : nullptr;
+    }
+    while (m_owner && (GetWindowLongPtrW(m_owner, GWL_STYLE) & WS_CHILD))
+        m_owner = ::GetParent(m_owner);
+    m_disabled = m_owner && ::IsWindowEnabled(m_owner);
+    if (m_disabled)
+        ::EnableWindow(m_owner, FALSE);
+}
+
+CModalScope::~CModalScope()
+{
+    if (m_disabled)
+        ::EnableWindow(m_owner, TRUE);
+}
+
+void CModalScope::Finish(CWnd& modal)
+{
+    // The owner is enabled before the modal window goes, so the activation returns to it.
+    if (m_disabled)
+        ::EnableWindow(m_owner, TRUE);
+    m_disabled = false;
+    if (m_owner && modal.m_hWnd && ::GetActiveWindow() == modal.m_hWnd)
+        ::SetActiveWindow(m_owner);
+    if (modal.m_hWnd)
+        ::DestroyWindow(modal.m_hWnd);
 }
 
 CWnd* AfxGetMainWnd()

@@ -83,6 +83,9 @@ private:
 };
 
 HWND Dialog() { return FindWindowW(nullptr, L"Test Dialog"); }
+
+// The system's F1 message (WM_KEYF1): DefWindowProc turns it into WM_HELP for the window.
+constexpr UINT kKeyF1 = 0x004D;
 HWND Item(int id) { return GetDlgItem(Dialog(), id); }
 
 void PostKey(HWND target, UINT key)
@@ -124,7 +127,7 @@ TEST(Dialog, DataExchangeBothWaysThenEnterEndsWithIdok)
             SetWindowTextW(Item(IDC_COUNT), L" 7 ");
             SetFocus(Item(IDC_NAME));
         },
-        [&] { PostKey(GetFocus(), VK_RETURN); },  // the dialog manager turns it into IDOK
+        [&] { PostKey(Item(IDC_NAME), VK_RETURN); },  // the dialog manager turns it into IDOK
     });
     EXPECT_EQ(IDOK, dialog.DoModal());
     EXPECT_TRUE(steps.Done());
@@ -165,7 +168,7 @@ TEST(Dialog, EndDialogCodes)
         std::function<void()> act;
         INT_PTR expected;
     } cases[] = {
-        {"Escape", [] { PostKey(GetFocus(), VK_ESCAPE); }, IDCANCEL},
+        {"Escape", [] { PostKey(Item(IDC_NAME), VK_ESCAPE); }, IDCANCEL},
         {"Cancel button", [] { SendMessageW(Item(IDCANCEL), BM_CLICK, 0, 0); }, IDCANCEL},
         {"custom code", [] { SendMessageW(Item(IDC_END_THREE), BM_CLICK, 0, 0); }, 3},
         {"closing the window", [] { PostMessageW(Dialog(), WM_CLOSE, 0, 0); }, IDCANCEL},
@@ -211,14 +214,10 @@ TEST(Dialog, HelpReachesTheProgramsHelpHook)
     CTestDialog dialog;
     testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
         [] {
-            SetForegroundWindow(Dialog());
+            // F1 as the system hands it to the focused window (what the keyboard's F1 becomes;
+            // posted, so that no other window of the display can take the key).
             SetFocus(Item(IDC_AGREE));
-            // F1 as the keyboard gives it.
-            INPUT input[2] = {};
-            input[0].type = input[1].type = INPUT_KEYBOARD;
-            input[0].ki.wVk = input[1].ki.wVk = VK_F1;
-            input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-            SendInput(2, input, sizeof(INPUT));
+            PostMessageW(Item(IDC_AGREE), kKeyF1, 0, 0);
             return true;
         },
         [] { return !g_app.topics.empty(); },                                            // F1 arrived
