@@ -1,13 +1,44 @@
 #include "AboutDialog.h"
 
+#include "OleDispatchDriver.h"
 #include "res/ConsoleDialogIds.h"
 #include "res/HelpTopics.h"
 
 namespace {
 
+// The detect object itself, called by dispatch id.
+class CDetectObjectVersions : public IVersionSource {
+public:
+    BOOL Create() { return SUCCEEDED(m_detect.CreateDispatch(L"Vesperlin.ZKYDetectObject")); }
+    BOOL GetVersionText(int dispid, CString& text) override
+    {
+        VARIANT result;
+        VariantInit(&result);
+        const bool read = SUCCEEDED(m_detect.TryInvoke(dispid, DISPATCH_METHOD, &result)) &&
+                          SUCCEEDED(AfxStoreVariantResult(result, VT_BSTR, &text));
+        VariantClear(&result);
+        return read;
+    }
+
+private:
+    COleDispatchDriver m_detect;
+};
+
+}  // namespace
+
+std::unique_ptr<IVersionSource> CreateDetectObject()
+{
+    auto detect = std::make_unique<CDetectObjectVersions>();
+    if (!detect->Create())
+        return nullptr;
+    return detect;
+}
+
+namespace {
+
 VersionSourceFactory& Factory()
 {
-    static VersionSourceFactory factory;
+    static VersionSourceFactory factory = CreateDetectObject;
     return factory;
 }
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
-// The detect object's version texts (its methods 1 to 3). The dispatch driver fills this
-// in for the real object; tests give a fake.
+// The detect object's version texts (its methods 1 to 3): the object itself by default;
+// tests may give a fake.
 class IVersionSource {
 public:
     virtual ~IVersionSource() = default;
@@ -17,8 +17,11 @@ public:
 };
 // Makes the detect object; null when it cannot be created.
 using VersionSourceFactory = std::function<std::unique_ptr<IVersionSource>()>;
-// The factory the About box uses (set once by the program; none: the texts stay "<error>").
+// The factory the About box uses (the detect object when never set; an empty one: the
+// texts stay "<error>").
 void SetVersionSourceFactory(VersionSourceFactory factory);
+// The detect object "Vesperlin.ZKYDetectObject" (null when it cannot be created).
+std::unique_ptr<IVersionSource> CreateDetectObject();
 
 // The three texts the box shows; "<error>" for what cannot be read. The console version
 // gets " BETA" when it begins with "0.".

@@ -4,6 +4,7 @@
 #include "ConsoleDialog.h"
 #include "ConsoleMediaObject.h"
 #include "DC.h"
+#include "Explorer.h"
 #include "FileUtils.h"
 #include "XmlWriter.h"
 #include "res/ConsoleDialogIds.h"
@@ -18,9 +19,24 @@ using std::min;
 
 namespace {
 
+// The web browser control (scripts, ActiveX controls and Java off).
+class CExplorerBrowser : public IDescriptionBrowser {
+public:
+    BOOL Create(HWND page, const RECT& rect, UINT id) override
+    {
+        return m_explorer.Create(nullptr, WS_CHILD | WS_VISIBLE, rect, CWnd::FromHandle(page), id);
+    }
+    void Navigate(const wchar_t* url) override { m_explorer.Navigate2(url); }
+    void ExecWB(int command, int option) override { m_explorer.ExecWB(command, option); }
+    HWND GetWindow() const override { return m_explorer.m_hWnd; }
+
+private:
+    CExplorer m_explorer;
+};
+
 DescriptionBrowserFactory& BrowserFactory()
 {
-    static DescriptionBrowserFactory factory;
+    static DescriptionBrowserFactory factory = [] { return std::make_unique<CExplorerBrowser>(); };
     return factory;
 }
 

@@ -36,8 +36,7 @@ DWORD SheetControlHelpId(int controlId);
 // --- The Description page's browser ---
 
 // The hosted web browser control, with scripts, ActiveX controls and Java turned off.
-// The browser host fills this in (SetDescriptionBrowserFactory); without one the page
-// writes its file but shows nothing.
+// The browser control (CExplorer) by default; tests may give a fake.
 class IDescriptionBrowser {
 public:
     virtual ~IDescriptionBrowser() = default;

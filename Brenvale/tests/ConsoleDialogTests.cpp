@@ -357,7 +357,33 @@ TEST_F(ConsoleDialog, AboutShowsTheDetectObjectsVersions)
         EXPECT_EQ(CString(withObject ? L"11.0.6002.18111" : L"<error>"), player);
         EXPECT_EQ(CString(withObject ? L"2.3" : L"<error>"), platform);
     }
-    SetVersionSourceFactory(nullptr);
+    SetVersionSourceFactory(CreateDetectObject);
+}
+
+TEST_F(ConsoleDialog, AboutAsksTheDetectObjectItself)
+{
+    SetEnvironmentVariableW(L"VESPERLIN_DETECT_CONSOLE_VERSION", L"0.8.2.5");
+    SetEnvironmentVariableW(L"VESPERLIN_DETECT_PLAYER_VERSION", L"12.0.1");
+    SetEnvironmentVariableW(L"VESPERLIN_DETECT_PLATFORM_VERSION", L"11.0.2");
+    CoInitialize(nullptr);
+    CAboutDlg dialog(nullptr);
+    CString version, player, platform;
+    StepRunner steps({
+        [&] {
+            version = ItemText(dialog.m_hWnd, IDC_ABOUT_VERSION);
+            player = ItemText(dialog.m_hWnd, IDC_ABOUT_PLAYER_VERSION);
+            platform = ItemText(dialog.m_hWnd, IDC_ABOUT_PLATFORM_VERSION);
+            Click(dialog.m_hWnd, IDOK);
+        },
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    CoUninitialize();
+    for (const wchar_t* name : {L"VESPERLIN_DETECT_CONSOLE_VERSION", L"VESPERLIN_DETECT_PLAYER_VERSION",
+                                L"VESPERLIN_DETECT_PLATFORM_VERSION"})
+        SetEnvironmentVariableW(name, nullptr);
+    EXPECT_EQ(CString(L"0.8.2.5 BETA"), version);
+    EXPECT_EQ(CString(L"12.0.1"), player);
+    EXPECT_EQ(CString(L"11.0.2"), platform);
 }
 
 TEST_F(ConsoleDialog, AuthenticationStoresTheCredentials)
