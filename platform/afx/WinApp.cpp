@@ -3,6 +3,7 @@
 #include "AfxMessageBox.h"
 #include "AfxResource.h"
 #include "HtmlHelp.h"
+#include "DocTemplate.h"
 #include "Wnd.h"
 
 #include <shlwapi.h>
@@ -29,6 +30,9 @@ CWinApp::CWinApp(const wchar_t* appName)
 
 CWinApp::~CWinApp()
 {
+    for (CObject* docTemplate : m_templates)
+        delete docTemplate;
+    m_templates.clear();
     if (g_app == this)
         g_app = nullptr;
 }
