@@ -21,7 +21,7 @@ constexpr DWORD kPopupContextFrom = 0x80CF0002;
 constexpr DWORD kPopupContextTo = 0x819F0002;
 }  // namespace
 
-CBrenvaleApp::CBrenvaleApp() { EnableHtmlHelp(); }
+CBrenvaleApp::CBrenvaleApp(const wchar_t* appName) : CWinApp(appName) { EnableHtmlHelp(); }
 
 UINT CBrenvaleApp::AdjustMessageBoxType(UINT type)
 {
@@ -118,7 +118,7 @@ BOOL CBrenvaleApp::HandOver(HWND frame, const CString& path)
     return path.IsEmpty();
 }
 
-BOOL CBrenvaleApp::CreateConsole(BOOL showSplash)
+BOOL CBrenvaleApp::CreateConsole(BOOL showSplash, const CRuntimeClass* docClass)
 {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
                                                        ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
@@ -132,7 +132,7 @@ BOOL CBrenvaleApp::CreateConsole(BOOL showSplash)
         CSplashWnd::ShowSplashScreen(IDB_SPLASH, kSplashTimeMs);
     // ActiveX controls are hosted by the player's own container; nothing to enable here.
     SetRegistryKey(IDS_COMPANY_KEY);
-    auto* docTemplate = new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CBrenvaleDoc), RUNTIME_CLASS(CMainFrame),
+    auto* docTemplate = new CSingleDocTemplate(IDR_MAINFRAME, docClass ? docClass : RUNTIME_CLASS(CBrenvaleDoc), RUNTIME_CLASS(CMainFrame),
                                                RUNTIME_CLASS(CView));
     if (!docTemplate->IsValid()) {
         delete docTemplate;
@@ -180,9 +180,11 @@ BOOL CBrenvaleApp::InitInstance()
     } else {
         HandOver(frame, CString());
     }
-    m_suppressedText = AfxLoadString(IDS_HELP_LAUNCH_FAILED);
+    LoadSuppressedMessageText();
     return !running;
 }
+
+void CBrenvaleApp::LoadSuppressedMessageText() { m_suppressedText = AfxLoadString(IDS_HELP_LAUNCH_FAILED); }
 
 int CBrenvaleApp::ExitInstance()
 {

@@ -26,7 +26,8 @@ extern wchar_t SharedOpenPath[kSharedOpenPathLength];
 class CBrenvaleApp : public CWinApp {
     DECLARE_DYNAMIC(CBrenvaleApp)
 public:
-    CBrenvaleApp();
+    // The name is the registry profile's; null takes the program's title (string 57344).
+    explicit CBrenvaleApp(const wchar_t* appName = nullptr);
 
     BOOL InitInstance() override;
     int ExitInstance() override;
@@ -40,14 +41,16 @@ public:
     // The running console's frame (restored and brought to the front), or null after
     // registering the frame's window class for this instance.
     CWnd* FindRunningInstance();
-    // What a first instance builds, from the OLE start-up on (steps a test runs alone).
-    BOOL CreateConsole(BOOL showSplash);
+    // What a first instance builds, from the OLE start-up on (steps a test runs alone);
+    // the library document is of docClass (a CBrenvaleDoc).
+    BOOL CreateConsole(BOOL showSplash, const CRuntimeClass* docClass = nullptr);
     // Copies the path into the shared buffer and posts 0x500, or posts 0x501 for an empty
     // path. FALSE (nothing copied, 0x501 posted) when the path does not fit.
     static BOOL HandOver(HWND frame, const CString& path);
     // The box type DoMessageBox shows.
     static UINT AdjustMessageBoxType(UINT type);
-    const CString& GetSuppressedMessageText() const { return m_suppressedText; }
+    // The text of a box that is never shown (the class library's "help cannot be opened").
+    void LoadSuppressedMessageText();
 
 private:
     BOOL RegisterFrameClass();

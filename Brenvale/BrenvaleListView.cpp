@@ -176,21 +176,37 @@ void CBrenvaleListView::SetViewMode(UINT mode, BOOL refill)
     if (!info)
         return;
     CListCtrl& list = GetListCtrl();
+    auto remeasureRows = [this] {
+        CRect rect;
+        GetWindowRect(&rect);
+        WINDOWPOS pos{m_hWnd, nullptr, 0, 0, rect.Width(), rect.Height(),
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER};
+        SendMessage(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+    };
+    if ((GetStyle() & LVS_OWNERDRAWFIXED) && mode != ID_VIEW_CONSOLE) {
+        // The control keeps a measured row height: measured once more, as an ordinary row,
+        // while the rows are still owner-drawn.
+        m_viewMode = mode;
+        remeasureRows();
+    }
     ModifyStyle(kModeStyleMask, info->style);
+    // A header hidden in another mode is shown again for the report with a header (the
+    // control does not always do it when the mode changes at the same time).
+    if (CHeaderCtrl* header = list.GetHeaderCtrl(); header && header->m_hWnd) {
+        const bool shown = (info->style & LVS_TYPEMASK) == LVS_REPORT && !(info->style & LVS_NOCOLUMNHEADER);
+        header->ModifyStyle(shown ? HDS_HIDDEN : 0, shown ? 0 : HDS_HIDDEN);
+        header->ShowWindow(shown ? SW_SHOWNORMAL : SW_HIDE);
+    }
+    // The control lays itself out again (the header appears or goes).
+    SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     if (CBrenvaleDoc* doc = GetLibrary()) {
         list.SetImageList(&doc->GetPictures(info->large), LVSIL_NORMAL);
         list.SetImageList(&doc->GetPictures(info->small), LVSIL_SMALL);
     }
     if (mode != m_viewMode) {
         m_viewMode = mode;
-        if (mode == ID_VIEW_CONSOLE) {
-            // The control measures its rows again.
-            CRect rect;
-            GetWindowRect(&rect);
-            WINDOWPOS pos{m_hWnd, nullptr, 0, 0, rect.Width(), rect.Height(),
-                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER};
-            SendMessage(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
-        }
+        if (mode == ID_VIEW_CONSOLE)
+            remeasureRows();  // the control measures its rows again
     }
     if (refill)
         OnUpdate(nullptr, 0, nullptr);
@@ -288,6 +304,16 @@ void CBrenvaleListView::MakeTitleColumns()
     sorted.fmt = (m_sortColumn == kColumnDuration ? LVCFMT_RIGHT : LVCFMT_LEFT) | LVCFMT_IMAGE | LVCFMT_BITMAP_ON_RIGHT;
     sorted.iImage = m_sortAscending ? kSortAscendingPicture : kSortDescendingPicture;
     list.SetColumn(m_sortColumn, &sorted);
+    if (CHeaderCtrl* header = list.GetHeaderCtrl(); header && header->m_hWnd) {
+        // The arrows are pictures 21 and 22 of the small list, at the right of the text.
+        header->SetImageList(list.GetImageList(LVSIL_SMALL));
+        HDITEMW item{};
+        item.mask = HDI_FORMAT | HDI_IMAGE;
+        header->GetItem(m_sortColumn, &item);
+        item.fmt |= HDF_IMAGE | HDF_BITMAP_ON_RIGHT;
+        item.iImage = sorted.iImage;
+        header->SetItem(m_sortColumn, &item);
+    }
     m_titleColumns = true;
 }
 
@@ -408,8 +434,18 @@ HFONT CBrenvaleListView::TitleFont()
 
 void CBrenvaleListView::MeasureItem(LPMEASUREITEMSTRUCT measureItem)
 {
-    if (m_viewMode == ID_VIEW_CONSOLE)
+    if (m_viewMode == ID_VIEW_CONSOLE) {
         measureItem->itemHeight = kConsoleRowHeight;
+        return;
+    }
+    // An ordinary row: the font's height and a small picture.
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, GetFont() ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+    measureItem->itemHeight = static_cast<UINT>(std::max<LONG>(metrics.tmHeight + 1, 16));
 }
 
 void CBrenvaleListView::DrawItem(LPDRAWITEMSTRUCT drawItem)
@@ -540,6 +576,7 @@ BOOL CBrenvaleListView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam
             return TRUE;
         }
         m_oldName = GetListCtrl().GetItemText(info->item.iItem, 0);
+        m_editing = true;
         if (CMainFrame* frame = GetMainFrame())
             frame->EnableFrameAccelerators(FALSE);
         *result = FALSE;
@@ -555,6 +592,10 @@ BOOL CBrenvaleListView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam
 
 BOOL CBrenvaleListView::OnEndLabelEdit(NMLVDISPINFOW* info)
 {
+    // One end per edit: the control may report the end again as its edit box goes.
+    if (!m_editing)
+        return FALSE;
+    m_editing = false;
     if (CMainFrame* frame = GetMainFrame())
         frame->EnableFrameAccelerators(TRUE);
     const CString oldName = m_oldName;

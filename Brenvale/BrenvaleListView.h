@@ -73,6 +73,7 @@ private:
     BOOL m_sortAscending;
     CString m_oldName;
     bool m_initialized = false;
+    bool m_editing = false;
     bool m_titleColumns = false;
     HFONT m_titleFont = nullptr;
     CString m_textBuffer;  // answers of LVN_GETDISPINFO live here until the next

@@ -243,6 +243,7 @@ BOOL CBrenvaleTreeView::OnBeginLabelEdit(NMTVDISPINFOW* info)
         return TRUE;  // refused
     TreeView_SetItemState(tree.m_hWnd, node, 0, TVIS_SELECTED);
     m_oldName = tree.GetItemText(node);
+    m_editing = true;
     if (CMainFrame* frame = GetMainFrame())
         frame->EnableFrameAccelerators(FALSE);
     return FALSE;
@@ -250,6 +251,10 @@ BOOL CBrenvaleTreeView::OnBeginLabelEdit(NMTVDISPINFOW* info)
 
 BOOL CBrenvaleTreeView::OnEndLabelEdit(NMTVDISPINFOW* info)
 {
+    // One end per edit: the control may report the end again as its edit box goes.
+    if (!m_editing)
+        return FALSE;
+    m_editing = false;
     if (CMainFrame* frame = GetMainFrame())
         frame->EnableFrameAccelerators(TRUE);
     TreeView_SetItemState(GetTreeCtrl().m_hWnd, info->item.hItem, TVIS_SELECTED, TVIS_SELECTED);

@@ -56,4 +56,5 @@ private:
     HTREEITEM m_collectionsNode = nullptr;
     CString m_oldName;
     bool m_filling = false;
+    bool m_editing = false;
 };

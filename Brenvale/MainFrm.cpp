@@ -683,10 +683,23 @@ void CMainFrame::OnDestroy()
 
 // --- Messages of the hand-over ---
 
+BOOL CMainFrame::PreTranslateMessage(MSG* msg)
+{
+    // Posted messages pass here on their way; sent ones never do.
+    if (msg->message == WM_OPEN_PATH && msg->hwnd == m_hWnd)
+        m_openPathFromQueue = true;
+    return CFrameWnd::PreTranslateMessage(msg);
+}
+
 LRESULT CMainFrame::OnOpenPath(WPARAM, LPARAM lParam)
 {
+    // Only this thread's own send (the document's open command) hands a text by lParam;
+    // whatever came through the queue or from another thread reads the shared buffer.
+    const bool posted = m_openPathFromQueue || ::InSendMessage() ||
+                        lParam == reinterpret_cast<LPARAM>(SharedOpenPath);
+    m_openPathFromQueue = false;
     CString path;
-    if (::InSendMessage() && lParam) {
+    if (!posted && lParam) {
         path = reinterpret_cast<const wchar_t*>(lParam);
     } else {
         // Posted from any instance: the text is in this instance's own copy of the shared buffer.

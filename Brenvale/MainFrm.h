@@ -60,6 +60,7 @@ protected:
     void OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu) override;
     void OnClose() override;
     void OnDestroy() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
 
 private:
     BOOL CreateToolBar();
@@ -99,6 +100,7 @@ private:
     HACCEL m_savedAccelerators = nullptr;
     BOOL m_verboseTransfer = FALSE;
     CString m_handedOverPath;
+    bool m_openPathFromQueue = false;  // the 0x500 being handled came through the queue
     int m_startupChecks = 0;
 };
 
