@@ -321,6 +321,26 @@ TEST_F(Console, HeaderClickSortsAndTheSameColumnAgainTogglesTheDirection)
     EXPECT_EQ(Rows(), "Autumn Light|Brass Harbour|Cinder Road");
     m_frame->SendMessage(WM_COMMAND, ID_SORT_TITLE);
     EXPECT_EQ(Rows(), "Cinder Road|Brass Harbour|Autumn Light");
+
+    // Dragging the divider after Creator 2 stores its width; a new start uses it.
+    RECT rect{};
+    ASSERT_TRUE(header->GetItemRect(kColumnCreator2, &rect));
+    const int y = (rect.top + rect.bottom) / 2;
+    PostMessageW(header->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rect.right - 1, y));
+    PostMessageW(header->m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(rect.right + 39, y));
+    PostMessageW(header->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(rect.right + 39, y));
+    RunMessages(100);
+    const int stored = Setting(L"MultiColumn3Width");
+    EXPECT_EQ(stored, List()->GetListCtrl().GetColumnWidth(kColumnCreator2));
+    EXPECT_GT(stored, 90);
+    Stop();
+    Start();
+    EXPECT_EQ(List()->GetViewMode(), static_cast<UINT>(ID_VIEW_DETAILS));
+    EXPECT_EQ(List()->GetListCtrl().GetColumnWidth(kColumnCreator2), stored);
+    EXPECT_EQ(List()->GetSortColumn(), kColumnTitle);
+    EXPECT_FALSE(List()->GetSortAscending());
+    m_frame->SendMessage(WM_COMMAND, ID_VIEW_CONSOLE);  // Console columns: 75 each
+    EXPECT_EQ(List()->GetListCtrl().GetColumnWidth(kColumnCreator2), 75);
 }
 
 TEST_F(Console, RefillsKeepTheSelectionAlsoWhenTheListViewSentTheUpdate)
