@@ -602,21 +602,11 @@ BOOL CBrenvaleListView::OnEndLabelEdit(NMLVDISPINFOW* info)
     m_oldName.Empty();
     const CString newName = info->item.pszText ? CString(info->item.pszText) : CString();
     CBrenvaleDoc* doc = GetLibrary();
-    if (!doc || newName.IsEmpty() || newName == oldName)
+    if (!doc || !RenameLibraryCollection(*doc, oldName, newName))
         return FALSE;
-    if (doc->FindCollection(newName)) {
-        AfxMessageBox(IDS_COLLECTION_EXISTS, MB_OK | MB_ICONEXCLAMATION);
-        return FALSE;
-    }
-    CCollectionObject* collection = doc->FindCollection(oldName);
-    if (!collection)
-        return FALSE;
-    collection->SetName(newName);
-    SortRecords(doc->GetCollections(), CompareCollectionNames);
     if (CBrenvaleTreeView* tree = GetTree())
         if (HTREEITEM node = tree->FindCollectionNode(oldName))
             tree->GetTreeCtrl().SetItemText(node, newName);
-    doc->OnSaveDocument(doc->GetLibraryDatabasePath());
     return TRUE;
 }
 

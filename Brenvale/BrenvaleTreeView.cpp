@@ -84,27 +84,27 @@ void CBrenvaleTreeView::OnUpdate(CView*, LPARAM, CObject*)
     for (CObject* object : doc->GetCollections())
         AddNode(static_cast<CCollectionObject*>(object)->GetName(), kPictureCollection, kNodeCollection,
                 m_collectionsNode, toSelect);
+    // A group node with one node per record, when there is more than one record.
+    auto addGroup = [&](const CObArray& records, UINT groupText, int groupPicture, int groupKind, int picture, int kind,
+                        CString (*text)(const CObject*)) {
+        if (records.GetSize() <= 1)
+            return;
+        HTREEITEM group = AddNode(AfxLoadString(groupText), groupPicture, groupKind, root, toSelect);
+        for (const CObject* record : records)
+            AddNode(text(record), picture, kind, group, toSelect);
+    };
     CObArray creators;
     doc->CollectCreators(creators);
-    if (creators.GetSize() > 1) {
-        HTREEITEM group = AddNode(AfxLoadString(IDS_NODE_CREATORS), kPictureCreators, kNodeCreators, root, toSelect);
-        for (CObject* c : creators)
-            AddNode(static_cast<CCreatorObject*>(c)->m_displayName, kPictureCreator, kNodeCreator, group, toSelect);
-    }
+    addGroup(creators, IDS_NODE_CREATORS, kPictureCreators, kNodeCreators, kPictureCreator, kNodeCreator,
+             [](const CObject* r) { return static_cast<const CCreatorObject*>(r)->m_displayName; });
     CObArray subjects;
     doc->CollectSubjects(subjects);
-    if (subjects.GetSize() > 1) {
-        HTREEITEM group = AddNode(AfxLoadString(IDS_NODE_SUBJECTS), kPictureSubjects, kNodeSubjects, root, toSelect);
-        for (CObject* s : subjects)
-            AddNode(static_cast<CSubjectObject*>(s)->m_subject, kPictureSubject, kNodeSubject, group, toSelect);
-    }
+    addGroup(subjects, IDS_NODE_SUBJECTS, kPictureSubjects, kNodeSubjects, kPictureSubject, kNodeSubject,
+             [](const CObject* r) { return static_cast<const CSubjectObject*>(r)->m_subject; });
     CObArray languages;
     doc->CollectLanguages(languages);
-    if (languages.GetSize() > 1) {
-        HTREEITEM group = AddNode(AfxLoadString(IDS_NODE_LANGUAGES), kPictureLanguages, kNodeLanguages, root, toSelect);
-        for (CObject* l : languages)
-            AddNode(static_cast<CLanguageObject*>(l)->m_name, kPictureLanguage, kNodeLanguage, group, toSelect);
-    }
+    addGroup(languages, IDS_NODE_LANGUAGES, kPictureLanguages, kNodeLanguages, kPictureLanguage, kNodeLanguage,
+             [](const CObject* r) { return static_cast<const CLanguageObject*>(r)->m_name; });
     if (doc->GetSources().GetSize() >= 2) {
         HTREEITEM group = AddNode(AfxLoadString(IDS_NODE_SOURCES), kPictureSources, kNodeSources, root, toSelect);
         for (CObject* s : doc->GetSources())
@@ -262,20 +262,27 @@ BOOL CBrenvaleTreeView::OnEndLabelEdit(NMTVDISPINFOW* info)
     m_oldName.Empty();
     const CString newName = info->item.pszText ? CString(info->item.pszText) : CString();
     CBrenvaleDoc* doc = GetLibrary();
-    if (!doc || newName.IsEmpty() || newName == oldName)
-        return FALSE;
-    if (doc->FindCollection(newName)) {
-        AfxMessageBox(IDS_COLLECTION_EXISTS, MB_OK | MB_ICONEXCLAMATION);
-        return FALSE;
-    }
-    CCollectionObject* collection = doc->FindCollection(oldName);
-    if (!collection)
+    if (!doc || !RenameLibraryCollection(*doc, oldName, newName))
         return FALSE;
     if (m_selectedText == oldName)
         m_selectedText = newName;
+    return TRUE;
+}
+
+BOOL RenameLibraryCollection(CBrenvaleDoc& library, const CString& oldName, const CString& newName)
+{
+    if (newName.IsEmpty() || newName == oldName)
+        return FALSE;
+    if (library.FindCollection(newName)) {
+        AfxMessageBox(IDS_COLLECTION_EXISTS, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    CCollectionObject* collection = library.FindCollection(oldName);
+    if (!collection)
+        return FALSE;
     collection->SetName(newName);
-    SortRecords(doc->GetCollections(), CompareCollectionNames);
-    doc->SaveLibrary();
+    SortRecords(library.GetCollections(), CompareCollectionNames);  // the list stays sorted by name
+    library.OnSaveDocument(library.GetLibraryDatabasePath());
     return TRUE;
 }
 

@@ -58,3 +58,7 @@ private:
     bool m_filling = false;
     bool m_editing = false;
 };
+
+// Renames a collection of the library and saves it; FALSE (nothing changed) for an empty or
+// unchanged name, a name another collection has exactly (message 4042), or no such collection.
+BOOL RenameLibraryCollection(CBrenvaleDoc& library, const CString& oldName, const CString& newName);

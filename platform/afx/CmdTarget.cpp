@@ -17,38 +17,37 @@ void CCmdUI::Enable(BOOL on)
     }
 }
 
+namespace {
+// Checks or unchecks a menu item by position, with a round mark or a tick.
+void CheckMenuItemAt(HMENU menu, UINT position, bool checked, bool radio)
+{
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STATE;
+    if (!::GetMenuItemInfoW(menu, position, TRUE, &info))
+        return;
+    info.fType = radio ? (info.fType | MFT_RADIOCHECK) : (info.fType & ~MFT_RADIOCHECK);
+    info.fState = checked ? (info.fState | MFS_CHECKED) : (info.fState & ~MFS_CHECKED);
+    ::SetMenuItemInfoW(menu, position, TRUE, &info);
+}
+}  // namespace
+
 void CCmdUI::SetCheck(int check)
 {
     m_nCheck = check;
-    if (m_hMenu) {
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_STATE;
-        if (!::GetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info))
-            return;
-        info.fType &= ~MFT_RADIOCHECK;
-        info.fState = check ? (info.fState | MFS_CHECKED) : (info.fState & ~MFS_CHECKED);
-        ::SetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
-    } else if (m_pOther && m_pOther->m_hWnd) {
+    if (m_hMenu)
+        CheckMenuItemAt(m_hMenu, m_nIndex, check != 0, false);
+    else if (m_pOther && m_pOther->m_hWnd)
         m_pOther->SendMessage(TB_CHECKBUTTON, m_nID, MAKELPARAM(check ? TRUE : FALSE, 0));
-    }
 }
 
 void CCmdUI::SetRadio(BOOL on)
 {
     m_nCheck = on ? 1 : 0;
-    if (m_hMenu) {
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_STATE;
-        if (!::GetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info))
-            return;
-        info.fType |= MFT_RADIOCHECK;
-        info.fState = on ? (info.fState | MFS_CHECKED) : (info.fState & ~MFS_CHECKED);
-        ::SetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
-    } else if (m_pOther && m_pOther->m_hWnd) {
+    if (m_hMenu)
+        CheckMenuItemAt(m_hMenu, m_nIndex, on != FALSE, true);
+    else if (m_pOther && m_pOther->m_hWnd)
         m_pOther->SendMessage(TB_CHECKBUTTON, m_nID, MAKELPARAM(on ? TRUE : FALSE, 0));
-    }
 }
 
 void CCmdUI::SetText(const wchar_t* text)
