@@ -575,10 +575,7 @@ BOOL CBrenvaleListView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam
             *result = TRUE;  // refused
             return TRUE;
         }
-        m_oldName = GetListCtrl().GetItemText(info->item.iItem, 0);
-        m_editing = true;
-        if (CMainFrame* frame = GetMainFrame())
-            frame->EnableFrameAccelerators(FALSE);
+        m_rename.Begin(GetMainFrame(), GetListCtrl().GetItemText(info->item.iItem, 0));
         *result = FALSE;
         return TRUE;
     }
@@ -592,21 +589,11 @@ BOOL CBrenvaleListView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam
 
 BOOL CBrenvaleListView::OnEndLabelEdit(NMLVDISPINFOW* info)
 {
-    // One end per edit: the control may report the end again as its edit box goes.
-    if (!m_editing)
-        return FALSE;
-    m_editing = false;
-    if (CMainFrame* frame = GetMainFrame())
-        frame->EnableFrameAccelerators(TRUE);
-    const CString oldName = m_oldName;
-    m_oldName.Empty();
-    const CString newName = info->item.pszText ? CString(info->item.pszText) : CString();
-    CBrenvaleDoc* doc = GetLibrary();
-    if (!doc || !RenameLibraryCollection(*doc, oldName, newName))
+    if (!m_rename.End(GetMainFrame(), GetLibrary(), info->item.pszText))
         return FALSE;
     if (CBrenvaleTreeView* tree = GetTree())
-        if (HTREEITEM node = tree->FindCollectionNode(oldName))
-            tree->GetTreeCtrl().SetItemText(node, newName);
+        if (HTREEITEM node = tree->FindCollectionNode(m_rename.OldName()))
+            tree->GetTreeCtrl().SetItemText(node, info->item.pszText);
     return TRUE;
 }
 

@@ -12,6 +12,7 @@
 
 #include "AfxWin.h"
 #include "BrenvaleDoc.h"
+#include "BrenvaleTreeView.h"
 
 #include <vector>
 
@@ -71,9 +72,8 @@ private:
     bool m_hasLast = false;
     int m_sortColumn;
     BOOL m_sortAscending;
-    CString m_oldName;
+    CCollectionRenameEdit m_rename;
     bool m_initialized = false;
-    bool m_editing = false;
     bool m_titleColumns = false;
     HFONT m_titleFont = nullptr;
     CString m_textBuffer;  // answers of LVN_GETDISPINFO live here until the next

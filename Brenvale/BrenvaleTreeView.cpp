@@ -242,31 +242,36 @@ BOOL CBrenvaleTreeView::OnBeginLabelEdit(NMTVDISPINFOW* info)
     if (!node || static_cast<int>(tree.GetItemData(node)) != kNodeCollection)
         return TRUE;  // refused
     TreeView_SetItemState(tree.m_hWnd, node, 0, TVIS_SELECTED);
-    m_oldName = tree.GetItemText(node);
-    m_editing = true;
-    if (CMainFrame* frame = GetMainFrame())
-        frame->EnableFrameAccelerators(FALSE);
+    m_rename.Begin(GetMainFrame(), tree.GetItemText(node));
     return FALSE;
 }
 
 BOOL CBrenvaleTreeView::OnEndLabelEdit(NMTVDISPINFOW* info)
 {
-    // One end per edit: the control may report the end again as its edit box goes.
+    TreeView_SetItemState(GetTreeCtrl().m_hWnd, info->item.hItem, TVIS_SELECTED, TVIS_SELECTED);
+    if (!m_rename.End(GetMainFrame(), GetLibrary(), info->item.pszText))
+        return FALSE;
+    if (m_selectedText == m_rename.OldName())
+        m_selectedText = info->item.pszText;
+    return TRUE;
+}
+
+void CCollectionRenameEdit::Begin(CMainFrame* frame, const CString& oldName)
+{
+    m_oldName = oldName;
+    m_editing = true;
+    if (frame)
+        frame->EnableFrameAccelerators(FALSE);
+}
+
+BOOL CCollectionRenameEdit::End(CMainFrame* frame, CBrenvaleDoc* library, const wchar_t* newText)
+{
     if (!m_editing)
         return FALSE;
     m_editing = false;
-    if (CMainFrame* frame = GetMainFrame())
+    if (frame)
         frame->EnableFrameAccelerators(TRUE);
-    TreeView_SetItemState(GetTreeCtrl().m_hWnd, info->item.hItem, TVIS_SELECTED, TVIS_SELECTED);
-    const CString oldName = m_oldName;
-    m_oldName.Empty();
-    const CString newName = info->item.pszText ? CString(info->item.pszText) : CString();
-    CBrenvaleDoc* doc = GetLibrary();
-    if (!doc || !RenameLibraryCollection(*doc, oldName, newName))
-        return FALSE;
-    if (m_selectedText == oldName)
-        m_selectedText = newName;
-    return TRUE;
+    return library && RenameLibraryCollection(*library, m_oldName, newText ? CString(newText) : CString());
 }
 
 BOOL RenameLibraryCollection(CBrenvaleDoc& library, const CString& oldName, const CString& newName)

@@ -13,6 +13,22 @@
 
 class CMainFrame;
 
+// One in-place rename of a collection name (in the tree or the list): the frame's keys are
+// off while the edit box is open; the end is taken once (the control may report it again
+// as its edit box goes).
+class CCollectionRenameEdit {
+public:
+    void Begin(CMainFrame* frame, const CString& oldName);
+    // Renames and saves; FALSE when no edit was open or the rename was refused.
+    BOOL End(CMainFrame* frame, CBrenvaleDoc* library, const wchar_t* newText);
+    // The name before the edit (kept after End for the caller).
+    const CString& OldName() const { return m_oldName; }
+
+private:
+    CString m_oldName;
+    bool m_editing = false;
+};
+
 class CBrenvaleTreeView : public CTreeView {
     DECLARE_DYNCREATE(CBrenvaleTreeView)
 public:
@@ -54,9 +70,8 @@ private:
     int m_selectedKind = -1;
     HTREEITEM m_selectedNode = nullptr;
     HTREEITEM m_collectionsNode = nullptr;
-    CString m_oldName;
+    CCollectionRenameEdit m_rename;
     bool m_filling = false;
-    bool m_editing = false;
 };
 
 // Renames a collection of the library and saves it; FALSE (nothing changed) for an empty or

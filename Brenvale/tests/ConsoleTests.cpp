@@ -440,6 +440,29 @@ TEST_F(Console, RenamingToAnExactDuplicateIsRefusedFromTheKeyboard)
     EXPECT_NE(Library()->FindCollection(L"favourites"), nullptr);
     EXPECT_EQ(Library()->FindCollection(L"Jazz"), nullptr);
     EXPECT_EQ(Tree()->GetSelectedText(), L"favourites");
+
+    // In "My Collections" the list renames, and the tree's node follows.
+    Select(kNodeCollections, L"My Collections");
+    EXPECT_EQ(Rows(), "Favourites|favourites");  // the tree's order until its next refill
+    SelectRows({0});
+    m_frame->SendMessage(WM_COMMAND, ID_COLLECTION_RENAME);
+    edit = ListView_GetEditControl(List()->m_hWnd);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, L"favourites");  // exactly the other one's name
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    RunMessages(20);
+    EXPECT_EQ(m_boxes.Boxes().size(), 2u);
+    SelectRows({0});
+    m_frame->SendMessage(WM_COMMAND, ID_COLLECTION_RENAME);
+    edit = ListView_GetEditControl(List()->m_hWnd);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, L"Evening");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    RunMessages(20);
+    EXPECT_EQ(m_boxes.Boxes().size(), 2u);
+    EXPECT_NE(Library()->FindCollection(L"Evening"), nullptr);
+    EXPECT_NE(Tree()->FindCollectionNode(L"Evening"), nullptr);
+    EXPECT_EQ(Tree()->FindCollectionNode(L"Favourites"), nullptr);
 }
 
 TEST_F(Console, StoresTheLayoutOnCloseAndRestoresItAtTheNextStart)
