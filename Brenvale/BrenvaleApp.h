@@ -10,11 +10,10 @@
 // never cut (a cut path can name another file); 0x501 is posted instead.
 #pragma once
 
-#include "afx.h"
 #include "AfxWin.h"
+#include "SuiteMessages.h"
+#include "afx.h"
 
-// Posted to the frame: a path or link was handed over (see above); start-up checks.
-constexpr UINT WM_STARTUP_NO_FILE = 0x501;
 // The frame's window class, found by later starts.
 constexpr const wchar_t* kConsoleWindowClass = L"Vesperlin.Brenvale";
 // Room of the shared buffer, in characters (with the terminator).

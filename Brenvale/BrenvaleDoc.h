@@ -1,20 +1,23 @@
 // CBrenvaleDoc: the console's library: its titles, the sources they came from and the
 // user's collections, kept in MediaDB.dat in the data folder; the picture lists of the
-// views; and the writers of a title's playlist (.wax) and order file (.vpm).
+// views (LibraryPictures.cpp); and the writers of a title's playlist (.wax) and order
+// file (.vpm) (TitleFileWriters.cpp).
 //
 // The library is saved at once after every change (SaveLibrary). Records added to the
 // document belong to it; views and dialogs borrow them.
+//
+// One document at a time saves a library file: the first to open it holds it for saving
+// (a lock file beside it, "MediaDB.dat.lock", open while the document lives); another
+// document, in this process or another, can read the library but refuses to save it.
 #pragma once
 
 #include "ConsoleMediaObject.h"
+#include "LibraryPictures.h"
+#include "SuiteMessages.h"
+#include "TitleIndex.h"
 #include "afx.h"
 
-namespace Gdiplus {
-class Image;
-}
-
-// Sent to the main window with an order file's path (lParam) to open.
-constexpr UINT WM_OPEN_PATH = 0x500;
+#include <deque>
 
 // Kinds of the tree's nodes: what the list shows for a node. Kinds with bit 1 list the
 // names of the node's children; the others select titles.
@@ -57,13 +60,16 @@ public:
     void Serialize(CArchive& ar) override;
     // The library never takes a path or a title from a file.
     void SetPathName(const wchar_t*, BOOL = TRUE) override {}
-    // Makes the picture lists and loads MediaDB.dat when it exists (message 4020 and
-    // FALSE when it cannot be read; the file is left as it is).
+    // Makes the picture lists, takes MediaDB.dat for saving (removing what interrupted
+    // saves left beside it) and loads it when it exists (message 4020 and FALSE when it
+    // cannot be read; the file is left as it is).
     BOOL OnNewDocument() override;
-    // ".vpm": handed to the main window; ".dat": loaded as the library; else 4049.
+    // ".vpm": handed to the main window; ".dat": loaded as the library, its pictures
+    // waiting for FillPendingPictures (see below); else 4049.
     BOOL OnOpenDocument(const wchar_t* path) override;
     // Creates the folder, then saves (see CDocument: the old file stays until the new
-    // one is complete).
+    // one is complete). Refused with message 4021 when another document holds the file
+    // for saving, or held it when this one read it.
     BOOL OnSaveDocument(const wchar_t* path) override;
     void DeleteContents() override;
     // Saves to MediaDB.dat in the data folder.
@@ -129,6 +135,20 @@ public:
     int AddTitleIcons(const CString& path);
     void ReplaceTitleIcons(int index, const CString& path);
 
+    // Loading a library does not decode its thumbnails: the picture lists get their
+    // final size at once, every title shows DefaultTitlePicture, and the frame, once it
+    // is shown, fills the pictures in turns with FillPendingPictures, redrawing after
+    // each turn. SetDecodePicturesOnLoad(TRUE) makes a load decode them all itself.
+    void SetDecodePicturesOnLoad(BOOL decode) { m_decodePicturesOnLoad = decode; }
+    // Decodes up to maxCount waiting thumbnails (all of them for -1) into their places (a
+    // title shows its own picture from then on); returns how many still wait.
+    INT_PTR FillPendingPictures(INT_PTR maxCount = -1);
+    INT_PTR GetPendingPictureCount() const { return static_cast<INT_PTR>(m_pendingPictures.size()); }
+
+    // Whether this document may save the library file at that path (it holds it, or
+    // could take it now).
+    BOOL CanSaveLibraryFile(const CString& path);
+
 protected:
     // The game functions of the frame; a library without them knows no installed game.
     virtual BOOL IsGameInstalled(CMediaObject*) { return FALSE; }
@@ -138,9 +158,14 @@ protected:
 
 private:
     void AttachPictures(CMediaObject* title);
+    // After a load: sizes the picture lists once for every title with a thumbnail file
+    // and queues those titles (decoding them at once when asked to).
+    void PreparePictures();
     void RebuildTitleFolderSet();
-    static CString TitleFolderKey(const CMediaObject* title);
     BOOL CreatePictureLists();
+    // Takes the library file at that path for saving; FALSE when another document holds it.
+    bool TakeSaveLock(const CString& path);
+    void ReleaseSaveLock();
 
     CObArray m_titles;       // CMediaObject, owned
     CObArray m_sources;      // CSourceObject, owned
@@ -150,10 +175,23 @@ private:
     ULONG_PTR m_gdiplusToken = 0;
     CMapStringToString m_titleFolderSet;
     CString m_dataFolder;
+    CTitleIndex m_titleIndex;  // the positions of m_titles by id
+
+    struct PendingPicture {
+        CString titleId;
+        int slot;  // its place in the four picture lists
+    };
+    std::deque<PendingPicture> m_pendingPictures;
+    BOOL m_decodePicturesOnLoad = FALSE;
+
+    HANDLE m_saveLock = INVALID_HANDLE_VALUE;
+    CString m_saveLockPath;
+    CStringArray m_refusedPaths;  // library files another document held when this one met them
 };
 
-// Creates a picture list from a bitmap resource whose height is the picture size and
-// whose width is a whole multiple of it; the list grows by 10.
-BOOL CreateImageListFromBitmap(CImageList& list, int size, UINT bitmapId, UINT flags, COLORREF mask);
-// A square icon of the image fitted into the side minus 4, framed (see the source).
-HICON MakeThumbnailIcon(Gdiplus::Image& image, int size);
+// The key of a title folder in TitleFolderSet: "<download folder>\<title folder>", lower-cased.
+CString TitleFolderKey(const CString& downloadFolder, const CString& titleFolder);
+
+// Makes the title folder name unique among the library's title folders in the base
+// folder: "Book", then "Book2", "Book3", ...
+void MakeUniqueTitleFolder(CBrenvaleDoc& library, const CString& baseFolder, CString& folderName);

@@ -1,8 +1,17 @@
 #include "CodePageTextFile.h"
 
+#include "ByteOrderMark.h"
+#include "TextConversion.h"
+
 #include <string>
 
 IMPLEMENT_DYNAMIC(CCodePageTextFile, CStdioFile)
+
+namespace {
+// The console's ANSI output: composite characters checked, separate characters kept apart,
+// "#" for what the code page lacks.
+constexpr AfxNarrowing kAnsiWithHashes{WC_COMPOSITECHECK | WC_SEPCHARS, "#"};
+}  // namespace
 
 CCodePageTextFile::CCodePageTextFile(const wchar_t* path, UINT openFlags)
 {
@@ -13,17 +22,7 @@ CCodePageTextFile::CCodePageTextFile(const wchar_t* path, UINT openFlags)
 
 bool CCodePageTextFile::IsFileUnicode(const wchar_t* path)
 {
-    CFile file;
-    if (!path || !file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
-        return false;
-    BYTE mark[2] = {};
-    UINT got = 0;
-    try {
-        got = file.Read(mark, sizeof mark);
-    } catch (const CFileException&) {
-        return false;
-    }
-    return got == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+    return AfxReadByteOrderMark(path) == AfxByteOrderMark::utf16LittleEndian;
 }
 
 BOOL CCodePageTextFile::Open(const wchar_t* path, UINT openFlags, CFileException* error)
@@ -40,24 +39,12 @@ BOOL CCodePageTextFile::Open(const wchar_t* path, UINT openFlags, CFileException
 
 int CCodePageTextFile::WideToAnsi(const wchar_t* wide, char* buffer, int bufferSize, UINT codePage)
 {
-    if (!wide || (!buffer && bufferSize != 0))
-        return 0;
     if (codePage == static_cast<UINT>(-1))
         codePage = CP_ACP;
-    return WideCharToMultiByte(codePage, WC_COMPOSITECHECK | WC_SEPCHARS, wide, -1, buffer, bufferSize, "#",
-                               nullptr);
+    return AfxWideToMultiByte(codePage, wide, -1, buffer, bufferSize, kAnsiWithHashes);
 }
 
-bool CCodePageTextFile::CanRepresent(const wchar_t* text, UINT codePage)
-{
-    if (!text || !*text)
-        return true;
-    if (codePage == CP_UTF8 || codePage == CP_UTF7)
-        return true;
-    BOOL usedDefault = FALSE;
-    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &usedDefault);
-    return size > 0 && !usedDefault;
-}
+bool CCodePageTextFile::CanRepresent(const wchar_t* text, UINT codePage) { return AfxCanRepresent(text, codePage); }
 
 void CCodePageTextFile::WriteString(const wchar_t* text)
 {
@@ -73,18 +60,12 @@ void CCodePageTextFile::WriteString(const wchar_t* text)
     }
     if (!*text)
         return;
-    std::string bytes;
-    int size = WideToAnsi(text, nullptr, 0, static_cast<UINT>(-1));
-    if (size > 0) {
-        bytes.resize(static_cast<size_t>(size));
-        size = WideToAnsi(text, bytes.data(), size, static_cast<UINT>(-1));
-    }
-    if (size > 0) {
-        bytes.resize(static_cast<size_t>(size - 1));  // without the terminator
-    } else {
+    const int length = static_cast<int>(wcslen(text));
+    bool converted = false;
+    std::string bytes = AfxToMultiByte(text, length, CP_ACP, kAnsiWithHashes, &converted);
+    if (!converted) {
         // Some code pages (UTF-8 among them) refuse the flags or the default character:
         // convert plainly rather than lose the text; only a failure of that is reported.
-        const int length = static_cast<int>(wcslen(text));
         bytes = ToCodePage(text, length);
     }
     Write(bytes.data(), static_cast<UINT>(bytes.size()));

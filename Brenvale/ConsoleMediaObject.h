@@ -75,7 +75,7 @@ public:
     CStringArray m_members;
 };
 
-// The creator roles the console lists (string 2109, lower-cased).
+// The creator roles the console lists (string IDS_CREATOR_ROLES, lower-cased).
 class CCreatorRoleSet {
 public:
     // Built from the string table.

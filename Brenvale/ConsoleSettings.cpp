@@ -1,12 +1,7 @@
 #include "ConsoleSettings.h"
 
-#include "BrenvaleDoc.h"
-#include "DataFolder.h"
 #include "WizardHelpers.h"
-#include "res/BrenvaleIds.h"
 #include "res/MediaCoreIds.h"
-
-#include <shellapi.h>
 
 namespace {
 const ConsoleSetting kSettings[] = {
@@ -142,54 +137,4 @@ void ApplyMachineDownloadPath()
     }
     if (locked == 0)
         WriteSettingInt(kDownloadFolderLocked, 1);
-}
-
-CString GetLibraryDatabasePath()
-{
-    CString format = AfxLoadString(IDS_LIBRARY_FILE_FORMAT);
-    if (format.IsEmpty())
-        format = L"%s\\MediaDB.dat";
-    CString path;
-    path.Format(format, S(GetConsoleDataFolder()));
-    return path;
-}
-
-void MakeUniqueTitleFolder(CBrenvaleDoc& library, const CString& baseFolder, CString& folderName)
-{
-    const CString given = folderName;
-    CString candidate = given;
-    for (int counter = 2;; ++counter) {
-        CString key;
-        key.Format(L"%s\\%s", S(baseFolder), S(candidate));
-        key.MakeLower();
-        CString value;
-        if (!library.TitleFolderSet().Lookup(key, value))
-            break;
-        candidate.Format(L"%s%d", S(given), counter);
-    }
-    folderName = candidate;
-}
-
-BOOL ParseVersionNumbers(const CString& text, int& a, int& b, int& c, int& d)
-{
-    int* outputs[4] = {&a, &b, &c, &d};
-    int pieces = 0;
-    int start = 0;
-    for (;;) {
-        const int dot = text.Find(L'.', start);
-        const CString piece = dot < 0 ? text.Mid(start) : text.Mid(start, dot - start);
-        if (pieces < 4)
-            *outputs[pieces] = _wtoi(piece);
-        ++pieces;
-        if (dot < 0)
-            break;
-        start = dot + 1;
-    }
-    return pieces == 4;
-}
-
-BOOL OpenInShell(const wchar_t* target)
-{
-    const HINSTANCE result = ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<INT_PTR>(result) > 32;
 }

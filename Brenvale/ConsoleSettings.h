@@ -1,11 +1,8 @@
-// The console's registry settings and folders: the values of the section "Settings"
-// with their defaults, the machine-wide download path that fixes the per-format
-// download folders, and small shared functions.
+// The console's registry settings: the values of the section "Settings" with their
+// defaults, and the machine-wide download path that fixes the per-format download folders.
 #pragma once
 
 #include "afx.h"
-
-class CBrenvaleDoc;
 
 // Section and value names.
 constexpr const wchar_t* kSettingsSection = L"Settings";
@@ -43,16 +40,3 @@ LONG ReadRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueNa
 void ApplyMachineDownloadPath();
 // Whether a path can serve as the machine-wide download path.
 bool IsUsableMachineDownloadPath(const CString& path);
-
-// The library file "MediaDB.dat" in the data folder.
-CString GetLibraryDatabasePath();
-
-// Makes the title folder name unique among the library's title folders in the base
-// folder: "Book", then "Book2", "Book3", ...
-void MakeUniqueTitleFolder(CBrenvaleDoc& library, const CString& baseFolder, CString& folderName);
-
-// TRUE only for exactly four "."-separated numbers.
-BOOL ParseVersionNumbers(const CString& text, int& a, int& b, int& c, int& d);
-
-// Opens a URL or a path in the shell; TRUE when the shell took it.
-BOOL OpenInShell(const wchar_t* target);

@@ -621,7 +621,7 @@ void CMainFrame::NewCollection()
 void CMainFrame::CancelDownload()
 {
     if (m_downloadThread) {
-        m_downloadThread->PostThreadMessage(0x511, 0, 0);
+        m_downloadThread->PostThreadMessage(WM_DOWNLOAD_CANCEL, 0, 0);
         return;
     }
     for (CObject* job : m_downloadQueue)

@@ -4,7 +4,7 @@
 
 #include "afx.h"
 
-// "<application data>\Vesperlin\Brenvale" (string 2102): under the user's roaming
+// "<application data>\Vesperlin\Brenvale" (IDS_DATA_FOLDER_FORMAT): under the user's roaming
 // application-data folder, created there when missing; only when it cannot be created
 // there, the same name under the local application-data folder (not created).
 CString GetConsoleDataFolder();

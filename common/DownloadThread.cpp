@@ -2,6 +2,7 @@
 
 #include "FileUtils.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cwchar>
 
@@ -31,6 +32,12 @@ bool ParseContentLength(const CString& text, ULONGLONG& value)
         value = value * 10 + static_cast<ULONGLONG>(ch - L'0');
     }
     return true;
+}
+
+bool IsRedirect(DWORD status)
+{
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD ||
+           status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == HTTP_STATUS_PERMANENT_REDIRECT;
 }
 
 }  // namespace
@@ -85,7 +92,7 @@ void CDownloadThread::OnStartDownload(WPARAM, LPARAM lParam)
     m_bStarted = true;
     m_pJob = reinterpret_cast<CDownloadJob*>(lParam);
     if (!m_pJob) {
-        PostQuitMessage(3);
+        PostQuitMessage(kDownloadNoJob);
         return;
     }
     m_hOwner = m_pJob->GetOwnerWindow();
@@ -93,11 +100,22 @@ void CDownloadThread::OnStartDownload(WPARAM, LPARAM lParam)
     if (m_hOwner)
         PostMessageW(m_hOwner, WM_DOWNLOAD_STARTED, 0, reinterpret_cast<LPARAM>(m_pJob));
 
-    if (!ParseJobUrl() || !OpenSession() || !OpenConnection() || !OpenRequest())
+    if (!ParseJobUrl() || !OpenSession())
         return;
-    AddClientIdHeader();
-    AddLicenseHeader();
-    if (!SendRequest() || !OpenLocalFile())
+    // A redirect sends the next request over a new connection to the place it names.
+    int redirects = 0;
+    for (;;) {
+        if (!OpenConnection() || !OpenRequest())
+            return;
+        AddClientIdHeader();
+        AddLicenseHeader();
+        const SendOutcome outcome = SendRequest(redirects);
+        if (outcome == SendOutcome::Ended)
+            return;
+        if (outcome == SendOutcome::Accepted)
+            break;
+    }
+    if (!OpenLocalFile())
         return;
     // The transfer runs in OnIdle.
 }
@@ -126,12 +144,20 @@ int CDownloadThread::AskOwner(UINT messageId, BOOL mayRetry, ...)
         SendMessageW(m_hOwner, WM_DOWNLOAD_ERROR, mayRetry ? 1 : 0, reinterpret_cast<LPARAM>(m_pJob)));
 }
 
+BOOL CDownloadThread::TakeUrl(const CString& url)
+{
+    if (!AfxParseURL(url, m_dwServiceType, m_strServer, m_strObject, m_nPort) ||
+        (m_dwServiceType != AFX_INET_SERVICE_HTTP && m_dwServiceType != AFX_INET_SERVICE_HTTPS))
+        return FALSE;
+    m_strRequestUrl = url;
+    return TRUE;
+}
+
 BOOL CDownloadThread::ParseJobUrl()
 {
-    if (AfxParseURL(m_pJob->m_strUrl, m_dwServiceType, m_strServer, m_strObject, m_nPort) &&
-        (m_dwServiceType == AFX_INET_SERVICE_HTTP || m_dwServiceType == AFX_INET_SERVICE_HTTPS))
+    if (TakeUrl(m_pJob->m_strUrl))
         return TRUE;
-    int result = 2;
+    int result = kDownloadAbandoned;
     if (m_hOwner)
         result = AskOwner(IDS_DOWNLOAD_BAD_URL, FALSE, m_pJob->m_strUrl.GetString());
     FinishJob(result);
@@ -144,9 +170,13 @@ BOOL CDownloadThread::OpenSession()
     for (;;) {
         try {
             m_pSession = new CInternetSession(agent, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+            // Without these a server that accepts and never answers holds the thread for ever.
+            m_pSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, m_timeouts.connect);
+            m_pSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.send);
+            m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receive);
             return TRUE;
         } catch (const CException& e) {
-            int answer = 2;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NO_SESSION, TRUE, LibraryErrorText(e).GetString());
             if (answer == IDYES)
@@ -165,7 +195,7 @@ BOOL CDownloadThread::OpenConnection()
                 m_pSession->GetHttpConnection(m_strServer, m_nPort, m_pJob->m_strUserName, m_pJob->m_strPassword);
             return TRUE;
         } catch (const CException& e) {
-            int answer = 2;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NO_CONNECTION, TRUE, m_strServer.GetString(), static_cast<int>(m_nPort),
                                   LibraryErrorText(e).GetString());
@@ -180,17 +210,22 @@ BOOL CDownloadThread::OpenConnection()
 BOOL CDownloadThread::OpenRequest()
 {
     // A part is always fetched from the server and never stored a second time in the
-    // URL cache (a cached copy could be stale, and parts are large).
-    DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    // URL cache (a cached copy could be stale, and parts are large). Redirects are
+    // followed here, so that their number is bounded.
+    DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                  INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (m_dwServiceType == AFX_INET_SERVICE_HTTPS)
         flags |= INTERNET_FLAG_SECURE;
     for (;;) {
         try {
             m_pFile = m_pConnection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_strObject, nullptr, 1, nullptr,
                                                  nullptr, flags);
+            // The request's own copy: Wine's WinINet does not hand the session's on to it.
+            m_pFile->SetOption(INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.send);
+            m_pFile->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receive);
             return TRUE;
         } catch (const CException& e) {
-            int answer = 2;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NO_REQUEST, TRUE, m_strObject.GetString(), LibraryErrorText(e).GetString());
             if (answer == IDYES)
@@ -221,9 +256,10 @@ void CDownloadThread::AddLicenseHeader()
     m_pFile->AddRequestHeaders(header, HTTP_ADDREQ_FLAG_ADD_IF_NEW);
 }
 
-BOOL CDownloadThread::SendRequest()
+CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
 {
     for (;;) {
+        int answer = kDownloadAbandoned;
         try {
             m_pFile->SendRequest();
             DWORD status = 0;
@@ -233,41 +269,77 @@ BOOL CDownloadThread::SendRequest()
             m_pJob->SetResult(static_cast<int>(status));
             if (status >= 200 && status <= 299)
                 break;
-            int answer = 0;
+            if (IsRedirect(status) && redirects < kMaxRedirects && TakeRedirect()) {
+                ++redirects;
+                return SendOutcome::Redirected;
+            }
+            // A bad status, or one redirect too many: a loop is refused like a bad status.
+            answer = kDownloadRefused;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_BAD_STATUS, TRUE, static_cast<int>(status));
-            if (answer == IDYES)
+            if (answer == IDYES) {
+                redirects = 0;
                 continue;
-            FinishJob(answer);
-            return FALSE;
+            }
         } catch (const CException& e) {
-            int answer = 2;
-            if (m_hOwner)
+            // A time-out ends here as well: the server accepted and never answered.
+            if (CancelWaiting())
+                answer = kDownloadCancelled;
+            else if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NOT_CONNECTED, TRUE, LibraryErrorText(e).GetString());
             if (answer == IDYES)
                 continue;
-            FinishJob(answer);
-            return FALSE;
         }
+        FinishJob(answer);
+        return SendOutcome::Ended;
     }
 
     CString length;
     ULONGLONG size = 0;
+    m_nExpectedSize = m_pJob->m_nExpectedSize;
     if (m_pFile->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length) && ParseContentLength(length, size)) {
         m_bHaveContentLength = true;
         m_nContentLength = size;
     } else {
-        size = m_pJob->m_nExpectedSize;
+        size = m_nExpectedSize;
     }
     m_nTotalSize = size ? size : kFallbackSize;
+    return SendOutcome::Accepted;
+}
+
+BOOL CDownloadThread::TakeRedirect()
+{
+    CString location;
+    CString target;
+    if (!m_pFile->QueryInfo(HTTP_QUERY_LOCATION, location) || !AfxCombineURL(m_strRequestUrl, location.Trim(), target))
+        return FALSE;
+    // A download begun over HTTPS never goes on in the clear (as WinINet's own following
+    // refuses, too).
+    const CString previous = m_strRequestUrl;
+    const DWORD previousService = m_dwServiceType;
+    if (!TakeUrl(target) || (previousService == AFX_INET_SERVICE_HTTPS && m_dwServiceType != AFX_INET_SERVICE_HTTPS)) {
+        TakeUrl(previous);
+        return FALSE;
+    }
+    delete m_pFile;
+    m_pFile = nullptr;
+    delete m_pConnection;
+    m_pConnection = nullptr;
     return TRUE;
+}
+
+BOOL CDownloadThread::CancelWaiting() const
+{
+    MSG msg;
+    return m_bCancel ||
+           PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_DOWNLOAD_CANCEL, WM_DOWNLOAD_CANCEL, PM_NOREMOVE);
 }
 
 BOOL CDownloadThread::OpenLocalFile()
 {
     m_strTempPath = m_pJob->GetTempPath();
     for (;;) {
-        int answer = 0;
+        int answer = kDownloadRefused;
         if (!CreateParentFolder(m_strTempPath)) {
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NO_FOLDER, TRUE, m_strTempPath.GetString());
@@ -298,16 +370,23 @@ BOOL CDownloadThread::OnIdle(LONG)
     if (m_bCancel) {
         CloseConnection();
         DeleteFileW(m_strTempPath);
-        FinishJob(2);
+        FinishJob(kDownloadCancelled);
         return FALSE;
     }
 
     UINT count = 0;
     try {
-        count = m_pFile->Read(m_pBuffer, kChunkSize);
+        // Only what has arrived, so that a slow server holds a cancel for one arrival at most
+        // rather than for a whole chunk. Nothing available is the end of the body; a one-byte
+        // read makes sure of it.
+        const DWORD available = m_pFile->QueryDataAvailable();
+        count = m_pFile->Read(m_pBuffer, available ? static_cast<UINT>(std::min<DWORD>(available, kChunkSize)) : 1);
     } catch (const CException& e) {
-        int answer = 2;
-        if (m_hOwner)
+        // A time-out ends here as well: the server stalled in the middle of the body.
+        int answer = kDownloadAbandoned;
+        if (CancelWaiting())
+            answer = kDownloadCancelled;
+        else if (m_hOwner)
             answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE, LibraryErrorText(e).GetString());
         FinishJob(answer);
         return FALSE;
@@ -325,9 +404,9 @@ BOOL CDownloadThread::OnIdle(LONG)
 
 void CDownloadThread::CompleteTransfer()
 {
-    // A body that ends before its announced length is a lost connection, never a file.
-    if (m_bHaveContentLength && m_nBytesSoFar < m_nContentLength) {
-        int answer = 2;
+    // A body that ends short is a lost connection, never a file.
+    if (BodyIsShort()) {
+        int answer = kDownloadAbandoned;
         if (m_hOwner)
             answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE,
                               LibraryErrorText(CInternetException(ERROR_INTERNET_CONNECTION_ABORTED)).GetString());
@@ -338,11 +417,18 @@ void CDownloadThread::CompleteTransfer()
     CloseConnection();
     // One step replaces the target: the older file stays as it was when the move fails.
     for (;;) {
-        if (MoveFileExW(m_strTempPath, m_strTargetPath, MOVEFILE_REPLACE_EXISTING))
+        LONG osError = ERROR_SUCCESS;
+        // Windows refuses to replace a read-only file (not every system does): it is not
+        // replaced here either.
+        const DWORD attributes = GetFileAttributesW(m_strTargetPath);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            osError = ERROR_ACCESS_DENIED;
+        else if (MoveFileExW(m_strTempPath, m_strTargetPath, MOVEFILE_REPLACE_EXISTING))
             break;
-        const LONG osError = static_cast<LONG>(GetLastError());
+        else
+            osError = static_cast<LONG>(GetLastError());
         const CFileException error(CFileException::OsErrorToException(osError), osError, m_strTargetPath);
-        int answer = 2;
+        int answer = kDownloadAbandoned;
         if (m_hOwner)
             answer = AskOwner(IDS_DOWNLOAD_WRITE_FAILED, TRUE, LibraryErrorText(error).GetString());
         if (answer == IDYES)
@@ -368,7 +454,7 @@ BOOL CDownloadThread::WriteChunk(UINT count)
             m_pLocalFile->Write(m_pBuffer, count);
             return TRUE;
         } catch (const CException& e) {
-            int answer = 2;
+            int answer = kDownloadAbandoned;
             if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_WRITE_FAILED, TRUE, LibraryErrorText(e).GetString());
             if (answer == IDYES)
@@ -377,6 +463,15 @@ BOOL CDownloadThread::WriteChunk(UINT count)
             return FALSE;
         }
     }
+}
+
+BOOL CDownloadThread::BodyIsShort() const
+{
+    // Without a Content-Length the body's end is the last chunk or the closing of the
+    // connection, and WinINet reports a cut connection just as it reports that end: the
+    // size the job expects is the only measure then.
+    const ULONGLONG expected = m_bHaveContentLength ? m_nContentLength : m_nExpectedSize;
+    return m_nBytesSoFar < expected;
 }
 
 void CDownloadThread::ReportProgress(UINT count)

@@ -15,28 +15,30 @@
 // WM_DOWNLOAD_PROGRESS (wParam the percentage), WM_DOWNLOAD_DONE (wParam the result).
 // WM_DOWNLOAD_ERROR is sent (wParam 1 when the step may be retried); the reply IDYES
 // repeats the step, any other reply ends the job with that value as its result.
-// Results: 200-299 complete; 2 cancelled (or, without an owner, a library failure);
-// 0 without an owner when the status was refused or the local file could not be made;
-// 3 (exit code only) when WM_DOWNLOAD_START carried no job.
+//
+// A body counts as complete only when it is as long as the response's Content-Length, or,
+// without one (a chunked or close-delimited body, whose cut WinINet reports as its end), as
+// long as the job's expected size; a shorter one is a lost connection. The session gives
+// up on a server that stays silent (kDefaultTimeouts), and at most kMaxRedirects redirects
+// are followed before the status is refused like any other.
 #pragma once
 
 #include "afx.h"
 
+#include "SuiteMessages.h"
 #include "res/DownloadIds.h"
 
-#include <memory>
-
-// Thread messages to the download thread.
-constexpr UINT WM_DOWNLOAD_START = WM_USER + 0x110;   // 0x510, lParam: the job
-constexpr UINT WM_DOWNLOAD_CANCEL = WM_USER + 0x111;  // 0x511
-// Reports to the job's owner window.
-constexpr UINT WM_DOWNLOAD_STARTED = WM_USER + 0x120;   // 0x520, posted
-constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 0x121;  // 0x521, posted, wParam: percent
-constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 0x122;      // 0x522, posted, wParam: result
-constexpr UINT WM_DOWNLOAD_ERROR = WM_USER + 0x123;     // 0x523, sent, wParam: 1 = may retry
+// Results of a job besides the status of a complete file (200-299, of which callers count
+// exactly 200 as success) and the owner's answer to a question (such as IDNO).
+constexpr int kDownloadRefused = 0;    // without an owner: the status was refused or the local file could not be made
+constexpr int kDownloadCancelled = 2;  // WM_DOWNLOAD_CANCEL
+constexpr int kDownloadAbandoned = 2;  // without an owner: the URL, the network or the disk failed (ends as a cancel does)
+constexpr int kDownloadNoJob = 3;      // exit code only: WM_DOWNLOAD_START carried no job
+constexpr int kDownloadStopped = 3;    // the console's thread after WM_DOWNLOAD_STOP (the job stays queued)
 
 // One download, lent to the thread from WM_DOWNLOAD_START until the thread has ended.
-// The fields the thread does not read are carried for the programs that share the record.
+// The device wizard's conversion worker borrows the same record; the fields marked as its
+// own are never read by the download thread.
 class CDownloadJob : public CObject {
 public:
     // Null user name or password give empty texts.
@@ -59,18 +61,18 @@ public:
     CString m_strUrl;          // absolute HTTP or HTTPS URL (the source path)
     CString m_strTargetPath;   // the file to produce
     CString m_strTempPath;     // empty until GetTempPath
-    CString m_strTitleId;      // the title the download belongs to
+    CString m_strTitleId;      // the title the download belongs to (for the owner)
     CString m_strErrorText;    // text of the last failure, set before each WM_DOWNLOAD_ERROR
     CString m_strClientId;     // "ClientID" request header; none when empty
     CString m_strLicense;      // "License" request header; none when empty
-    int m_nPartIndex = -1;     // the title's part, -1 when not a part
-    ULONGLONG m_nExpectedSize = 0;  // size to assume without a usable Content-Length; 0 unknown
-    int m_nWeight = 0;         // the second number (used by the conversion worker)
-    int m_nDuration1 = 0;      // used by the conversion worker
-    int m_nDuration2 = 0;
+    int m_nPartIndex = -1;     // the title's part, -1 when not a part; for the owner
+    ULONGLONG m_nExpectedSize = 0;  // the part's size from its order file; 0 when not known
+    int m_nPartWeight = 0;       // conversion worker: the part's weight (file size in KiB, at least 1)
+    int m_nDurationSeconds = 0;  // conversion worker: the part's playing time, sets the expected output
+    int m_nBufferLength = 0;     // conversion worker: sets the size of its write buffer
     HWND m_hOwnerWnd = nullptr;  // null: no reports, no questions
     int m_nResult = 0;         // the status code once answered; the job's result at the end
-    CString m_strCoverPath;    // extra texts for the conversion worker
+    CString m_strCoverPath;    // conversion worker: the title's cover image, title and artist
     CString m_strTitle;
     CString m_strArtist;
 };
@@ -78,17 +80,29 @@ public:
 class CDownloadThread : public CWinThread {
     DECLARE_DYNCREATE(CDownloadThread)
 public:
-    // Bytes read per idle turn.
+    // Bytes read per idle turn at most (fewer when fewer have arrived).
     static constexpr UINT kChunkSize = 10240;
     // Percentage basis when neither the response nor the job gives a size.
     static constexpr ULONGLONG kFallbackSize = 17408000;
+    // Redirects followed for one request before its status is refused.
+    static constexpr int kMaxRedirects = 10;
+
+    // How long the session waits, in milliseconds, for the connection to be made, for a
+    // request to be sent and for each piece of the response. A slow link still delivers
+    // something well within these; a server that stays silent this long has gone.
+    struct Timeouts {
+        DWORD connect;
+        DWORD send;
+        DWORD receive;
+    };
+    static constexpr Timeouts kDefaultTimeouts{60000, 60000, 60000};
 
     CDownloadThread();
     ~CDownloadThread() override;
 
     BOOL InitInstance() override;
     BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // One chunk of the transfer per call; TRUE while the transfer goes on.
+    // What has arrived of the body, up to one chunk, per call; TRUE while the transfer goes on.
     BOOL OnIdle(LONG count) override;
     int ExitInstance() override;
 
@@ -103,11 +117,24 @@ protected:
     BOOL OpenRequest();
     void AddClientIdHeader();
     void AddLicenseHeader();
-    BOOL SendRequest();
+    enum class SendOutcome { Accepted, Redirected, Ended };
+    // Sends the request; Redirected when the answer names another place, which the next
+    // connection and request go to (redirects counts them).
+    SendOutcome SendRequest(int& redirects);
     BOOL OpenLocalFile();
 
+    // Takes the request's URL apart; FALSE when it is no HTTP or HTTPS URL.
+    BOOL TakeUrl(const CString& url);
+    // Follows the Location of a redirect: the next request goes there. FALSE when the
+    // answer names no HTTP or HTTPS place, or a plain HTTP one after HTTPS.
+    BOOL TakeRedirect();
+    // Whether WM_DOWNLOAD_CANCEL has come (handled or still waiting in the queue), so that a
+    // failure it caused is not asked about.
+    BOOL CancelWaiting() const;
     // The end of the transfer: checks the size, moves the file into place, finishes the job.
     void CompleteTransfer();
+    // Whether fewer bytes arrived than the response or the job says the file has.
+    BOOL BodyIsShort() const;
     // Writes the chunk, asking about failures; FALSE when the job has ended.
     BOOL WriteChunk(UINT count);
     void ReportProgress(UINT count);
@@ -137,12 +164,17 @@ protected:
     HWND m_hOwner = nullptr;
     CString m_strTempPath;
     CString m_strTargetPath;
+    CString m_strRequestUrl;  // the job's URL, then the place each redirect names
     DWORD m_dwServiceType = 0;
     CString m_strServer;
     CString m_strObject;
     INTERNET_PORT m_nPort = 0;
-    // The Content-Length of the response, when it gave one: fewer bytes is a lost connection.
+    // The Content-Length of the response, when it gave one, else the job's expected size:
+    // fewer bytes is a lost connection.
     bool m_bHaveContentLength = false;
     ULONGLONG m_nContentLength = 0;
+    ULONGLONG m_nExpectedSize = 0;
     bool m_bStarted = false;
+    // A derived thread class may shorten these (tests do) before the job starts.
+    Timeouts m_timeouts = kDefaultTimeouts;
 };

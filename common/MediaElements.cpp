@@ -80,14 +80,14 @@ int TextToInt(const CString& text)
     return static_cast<int>(value);
 }
 
-template <class T>
-void LoadList(CArchive& ar, CObArray& list)
+}  // namespace
+
+void LoadRecordList(CArchive& ar, CObArray& list, const CRuntimeClass* recordClass)
 {
     AfxDeleteObjects(list);
-    list.Serialize(ar, RUNTIME_CLASS(T));
+    list.Serialize(ar, recordClass);
+    list.SetSize(std::remove(list.begin(), list.end(), nullptr) - list.begin());
 }
-
-}  // namespace
 
 // Content kinds ----------------------------------------------------------------------
 
@@ -165,6 +165,27 @@ void SetRawAndDecoded(const wchar_t* raw, CString& rawField, CString& decodedFie
     decodedField = rawField.IsEmpty() ? CString() : DecodeXmlText(rawField);
 }
 
+namespace {
+// The names Windows gives to devices in every folder: "CON", "NUL.txt" or "com1.wma" open
+// a device, not a file. The name is compared up to its first dot, without the blanks
+// before that dot, in any case.
+bool IsDeviceName(const CString& name, int& baseLength)
+{
+    const int dot = name.Find(L'.');
+    CString base = dot < 0 ? name : name.Left(dot);
+    base.TrimRight(L' ');
+    baseLength = base.GetLength();
+    if (baseLength == 3)
+        return base.CompareNoCase(L"CON") == 0 || base.CompareNoCase(L"PRN") == 0 ||
+               base.CompareNoCase(L"AUX") == 0 || base.CompareNoCase(L"NUL") == 0;
+    if (baseLength != 4 || !(base.Left(3).CompareNoCase(L"COM") == 0 || base.Left(3).CompareNoCase(L"LPT") == 0))
+        return false;
+    // COM0 to COM9 and LPT0 to LPT9, and the superscript digits Windows also reads as ports.
+    const wchar_t digit = base[3];
+    return (digit >= L'0' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
+}
+}  // namespace
+
 CString SafeFileNameComponent(const CString& name)
 {
     CString safe(name);
@@ -173,8 +194,13 @@ CString SafeFileNameComponent(const CString& name)
         if (ch < 0x20 || std::wcschr(L"\\/:*?\"<>|", ch))
             safe.SetAt(i, L'_');
     }
-    if (safe.IsEmpty() || safe == L"." || safe == L"..")
+    // Windows drops trailing dots and blanks from a name, so "a." would be the file "a".
+    safe.TrimRight(L". ");
+    if (safe.IsEmpty())
         return CString(L"_");
+    int baseLength = 0;
+    if (IsDeviceName(safe, baseLength))
+        safe.Insert(baseLength, L'_');
     return safe;
 }
 
@@ -605,9 +631,9 @@ void CMetadataObject::Serialize(CArchive& ar)
         return;
     }
     ar >> m_title >> m_sortTitle >> m_subTitle >> m_publisher >> m_description >> m_thumbnailUrl;
-    LoadList<CCreatorObject>(ar, m_creators);
-    LoadList<CSubjectObject>(ar, m_subjects);
-    LoadList<CLanguageObject>(ar, m_languages);
+    LoadRecordList(ar, m_creators, RUNTIME_CLASS(CCreatorObject));
+    LoadRecordList(ar, m_subjects, RUNTIME_CLASS(CSubjectObject));
+    LoadRecordList(ar, m_languages, RUNTIME_CLASS(CLanguageObject));
     if (version >= 2) {
         int kind;
         ar >> kind;

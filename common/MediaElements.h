@@ -182,6 +182,11 @@ private:
     int m_contentKind = KindNone;
 };
 
+// Loads an owning list of records of that class (or derived from it): what the list held
+// is deleted first. A null element, which the archive form allows but which stands for
+// no record, is skipped, so every loaded list holds records only.
+void LoadRecordList(CArchive& ar, CObArray& list, const CRuntimeClass* recordClass);
+
 // Writes a record's version word, or reads it and refuses (bad schema) one above current.
 WORD SerializeRecordVersion(CArchive& ar, WORD current);
 
@@ -193,6 +198,8 @@ void SetRawAndDecoded(const wchar_t* raw, CString& rawField, CString& decodedFie
 CString UrlFileExtension(const CString& url, const wchar_t* fallback);
 
 // A name from an order file made safe as one component of a path: characters that
-// are not allowed in file names become "_", and "." / ".." / an empty name become "_".
-// Ordinary ids and file names come back unchanged.
+// are not allowed in file names become "_"; trailing dots and blanks, which Windows
+// would drop, are removed; a name left empty (".", "..", "") becomes "_"; and a device
+// name of Windows ("CON", "nul.txt", "COM1.wma", "LPT9") gets "_" after its device
+// part ("CON_", "nul_.txt"). Ordinary ids and file names come back unchanged.
 CString SafeFileNameComponent(const CString& name);

@@ -190,10 +190,8 @@ void CMediaObjectBase::SerializeCommon(CArchive& ar)
     ar >> m_mediaId >> m_sourceId >> m_titleFolder >> m_field4 >> m_baseFolder >> m_fileName;
     ar >> m_acquiredDate >> m_secondDate;
     m_metadata.Serialize(ar);
-    AfxDeleteObjects(m_protocols);
-    m_protocols.Serialize(ar, RUNTIME_CLASS(CProtocolObject));
-    AfxDeleteObjects(m_parts);
-    m_parts.Serialize(ar, RUNTIME_CLASS(CPartObject));
+    LoadRecordList(ar, m_protocols, RUNTIME_CLASS(CProtocolObject));
+    LoadRecordList(ar, m_parts, RUNTIME_CLASS(CPartObject));
 }
 
 CString CMediaObjectBase::ReadOrderLicense(const CXmlNode* root)

@@ -70,7 +70,7 @@ CString NumericReplacement(const CString& reference)
     if (value <= 255) {
         const char byte = static_cast<char>(value);
         wchar_t ch = 0;
-        if (MultiByteToWideChar(CP_ACP, 0, &byte, 1, &ch, 1) != 1 || ch == 0)
+        if (AfxMultiByteToWide(CP_ACP, &byte, 1, &ch, 1) != 1 || ch == 0)
             return CString(L' ');
         return CString(ch);
     }
@@ -198,7 +198,11 @@ BOOL CXmlNode::Parse(const CString& source)
             ++close;
         }
         key.MakeLower();
-        m_attributes.SetAt(key, remainder.Mid(valueStart, close - valueStart));
+        const CString value = remainder.Mid(valueStart, close - valueStart);
+        // XML has no NUL character; an attribute holding one is refused (left out), as the
+        // map and every later user of the text would cut it short at the NUL.
+        if (key.Find(L'\0') < 0 && value.Find(L'\0') < 0)
+            m_attributes.SetAt(key, value);
         remainder = remainder.Mid(close + 1);
         remainder.TrimLeft(kWhiteSpace);
     }

@@ -15,7 +15,8 @@ public:
     BOOL Parse(const CString& text);
 
     const CString& GetName() const { return m_name; }
-    // Looks the name up lower-cased; FALSE (value untouched) when absent.
+    // Looks the name up lower-cased; FALSE (value untouched) when absent. An attribute
+    // whose name or value holds a NUL character is not kept: it reads as absent.
     BOOL GetAttribute(const wchar_t* name, CString& value) const;
     // The inner text, passed through DecodeXmlText when decode is set.
     CString GetText(BOOL decode) const;

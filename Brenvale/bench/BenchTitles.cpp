@@ -1,20 +1,21 @@
 #include "BenchTitles.h"
 
-CMediaObject* MakeBenchTitle(int n)
+CMediaObject* MakeBenchTitle(int n, const CString& downloadFolder, const CString& description)
 {
     auto* title = new CMediaObject;
     CString text;
-    text.Format(L"{BENCH-%05d}", n);
+    text.Format(L"{BENCH-%06d}", n);
     title->SetMediaId(text);
     title->SetSourceId(L"source-1");
-    text.Format(L"Title %05d", n);
+    text.Format(L"Title %06d", n);
     title->SetTitleFolder(text);
     title->SetSelectedMethod(L"download");
-    title->SetDownloadFolder(L"C:\\Media\\MP3 Audiobooks");
+    title->SetDownloadFolder(downloadFolder);
     CMetadataObject& metadata = title->GetMetadata();
     metadata.SetTitle(text);
     metadata.SetSortTitle(text);
-    metadata.SetDescription(L"A description of the title &amp; its parts, long enough to be typical of a shop.");
+    metadata.SetDescription(description);
+    metadata.SetThumbnailUrl(L"http://img.test/cover.jpg");
     metadata.SetContentKind(KindMp3Audiobook);
     auto* creator = new CCreatorObject;
     creator->SetName(L"Author Name");
@@ -26,7 +27,7 @@ CMediaObject* MakeBenchTitle(int n)
         part->m_number = p;
         part->m_fileSize = 20000000 + p;
         part->m_name.Format(L"Part %d", p);
-        part->m_fileName.Format(L"bench-fmt425-%05d-%d.mp3", n, p);
+        part->m_fileName.Format(L"bench-fmt425-%06d-%d.mp3", n, p);
         part->SetDuration(L"1:02:03");
         title->AddPart(part);
     }

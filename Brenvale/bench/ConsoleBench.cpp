@@ -23,7 +23,7 @@ void FillLibrary(CBrenvaleDoc& library)
 {
     const wchar_t* const languages[] = {L"English", L"French", L"German"};
     for (int n = 0; n < kTitles; ++n) {
-        CMediaObject* title = MakeBenchTitle(n);
+        CMediaObject* title = MakeBenchTitle(n, L"C:\\Media\\MP3 Audiobooks", L"A title of the benchmark library.");
         CMetadataObject& metadata = title->GetMetadata();
         auto* author = static_cast<CCreatorObject*>(metadata.m_creators[0]);
         CString text;

@@ -1,9 +1,11 @@
 // String-table and resource ids of the console's library, settings and writers.
 #pragma once
 
+#include "AfxIds.h"
+
 // Registry: the company key and the profile name (the application title).
 #define IDS_COMPANY_KEY 2000
-#define IDS_APP_TITLE 57344
+#define IDS_APP_TITLE AFX_IDS_APP_TITLE
 
 // Files of the data folder.
 #define IDS_LIBRARY_FILE_FORMAT 2103
@@ -18,6 +20,7 @@
 
 // Library messages.
 #define IDS_LIBRARY_OPEN_FAILED 4020
+#define IDS_LIBRARY_IN_USE 4021
 #define IDS_TITLES_IN_DOWNLOAD_QUEUE 4047
 #define IDS_UNKNOWN_FILE_TYPE 4049
 #define IDS_ASK_UNINSTALL_GAMES 8104

@@ -2,7 +2,8 @@
 // each version, round trips, refused and interrupted loads and saves, adding and
 // removing records, the picture lists, and the .wax and .vpm writers checked by
 // Python's XML parser and by our own reader.
-#include "Codec.h"
+#include "Base64.h"
+#include "Sha1.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
 #include "XmlNode.h"
@@ -15,6 +16,7 @@
 #include <memory>
 
 using namespace librarytest;
+using testsupport::FileCount;
 using testsupport::MessageBoxRecorder;
 using testsupport::ReadAll;
 using testsupport::ScratchFolder;
@@ -160,23 +162,13 @@ protected:
     ScratchFolder m_scratch;
 };
 
-// Counts the files of a folder.
-int FileCount(const CString& folder)
-{
-    int count = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ++count;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return count;
-}
-
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+// The files of a folder, without the lock of a document that holds the library there.
+int FilesBesideTheLock(const CString& folder)
+{
+    return FileCount(folder) - (Exists(folder + L"\\MediaDB.dat.lock") ? 1 : 0);
+}
 
 }  // namespace
 
@@ -196,15 +188,18 @@ TEST_F(Library, LoadsAHandBuiltFileOfEachVersion)
 TEST_F(Library, GivesAnOldLibraryAnIdAtItsFirstSaveAndKeepsIt)
 {
     WriteAll(DatabasePath(), LibraryBytes(1).data(), LibraryBytes(1).size());
-    TestLibrary library(m_scratch.Path());
-    ASSERT_TRUE(library.OnOpenDocument(DatabasePath()));
-    ASSERT_TRUE(library.SaveLibrary());
-    const CString id = library.GetLibraryId();
-    EXPECT_EQ(id.GetLength(), 38);
-    const std::vector<BYTE> saved = ReadAll(DatabasePath());
-    ASSERT_GE(saved.size(), 2u);
-    EXPECT_EQ(saved[0], 2);
-    EXPECT_EQ(saved[1], 0);
+    CString id;
+    {
+        TestLibrary library(m_scratch.Path());
+        ASSERT_TRUE(library.OnOpenDocument(DatabasePath()));
+        ASSERT_TRUE(library.SaveLibrary());
+        id = library.GetLibraryId();
+        EXPECT_EQ(id.GetLength(), 38);
+        const std::vector<BYTE> saved = ReadAll(DatabasePath());
+        ASSERT_GE(saved.size(), 2u);
+        EXPECT_EQ(saved[0], 2);
+        EXPECT_EQ(saved[1], 0);
+    }
 
     TestLibrary reloaded(m_scratch.Path());
     ASSERT_TRUE(reloaded.OnOpenDocument(DatabasePath()));
@@ -278,7 +273,7 @@ TEST_F(Library, SavesAndLoadsTitlesSourcesAndCollections)
     library.AddCollection(MakeCollection(L"bedtime", {L"t2", L"t2"}));
     library.SetDataFolder(m_scratch / L"Vesperlin\\Brenvale");  // missing folders are made
     ASSERT_TRUE(library.SaveLibrary());
-    EXPECT_EQ(FileCount(m_scratch / L"Vesperlin\\Brenvale"), 1);
+    EXPECT_EQ(FilesBesideTheLock(m_scratch / L"Vesperlin\\Brenvale"), 1);
 
     TestLibrary loaded(m_scratch.Path());
     ASSERT_TRUE(loaded.OnOpenDocument(library.GetLibraryDatabasePath()));
@@ -311,28 +306,11 @@ private:
     ULONGLONG m_written = 0;
 };
 
-class InterruptedLibrary : public TestLibrary {
-public:
-    using TestLibrary::TestLibrary;
-    ULONGLONG failAfter = 0;  // 0: no failure
-    CFile* GetFile(const wchar_t* path, UINT flags, CFileException* error) override
-    {
-        if (!failAfter)
-            return TestLibrary::GetFile(path, flags, error);
-        auto* file = new FailingFile(failAfter);
-        if (!file->Open(path, flags, error)) {
-            delete file;
-            return nullptr;
-        }
-        return file;
-    }
-};
-
 }  // namespace
 
 TEST_F(Library, AnInterruptedSaveLeavesThePreviousLibraryLoadable)
 {
-    InterruptedLibrary library(m_scratch.Path());
+    TestLibrary library(m_scratch.Path());
     library.AddTitleToLibrary(MakeTitle(L"kept", L"s1"));
     library.AddSource(MakeSource(L"s1", L"Shop"));
     ASSERT_TRUE(library.SaveLibrary());
@@ -341,12 +319,14 @@ TEST_F(Library, AnInterruptedSaveLeavesThePreviousLibraryLoadable)
 
     for (int i = 0; i < 200; ++i)
         library.AddTitleToLibrary(MakeTitle(CString(L"new") + CString(std::to_wstring(i)), L"s1", 5));
-    library.failAfter = 20000;  // well into the titles
+    library.makeFile = [] { return new FailingFile(20000); };  // well into the titles
     MessageBoxRecorder boxes;
     EXPECT_FALSE(library.SaveLibrary());
-    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    // The disk-full message names the file the user knows, not the one the save wrote.
+    EXPECT_EQ(boxes.Boxes()[0].text, L"Disk full while accessing " + DatabasePath() + L".");
     EXPECT_EQ(ReadAll(DatabasePath()), before);
-    EXPECT_EQ(FileCount(m_scratch.Path()), 1);  // the half-written file is gone
+    EXPECT_EQ(FilesBesideTheLock(m_scratch.Path()), 1);  // the half-written file is gone
 
     TestLibrary reloaded(m_scratch.Path());
     ASSERT_TRUE(reloaded.OnOpenDocument(DatabasePath()));
@@ -522,32 +502,6 @@ TEST_F(Library, OpensOnlyLibrariesAndOrderFilesByExtension)
     EXPECT_TRUE(library.OnOpenDocument(upper));
 }
 
-namespace {
-void WriteBitmap(const CString& path, int width, int height)
-{
-    const int rowSize = (width * 3 + 3) & ~3;
-    std::vector<BYTE> data(54 + rowSize * height, 0x80);
-    auto put32 = [&](size_t at, DWORD v) {
-        for (int i = 0; i < 4; ++i)
-            data[at + i] = static_cast<BYTE>(v >> (8 * i));
-    };
-    data[0] = 'B';
-    data[1] = 'M';
-    put32(2, static_cast<DWORD>(data.size()));
-    put32(6, 0);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<DWORD>(width));
-    put32(22, static_cast<DWORD>(height));
-    data[26] = 1;
-    data[27] = 0;
-    data[28] = 24;
-    data[29] = 0;
-    put32(30, 0);
-    put32(34, static_cast<DWORD>(rowSize * height));
-    WriteAll(path, data.data(), data.size());
-}
-}  // namespace
 
 TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
 {
@@ -581,6 +535,7 @@ TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
     TestLibrary loaded(m_scratch.Path());
     ASSERT_TRUE(loaded.OnNewDocument());
     ASSERT_EQ(loaded.GetTitles().GetSize(), 2);
+    EXPECT_EQ(loaded.FillPendingPictures(), 0);
     EXPECT_EQ(loaded.FindTitle(L"pic")->GetPictureIndex(), 23);
     EXPECT_EQ(loaded.FindTitle(L"nopic")->GetPictureIndex(), DefaultTitlePicture);
     EXPECT_EQ(loaded.GetPictures(3).GetImageCount(), 24);

@@ -185,6 +185,44 @@ CString ReadTextFile(const CString& path)
     return CString::FromNarrow(reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), CP_ACP);
 }
 
+CFile* TestLibrary::GetFile(const wchar_t* path, UINT flags, CFileException* error)
+{
+    if (!makeFile)
+        return CBrenvaleDoc::GetFile(path, flags, error);
+    CFile* file = makeFile();
+    if (!file->Open(path, flags, error)) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+// A 24-bit BMP file: the header fields one by one, then grey rows.
+void WriteBitmap(const CString& path, int width, int height)
+{
+    const int rowSize = (width * 3 + 3) & ~3;
+    std::vector<BYTE> data(54 + rowSize * height, 0x80);
+    auto put32 = [&](size_t at, DWORD v) {
+        for (int i = 0; i < 4; ++i)
+            data[at + i] = static_cast<BYTE>(v >> (8 * i));
+    };
+    data[0] = 'B';
+    data[1] = 'M';
+    put32(2, static_cast<DWORD>(data.size()));
+    put32(6, 0);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<DWORD>(width));
+    put32(22, static_cast<DWORD>(height));
+    data[26] = 1;
+    data[27] = 0;
+    data[28] = 24;
+    data[29] = 0;
+    put32(30, 0);
+    put32(34, static_cast<DWORD>(rowSize * height));
+    testsupport::WriteAll(path, data.data(), data.size());
+}
+
 int CheckXmlWithPython(const CString& file, const std::wstring& expectations, const CString& scratch)
 {
     const CString expectFile = scratch + L"\\expect.txt";

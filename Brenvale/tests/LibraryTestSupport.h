@@ -1,5 +1,6 @@
 // Helpers for the tests of the console's library: archive bytes written by hand from
-// the stored layout, sample titles, and checks of written XML by Python's parser.
+// the stored layout, sample titles and pictures, and checks of written XML by Python's
+// parser.
 #pragma once
 
 #include "BrenvaleDoc.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,9 @@ CMediaObject* MakeTitle(const wchar_t* id, const wchar_t* sourceId, int parts = 
 CSourceObject* MakeSource(const wchar_t* id, const wchar_t* name);
 CCollectionObject* MakeCollection(const wchar_t* name, std::initializer_list<const wchar_t*> members);
 
+// Writes a grey picture as a 24-bit BMP file.
+void WriteBitmap(const CString& path, int width, int height);
+
 // Reads a text file in the encoding of its byte-order mark (UTF-16LE, UTF-8, else ANSI).
 CString ReadTextFile(const CString& path);
 
@@ -51,11 +56,16 @@ CString ReadTextFile(const CString& path);
 // "path<TAB>attribute<TAB>value" (see check_xml.py). Returns the exit status.
 int CheckXmlWithPython(const CString& file, const std::wstring& expectations, const CString& scratch);
 
-// A library document that looks for its files in a given folder and records the
-// message boxes instead of showing them.
+// A library document that looks for its files in a given folder (message boxes are
+// answered by a testsupport::MessageBoxRecorder of the test's own).
 class TestLibrary : public CBrenvaleDoc {
 public:
     explicit TestLibrary(const CString& dataFolder) { SetDataFolder(dataFolder); }
+
+    // When set, loads and saves go through a file of this kind (made unopened) instead
+    // of a plain CFile.
+    std::function<CFile*()> makeFile;
+    CFile* GetFile(const wchar_t* path, UINT flags, CFileException* error) override;
 };
 
 }  // namespace librarytest

@@ -1,12 +1,12 @@
 // The console's settings against Wine's real registry, the machine-wide download path
 // and its lock, the data folder in Wine's real profile folders, and the small shared
-// functions.
+// functions of the console.
 #include "BrenvaleDoc.h"
 #include "ConsoleSettings.h"
 #include "DataFolder.h"
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
-#include "WizardHelpers.h"
+#include "VersionNumbers.h"
 
 #include <gtest/gtest.h>
 
@@ -36,13 +36,10 @@ protected:
     }
     static void SetMachinePath(const wchar_t* path, DWORD type = REG_SZ)
     {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kMachineDownloadPathKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
+        CRegistryKey key;
+        ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, kMachineDownloadPathKey, KEY_WRITE), ERROR_SUCCESS);
         RegSetValueExW(key, kMachineDownloadPathValue, 0, type, reinterpret_cast<const BYTE*>(path),
                        static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
     }
     CWinApp m_app{nullptr};  // named by the string table: "Vesperlin Brenvale"
 };
@@ -72,14 +69,13 @@ TEST_F(Settings, ReadsEveryDefaultFromAnEmptyRegistry)
     ASSERT_TRUE(WriteSettingString(L"UserName", L"\u00e9l\u00e8ve"));
     EXPECT_EQ(GetSettingInt(L"LastTreeWidth"), 321);
     EXPECT_EQ(GetSettingString(L"UserName"), L"\u00e9l\u00e8ve");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, CString(kProgramKey) + L"\\Settings", 0, KEY_READ, &key), ERROR_SUCCESS);
+    CRegistryKey key;
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, CString(kProgramKey) + L"\\Settings", KEY_READ), ERROR_SUCCESS);
     DWORD value = 0, size = sizeof value, type = 0;
     EXPECT_EQ(RegQueryValueExW(key, L"LastTreeWidth", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(value, 321u);
-    RegCloseKey(key);
 }
 
 TEST_F(Settings, DeletesValuesAndSectionsAndEndsUnterminatedStringsSafely)
@@ -94,14 +90,14 @@ TEST_F(Settings, DeletesValuesAndSectionsAndEndsUnterminatedStringsSafely)
     EXPECT_EQ(m_app.GetProfileString(L"Bookmarks\\T1", L"a", L"gone"), L"gone");
 
     // A string stored without its terminating NUL, and one of another type.
-    HKEY key = m_app.GetSectionKey(L"Settings");
-    ASSERT_NE(key, nullptr);
+    CRegistryKey key(m_app.GetSectionKey(L"Settings"));
+    ASSERT_NE(static_cast<HKEY>(key), nullptr);
     const wchar_t raw[] = {L'a', L'b', L'c'};
     RegSetValueExW(key, L"Raw", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), sizeof raw);
     const wchar_t expand[] = L"%TEMP%";
     RegSetValueExW(key, L"Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand), sizeof expand);
     RegSetValueExW(key, L"Empty", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 0);
-    RegCloseKey(key);
+    key.Close();
     EXPECT_EQ(m_app.GetProfileString(L"Settings", L"Raw"), L"abc");
     EXPECT_EQ(m_app.GetProfileString(L"Settings", L"Expand", L"default"), L"default");
     CString text = L"stale";
@@ -170,7 +166,6 @@ TEST_F(Settings, KeepsTheDataFolderInTheRoamingProfileAndFallsBackToTheLocalOne)
     const CString folder = GetConsoleDataFolder();
     EXPECT_EQ(folder, CString(roaming) + L"\\Vesperlin\\Brenvale");
     EXPECT_TRUE(PathIsDirectoryW(folder));
-    EXPECT_EQ(GetLibraryDatabasePath(), folder + L"\\MediaDB.dat");
     CBrenvaleDoc library;
     EXPECT_EQ(library.GetDataFolder(), folder);
     EXPECT_EQ(library.GetLibraryDatabasePath(), folder + L"\\MediaDB.dat");
@@ -180,32 +175,6 @@ TEST_F(Settings, KeepsTheDataFolderInTheRoamingProfileAndFallsBackToTheLocalOne)
     WriteAll(vendor, std::string("in the way"));
     EXPECT_EQ(GetConsoleDataFolder(), CString(local) + L"\\Vesperlin\\Brenvale");
     DeleteFileW(vendor);
-}
-
-TEST(SharedHelpers, PluralizeFolderNamesAndTellTextEncodings)
-{
-    const struct {
-        const wchar_t* name;
-        const wchar_t* folder;
-    } names[] = {{L"MP3 Audiobook", L"MP3 Audiobooks"},
-                 {L"WMV Video (standard)", L"WMV Videos (standard)"},
-                 {L"WMA Music", L"WMA Music"},
-                 {L"Audiobook Video", L"Audiobooks Videos"},
-                 {L"audiobook", L"audiobook"}};
-    for (const auto& n : names)
-        EXPECT_EQ(PluralizeFolderName(n.name), n.folder);
-
-    ScratchFolder scratch;
-    const struct {
-        const char* bytes;
-        size_t size;
-        int encoding;
-    } files[] = {{"\xFF\xFEx\0", 4, 1}, {"\xEF\xBB\xBFx", 4, 2}, {"\xEF\xBB", 2, 0}, {"\xFF", 1, 0}, {"abc", 3, 0}};
-    for (const auto& f : files) {
-        WriteAll(scratch / L"t.txt", f.bytes, f.size);
-        EXPECT_EQ(GetTextFileEncoding(scratch / L"t.txt"), f.encoding) << f.size;
-    }
-    EXPECT_EQ(GetTextFileEncoding(scratch / L"missing.txt"), 0);
 }
 
 TEST(SharedHelpers, MakesTitleFoldersUniqueAndReadsFourPartVersions)

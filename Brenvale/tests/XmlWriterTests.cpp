@@ -1,5 +1,6 @@
 // The console's text file and XML writer: exact bytes of the written layout, both
-// encodings, reading lines back, and the escaping helpers.
+// encodings, reading lines back, the escaping helpers, and the picture strips the
+// console's views load.
 #include "LibraryTestSupport.h"
 #include "TestSupport.h"
 #include "XmlNode.h"
@@ -7,27 +8,12 @@
 
 #include <gtest/gtest.h>
 
-using testsupport::ReadAll;
+using testsupport::ReadAllBytes;
 using testsupport::ScratchFolder;
+using testsupport::Utf16LeBytes;
 using testsupport::WriteAll;
 
 namespace {
-
-std::string Bytes(const CString& path)
-{
-    const std::vector<BYTE> data = ReadAll(path);
-    return std::string(data.begin(), data.end());
-}
-
-std::string Utf16Bytes(const wchar_t* text)
-{
-    std::string bytes;
-    for (const wchar_t* p = text; *p; ++p) {
-        bytes += static_cast<char>(*p & 0xFF);
-        bytes += static_cast<char>(*p >> 8);
-    }
-    return bytes;
-}
 
 constexpr UINT kCreate = CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite;
 
@@ -51,11 +37,11 @@ TEST(XmlWriter, WritesOneLinePerElementWithTabsAndCrLf)
         file.WriteDeclaration();
         file.WriteElements();
     }
-    EXPECT_EQ(Bytes(path), "<?xml version=\"1.0\"?>\r\n"
-                           "<Root a=\"1 < 2 & \"x\"\">\r\n"
-                           "\t<Child>text & more</Child>\r\n"
-                           "\t<Empty/>\r\n"
-                           "</Root>\r\n");
+    EXPECT_EQ(ReadAllBytes(path), "<?xml version=\"1.0\"?>\r\n"
+                                  "<Root a=\"1 < 2 & \"x\"\">\r\n"
+                                  "\t<Child>text & more</Child>\r\n"
+                                  "\t<Empty/>\r\n"
+                                  "</Root>\r\n");
     const DWORD attributes = GetFileAttributesW(path);
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
 }
@@ -79,15 +65,15 @@ TEST(XmlWriter, WrapsACdataElementAndWritesUtf16WithMark)
         file.WriteDeclaration();
         file.WriteElements();
     }
-    const std::string expected = "\xFF\xFE" + Utf16Bytes(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                                         L"<R>\r\n"
-                                                         L"\t<![CDATA[\r\n"
-                                                         L"\t<Meta>\r\n"
-                                                         L"\t\t<T>\u041a\u043d\u0438\u0433\u0430</T>\r\n"
-                                                         L"\t</Meta>\r\n"
-                                                         L"\t]]>\r\n"
-                                                         L"</R>\r\n");
-    EXPECT_EQ(Bytes(path), expected);
+    const std::string expected = "\xFF\xFE" + Utf16LeBytes(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                                           L"<R>\r\n"
+                                                           L"\t<![CDATA[\r\n"
+                                                           L"\t<Meta>\r\n"
+                                                           L"\t\t<T>\u041a\u043d\u0438\u0433\u0430</T>\r\n"
+                                                           L"\t</Meta>\r\n"
+                                                           L"\t]]>\r\n"
+                                                           L"</R>\r\n");
+    EXPECT_EQ(ReadAllBytes(path), expected);
 }
 
 TEST(CodePageTextFile, WritesTheAnsiCodePageAndReadsLinesOfEitherEncoding)
@@ -99,11 +85,11 @@ TEST(CodePageTextFile, WritesTheAnsiCodePageAndReadsLinesOfEitherEncoding)
         file.WriteString(L"caf\u00e9 \u4e2d\r\nsecond\n");
     }
     // What the ANSI code page lacks becomes "#"; the text's own line ends are kept.
-    EXPECT_EQ(Bytes(ansi), "caf\xe9 #\r\nsecond\n");
+    EXPECT_EQ(ReadAllBytes(ansi), "caf\xe9 #\r\nsecond\n");
     EXPECT_FALSE(CCodePageTextFile::IsFileUnicode(ansi));
 
     const CString unicode = scratch / L"unicode.txt";
-    WriteAll(unicode, "\xFF\xFE" + Utf16Bytes(L"first \u4e2d\r\nsecond\rthird"));
+    WriteAll(unicode, "\xFF\xFE" + Utf16LeBytes(L"first \u4e2d\r\nsecond\rthird"));
     EXPECT_TRUE(CCodePageTextFile::IsFileUnicode(unicode));
     CCodePageTextFile reader;
     ASSERT_TRUE(reader.Open(unicode, CFile::modeRead | CFile::typeText));
@@ -129,32 +115,6 @@ TEST(CodePageTextFile, WritesTheAnsiCodePageAndReadsLinesOfEitherEncoding)
     WriteAll(tooShort, "\xFF");
     EXPECT_FALSE(CCodePageTextFile::IsFileUnicode(tooShort));
     EXPECT_FALSE(CCodePageTextFile::IsFileUnicode(scratch / L"missing.txt"));
-}
-
-TEST(StdioFile, TranslatesLineEndsInTextModeAndNeverDropsText)
-{
-    ScratchFolder scratch;
-    const CString path = scratch / L"lines.txt";
-    {
-        CStdioFile file(path, CFile::modeCreate | CFile::modeWrite | CFile::typeText);
-        file.SetCodePage(CP_UTF8);
-        file.WriteString(L"\u00e9t\u00e9\n\u4e2d\u6587\n");
-    }
-    EXPECT_EQ(Bytes(path), "\xC3\xA9t\xC3\xA9\r\n\xE4\xB8\xAD\xE6\x96\x87\r\n");
-    CStdioFile reader(path, CFile::modeRead | CFile::typeText);
-    reader.SetCodePage(CP_UTF8);
-    CString line;
-    ASSERT_TRUE(reader.ReadString(line));
-    EXPECT_EQ(line, L"\u00e9t\u00e9");
-    ASSERT_TRUE(reader.ReadString(line));
-    EXPECT_EQ(line, L"\u4e2d\u6587");
-    EXPECT_FALSE(reader.ReadString(line));
-    reader.Close();
-
-    // A conversion that cannot be done is reported, not written as nothing.
-    CStdioFile bad(scratch / L"bad.txt", CFile::modeCreate | CFile::modeWrite | CFile::typeText);
-    bad.SetCodePage(54321);
-    EXPECT_THROW(bad.WriteString(L"text"), CFileException);
 }
 
 TEST(XmlEscaping, EscapesPlainValuesAndLeavesXmlTextAsItIs)
@@ -183,22 +143,8 @@ TEST(XmlEscaping, EscapesPlainValuesAndLeavesXmlTextAsItIs)
     }
 }
 
-TEST(StdioFile, ReadsAndWritesUtf16UnitsInBinaryModeAndKeepsItsPlaceAcrossReadsAndWrites)
+TEST(Pictures, TheStripsLoadAsImageListsOf23Pictures)
 {
-    ScratchFolder scratch;
-    const CString path = scratch / L"binary.txt";
-    {
-        CStdioFile file(path, CFile::modeCreate | CFile::modeReadWrite | CFile::typeBinary);
-        file.WriteString(L"one\r\n\u4e2d\n");
-        file.SeekToBegin();
-        CString line;
-        ASSERT_TRUE(file.ReadString(line));
-        EXPECT_EQ(line, L"one\r");  // binary mode: the CR stays
-        EXPECT_EQ(file.GetPosition(), 10u);
-        file.WriteString(L"X");  // written where reading stopped, not where the read-ahead ended
-    }
-    EXPECT_EQ(Bytes(path), Utf16Bytes(L"one\r\nX\n"));
-
     // The picture strips load as image lists of 23 pictures.
     CImageList pictures;
     ASSERT_TRUE(pictures.Create(300, 16, 10, RGB(255, 0, 255)));

@@ -12,7 +12,6 @@
 #define IDS_DOWNLOAD_CONNECTION_LOST 4109
 #define IDS_DOWNLOAD_WRITE_FAILED 4110
 
-// The program's title; every program's string table holds its own text under this id.
-#ifndef AFX_IDS_APP_TITLE
-#define AFX_IDS_APP_TITLE 0xE000
-#endif
+// The program's title (the download's user agent); every program's string table holds its
+// own text under this id.
+#include "AfxIds.h"

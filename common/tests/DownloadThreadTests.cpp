@@ -60,6 +60,14 @@ private:
 };
 IMPLEMENT_DYNCREATE(CShortWriteDownloadThread, CDownloadThread)
 
+// The download thread with time-outs short enough for a test to wait them out.
+class CQuickTimeoutDownloadThread : public CDownloadThread {
+    DECLARE_DYNCREATE(CQuickTimeoutDownloadThread)
+public:
+    CQuickTimeoutDownloadThread() { m_timeouts = {2000, 1000, 1000}; }
+};
+IMPLEMENT_DYNCREATE(CQuickTimeoutDownloadThread, CDownloadThread)
+
 namespace {
 
 HttpTestServer* g_server = nullptr;
@@ -256,6 +264,12 @@ struct OutcomeCase {
 const wchar_t kLost[] =
     L"The connection to the Internet has been lost.  Please check your Internet connection; you must be connected to "
     L"the Internet to download (The connection with the server has been terminated.).";
+// The questions of a lost connection and of one never made, up to the library's text.
+const wchar_t kLostPrefix[] = L"The connection to the Internet has been lost.  Please check your Internet connection; "
+                              L"you must be connected to the Internet to download (";
+const wchar_t kNotConnectedPrefix[] = L"Unable to establish a connection to the Internet.  Please check your Internet "
+                                      L"connection; you must be connected to the Internet to download (";
+const wchar_t kRedirected[] = L"The download server returned response code 302.";
 
 TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
 {
@@ -270,8 +284,24 @@ TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
         {"no Content-Length, no expected size", L"/nolength/400000", 0, {}, 200, {}, 400000, 2, 1},
         // The expected size stands in for the length, and the percentage may pass 100.
         {"no Content-Length, expected size", L"/nolength/400000", 200000, {}, 200, {}, 400000, 200, 1},
-        // An expected size over 4 GiB is kept whole: 400,000 bytes stay below 1 %.
-        {"no Content-Length, expected size over 4 GiB", L"/nolength/400000", 4295167296ULL, {}, 200, {}, 400000, -1, 1},
+        // An expected size over 4 GiB is kept whole: 400,000 bytes stay below 1 % (and fall short).
+        {"no Content-Length, expected size over 4 GiB", L"/nolength/400000", 4295167296ULL, {}, IDOK, {{0, kLost}}, -1,
+         -1, 1},
+        // Without a Content-Length a cut looks like the end: the order file's size tells them apart.
+        {"no Content-Length, shorter than expected", L"/nolength/10000", 30000, {}, IDOK, {{0, kLost}}, -1, 33, 1},
+        {"chunked body as long as expected", L"/chunked/100000", 100000, {}, 200, {}, 100000, 100, 1},
+        {"chunked body, no expected size", L"/chunked/30000", 0, {}, 200, {}, 30000, -1, 1},
+        {"chunked body cut inside a chunk", L"/chunked/30000/10000", 30000, {}, IDOK, {{0, kLost}}, -1, 33, 1},
+        {"chunked body cut after a whole chunk", L"/chunked/30000/8192", 30000, {}, IDOK, {{0, kLost}}, -1, 27, 1},
+        // Ten redirects are followed (absolute and relative places); the eleventh is refused.
+        {"ten redirects", L"/redirect/10/file/5000", 0, {}, 200, {}, 5000, 100, 1},
+        {"eleven redirects", L"/redirect/11/file/5000", 0, {IDNO}, IDNO, {{1, kRedirected}}, -1, -1, 1},
+        // A redirect is followed only to an HTTP or HTTPS place.
+        {"redirect to an FTP place", L"/moved?to=ftp%3A%2F%2F127.0.0.1%2Fpart.wma", 0, {IDNO}, IDNO, {{1, kRedirected}},
+         -1, -1, 1},
+        // A loop is refused after ten hops; a retry follows ten more.
+        {"redirect loop, retried once", L"/loop", 0, {IDYES, IDNO}, IDNO, {{1, kRedirected}, {1, kRedirected}}, -1, -1,
+         22},
         {"zero-byte body", L"/empty", 0, {}, 200, {}, 0, -1, 1},
         // A short body is a lost connection, never a complete file.
         {"truncated body", L"/truncated/30000/1000", 0, {}, IDOK, {{0, kLost}}, -1, 3, 1},
@@ -300,8 +330,8 @@ TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
         EXPECT_EQ(job->GetResult(), c.result);
         ExpectReportShape(job.get(), c.result);
         auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
-        ASSERT_EQ(questions.size(), c.questions.size());
-        for (size_t i = 0; i < questions.size(); ++i) {
+        EXPECT_EQ(questions.size(), c.questions.size());
+        for (size_t i = 0; i < std::min(questions.size(), c.questions.size()); ++i) {
             EXPECT_EQ(questions[i].wParam, c.questions[i].mayRetry);
             EXPECT_EQ(questions[i].text, c.questions[i].text);
             EXPECT_EQ(m_boxTypes[i] & MB_TYPEMASK, c.questions[i].mayRetry ? UINT(MB_YESNO) : UINT(MB_OK));
@@ -328,10 +358,10 @@ TEST_F(DownloadThreadTest, AJobWithoutAnOwnerEndsAtItsFirstFailureWithoutQuestio
     };
     const Case cases[] = {
         {"complete", g_server->Url(L"/file/20000"), 200, true},
-        {"refused connection", L"http://127.0.0.1:1/part.wma", 2, false},
-        {"bad status", g_server->Url(L"/status/500"), 0, false},
-        {"lost connection", g_server->Url(L"/truncated/20000/100"), 2, false},
-        {"no HTTP URL", L"file:///c:/part.wma", 2, false},
+        {"refused connection", L"http://127.0.0.1:1/part.wma", kDownloadAbandoned, false},
+        {"bad status", g_server->Url(L"/status/500"), kDownloadRefused, false},
+        {"lost connection", g_server->Url(L"/truncated/20000/100"), kDownloadAbandoned, false},
+        {"no HTTP URL", L"file:///c:/part.wma", kDownloadAbandoned, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -347,9 +377,9 @@ TEST_F(DownloadThreadTest, AJobWithoutAnOwnerEndsAtItsFirstFailureWithoutQuestio
     }
 }
 
-TEST_F(DownloadThreadTest, ANullJobEndsTheThreadWithExitCodeThree)
+TEST_F(DownloadThreadTest, ANullJobEndsTheThreadWithTheNoJobExitCode)
 {
-    EXPECT_EQ(Run(nullptr), 3u);
+    EXPECT_EQ(Run(nullptr), static_cast<DWORD>(kDownloadNoJob));
     EXPECT_TRUE(m_owner.reports.empty());
 }
 
@@ -379,13 +409,107 @@ TEST_F(DownloadThreadTest, CancelDuringTheTransferKeepsTheOlderTarget)
         if (r.message == WM_DOWNLOAD_PROGRESS)
             PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
     };
-    EXPECT_EQ(Run(job.get()), 2u);
-    EXPECT_EQ(job->GetResult(), 2);
-    ExpectReportShape(job.get(), 2);
+    EXPECT_EQ(Run(job.get()), static_cast<DWORD>(kDownloadCancelled));
+    EXPECT_EQ(job->GetResult(), kDownloadCancelled);
+    ExpectReportShape(job.get(), kDownloadCancelled);
     EXPECT_LT(LastProgress(), 100);
     EXPECT_TRUE(m_owner.Of(WM_DOWNLOAD_ERROR).empty());
     EXPECT_EQ(ReadAll(target), Bytes("older version"));
     EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DownloadThreadTest, ACancelIsSeenWhileTheServerDrips)
+{
+    const CString target = m_folder / L"drip.wma";
+    WriteAll(target, std::string("older version"));
+    // 64 bytes every 200 ms: a whole 10,240-byte chunk would take half a minute to arrive.
+    auto job = MakeJob(g_server->Url(L"/slow/6400/64/200"), target);
+    ULONGLONG cancelledAt = 0;
+    m_owner.onReport = [&](const Report& r) {
+        if (r.message == WM_DOWNLOAD_PROGRESS && !cancelledAt) {
+            cancelledAt = GetTickCount64();
+            PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
+        }
+    };
+    EXPECT_EQ(Run(job.get()), static_cast<DWORD>(kDownloadCancelled));
+    ASSERT_NE(cancelledAt, 0u);
+    EXPECT_LT(GetTickCount64() - cancelledAt, 1000u) << "the cancel waited for the server";
+    ExpectReportShape(job.get(), kDownloadCancelled);
+    EXPECT_LT(LastProgress(), 10);
+    EXPECT_EQ(ReadAll(target), Bytes("older version"));
+    EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DownloadThreadTest, AServerThatStaysSilentTimesOut)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* path;
+        bool withOwner;
+        int result;
+        WPARAM mayRetry;
+        const wchar_t* questionPrefix;  // null: no question
+    };
+    const Case cases[] = {
+        {"accepts and never answers", L"/silent", true, IDNO, 1, kNotConnectedPrefix},
+        {"stalls in the middle of the body", L"/stall/30000/10000", true, IDOK, 0, kLostPrefix},
+        {"never answers a job without an owner", L"/silent", false, kDownloadAbandoned, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_owner.reports.clear();
+        m_answers = {c.result};
+        const CString target = m_folder / L"silent.wma";
+        WriteAll(target, std::string("old part"));
+        auto job = MakeJob(g_server->Url(c.path), target, c.withOwner);
+        EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CQuickTimeoutDownloadThread)), static_cast<DWORD>(c.result));
+        EXPECT_EQ(job->GetResult(), c.result);
+        auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+        ASSERT_EQ(questions.size(), c.questionPrefix ? 1u : 0u);
+        if (c.questionPrefix) {
+            const CString& text = questions[0].text;
+            const CString prefix(c.questionPrefix);
+            EXPECT_EQ(questions[0].wParam, c.mayRetry);
+            EXPECT_EQ(text.Left(prefix.GetLength()), prefix) << text.ToNarrow();
+            EXPECT_EQ(text.Right(2), L").");
+            EXPECT_GT(text.GetLength(), prefix.GetLength() + 10) << text.ToNarrow();
+            EXPECT_EQ(text.Find(L"Internet error"), -1) << text.ToNarrow();
+            ExpectReportShape(job.get(), c.result);
+        }
+        EXPECT_EQ(ReadAll(target), Bytes("old part"));
+        EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+TEST_F(DownloadThreadTest, ACancelWhileTheServerIsSilentIsNotAskedAbout)
+{
+    // The cancel comes while the request waits for an answer; when the wait ends the job ends
+    // as cancelled, without asking about the failure the wait ended with.
+    auto job = MakeJob(g_server->Url(L"/silent"), m_folder / L"silent.wma");
+    m_owner.onReport = [this](const Report& r) {
+        if (r.message == WM_DOWNLOAD_STARTED)
+            PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
+    };
+    EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CQuickTimeoutDownloadThread)), static_cast<DWORD>(kDownloadCancelled));
+    ExpectReportShape(job.get(), kDownloadCancelled);
+    EXPECT_TRUE(m_owner.Of(WM_DOWNLOAD_ERROR).empty());
+}
+
+TEST_F(DownloadThreadTest, AnUntrustedCertificateIsNamedInTheQuestion)
+{
+    HttpTestServer secure;
+    ASSERT_TRUE(secure.StartHttps()) << "the loopback HTTPS server did not start";
+    m_answers = {IDNO};
+    auto job = MakeJob(secure.Url(L"/file/1000"), m_folder / L"secure.wma");
+    EXPECT_EQ(Run(job.get()), static_cast<DWORD>(IDNO));
+    auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].wParam, 1u);
+    const CString& text = questions[0].text;
+    EXPECT_EQ(text.Find(L"Unable to establish a connection to the Internet."), 0) << text.ToNarrow();
+    EXPECT_NE(text.Find(L"certificate"), -1) << text.ToNarrow();
+    EXPECT_EQ(text.Find(L"Internet error"), -1) << text.ToNarrow();
+    EXPECT_EQ(GetFileAttributesW(job->GetTargetPath()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(DownloadThreadTest, HeaderValuesFromOrderFilesCannotAddHeaders)
@@ -450,39 +574,58 @@ TEST_F(DownloadThreadTest, LocalFileFailuresAreRetriedFromTheFolderOn)
     }
 }
 
-TEST_F(DownloadThreadTest, AFailedFinalMoveKeepsTheOlderTargetAndOffersARetry)
+TEST_F(DownloadThreadTest, AnOlderTargetThatCannotBeReplacedIsKeptAndARetryOffered)
 {
+    // Each way makes the target impossible to replace and returns what undoes it.
+    struct Blocker {
+        const char* name;
+        std::function<std::function<void()>(const CString&)> block;
+    };
+    const Blocker blockers[] = {
+        {"held open by another program",
+         [](const CString& target) -> std::function<void()> {
+             HANDLE held = CreateFileW(target, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       0, nullptr);
+             EXPECT_NE(held, INVALID_HANDLE_VALUE);
+             return [held] { CloseHandle(held); };
+         }},
+        // Windows refuses to replace a read-only file; the thread asks before it tries.
+        {"read-only",
+         [](const CString& target) -> std::function<void()> {
+             EXPECT_TRUE(SetFileAttributesW(target, FILE_ATTRIBUTE_READONLY));
+             return [target] { SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL); };
+         }},
+    };
     const CString target = m_folder / L"locked.wma";
-    for (bool unlockOnRetry : {false, true}) {
-        SCOPED_TRACE(unlockOnRetry ? "unlocked, then retried" : "refused");
-        m_owner.reports.clear();
-        WriteAll(target, std::string("the older part"));
-        // Another program has the target open, so it cannot be replaced.
-        HANDLE held = CreateFileW(target, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        m_answers = unlockOnRetry ? std::deque<int>{IDYES} : std::deque<int>{IDYES, IDNO};
-        m_owner.beforeAnswer = [&](const Report&) {
-            if (unlockOnRetry && held) {
-                CloseHandle(held);
-                held = nullptr;
+    for (const auto& blocker : blockers) {
+        for (bool unblockOnRetry : {false, true}) {
+            SCOPED_TRACE(std::string(blocker.name) + (unblockOnRetry ? ", freed, then retried" : ", refused"));
+            m_owner.reports.clear();
+            WriteAll(target, std::string("the older part"));
+            std::function<void()> unblock = blocker.block(target);
+            m_answers = unblockOnRetry ? std::deque<int>{IDYES} : std::deque<int>{IDYES, IDNO};
+            m_owner.beforeAnswer = [&](const Report&) {
+                if (unblockOnRetry && unblock) {
+                    unblock();
+                    unblock = nullptr;
+                }
+            };
+            auto job = MakeJob(g_server->Url(L"/file/50000"), target);
+            const int result = unblockOnRetry ? 200 : IDNO;
+            EXPECT_EQ(Run(job.get()), static_cast<DWORD>(result));
+            if (unblock)
+                unblock();
+            EXPECT_EQ(job->GetResult(), result);
+            ExpectReportShape(job.get(), result);
+            auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+            ASSERT_EQ(questions.size(), unblockOnRetry ? 1u : 2u);
+            for (const auto& q : questions) {
+                EXPECT_EQ(q.wParam, 1u);
+                EXPECT_EQ(q.text.Find(L"Unable to write local data ("), 0) << q.text.ToNarrow();
             }
-        };
-        auto job = MakeJob(g_server->Url(L"/file/50000"), target);
-        const int result = unlockOnRetry ? 200 : IDNO;
-        EXPECT_EQ(Run(job.get()), static_cast<DWORD>(result));
-        if (held)
-            CloseHandle(held);
-        EXPECT_EQ(job->GetResult(), result);
-        ExpectReportShape(job.get(), result);
-        auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
-        ASSERT_EQ(questions.size(), unlockOnRetry ? 1u : 2u);
-        for (const auto& q : questions) {
-            EXPECT_EQ(q.wParam, 1u);
-            EXPECT_EQ(q.text.Find(L"Unable to write local data ("), 0) << q.text.ToNarrow();
+            EXPECT_EQ(ReadAll(target), unblockOnRetry ? Pattern(50000) : Bytes("the older part"));
+            EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
         }
-        EXPECT_EQ(ReadAll(target), unlockOnRetry ? Pattern(50000) : Bytes("the older part"));
-        EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
     }
 }
 

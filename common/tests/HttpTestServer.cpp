@@ -8,12 +8,30 @@ bool HttpTestServer::Start(const std::string& rootFolder)
 {
     Stop();
     m_folder = new ScratchFolder;
+    return Launch(rootFolder.empty() ? std::string() : " --root '" + rootFolder + "'");
+}
+
+bool HttpTestServer::StartHttps()
+{
+    Stop();
+    m_folder = new ScratchFolder;
+    m_secure = true;
+    const std::string folder = UnixPath(m_folder->Path());
+    const std::string cert = "'" + folder + "/cert.pem'";
+    const std::string key = "'" + folder + "/key.pem'";
+    if (RunHostCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                       "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+                       key + " -out " + cert + " >/dev/null 2>&1") != 0)
+        return false;
+    return Launch(" --cert " + cert + " --key " + key);
+}
+
+bool HttpTestServer::Launch(const std::string& options)
+{
     const std::string folder = UnixPath(m_folder->Path());
     const std::string script = UnixPath(SourcePath(L"common/tests/http_server.py"));
-    std::string command = "python3 '" + script + "' --port-file '" + folder + "/port' --log '" + folder + "/requests.log'";
-    if (!rootFolder.empty())
-        command += " --root '" + rootFolder + "'";
-    command += " </dev/null >/dev/null 2>&1 &";
+    const std::string command = "python3 '" + script + "' --port-file '" + folder + "/port' --log '" + folder +
+                                "/requests.log'" + options + " </dev/null >/dev/null 2>&1 &";
     if (RunHostCommand(command) != 0)
         return false;
     const CString portFile = *m_folder / L"port";
@@ -36,6 +54,7 @@ void HttpTestServer::Stop()
         RunHostCommand("kill " + std::to_string(m_pid));
     m_pid = 0;
     m_port = 0;
+    m_secure = false;
     delete m_folder;
     m_folder = nullptr;
 }
@@ -43,7 +62,7 @@ void HttpTestServer::Stop()
 CString HttpTestServer::Url(const wchar_t* path) const
 {
     CString url;
-    url.Format(L"http://127.0.0.1:%d%s", m_port, path);
+    url.Format(L"%s://127.0.0.1:%d%s", m_secure ? L"https" : L"http", m_port, path);
     return url;
 }
 

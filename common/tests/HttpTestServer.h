@@ -11,11 +11,14 @@ class HttpTestServer {
 public:
     // Starts the server; false when it did not come up within a few seconds.
     bool Start(const std::string& rootFolder = std::string());
+    // Starts it speaking HTTPS with a self-signed certificate for 127.0.0.1 (made by openssl),
+    // which no system trusts.
+    bool StartHttps();
     void Stop();
     ~HttpTestServer() { Stop(); }
 
     int Port() const { return m_port; }
-    // "http://127.0.0.1:<port><path>"
+    // "http://127.0.0.1:<port><path>" ("https://" for a server started with StartHttps)
     CString Url(const wchar_t* path) const;
     // The request log: one JSON line per request received so far.
     std::vector<std::string> Requests() const;
@@ -23,7 +26,10 @@ public:
     std::vector<std::string> RequestsFor(const std::string& path) const;
 
 private:
+    bool Launch(const std::string& options);
+
     testsupport::ScratchFolder* m_folder = nullptr;
+    bool m_secure = false;
     int m_port = 0;
     int m_pid = 0;
 };

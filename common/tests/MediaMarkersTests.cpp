@@ -320,3 +320,159 @@ TEST(WMEditor, NativeMarkersAndAttributes)
     EXPECT_EQ(editor.Close(), S_OK);
     EXPECT_EQ(editor.GetMarkerCount(), -1);
 }
+
+TEST(MediaMarkers, SavedIntoFilesWithOlderTags)
+{
+    // Tags users have: ID3v1 only (lame), and an ID3v2.2 tag, which no packaged tagger writes
+    // any more: it is put together here and checked with mutagen.
+    ScratchFolder folder;
+    CString wav = folder / L"tone.wav", v1 = folder / L"v1.mp3";
+    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=3 " +
+                                       ShellQuoted(wav) + " && lame --quiet -b 64 --id3v1-only --tt 'Harbour Lights' "
+                                       "--ta 'Ada Quill' --tl 'Night Crossing' --tn 3 " + ShellQuoted(wav) + " " +
+                                       ShellQuoted(v1));
+    CString v22 = mediafixtures::MakeMp3(folder, L"v22.mp3");
+    mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                     "path = " + ShellQuoted(v22) + "\n"
+                                     "mutagen.id3.delete(path)\n"
+                                     "def frame(fid, data): return fid + len(data).to_bytes(3, 'big') + data\n"
+                                     "body = frame(b'TT2', b'\\x00Harbour Lights') + frame(b'TP1', b'\\x01\\xff\\xfe' + 'Ada Quill'.encode('utf-16-le'))\n"
+                                     "body += frame(b'TAL', b'\\x00Night Crossing') + frame(b'TRK', b'\\x003/12')\n"
+                                     "body += frame(b'COM', b'\\x00eng\\x00kept comment')\n"
+                                     "body += frame(b'PIC', b'\\x00PNG\\x03\\x00' + b'\\x89PNG picture bytes')\n"
+                                     "body += frame(b'TXX', b'\\x00Vesperlin MediaMarkers\\x00<Markers><Marker><Name>Old</Name><Time>00:01.000</Time></Marker></Markers>')\n"
+                                     "body += bytes(64)\n"
+                                     "size = len(body)\n"
+                                     "head = b'ID3\\x02\\x00\\x00' + bytes([(size >> 21) & 127, (size >> 14) & 127, (size >> 7) & 127, size & 127])\n"
+                                     "audio = open(path, 'rb').read()\n"
+                                     "open(path, 'wb').write(head + body + audio)\n"
+                                     "t = mutagen.id3.ID3(path)\n"
+                                     "assert t.version == (2, 2, 0) and t['TIT2'].text[0] == 'Harbour Lights', t.version\n");
+    struct Case {
+        const char* what;
+        CString path;
+        int storedMarkers;
+    } cases[] = {{"ID3v1 only", v1, 0}, {"ID3v2.2", v22, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string audio = mediafixtures::Mp3Layout(folder, c.path);
+        {
+            CWMEditor editor;
+            ASSERT_EQ(editor.Open(c.path), S_OK);
+            CString text;
+            EXPECT_EQ(editor.GetAttributeText(L"Title", text), S_OK);
+            EXPECT_EQ(text, L"Harbour Lights");
+            EXPECT_EQ(editor.GetAttributeText(L"Author", text), S_OK);
+            EXPECT_EQ(text, L"Ada Quill");
+            EXPECT_EQ(editor.GetAttributeText(L"WM/AlbumTitle", text), S_OK);
+            EXPECT_EQ(text, L"Night Crossing");
+            WMT_ATTR_DATATYPE type;
+            QWORD track = 0;
+            EXPECT_EQ(editor.GetAttribute(L"WM/Track", type, track), S_OK);
+            EXPECT_EQ(track, 2u);
+        }
+        {
+            CMediaMarkers markers;
+            ASSERT_EQ(markers.Open(c.path, FALSE), S_OK);
+            EXPECT_EQ(markers.GetMarkerCount(), c.storedMarkers);
+            ASSERT_EQ(markers.AddMarker(L"Chapter", 1500), S_OK);
+            ASSERT_EQ(markers.Close(TRUE), S_OK);
+        }
+        std::string out;
+        mediafixtures::RunPython(folder, "import mutagen.id3\n"
+                                         "t = mutagen.id3.ID3(" + ShellQuoted(c.path) + ", translate=False)\n"
+                                         "m = [x.text[0] for x in t.getall('TXXX') if x.desc == 'Vesperlin MediaMarkers']\n"
+                                         "print(t.version, t['TIT2'].text[0], t['TPE1'].text[0], t['TALB'].text[0], t['TRCK'].text[0].split('/')[0])\n"
+                                         "print(m[-1])\n"
+                                         "if t.version == (2, 3, 0) and t.getall('APIC'):\n"
+                                         "    p = t.getall('APIC')[0]\n"
+                                         "    print(p.mime, int(p.type), p.data, t.getall('COMM')[0].text[0])\n",
+                                 &out);
+        std::string expected = "(2, 3, 0) Harbour Lights Ada Quill Night Crossing 3\n"
+                               "<Markers>";
+        if (c.storedMarkers)
+            expected += "<Marker><Name>Old</Name><Time>00:01.000</Time></Marker>";
+        expected += "<Marker><Name>Chapter</Name><Time>00:01.500</Time></Marker></Markers>\n";
+        if (c.storedMarkers)
+            expected += "image/png 3 b'\\x89PNG picture bytes' kept comment\n";
+        EXPECT_EQ(out, expected);
+        // Everything after the new tag (the audio, and an ID3v1 tag) is what followed the old one.
+        EXPECT_EQ(mediafixtures::Mp3Layout(folder, c.path), audio);
+        CMediaMarkers back;
+        ASSERT_EQ(back.Open(c.path, TRUE), S_OK);
+        EXPECT_EQ(back.GetMarkerCount(), c.storedMarkers + 1);
+    }
+}
+
+TEST(MediaMarkers, ListInTheMetadataLibraryIsSavedThere)
+{
+    // A Windows Media file whose marker list is a record of the metadata library object (where
+    // values too large for the extended content description go).
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"library.wma");
+    const std::string walk =
+        "import struct, uuid\n"
+        "def g(t): return uuid.UUID(t).bytes_le\n"
+        "EXT, LIB = g('5FBF03B5-A92E-11CF-8EE3-00C00C205365'), g('44231C94-9498-49D1-A141-1D134E457054')\n"
+        "ECD = g('D2D0A440-E307-11D2-97F0-00A0C95EA850')\n"
+        "def objects(d, pos, end):\n"
+        "    while pos + 24 <= end:\n"
+        "        s = struct.unpack('<Q', d[pos + 16:pos + 24])[0]\n"
+        "        yield d[pos:pos + 16], pos, s\n"
+        "        pos += s\n"
+        "def texts(d):\n"
+        "    out = []\n"
+        "    size = struct.unpack('<Q', d[16:24])[0]\n"
+        "    for kind, pos, s in objects(d, 30, size):\n"
+        "        if kind == ECD and 'WM/Text'.encode('utf-16-le') in d[pos:pos + s]: out.append('descriptor')\n"
+        "        if kind != EXT: continue\n"
+        "        for inner, q, t in objects(d, pos + 46, pos + s):\n"
+        "            if inner != LIB: continue\n"
+        "            n, r = struct.unpack('<H', d[q + 24:q + 26])[0], q + 26\n"
+        "            for i in range(n):\n"
+        "                lang, stream, nl, kind2, dl = struct.unpack('<HHHHI', d[r:r + 12])\n"
+        "                name = d[r + 12:r + 12 + nl].decode('utf-16-le').rstrip('\\x00')\n"
+        "                value = d[r + 12 + nl:r + 12 + nl + dl]\n"
+        "                if name == 'WM/Text': out.append('library:' + value.decode('utf-16-le').split('\\x00')[1])\n"
+        "                r += 12 + nl + dl\n"
+        "    return out\n";
+    mediafixtures::RunPython(folder, walk +
+                                         "path = " + ShellQuoted(path) + "\n"
+                                         "d = bytearray(open(path, 'rb').read())\n"
+                                         "value = ('Vesperlin MediaMarkers\\x00<Markers><Marker><Name>Stored</Name>'\n"
+                                         "         '<Time>00:02.000</Time></Marker></Markers>\\x00').encode('utf-16-le')\n"
+                                         "name = 'WM/Text\\x00'.encode('utf-16-le')\n"
+                                         "record = struct.pack('<HHHHI', 0, 0, len(name), 1, len(value)) + name + value\n"
+                                         "lib = LIB + struct.pack('<QH', 24 + 2 + len(record), 1) + record\n"
+                                         "ext = [p for k, p, s in objects(d, 30, struct.unpack('<Q', d[16:24])[0]) if k == EXT][0]\n"
+                                         "es, ds = struct.unpack('<Q', d[ext + 16:ext + 24])[0], struct.unpack('<I', d[ext + 42:ext + 46])[0]\n"
+                                         "d[ext + es:ext + es] = lib\n"
+                                         "d[ext + 16:ext + 24] = struct.pack('<Q', es + len(lib))\n"
+                                         "d[ext + 42:ext + 46] = struct.pack('<I', ds + len(lib))\n"
+                                         "d[16:24] = struct.pack('<Q', struct.unpack('<Q', d[16:24])[0] + len(lib))\n"
+                                         "fp = d.index(g('8CABDCA1-A947-11CF-8EE4-00C00C205365'))\n"
+                                         "d[fp + 40:fp + 48] = struct.pack('<Q', len(d))\n"
+                                         "open(path, 'wb').write(d)\n"
+                                         "assert texts(d) == ['library:<Markers><Marker><Name>Stored</Name><Time>00:02.000</Time></Marker></Markers>'], texts(d)\n");
+    const std::string before = mediafixtures::AsfLayout(folder, path, false);
+    ASSERT_EQ(before.find("fault"), std::string::npos) << before;
+    {
+        CMediaMarkers markers;
+        ASSERT_EQ(markers.Open(path, FALSE), S_OK);
+        ASSERT_EQ(markers.GetMarkerCount(), 1);
+        EXPECT_EQ(markers.GetMarkerName(0), L"Stored");
+        ASSERT_EQ(markers.AddMarker(L"Added", 2500), S_OK);
+        ASSERT_EQ(markers.Close(TRUE), S_OK);
+    }
+    std::string out;
+    mediafixtures::RunPython(folder, walk + "print(texts(open(" + ShellQuoted(path) + ", 'rb').read()), end='')\n", &out);
+    EXPECT_EQ(out, "['library:<Markers><Marker><Name>Stored</Name><Time>00:02.000</Time></Marker>"
+                   "<Marker><Name>Added</Name><Time>00:02.500</Time></Marker></Markers>']");
+    const std::string after = mediafixtures::AsfLayout(folder, path);
+    EXPECT_EQ(after.substr(0, after.find('\n')), before.substr(0, before.find('\n'))) << after;
+    EXPECT_GT(mediafixtures::ProbeDurationMs(folder, path), 2900);
+    CMediaMarkers back;
+    ASSERT_EQ(back.Open(path, TRUE), S_OK);
+    EXPECT_EQ(back.GetMarkerCount(), 2);
+    EXPECT_EQ(back.GetMarkerTime(1), 2500u);
+}

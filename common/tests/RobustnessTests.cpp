@@ -15,7 +15,7 @@ TEST(RobustnessTest, MutatedOrderFilesNeverCrash)
     const CString original = titletest::ReadUtf8File(testsupport::SourcePath(L"common/tests/data/sample.vpm"));
     std::mt19937 random(20261210);
     const wchar_t pieces[] = L"<>/\"=&;# \t\r\nx";
-    int accepted = 0;
+    int accepted = 0, refused = 0;
     for (int round = 0; round < 3000; ++round) {
         CString text = original;
         const int edits = 1 + static_cast<int>(random() % 4);
@@ -30,12 +30,23 @@ TEST(RobustnessTest, MutatedOrderFilesNeverCrash)
         }
         CMediaObject title;
         CString error;
-        if (titletest::ParseOrderText(text, title, error))
+        const size_t boxesBefore = boxes.Boxes().size();
+        if (titletest::ParseOrderText(text, title, error)) {
             ++accepted;
+            EXPECT_EQ(boxes.Boxes().size(), boxesBefore) << "round " << round << ": accepted, yet a box was shown";
+        } else {
+            ++refused;
+            // A refusal says why: an error text, or the one box of the video refusal.
+            const size_t shown = boxes.Boxes().size() - boxesBefore;
+            EXPECT_TRUE(error.IsEmpty() ? shown == 1 : shown == 0)
+                << "round " << round << ": refused with error \"" << error.ToNarrow(CP_UTF8) << "\" and " << shown
+                << " boxes";
+        }
         DecodeXmlText(text);
     }
-    // The loop above must simply survive; some damage (in texts) still leaves a valid file.
+    // Some damage (in texts) still leaves a valid file; most does not.
     EXPECT_GT(accepted, 0);
+    EXPECT_GT(refused, 0);
 }
 
 TEST(RobustnessTest, MutatedArchivesEndInTheArchiveException)

@@ -179,6 +179,39 @@ TEST(TitleArchiveTest, OlderRecordVersionsLoad)
     }
 }
 
+TEST(TitleArchiveTest, NullElementsOfEveryListAreSkipped)
+{
+    // The archive form allows a null element (tag 0) in any list. A title without a kind
+    // whose parts list starts with one, and with nulls before and after the records of
+    // every other list, loads with its records only.
+    Bytes b;
+    b.newClass("CMediaObject").u16(2);  // 1, 2
+    for (int i = 0; i < 6; ++i)
+        b.text(L"");
+    b.date(0, 45000.0).date(2, 0.0);
+    b.u16(4).text(L"T").text(L"T").text(L"").text(L"").text(L"").text(L"");
+    b.u16(3).u16(0).newClass("CCreatorObject").u16(1).text(L"Ada").text(L"Ada").text(L"author").u16(0);  // 3, 4
+    b.u16(1).u16(0);  // subjects: only a null
+    b.u16(2).newClass("CLanguageObject").u16(1).text(L"en").text(L"English").u16(0);  // 5, 6
+    b.u32(0).text(L"").text(L"");                                                      // no kind
+    b.u16(2).u16(0).newClass("CProtocolObject").u16(1).text(L"download").text(L"http://m.test");  // 7, 8
+    b.u16(4).u16(0).newClass("CPartObject").u16(3).u32(1).u32(5).text(L"P1").text(L"x-fmt40-1.wmv").text(L"1:00");
+    b.u16(0).u16(0x8009).u16(3).u32(2).u32(5).text(L"P2").text(L"x-2.wmv").text(L"0:30");  // 9, 10, 11
+    auto title = Load<CMediaObject>(b.data());
+    ASSERT_TRUE(title);
+    const CMetadataObject& m = title->GetMetadata();
+    EXPECT_EQ(m.m_creators.GetSize(), 1);
+    EXPECT_EQ(m.m_subjects.GetSize(), 0);
+    EXPECT_EQ(m.m_languages.GetSize(), 1);
+    EXPECT_EQ(title->m_protocols.GetSize(), 1);
+    ASSERT_EQ(title->m_parts.GetSize(), 2);
+    EXPECT_EQ(title->GetPart(0)->m_name, L"P1");
+    EXPECT_EQ(title->GetPart(1)->m_name, L"P2");
+    EXPECT_EQ(m.GetContentKind(), KindMobileVideo);  // from the first part that is there
+    EXPECT_EQ(title->GetTotalDuration(), 90);
+    EXPECT_EQ(Describe(*Load<CMediaObject>(titletest::StoreObject(*title))), Describe(*title));
+}
+
 TEST(TitleArchiveTest, NewerRecordVersionsAreRefused)
 {
     struct Case {

@@ -63,6 +63,55 @@ TEST(TitleModelTest, NamesFromOrderFilesStayInsideTheirFolders)
     EXPECT_EQ(SafeFileNameComponent(L"salt-fmt30-01.wma"), L"salt-fmt30-01.wma");
 }
 
+TEST(TitleModelTest, DeviceNamesAndTrailingDotsAreMadeSafe)
+{
+    const struct {
+        const wchar_t* name;
+        const wchar_t* safe;
+    } cases[] = {
+        // Windows opens a device for these, with any extension and in any case.
+        {L"CON", L"CON_"},
+        {L"prn", L"prn_"},
+        {L"Aux", L"Aux_"},
+        {L"NUL.txt", L"NUL_.txt"},
+        {L"nul.tar.gz", L"nul_.tar.gz"},
+        {L"com1.wma", L"com1_.wma"},
+        {L"COM9", L"COM9_"},
+        {L"COM0", L"COM0_"},
+        {L"lpt1", L"lpt1_"},
+        {L"LPT9.mp3", L"LPT9_.mp3"},
+        {L"CON .txt", L"CON_ .txt"},  // blanks before the dot do not hide the device
+        {L"COM\u00B9", L"COM\u00B9_"},
+        // Windows drops trailing dots and blanks: they go, so the name is the one stored.
+        {L"book.", L"book"},
+        {L"book . .", L"book"},
+        {L"CON.", L"CON_"},
+        {L"...", L"_"},
+        {L"  ", L"_"},
+        // Near misses stay as they are.
+        {L"CONSOLE", L"CONSOLE"},
+        {L"COM10.wma", L"COM10.wma"},
+        {L"LPT", L"LPT"},
+        {L"xNUL", L"xNUL"},
+        {L"con-fmt30-01.wma", L"con-fmt30-01.wma"},
+        {L".hidden", L".hidden"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SafeFileNameComponent(c.name), c.safe) << CString(c.name).ToNarrow();
+
+    // Every path made from an order file's values goes through it.
+    CMediaObject title;
+    title.SetBaseFolder(L"D:\\Downloads");
+    title.SetMediaId(L"aux");
+    CPartObject* part = MakePart(1, L"nul.wma", L"");
+    title.AddPart(part);
+    EXPECT_EQ(part->GetFilePath(&title), L"D:\\Downloads\\Media\\nul_.wma");
+    EXPECT_EQ(title.GetThumbnailPath(L"C:\\Data", FALSE), L"C:\\Data\\Thumbnails\\aux_.jpg");
+    CSourceObject source;
+    source.m_id = L"LPT1.";
+    EXPECT_EQ(source.GetBannerPath(L"C:\\Data"), L"C:\\Data\\Banners\\LPT1_");
+}
+
 TEST(TitleModelTest, PicturePaths)
 {
     struct Case {

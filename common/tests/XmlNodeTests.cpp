@@ -1,5 +1,7 @@
 #include "XmlNode.h"
 
+#include "MediaElements.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +71,31 @@ TEST_F(XmlReaderTest, AttributeRules)
     EXPECT_TRUE(node.GetAttribute(L"spaced ", value));
     EXPECT_FALSE(node.GetAttribute(L"missing", value));
     EXPECT_EQ(value, L"s");
+}
+
+TEST_F(XmlReaderTest, AnAttributeHoldingANulIsRefusedWhole)
+{
+    // A NUL in a key or a value would cut the text short wherever it is used: such an
+    // attribute is left out, the others stay.
+    std::wstring text = L"<Part number=\"1\" filesize=\"5\" name=\"One\" filename=\"a.wma\" id=\"good\"/>";
+    text.replace(text.find(L"a.wma"), 5, std::wstring(L"a.wma\0..\\..\\x", 13));
+    text.replace(text.find(L"name="), 4, std::wstring(L"na\0e", 4));
+    CXmlNode node;
+    ASSERT_TRUE(node.Parse(CString(text)));
+    CString value = L"untouched";
+    EXPECT_FALSE(node.GetAttribute(L"filename", value));
+    EXPECT_FALSE(node.GetAttribute(L"na", value));
+    EXPECT_FALSE(node.GetAttribute(L"name", value));
+    EXPECT_EQ(value, L"untouched");
+    EXPECT_TRUE(node.GetAttribute(L"number", value));
+    EXPECT_EQ(value, L"1");
+    EXPECT_TRUE(node.GetAttribute(L"id", value));
+    EXPECT_EQ(value, L"good");
+    // A required attribute refused this way is reported missing.
+    CPartObject part;
+    CString error;
+    EXPECT_FALSE(part.ParsePart(&node, error));
+    EXPECT_EQ(error, AfxLoadString(COrderFileMessages::Standard().noPartName));
 }
 
 TEST_F(XmlReaderTest, FindingElementsByText)

@@ -12,16 +12,26 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /truncated/<n>/<m>         Content-Length n, but only m bytes, then the connection closes
   /empty                     200 with Content-Length 0
   /slow/<n>/<chunk>/<ms>     Content-Length n, chunk bytes every ms milliseconds
+  /chunked/<n>               200 with the body in chunks (Transfer-Encoding: chunked)
+  /chunked/<n>/<m>           the same, but the connection closes after m bytes, before the last chunk
+  /stall/<n>/<m>             Content-Length n, m bytes, then nothing more while the connection stays open
+  /silent                    reads the request and never answers
+  /redirect/<k>/<path>       302 to /redirect/<k-1>/<path>, and at 1 to /<path>
+  /loop                      302 to itself, for ever
+  /moved?to=<url>            302 to url (escaped)
   /root/<name>               the file <name> of --root (sent with sendfile)
+With --cert and --key the server speaks HTTPS with that certificate.
 The server ends by itself after --lifetime seconds.
 """
 import argparse
 import json
 import os
 import socket
+import ssl
 import sys
 import threading
 import time
+import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PERIOD = 251
@@ -72,6 +82,26 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
         self.end_headers()
 
+    def send_chunk(self, data):
+        self.wfile.write(b"%x\r\n" % len(data) + data + b"\r\n")
+
+    def redirect(self, location):
+        self.send_response(302)
+        self.send_header("Location", location)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    def hold_open(self):
+        """Sends nothing more until the client closes the connection (or the server ends)."""
+        self.wfile.flush()
+        self.connection.settimeout(None)
+        try:
+            while self.connection.recv(4096):
+                pass
+        except OSError:
+            pass
+        self.close_connection = True
+
     def do_GET(self):
         self.record()
         parts = [p for p in self.path.split("?")[0].split("/") if p]
@@ -120,6 +150,50 @@ class Handler(BaseHTTPRequestHandler):
                     self.wfile.flush()
                     sent += take
                     time.sleep(delay / 1000.0)
+            elif kind == "chunked":
+                n = int(parts[1])
+                cut = int(parts[2]) if len(parts) > 2 else None
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Transfer-Encoding", "chunked")
+                if cut is not None:
+                    self.send_header("Connection", "close")
+                    self.close_connection = True
+                self.end_headers()
+                sent = 0
+                while sent < n:
+                    take = min(4096, n - sent)
+                    if cut is not None and sent + take > cut:
+                        # The chunk that holds the cut: its size line and only part of its data.
+                        self.wfile.write(b"%x\r\n" % take + pattern(sent, cut - sent))
+                        sent = cut
+                        break
+                    self.send_chunk(pattern(sent, take))
+                    sent += take
+                if cut is None:
+                    self.wfile.write(b"0\r\n\r\n")
+                else:
+                    self.wfile.flush()
+                    self.connection.shutdown(socket.SHUT_RDWR)
+            elif kind == "stall":
+                n, m = int(parts[1]), int(parts[2])
+                self.head(200, n)
+                self.send_body(m)
+                self.hold_open()
+            elif kind == "silent":
+                self.hold_open()
+            elif kind == "redirect":
+                # Odd hops name the place as an absolute URL, even ones as a path.
+                k, rest = int(parts[1]), "/".join(parts[2:])
+                place = "/redirect/%d/%s" % (k - 1, rest) if k > 1 else "/" + rest
+                if k % 2:
+                    scheme = "https" if self.server.secure else "http"
+                    place = "%s://127.0.0.1:%d%s" % (scheme, self.server.server_address[1], place)
+                self.redirect(place)
+            elif kind == "moved":
+                self.redirect(urllib.parse.unquote(self.path.split("?to=", 1)[1]))
+            elif kind == "loop":
+                self.redirect(self.path)
             elif kind == "root":
                 path = os.path.join(self.server.root, os.path.basename(parts[1]))
                 with open(path, "rb") as f:
@@ -141,13 +215,22 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--root", default=".")
     parser.add_argument("--lifetime", type=float, default=900.0)
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
     args = parser.parse_args()
 
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    if args.cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.cert, args.key)
+        # The handshake happens on the request's own thread, so that a client that refuses
+        # the certificate holds up no other.
+        server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
     server.daemon_threads = True
     server.log_path = args.log
     server.log_lock = threading.Lock()
     server.root = args.root
+    server.secure = bool(args.cert)
     open(args.log, "w").close()
     tmp = args.port_file + ".part"
     with open(tmp, "w") as f:

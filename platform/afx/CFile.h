@@ -99,9 +99,13 @@ public:
     static BOOL GetStatus(const wchar_t* fileName, CFileStatus& status);
     static void Rename(const wchar_t* oldName, const wchar_t* newName);
     static void Remove(const wchar_t* fileName);
-    // A new, empty file in the target's folder, for writing the target's new contents before
-    // they replace it; empty when it cannot be made (GetLastError tells why).
-    static CString NewFileBeside(const wchar_t* target, const wchar_t* prefix);
+    // A new, empty file beside the target, for writing the target's new contents before
+    // they replace it: "<target>.<8 hex digits>.saving", a name no other file has; empty
+    // when it cannot be made (GetLastError tells why).
+    static CString NewFileBeside(const wchar_t* target);
+    // Deletes the files NewFileBeside made for this target that a crash or a kill left
+    // behind (a file still open elsewhere stays); returns how many went.
+    static int RemoveSavingLeftovers(const wchar_t* target);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 

@@ -1,6 +1,7 @@
 #include "CString.h"
 
 #include "AfxResource.h"
+#include "TextConversion.h"
 
 #include <algorithm>
 #include <cstring>
@@ -380,32 +381,11 @@ BOOL CString::LoadString(HINSTANCE module, UINT id)
     return TRUE;
 }
 
-std::string CString::ToNarrow(UINT codePage) const
-{
-    if (m_s.empty())
-        return std::string();
-    const int needed = WideCharToMultiByte(codePage, 0, m_s.data(), GetLength(), nullptr, 0, nullptr, nullptr);
-    if (needed <= 0)
-        return std::string();
-    std::string out(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(codePage, 0, m_s.data(), GetLength(), out.data(), needed, nullptr, nullptr);
-    return out;
-}
+std::string CString::ToNarrow(UINT codePage) const { return AfxToMultiByte(m_s.data(), GetLength(), codePage); }
 
 CString CString::FromNarrow(const char* text, int length, UINT codePage)
 {
-    if (!text)
-        return CString();
-    if (length < 0)
-        length = static_cast<int>(std::strlen(text));
-    if (length == 0)
-        return CString();
-    const int needed = MultiByteToWideChar(codePage, 0, text, length, nullptr, 0);
-    if (needed <= 0)
-        return CString();
-    std::wstring out(static_cast<size_t>(needed), L'\0');
-    MultiByteToWideChar(codePage, 0, text, length, out.data(), needed);
-    return CString(std::move(out));
+    return CString(AfxToWide(text, length, codePage));
 }
 
 CString AfxLoadString(UINT id)

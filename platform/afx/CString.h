@@ -114,7 +114,8 @@ public:
     BOOL LoadString(UINT id);
     BOOL LoadString(HINSTANCE module, UINT id);
 
-    // Conversion to narrow text in a code page (CP_ACP by default).
+    // Conversion to narrow text in a code page (CP_ACP by default); empty when the conversion
+    // fails (TextConversion.h has the forms that say so, and the other conversions).
     std::string ToNarrow(UINT codePage = CP_ACP) const;
     static CString FromNarrow(const char* text, int length, UINT codePage = CP_ACP);
 

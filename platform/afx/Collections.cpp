@@ -2,11 +2,24 @@
 
 #include "CArchive.h"
 
+#include <memory>
+
 IMPLEMENT_SERIAL(CObArray, CObject, 0)
 IMPLEMENT_SERIAL(CStringArray, CObject, 0)
 IMPLEMENT_SERIAL(CDWordArray, CObject, 0)
 IMPLEMENT_DYNAMIC(CUIntArray, CObject)
 IMPLEMENT_SERIAL(CMapStringToString, CObject, 0)
+
+namespace {
+// How many elements to make room for before loading count of them: never more than the
+// archive's remaining bytes could fill, so a damaged count cannot ask for memory many
+// times the file's size before the elements themselves show it to be wrong.
+size_t Reservation(const CArchive& ar, DWORD_PTR count, size_t elementSize)
+{
+    const ULONGLONG fits = ar.BytesRemaining() / elementSize;
+    return static_cast<size_t>(count < fits ? count : fits);
+}
+}  // namespace
 
 void CObArray::Serialize(CArchive& ar) { Serialize(ar, nullptr); }
 
@@ -22,9 +35,12 @@ void CObArray::Serialize(CArchive& ar, const CRuntimeClass* elementClass)
     const DWORD_PTR count = ar.ReadCount();
     ar.EnsureAvailable(static_cast<ULONGLONG>(count) * 2);
     RemoveAll();
-    m_items.reserve(static_cast<size_t>(count));
-    for (DWORD_PTR i = 0; i < count; ++i)
-        m_items.push_back(ar.ReadObject(elementClass));
+    m_items.reserve(Reservation(ar, count, sizeof(CObject*)));
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        std::unique_ptr<CObject> item(ar.ReadObject(elementClass));
+        m_items.push_back(item.get());
+        item.release();
+    }
 }
 
 void CStringArray::Serialize(CArchive& ar)
@@ -38,7 +54,7 @@ void CStringArray::Serialize(CArchive& ar)
     const DWORD_PTR count = ar.ReadCount();
     ar.EnsureAvailable(static_cast<ULONGLONG>(count));
     RemoveAll();
-    m_items.reserve(static_cast<size_t>(count));
+    m_items.reserve(Reservation(ar, count, sizeof(CString)));
     for (DWORD_PTR i = 0; i < count; ++i) {
         CString s;
         ar >> s;

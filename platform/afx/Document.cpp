@@ -2,6 +2,9 @@
 
 #include "AfxMessageBox.h"
 
+#include <new>
+#include <stdexcept>
+
 IMPLEMENT_DYNAMIC(CDocument, CObject)
 
 void CDocument::SetPathName(const wchar_t* path, BOOL)
@@ -57,6 +60,15 @@ void CDocument::ReportSaveLoadException(const wchar_t* path, const CException* e
     AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
 }
 
+namespace {
+// Memory that runs out while a document is read or written (a huge library, or a damaged
+// count that asks for too much) fails that load or save like any other archive error.
+CArchiveException OutOfMemory(const wchar_t* path)
+{
+    return CArchiveException(CArchiveException::genericException, path);
+}
+}  // namespace
+
 BOOL CDocument::OnOpenDocument(const wchar_t* path)
 {
     CFileException fileError;
@@ -68,15 +80,25 @@ BOOL CDocument::OnOpenDocument(const wchar_t* path)
     CArchive archive(file, CArchive::load | CArchive::bNoFlushOnDelete);
     archive.m_pDocument = this;
     archive.m_strFileName = path;
+    auto fail = [&](const CException& e) {
+        archive.Abort();
+        if (file)
+            ReleaseFile(file, TRUE);
+        ReportSaveLoadException(path, &e, FALSE);
+        return FALSE;
+    };
     try {
         Serialize(archive);
         archive.Close();
-        ReleaseFile(file, FALSE);
+        CFile* closing = file;  // ReleaseFile deletes the file also when closing throws
+        file = nullptr;
+        ReleaseFile(closing, FALSE);
     } catch (const CException& e) {
-        archive.Abort();
-        ReleaseFile(file, TRUE);
-        ReportSaveLoadException(path, &e, FALSE);
-        return FALSE;
+        return fail(e);
+    } catch (const std::bad_alloc&) {
+        return fail(OutOfMemory(path));
+    } catch (const std::length_error&) {
+        return fail(OutOfMemory(path));
     }
     SetModifiedFlag(FALSE);
     return TRUE;
@@ -84,7 +106,7 @@ BOOL CDocument::OnOpenDocument(const wchar_t* path)
 
 BOOL CDocument::OnSaveDocument(const wchar_t* path)
 {
-    const CString temporary = CFile::NewFileBeside(path, L"sav");
+    const CString temporary = CFile::NewFileBeside(path);
     if (temporary.IsEmpty()) {
         const LONG code = static_cast<LONG>(GetLastError());
         const CFileException error(CFileException::OsErrorToException(code), code, path);
@@ -102,6 +124,16 @@ BOOL CDocument::OnSaveDocument(const wchar_t* path)
     CArchive archive(file, CArchive::store | CArchive::bNoFlushOnDelete);
     archive.m_pDocument = this;
     archive.m_strFileName = path;
+    // A failure is reported under the name of the file the user knows, never under the
+    // name of the file the save was writing.
+    auto fail = [&](const CException& e) {
+        archive.Abort();
+        if (file)
+            ReleaseFile(file, TRUE);
+        DeleteFileW(temporary);
+        ReportSaveLoadException(path, &e, TRUE);
+        return FALSE;
+    };
     try {
         Serialize(archive);
         archive.Close();
@@ -109,13 +141,16 @@ BOOL CDocument::OnSaveDocument(const wchar_t* path)
         CFile* closing = file;
         file = nullptr;
         ReleaseFile(closing, FALSE);
+    } catch (const CFileException& e) {
+        CFileException named(e);
+        named.m_strFileName = path;
+        return fail(named);
     } catch (const CException& e) {
-        archive.Abort();
-        if (file)
-            ReleaseFile(file, TRUE);
-        DeleteFileW(temporary);
-        ReportSaveLoadException(path, &e, TRUE);
-        return FALSE;
+        return fail(e);
+    } catch (const std::bad_alloc&) {
+        return fail(OutOfMemory(path));
+    } catch (const std::length_error&) {
+        return fail(OutOfMemory(path));
     }
     if (!MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const LONG code = static_cast<LONG>(GetLastError());

@@ -2,9 +2,11 @@
 // title, the modified flag and the load and save through an archive; the windows
 // layer adds the views and the document template around it.
 //
-// Saving is safe against interruption: the archive is written to a new file in the
-// target's folder, flushed, and only then moved over the target. A save that fails
-// at any point leaves the old file as it was and removes the new one.
+// Saving is safe against interruption: the archive is written to a new file beside the
+// target (CFile::NewFileBeside), flushed, and only then moved over the target. A save
+// that fails at any point leaves the old file as it was, removes the new one and is
+// reported under the target's name. Memory that runs out during a load or a save fails
+// it as an archive error.
 //
 // Loading does not empty the document first: a document whose Serialize builds the
 // loaded contents aside and takes them over only at the end keeps its contents when a

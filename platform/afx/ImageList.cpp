@@ -58,6 +58,21 @@ BOOL CImageList::DeleteImageList()
 
 int CImageList::GetImageCount() const { return m_hImageList ? ImageList_GetImageCount(m_hImageList) : 0; }
 
+BOOL CImageList::SetImageCount(int count)
+{
+    if (!m_hImageList || count < 0 || !ImageList_SetImageCount(m_hImageList, static_cast<UINT>(count)))
+        return FALSE;
+    if (count == 0)
+        return TRUE;
+    // Wine reports success also when it could not make the larger bitmap (out of memory):
+    // the last place must really lie inside the list's bitmap.
+    IMAGEINFO info{};
+    BITMAP bitmap{};
+    return ImageList_GetImageInfo(m_hImageList, count - 1, &info) && info.hbmImage &&
+           GetObjectW(info.hbmImage, sizeof bitmap, &bitmap) && info.rcImage.right <= bitmap.bmWidth &&
+           info.rcImage.bottom <= bitmap.bmHeight;
+}
+
 BOOL CImageList::GetImageInfo(int index, IMAGEINFO* info) const
 {
     return m_hImageList && ImageList_GetImageInfo(m_hImageList, index, info);

@@ -24,6 +24,9 @@ public:
     HIMAGELIST GetSafeHandle() const { return m_hImageList; }
     operator HIMAGELIST() const { return m_hImageList; }
     int GetImageCount() const;
+    // Makes the list hold exactly count pictures (new places are blank until replaced),
+    // so that a list whose size is known is not grown one step at a time.
+    BOOL SetImageCount(int count);
     BOOL GetImageInfo(int index, IMAGEINFO* info) const;
 
     // Each returns the new picture's index, or -1.

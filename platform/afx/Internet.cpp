@@ -1,10 +1,45 @@
 #include "Internet.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 IMPLEMENT_DYNAMIC(CInternetSession, CObject)
 IMPLEMENT_DYNAMIC(CHttpConnection, CObject)
 IMPLEMENT_DYNAMIC(CHttpFile, CObject)
+
+namespace {
+
+BOOL SetNumericOption(HINTERNET handle, DWORD option, DWORD value)
+{
+    return handle && InternetSetOptionW(handle, option, &value, sizeof(value));
+}
+
+// Codes that a secure or broken connection gives and for which WinINet's message table may
+// have no text (Wine's has none for them), among them the socket errors that Wine's WinINet
+// passes on as they are.
+struct InternetErrorText {
+    DWORD code;
+    const wchar_t* text;
+};
+const InternetErrorText kInternetErrorTexts[] = {
+    {ERROR_INTERNET_CONNECTION_RESET, L"The connection with the server was reset."},
+    {WSAETIMEDOUT, L"The server did not answer in time."},
+    {WSAECONNRESET, L"The connection with the server was reset."},
+    {ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED, L"The server asks for a client certificate, and none was given."},
+    {ERROR_INTERNET_INVALID_CA,
+     L"The server's security certificate was issued by an authority that is not trusted, so the server could not be "
+     L"verified."},
+    {ERROR_INTERNET_SEC_CERT_ERRORS, L"The server's security certificate has errors, so the server could not be verified."},
+    {ERROR_INTERNET_SEC_CERT_NO_REV, L"The server's security certificate could not be checked for revocation."},
+    {ERROR_INTERNET_SEC_CERT_REV_FAILED, L"The revocation check of the server's security certificate failed."},
+    {ERROR_INTERNET_SEC_INVALID_CERT, L"The server's security certificate is not valid."},
+    {ERROR_INTERNET_SEC_CERT_REVOKED, L"The server's security certificate has been revoked."},
+    {ERROR_INTERNET_SECURITY_CHANNEL_ERROR, L"A secure connection to the server could not be established."},
+    {ERROR_HTTP_INVALID_SERVER_RESPONSE, L"The server's response could not be understood."},
+};
+
+}  // namespace
 
 // ---- CInternetException ----
 
@@ -34,6 +69,12 @@ CString CInternetException::GetErrorMessage() const
     }
     if (text.IsEmpty())
         text = AfxSystemErrorText(m_dwError);
+    if (text.IsEmpty()) {
+        const auto known = std::find_if(std::begin(kInternetErrorTexts), std::end(kInternetErrorTexts),
+                                        [this](const InternetErrorText& t) { return t.code == m_dwError; });
+        if (known != std::end(kInternetErrorTexts))
+            text = known->text;
+    }
     if (text.IsEmpty())
         text.Format(L"Internet error %lu.", static_cast<unsigned long>(m_dwError));
     return text;
@@ -66,6 +107,8 @@ void CInternetSession::Close()
         m_hSession = nullptr;
     }
 }
+
+BOOL CInternetSession::SetOption(DWORD option, DWORD value) { return SetNumericOption(m_hSession, option, value); }
 
 CHttpConnection* CInternetSession::GetHttpConnection(const wchar_t* server, INTERNET_PORT port,
                                                      const wchar_t* userName, const wchar_t* password)
@@ -184,6 +227,18 @@ BOOL CHttpFile::QueryInfo(DWORD infoLevel, CString& value) const
     return TRUE;
 }
 
+BOOL CHttpFile::SetOption(DWORD option, DWORD value) { return SetNumericOption(m_hRequest, option, value); }
+
+DWORD CHttpFile::QueryDataAvailable()
+{
+    if (!m_hRequest)
+        AfxThrowInternetException(m_dwContext, ERROR_INVALID_HANDLE);
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(m_hRequest, &available, 0, 0))
+        AfxThrowInternetException(m_dwContext);
+    return available;
+}
+
 UINT CHttpFile::Read(void* buffer, UINT count)
 {
     if (!m_hRequest)
@@ -194,7 +249,38 @@ UINT CHttpFile::Read(void* buffer, UINT count)
     return read;
 }
 
-// ---- AfxParseURL ----
+// ---- AfxParseURL, AfxCombineURL ----
+
+namespace {
+
+// The text a URL function writes into a buffer it is given, with one more try when the
+// first buffer (three times the input, as escaping may need) is too small; empty on failure.
+template <typename Call>
+CString UrlText(size_t inputLength, Call call)
+{
+    std::vector<wchar_t> buffer(inputLength * 3 + 64);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    BOOL done = call(buffer.data(), &size);
+    if (!done && GetLastError() == ERROR_INSUFFICIENT_BUFFER && size >= buffer.size()) {
+        buffer.resize(size + 1);
+        size = static_cast<DWORD>(buffer.size());
+        done = call(buffer.data(), &size);
+    }
+    return done ? CString(buffer.data()) : CString();
+}
+
+}  // namespace
+
+BOOL AfxCombineURL(const wchar_t* baseUrl, const wchar_t* relativeUrl, CString& combined)
+{
+    combined.Empty();
+    if (!baseUrl || !relativeUrl || !*relativeUrl)
+        return FALSE;
+    combined = UrlText(wcslen(baseUrl) + wcslen(relativeUrl), [&](wchar_t* buffer, DWORD* size) {
+        return InternetCombineUrlW(baseUrl, relativeUrl, buffer, size, ICU_BROWSER_MODE);
+    });
+    return !combined.IsEmpty();
+}
 
 BOOL AfxParseURL(const wchar_t* url, DWORD& serviceType, CString& server, CString& object, INTERNET_PORT& port)
 {
@@ -206,17 +292,9 @@ BOOL AfxParseURL(const wchar_t* url, DWORD& serviceType, CString& server, CStrin
         return FALSE;
 
     // Escape blanks and unsafe characters the way a browser would, keeping "?" and "#".
-    CString canonical;
-    std::vector<wchar_t> buffer(wcslen(url) * 3 + 64);
-    DWORD size = static_cast<DWORD>(buffer.size());
-    BOOL done = InternetCanonicalizeUrlW(url, buffer.data(), &size, ICU_BROWSER_MODE);
-    if (!done && GetLastError() == ERROR_INSUFFICIENT_BUFFER && size >= buffer.size()) {
-        buffer.resize(size + 1);
-        size = static_cast<DWORD>(buffer.size());
-        done = InternetCanonicalizeUrlW(url, buffer.data(), &size, ICU_BROWSER_MODE);
-    }
-    if (done)
-        canonical = buffer.data();
+    CString canonical = UrlText(wcslen(url), [url](wchar_t* buffer, DWORD* size) {
+        return InternetCanonicalizeUrlW(url, buffer, size, ICU_BROWSER_MODE);
+    });
     if (canonical.IsEmpty())
         canonical = url;
 

@@ -27,7 +27,9 @@ class CInternetException : public CException {
 public:
     explicit CInternetException(DWORD error, DWORD_PTR context = 0) : m_dwError(error), m_dwContext(context) {}
     // WinINet's text for the code (the server's own text for extended errors), else the
-    // system's; a generic text naming the code when neither has one.
+    // system's, else a sentence of our own for the codes a secure or broken connection
+    // gives where those lack one (certificate failures above all); a generic text naming
+    // the code when none has one.
     CString GetErrorMessage() const override;
 
     DWORD m_dwError;
@@ -55,6 +57,9 @@ public:
     CHttpConnection* GetHttpConnection(const wchar_t* server, INTERNET_PORT port = INTERNET_INVALID_PORT_NUMBER,
                                        const wchar_t* userName = nullptr, const wchar_t* password = nullptr);
     virtual void Close();
+    // A numeric session option (INTERNET_OPTION_...), inherited by the session's
+    // connections and requests; FALSE on failure.
+    BOOL SetOption(DWORD option, DWORD value);
 
     DWORD_PTR GetContext() const { return m_dwContext; }
     operator HINTERNET() const { return m_hSession; }
@@ -114,6 +119,11 @@ public:
     BOOL QueryInfoStatusCode(DWORD& statusCode) const;
     BOOL QueryInfo(DWORD infoLevel, CString& value) const;
     BOOL QueryInfo(DWORD infoLevel, DWORD& value) const;
+    // A numeric option of this request (INTERNET_OPTION_...); FALSE on failure.
+    BOOL SetOption(DWORD option, DWORD value);
+    // Bytes of the body that can be read without waiting; waits until at least one has
+    // arrived, and gives 0 at the body's end. Throws CInternetException.
+    virtual DWORD QueryDataAvailable();
     // Reads up to count bytes of the body; 0 at its end. Throws CInternetException.
     virtual UINT Read(void* buffer, UINT count);
     virtual void Close();
@@ -133,3 +143,7 @@ private:
 // scheme's default when the URL names none). Blanks and other characters that a URL cannot
 // hold are escaped first. FALSE (service type AFX_INET_SERVICE_UNK) when the text is no URL.
 BOOL AfxParseURL(const wchar_t* url, DWORD& serviceType, CString& server, CString& object, INTERNET_PORT& port);
+
+// The absolute URL that relativeUrl (absolute, or relative as a Location header may give it)
+// names when read against baseUrl; FALSE when it cannot be made.
+BOOL AfxCombineURL(const wchar_t* baseUrl, const wchar_t* relativeUrl, CString& combined);

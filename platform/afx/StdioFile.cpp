@@ -1,5 +1,7 @@
 #include "StdioFile.h"
 
+#include "TextConversion.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -106,8 +108,9 @@ std::string CStdioFile::ToCodePage(const wchar_t* text, int length) const
 {
     if (length <= 0)
         return std::string();
-    std::string bytes = CString(text, length).ToNarrow(m_codePage);
-    if (bytes.empty())  // a text of characters never converts to nothing
+    bool converted = false;
+    std::string bytes = AfxToMultiByte(text, length, m_codePage, {}, &converted);
+    if (!converted)  // a text of characters never converts to nothing
         AfxThrowFileException(CFileException::genericException, static_cast<LONG>(GetLastError()), m_strFileName);
     return bytes;
 }

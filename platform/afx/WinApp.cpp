@@ -1,9 +1,11 @@
 #include "WinApp.h"
 
+#include "AfxIds.h"
 #include "AfxMessageBox.h"
 #include "AfxResource.h"
-#include "HtmlHelp.h"
 #include "DocTemplate.h"
+#include "HtmlHelp.h"
+#include "RegistryKey.h"
 #include "Wnd.h"
 
 #include <shlwapi.h>
@@ -14,14 +16,13 @@ IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
 
 namespace {
 CWinApp* g_app = nullptr;
-constexpr UINT kAppTitleId = 57344;
 }  // namespace
 
 CWinApp* AfxGetApp() { return g_app; }
 
 CWinApp::CWinApp(const wchar_t* appName)
 {
-    m_appName = appName ? CString(appName) : AfxLoadString(kAppTitleId);
+    m_appName = appName ? CString(appName) : AfxLoadString(AFX_IDS_APP_TITLE);
     m_pszAppName = m_appName;
     m_hInstance = AfxGetInstanceHandle();
     g_app = this;
@@ -51,28 +52,21 @@ HKEY CWinApp::GetAppRegistryKey() const
 {
     if (m_registryKey.IsEmpty() || m_profileName.IsEmpty())
         return nullptr;
-    const CString path = L"Software\\" + m_registryKey + L"\\" + m_profileName;
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                        &key, &disposition) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
+    CRegistryKey key;
+    key.Create(HKEY_CURRENT_USER, L"Software\\" + m_registryKey + L"\\" + m_profileName, KEY_READ | KEY_WRITE);
+    return key.Detach();
 }
 
 HKEY CWinApp::GetSectionKey(const wchar_t* section) const
 {
     if (!section)
         return nullptr;
-    HKEY app = GetAppRegistryKey();
+    const CRegistryKey app(GetAppRegistryKey());
     if (!app)
         return nullptr;
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    const LONG status = RegCreateKeyExW(app, section, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                                        nullptr, &key, &disposition);
-    RegCloseKey(app);
-    return status == ERROR_SUCCESS ? key : nullptr;
+    CRegistryKey key;
+    key.Create(app, section, KEY_READ | KEY_WRITE);
+    return key.Detach();
 }
 
 LONG AfxReadRegistryString(HKEY key, const wchar_t* valueName, CString& text, DWORD* typeOut)
@@ -103,14 +97,13 @@ LONG AfxReadRegistryString(HKEY key, const wchar_t* valueName, CString& text, DW
 
 UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue) const
 {
-    HKEY key = GetSectionKey(section);
+    const CRegistryKey key(GetSectionKey(section));
     if (!key)
         return static_cast<UINT>(defaultValue);
     DWORD value = 0;
     DWORD type = 0;
     DWORD size = sizeof value;
     const LONG status = RegQueryValueExW(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
         return static_cast<UINT>(defaultValue);
     return value;
@@ -119,13 +112,12 @@ UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int de
 CString CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue) const
 {
     const CString fallback(defaultValue);
-    HKEY key = GetSectionKey(section);
+    const CRegistryKey key(GetSectionKey(section));
     if (!key)
         return fallback;
     CString text;
     DWORD type = 0;
     const LONG status = AfxReadRegistryString(key, entry, text, &type);
-    RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ)
         return fallback;
     return text;
@@ -133,13 +125,12 @@ CString CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, 
 
 BOOL CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
 {
-    HKEY key = GetSectionKey(section);
+    const CRegistryKey key(GetSectionKey(section));
     if (!key)
         return FALSE;
     const DWORD data = static_cast<DWORD>(value);
-    const LONG status = RegSetValueExW(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetValueExW(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
+           ERROR_SUCCESS;
 }
 
 BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
@@ -150,40 +141,32 @@ BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, c
         return DeleteProfileSection(section);
     if (!value)
         return DeleteProfileValue(section, entry);
-    HKEY key = GetSectionKey(section);
+    const CRegistryKey key(GetSectionKey(section));
     if (!key)
         return FALSE;
     const DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
-    const LONG status = RegSetValueExW(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetValueExW(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
 }
 
 BOOL CWinApp::DeleteProfileSection(const wchar_t* section)
 {
     if (!section || !*section)
         return FALSE;
-    HKEY app = GetAppRegistryKey();
+    const CRegistryKey app(GetAppRegistryKey());
     if (!app)
         return FALSE;
-    const LONG status = SHDeleteKeyW(app, section);
-    RegCloseKey(app);
-    return status == ERROR_SUCCESS;
+    return SHDeleteKeyW(app, section) == ERROR_SUCCESS;
 }
 
 BOOL CWinApp::DeleteProfileValue(const wchar_t* section, const wchar_t* entry)
 {
-    HKEY app = GetAppRegistryKey();
+    const CRegistryKey app(GetAppRegistryKey());
     if (!app)
         return FALSE;
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(app, section, 0, KEY_SET_VALUE, &key);
-    RegCloseKey(app);
-    if (status != ERROR_SUCCESS)
+    CRegistryKey key;
+    if (key.Open(app, section, KEY_SET_VALUE) != ERROR_SUCCESS)
         return FALSE;
-    status = RegDeleteValueW(key, entry);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegDeleteValueW(key, entry) == ERROR_SUCCESS;
 }
 
 int CWinApp::DoMessageBox(const wchar_t* text, UINT type, UINT helpId) { return AfxDefaultMessageBox(text, type, helpId); }

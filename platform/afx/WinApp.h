@@ -9,6 +9,7 @@
 
 #include "CString.h"
 #include "CmdTarget.h"
+#include "RegistryKey.h"
 #include "WinThread.h"
 
 #include <vector>
@@ -22,7 +23,7 @@ class CDocument;
 class CWinApp : public CWinThread, public CCmdTarget {
     DECLARE_DYNAMIC(CWinApp)
 public:
-    // The application's name; null takes the string-table text 57344 (the title).
+    // The application's name; null takes the string-table text AFX_IDS_APP_TITLE (AfxIds.h).
     explicit CWinApp(const wchar_t* appName = nullptr);
     ~CWinApp() override;
 
@@ -30,11 +31,12 @@ public:
     void SetRegistryKey(const wchar_t* registryKey);
     void SetRegistryKey(UINT registryKeyId);
 
-    // HKCU\Software\<key>\<profile>, created when missing; the caller closes it.
+    // HKCU\Software\<key>\<profile>, created when missing; the caller closes it (a
+    // CRegistryKey does that).
     // Null before SetRegistryKey or when the key cannot be created.
     HKEY GetAppRegistryKey() const;
     // The section's key under the application's key, created when missing; the caller
-    // closes it. Null on failure.
+    // closes it (a CRegistryKey does that). Null on failure.
     HKEY GetSectionKey(const wchar_t* section) const;
 
     // A REG_DWORD value, or the default when it is missing or of another type.

@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include "AfxIds.h"
 #include "AfxMessageBox.h"
 #include "AfxResource.h"
+#include "ByteOrderMark.h"
 #include "CArchive.h"
 #include "CException.h"
 #include "CFile.h"
@@ -14,7 +16,9 @@
 #include "Collections.h"
 #include "Document.h"
 #include "ImageList.h"
+#include "RegistryKey.h"
 #include "StdioFile.h"
+#include "TextConversion.h"
 #include "WinThread.h"
 #include "WinApp.h"
 #include "Time.h"

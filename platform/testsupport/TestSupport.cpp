@@ -169,6 +169,37 @@ std::vector<BYTE> ReadAll(const CString& path)
     return data;
 }
 
+std::string ReadAllBytes(const CString& path)
+{
+    const std::vector<BYTE> data = ReadAll(path);
+    return std::string(data.begin(), data.end());
+}
+
+std::string Utf16LeBytes(const wchar_t* text)
+{
+    std::string bytes;
+    for (const wchar_t* p = text; p && *p; ++p) {
+        bytes += static_cast<char>(*p & 0xFF);
+        bytes += static_cast<char>(*p >> 8);
+    }
+    return bytes;
+}
+
+int FileCount(const CString& folder)
+{
+    int count = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ++count;
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return count;
+}
+
 void WriteAll(const CString& path, const void* data, size_t size)
 {
     HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -40,6 +40,12 @@ std::string ShellQuoted(const CString& windowsPath);
 int RunHostCommand(const std::string& commandLine, std::string* output = nullptr);
 
 std::vector<BYTE> ReadAll(const CString& path);
+// The file's bytes as a string (empty when it cannot be read).
+std::string ReadAllBytes(const CString& path);
+// The UTF-16LE bytes of a text, without terminator, as a UTF-16 file holds them.
+std::string Utf16LeBytes(const wchar_t* text);
+// The files (not the folders) directly in a folder.
+int FileCount(const CString& folder);
 void WriteAll(const CString& path, const void* data, size_t size);
 void WriteAll(const CString& path, const std::string& text);
 

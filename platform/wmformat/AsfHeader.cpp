@@ -19,6 +19,10 @@ constexpr GUID kMarkerObject = {0xF487CD01, 0xA951, 0x11CF, {0x8E, 0xE6, 0x00, 0
 constexpr GUID kContentEncryption = {0x2211B3FB, 0xBD23, 0x11D2, {0xB4, 0xB7, 0x00, 0xC0, 0x4F, 0xB6, 0xBE, 0x2E}};
 constexpr GUID kExtendedContentEncryption = {0x298AE614, 0x2622, 0x4C17, {0xB9, 0x35, 0xDA, 0xE0, 0x7E, 0xE9, 0x28, 0x9C}};
 constexpr GUID kAdvancedContentEncryption = {0x43058533, 0x6981, 0x49E6, {0x9B, 0x74, 0xAD, 0x12, 0xCB, 0x86, 0xD5, 0x8C}};
+constexpr GUID kPadding = {0x1806D474, 0xCADF, 0x4509, {0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8}};
+constexpr GUID kDataObject = {0x75B22636, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C}};
+// The fixed field of a header extension object.
+constexpr GUID kHeaderExtensionReserved = {0xABD3D211, 0xA9BA, 0x11CF, {0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65}};
 
 bool Same(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
@@ -43,20 +47,10 @@ HeaderAttribute Computed(const wchar_t* name, WMT_ATTR_DATATYPE type, const void
 // A "WM/Text" value as stored in ASF: description and text, each UTF-16 with a NUL.
 void SplitUserText(HeaderAttribute& a, const std::vector<BYTE>& raw)
 {
-    size_t i = 0;
-    std::wstring parts[2];
-    for (int part = 0; part < 2; ++part) {
-        while (i + 1 < raw.size()) {
-            wchar_t c = static_cast<wchar_t>(raw[i] | (raw[i + 1] << 8));
-            i += 2;
-            if (!c)
-                break;
-            parts[part].push_back(c);
-        }
-    }
+    size_t used = 0;
     a.userText = true;
-    a.description = parts[0];
-    a.text = parts[1];
+    a.description = DecodeUtf16(raw.data(), raw.size(), false, &used);
+    a.text = DecodeUtf16(raw.data() + used, raw.size() - used);
 }
 
 // Converts a value of an ASF descriptor (extended content or metadata record) to an attribute.
@@ -111,10 +105,11 @@ bool MakeValue(HeaderAttribute& a, WORD asfType, const BYTE* data, size_t size)
     return true;
 }
 
-HRESULT ReadMetadataRecords(ByteReader r, bool library, MediaHeader& header)
+HRESULT ReadMetadataRecords(ByteReader r, bool library, MediaHeader& header, MediaHeader& into)
 {
     WORD count = r.U16();
     for (WORD i = 0; i < count && r.Ok(); ++i) {
+        const BYTE* start = r.Current();
         WORD language = r.U16();
         WORD stream = r.U16();
         WORD nameLength = r.U16();
@@ -128,9 +123,12 @@ HRESULT ReadMetadataRecords(ByteReader r, bool library, MediaHeader& header)
         a.stream = stream;
         a.name = name;
         a.language = library ? language : 0;
-        a.origin = AttributeOrigin::MetadataObject;
-        if (MakeValue(a, type, data, dataLength))
-            header.attributes.push_back(std::move(a));
+        a.origin = library ? AttributeOrigin::MetadataLibrary : AttributeOrigin::MetadataObject;
+        // GUID values belong to the library only.
+        if ((library || type != 6) && MakeValue(a, type, data, dataLength))
+            into.attributes.push_back(std::move(a));
+        else
+            header.asfKeptRecords[library ? 1 : 0].emplace_back(start, r.Current());
     }
     return r.Ok() ? S_OK : WM_E_INVALID_FILE;
 }
@@ -276,7 +274,7 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                 ByteReader ib(innerBody, static_cast<size_t>(innerSize - 24));
                 if (Same(inner, kMetadataObject) || Same(inner, kMetadataLibrary)) {
                     MediaHeader temp;
-                    HRESULT hr = ReadMetadataRecords(ib, Same(inner, kMetadataLibrary), temp);
+                    HRESULT hr = ReadMetadataRecords(ib, Same(inner, kMetadataLibrary), header, temp);
                     if (FAILED(hr))
                         return hr;
                     if (described.size() + extended.size() + metadata.size() + temp.attributes.size() >= kMaxEntries)
@@ -296,6 +294,18 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
     }
     if (!haveProperties)
         return WM_E_INVALID_FILE;
+    // The objects end a few bytes short of the declared size (fewer than an object takes): the
+    // data object shows which of the two is the header's real end.
+    header.asfHeaderEnd = r.Position();
+    if (r.Position() != h.size()) {
+        GUID next{};
+        if (ReadAt(file, r.Position(), &next, sizeof(next)) && Same(next, kDataObject))
+            header.asfHeaderEnd = r.Position();
+        else if (ReadAt(file, h.size(), &next, sizeof(next)) && Same(next, kDataObject))
+            header.asfHeaderEnd = h.size();
+        else
+            header.asfHeaderEnd = 0;
+    }
     if (markerObject) {
         HRESULT hr = ReadMarkers(ByteReader(markerObject, markerSize), preroll * 10000, header);
         if (FAILED(hr))
@@ -354,8 +364,9 @@ std::vector<BYTE> Utf16Z(const std::wstring& s)
     return out;
 }
 
-// The descriptor value of an attribute and its ASF type code.
-bool AsfValue(const HeaderAttribute& a, WORD& type, std::vector<BYTE>& value)
+// The value of an attribute as an ASF descriptor or record stores it, and its ASF type code.
+// BOOL takes 4 bytes in the extended content description and 2 in the metadata objects.
+bool AsfValue(const HeaderAttribute& a, bool record, WORD& type, std::vector<BYTE>& value)
 {
     if (a.userText) {
         type = 1;
@@ -368,7 +379,11 @@ bool AsfValue(const HeaderAttribute& a, WORD& type, std::vector<BYTE>& value)
     switch (a.type) {
     case WMT_TYPE_STRING: type = 0; break;
     case WMT_TYPE_BINARY: type = 1; break;
-    case WMT_TYPE_BOOL: type = 2; break;
+    case WMT_TYPE_BOOL:
+        type = 2;
+        if (record)
+            value.resize(2);
+        break;
     case WMT_TYPE_DWORD: type = 3; break;
     case WMT_TYPE_QWORD: type = 4; break;
     case WMT_TYPE_WORD: type = 5; break;
@@ -378,19 +393,126 @@ bool AsfValue(const HeaderAttribute& a, WORD& type, std::vector<BYTE>& value)
     return true;
 }
 
-void AppendObject(std::vector<BYTE>& out, const GUID& id, const std::vector<BYTE>& body)
+std::vector<BYTE> Object(const GUID& id, const std::vector<BYTE>& body)
 {
+    std::vector<BYTE> out;
     Append(out, &id, sizeof(GUID));
     AppendU64(out, body.size() + 24);
     out.insert(out.end(), body.begin(), body.end());
+    return out;
 }
 
-}  // namespace
-
-HRESULT BuildAsfHeader(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG& originalEnd)
+std::vector<BYTE> PaddingHeader(ULONGLONG size)
 {
-    if (header.kind != MediaKind::Asf)
-        return E_UNEXPECTED;
+    std::vector<BYTE> out;
+    Append(out, &kPadding, sizeof(GUID));
+    AppendU64(out, size);
+    return out;
+}
+
+// The records of the metadata object (library false) or of the metadata library object.
+HRESULT MetadataRecords(const MediaHeader& header, bool library, std::vector<BYTE>& body, bool& any)
+{
+    const AttributeOrigin origin = library ? AttributeOrigin::MetadataLibrary : AttributeOrigin::MetadataObject;
+    body.assign(2, 0);
+    size_t count = 0;
+    for (const auto& a : header.attributes) {
+        if (a.origin != origin)
+            continue;
+        WORD type = 0;
+        std::vector<BYTE> value;
+        if (!AsfValue(a, true, type, value))
+            return E_INVALIDARG;
+        std::vector<BYTE> name = Utf16Z(a.name);
+        if (name.size() > 0xFFFF || (static_cast<ULONGLONG>(value.size()) >> 32) != 0)
+            return E_INVALIDARG;
+        AppendU16(body, library ? a.language : 0);
+        AppendU16(body, a.stream);
+        AppendU16(body, static_cast<WORD>(name.size()));
+        AppendU16(body, type);
+        AppendU32(body, static_cast<DWORD>(value.size()));
+        body.insert(body.end(), name.begin(), name.end());
+        body.insert(body.end(), value.begin(), value.end());
+        ++count;
+    }
+    for (const auto& kept : header.asfKeptRecords[library ? 1 : 0]) {
+        body.insert(body.end(), kept.begin(), kept.end());
+        ++count;
+    }
+    if (count > 0xFFFF)
+        return E_INVALIDARG;
+    WORD n = static_cast<WORD>(count);
+    std::memcpy(body.data(), &n, 2);
+    any = count > 0;
+    return S_OK;
+}
+
+// The header extension object with its metadata objects made from the attributes held; the
+// other objects inside it are kept as stored. original is null when the header has none.
+HRESULT HeaderExtension(const MediaHeader& header, const AsfObject* original, std::vector<BYTE>& out)
+{
+    std::vector<BYTE> records[2];
+    bool any[2] = {false, false};
+    for (int library = 0; library < 2; ++library) {
+        HRESULT hr = MetadataRecords(header, library == 1, records[library], any[library]);
+        if (FAILED(hr))
+            return hr;
+    }
+    std::vector<BYTE> inner;
+    bool written[2] = {false, false};
+    std::vector<BYTE> body;
+    if (original) {
+        ByteReader b(header.asfHeader.data() + original->offset + 24, original->size - 24);
+        const BYTE* fixed = b.Take(18);
+        DWORD dataSize = b.U32();
+        const BYTE* data = b.Take(dataSize);
+        if (!data)
+            return WM_E_INVALID_FILE;
+        body.assign(fixed, fixed + 18);
+        ByteReader x(data, dataSize);
+        while (x.Remaining() >= 24) {
+            const BYTE* start = x.Current();
+            GUID id = x.Guid();
+            ULONGLONG size = x.U64();
+            if (size < 24 || !x.Skip(static_cast<size_t>(size - 24)))
+                return WM_E_INVALID_FILE;
+            int library = Same(id, kMetadataLibrary) ? 1 : Same(id, kMetadataObject) ? 0 : -1;
+            if (library < 0) {
+                inner.insert(inner.end(), start, x.Current());
+            } else if (!written[library] && any[library]) {
+                std::vector<BYTE> object = Object(id, records[library]);
+                inner.insert(inner.end(), object.begin(), object.end());
+                written[library] = true;
+            }
+        }
+        // Bytes after the last whole object are kept as they were.
+        inner.insert(inner.end(), x.Current(), x.Current() + x.Remaining());
+    } else {
+        Append(body, &kHeaderExtensionReserved, sizeof(GUID));
+        AppendU16(body, 6);
+    }
+    for (int library = 0; library < 2; ++library)
+        if (!written[library] && any[library]) {
+            std::vector<BYTE> object = Object(library ? kMetadataLibrary : kMetadataObject, records[library]);
+            inner.insert(inner.end(), object.begin(), object.end());
+        }
+    if ((static_cast<ULONGLONG>(inner.size()) >> 32) != 0)
+        return E_INVALIDARG;
+    AppendU32(body, static_cast<DWORD>(inner.size()));
+    body.insert(body.end(), inner.begin(), inner.end());
+    out = Object(kHeaderExtension, body);
+    return S_OK;
+}
+
+// A top-level object of the new header: made anew, or one of the original header's (index).
+struct NewObject {
+    std::vector<BYTE> bytes;
+    size_t original = static_cast<size_t>(-1);
+    bool regenerated = false;  // made from the attributes (description, descriptors, metadata)
+};
+
+HRESULT NewObjects(const MediaHeader& header, std::vector<NewObject>& objects)
+{
     // Content description: the five texts.
     std::vector<BYTE> texts[5];
     bool anyText = false;
@@ -419,7 +541,7 @@ HRESULT BuildAsfHeader(const MediaHeader& header, std::vector<BYTE>& out, ULONGL
             continue;
         WORD type = 0;
         std::vector<BYTE> value;
-        if (!AsfValue(a, type, value))
+        if (!AsfValue(a, false, type, value))
             return E_INVALIDARG;
         std::vector<BYTE> name = Utf16Z(a.name);
         if (name.size() > 0xFFFF || value.size() > 0xFFFF || count == 0xFFFF)
@@ -439,57 +561,189 @@ HRESULT BuildAsfHeader(const MediaHeader& header, std::vector<BYTE>& out, ULONGL
     }
     std::memcpy(extended.data(), &count, 2);
 
+    bool metadata = false;
+    for (const auto& a : header.attributes)
+        metadata = metadata || a.origin == AttributeOrigin::MetadataObject || a.origin == AttributeOrigin::MetadataLibrary;
+    metadata = metadata || !header.asfKeptRecords[0].empty() || !header.asfKeptRecords[1].empty();
+
     const std::vector<BYTE>& h = header.asfHeader;
-    std::vector<BYTE> objects;
-    DWORD objectCount = 0;
-    bool wroteDescription = false, wroteExtended = false;
-    size_t filePropertiesAt = static_cast<size_t>(-1);
-    for (const AsfObject& o : header.asfObjects) {
-        if (Same(o.id, kContentDescription)) {
+    bool wroteDescription = false, wroteExtended = false, wroteExtension = false, haveProperties = false;
+    objects.clear();
+    for (size_t i = 0; i < header.asfObjects.size(); ++i) {
+        const AsfObject& o = header.asfObjects[i];
+        NewObject n;
+        n.regenerated = true;
+        if (Same(o.id, kPadding)) {
+            continue;  // the new header gets padding of its own
+        } else if (Same(o.id, kContentDescription)) {
             if (wroteDescription || !anyText)
                 continue;
-            AppendObject(objects, kContentDescription, description);
+            n.bytes = Object(kContentDescription, description);
             wroteDescription = true;
         } else if (Same(o.id, kExtendedContent)) {
             if (wroteExtended || count == 0)
                 continue;
-            AppendObject(objects, kExtendedContent, extended);
+            n.bytes = Object(kExtendedContent, extended);
             wroteExtended = true;
+        } else if (Same(o.id, kHeaderExtension) && !wroteExtension) {
+            HRESULT hr = HeaderExtension(header, &o, n.bytes);
+            if (FAILED(hr))
+                return hr;
+            wroteExtension = true;
         } else {
-            if (Same(o.id, kFileProperties))
-                filePropertiesAt = objects.size();
-            objects.insert(objects.end(), h.begin() + o.offset, h.begin() + o.offset + o.size);
+            haveProperties = haveProperties || Same(o.id, kFileProperties);
+            n.bytes.assign(h.begin() + o.offset, h.begin() + o.offset + o.size);
+            n.regenerated = false;
+            n.original = i;
         }
-        ++objectCount;
+        // A regenerated object that came out as it was stays the original one.
+        if (n.regenerated && n.bytes.size() == o.size && std::equal(n.bytes.begin(), n.bytes.end(), h.begin() + o.offset))
+            n.original = i;
+        objects.push_back(std::move(n));
     }
+    if (!haveProperties)
+        return WM_E_INVALID_FILE;
+    NewObject n;
+    n.regenerated = true;
     if (!wroteDescription && anyText) {
-        AppendObject(objects, kContentDescription, description);
-        ++objectCount;
+        n.bytes = Object(kContentDescription, description);
+        objects.push_back(n);
     }
     if (!wroteExtended && count > 0) {
-        AppendObject(objects, kExtendedContent, extended);
-        ++objectCount;
+        n.bytes = Object(kExtendedContent, extended);
+        objects.push_back(n);
     }
-    if (filePropertiesAt == static_cast<size_t>(-1))
-        return WM_E_INVALID_FILE;
+    if (!wroteExtension && metadata) {
+        HRESULT hr = HeaderExtension(header, nullptr, n.bytes);
+        if (FAILED(hr))
+            return hr;
+        objects.push_back(n);
+    }
+    return S_OK;
+}
 
-    out.clear();
+// The in-place steps when the original header ends in a padding object that holds the
+// regenerated objects that changed; a failure when they do not fit. The new objects are written
+// inside the padding first (still padding to a reader), then the padding shrinks to none
+// before them (both old and new objects are read), then each old object that changed
+// becomes padding, and last the object count is set. S_FALSE when nothing changed.
+HRESULT InPlaceSteps(const MediaHeader& header, const std::vector<NewObject>& objects, std::vector<HeaderWrite::Step>& steps)
+{
+    steps.clear();
+    const bool exact = header.asfHeaderEnd == header.asfHeader.size();
+    const AsfObject* last = header.asfObjects.empty() ? nullptr : &header.asfObjects.back();
+    const bool padded = exact && last && Same(last->id, kPadding) && last->offset + last->size == header.asfHeader.size();
+    std::vector<BYTE> added;
+    std::vector<bool> kept(header.asfObjects.size(), false);
+    size_t addedCount = 0;
+    for (const NewObject& n : objects) {
+        if (n.original != static_cast<size_t>(-1)) {
+            kept[n.original] = true;
+        } else {
+            added.insert(added.end(), n.bytes.begin(), n.bytes.end());
+            ++addedCount;
+        }
+    }
+    if (padded)
+        kept.back() = true;
+    size_t dropped = 0;
+    for (size_t i = 0; i < kept.size(); ++i)
+        dropped += !kept[i] && !Same(header.asfObjects[i].id, kPadding);
+    if (exact && added.empty() && dropped == 0)
+        return S_FALSE;
+    if (!padded || last->size < 24 + added.size())
+        return E_FAIL;
+    const size_t rest = last->size - 24 - added.size();
+    if (rest != 0 && rest < 24)
+        return E_FAIL;
+    if (rest) {
+        std::vector<BYTE> tail = PaddingHeader(rest);
+        added.insert(added.end(), tail.begin(), tail.end());
+    }
+    steps.push_back({last->offset + 24, added});
+    ULONGLONG empty = 24;
+    steps.push_back({last->offset + 16, std::vector<BYTE>(reinterpret_cast<BYTE*>(&empty), reinterpret_cast<BYTE*>(&empty) + 8)});
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (!kept[i] && !Same(header.asfObjects[i].id, kPadding))
+            steps.push_back({header.asfObjects[i].offset, std::vector<BYTE>(reinterpret_cast<const BYTE*>(&kPadding),
+                                                                            reinterpret_cast<const BYTE*>(&kPadding) + 16)});
+    DWORD objectCount = static_cast<DWORD>(header.asfObjects.size() + addedCount + (rest ? 1 : 0));
+    steps.push_back({24, std::vector<BYTE>(reinterpret_cast<BYTE*>(&objectCount), reinterpret_cast<BYTE*>(&objectCount) + 4)});
+    return S_OK;
+}
+
+}  // namespace
+
+void PlaceAddedAttribute(const MediaHeader& header, HeaderAttribute& a)
+{
+    if (header.kind != MediaKind::Asf)
+        return;
+    size_t bytes = a.userText ? (a.description.size() + a.text.size() + 2) * 2 : a.value.size();
+    bool fitsDescriptor = a.stream == 0 && a.language == 0 && bytes <= 0xFFFF && (a.name.size() + 1) * 2 <= 0xFFFF;
+    bool fitsMetadata = a.language == 0 && a.type != WMT_TYPE_GUID && bytes <= 0xFFFF;
+    AttributeOrigin origin = fitsDescriptor ? AttributeOrigin::Added : AttributeOrigin::MetadataLibrary;
+    for (const auto& place : header.asfDeletedPlaces)
+        if (place.stream == a.stream && place.name == a.name)
+            origin = place.origin == AttributeOrigin::MetadataObject && !fitsMetadata ? AttributeOrigin::MetadataLibrary
+                                                                                      : place.origin;
+    a.origin = origin;
+}
+
+void NoteDeletedAttribute(MediaHeader& header, const HeaderAttribute& a)
+{
+    if (a.origin == AttributeOrigin::MetadataObject || a.origin == AttributeOrigin::MetadataLibrary)
+        header.asfDeletedPlaces.push_back({a.stream, a.name, a.origin});
+}
+
+HRESULT BuildAsfHeader(const MediaHeader& header, HeaderWrite& write)
+{
+    if (header.kind != MediaKind::Asf)
+        return E_UNEXPECTED;
+    // A header whose size does not match its objects, and whose data object is not where
+    // either says, is not written: the data might not start where the copy would.
+    if (header.asfHeaderEnd == 0)
+        return WM_E_INVALID_FILE;
+    std::vector<NewObject> objects;
+    HRESULT hr = NewObjects(header, objects);
+    if (FAILED(hr))
+        return hr;
+    write = HeaderWrite();
+    hr = InPlaceSteps(header, objects, write.inPlace);
+    if (SUCCEEDED(hr))
+        return hr;  // S_FALSE: the file already holds this header
+
+    // A copy: the objects, then padding for later changes to be written in place.
+    std::vector<BYTE> body;
+    size_t filePropertiesAt = static_cast<size_t>(-1), changeable = 0;
+    for (const NewObject& n : objects) {
+        if (n.original != static_cast<size_t>(-1) && Same(header.asfObjects[n.original].id, kFileProperties))
+            filePropertiesAt = body.size();
+        if (n.regenerated)
+            changeable += n.bytes.size();
+        body.insert(body.end(), n.bytes.begin(), n.bytes.end());
+    }
+    const size_t padding = 4096 + changeable;
+    const std::vector<BYTE>& h = header.asfHeader;
+    std::vector<BYTE>& out = write.head;
     Append(out, &kHeaderObject, sizeof(GUID));
-    AppendU64(out, objects.size() + 30);
-    AppendU32(out, objectCount);
+    AppendU64(out, 30 + body.size() + padding);
+    AppendU32(out, static_cast<DWORD>(objects.size() + 1));
     out.push_back(h[28]);
     out.push_back(h[29]);
-    size_t base = out.size();
-    out.insert(out.end(), objects.begin(), objects.end());
+    const size_t base = out.size();
+    out.insert(out.end(), body.begin(), body.end());
+    std::vector<BYTE> pad = PaddingHeader(padding);
+    out.insert(out.end(), pad.begin(), pad.end());
+    out.resize(out.size() + padding - 24, 0);
 
     // The file size in the file properties follows the change of the header's size.
-    originalEnd = h.size();
+    write.originalEnd = header.asfHeaderEnd;
     size_t sizeField = base + filePropertiesAt + 24 + 16;
-    if (sizeField + 8 <= out.size()) {
+    if (filePropertiesAt != static_cast<size_t>(-1) && sizeField + 8 <= out.size()) {
         ULONGLONG declared = 0;
         std::memcpy(&declared, out.data() + sizeField, 8);
         if (declared) {
-            declared = declared - originalEnd + out.size();
+            declared = declared - write.originalEnd + out.size();
             std::memcpy(out.data() + sizeField, &declared, 8);
         }
     }

@@ -8,6 +8,26 @@
 
 namespace wmformat {
 
+// A UTF-16 text of at most n bytes, up to its first NUL. *used (when given) is the number of
+// bytes taken: through the NUL when there is one, else all n.
+inline std::wstring DecodeUtf16(const BYTE* p, size_t n, bool bigEndian = false, size_t* used = nullptr)
+{
+    std::wstring s;
+    s.reserve(n / 2);
+    for (size_t i = 0; i + 1 < n; i += 2) {
+        wchar_t c = bigEndian ? static_cast<wchar_t>((p[i] << 8) | p[i + 1]) : static_cast<wchar_t>(p[i] | (p[i + 1] << 8));
+        if (!c) {
+            if (used)
+                *used = i + 2;
+            return s;
+        }
+        s.push_back(c);
+    }
+    if (used)
+        *used = n;
+    return s;
+}
+
 class ByteReader {
 public:
     ByteReader(const BYTE* data, size_t size) : m_data(data), m_size(size) {}
@@ -58,17 +78,7 @@ public:
     std::wstring Utf16(size_t bytes)
     {
         const BYTE* p = Take(bytes);
-        if (!p)
-            return std::wstring();
-        std::wstring s;
-        s.reserve(bytes / 2);
-        for (size_t i = 0; i + 1 < bytes; i += 2) {
-            wchar_t c = static_cast<wchar_t>(p[i] | (p[i + 1] << 8));
-            if (!c)
-                break;
-            s.push_back(c);
-        }
-        return s;
+        return p ? DecodeUtf16(p, bytes) : std::wstring();
     }
 
 private:

@@ -14,9 +14,12 @@ enum class AttributeOrigin {
     Computed,            // worked out from the file (duration, size, bitrate, protection); read only
     ContentDescription,  // ASF content description object
     ExtendedContent,     // ASF extended content description object
-    MetadataObject,      // ASF metadata or metadata library object (kept as it is on writing)
+    MetadataObject,      // ASF metadata object (in the header extension)
+    MetadataLibrary,     // ASF metadata library object (in the header extension)
     Id3Frame,            // an ID3v2 frame
-    Added,               // added through the editor since the file was read
+    Id3v1,               // the ID3v1 tag at the end of an MP3 file; read only
+    Added,               // added through the editor since the file was read (ASF: for the
+                         // extended content description; see PlaceAddedAttribute)
 };
 
 struct HeaderAttribute {
@@ -64,13 +67,29 @@ struct MediaHeader {
     // ASF: the whole header object and its top-level objects.
     std::vector<BYTE> asfHeader;
     std::vector<AsfObject> asfObjects;
+    // Where the data object starts: the end of the header's objects. A header that declares a
+    // few bytes more than its objects take is read with the end its objects give when the data
+    // object starts there, or with its declared end when the data object starts there; 0 when
+    // neither holds: such a header is read but never written.
+    ULONGLONG asfHeaderEnd = 0;
     // Extended content descriptors that give no attribute (unknown type, odd size), as stored:
-    // written back unchanged.
+    // written back unchanged. The same for the records of the metadata object [0] and of the
+    // metadata library object [1].
     std::vector<std::vector<BYTE>> asfKeptDescriptors;
+    std::vector<std::vector<BYTE>> asfKeptRecords[2];
+    // Attributes deleted from the metadata objects since the file was read: one added under the
+    // same name and stream goes back into the object the old one came from.
+    struct DeletedPlace {
+        WORD stream;
+        std::wstring name;
+        AttributeOrigin origin;
+    };
+    std::vector<DeletedPlace> asfDeletedPlaces;
 
     // MP3: the ID3v2 tag (0 bytes when the file has none) and its frames.
     ULONGLONG tagBytes = 0;
     int id3Major = 0;
+    BYTE id3Flags = 0;
     std::vector<Id3Frame> frames;
 };
 
@@ -90,9 +109,32 @@ HRESULT ReadMp3Header(FileSource& file, MediaHeader& header);
 HRESULT CanAddAttribute(const MediaHeader& header, const HeaderAttribute& attribute);
 HRESULT CanDeleteAttribute(const MediaHeader& header, const HeaderAttribute& attribute);
 
-// The new header bytes for the attributes held, and where the original header ended.
-HRESULT BuildAsfHeader(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG& originalEnd);
-HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG& originalEnd);
+// ASF: where an attribute added through the editor is stored, and what a deleted one leaves
+// behind for that choice.
+void PlaceAddedAttribute(const MediaHeader& header, HeaderAttribute& attribute);
+void NoteDeletedAttribute(MediaHeader& header, const HeaderAttribute& attribute);
+
+// How the changed header reaches the file.
+struct HeaderWrite {
+    // The whole new header, and where the original header ended: the file is written anew as
+    // this header followed by everything from that point on.
+    std::vector<BYTE> head;
+    ULONGLONG originalEnd = 0;
+    // Or, when not empty, writes into the file as it stands (offset, bytes), in this order:
+    // every state between two of them is a file that reads and plays.
+    struct Step {
+        ULONGLONG offset;
+        std::vector<BYTE> bytes;
+    };
+    std::vector<Step> inPlace;
+};
+HRESULT BuildAsfHeader(const MediaHeader& header, HeaderWrite& write);
+HRESULT BuildMp3Tag(const MediaHeader& header, HeaderWrite& write);
+
+// Test seam: called before each in-place write step with its number (from 0); answering false
+// stops the write there, as a crash would, and the flush fails with E_ABORT.
+using InPlaceStepHook = bool (*)(int step);
+void SetInPlaceStepHook(InPlaceStepHook hook);
 
 // Little helpers shared by the readers.
 bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, size_t size);

@@ -1,6 +1,8 @@
 // The metadata editor object: opens a media file, hands out its header through the
-// header-info interfaces and writes changed attributes back through a temporary file that
-// replaces the original. WMCreateEditor prefers the Windows Media runtime's editor.
+// header-info interfaces and writes changed attributes back: into the file as it stands when
+// its header has room for them, else through a temporary file that replaces the original.
+// WMCreateEditor prefers the Windows Media runtime's editor.
+#include "ByteReader.h"
 #include "MediaHeader.h"
 
 #include <algorithm>
@@ -44,17 +46,7 @@ std::vector<BYTE> StringValue(const std::wstring& text)
     return v;
 }
 
-std::wstring StringFromValue(const std::vector<BYTE>& value)
-{
-    std::wstring s;
-    for (size_t i = 0; i + 1 < value.size(); i += 2) {
-        wchar_t c = static_cast<wchar_t>(value[i] | (value[i + 1] << 8));
-        if (!c)
-            break;
-        s.push_back(c);
-    }
-    return s;
-}
+std::wstring StringFromValue(const std::vector<BYTE>& value) { return DecodeUtf16(value.data(), value.size()); }
 
 HRESULT ReadMediaHeader(HANDLE file, MediaHeader& header)
 {
@@ -75,6 +67,8 @@ HRESULT ReadMediaHeader(HANDLE file, MediaHeader& header)
 }
 
 namespace {
+
+InPlaceStepHook g_inPlaceStepHook = nullptr;
 
 // Bytes a value takes when handed out: a user text is a WM_USER_TEXT followed by both texts.
 size_t ValueLength(const HeaderAttribute& a)
@@ -341,6 +335,7 @@ public:
         HRESULT hr = CanDeleteAttribute(m_header, a);
         if (FAILED(hr))
             return hr;
+        NoteDeletedAttribute(m_header, a);
         if (a.origin == AttributeOrigin::Id3Frame && a.frame < m_header.frames.size()) {
             // A frame can stand behind two attributes (track number and track): drop both.
             size_t frame = a.frame;
@@ -366,6 +361,7 @@ public:
 
 private:
     HRESULT OpenFile(const WCHAR* filename, DWORD access, DWORD share);
+    HRESULT WriteInPlace(const HeaderWrite& write);
     void CloseFile()
     {
         if (m_file != INVALID_HANDLE_VALUE)
@@ -443,14 +439,7 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
     a.origin = AttributeOrigin::Added;
     switch (type) {
     case WMT_TYPE_STRING: {
-        std::wstring text;
-        for (DWORD i = 0; i + 1 < length; i += 2) {
-            wchar_t c = static_cast<wchar_t>(value[i] | (value[i + 1] << 8));
-            if (!c)
-                break;
-            text.push_back(c);
-        }
-        a.value = StringValue(text);
+        a.value = StringValue(DecodeUtf16(value, length));
         break;
     }
     case WMT_TYPE_DWORD:
@@ -498,6 +487,7 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
     HRESULT hr = CanAddAttribute(m_header, a);
     if (FAILED(hr))
         return hr;
+    PlaceAddedAttribute(m_header, a);
     if (m_header.kind == MediaKind::Mp3 && a.userText) {
         // An ID3 tag holds one user-text frame per description: the new text replaces the old.
         for (const HeaderAttribute& old : m_header.attributes)
@@ -519,6 +509,24 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
     return S_OK;
 }
 
+HRESULT Editor::WriteInPlace(const HeaderWrite& write)
+{
+    for (size_t i = 0; i < write.inPlace.size(); ++i) {
+        if (g_inPlaceStepHook && !g_inPlaceStepHook(static_cast<int>(i)))
+            return E_ABORT;
+        const HeaderWrite::Step& step = write.inPlace[i];
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(step.offset);
+        DWORD written = 0;
+        // Each step reaches the disk before the next one starts.
+        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) ||
+            !WriteFile(m_file, step.bytes.data(), static_cast<DWORD>(step.bytes.size()), &written, nullptr) ||
+            written != step.bytes.size() || !FlushFileBuffers(m_file))
+            return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+    }
+    return S_OK;
+}
+
 HRESULT Editor::Flush()
 {
     if (!m_open)
@@ -527,12 +535,27 @@ HRESULT Editor::Flush()
         return S_OK;
     if (!m_flushAllowed)
         return E_ACCESSDENIED;
-    std::vector<BYTE> head;
-    ULONGLONG originalEnd = 0;
-    HRESULT hr = m_header.kind == MediaKind::Asf ? BuildAsfHeader(m_header, head, originalEnd)
-                                                 : BuildMp3Tag(m_header, head, originalEnd);
+    HeaderWrite write;
+    HRESULT hr = m_header.kind == MediaKind::Asf ? BuildAsfHeader(m_header, write) : BuildMp3Tag(m_header, write);
     if (FAILED(hr))
         return hr;
+    if (hr == S_FALSE || !write.inPlace.empty()) {
+        // The header fits where it is: the file is not copied.
+        if (hr != S_FALSE)
+            hr = WriteInPlace(write);
+        // Read back what is now on disk, so the header held matches the file.
+        MediaHeader now;
+        HRESULT reread = ReadMediaHeader(m_file, now);
+        if (SUCCEEDED(reread))
+            m_header = std::move(now);
+        if (SUCCEEDED(hr))
+            hr = reread;
+        if (SUCCEEDED(hr))
+            m_dirty = false;
+        return hr;
+    }
+    const std::vector<BYTE>& head = write.head;
+    const ULONGLONG originalEnd = write.originalEnd;
 
     // The new file is written beside the old one and replaces it only when complete.
     std::wstring folder = m_path;
@@ -547,15 +570,15 @@ HRESULT Editor::Flush()
         DeleteFileW(temp);
         return hr;
     }
-    auto write = [&](const void* p, size_t n) {
+    auto writeOut = [&](const void* p, size_t n) {
         DWORD written = 0;
         return WriteFile(out, p, static_cast<DWORD>(n), &written, nullptr) && written == n;
     };
-    bool ok = write(head.data(), head.size());
+    bool ok = writeOut(head.data(), head.size());
     std::vector<BYTE> buffer(1 << 20);
     for (ULONGLONG at = originalEnd; ok && at < m_header.fileSize;) {
         size_t n = static_cast<size_t>(std::min<ULONGLONG>(buffer.size(), m_header.fileSize - at));
-        ok = ReadAt(m_file, at, buffer.data(), n) && write(buffer.data(), n);
+        ok = ReadAt(m_file, at, buffer.data(), n) && writeOut(buffer.data(), n);
         at += n;
     }
     ok = ok && FlushFileBuffers(out);
@@ -585,6 +608,8 @@ HRESULT Editor::Flush()
 }
 
 }  // namespace
+
+void SetInPlaceStepHook(InPlaceStepHook hook) { g_inPlaceStepHook = hook; }
 
 HRESULT CreateOwnEditor(IWMMetadataEditor** editor)
 {

@@ -4,6 +4,8 @@
 #include "ByteReader.h"
 #include "MediaHeader.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace wmformat {
@@ -34,23 +36,15 @@ size_t DecodeText(BYTE encoding, const BYTE* p, size_t n, std::wstring& out)
 {
     out.clear();
     if (encoding == 1 || encoding == 2) {
-        size_t i = 0;
+        size_t bom = 0;
         bool bigEndian = encoding == 2;
-        if (encoding == 1 && n >= 2) {
-            if (p[0] == 0xFE && p[1] == 0xFF) {
-                bigEndian = true;
-                i = 2;
-            } else if (p[0] == 0xFF && p[1] == 0xFE) {
-                i = 2;
-            }
+        if (encoding == 1 && n >= 2 && ((p[0] == 0xFE && p[1] == 0xFF) || (p[0] == 0xFF && p[1] == 0xFE))) {
+            bigEndian = p[0] == 0xFE;
+            bom = 2;
         }
-        for (; i + 1 < n; i += 2) {
-            wchar_t c = bigEndian ? static_cast<wchar_t>((p[i] << 8) | p[i + 1]) : static_cast<wchar_t>(p[i] | (p[i + 1] << 8));
-            if (!c)
-                return i + 2;
-            out.push_back(c);
-        }
-        return n;
+        size_t used = 0;
+        out = DecodeUtf16(p + bom, n - bom, bigEndian, &used);
+        return bom + used;
     }
     size_t end = 0;
     while (end < n && p[end])
@@ -194,6 +188,7 @@ HRESULT ReadTag(FileSource& file, MediaHeader& header, bool& found)
         return WM_E_INVALID_FILE;
     header.tagBytes = total;
     header.id3Major = major;
+    header.id3Flags = flags;
     if (major < 2 || major > 4)
         return S_OK;  // an unknown version: skipped as a whole
     std::vector<BYTE> raw(static_cast<size_t>(body));
@@ -313,6 +308,73 @@ void AddTimeAttributes(MediaHeader& header, ULONGLONG duration, DWORD bitrate)
     header.attributes.insert(header.attributes.begin(), {d, b});
 }
 
+bool SameStream(const FrameInfo& a, const FrameInfo& b)
+{
+    return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
+}
+
+// Frames in a row that agree (version, layer, sample rate) before a run of bytes is taken for
+// a stream: a single header is easily found in noise or in picture data, four in a row are not.
+constexpr int kChainFrames = 4;
+// The largest frame (layer II, 160 kbit/s at 8 kHz, padded).
+constexpr size_t kMaxFrameBytes = 2881;
+// How far the first frame is looked for after the tag.
+constexpr size_t kSearchBytes = 1024 * 1024;
+
+// Whether a stream starts at 'at' of the buffer: kChainFrames agreeing frames, or fewer that
+// reach the end of the audio (the buffer's end is the audio's when atAudioEnd).
+bool StreamAt(const std::vector<BYTE>& buffer, size_t at, bool atAudioEnd, FrameInfo& first)
+{
+    if (at + 4 > buffer.size() || !ParseFrameHeader(buffer.data() + at, first))
+        return false;
+    size_t pos = at + first.length;
+    for (int i = 1; i < kChainFrames; ++i) {
+        if (pos + 4 > buffer.size())
+            return atAudioEnd;
+        FrameInfo next;
+        if (!ParseFrameHeader(buffer.data() + pos, next) || !SameStream(next, first))
+            return false;
+        pos += next.length;
+    }
+    return true;
+}
+
+// Frames counted in a part of the audio: their samples and bytes, and whether their bit rates differ.
+struct FrameCount {
+    ULONGLONG samples = 0;
+    ULONGLONG bytes = 0;
+    bool variable = false;
+};
+
+// Counts the whole frames of the stream in a buffer, from its first frame at 'at' (or, with
+// resync, from the first stream found), finding the stream again after damage.
+void CountFrames(const std::vector<BYTE>& buffer, size_t at, bool resync, bool atAudioEnd, const FrameInfo& stream,
+                 FrameCount& count)
+{
+    bool synced = !resync;
+    while (at + 4 <= buffer.size()) {
+        FrameInfo f;
+        if (!synced) {
+            if (!StreamAt(buffer, at, atAudioEnd, f) || !SameStream(f, stream)) {
+                ++at;
+                continue;
+            }
+            synced = true;
+        }
+        if (!ParseFrameHeader(buffer.data() + at, f) || !SameStream(f, stream)) {
+            synced = false;
+            ++at;
+            continue;
+        }
+        if (at + f.length > buffer.size())
+            break;
+        count.samples += f.samples;
+        count.bytes += f.length;
+        count.variable = count.variable || f.bitrate != stream.bitrate;
+        at += f.length;
+    }
+}
+
 void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
 {
     foundFrame = false;
@@ -323,38 +385,35 @@ void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
         if (ReadAt(file, audioEnd - 128, tag, 3) && std::memcmp(tag, "TAG", 3) == 0)
             audioEnd -= 128;
     }
-    // The first frame lies within 64 KiB of the tag; look for a header followed by another,
-    // first in a small window (where it nearly always is), then in the whole range.
+    // The stream is the last run of agreeing frames that starts in the first megabyte after
+    // the tag: junk before it is skipped, and so is a fragment of another stream (its frames
+    // end where the real ones begin). A run before it with the same format is the same stream,
+    // broken by damage: it counts from there.
     ULONGLONG available = audioEnd > start ? audioEnd - start : 0;
-    std::vector<BYTE> window;
+    std::vector<BYTE> window(static_cast<size_t>(std::min<ULONGLONG>(available, kSearchBytes + kChainFrames * kMaxFrameBytes)));
+    if (window.size() < 4 || !ReadAt(file, start, window.data(), window.size()))
+        return;
+    const bool windowIsAll = window.size() == available;
     FrameInfo info;
     size_t at = 0;
-    for (size_t limit : {size_t(8 * 1024), size_t(70 * 1024)}) {
-        size_t size = static_cast<size_t>(std::min<ULONGLONG>(available, limit));
-        if (size < 4 || size <= window.size())
-            break;
-        window.resize(size);
-        if (!ReadAt(file, start, window.data(), window.size()))
-            return;
-        bool complete = size == available;
-        for (at = 0; at + 4 <= window.size() && at < 64 * 1024; ++at) {
-            if (!ParseFrameHeader(window.data() + at, info))
-                continue;
-            size_t next = at + info.length;
-            FrameInfo second;
-            if (next + 4 > window.size()) {
-                // The file (or the search range) ends within this frame; otherwise look again in
-                // the larger window.
-                foundFrame = complete || limit > 8 * 1024;
-                break;
-            }
-            if (ParseFrameHeader(window.data() + next, second) && second.version == info.version &&
-                second.layer == info.layer && second.sampleRate == info.sampleRate) {
-                foundFrame = true;
-                break;
-            }
+    for (size_t pos = 0; pos < kSearchBytes && pos + 4 <= window.size();) {
+        FrameInfo found;
+        // A run cut short by the end of the audio counts only while nothing else was found: a
+        // lone header in a trailing tag's picture is not a stream.
+        if (!StreamAt(window, pos, windowIsAll && !foundFrame, found)) {
+            ++pos;
+            continue;
         }
-        if (foundFrame || complete)
+        if (!foundFrame || !SameStream(found, info)) {
+            at = pos;
+            info = found;
+        }
+        foundFrame = true;
+        // Follow the run to its end.
+        FrameInfo f;
+        while (pos + 4 <= window.size() && ParseFrameHeader(window.data() + pos, f) && SameStream(f, info))
+            pos += f.length;
+        if (pos + 4 > window.size())
             break;
     }
     if (!foundFrame)
@@ -393,10 +452,86 @@ void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
             double bits = static_cast<double>(bytes) * 8.0 * 1e7 / static_cast<double>(duration);
             bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
         }
-    } else if (info.bitrate) {
-        duration = ScaleTo100ns(audioBytes * 8, info.bitrate);
+    } else {
+        // No frame count in the file: count the frames. Up to kCountAllBytes of audio are walked
+        // whole; beyond that, kSampleWindows windows spread evenly over the audio are, and the
+        // rest is taken to be like them (a 10-hour file costs 32 reads of 128 KiB).
+        constexpr ULONGLONG kCountAllBytes = 8ull * 1024 * 1024;
+        constexpr int kSampleWindows = 32;
+        constexpr size_t kWindowBytes = 128 * 1024;
+        FrameCount count;
+        bool exact = audioBytes <= kCountAllBytes;
+        if (exact) {
+            std::vector<BYTE> all(static_cast<size_t>(audioBytes));
+            if (ReadAt(file, start + at, all.data(), all.size()))
+                CountFrames(all, 0, false, true, info, count);
+        } else {
+            std::vector<BYTE> part(kWindowBytes);
+            for (int i = 0; i < kSampleWindows; ++i) {
+                ULONGLONG offset = (audioBytes - kWindowBytes) / (kSampleWindows - 1) * i;
+                if (ReadAt(file, start + at + offset, part.data(), part.size()))
+                    CountFrames(part, 0, i > 0, false, info, count);
+            }
+        }
+        if (!count.variable && info.bitrate) {
+            duration = ScaleTo100ns(audioBytes * 8, info.bitrate);
+        } else if (count.bytes) {
+            duration = ScaleTo100ns(count.samples, info.sampleRate);
+            if (!exact)
+                duration = static_cast<ULONGLONG>(static_cast<double>(duration) * static_cast<double>(audioBytes) /
+                                                  static_cast<double>(count.bytes));
+            if (duration) {
+                double bits = static_cast<double>(audioBytes) * 8.0 * 1e7 / static_cast<double>(duration);
+                bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
+            }
+        }
     }
     AddTimeAttributes(header, duration, bitrate);
+}
+
+// The ID3v1 tag in the last 128 bytes: title, artist, album, year and (version 1.1) track,
+// for each that the ID3v2 tag does not give.
+void Version1Attributes(FileSource& file, MediaHeader& header)
+{
+    BYTE v1[128];
+    if (header.fileSize < header.tagBytes + 128 || !ReadAt(file, header.fileSize - 128, v1, sizeof(v1)) ||
+        std::memcmp(v1, "TAG", 3) != 0)
+        return;
+    auto has = [&header](const wchar_t* name) {
+        return std::any_of(header.attributes.begin(), header.attributes.end(),
+                           [name](const HeaderAttribute& a) { return a.stream == 0 && a.name == name; });
+    };
+    auto add = [&](const wchar_t* name, const BYTE* p, size_t n) {
+        std::wstring text;
+        DecodeText(0, p, n, text);
+        while (!text.empty() && text.back() == L' ')
+            text.pop_back();
+        if (text.empty() || has(name))
+            return;
+        HeaderAttribute a;
+        a.name = name;
+        a.type = WMT_TYPE_STRING;
+        a.value = StringValue(text);
+        a.origin = AttributeOrigin::Id3v1;
+        header.attributes.push_back(std::move(a));
+    };
+    add(WM_ATTR_TITLE, v1 + 3, 30);
+    add(WM_ATTR_AUTHOR, v1 + 33, 30);
+    add(WM_ATTR_ALBUM_TITLE, v1 + 63, 30);
+    add(WM_ATTR_YEAR, v1 + 93, 4);
+    // Version 1.1: a zero before the last byte of the comment makes that byte the track.
+    if (v1[125] == 0 && v1[126] != 0 && !has(WM_ATTR_TRACK_NUMBER) && !has(WM_ATTR_TRACK)) {
+        BYTE number[4];
+        int n = std::snprintf(reinterpret_cast<char*>(number), sizeof(number), "%u", v1[126]);
+        add(WM_ATTR_TRACK_NUMBER, number, static_cast<size_t>(n));
+        HeaderAttribute t;
+        t.name = WM_ATTR_TRACK;
+        t.type = WMT_TYPE_DWORD;
+        DWORD zeroBased = v1[126] - 1u;
+        t.value.assign(reinterpret_cast<BYTE*>(&zeroBased), reinterpret_cast<BYTE*>(&zeroBased) + 4);
+        t.origin = AttributeOrigin::Id3v1;
+        header.attributes.push_back(std::move(t));
+    }
 }
 
 }  // namespace
@@ -430,6 +565,7 @@ HRESULT ReadMp3Header(FileSource& file, MediaHeader& header)
     header.attributes.push_back(p);
     for (auto& a : tagAttributes)
         header.attributes.push_back(std::move(a));
+    Version1Attributes(file, header);
     return S_OK;
 }
 
@@ -475,15 +611,64 @@ const char* FrameIdFor(const std::wstring& name, int major = 3)
     return nullptr;
 }
 
+// Version 2.2 frames and their version 2.3 names; the frames keep their content as it is,
+// except the picture frame, whose image format becomes a MIME type.
+const char* const kUpgradedFrames[][2] = {
+    {"BUF", "RBUF"}, {"CNT", "PCNT"}, {"COM", "COMM"}, {"CRA", "AENC"}, {"ETC", "ETCO"}, {"EQU", "EQUA"},
+    {"GEO", "GEOB"}, {"IPL", "IPLS"}, {"MCI", "MCDI"}, {"MLL", "MLLT"}, {"POP", "POPM"}, {"REV", "RVRB"},
+    {"RVA", "RVAD"}, {"SLT", "SYLT"}, {"STC", "SYTC"}, {"TAL", "TALB"}, {"TBP", "TBPM"}, {"TCM", "TCOM"},
+    {"TCO", "TCON"}, {"TCP", "TCMP"}, {"TCR", "TCOP"}, {"TDA", "TDAT"}, {"TDY", "TDLY"}, {"TEN", "TENC"},
+    {"TFT", "TFLT"}, {"TIM", "TIME"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"}, {"TMT", "TMED"},
+    {"TOA", "TOPE"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOR", "TORY"}, {"TOT", "TOAL"}, {"TP1", "TPE1"},
+    {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"}, {"TPA", "TPOS"}, {"TPB", "TPUB"}, {"TRC", "TSRC"},
+    {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TS2", "TSO2"}, {"TSA", "TSOA"}, {"TSC", "TSOC"}, {"TSI", "TSIZ"},
+    {"TSP", "TSOP"}, {"TSS", "TSSE"}, {"TST", "TSOT"}, {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"},
+    {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"}, {"ULT", "USLT"}, {"WAF", "WOAF"},
+    {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"}, {"WPB", "WPUB"}, {"WXX", "WXXX"},
+};
+
+// A version 2.2 frame as version 2.3 writes it; false for a frame that version 2.3 has no
+// form for (encrypted metadata, links to 3-letter frames), which is left out.
+bool UpgradeFrame(const Id3Frame& f, std::string& id, std::vector<BYTE>& data)
+{
+    if (f.id == "PIC") {
+        // encoding, 3-letter image format, picture type, description, data
+        if (f.data.size() < 5)
+            return false;
+        std::string format(reinterpret_cast<const char*>(f.data.data() + 1), 3);
+        for (char& c : format)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        std::string mime = "image/" + std::string(format == "jpg" ? "jpeg" : format);
+        id = "APIC";
+        data.assign(f.data.begin(), f.data.begin() + 1);
+        data.insert(data.end(), mime.begin(), mime.end());
+        data.push_back(0);
+        data.insert(data.end(), f.data.begin() + 4, f.data.end());
+        return true;
+    }
+    for (const auto& m : kUpgradedFrames)
+        if (f.id == m[0]) {
+            id = m[1];
+            data = f.data;
+            return true;
+        }
+    return false;
+}
+
 }  // namespace
 
-HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG& originalEnd)
+HRESULT BuildMp3Tag(const MediaHeader& header, HeaderWrite& write)
 {
+    write = HeaderWrite();
+    std::vector<BYTE>& out = write.head;
     if (header.kind != MediaKind::Mp3)
         return E_UNEXPECTED;
-    if (header.tagBytes && header.id3Major != 3 && header.id3Major != 4)
+    // A version 2.2 tag is written as a version 2.3 one with the same frames; a compressed one
+    // (whose frames were not read) and unknown versions are not written.
+    const bool upgrade = header.tagBytes && header.id3Major == 2;
+    if (header.tagBytes && !(header.id3Major == 3 || header.id3Major == 4 || (upgrade && !(header.id3Flags & 0x40))))
         return NS_E_INVALID_REQUEST;
-    int major = header.tagBytes ? header.id3Major : 3;
+    int major = header.tagBytes && !upgrade ? header.id3Major : 3;
     std::vector<BYTE> frames;
     auto putFrame = [&](const std::string& id, WORD flags, const std::vector<BYTE>& data) {
         frames.insert(frames.end(), id.begin(), id.end());
@@ -492,11 +677,25 @@ HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG
         frames.push_back(static_cast<BYTE>(flags));
         frames.insert(frames.end(), data.begin(), data.end());
     };
-    for (const Id3Frame& f : header.frames)
-        if (!f.removed)
+    for (const Id3Frame& f : header.frames) {
+        if (f.removed)
+            continue;
+        if (!upgrade) {
             putFrame(f.id, f.flags, f.data);
+            continue;
+        }
+        std::string id;
+        std::vector<BYTE> data;
+        if (UpgradeFrame(f, id, data))
+            putFrame(id, 0, data);
+    }
     for (const HeaderAttribute& a : header.attributes) {
-        if (a.origin != AttributeOrigin::Added)
+        // A new tag takes over what the version 1 tag gives, unless the same is added.
+        bool fromVersion1 = a.origin == AttributeOrigin::Id3v1 && !header.tagBytes && a.name != WM_ATTR_TRACK &&
+                            std::none_of(header.attributes.begin(), header.attributes.end(), [&a](const HeaderAttribute& x) {
+                                return x.origin == AttributeOrigin::Added && x.name == a.name;
+                            });
+        if (a.origin != AttributeOrigin::Added && !fromVersion1)
             continue;
         std::vector<BYTE> data{1};
         if (a.userText) {
@@ -518,7 +717,7 @@ HRESULT BuildMp3Tag(const MediaHeader& header, std::vector<BYTE>& out, ULONGLONG
     PutSize(out, 4, static_cast<DWORD>(body));  // the tag size is always sync-safe
     out.insert(out.end(), frames.begin(), frames.end());
     out.resize(out.size() + padding, 0);
-    originalEnd = header.tagBytes;
+    write.originalEnd = header.tagBytes;
     return S_OK;
 }
 
@@ -535,7 +734,7 @@ HRESULT CanDeleteAttribute(const MediaHeader&, const HeaderAttribute& a)
 {
     switch (a.origin) {
     case AttributeOrigin::Computed:
-    case AttributeOrigin::MetadataObject:
+    case AttributeOrigin::Id3v1:
         return NS_E_INVALID_REQUEST;
     default:
         return S_OK;

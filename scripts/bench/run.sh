@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a benchmark program of the build under Wine and prints its figures.
 #   scripts/bench/run.sh mediacore_bench
-#   scripts/bench/run.sh library_bench     (the console's MediaDB.dat, 10,000 titles)
+#   scripts/bench/run.sh library_bench     (the console's MediaDB.dat: 10,000 and 100,000 titles,
+#                                           with and without thumbnails)
 #   ARCH=x64 scripts/bench/run.sh ...       the 64-bit build (default: the shipped i686 one)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"

@@ -35,4 +35,12 @@ tag.add(TXXX(encoding=1, desc='Vesperlin MediaMarkers',
                    '<Marker><Name>Second chapter</Name><Time>00:30.000</Time></Marker></Markers>']))
 tag.save()
 PY
+# One minute of tone and noise in turns, variable bit rate without a frame count, repeated to
+# ten hours; its exact length is 600 times the minute's, as ffprobe counts its frames.
+ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440 -f lavfi -i anoisesrc=amplitude=0.5 -filter_complex \
+  "[0]atrim=0:5[a];[1]atrim=0:5[b];[a][b]concat=n=2:v=0:a=1,aloop=loop=-1:size=441000,atrim=0:60" \
+  -c:a libmp3lame -q:a 4 -write_xing 0 -id3v2_version 0 "$work/minute.mp3"
+for i in $(seq 600); do cat "$work/minute.mp3"; done >"$work/long.mp3"
+frames=$(ffprobe -v error -count_frames -select_streams a:0 -show_entries stream=nb_read_frames -of csv=p=0 "$work/minute.mp3")
+echo "10-hour MP3: $(du -m "$work/long.mp3" | cut -f1) MiB, exact duration by ffprobe's frame count: $((frames * 600 * 1152 / 44100)) s"
 "$root/scripts/bench/run.sh" wmmetadata_bench "Z:${work//\//\\}"

@@ -64,10 +64,43 @@ TEST(AfxParseUrl, RefusesTextsThatAreNoUsableUrls)
     }
 }
 
+TEST(InternetUrl, CombinesARedirectsLocationWithTheRequestsUrl)
+{
+    struct Case {
+        const wchar_t* base;
+        const wchar_t* location;
+        const wchar_t* combined;  // null: refused
+    };
+    const Case cases[] = {
+        {L"http://host:8080/media/a/part.wma", L"/other/part.wma", L"http://host:8080/other/part.wma"},
+        {L"http://host/media/a/part.wma?x=1", L"b/part.wma?y=2", L"http://host/media/a/b/part.wma?y=2"},
+        {L"http://host/media/part.wma", L"https://cdn.example/p/part.wma", L"https://cdn.example/p/part.wma"},
+        {L"https://host/media/part.wma", L"//mirror/part.wma", L"https://mirror/part.wma"},
+        {L"http://host/media/part.wma", L"", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(CString(c.location).ToNarrow());
+        CString combined;
+        EXPECT_EQ(AfxCombineURL(c.base, c.location, combined), c.combined != nullptr);
+        if (c.combined) {
+            EXPECT_EQ(combined, c.combined);
+        }
+    }
+}
+
 TEST(InternetException, CarriesWinInetTextsForItsCodes)
 {
+    // The certificate failures of a secure server among them, and the socket errors a request
+    // may pass on: the user must learn what failed.
     for (DWORD code : {DWORD(ERROR_INTERNET_CANNOT_CONNECT), DWORD(ERROR_INTERNET_NAME_NOT_RESOLVED),
-                       DWORD(ERROR_INTERNET_CONNECTION_ABORTED), DWORD(ERROR_INTERNET_TIMEOUT)}) {
+                       DWORD(ERROR_INTERNET_CONNECTION_ABORTED), DWORD(ERROR_INTERNET_CONNECTION_RESET),
+                       DWORD(ERROR_INTERNET_TIMEOUT), DWORD(ERROR_HTTP_INVALID_SERVER_RESPONSE),
+                       DWORD(ERROR_INTERNET_SEC_CERT_DATE_INVALID), DWORD(ERROR_INTERNET_SEC_CERT_CN_INVALID),
+                       DWORD(ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED), DWORD(ERROR_INTERNET_INVALID_CA),
+                       DWORD(ERROR_INTERNET_SEC_CERT_ERRORS), DWORD(ERROR_INTERNET_SEC_CERT_NO_REV),
+                       DWORD(ERROR_INTERNET_SEC_CERT_REV_FAILED), DWORD(ERROR_INTERNET_SEC_INVALID_CERT),
+                       DWORD(ERROR_INTERNET_SEC_CERT_REVOKED), DWORD(ERROR_INTERNET_SECURITY_CHANNEL_ERROR),
+                       DWORD(WSAETIMEDOUT), DWORD(WSAECONNRESET)}) {
         CString text = CInternetException(code).GetErrorMessage();
         SCOPED_TRACE(text.ToNarrow());
         EXPECT_FALSE(text.IsEmpty());

@@ -1,0 +1,257 @@
+// The library's picture lists: the bitmap strips of the views and the titles'
+// thumbnails, made into framed icons of the four sizes.
+#include "BrenvaleDoc.h"
+
+#include "FileUtils.h"
+#include "res/BrenvaleIds.h"
+
+#include <gdiplus.h>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+constexpr COLORREF kPictureMask = RGB(255, 0, 255);
+constexpr int kPictureSizes[4] = {16, 32, 48, 96};
+constexpr UINT kPictureBitmaps[4] = {IDB_PICTURES_16, IDB_PICTURES_32, IDB_PICTURES_48, IDB_PICTURES_96};
+
+CString FolderOf(const CString& path)
+{
+    const int slash = path.ReverseFind(L'\\');
+    return slash < 0 ? CString(L".") : path.Left(slash);
+}
+
+// Tells cheaply that a file cannot exist because its folder does not: each grandparent
+// folder is listed once, so a library of thousands of titles does not ask the file
+// system about every missing thumbnail one by one.
+class FolderListing {
+public:
+    bool FolderMissing(const CString& filePath)
+    {
+        const CString folder = FolderOf(filePath);
+        const int slash = folder.ReverseFind(L'\\');
+        if (slash <= 0)
+            return false;
+        CString parent = folder.Left(slash);
+        CString name = folder.Mid(slash + 1);
+        parent.MakeLower();
+        name.MakeLower();
+        auto found = m_listings.find(parent.str());
+        if (found == m_listings.end())
+            found = m_listings.emplace(parent.str(), List(parent)).first;
+        // A folder that could not be listed tells nothing: the file is looked for itself.
+        return found->second.known && found->second.names.count(name.str()) == 0;
+    }
+
+private:
+    struct Listing {
+        bool known = false;
+        std::unordered_set<std::wstring> names;  // sub-folders, lower-cased
+    };
+    static Listing List(const CString& folder)
+    {
+        Listing listing;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileExW(folder + L"\\*", FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+        if (find == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            listing.known = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            return listing;
+        }
+        listing.known = true;
+        do {
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                CString name(data.cFileName);
+                name.MakeLower();
+                listing.names.insert(name.str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        return listing;
+    }
+    std::unordered_map<std::wstring, Listing> m_listings;
+};
+}  // namespace
+
+BOOL CreateImageListFromBitmap(CImageList& list, int size, UINT bitmapId, UINT flags, COLORREF mask)
+{
+    HBITMAP bitmap = AfxLoadBitmap(bitmapId);
+    if (!bitmap)
+        return FALSE;
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    BOOL ok = size > 0 && info.bmHeight == size && info.bmWidth > 0 && info.bmWidth % size == 0 &&
+              list.Create(size, size, flags, info.bmWidth / size, 10);
+    if (ok && list.Add(bitmap, mask) < 0) {
+        list.DeleteImageList();
+        ok = FALSE;
+    }
+    DeleteObject(bitmap);
+    return ok;
+}
+
+BOOL CBrenvaleDoc::CreatePictureLists()
+{
+    for (int i = 0; i < 4; ++i)
+        if (!CreateImageListFromBitmap(m_pictures[i], kPictureSizes[i], kPictureBitmaps[i], ILC_COLOR32 | ILC_MASK,
+                                       kPictureMask))
+            return FALSE;
+    return TRUE;
+}
+
+void CBrenvaleDoc::AttachPictures(CMediaObject* title)
+{
+    title->SetPictureIndex(AddTitleIcons(title->GetThumbnailPath(m_dataFolder, FALSE)));
+}
+
+HICON MakeThumbnailIcon(Gdiplus::Image& image, int size)
+{
+    using namespace Gdiplus;
+    Bitmap canvas(size, size, PixelFormat32bppARGB);
+    canvas.SetResolution(image.GetHorizontalResolution(), image.GetVerticalResolution());
+    Graphics graphics(&canvas);
+    graphics.Clear(Color(0x00, 0xFF, 0xFF, 0xFF));
+    graphics.SetInterpolationMode(InterpolationModeHighQualityBicubic);
+    const int box = size - 4;
+    const int width = static_cast<int>(image.GetWidth());
+    const int height = static_cast<int>(image.GetHeight());
+    int drawnWidth, drawnHeight, x, y;
+    if (width <= height) {
+        drawnHeight = box;
+        drawnWidth = width * box / height;
+        x = (box - drawnWidth) / 2 + 2;
+        y = 2;
+    } else {
+        drawnWidth = box;
+        drawnHeight = height * box / width;
+        y = (box - drawnHeight) / 2 + 2;
+        x = 2;
+    }
+    graphics.DrawImage(&image, x, y, drawnWidth, drawnHeight);
+    if (size > 48) {
+        Pen white(Color(0xFF, 0xFF, 0xFF, 0xFF), 2);
+        graphics.DrawRectangle(&white, x + 1, y + 1, drawnWidth - 2, drawnHeight - 2);
+    }
+    Pen grey(Color(0xFF, 0xC4, 0xC4, 0xC4), 1);
+    graphics.DrawRectangle(&grey, x - 1, y - 1, drawnWidth + 1, drawnHeight + 1);
+    HICON icon = nullptr;
+    if (canvas.GetHICON(&icon) != Ok)
+        return nullptr;
+    return icon;
+}
+
+namespace {
+// The four icons of a thumbnail file; false when the file is missing or unusable.
+bool MakeTitleIcons(const CString& path, HICON (&icons)[4])
+{
+    for (HICON& icon : icons)
+        icon = nullptr;
+    if (!FileExists(path))
+        return false;
+    std::unique_ptr<Gdiplus::Bitmap> image(Gdiplus::Bitmap::FromFile(path));
+    if (!image || image->GetLastStatus() != Gdiplus::Ok || image->GetHeight() == 0)
+        return false;
+    bool all = true;
+    for (int i = 0; i < 4; ++i) {
+        icons[i] = MakeThumbnailIcon(*image, kPictureSizes[i]);
+        all = all && icons[i];
+    }
+    return all;
+}
+
+void DestroyIcons(HICON (&icons)[4])
+{
+    for (HICON icon : icons)
+        if (icon)
+            DestroyIcon(icon);
+}
+}  // namespace
+
+int CBrenvaleDoc::AddTitleIcons(const CString& path)
+{
+    if (!m_gdiplusToken || !m_pictures[0].GetSafeHandle())
+        return DefaultTitlePicture;
+    HICON icons[4];
+    int index = DefaultTitlePicture;
+    if (MakeTitleIcons(path, icons)) {
+        const int first = m_pictures[0].Add(icons[0]);
+        if (first >= 0) {
+            for (int i = 1; i < 4; ++i)
+                m_pictures[i].Add(icons[i]);
+            index = first;
+        }
+    }
+    DestroyIcons(icons);
+    return index;
+}
+
+void CBrenvaleDoc::ReplaceTitleIcons(int index, const CString& path)
+{
+    if (!m_gdiplusToken || !m_pictures[0].GetSafeHandle())
+        return;
+    HICON icons[4];
+    if (MakeTitleIcons(path, icons))
+        for (int i = 0; i < 4; ++i)
+            m_pictures[i].Replace(index, icons[i]);
+    DestroyIcons(icons);
+}
+
+
+void CBrenvaleDoc::PreparePictures()
+{
+    m_pendingPictures.clear();
+    for (CObject* object : m_titles)
+        static_cast<CMediaObject*>(object)->SetPictureIndex(DefaultTitlePicture);
+    if (!m_gdiplusToken || !m_pictures[0].GetSafeHandle())
+        return;
+    // Which titles have a thumbnail file is known before anything is decoded, so each list
+    // gets its final size once instead of growing (and being copied) ten pictures at a time.
+    FolderListing folders;
+    const int first = m_pictures[0].GetImageCount();
+    int slot = first;
+    for (CObject* object : m_titles) {
+        const auto* title = static_cast<CMediaObject*>(object);
+        const CString thumbnail = title->GetThumbnailPath(m_dataFolder, FALSE);
+        if (!folders.FolderMissing(thumbnail) && FileExists(thumbnail))
+            m_pendingPictures.push_back({title->m_mediaId, slot++});
+    }
+    if (slot > first) {
+        for (CImageList& list : m_pictures) {
+            if (!list.SetImageCount(slot)) {
+                // No room for that many pictures (the four lists take about 50 KB a title,
+                // too much for a 32-bit process beyond some tens of thousands of titles):
+                // the titles keep the placeholder.
+                m_pendingPictures.clear();
+                for (CImageList& sized : m_pictures)
+                    sized.SetImageCount(first);
+                break;
+            }
+        }
+    }
+    if (m_decodePicturesOnLoad)
+        FillPendingPictures();
+}
+
+INT_PTR CBrenvaleDoc::FillPendingPictures(INT_PTR maxCount)
+{
+    for (INT_PTR done = 0; !m_pendingPictures.empty() && (maxCount < 0 || done < maxCount); ++done) {
+        const PendingPicture pending = m_pendingPictures.front();
+        m_pendingPictures.pop_front();
+        // A title removed or replaced since the load has had its pictures seen to.
+        CMediaObject* title = FindTitle(pending.titleId);
+        if (!title || title->GetPictureIndex() != DefaultTitlePicture)
+            continue;
+        HICON icons[4];
+        if (MakeTitleIcons(title->GetThumbnailPath(m_dataFolder, FALSE), icons)) {
+            bool all = true;
+            for (int i = 0; i < 4; ++i)
+                all = m_pictures[i].Replace(pending.slot, icons[i]) == pending.slot && all;
+            if (all)
+                title->SetPictureIndex(pending.slot);
+        }
+        DestroyIcons(icons);
+    }
+    return GetPendingPictureCount();
+}
