@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <memory>
@@ -532,6 +533,26 @@ TEST_F(Console, KeysAndButtonsFollowTheCommandStates)
         m_frame->SendMessage(WM_IDLEUPDATECMDUI);
         return SendMessageW(GetDlgItem(m_hwnd, AFX_IDW_TOOLBAR), TB_ISBUTTONENABLED, id, 0) != 0;
     };
+    // Fly-by texts and tooltips come from each command's "status\ntooltip" string.
+    HWND status = GetDlgItem(m_hwnd, AFX_IDW_STATUS_BAR);
+    auto statusText = [&] {
+        wchar_t text[256] = {};
+        SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return CString(text);
+    };
+    EXPECT_EQ(statusText(), L"For Help, press F1");
+    m_frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(ID_TITLE_BURN, MF_STRING), reinterpret_cast<LPARAM>(GetMenu(m_hwnd)));
+    EXPECT_EQ(statusText(), L"Burn the selected media item by launching the Emberquay");
+    m_frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(statusText(), L"For Help, press F1");
+    NMTTDISPINFOW tip{};
+    tip.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageW(GetDlgItem(m_hwnd, AFX_IDW_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
+    tip.hdr.idFrom = ID_TITLE_DOWNLOAD;
+    tip.hdr.code = TTN_GETDISPINFOW;
+    m_frame->SendMessage(WM_NOTIFY, ID_TITLE_DOWNLOAD, reinterpret_cast<LPARAM>(&tip));
+    ASSERT_NE(tip.lpszText, nullptr);
+    EXPECT_EQ(CString(tip.lpszText), L"Download");
+
     EXPECT_TRUE(buttonEnabled(ID_TITLE_PLAY));  // one title selected
     SelectRows({0, 1});
     EXPECT_FALSE(buttonEnabled(ID_TITLE_PLAY));
@@ -615,6 +636,25 @@ TEST_F(Console, HandOverMessagesTakeTheSharedBufferWhenPostedAndTheTextWhenSent)
     EXPECT_TRUE(CBrenvaleApp::HandOver(m_hwnd, fits));
     RunMessages(20);
     EXPECT_EQ(m_frame->GetHandedOverPath(), fits);
+
+    // A dropped order file is opened as a document, which hands it to the frame; another
+    // kind of file is refused.
+    auto drop = [&](const std::wstring& path) {
+        const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GHND, bytes);
+        auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        wmemcpy(reinterpret_cast<wchar_t*>(files + 1), path.c_str(), path.size());
+        GlobalUnlock(memory);
+        SendMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    };
+    drop(L"C:\\Dropped\\three.vpm");
+    EXPECT_EQ(m_frame->GetHandedOverPath(), L"C:\\Dropped\\three.vpm");
+    m_boxes.Clear();
+    drop(L"C:\\Dropped\\picture.jpg");
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_NE(m_boxes.Boxes()[0].text.Find(L"picture.jpg"), -1);
 }
 
 TEST(ConsoleRules, QuestionBoxesGetTheQuestionIconOnlyWithoutAnIconOfTheirOwn)
@@ -644,6 +684,48 @@ TEST(ConsoleRules, QuestionBoxesGetTheQuestionIconOnlyWithoutAnIconOfTheirOwn)
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_EQ(app.DoMessageBox(L"Failed to launch help!", MB_OKCANCEL, 0), IDCANCEL);
     EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST(ConsoleRules, TheCommandLineNamesAFileOrALinkAndTheTemplateHasSevenFields)
+{
+    const struct {
+        const wchar_t* commandLine;
+        CCommandLineInfo::ShellCommand command;
+        const wchar_t* file;
+        bool splash;
+    } cases[] = {
+        {L"Larkmoor.exe", CCommandLineInfo::FileNew, L"", true},
+        {L"Larkmoor.exe \"C:\\My Orders\\a.vpm\"", CCommandLineInfo::FileOpen, L"C:\\My Orders\\a.vpm", true},
+        {L"Larkmoor.exe zkyopen://media.test/o?id=1&k=2", CCommandLineInfo::FileOpen, L"zkyopen://media.test/o?id=1&k=2", true},
+        {L"Larkmoor.exe /dde", CCommandLineInfo::FileDDE, L"", true},
+        {L"Larkmoor.exe -Embedding", CCommandLineInfo::FileNew, L"", false},
+        {L"Larkmoor.exe /AUTOMATION", CCommandLineInfo::FileNew, L"", false},
+        {L"Larkmoor.exe /p a.vpm", CCommandLineInfo::FilePrint, L"a.vpm", true},
+        {L"Larkmoor.exe /Unregserver", CCommandLineInfo::AppUnregister, L"", true},
+        {L"Larkmoor.exe /unknown b.vpm c.vpm", CCommandLineInfo::FileOpen, L"b.vpm", true},
+    };
+    for (const auto& c : cases) {
+        CCommandLineInfo info;
+        const CStringArray arguments = AfxSplitCommandLine(c.commandLine);
+        for (INT_PTR i = 0; i < arguments.GetSize(); ++i) {
+            const bool flag = arguments[i][0] == L'/' || arguments[i][0] == L'-';
+            info.ParseParam(flag ? arguments[i].Mid(1) : arguments[i], flag, i + 1 == arguments.GetSize());
+        }
+        EXPECT_EQ(info.m_nShellCommand, c.command) << CString(c.commandLine).ToNarrow();
+        EXPECT_EQ(info.m_strFileName, c.file) << CString(c.commandLine).ToNarrow();
+        EXPECT_EQ(info.m_bShowSplash != FALSE, c.splash) << CString(c.commandLine).ToNarrow();
+    }
+
+    CSingleDocTemplate docTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CBrenvaleDoc), RUNTIME_CLASS(CMainFrame),
+                                   RUNTIME_CLASS(CView));
+    EXPECT_TRUE(docTemplate.IsValid());
+    const wchar_t* const fields[] = {L"Vesperlin for Windows", L"", L"VPMedia", L"Vesperlin Media Files (*.vpm)",
+                                     L".vpm", L"Vesperlin.Media", L"Vesperlin.Media"};
+    for (int i = 0; i < 7; ++i) {
+        CString text;
+        docTemplate.GetDocString(text, static_cast<CDocTemplate::DocStringIndex>(i));
+        EXPECT_EQ(text, fields[i]) << i;
+    }
 }
 
 TEST(ConsoleRules, DynamicMenuItemsShareTheirListsHelpContext)
