@@ -17,6 +17,7 @@ for arch in ${ARCHS:-i686 x64}; do
   echo "== $arch"
   wine_env "$build/$arch/wineprefix"
   wine_start fresh
+  wine_register_standins "$build/$arch" "$arch" || status=1
   ctest --test-dir "$build/$arch" --output-on-failure --timeout 600 -j "$(nproc)" "$@" || status=1
   wine_stop
 done

@@ -4,6 +4,7 @@
 #include "afx.h"
 
 #include "AnimateCtrl.h"
+#include "AxHost.h"
 #include "Button.h"
 #include "DC.h"
 #include "Dialog.h"

@@ -9,12 +9,23 @@
 IMPLEMENT_DYNAMIC(CMenu, CObject)
 
 namespace {
-std::unordered_map<HMENU, std::unique_ptr<CMenu>>& TempMenus()
+using MenuMap = std::unordered_map<HMENU, std::unique_ptr<CMenu>>;
+// A plain pointer, as the windows' map (see AfxTermThreadWindows); freed by AfxTermThreadMenus.
+thread_local MenuMap* t_menus = nullptr;
+
+MenuMap& TempMenus()
 {
-    static thread_local std::unordered_map<HMENU, std::unique_ptr<CMenu>> menus;
-    return menus;
+    if (!t_menus)
+        t_menus = new MenuMap;
+    return *t_menus;
 }
 }  // namespace
+
+void AfxTermThreadMenus()
+{
+    delete t_menus;
+    t_menus = nullptr;
+}
 
 CMenu* CMenu::FromHandle(HMENU menu)
 {
@@ -29,7 +40,11 @@ CMenu* CMenu::FromHandle(HMENU menu)
     return temp.get();
 }
 
-void CMenu::DeleteTempMap() { TempMenus().clear(); }
+void CMenu::DeleteTempMap()
+{
+    if (t_menus)
+        t_menus->clear();
+}
 
 BOOL CMenu::Attach(HMENU menu)
 {

@@ -33,13 +33,27 @@ struct ThreadWindows {
     MSG current{};
 };
 
+// Held through a plain pointer: a thread-local object with a destructor hangs thread exit in
+// the 32-bit build (the destructor runs under the loader lock); AfxTermThreadWindows frees it.
+thread_local ThreadWindows* t_windows = nullptr;
+
 ThreadWindows& Windows()
 {
-    static thread_local ThreadWindows windows;
-    return windows;
+    if (!t_windows)
+        t_windows = new ThreadWindows;
+    return *t_windows;
 }
 
 }  // namespace
+
+void AfxTermThreadWindows()
+{
+    if (ThreadWindows* windows = t_windows) {
+        CWnd::DeleteTempMap();
+        t_windows = nullptr;
+        delete windows;
+    }
+}
 
 // --- Handle map ---
 
@@ -68,7 +82,9 @@ CWnd* CWnd::FromHandle(HWND hwnd)
 
 void CWnd::DeleteTempMap()
 {
-    auto& temp = Windows().temporary;
+    if (!t_windows)
+        return;  // nothing met on this thread
+    auto& temp = t_windows->temporary;
     for (auto& entry : temp)
         entry.second->m_hWnd = nullptr;
     temp.clear();

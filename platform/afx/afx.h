@@ -23,3 +23,4 @@
 #include "WinApp.h"
 #include "Time.h"
 #include "Internet.h"
+#include "OleDispatchDriver.h"

@@ -5,7 +5,13 @@
 #                       one throw-away process with its stdio on /dev/null, so Wine's services
 #                       never hold a caller's pipes open
 #   wine_stop           ends the wineserver of the prefix
+#   wine_own_folders    makes the user's Documents, Music, ... real folders of the prefix, where
+#                       Wine links them to the home folder, so what programs keep there stays
+#                       in the prefix
 #   xvfb_start          an X display of our own when none is set (or always with "own")
+#   wine_register_standins BUILD ARCH
+#                       registers the stand-ins for objects the suite finds installed elsewhere
+#                       (the detect object) from a build tree (ARCH i686 or x64) in the prefix
 
 wine_env() {
   export WINEPREFIX="$1"
@@ -29,8 +35,24 @@ wine_start() {
   fi
 }
 
+wine_register_standins() {
+  local dll="$1/platform/detectobject/ZKYDetect.dll" regsvr32='C:\windows\system32\regsvr32.exe'
+  [ "$2" = i686 ] && regsvr32='C:\windows\syswow64\regsvr32.exe'
+  [ -f "$dll" ] || { echo "warning: $dll not built" >&2; return 1; }
+  wine "$regsvr32" /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 </dev/null ||
+    { echo "warning: $dll could not be registered" >&2; return 1; }
+}
+
 wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
+}
+
+wine_own_folders() {
+  local folder
+  for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$folder" ] || continue
+    rm -f "$folder" && mkdir -p "$folder"
+  done
 }
 
 xvfb_pid=""
