@@ -107,17 +107,8 @@ CBrenvaleListView::~CBrenvaleListView()
         ::DeleteObject(m_titleFont);
 }
 
-CBrenvaleDoc* CBrenvaleListView::GetLibrary() const
-{
-    CDocument* doc = GetDocument();
-    return doc && doc->IsKindOf(RUNTIME_CLASS(CBrenvaleDoc)) ? static_cast<CBrenvaleDoc*>(doc) : nullptr;
-}
-
-CMainFrame* CBrenvaleListView::GetMainFrame() const
-{
-    CFrameWnd* frame = GetParentFrame();
-    return frame && frame->IsKindOf(RUNTIME_CLASS(CMainFrame)) ? static_cast<CMainFrame*>(frame) : nullptr;
-}
+CBrenvaleDoc* CBrenvaleListView::GetLibrary() const { return LibraryOfView(*this); }
+CMainFrame* CBrenvaleListView::GetMainFrame() const { return MainFrameOfView(*this); }
 
 CBrenvaleTreeView* CBrenvaleListView::GetTree() const
 {

@@ -29,17 +29,20 @@ enum NodePicture {
 
 CBrenvaleTreeView::CBrenvaleTreeView() = default;
 
-CBrenvaleDoc* CBrenvaleTreeView::GetLibrary() const
+CBrenvaleDoc* LibraryOfView(const CView& view)
 {
-    CDocument* doc = GetDocument();
+    CDocument* doc = view.GetDocument();
     return doc && doc->IsKindOf(RUNTIME_CLASS(CBrenvaleDoc)) ? static_cast<CBrenvaleDoc*>(doc) : nullptr;
 }
 
-CMainFrame* CBrenvaleTreeView::GetMainFrame() const
+CMainFrame* MainFrameOfView(const CView& view)
 {
-    CFrameWnd* frame = GetParentFrame();
+    CFrameWnd* frame = view.GetParentFrame();
     return frame && frame->IsKindOf(RUNTIME_CLASS(CMainFrame)) ? static_cast<CMainFrame*>(frame) : nullptr;
 }
+
+CBrenvaleDoc* CBrenvaleTreeView::GetLibrary() const { return LibraryOfView(*this); }
+CMainFrame* CBrenvaleTreeView::GetMainFrame() const { return MainFrameOfView(*this); }
 
 void CBrenvaleTreeView::OnInitialUpdate()
 {

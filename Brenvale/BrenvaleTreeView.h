@@ -13,6 +13,10 @@
 
 class CMainFrame;
 
+// The library and the console's frame of a view (null when the view has other ones).
+CBrenvaleDoc* LibraryOfView(const CView& view);
+CMainFrame* MainFrameOfView(const CView& view);
+
 // One in-place rename of a collection name (in the tree or the list): the frame's keys are
 // off while the edit box is open; the end is taken once (the control may report it again
 // as its edit box goes).
