@@ -31,8 +31,16 @@ void ConsoleLog(const wchar_t* text)
     const DWORD length = ::GetEnvironmentVariableW(L"LARKMOOR_LOG", path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return;
-    HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    // A reader may hold the file for a moment: a line is not lost for that.
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_SHARING_VIOLATION)
+            return;
+        if (file == INVALID_HANDLE_VALUE)
+            ::Sleep(10);
+    }
     if (file == INVALID_HANDLE_VALUE)
         return;
     const std::string line = CString(text).ToNarrow(CP_UTF8) + "\n";

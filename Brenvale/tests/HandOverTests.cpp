@@ -60,10 +60,19 @@ CString ReadClassesValue(const wchar_t* key)
     return text;
 }
 
+// Read while the console may be appending to it.
 std::string ReadLog(const CString& path)
 {
-    const std::vector<BYTE> bytes = testsupport::ReadAll(path);
-    return std::string(bytes.begin(), bytes.end());
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
 }
 
 // Waits until the log holds the text (the frame handles posted messages in its own time).
