@@ -19,6 +19,35 @@
 
 #include <deque>
 
+// Kinds of the tree's nodes: what the list shows for a node. Kinds with bit 1 list the
+// names of the node's children; the others select titles.
+enum TitleFilterKind {
+    kNodeRoot = 1,
+    kNodeAllTitles = 2,
+    kNodeCollection = 4,
+    kNodeCollections = 5,
+    kNodeCreator = 8,
+    kNodeCreators = 9,
+    kNodeSubject = 16,
+    kNodeSubjects = 17,
+    kNodeLanguage = 32,
+    kNodeLanguages = 33,
+    kNodeSource = 128,
+    kNodeSources = 129,
+};
+// Columns of the title list, in the list view's order.
+enum TitleColumn {
+    kColumnTitle,
+    kColumnCreator1,
+    kColumnCreator2,
+    kColumnPublisher,
+    kColumnSource,
+    kColumnAcquired,
+    kColumnLastPlayed,
+    kColumnDuration,
+    kTitleColumnCount
+};
+
 class CBrenvaleDoc : public CDocument {
     DECLARE_DYNCREATE(CBrenvaleDoc)
 public:
@@ -85,6 +114,21 @@ public:
     const CString& GetDataFolder() const { return m_dataFolder; }
     void SetDataFolder(const CString& folder) { m_dataFolder = folder; }
     CString GetLibraryDatabasePath() const;
+
+    // --- What the views show (BrenvaleTitleList.cpp); the library is not changed ---
+    // Appends the titles a node of this kind and text selects (titles without metadata never),
+    // sorted by the column. Equal keys keep no particular order.
+    void BuildTitleList(CObArray& titles, int kind, const CString& text, int sortColumn, BOOL ascending) const;
+    // One record per distinct display name (any case) of the listed creators of all titles,
+    // the first met standing for its name, sorted by file-as text.
+    void CollectCreators(CObArray& creators) const;
+    // One record per distinct subject text / language name (any case), sorted by it.
+    void CollectSubjects(CObArray& subjects) const;
+    void CollectLanguages(CObArray& languages) const;
+    // Three-way comparison of two titles by a column (ascending); sources: the library's.
+    static int CompareTitles(const CMediaObject* a, const CMediaObject* b, int column, const CObArray& sources);
+    // The creator roles the views list (string 2109).
+    static const CCreatorRoleSet& CreatorRoles();
 
     // A title's pictures from its thumbnail file: the index in the four lists, or
     // DefaultTitlePicture.

@@ -7,6 +7,7 @@
 //   library_bench                  every configuration, each in a process of its own
 //   library_bench TITLES PICTURES  one configuration (PICTURES 0 or 1)
 #include "BenchClock.h"
+#include "BenchTitles.h"
 #include "BrenvaleDoc.h"
 #include "XmlNode.h"
 
@@ -25,45 +26,6 @@ CString Description()
     while (text.GetLength() < 1000)
         text += L"A description of the title &amp; its parts, as long as a shop writes them. ";
     return text.Left(1000);
-}
-
-CMediaObject* MakeTitle(int n, const CString& downloadFolder, const CString& description)
-{
-    auto* title = new CMediaObject;
-    CString text;
-    text.Format(L"{BENCH-%06d}", n);
-    title->SetMediaId(text);
-    title->SetSourceId(L"source-1");
-    text.Format(L"Title %06d", n);
-    title->SetTitleFolder(text);
-    title->SetSelectedMethod(L"download");
-    title->SetDownloadFolder(downloadFolder);
-    CMetadataObject& metadata = title->GetMetadata();
-    metadata.SetTitle(text);
-    metadata.SetSortTitle(text);
-    metadata.SetDescription(description);
-    metadata.SetThumbnailUrl(L"http://img.test/cover.jpg");
-    metadata.SetContentKind(KindMp3Audiobook);
-    auto* creator = new CCreatorObject;
-    creator->SetName(L"Author Name");
-    creator->SetFileAs(L"Name, Author");
-    creator->SetRole(L"Author");
-    metadata.AddCreator(creator);
-    for (int p = 1; p <= 5; ++p) {
-        auto* part = new CPartObject;
-        part->m_number = p;
-        part->m_fileSize = 20000000 + p;
-        part->m_name.Format(L"Part %d", p);
-        part->m_fileName.Format(L"bench-fmt425-%06d-%d.mp3", n, p);
-        part->SetDuration(L"1:02:03");
-        title->AddPart(part);
-    }
-    auto* protocol = new CProtocolObject;
-    protocol->SetMethod(L"download");
-    protocol->SetBaseUrl(L"http://media.test/files");
-    title->AddProtocol(protocol);
-    title->m_licenseText = L"NONE";
-    return title;
 }
 
 // A cover picture as shops send them: a 150 x 200 JPEG.
@@ -166,7 +128,7 @@ int RunOne(int titles, bool pictures)
             shelves.Add(shelf);
         }
         for (int n = 0; n < titles; ++n)
-            library.AddTitleToLibrary(MakeTitle(n, shelves[n / 1000], description));
+            library.AddTitleToLibrary(MakeBenchTitle(n, shelves[n / 1000], description));
         buildTime = Now() - start;
         auto* source = new CSourceObject;
         source->m_id = L"source-1";

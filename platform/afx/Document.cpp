@@ -22,8 +22,6 @@ BOOL CDocument::OnNewDocument()
     return TRUE;
 }
 
-void CDocument::UpdateAllViews(CView*, LPARAM, CObject*) {}
-
 CFile* CDocument::GetFile(const wchar_t* path, UINT openFlags, CFileException* error)
 {
     auto* file = new CFile;

@@ -17,10 +17,14 @@
 #include "CFile.h"
 #include "CObject.h"
 #include "CString.h"
+#include "CmdTarget.h"
 
+#include <vector>
+
+class CDocTemplate;
 class CView;
 
-class CDocument : public CObject {
+class CDocument : public CObject, public CCmdTarget {
     DECLARE_DYNAMIC(CDocument)
 public:
     CDocument() = default;
@@ -44,9 +48,16 @@ public:
     virtual BOOL OnSaveDocument(const wchar_t* path);
     virtual void DeleteContents() {}
 
-    // Tells the document's views that it changed. The windows layer keeps the views;
-    // without them there is nobody to tell.
+    // Tells every view but the sender that the document changed (CView::OnUpdate).
     virtual void UpdateAllViews(CView* sender, LPARAM hint = 0, CObject* hintObject = nullptr);
+    // The views showing the document, in the order they were added (views add and
+    // remove themselves).
+    void AddView(CView* view);
+    void RemoveView(CView* view);
+    const std::vector<CView*>& GetViews() const { return m_views; }
+    // The template that made the document (null when made otherwise).
+    CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
+    CDocTemplate* m_pDocTemplate = nullptr;
 
     // The file a load or save goes through (null with the error filled on failure),
     // and its release (closed, or aborted after a failure, and deleted).
@@ -59,4 +70,7 @@ protected:
     CString m_strTitle;
     CString m_strPathName;
     BOOL m_bModified = FALSE;
+
+private:
+    std::vector<CView*> m_views;
 };

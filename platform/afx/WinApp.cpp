@@ -3,6 +3,7 @@
 #include "AfxIds.h"
 #include "AfxMessageBox.h"
 #include "AfxResource.h"
+#include "DocTemplate.h"
 #include "HtmlHelp.h"
 #include "RegistryKey.h"
 #include "Wnd.h"
@@ -30,6 +31,9 @@ CWinApp::CWinApp(const wchar_t* appName)
 
 CWinApp::~CWinApp()
 {
+    for (CObject* docTemplate : m_templates)
+        delete docTemplate;
+    m_templates.clear();
     if (g_app == this)
         g_app = nullptr;
 }

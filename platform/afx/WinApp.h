@@ -8,12 +8,19 @@
 #pragma once
 
 #include "CString.h"
+#include "CmdTarget.h"
 #include "RegistryKey.h"
 #include "WinThread.h"
 
+#include <vector>
+
+class CCommandLineInfo;
+class CDocTemplate;
+class CDocument;
+
 #include "HtmlHelp.h"
 
-class CWinApp : public CWinThread {
+class CWinApp : public CWinThread, public CCmdTarget {
     DECLARE_DYNAMIC(CWinApp)
 public:
     // The application's name; null takes the string-table text AFX_IDS_APP_TITLE (AfxIds.h).
@@ -65,6 +72,33 @@ public:
     // Sets the help file path (m_pszHelpFilePath follows it).
     void SetHelpFilePath(const wchar_t* path);
 
+    // --- Documents, the command line and the shell (the frame half; WinAppFrame.cpp) ---
+    // The application owns its templates (deleted with it).
+    void AddDocTemplate(CDocTemplate* docTemplate);
+    CDocTemplate* GetFirstDocTemplate() const { return m_templates.empty() ? nullptr : m_templates.front(); }
+    // Fills info from the program's command line (each argument after the program's name).
+    void ParseCommandLine(CCommandLineInfo& info);
+    // A new, empty document of the first template (with its frame the first time).
+    virtual void OnFileNew();
+    // Asks for a file with the first template's filter and opens it.
+    virtual void OnFileOpen();
+    // Opens a file through the first template; null when it was not opened.
+    virtual CDocument* OpenDocumentFile(const wchar_t* path);
+    // The file dialog of OnFileOpen; FALSE when cancelled. Tests override it.
+    virtual BOOL DoPromptFileName(CString& path, CDocTemplate* docTemplate);
+    // Lets the shell open documents in this program (its open verb starts the program with the
+    // file; the single running program is found by the program itself).
+    void EnableShellOpen() { m_shellOpenEnabled = TRUE; }
+    // Registers each template's file type: the extension names the file-type identifier, which
+    // has the display name, the program's icon and the open verb "<program>" "%1" (no print verbs).
+    BOOL RegisterShellFileTypes(BOOL compatibility = FALSE);
+    // The help contents (HTML Help's table of contents).
+    virtual void OnHelpFinder();
+    // The application's commands: new and open files, exit, help contents.
+    BOOL OnCmdMsg(UINT id, UINT code) override;
+    // Idle: the main window's bars get their command states.
+    BOOL OnIdle(LONG count) override;
+
     const wchar_t* m_pszAppName = nullptr;
     const wchar_t* m_pszHelpFilePath = nullptr;
     const wchar_t* m_pszRegistryKey = nullptr;
@@ -72,6 +106,8 @@ public:
     HINSTANCE m_hInstance = nullptr;
 
 private:
+    std::vector<CDocTemplate*> m_templates;
+    BOOL m_shellOpenEnabled = FALSE;
     CString m_appName;
     CString m_registryKey;
     CString m_profileName;
@@ -80,6 +116,10 @@ private:
 
 // The application object (null when the program has none).
 CWinApp* AfxGetApp();
+
+// The program's main: InitInstance, then Run (or ExitInstance when it fails). In a program
+// that ends at once (a second instance), a main window that is not the program's own is let go.
+int AfxWinMain();
 
 // Reads a REG_SZ value of an open key into text. The text is empty unless the value is
 // a non-empty REG_SZ; the result is the Win32 error code of the read (0 for success,

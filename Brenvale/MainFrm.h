@@ -1,0 +1,109 @@
+// CMainFrame: the console's main window. A menu bar, a toolbar, a status bar (with room
+// for the download progress bar over pane 1) and a static splitter: the library tree on
+// the left, the list of titles or names on the right. The frame gives every console
+// command its state, builds the collection sub-menus when a menu opens, keeps the
+// download queue and stores its layout when it closes.
+//
+// 0x500 and 0x501 arrive here from the start-up hand-over: a posted 0x500 takes its path
+// from this instance's own shared buffer (the sender's lParam is not trusted), a sent one
+// (the document's own open command) from lParam.
+#pragma once
+
+#include "AfxWin.h"
+#include "BrenvaleDoc.h"
+#include "DownloadThread.h"
+
+class CBrenvaleListView;
+class CBrenvaleTreeView;
+
+class CMainFrame : public CFrameWnd {
+    DECLARE_DYNCREATE(CMainFrame)
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    CBrenvaleTreeView* GetTreeView() const;
+    CBrenvaleListView* GetListView() const;
+    CBrenvaleDoc* GetLibrary() const;
+    // -1 without both views; 0 while the list shows names; else the selected rows.
+    int GetSelectedTitleCount() const;
+    // -1 without both views; the selected rows in "My Collections"; 1 on a collection node.
+    int GetSelectedCollectionCount() const;
+    // Off: the frame's accelerators are put aside (so Del and F2 reach an edit box); on: back.
+    void EnableFrameAccelerators(BOOL enable);
+    bool IsKnownCreatorRole(const CString& role) const { return m_creatorRoles.IsKnownCreatorRole(role); }
+
+    // The download queue (head first; the frame owns the jobs) and its state
+    // (0 idle, 1 running, 2 suspended).
+    CObArray& GetDownloadQueue() { return m_downloadQueue; }
+    int GetQueueState() const { return m_queueState; }
+    // Cancels the download: without a running thread the queue is emptied at once.
+    void CancelDownload();
+    // The last path or link handed over with 0x500 (empty before the first).
+    const CString& GetHandedOverPath() const { return m_handedOverPath; }
+    int GetStartupChecks() const { return m_startupChecks; }
+
+    // The help context a command's help goes to: the items of one dynamic list share one.
+    static DWORD FoldHelpContext(DWORD context);
+    void HtmlHelp(DWORD_PTR data, UINT command) override;
+
+    BOOL OnCmdMsg(UINT id, UINT code) override;
+    BOOL OnUpdateCmdUI(CCmdUI* ui) override;
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
+    int OnCreate(LPCREATESTRUCTW cs) override;
+    BOOL OnCreateClient(LPCREATESTRUCTW cs, CCreateContext* context) override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu) override;
+    void OnClose() override;
+    void OnDestroy() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+private:
+    BOOL CreateToolBar();
+    BOOL CreateStatusBar();
+    void ShowToolbarMenu(UINT buttonId);
+    void SetViewMode(UINT id);
+    void SortBy(UINT id);
+    void DeleteTitles();
+    void DeleteCollections();
+    void RenameCollection();
+    void NewCollection();
+    void AddSelectedToCollection(INT_PTR index);
+    void RemoveSelectedFromCollection(INT_PTR index);
+    // Asks 8007 when downloads are queued; FALSE keeps the console. Yes cancels and waits.
+    BOOL ConfirmEndWithDownloads();
+    void StoreLayout();
+    LRESULT OnOpenPath(WPARAM wParam, LPARAM lParam);
+    LRESULT OnStartupWithoutFile();
+    CStringArray SelectedTitleIds() const;
+    CStringArray QueuedTitleIds() const;
+    int GetTreeKind() const;
+
+    CSplitterWnd m_splitter;
+    CToolBar m_toolbar;
+    CStatusBar m_statusBar;
+    CProgressCtrl* m_progress = nullptr;
+    CImageList m_normalImages;
+    CImageList m_hotImages;
+    CString m_proxyUserName;
+    CString m_proxyPassword;
+    CWinThread* m_downloadThread = nullptr;
+    HANDLE m_downloadThreadHandle = nullptr;
+    CObArray m_downloadQueue;  // CDownloadJob, owned
+    int m_queueState = 0;
+    CCreatorRoleSet m_creatorRoles;
+    CStringArray m_removableCollections;
+    HACCEL m_savedAccelerators = nullptr;
+    BOOL m_verboseTransfer = FALSE;
+    CString m_handedOverPath;
+    bool m_openPathFromQueue = false;  // the 0x500 being handled came through the queue
+    int m_startupChecks = 0;
+};
+
+// Appends a line to the file named by the environment variable LARKMOOR_LOG, when set
+// (what reached the frame, for people and tests looking on from outside).
+void ConsoleLog(const wchar_t* text);

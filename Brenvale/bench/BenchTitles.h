@@ -1,0 +1,7 @@
+// The titles of the benchmark libraries: title n of 5 parts, one author, one source, in
+// the download folder, with the description.
+#pragma once
+
+#include "BrenvaleDoc.h"
+
+CMediaObject* MakeBenchTitle(int n, const CString& downloadFolder, const CString& description);

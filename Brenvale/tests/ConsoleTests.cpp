@@ -1,0 +1,819 @@
+// The console's windows under a real display: the main frame on a fixture library (tree
+// nodes, the list in every mode, header sorting, selections kept across refills, new and
+// renamed collections, the layout stored on close, closing with downloads queued, keyboard
+// commands and command states), the splash, the suppressible message, the message-box
+// and help rules, and the hand-over messages within one process.
+#include "BrenvaleApp.h"
+#include "BrenvaleListView.h"
+#include "BrenvaleTreeView.h"
+#include "LibraryTestSupport.h"
+#include "MainFrm.h"
+#include "SplashWnd.h"
+#include "SuppressibleMessageDlg.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+#include "res/BrenvaleIds.h"
+#include "res/ConsoleIds.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <memory>
+#include <string>
+
+using namespace librarytest;
+using testsupport::MessageBoxRecorder;
+using testsupport::ScratchFolder;
+
+namespace {
+
+constexpr const wchar_t* kTestAppName = L"Vesperlin Brenvale Console Tests";
+constexpr const wchar_t* kProfileKey = L"Software\\Vesperlin, Inc.\\Vesperlin Brenvale Console Tests";
+
+// The library document of the tests: the usual one, in a folder of the test's own.
+class FixtureLibrary : public CBrenvaleDoc {
+    DECLARE_DYNCREATE(FixtureLibrary)
+public:
+    FixtureLibrary() { SetDataFolder(Folder()); }
+    static CString& Folder()
+    {
+        static CString folder;
+        return folder;
+    }
+};
+IMPLEMENT_DYNCREATE(FixtureLibrary, CBrenvaleDoc)
+
+// Handles messages the way the program's loop does (keys pass the frame's accelerators).
+void RunMessages(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;  // a closed frame's; the test goes on
+            if (!AfxPreTranslateMessage(&msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (ms)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < ms);
+}
+
+void PressKey(HWND target, UINT key, bool control = false)
+{
+    // The key's state as GetKeyState reports it is not needed: accelerators read the message.
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    if (control)
+        keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    RunMessages(50);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    RunMessages(50);
+}
+
+CMediaObject* FixtureTitle(const wchar_t* id, const wchar_t* title, const wchar_t* sourceId,
+                           std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> creators,
+                           const wchar_t* language, const wchar_t* duration)
+{
+    CMediaObject* t = MakeTitle(id, sourceId, 1);
+    CMetadataObject& m = t->GetMetadata();
+    m.SetTitle(title);
+    m.SetSortTitle(title);
+    m.SetSubTitle(L"");
+    for (INT_PTR i = 0; i < m.m_creators.GetSize(); ++i)
+        delete m.m_creators[i];
+    m.m_creators.RemoveAll();
+    for (const auto& [name, role] : creators) {
+        auto* creator = new CCreatorObject;
+        creator->SetName(name);
+        creator->SetFileAs(name);
+        creator->SetRole(role);
+        m.AddCreator(creator);
+    }
+    static_cast<CLanguageObject*>(m.m_languages[0])->m_name = language;
+    t->GetPart(0)->SetDuration(duration);
+    return t;
+}
+
+class Console : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
+        FixtureLibrary::Folder() = m_scratch.Path();
+        TestLibrary library(m_scratch.Path());
+        library.AddSource(MakeSource(L"s1", L"First Source"));
+        library.AddSource(MakeSource(L"s2", L"Second Source"));
+        library.AddTitleToLibrary(FixtureTitle(L"t1", L"Autumn Light", L"s1", {{L"Ann Ames", L"Author"}}, L"English",
+                                               L"2:10:00"));
+        library.AddTitleToLibrary(FixtureTitle(L"t2", L"Brass Harbour", L"s2", {{L"Bo Bell", L"Author"}}, L"French",
+                                               L"45:00"));
+        library.AddTitleToLibrary(FixtureTitle(L"t3", L"Cinder Road", L"s1",
+                                               {{L"Ann Ames", L"Author"}, {L"Cy Cole", L"Narrator"}}, L"English",
+                                               L"1:05:00"));
+        library.AddCollection(MakeCollection(L"Favourites", {L"t1"}));
+        ASSERT_TRUE(library.SaveLibrary());
+    }
+
+    void TearDown() override
+    {
+        Stop();
+        SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
+    }
+
+    void Start()
+    {
+        m_app = std::make_unique<CBrenvaleApp>(kTestAppName);
+        ASSERT_TRUE(m_app->CreateConsole(FALSE, RUNTIME_CLASS(FixtureLibrary)));
+        m_frame = static_cast<CMainFrame*>(m_app->m_pMainWnd);
+        m_hwnd = m_frame->m_hWnd;
+        m_frame->MoveWindow(0, 0, 1000, 680);
+        RunMessages(100);
+    }
+
+    void Stop()
+    {
+        if (m_hwnd && IsWindow(m_hwnd)) {
+            m_frame->CancelDownload();
+            SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+        }
+        if (m_hwnd && IsWindow(m_hwnd))
+            DestroyWindow(m_hwnd);
+        RunMessages(0);
+        if (m_app)
+            m_app->ExitInstance();
+        m_app.reset();
+        m_frame = nullptr;
+        m_hwnd = nullptr;
+    }
+
+    // The tree as "text(kind)" lines, indented by depth.
+    std::string TreeText() const
+    {
+        const CTreeCtrl& tree = Tree()->GetTreeCtrl();
+        std::string text;
+        std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM node, int depth) {
+            for (; node; node = tree.GetNextSiblingItem(node)) {
+                text += std::string(static_cast<size_t>(depth) * 2, ' ') + tree.GetItemText(node).ToNarrow() + "(" +
+                        std::to_string(tree.GetItemData(node)) + ")\n";
+                walk(tree.GetChildItem(node), depth + 1);
+            }
+        };
+        walk(tree.GetRootItem(), 0);
+        return text;
+    }
+
+    std::string Rows() const
+    {
+        const CListCtrl& list = List()->GetListCtrl();
+        std::string rows;
+        for (int i = 0; i < list.GetItemCount(); ++i)
+            rows += (rows.empty() ? "" : "|") + list.GetItemText(i, 0).ToNarrow();
+        return rows;
+    }
+
+    std::string SelectedIds() const
+    {
+        std::string ids;
+        for (CMediaObject* title : List()->GetSelectedTitles())
+            ids += title->m_mediaId.ToNarrow();
+        return ids;
+    }
+
+    void Select(int kind, const wchar_t* text)
+    {
+        ASSERT_TRUE(Tree()->SelectNode(kind, text)) << CString(text).ToNarrow();
+        RunMessages(20);
+    }
+
+    void SelectRows(std::initializer_list<int> rows)
+    {
+        CListCtrl& list = List()->GetListCtrl();
+        list.SetItemState(-1, 0, LVIS_SELECTED);
+        for (int row : rows)
+            list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+    }
+
+    int Setting(const wchar_t* name) const
+    {
+        return static_cast<int>(m_app->GetProfileInt(L"Settings", name, -12345));
+    }
+
+    CBrenvaleTreeView* Tree() const { return m_frame->GetTreeView(); }
+    CBrenvaleListView* List() const { return m_frame->GetListView(); }
+    CBrenvaleDoc* Library() const { return m_frame->GetLibrary(); }
+
+    ScratchFolder m_scratch;
+    MessageBoxRecorder m_boxes{IDNO};
+    std::unique_ptr<CBrenvaleApp> m_app;
+    CMainFrame* m_frame = nullptr;
+    HWND m_hwnd = nullptr;
+};
+
+TEST_F(Console, ShowsGroupsOnlyWithMoreThanOneEntryAndTheListInEveryMode)
+{
+    Start();
+    // One subject only: no subject group. Two creators (listed roles), languages and sources.
+    EXPECT_EQ(TreeText(),
+              "Media Library(1)\n"
+              "  View All Media(2)\n"
+              "  My Collections(5)\n"
+              "    Favourites(4)\n"
+              "  Group by Creator(9)\n"
+              "    Ann Ames(8)\n"
+              "    Bo Bell(8)\n"
+              "    Cy Cole(8)\n"
+              "  Group by Language(33)\n"
+              "    English(32)\n"
+              "    French(32)\n"
+              "  Group by Source(129)\n"
+              "    First Source(128)\n"
+              "    Second Source(128)\n");
+    EXPECT_EQ(Tree()->GetSelectedKind(), kNodeAllTitles);
+    EXPECT_EQ(Rows(), "Autumn Light|Brass Harbour|Cinder Road");
+    EXPECT_EQ(SelectedIds(), "t1");  // the first row when nothing was selected
+
+    const struct {
+        UINT id;
+        DWORD type;
+        bool ownerDrawn;
+        int smallSize;
+    } modes[] = {
+        {ID_VIEW_THUMBNAILS, LVS_ICON, false, 16}, {ID_VIEW_TILES, LVS_LIST, false, 48},
+        {ID_VIEW_ICONS, LVS_ICON, false, 16},      {ID_VIEW_LIST, LVS_LIST, false, 16},
+        {ID_VIEW_DETAILS, LVS_REPORT, false, 16},  {ID_VIEW_CONSOLE, LVS_REPORT, true, 96},
+    };
+    for (const auto& mode : modes) {
+        m_frame->SendMessage(WM_COMMAND, mode.id);
+        RunMessages(20);
+        CListCtrl& list = List()->GetListCtrl();
+        const DWORD style = list.GetStyle();
+        EXPECT_EQ(style & LVS_TYPEMASK, mode.type) << mode.id;
+        EXPECT_EQ((style & LVS_OWNERDRAWFIXED) != 0, mode.ownerDrawn) << mode.id;
+        int cx = 0, cy = 0;
+        ImageList_GetIconSize(list.GetImageList(LVSIL_SMALL), &cx, &cy);
+        EXPECT_EQ(cx, mode.smallSize) << mode.id;
+        EXPECT_EQ(list.GetItemCount(), 3) << mode.id;
+        EXPECT_EQ(Setting(L"LastViewID"), static_cast<int>(mode.id));
+        if (mode.id == ID_VIEW_DETAILS) {
+            EXPECT_EQ(list.GetItemText(2, kColumnCreator1), L"Ann Ames");
+            EXPECT_EQ(list.GetItemText(2, kColumnCreator2), L"Narrator: Cy Cole");
+            EXPECT_EQ(list.GetItemText(2, kColumnSource), L"First Source");
+            EXPECT_EQ(list.GetItemText(2, kColumnDuration), L"1:05:00");
+            EXPECT_EQ(list.GetItemText(0, kColumnLastPlayed), L"never");
+            testsupport::CaptureWindow(m_hwnd, L"Console.Frame.DetailsMode");
+        }
+    }
+    // Console rows are tall and drawn by the view.
+    RECT row{};
+    List()->GetListCtrl().GetItemRect(0, &row, LVIR_BOUNDS);
+    EXPECT_EQ(row.bottom - row.top, 116);
+    testsupport::CaptureWindow(m_hwnd, L"Console.Frame.ConsoleMode");
+
+    // A group lists its children's names.
+    Select(kNodeCreators, L"Group by Creator");
+    EXPECT_EQ(Rows(), "Ann Ames|Bo Bell|Cy Cole");
+    Select(kNodeCreator, L"Ann Ames");
+    EXPECT_EQ(Rows(), "Autumn Light|Cinder Road");
+}
+
+TEST_F(Console, HeaderClickSortsAndTheSameColumnAgainTogglesTheDirection)
+{
+    Start();
+    m_frame->SendMessage(WM_COMMAND, ID_VIEW_DETAILS);
+    RunMessages(20);
+    CHeaderCtrl* header = List()->GetListCtrl().GetHeaderCtrl();
+    ASSERT_NE(header, nullptr);
+    auto click = [&](int column) {
+        RECT rect{};
+        ASSERT_TRUE(header->GetItemRect(column, &rect));
+        const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        PostMessageW(header->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(header->m_hWnd, WM_LBUTTONUP, 0, at);
+        RunMessages(100);
+    };
+    auto sortPicture = [&](int column) {
+        LVCOLUMNW info{};
+        info.mask = LVCF_FMT | LVCF_IMAGE;
+        List()->GetListCtrl().GetColumn(column, &info);
+        return (info.fmt & LVCFMT_IMAGE) ? info.iImage : -1;
+    };
+    click(kColumnDuration);
+    EXPECT_EQ(Rows(), "Brass Harbour|Cinder Road|Autumn Light");
+    EXPECT_EQ(sortPicture(kColumnDuration), 21);
+    EXPECT_EQ(sortPicture(kColumnTitle), -1);
+    EXPECT_EQ(Setting(L"LastSortColumnIndex"), kColumnDuration);
+    EXPECT_EQ(Setting(L"LastSortOrderAsc"), 1);
+    click(kColumnDuration);
+    EXPECT_EQ(Rows(), "Autumn Light|Cinder Road|Brass Harbour");
+    EXPECT_EQ(sortPicture(kColumnDuration), 22);
+    EXPECT_EQ(Setting(L"LastSortOrderAsc"), 0);
+    // A new column starts ascending; the sort command toggles the same way.
+    click(kColumnTitle);
+    EXPECT_EQ(Rows(), "Autumn Light|Brass Harbour|Cinder Road");
+    m_frame->SendMessage(WM_COMMAND, ID_SORT_TITLE);
+    EXPECT_EQ(Rows(), "Cinder Road|Brass Harbour|Autumn Light");
+
+    // Dragging the divider after Creator 2 stores its width; a new start uses it.
+    RECT rect{};
+    ASSERT_TRUE(header->GetItemRect(kColumnCreator2, &rect));
+    const int y = (rect.top + rect.bottom) / 2;
+    PostMessageW(header->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rect.right - 1, y));
+    PostMessageW(header->m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(rect.right + 39, y));
+    PostMessageW(header->m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(rect.right + 39, y));
+    RunMessages(100);
+    const int stored = Setting(L"MultiColumn3Width");
+    EXPECT_EQ(stored, List()->GetListCtrl().GetColumnWidth(kColumnCreator2));
+    EXPECT_GT(stored, 90);
+    Stop();
+    Start();
+    EXPECT_EQ(List()->GetViewMode(), static_cast<UINT>(ID_VIEW_DETAILS));
+    EXPECT_EQ(List()->GetListCtrl().GetColumnWidth(kColumnCreator2), stored);
+    EXPECT_EQ(List()->GetSortColumn(), kColumnTitle);
+    EXPECT_FALSE(List()->GetSortAscending());
+    m_frame->SendMessage(WM_COMMAND, ID_VIEW_CONSOLE);  // Console columns: 75 each
+    EXPECT_EQ(List()->GetListCtrl().GetColumnWidth(kColumnCreator2), 75);
+}
+
+TEST_F(Console, RefillsKeepTheSelectionAlsoWhenTheListViewSentTheUpdate)
+{
+    Start();
+    SelectRows({1, 2});
+    Library()->UpdateAllViews(nullptr);
+    EXPECT_EQ(SelectedIds(), "t2t3");
+    // An update sent by the list view refills the tree: its own deletions must not move
+    // the selection to another node, and the list keeps its rows.
+    Library()->UpdateAllViews(List());
+    EXPECT_EQ(Tree()->GetSelectedKind(), kNodeAllTitles);
+    EXPECT_EQ(SelectedIds(), "t2t3");
+    Select(kNodeCollection, L"Favourites");
+    Library()->UpdateAllViews(List());
+    EXPECT_EQ(Tree()->GetSelectedKind(), kNodeCollection);
+    EXPECT_EQ(Tree()->GetSelectedText(), L"Favourites");
+    EXPECT_EQ(Rows(), "Autumn Light");
+    // A node that is gone after a refill: "View All Media".
+    Library()->GetCollections().RemoveAll();  // the record is the library's; it goes below
+    Library()->UpdateAllViews(nullptr);
+    EXPECT_EQ(Tree()->GetSelectedKind(), kNodeAllTitles);
+    EXPECT_EQ(Rows(), "Autumn Light|Brass Harbour|Cinder Road");
+}
+
+TEST_F(Console, NewCollectionsAreNumberedAndTheTwentyFirstIsRefused)
+{
+    Start();
+    auto newCollection = [&] {
+        m_frame->SendMessage(WM_COMMAND, ID_COLLECTION_NEW);
+        RunMessages(10);
+        TreeView_EndEditLabelNow(Tree()->GetTreeCtrl().m_hWnd, TRUE);  // the name is kept
+        RunMessages(10);
+    };
+    newCollection();
+    EXPECT_EQ(Tree()->GetSelectedText(), L"New Collection");
+    EXPECT_EQ(Tree()->GetSelectedKind(), kNodeCollection);
+    newCollection();
+    EXPECT_EQ(Tree()->GetSelectedText(), L"New Collection (2)");
+    while (Library()->GetCollections().GetSize() < 20)
+        newCollection();
+    for (const auto& box : m_boxes.Boxes())
+        ADD_FAILURE() << box.text.ToNarrow();
+    newCollection();
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text,
+              L"You already have the maximum number of collections (20) created.  Please delete one or more "
+              L"collections before trying to add a new collection.");
+    EXPECT_EQ(Library()->GetCollections().GetSize(), 20);
+    int nodes = 0;
+    const CTreeCtrl& tree = Tree()->GetTreeCtrl();
+    for (HTREEITEM n = tree.GetChildItem(Tree()->GetCollectionsNode()); n; n = tree.GetNextSiblingItem(n))
+        ++nodes;
+    EXPECT_EQ(nodes, 20);
+    // Saved at once: a new start shows them.
+    Stop();
+    Start();
+    EXPECT_EQ(Library()->GetCollections().GetSize(), 20);
+    EXPECT_NE(Library()->FindCollection(L"New Collection (19)"), nullptr);
+}
+
+TEST_F(Console, RenamingToAnExactDuplicateIsRefusedFromTheKeyboard)
+{
+    Start();
+    m_frame->SendMessage(WM_COMMAND, ID_COLLECTION_NEW);
+    RunMessages(10);
+    HWND edit = TreeView_GetEditControl(Tree()->GetTreeCtrl().m_hWnd);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, L"Jazz");
+    TreeView_EndEditLabelNow(Tree()->GetTreeCtrl().m_hWnd, FALSE);
+    RunMessages(10);
+    ASSERT_NE(Library()->FindCollection(L"Jazz"), nullptr);
+    EXPECT_EQ(Tree()->GetSelectedText(), L"Jazz");
+
+    // F2 starts renaming (the accelerator); the frame's keys are off while the box is open.
+    PressKey(Tree()->m_hWnd, VK_F2);
+    edit = TreeView_GetEditControl(Tree()->GetTreeCtrl().m_hWnd);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(m_frame->m_hAccelTable, nullptr);
+    SetWindowTextW(edit, L"Favourites");
+    TreeView_EndEditLabelNow(Tree()->GetTreeCtrl().m_hWnd, FALSE);
+    RunMessages(10);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, L"The specified collection name already exists.");
+    EXPECT_NE(m_frame->m_hAccelTable, nullptr);
+    EXPECT_NE(Library()->FindCollection(L"Jazz"), nullptr);
+    EXPECT_NE(Tree()->FindCollectionNode(L"Jazz"), nullptr);
+
+    // Another case is another name.
+    Tree()->EditSelectedCollection();
+    edit = TreeView_GetEditControl(Tree()->GetTreeCtrl().m_hWnd);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, L"favourites");
+    TreeView_EndEditLabelNow(Tree()->GetTreeCtrl().m_hWnd, FALSE);
+    RunMessages(10);
+    EXPECT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_NE(Library()->FindCollection(L"favourites"), nullptr);
+    EXPECT_EQ(Library()->FindCollection(L"Jazz"), nullptr);
+    EXPECT_EQ(Tree()->GetSelectedText(), L"favourites");
+
+    // In "My Collections" the list renames, and the tree's node follows.
+    Select(kNodeCollections, L"My Collections");
+    EXPECT_EQ(Rows(), "Favourites|favourites");  // the tree's order until its next refill
+    SelectRows({0});
+    m_frame->SendMessage(WM_COMMAND, ID_COLLECTION_RENAME);
+    edit = ListView_GetEditControl(List()->m_hWnd);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, L"favourites");  // exactly the other one's name
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    RunMessages(20);
+    EXPECT_EQ(m_boxes.Boxes().size(), 2u);
+    SelectRows({0});
+    m_frame->SendMessage(WM_COMMAND, ID_COLLECTION_RENAME);
+    edit = ListView_GetEditControl(List()->m_hWnd);
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, L"Evening");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    RunMessages(20);
+    EXPECT_EQ(m_boxes.Boxes().size(), 2u);
+    EXPECT_NE(Library()->FindCollection(L"Evening"), nullptr);
+    EXPECT_NE(Tree()->FindCollectionNode(L"Evening"), nullptr);
+    EXPECT_EQ(Tree()->FindCollectionNode(L"Favourites"), nullptr);
+}
+
+TEST_F(Console, StoresTheLayoutOnCloseAndRestoresItAtTheNextStart)
+{
+    Start();
+    auto* splitter = static_cast<CSplitterWnd*>(CWnd::FromHandlePermanent(GetDlgItem(m_hwnd, AFX_IDW_PANE_FIRST)));
+    ASSERT_NE(splitter, nullptr);
+    int width = 0, minimum = 0;
+    splitter->GetColumnInfo(0, width, minimum);
+    EXPECT_EQ(width, 200);
+    splitter->SetColumnInfo(0, 260, 0);
+    splitter->RecalcLayout();
+    m_frame->SendMessage(WM_COMMAND, ID_VIEW_STATUS_BAR_CMD);
+    Select(kNodeCollection, L"Favourites");
+    EXPECT_EQ(Setting(L"LastTreeWidth"), -12345);  // nothing before closing
+    Stop();
+    m_app = std::make_unique<CBrenvaleApp>(kTestAppName);
+    m_app->SetRegistryKey(IDS_COMPANY_KEY);
+    EXPECT_EQ(Setting(L"LastTreeWidth"), 260);
+    EXPECT_EQ(Setting(L"LastToolbarViewState"), 1);
+    EXPECT_EQ(Setting(L"LastStatusBarViewState"), 0);
+    EXPECT_EQ(Setting(L"LastTreeType"), kNodeCollection);
+    EXPECT_EQ(m_app->GetProfileString(L"Settings", L"LastTreeText"), L"Favourites");
+    m_app.reset();
+
+    Start();
+    splitter = static_cast<CSplitterWnd*>(CWnd::FromHandlePermanent(GetDlgItem(m_hwnd, AFX_IDW_PANE_FIRST)));
+    splitter->GetColumnInfo(0, width, minimum);
+    EXPECT_EQ(width, 260);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(m_hwnd, AFX_IDW_STATUS_BAR)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(m_hwnd, AFX_IDW_TOOLBAR)));
+    EXPECT_EQ(Tree()->GetSelectedKind(), kNodeCollection);
+    EXPECT_EQ(Rows(), "Autumn Light");
+}
+
+TEST_F(Console, ClosingWithDownloadsQueuedAsksAndNoKeepsTheWindow)
+{
+    Start();
+    auto* job = new CDownloadJob(nullptr, nullptr);
+    job->m_strTitleId = L"t2";
+    m_frame->GetDownloadQueue().Add(job);
+    m_boxes.SetAnswer(IDNO);
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, L"You are currently downloading one or more parts.  Are you sure you want to "
+                                       L"exit Vesperlin for Windows?");
+    EXPECT_EQ(m_boxes.Boxes()[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(m_boxes.Boxes()[0].type & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
+    EXPECT_TRUE(IsWindow(m_hwnd));
+    EXPECT_EQ(m_frame->GetDownloadQueue().GetSize(), 1);
+    // The queued title cannot be deleted meanwhile (the library refuses it).
+    m_boxes.SetAnswer(IDYES);
+    SelectRows({1});
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_DELETE);
+    EXPECT_NE(Library()->FindTitle(L"t2"), nullptr);
+    // Yes cancels and closes.
+    m_boxes.Clear();
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_FALSE(IsWindow(m_hwnd));
+}
+
+TEST_F(Console, KeysAndButtonsFollowTheCommandStates)
+{
+    Start();
+    auto buttonEnabled = [&](UINT id) {
+        m_frame->SendMessage(WM_IDLEUPDATECMDUI);
+        return SendMessageW(GetDlgItem(m_hwnd, AFX_IDW_TOOLBAR), TB_ISBUTTONENABLED, id, 0) != 0;
+    };
+    // Fly-by texts and tooltips come from each command's "status\ntooltip" string.
+    HWND status = GetDlgItem(m_hwnd, AFX_IDW_STATUS_BAR);
+    auto statusText = [&] {
+        wchar_t text[256] = {};
+        SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return CString(text);
+    };
+    EXPECT_EQ(statusText(), L"For Help, press F1");
+    m_frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(ID_TITLE_BURN, MF_STRING), reinterpret_cast<LPARAM>(GetMenu(m_hwnd)));
+    EXPECT_EQ(statusText(), L"Burn the selected media item by launching the Emberquay");
+    m_frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(statusText(), L"For Help, press F1");
+    NMTTDISPINFOW tip{};
+    tip.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageW(GetDlgItem(m_hwnd, AFX_IDW_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
+    tip.hdr.idFrom = ID_TITLE_DOWNLOAD;
+    tip.hdr.code = TTN_GETDISPINFOW;
+    m_frame->SendMessage(WM_NOTIFY, ID_TITLE_DOWNLOAD, reinterpret_cast<LPARAM>(&tip));
+    ASSERT_NE(tip.lpszText, nullptr);
+    EXPECT_EQ(CString(tip.lpszText), L"Download");
+
+    EXPECT_TRUE(buttonEnabled(ID_TITLE_PLAY));  // one title selected
+    SelectRows({0, 1});
+    EXPECT_FALSE(buttonEnabled(ID_TITLE_PLAY));
+    EXPECT_TRUE(buttonEnabled(ID_EDIT_DELETE));
+    // Del asks before deleting; No keeps the titles.
+    m_boxes.SetAnswer(IDNO);
+    PressKey(List()->m_hWnd, VK_DELETE);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, L"Are you sure you want to delete the selected title(s)?");
+    EXPECT_EQ(Library()->GetTitles().GetSize(), 3);
+    // A group shows names: the title commands are off, also from the keyboard.
+    Select(kNodeLanguages, L"Group by Language");
+    EXPECT_FALSE(buttonEnabled(ID_TITLE_PLAY));
+    EXPECT_FALSE(buttonEnabled(ID_EDIT_DELETE));
+    m_boxes.Clear();
+    PressKey(List()->m_hWnd, VK_DELETE);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    // Tab moves to the next pane.
+    Tree()->SetFocus();
+    PressKey(Tree()->m_hWnd, VK_TAB);
+    EXPECT_EQ(GetFocus(), List()->m_hWnd);
+    // Yes deletes (a title node: the delete key deletes titles).
+    Select(kNodeAllTitles, L"View All Media");
+    SelectRows({0});
+    m_boxes.SetAnswer(IDYES);
+    PressKey(List()->m_hWnd, VK_DELETE);
+    EXPECT_EQ(Library()->FindTitle(L"t1"), nullptr);
+    EXPECT_EQ(Rows(), "Brass Harbour|Cinder Road");
+}
+
+TEST_F(Console, AddAndRemoveMenusListTheRightCollections)
+{
+    Start();
+    CMenu menu;
+    ASSERT_TRUE(menu.LoadMenu(IDR_CONTEXT_MENUS));
+    CMenu* popup = menu.GetSubMenu(0);
+    auto open = [&] {
+        m_frame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup->m_hMenu), 0);
+    };
+    auto items = [&](int position) {
+        CMenu* sub = popup->GetSubMenu(position);
+        std::string names;
+        for (int i = 0; i < sub->GetMenuItemCount(); ++i)
+            names += (names.empty() ? "" : "|") + sub->GetMenuString(static_cast<UINT>(i), MF_BYPOSITION).ToNarrow();
+        return names;
+    };
+    auto enabled = [&](int position) { return !(popup->GetMenuState(static_cast<UINT>(position), MF_BYPOSITION) & MF_GRAYED); };
+    Library()->AddCollection(MakeCollection(L"Evening", {L"t1", L"t3"}));
+    SelectRows({0, 2});  // t1 and t3: only "Evening" holds both
+    open();
+    EXPECT_TRUE(enabled(5));
+    EXPECT_EQ(items(5), "Evening|Favourites");
+    EXPECT_TRUE(enabled(6));
+    EXPECT_EQ(items(6), "Evening");
+    m_frame->SendMessage(WM_COMMAND, ID_REMOVE_FROM_COLLECTION_FIRST);
+    EXPECT_EQ(Library()->FindCollection(L"Evening")->m_members.GetSize(), 0);
+    SelectRows({1});
+    open();
+    EXPECT_FALSE(enabled(6));
+    m_frame->SendMessage(WM_COMMAND, ID_ADD_TO_COLLECTION_FIRST + 1);  // Favourites
+    EXPECT_EQ(Library()->FindCollection(L"Favourites")->m_members.GetSize(), 2);
+}
+
+TEST_F(Console, HandOverMessagesTakeTheSharedBufferWhenPostedAndTheTextWhenSent)
+{
+    Start();
+    ASSERT_TRUE(CBrenvaleApp::HandOver(m_hwnd, L"C:\\Orders\\one.vpm"));
+    PostMessageW(m_hwnd, WM_OPEN_PATH, 0, 0x1234);  // a wild pointer is never read
+    RunMessages(20);
+    EXPECT_EQ(m_frame->GetHandedOverPath(), L"C:\\Orders\\one.vpm");
+    SendMessageW(m_hwnd, WM_OPEN_PATH, 0, reinterpret_cast<LPARAM>(L"zkyopen://host/two"));
+    EXPECT_EQ(m_frame->GetHandedOverPath(), L"zkyopen://host/two");
+    // Too long for the buffer: refused, the buffer keeps its text, the checks run.
+    const int checks = m_frame->GetStartupChecks();
+    const CString tooLong = L"C:\\" + CString(L'x', 300) + L".vpm";
+    EXPECT_FALSE(CBrenvaleApp::HandOver(m_hwnd, tooLong));
+    RunMessages(20);
+    EXPECT_EQ(m_frame->GetStartupChecks(), checks + 1);
+    EXPECT_EQ(CString(SharedOpenPath), L"C:\\Orders\\one.vpm");
+    const CString fits = L"C:\\" + CString(L'y', kSharedOpenPathLength - 4);
+    EXPECT_TRUE(CBrenvaleApp::HandOver(m_hwnd, fits));
+    RunMessages(20);
+    EXPECT_EQ(m_frame->GetHandedOverPath(), fits);
+
+    // A dropped order file is opened as a document, which hands it to the frame; another
+    // kind of file is refused.
+    auto drop = [&](const std::wstring& path) {
+        const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GHND, bytes);
+        auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        wmemcpy(reinterpret_cast<wchar_t*>(files + 1), path.c_str(), path.size());
+        GlobalUnlock(memory);
+        SendMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    };
+    drop(L"C:\\Dropped\\three.vpm");
+    EXPECT_EQ(m_frame->GetHandedOverPath(), L"C:\\Dropped\\three.vpm");
+    m_boxes.Clear();
+    drop(L"C:\\Dropped\\picture.jpg");
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_NE(m_boxes.Boxes()[0].text.Find(L"picture.jpg"), -1);
+}
+
+TEST(ConsoleRules, QuestionBoxesGetTheQuestionIconOnlyWithoutAnIconOfTheirOwn)
+{
+    const struct {
+        UINT asked;
+        UINT shown;
+    } cases[] = {
+        {MB_OK, MB_OK},
+        {MB_OKCANCEL, MB_OKCANCEL},
+        {MB_YESNO, MB_YESNO | MB_ICONQUESTION},
+        {MB_YESNOCANCEL, MB_YESNOCANCEL | MB_ICONQUESTION},
+        {MB_RETRYCANCEL, MB_RETRYCANCEL | MB_ICONQUESTION},
+        {MB_CANCELTRYCONTINUE, MB_CANCELTRYCONTINUE | MB_ICONQUESTION},
+        {MB_ABORTRETRYIGNORE, MB_ABORTRETRYIGNORE},
+        {MB_YESNO | MB_ICONERROR, MB_YESNO | MB_ICONERROR},
+        {MB_YESNO | MB_ICONINFORMATION, MB_YESNO | MB_ICONINFORMATION},
+        {MB_YESNO | MB_DEFBUTTON2, MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CBrenvaleApp::AdjustMessageBoxType(c.asked), c.shown) << c.asked;
+
+    CBrenvaleApp app(kTestAppName);
+    app.LoadSuppressedMessageText();
+    MessageBoxRecorder boxes(IDCANCEL);
+    EXPECT_EQ(app.DoMessageBox(L"Failed to launch help.", MB_OKCANCEL, 0), IDOK);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(app.DoMessageBox(L"Failed to launch help!", MB_OKCANCEL, 0), IDCANCEL);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST(ConsoleRules, TheCommandLineNamesAFileOrALinkAndTheTemplateHasSevenFields)
+{
+    const struct {
+        const wchar_t* commandLine;
+        CCommandLineInfo::ShellCommand command;
+        const wchar_t* file;
+        bool splash;
+    } cases[] = {
+        {L"Larkmoor.exe", CCommandLineInfo::FileNew, L"", true},
+        {L"Larkmoor.exe \"C:\\My Orders\\a.vpm\"", CCommandLineInfo::FileOpen, L"C:\\My Orders\\a.vpm", true},
+        {L"Larkmoor.exe zkyopen://media.test/o?id=1&k=2", CCommandLineInfo::FileOpen, L"zkyopen://media.test/o?id=1&k=2", true},
+        {L"Larkmoor.exe /dde", CCommandLineInfo::FileDDE, L"", true},
+        {L"Larkmoor.exe -Embedding", CCommandLineInfo::FileNew, L"", false},
+        {L"Larkmoor.exe /AUTOMATION", CCommandLineInfo::FileNew, L"", false},
+        {L"Larkmoor.exe /p a.vpm", CCommandLineInfo::FilePrint, L"a.vpm", true},
+        {L"Larkmoor.exe /Unregserver", CCommandLineInfo::AppUnregister, L"", true},
+        {L"Larkmoor.exe /unknown b.vpm c.vpm", CCommandLineInfo::FileOpen, L"b.vpm", true},
+    };
+    for (const auto& c : cases) {
+        CCommandLineInfo info;
+        const CStringArray arguments = AfxSplitCommandLine(c.commandLine);
+        for (INT_PTR i = 0; i < arguments.GetSize(); ++i) {
+            const bool flag = arguments[i][0] == L'/' || arguments[i][0] == L'-';
+            info.ParseParam(flag ? arguments[i].Mid(1) : arguments[i], flag, i + 1 == arguments.GetSize());
+        }
+        EXPECT_EQ(info.m_nShellCommand, c.command) << CString(c.commandLine).ToNarrow();
+        EXPECT_EQ(info.m_strFileName, c.file) << CString(c.commandLine).ToNarrow();
+        EXPECT_EQ(info.m_bShowSplash != FALSE, c.splash) << CString(c.commandLine).ToNarrow();
+    }
+
+    CSingleDocTemplate docTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CBrenvaleDoc), RUNTIME_CLASS(CMainFrame),
+                                   RUNTIME_CLASS(CView));
+    EXPECT_TRUE(docTemplate.IsValid());
+    const wchar_t* const fields[] = {L"Vesperlin for Windows", L"", L"VPMedia", L"Vesperlin Media Files (*.vpm)",
+                                     L".vpm", L"Vesperlin.Media", L"Vesperlin.Media"};
+    for (int i = 0; i < 7; ++i) {
+        CString text;
+        docTemplate.GetDocString(text, static_cast<CDocTemplate::DocStringIndex>(i));
+        EXPECT_EQ(text, fields[i]) << i;
+    }
+}
+
+TEST(ConsoleRules, DynamicMenuItemsShareTheirListsHelpContext)
+{
+    const struct {
+        DWORD context;
+        DWORD folded;
+    } cases[] = {{99535, 99535},   {99536, 99536},   {99556, 99536},   {99557, 99557},   {100036, 100036},
+                 {100050, 100036}, {100536, 100536}, {100556, 100536}, {100557, 100557}, {0x20067, 0x20067}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CMainFrame::FoldHelpContext(c.context), c.folded) << c.context;
+}
+
+TEST(Splash, AMissingBitmapShowsNothingAndTheTimerWaitsForTheMainWindow)
+{
+    EXPECT_FALSE(CSplashWnd::ShowSplashScreen(9999, 3000));
+    EXPECT_EQ(CSplashWnd::Current(), nullptr);
+    CSplashWnd::OnMainWindowShown();  // harmless without a splash
+
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(CSplashWnd::ShowSplashScreen(IDB_SPLASH, 3000));
+    ASSERT_NE(CSplashWnd::Current(), nullptr);
+    HWND splash = CSplashWnd::Current()->m_hWnd;
+    EXPECT_TRUE(GetWindowLongW(splash, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    testsupport::CaptureWindow(splash, L"Splash.Window");
+    CSplashWnd::OnMainWindowShown();  // shown early: the splash stays for its time
+    testsupport::PumpMessages(1000);
+    EXPECT_NE(CSplashWnd::Current(), nullptr);
+    while (CSplashWnd::Current() && GetTickCount() - start < 10000)
+        testsupport::PumpMessages(20);
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_EQ(CSplashWnd::Current(), nullptr);
+    EXPECT_FALSE(IsWindow(splash));
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 6000u);
+}
+
+TEST(SuppressibleMessage, ACheckedBoxSuppressesTheKeyEvenWhenAnsweredNo)
+{
+    SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
+    CBrenvaleApp app(kTestAppName);
+    app.SetRegistryKey(IDS_COMPANY_KEY);
+    HWND shown = nullptr;
+    CString text, check;
+    {
+        testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+            [&] {
+                shown = testsupport::WaitForWindow(nullptr, L"Vesperlin", 0);
+                if (!shown)
+                    return false;
+                text = CWnd::FromHandle(shown)->GetDlgItemText(IDC_SUPPRESSIBLE_TEXT);
+                check = CWnd::FromHandle(shown)->GetDlgItemText(IDC_SUPPRESSIBLE_CHECK);
+                testsupport::CaptureWindow(shown, L"SuppressibleMessage.UpdateOffer");
+                CheckDlgButton(shown, IDC_SUPPRESSIBLE_CHECK, BST_CHECKED);
+                PostMessageW(shown, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(shown, IDNO)));
+                return true;
+            },
+        });
+        CSuppressibleMessageDlg dialog(IDD_SUPPRESSIBLE_UPDATE, L"2.5.0.1", nullptr, L"Faster downloads.", FALSE);
+        EXPECT_EQ(dialog.DoModal(), IDNO);
+    }
+    EXPECT_EQ(text, L"A newer version of Vesperlin for Windows (\"2.5.0.1\") is available.\n\nFaster downloads.\n\nWould "
+                    L"you like to quit Vesperlin for Windows and download this update?");
+    EXPECT_EQ(check, L"&Do not prompt on this release again for version \"2.5.0.1\".");
+    EXPECT_TRUE(CSuppressibleMessageDlg::IsSuppressed(L"2.5.0.1"));
+    // Suppressed: IDOK without a window.
+    CSuppressibleMessageDlg again(IDD_SUPPRESSIBLE_UPDATE, L"2.5.0.1", nullptr, L"", FALSE);
+    EXPECT_EQ(again.DoModal(), IDOK);
+    // Shown anyway: checked.
+    UINT state = 0;
+    {
+        testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+            [&] {
+                HWND window = testsupport::WaitForWindow(nullptr, L"Vesperlin", 0);
+                if (!window)
+                    return false;
+                state = IsDlgButtonChecked(window, IDC_SUPPRESSIBLE_CHECK);
+                PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDYES)));
+                return true;
+            },
+        });
+        CSuppressibleMessageDlg shownAnyway(IDD_SUPPRESSIBLE_UPDATE, L"2.5.0.1", nullptr, L"", TRUE);
+        EXPECT_EQ(shownAnyway.DoModal(), IDYES);
+    }
+    EXPECT_EQ(state, static_cast<UINT>(BST_CHECKED));
+    // Another version is not suppressed.
+    EXPECT_FALSE(CSuppressibleMessageDlg::IsSuppressed(L"2.6.0.0"));
+    SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+// Two console processes: a second start hands its order file or link to the running
+// console and ends without a window of its own; the running one is restored and receives
+// the text intact (its frame writes what arrived to the log named by LARKMOOR_LOG). The
+// first start registers the .vpm file type for the console.
+#include "BrenvaleApp.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using testsupport::ScratchFolder;
+
+namespace {
+
+CString ConsolePath()
+{
+    wchar_t binary[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"VESPERLIN_BINARY_DIR", binary, MAX_PATH);
+    CString path = binary;
+    if (!path.IsEmpty() && path[0] == L'/')
+        path = testsupport::WindowsPath(path.ToNarrow());
+    return path + L"\\Brenvale\\Larkmoor.exe";
+}
+
+// Starts the console with the arguments; the process handle (closed by the caller).
+HANDLE StartConsole(const CString& arguments)
+{
+    const CString program = ConsolePath();
+    CString commandLine = L"\"" + program + L"\"";
+    if (!arguments.IsEmpty())
+        commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring buffer = commandLine.str();
+    if (!CreateProcessW(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+int CountConsoleWindows()
+{
+    int count = 0;
+    for (HWND w = FindWindowW(kConsoleWindowClass, nullptr); w; w = FindWindowExW(nullptr, w, kConsoleWindowClass, nullptr))
+        ++count;
+    return count;
+}
+
+CString ReadClassesValue(const wchar_t* key)
+{
+    CString text;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key, 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+        AfxReadRegistryString(opened, nullptr, text);
+        RegCloseKey(opened);
+    }
+    return text;
+}
+
+// Read while the console may be appending to it.
+std::string ReadLog(const CString& path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+// Waits until the log holds the text (the frame handles posted messages in its own time).
+bool WaitForLog(const CString& path, const std::string& text, DWORD ms = 10000)
+{
+    const DWORD start = GetTickCount();
+    while (ReadLog(path).find(text) == std::string::npos) {
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+TEST(HandOver, ASecondConsoleHandsItsPathOrLinkToTheRunningOneAndEnds)
+{
+    ScratchFolder scratch;
+    const CString log = scratch / L"handover.log";
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", log);
+    ASSERT_EQ(CountConsoleWindows(), 0);
+
+    HANDLE first = StartConsole(L"");
+    ASSERT_NE(first, nullptr) << ConsolePath().ToNarrow();
+    HWND frame = nullptr;
+    for (int i = 0; i < 300 && !frame; ++i) {
+        frame = FindWindowW(kConsoleWindowClass, nullptr);
+        if (!frame)
+            Sleep(50);
+    }
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(WaitForLog(log, "0x501\n"));  // its own start-up checks
+
+    // The file type is the console's now: open = "<program>" "%1".
+    EXPECT_EQ(ReadClassesValue(L".vpm"), L"Vesperlin.Media");
+    const CString command = ReadClassesValue(L"Vesperlin.Media\\shell\\open\\command");
+    EXPECT_EQ(command.Right(5), L" \"%1\"");
+    EXPECT_NE(command.Find(L"Larkmoor.exe\""), -1) << command.ToNarrow();
+    EXPECT_TRUE(ReadClassesValue(L"Vesperlin.Media\\shell\\print\\command").IsEmpty());
+
+    ShowWindow(frame, SW_MINIMIZE);
+    for (int i = 0; i < 100 && !IsIconic(frame); ++i)
+        Sleep(20);
+    ASSERT_TRUE(IsIconic(frame));
+
+    const CString order = scratch / L"A Title With Spaces.vpm";
+    const struct {
+        CString argument;
+        std::string logged;
+    } starts[] = {
+        {L"\"" + order + L"\"", "0x500 " + CString(order).ToNarrow(CP_UTF8) + "\n"},
+        {L"zkyopen://media.test/order?id=42&x=%20y", "0x500 zkyopen://media.test/order?id=42&x=%20y\n"},
+        {L"", "0x500 zkyopen://media.test/order?id=42&x=%20y\n0x501\n"},
+    };
+    for (const auto& start : starts) {
+        HANDLE second = StartConsole(start.argument);
+        ASSERT_NE(second, nullptr);
+        EXPECT_EQ(WaitForSingleObject(second, 30000), WAIT_OBJECT_0);
+        DWORD code = 99;
+        GetExitCodeProcess(second, &code);
+        CloseHandle(second);
+        EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(WaitForLog(log, start.logged)) << ReadLog(log);
+        EXPECT_EQ(CountConsoleWindows(), 1);
+        EXPECT_FALSE(IsIconic(frame));
+    }
+
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(first, 30000), WAIT_OBJECT_0);
+    CloseHandle(first);
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", nullptr);
+}
+
+}  // namespace
