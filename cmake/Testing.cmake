@@ -10,7 +10,8 @@ set(VESPERLIN_SCREENSHOT_DIR ${CMAKE_BINARY_DIR}/screenshots CACHE PATH "Where w
 
 # vesperlin_add_test(NAME name SOURCES ... LIBS ... [RESOURCES ...] [TIMEOUT s] [WINDOWS])
 # One test executable, run by CTest under Wine. Tests that create windows say WINDOWS
-# (the test script provides an X display for every test anyway; the label lets them be picked).
+# (the test script provides an X display for every test anyway; the label lets them be picked):
+# they run one at a time, as they share that display (pictures are taken from the screen).
 function(vesperlin_add_test)
   cmake_parse_arguments(T "WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCES" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES} ${T_RESOURCES})
@@ -22,6 +23,6 @@ function(vesperlin_add_test)
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "VESPERLIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};VESPERLIN_BINARY_DIR=${CMAKE_BINARY_DIR};VESPERLIN_SCREENSHOT_DIR=${VESPERLIN_SCREENSHOT_DIR}")
   if(T_WINDOWS)
-    set_tests_properties(${T_NAME} PROPERTIES LABELS windows)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS windows RESOURCE_LOCK display)
   endif()
 endfunction()

@@ -26,29 +26,25 @@ IMPLEMENT_DYNAMIC(CTreeCtrl, CWnd)
 
 // --- List box and combo box ---
 
-CString CListBox::GetText(int index) const
+namespace {
+// An item's text of a list box or combo box: its length by one message, the text by another.
+CString ItemText(const CWnd& control, UINT lengthMessage, UINT textMessage, int index)
 {
-    const int length = static_cast<int>(SendMessage(LB_GETTEXTLEN, static_cast<WPARAM>(index)));
+    const int length = static_cast<int>(control.SendMessage(lengthMessage, static_cast<WPARAM>(index)));
     if (length <= 0)
         return CString();
     CString text;
     wchar_t* buffer = text.GetBuffer(length + 1);
-    const int got = static_cast<int>(SendMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer)));
+    const int got = static_cast<int>(
+        control.SendMessage(textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer)));
     text.ReleaseBuffer(got > 0 ? got : 0);
     return text;
 }
+}  // namespace
 
-CString CComboBox::GetLBText(int index) const
-{
-    const int length = static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)));
-    if (length <= 0)
-        return CString();
-    CString text;
-    wchar_t* buffer = text.GetBuffer(length + 1);
-    const int got = static_cast<int>(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer)));
-    text.ReleaseBuffer(got > 0 ? got : 0);
-    return text;
-}
+CString CListBox::GetText(int index) const { return ItemText(*this, LB_GETTEXTLEN, LB_GETTEXT, index); }
+
+CString CComboBox::GetLBText(int index) const { return ItemText(*this, CB_GETLBTEXTLEN, CB_GETLBTEXT, index); }
 
 // --- Tooltips ---
 

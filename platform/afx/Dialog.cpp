@@ -73,31 +73,16 @@ INT_PTR CDialog::DoModal()
     const DLGTEMPLATE* dialogTemplate = m_indirectTemplate ? m_indirectTemplate : AfxLoadDialogTemplate(m_templateId);
     if (!dialogTemplate)
         return -1;
-    // The owner is the top-level window of the parent (or the main window), disabled meanwhile.
-    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    if (!owner) {
-        CWnd* main = AfxGetMainWnd();
-        owner = main ? main->m_hWnd : nullptr;
-    }
-    while (owner && (GetWindowLongPtrW(owner, GWL_STYLE) & WS_CHILD))
-        owner = ::GetParent(owner);
-    const bool disableOwner = owner && ::IsWindowEnabled(owner);
-    if (disableOwner)
-        ::EnableWindow(owner, FALSE);
+    CModalScope scope(m_pParentWnd);
     m_modal = true;
     int result = -1;
-    if (CreateFromTemplate(dialogTemplate, owner)) {
+    if (CreateFromTemplate(dialogTemplate, scope.Owner())) {
         if (!(GetStyle() & WS_VISIBLE))
             ShowWindow(SW_SHOWNORMAL);
         if (m_hWnd)
             result = RunModalLoop();
     }
-    if (disableOwner)
-        ::EnableWindow(owner, TRUE);
-    if (owner && m_hWnd && ::GetActiveWindow() == m_hWnd)
-        ::SetActiveWindow(owner);
-    if (m_hWnd)
-        ::DestroyWindow(m_hWnd);
+    scope.Finish(*this);
     m_modal = false;
     return result;
 }
@@ -290,14 +275,19 @@ void ExchangeWhole(CDataExchange* dx, int id, T& value, bool isSigned)
 void DDX_Text(CDataExchange* dx, int id, int& value) { ExchangeWhole(dx, id, value, true); }
 void DDX_Text(CDataExchange* dx, int id, UINT& value) { ExchangeWhole(dx, id, value, false); }
 
-void DDX_Check(CDataExchange* dx, int id, int& value)
+namespace {
+// A value a control gives with one message and takes (in wParam) with another.
+void ExchangeByMessages(CDataExchange* dx, int id, int& value, UINT getMessage, UINT setMessage)
 {
     HWND control = dx->PrepareCtrl(id);
     if (dx->m_bSaveAndValidate)
-        value = static_cast<int>(::SendMessageW(control, BM_GETCHECK, 0, 0));
+        value = static_cast<int>(::SendMessageW(control, getMessage, 0, 0));
     else
-        ::SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+        ::SendMessageW(control, setMessage, static_cast<WPARAM>(value), 0);
 }
+}  // namespace
+
+void DDX_Check(CDataExchange* dx, int id, int& value) { ExchangeByMessages(dx, id, value, BM_GETCHECK, BM_SETCHECK); }
 
 void DDX_Radio(CDataExchange* dx, int id, int& value)
 {
@@ -320,23 +310,8 @@ void DDX_Radio(CDataExchange* dx, int id, int& value)
     }
 }
 
-void DDX_CBIndex(CDataExchange* dx, int id, int& index)
-{
-    HWND control = dx->PrepareCtrl(id);
-    if (dx->m_bSaveAndValidate)
-        index = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
-    else
-        ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
-
-void DDX_LBIndex(CDataExchange* dx, int id, int& index)
-{
-    HWND control = dx->PrepareCtrl(id);
-    if (dx->m_bSaveAndValidate)
-        index = static_cast<int>(::SendMessageW(control, LB_GETCURSEL, 0, 0));
-    else
-        ::SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
+void DDX_CBIndex(CDataExchange* dx, int id, int& index) { ExchangeByMessages(dx, id, index, CB_GETCURSEL, CB_SETCURSEL); }
+void DDX_LBIndex(CDataExchange* dx, int id, int& index) { ExchangeByMessages(dx, id, index, LB_GETCURSEL, LB_SETCURSEL); }
 
 void DDV_MaxChars(CDataExchange* dx, const CString& value, int maxChars)
 {

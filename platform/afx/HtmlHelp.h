@@ -4,6 +4,7 @@
 // harmlessly: the result is null and nothing else happens.
 #pragma once
 
+#include "AfxIds.h"
 #include "CString.h"
 
 #include <htmlhelp.h>
@@ -33,5 +34,3 @@ HWND AfxHtmlHelp(HWND caller, const wchar_t* file, UINT command, DWORD_PTR data)
 // Help ids of the class library: commands 0x10000 + id, dialogs and windows 0x20000 + id.
 constexpr DWORD HID_BASE_COMMAND = 0x10000;
 constexpr DWORD HID_BASE_RESOURCE = 0x20000;
-// The Help command (Help buttons, F1 in frames).
-constexpr UINT ID_HELP = 57670;

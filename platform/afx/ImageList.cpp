@@ -83,6 +83,11 @@ int CImageList::Add(HBITMAP bitmap, COLORREF mask)
     return m_hImageList ? ImageList_AddMasked(m_hImageList, bitmap, mask) : -1;
 }
 
+int CImageList::Add(HBITMAP bitmap, HBITMAP mask)
+{
+    return m_hImageList ? ImageList_Add(m_hImageList, bitmap, mask) : -1;
+}
+
 int CImageList::Add(HICON icon) { return Replace(-1, icon); }
 
 int CImageList::Replace(int index, HICON icon)

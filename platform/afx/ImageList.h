@@ -31,6 +31,8 @@ public:
 
     // Each returns the new picture's index, or -1.
     int Add(HBITMAP bitmap, COLORREF mask);
+    // A bitmap with an explicit mask bitmap (null: no mask).
+    int Add(HBITMAP bitmap, HBITMAP mask);
     int Add(HICON icon);
     // Replaces the picture at index (-1 appends); returns its index or -1.
     int Replace(int index, HICON icon);

@@ -9,23 +9,17 @@
 IMPLEMENT_DYNAMIC(CMenu, CObject)
 
 namespace {
-using MenuMap = std::unordered_map<HMENU, std::unique_ptr<CMenu>>;
-// A plain pointer, as the windows' map (see AfxTermThreadWindows); freed by AfxTermThreadMenus.
-thread_local MenuMap* t_menus = nullptr;
+using TempMenuMap = std::unordered_map<HMENU, std::unique_ptr<CMenu>>;
+// A plain pointer per thread, freed by DeleteTempMap (see AfxTermThreadWindows).
+thread_local TempMenuMap* t_menus = nullptr;
 
-MenuMap& TempMenus()
+TempMenuMap& TempMenus()
 {
     if (!t_menus)
-        t_menus = new MenuMap;
+        t_menus = new TempMenuMap;
     return *t_menus;
 }
 }  // namespace
-
-void AfxTermThreadMenus()
-{
-    delete t_menus;
-    t_menus = nullptr;
-}
 
 CMenu* CMenu::FromHandle(HMENU menu)
 {
@@ -42,8 +36,8 @@ CMenu* CMenu::FromHandle(HMENU menu)
 
 void CMenu::DeleteTempMap()
 {
-    if (t_menus)
-        t_menus->clear();
+    delete t_menus;
+    t_menus = nullptr;
 }
 
 BOOL CMenu::Attach(HMENU menu)

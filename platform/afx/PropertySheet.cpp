@@ -147,13 +147,7 @@ void CPropertySheet::AddPage(CPropertyPage* page)
     page->m_sheet = this;
     if (m_hWnd) {
         // The sheet is up: comctl32 adds the page at once.
-        PROPSHEETPAGEW record = page->m_psp;
-        record.hInstance = AfxGetResourceHandle();
-        record.pszTemplate = MAKEINTRESOURCEW(page->m_templateId);
-        record.pfnDlgProc = AfxPropPageDlgProc;
-        record.lParam = reinterpret_cast<LPARAM>(page);
-        if (page->m_psp.dwFlags & PSP_USETITLE)
-            record.pszTitle = page->m_caption;
+        const PROPSHEETPAGEW record = PageRecord(page);
         HPROPSHEETPAGE handle = CreatePropertySheetPageW(&record);
         if (handle)
             SendMessage(PSM_ADDPAGE, 0, reinterpret_cast<LPARAM>(handle));
@@ -228,39 +222,22 @@ INT_PTR CPropertySheet::DoModal()
         return -1;
     m_pageRecords.clear();
     for (CPropertyPage* page : m_pages) {
-        PROPSHEETPAGEW record = page->m_psp;
-        record.dwSize = sizeof record;
-        record.hInstance = AfxGetResourceHandle();
-        record.pszTemplate = MAKEINTRESOURCEW(page->m_templateId);
-        record.pfnDlgProc = AfxPropPageDlgProc;
-        record.lParam = reinterpret_cast<LPARAM>(page);
-        if (record.dwFlags & PSP_USETITLE)
-            record.pszTitle = page->m_caption;
-        m_pageRecords.push_back(record);
+        m_pageRecords.push_back(PageRecord(page));
         page->m_sheet = this;
     }
-    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    if (!owner) {
-        CWnd* main = AfxGetMainWnd();
-        owner = main ? main->m_hWnd : nullptr;
-    }
-    while (owner && (GetWindowLongPtrW(owner, GWL_STYLE) & WS_CHILD))
-        owner = ::GetParent(owner);
+    CModalScope scope(m_pParentWnd);
 
     PROPSHEETHEADERW header = m_psh;
     header.dwSize = sizeof header;
     header.dwFlags |= PSH_PROPSHEETPAGE | PSH_MODELESS;
     header.dwFlags &= ~static_cast<DWORD>(PSH_USEPSTARTPAGE);
-    header.hwndParent = owner;
+    header.hwndParent = scope.Owner();
     header.hInstance = AfxGetResourceHandle();
     header.pszCaption = m_caption;
     header.nPages = static_cast<UINT>(m_pageRecords.size());
     header.nStartPage = m_startPage;
     header.ppsp = m_pageRecords.data();
 
-    const bool disableOwner = owner && ::IsWindowEnabled(owner);
-    if (disableOwner)
-        ::EnableWindow(owner, FALSE);
     m_nModalResult = IDCANCEL;
     m_ended = false;
     AfxHookWindowCreate(this);
@@ -272,13 +249,21 @@ INT_PTR CPropertySheet::DoModal()
         if (result == -1 && !m_ended)
             result = m_nModalResult;
     }
-    if (disableOwner)
-        ::EnableWindow(owner, TRUE);
-    if (owner && m_hWnd && ::GetActiveWindow() == m_hWnd)
-        ::SetActiveWindow(owner);
-    if (m_hWnd)
-        ::DestroyWindow(m_hWnd);
+    scope.Finish(*this);
     return result;
+}
+
+PROPSHEETPAGEW CPropertySheet::PageRecord(CPropertyPage* page)
+{
+    PROPSHEETPAGEW record = page->m_psp;
+    record.dwSize = sizeof record;
+    record.hInstance = AfxGetResourceHandle();
+    record.pszTemplate = MAKEINTRESOURCEW(page->m_templateId);
+    record.pfnDlgProc = AfxPropPageDlgProc;
+    record.lParam = reinterpret_cast<LPARAM>(page);
+    if (record.dwFlags & PSP_USETITLE)
+        record.pszTitle = page->m_caption;
+    return record;
 }
 
 BOOL CPropertySheet::ContinueModal()

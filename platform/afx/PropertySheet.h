@@ -112,6 +112,8 @@ protected:
 
 private:
     friend class CPropertyPage;
+    // The page's record as comctl32 gets it (template, our procedure, the page in lParam).
+    static PROPSHEETPAGEW PageRecord(CPropertyPage* page);
     std::vector<CPropertyPage*> m_pages;
     std::vector<PROPSHEETPAGEW> m_pageRecords;
     bool m_ended = false;

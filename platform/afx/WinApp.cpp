@@ -203,3 +203,20 @@ void CWinApp::ShowHelpTopic(const HELPINFO* info, const wchar_t* topic)
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
     AfxHtmlHelp(owner, file, HH_DISPLAY_TOPIC, 0);
 }
+
+BOOL CWinApp::ShowHelpPopup(HWND owner, const wchar_t* topic, DWORD contextId, POINT at)
+{
+    HH_POPUP popup{};
+    popup.cbStruct = sizeof popup;
+    popup.hinst = nullptr;
+    popup.idString = contextId;
+    popup.pszText = nullptr;
+    popup.pt = at;
+    popup.clrForeground = static_cast<COLORREF>(-1);
+    popup.clrBackground = static_cast<COLORREF>(-1);
+    popup.rcMargins = {-1, -1, -1, -1};
+    popup.pszFont = nullptr;
+    // The topic file for this call only; the program's help path stays as it is.
+    const CString file = CString(m_pszHelpFilePath ? m_pszHelpFilePath : L"") + L"::/" + (topic ? topic : L"");
+    return AfxHtmlHelp(owner, file, HH_DISPLAY_TEXT_POPUP, reinterpret_cast<DWORD_PTR>(&popup)) != nullptr;
+}

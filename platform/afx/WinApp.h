@@ -58,6 +58,10 @@ public:
     // (F1, the caption's "?") arrives here with the window's help topic (may be empty).
     // The base opens the topic of the help file ("file::/topic") when there is one.
     virtual void ShowHelpTopic(const HELPINFO* info, const wchar_t* topic);
+    // A text pop-up of HTML Help for a control: the string contextId of the topic file
+    // ("helpfile::/topic") at the point, in the default colours, margins and font. FALSE when
+    // the help system shows none (Wine's shows no text pop-ups).
+    BOOL ShowHelpPopup(HWND owner, const wchar_t* topic, DWORD contextId, POINT at);
     // Sets the help file path (m_pszHelpFilePath follows it).
     void SetHelpFilePath(const wchar_t* path);
 

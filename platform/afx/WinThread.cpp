@@ -84,9 +84,8 @@ DWORD WINAPI CWinThread::ThreadEntry(void* param)
     self->m_startup = nullptr;
 
     int result = self->InitInstance() ? self->Run() : self->ExitInstance();
-    t_currentThread = nullptr;
     AfxTermThreadWindows();
-    AfxTermThreadMenus();
+    t_currentThread = nullptr;
     self->Delete();
     return static_cast<DWORD>(result);
 }

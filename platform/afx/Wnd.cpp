@@ -33,8 +33,8 @@ struct ThreadWindows {
     MSG current{};
 };
 
-// Held through a plain pointer: a thread-local object with a destructor hangs thread exit in
-// the 32-bit build (the destructor runs under the loader lock); AfxTermThreadWindows frees it.
+// A plain pointer per thread (no thread-local object with a destructor: those hang the
+// ends of threads in the 32-bit runtime); AfxTermThreadWindows frees it.
 thread_local ThreadWindows* t_windows = nullptr;
 
 ThreadWindows& Windows()
@@ -45,15 +45,6 @@ ThreadWindows& Windows()
 }
 
 }  // namespace
-
-void AfxTermThreadWindows()
-{
-    if (ThreadWindows* windows = t_windows) {
-        CWnd::DeleteTempMap();
-        t_windows = nullptr;
-        delete windows;
-    }
-}
 
 // --- Handle map ---
 
@@ -80,10 +71,18 @@ CWnd* CWnd::FromHandle(HWND hwnd)
     return temp.get();
 }
 
+void AfxTermThreadWindows()
+{
+    CWnd::DeleteTempMap();
+    CMenu::DeleteTempMap();
+    delete t_windows;
+    t_windows = nullptr;
+}
+
 void CWnd::DeleteTempMap()
 {
     if (!t_windows)
-        return;  // nothing met on this thread
+        return;
     auto& temp = t_windows->temporary;
     for (auto& entry : temp)
         entry.second->m_hWnd = nullptr;
@@ -777,6 +776,38 @@ void CWnd::EndModalLoop(int result)
         m_modalRunning = false;
         ::PostMessageW(m_hWnd, WM_NULL, 0, 0);  // wakes the loop
     }
+}
+
+CModalScope::CModalScope(CWnd* parent)
+{
+    m_owner = parent ? parent->m_hWnd : nullptr;
+    if (!m_owner) {
+        CWnd* main = AfxGetMainWnd();
+        m_owner = main ? main->m_hWnd : nullptr;
+    }
+    while (m_owner && (GetWindowLongPtrW(m_owner, GWL_STYLE) & WS_CHILD))
+        m_owner = ::GetParent(m_owner);
+    m_disabled = m_owner && ::IsWindowEnabled(m_owner);
+    if (m_disabled)
+        ::EnableWindow(m_owner, FALSE);
+}
+
+CModalScope::~CModalScope()
+{
+    if (m_disabled)
+        ::EnableWindow(m_owner, TRUE);
+}
+
+void CModalScope::Finish(CWnd& modal)
+{
+    // The owner is enabled before the modal window goes, so the activation returns to it.
+    if (m_disabled)
+        ::EnableWindow(m_owner, TRUE);
+    m_disabled = false;
+    if (m_owner && modal.m_hWnd && ::GetActiveWindow() == modal.m_hWnd)
+        ::SetActiveWindow(m_owner);
+    if (modal.m_hWnd)
+        ::DestroyWindow(modal.m_hWnd);
 }
 
 CWnd* AfxGetMainWnd()

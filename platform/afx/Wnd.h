@@ -281,6 +281,23 @@ private:
     IAccessible* m_accessibleProxy = nullptr;
 };
 
+// The owner side of a modal window (dialogs, property sheets): finds the owner (the parent's
+// top-level window, else the main window) and disables it while the modal window runs;
+// Finish enables it again, hands it the activation and destroys the modal window.
+class CModalScope {
+public:
+    explicit CModalScope(CWnd* parent);
+    ~CModalScope();
+    CModalScope(const CModalScope&) = delete;
+    CModalScope& operator=(const CModalScope&) = delete;
+    HWND Owner() const { return m_owner; }
+    void Finish(CWnd& modal);
+
+private:
+    HWND m_owner = nullptr;
+    bool m_disabled = false;
+};
+
 // The library's window procedure (subclassed windows and registered classes use it).
 LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls wnd->WindowProc inside the exception boundary.
@@ -298,11 +315,11 @@ const wchar_t* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HB
 // The class name CreateEx uses when given none.
 extern const wchar_t* const AfxWndClassName;
 
-// Frees the calling thread's handle map (a CWinThread does it when its thread ends).
-void AfxTermThreadWindows();
-
 // The main window of the thread (m_pMainWnd of the thread object), or null.
 CWnd* AfxGetMainWnd();
+
+// Frees the calling thread's handle maps (the thread's end; its windows are gone by then).
+void AfxTermThreadWindows();
 
 // A message's way before dispatch: the thread object's PreTranslateMessage, or the window
 // chain when the thread has no object.

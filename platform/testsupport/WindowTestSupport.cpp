@@ -150,7 +150,12 @@ const WindowInfo* FindById(const std::vector<WindowInfo>& tree, int id)
 // --- Steps ---
 
 namespace {
-thread_local std::vector<std::pair<UINT_PTR, StepRunner*>> t_runners;
+constexpr DWORD kStepPatienceMs = 5000;
+}
+
+namespace {
+// Steps run on the test thread only.
+std::vector<std::pair<UINT_PTR, StepRunner*>> t_runners;
 }
 
 StepRunner::StepRunner(std::vector<Step> steps, UINT intervalMs) : m_steps(steps.begin(), steps.end())
@@ -197,6 +202,8 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
     if (!runner || runner->m_running || runner->m_steps.empty())
         return;
     runner->m_running = true;
+    if (!runner->m_stepStarted)
+        runner->m_stepStarted = GetTickCount();
     Step step = runner->m_steps.front();
     bool done = false;
     try {
@@ -207,10 +214,16 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
     }
     // The runner may have been destroyed by the step's nested loop ending the test: look again.
     for (auto& entry : t_runners) {
-        if (entry.second == runner) {
-            runner->m_running = false;
-            if (done && !runner->m_steps.empty())
-                runner->m_steps.pop_front();
+        if (entry.second != runner)
+            continue;
+        runner->m_running = false;
+        if (!done && GetTickCount() - runner->m_stepStarted > kStepPatienceMs) {
+            ADD_FAILURE() << "a test step waited in vain for " << kStepPatienceMs << " ms";
+            done = true;
+        }
+        if (done && !runner->m_steps.empty()) {
+            runner->m_steps.pop_front();
+            runner->m_stepStarted = 0;
         }
     }
 }
@@ -272,8 +285,9 @@ CString CaptureWindow(HWND hwnd, const wchar_t* name)
     SHCreateDirectoryExW(nullptr, folder, nullptr);
     const CString path = folder + L"\\" + PictureName(name) + L".png";
 
-    // In front, painted, children included.
-    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    // The picture is taken from the screen (Wine's PrintWindow leaves the controls out), so
+    // window tests never share the display (CTest runs them one at a time).
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessages(150);
 
@@ -281,16 +295,19 @@ CString CaptureWindow(HWND hwnd, const wchar_t* name)
     GetWindowRect(hwnd, &rect);
     const int cx = rect.right - rect.left;
     const int cy = rect.bottom - rect.top;
-    if (cx <= 0 || cy <= 0)
+    HBITMAP bitmap = nullptr;
+    if (cx > 0 && cy > 0) {
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        bitmap = CreateCompatibleBitmap(screen, cx, cy);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, cx, cy, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+    if (!bitmap)
         return CString();
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, cx, cy);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, cx, cy, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 
     bool written = false;
     Gdiplus::GdiplusStartupInput input;

@@ -45,8 +45,9 @@ void PumpMessages(DWORD ms = 0);
 
 // Runs the steps one after the other from a thread timer of the calling thread, so they run
 // inside whatever message loop is active (a dialog's modal loop). Each step runs once; a
-// step may return false to be tried again at the next tick (waiting for a window). Steps that
-// are left when the object goes are dropped.
+// step may return false to be tried again at the next tick (waiting for a window), for five
+// seconds at most: then the test fails and the next step follows. Steps that are left when
+// the object goes are dropped.
 class StepRunner {
 public:
     using Step = std::function<bool()>;
@@ -63,6 +64,7 @@ private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
     void Start(UINT intervalMs);
     std::deque<Step> m_steps;
+    DWORD m_stepStarted = 0;
     UINT_PTR m_timer = 0;
     bool m_running = false;
 };

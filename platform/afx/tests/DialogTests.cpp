@@ -83,6 +83,9 @@ private:
 };
 
 HWND Dialog() { return FindWindowW(nullptr, L"Test Dialog"); }
+
+// The system's F1 message (WM_KEYF1): DefWindowProc turns it into WM_HELP for the window.
+constexpr UINT kKeyF1 = 0x004D;
 HWND Item(int id) { return GetDlgItem(Dialog(), id); }
 
 void PostKey(HWND target, UINT key)
@@ -124,7 +127,7 @@ TEST(Dialog, DataExchangeBothWaysThenEnterEndsWithIdok)
             SetWindowTextW(Item(IDC_COUNT), L" 7 ");
             SetFocus(Item(IDC_NAME));
         },
-        [&] { PostKey(GetFocus(), VK_RETURN); },  // the dialog manager turns it into IDOK
+        [&] { PostKey(Item(IDC_NAME), VK_RETURN); },  // the dialog manager turns it into IDOK
     });
     EXPECT_EQ(IDOK, dialog.DoModal());
     EXPECT_TRUE(steps.Done());
@@ -165,7 +168,7 @@ TEST(Dialog, EndDialogCodes)
         std::function<void()> act;
         INT_PTR expected;
     } cases[] = {
-        {"Escape", [] { PostKey(GetFocus(), VK_ESCAPE); }, IDCANCEL},
+        {"Escape", [] { PostKey(Item(IDC_NAME), VK_ESCAPE); }, IDCANCEL},
         {"Cancel button", [] { SendMessageW(Item(IDCANCEL), BM_CLICK, 0, 0); }, IDCANCEL},
         {"custom code", [] { SendMessageW(Item(IDC_END_THREE), BM_CLICK, 0, 0); }, 3},
         {"closing the window", [] { PostMessageW(Dialog(), WM_CLOSE, 0, 0); }, IDCANCEL},
@@ -211,18 +214,14 @@ TEST(Dialog, HelpReachesTheProgramsHelpHook)
     CTestDialog dialog;
     testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
         [] {
-            SetForegroundWindow(Dialog());
+            // F1 as the system hands it to the focused window (what the keyboard's F1 becomes;
+            // posted, so that no other window of the display can take the key).
             SetFocus(Item(IDC_AGREE));
-            // F1 as the keyboard gives it.
-            INPUT input[2] = {};
-            input[0].type = input[1].type = INPUT_KEYBOARD;
-            input[0].ki.wVk = input[1].ki.wVk = VK_F1;
-            input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-            SendInput(2, input, sizeof(INPUT));
+            PostMessageW(Item(IDC_AGREE), kKeyF1, 0, 0);
             return true;
         },
         [] { return !g_app.topics.empty(); },                                            // F1 arrived
-        [] { SendMessageW(Item(ID_HELP_COMMAND), BM_CLICK, 0, 0); return true; },        // the Help button
+        [] { SendMessageW(Item(ID_HELP), BM_CLICK, 0, 0); return true; },        // the Help button
         [] { PostMessageW(Dialog(), WM_COMMAND, IDCANCEL, 0); return true; },
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
@@ -255,6 +254,57 @@ TEST(Dialog, ModelessDialogLivesUntilDestroyed)
     dialog.SendMessage(WM_COMMAND, IDCANCEL);  // EndDialog of a modeless dialog destroys it
     EXPECT_TRUE(dialog.destroyed);
     EXPECT_EQ(nullptr, dialog.m_hWnd);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Dialog, CaptionHelpModeAndTextPopupsFailHarmlesslyWithTheRightArguments)
+{
+    g_app.topics.clear();
+    g_app.contexts.clear();
+    g_app.SetHelpFilePath(L"C:\\tests\\Tests.chm");
+    CTestDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_TEST_DIALOG));
+    dialog.ModifyStyleEx(0, WS_EX_CONTEXTHELP);
+    // The caption's "?" mode as Windows starts it; Wine has none, and nothing may break.
+    dialog.SendMessage(WM_SYSCOMMAND, SC_CONTEXTHELP);
+    testsupport::PumpMessages(50);
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+    // The help the system sends for the control clicked in that mode reaches the hook.
+    HELPINFO info{};
+    info.cbSize = sizeof info;
+    info.iContextType = HELPINFO_WINDOW;
+    info.iCtrlId = IDC_AGREE;
+    info.hItemHandle = GetDlgItem(dialog.m_hWnd, IDC_AGREE);
+    info.MousePos = {12, 34};
+    SendMessageW(static_cast<HWND>(info.hItemHandle), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(1u, g_app.topics.size());
+    EXPECT_EQ(IDC_AGREE, g_app.contexts[0]);
+
+    // The text pop-up a hook shows: the real help system shows none under Wine...
+    EXPECT_FALSE(g_app.ShowHelpPopup(dialog.m_hWnd, L"TestDialog.txt", 0x80CF0002, POINT{12, 34}));
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+    // ...and the call is the one Windows would get.
+    testsupport::HtmlHelpRecorder help;
+    g_app.ShowHelpPopup(dialog.m_hWnd, L"TestDialog.txt", 0x80CF0002, POINT{12, 34});
+    ASSERT_EQ(1u, help.Calls().size());
+    const AfxHtmlHelpCall& call = help.Calls()[0];
+    EXPECT_EQ(static_cast<UINT>(HH_DISPLAY_TEXT_POPUP), call.command);
+    EXPECT_EQ(CString(L"C:\\tests\\Tests.chm::/TestDialog.txt"), call.file);
+    ASSERT_TRUE(call.hasPopup);
+    EXPECT_EQ(static_cast<int>(sizeof(HH_POPUP)), call.popup.cbStruct);
+    EXPECT_EQ(nullptr, call.popup.hinst);
+    EXPECT_EQ(0x80CF0002u, call.popup.idString);
+    EXPECT_EQ(12, call.popup.pt.x);
+    EXPECT_EQ(34, call.popup.pt.y);
+    EXPECT_EQ(static_cast<COLORREF>(-1), call.popup.clrForeground);
+    EXPECT_EQ(static_cast<COLORREF>(-1), call.popup.clrBackground);
+    EXPECT_EQ(-1, call.popup.rcMargins.left);
+    EXPECT_EQ(-1, call.popup.rcMargins.bottom);
+    EXPECT_EQ(CString(L"C:\\tests\\Tests.chm"), CString(g_app.m_pszHelpFilePath));  // unchanged
+    dialog.DestroyWindow();
 }
 
 }  // namespace

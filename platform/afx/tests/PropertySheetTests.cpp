@@ -106,7 +106,7 @@ TEST(WizardSheet, WizardWalksNextNextBackFinish)
     };
     testsupport::StepRunner steps(std::vector<std::function<void()>>{
         [&] { look(); sheet.PressButton(PSBTN_NEXT); },
-        [&] { look(); PostMessageW(GetFocus(), WM_KEYDOWN, VK_F5, 1); sheet.PressButton(PSBTN_NEXT); },
+        [&] { look(); PostMessageW(sheet.m_hWnd, WM_KEYDOWN, VK_F5, 1); sheet.PressButton(PSBTN_NEXT); },
         [&] { look(); testsupport::CaptureWindow(sheet.m_hWnd); sheet.PressButton(PSBTN_BACK); },
         [&] { look(); sheet.PressButton(PSBTN_NEXT); },
         [&] { sheet.PressButton(PSBTN_FINISH); },

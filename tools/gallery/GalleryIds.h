@@ -1,0 +1,26 @@
+// Resource ids of the gallery.
+#pragma once
+
+#define IDD_GALLERY 100
+#define IDD_GALLERY_PAGE1 101
+#define IDD_GALLERY_PAGE2 102
+#define IDD_GALLERY_PAGE3 103
+#define IDR_GALLERY_CLIP 110
+
+#define IDC_EDIT 1001
+#define IDC_CHECK 1002
+#define IDC_RADIO1 1003
+#define IDC_RADIO2 1004
+#define IDC_COMBO 1005
+#define IDC_LISTBOX 1006
+#define IDC_LIST 1007
+#define IDC_TREE 1008
+#define IDC_PROGRESS 1009
+#define IDC_SLIDER 1010
+#define IDC_ANIMATE 1011
+#define IDC_CHECKED_LIST 1012
+#define IDC_TIME_LABEL 1013
+#define IDC_MARKUP_LABEL 1014
+#define IDC_STATIC_TEXT 1015
+#define IDC_PAGE_LABEL 1020
+#define IDC_PAGE_CHECKED 1021
