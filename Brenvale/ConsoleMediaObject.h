@@ -28,15 +28,14 @@ public:
     CString GetPlaylistPath() const;
 
     const CString& GetMediaId() const { return m_mediaId; }
-    const CString& GetSelectedMethod() const { return m_field4; }
+    const CString& GetSelectedMethod() const { return m_selectedMethod; }
     const CString& GetDownloadFolder() const { return m_baseFolder; }
-    const COleDateTime& GetLastPlayedDate() const { return m_secondDate; }
+    const COleDateTime& GetLastPlayedDate() const { return m_lastPlayedDate; }
 
     // Each setter ignores a null text; the date setters ignore a date that is not valid.
-    void SetSelectedMethod(const wchar_t* method) { SetIfGiven(m_field4, method); }
+    void SetSelectedMethod(const wchar_t* method) { SetIfGiven(m_selectedMethod, method); }
     void SetDownloadFolder(const wchar_t* folder) { SetBaseFolder(folder); }
     void SetLicenseText(const wchar_t* text) { SetIfGiven(m_licenseText, text); }
-    void SetLastPlayedDate(const COleDateTime& date) { SetSecondDate(date); }
     void SetPictureIndex(int index) { m_pictureIndex = index; }
     int GetPictureIndex() const { return m_pictureIndex; }
 

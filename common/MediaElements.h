@@ -172,7 +172,7 @@ public:
     CObArray m_languages;    // CLanguageObject, owned
     CString m_coverUrl;      // decoded
     CString m_series;        // raw
-    CString m_extra1, m_extra2;  // not filled from order files; not archived
+    CString m_spareText1, m_spareText2;  // for a program's own use: never filled from order files, not archived
     // Decoded copies, following the raw texts.
     CString m_titleDecoded, m_sortTitleDecoded, m_subTitleDecoded, m_publisherDecoded, m_descriptionDecoded,
         m_seriesDecoded;

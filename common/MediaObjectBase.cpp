@@ -11,7 +11,7 @@ IMPLEMENT_DYNAMIC(CMediaObjectBase, CObject)
 
 CMediaObjectBase::CMediaObjectBase() : m_acquiredDate(COleDateTime::GetCurrentTime())
 {
-    m_secondDate.SetStatus(COleDateTime::null);
+    m_lastPlayedDate.SetStatus(COleDateTime::null);
 }
 
 CMediaObjectBase::~CMediaObjectBase()
@@ -53,10 +53,10 @@ void CMediaObjectBase::SetAcquiredDate(const COleDateTime& date)
         m_acquiredDate = date;
 }
 
-void CMediaObjectBase::SetSecondDate(const COleDateTime& date)
+void CMediaObjectBase::SetLastPlayedDate(const COleDateTime& date)
 {
     if (date.GetStatus() == COleDateTime::valid)
-        m_secondDate = date;
+        m_lastPlayedDate = date;
 }
 
 CString CMediaObjectBase::GetMediaOrderFilePath() const
@@ -180,15 +180,15 @@ void CMediaObjectBase::DeriveContentKindFromParts()
 void CMediaObjectBase::SerializeCommon(CArchive& ar)
 {
     if (ar.IsStoring()) {
-        ar << m_mediaId << m_sourceId << m_titleFolder << m_field4 << m_baseFolder << m_fileName;
-        ar << m_acquiredDate << m_secondDate;
+        ar << m_mediaId << m_sourceId << m_titleFolder << m_selectedMethod << m_baseFolder << m_fileName;
+        ar << m_acquiredDate << m_lastPlayedDate;
         m_metadata.Serialize(ar);
         m_protocols.Serialize(ar);
         m_parts.Serialize(ar);
         return;
     }
-    ar >> m_mediaId >> m_sourceId >> m_titleFolder >> m_field4 >> m_baseFolder >> m_fileName;
-    ar >> m_acquiredDate >> m_secondDate;
+    ar >> m_mediaId >> m_sourceId >> m_titleFolder >> m_selectedMethod >> m_baseFolder >> m_fileName;
+    ar >> m_acquiredDate >> m_lastPlayedDate;
     m_metadata.Serialize(ar);
     LoadRecordList(ar, m_protocols, RUNTIME_CLASS(CProtocolObject));
     LoadRecordList(ar, m_parts, RUNTIME_CLASS(CPartObject));

@@ -32,7 +32,7 @@ public:
     void SetBaseFolder(const wchar_t* folder);
     void SetFileName(const wchar_t* name);
     void SetAcquiredDate(const COleDateTime& date);
-    void SetSecondDate(const COleDateTime& date);
+    void SetLastPlayedDate(const COleDateTime& date);
 
     // "<base>\<folder>\<folder>.vpm", or "<base>\<file name>" without a title folder.
     CString GetMediaOrderFilePath() const;
@@ -57,11 +57,11 @@ public:
     CString m_mediaId;
     CString m_sourceId;
     CString m_titleFolder;
-    CString m_field4;      // a fourth text, carried by the archive (the console: the selected method)
+    CString m_selectedMethod;  // carried by the archive, never filled from an order file (the console: the selected method)
     CString m_baseFolder;  // the download folder that holds the title folder
     CString m_fileName;    // used when the title folder is empty
     COleDateTime m_acquiredDate;
-    COleDateTime m_secondDate;  // null when made (the console: the last-played date)
+    COleDateTime m_lastPlayedDate;  // null when made; set by the console when a title is played
     CMetadataObject m_metadata;
     CObArray m_protocols;  // CProtocolObject, owned
     CObArray m_parts;      // CPartObject, owned, in document order

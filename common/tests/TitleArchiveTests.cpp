@@ -257,7 +257,7 @@ TEST(TitleArchiveTest, FullTitleRoundTrips)
     ASSERT_TRUE(titletest::ParseOrderText(
         titletest::ReadUtf8File(testsupport::SourcePath(L"common/tests/data/sample.vpm")), title, error));
     title.SetSourceId(L"shop-1");
-    title.SetSecondDate(COleDateTime(2026, 12, 1, 8, 30, 0));
+    title.SetLastPlayedDate(COleDateTime(2026, 12, 1, 8, 30, 0));
     title.GetMetadata().SetDescription(CString(L'x', 300));  // the long length form
     auto loaded = Load<CMediaObject>(titletest::StoreObject(title));
     EXPECT_EQ(Describe(*loaded), Describe(title));

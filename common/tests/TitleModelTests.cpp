@@ -206,7 +206,7 @@ TEST(TitleModelTest, SettersIgnoreNullAndInvalid)
     invalid.SetStatus(COleDateTime::invalid);
     title.SetAcquiredDate(invalid);
     EXPECT_EQ(title.m_acquiredDate, before);
-    EXPECT_EQ(title.m_secondDate.GetStatus(), COleDateTime::null);
+    EXPECT_EQ(title.m_lastPlayedDate.GetStatus(), COleDateTime::null);
     EXPECT_EQ(title.AddPart(nullptr), -1);
     CMetadataObject& m = title.GetMetadata();
     m.SetTitle(L"A &amp; B");

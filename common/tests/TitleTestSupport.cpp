@@ -29,9 +29,9 @@ std::string Describe(const CMediaObject& t)
 {
     std::ostringstream o;
     o << "id=" << U(t.m_mediaId) << "\nsource=" << U(t.m_sourceId) << "\nfolder=" << U(t.m_titleFolder)
-      << "\nfield4=" << U(t.m_field4) << "\nbase=" << U(t.m_baseFolder) << "\nfile=" << U(t.m_fileName)
+      << "\nselectedMethod=" << U(t.m_selectedMethod) << "\nbase=" << U(t.m_baseFolder) << "\nfile=" << U(t.m_fileName)
       << "\nacquired=" << t.m_acquiredDate.GetStatus() << "/" << t.m_acquiredDate.m_dt
-      << "\nsecond=" << t.m_secondDate.GetStatus() << "/" << t.m_secondDate.m_dt << "\n"
+      << "\nlastPlayed=" << t.m_lastPlayedDate.GetStatus() << "/" << t.m_lastPlayedDate.m_dt << "\n"
       << DescribeContent(t);
     return o.str();
 }

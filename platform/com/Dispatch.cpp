@@ -4,6 +4,7 @@
 
 #include <oleauto.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -110,11 +111,15 @@ HRESULT InvokeMethod(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPP
     bool text = false;
     for (SHORT i = 0; function && i < function->cParams; ++i)
         text = text || IsText(function->lprgelemdescParam[i].tdesc.vt);
-    HRESULT hr;
-    if (text)
-        hr = CallWithText(*function, object, params, result, exception, argumentError);
-    else
-        hr = info->Invoke(object, id, flags, params, result, exception, argumentError);
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        if (text)
+            hr = CallWithText(*function, object, params, result, exception, argumentError);
+        else
+            hr = info->Invoke(object, id, flags, params, result, exception, argumentError);
+    } catch (const std::bad_alloc&) {
+        // no exception goes back to the caller
+    }
     if (function)
         info->ReleaseFuncDesc(function);
     return hr;

@@ -43,18 +43,21 @@ public:
     }
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
-        if (!IsEqualIID(iid, IID_NULL))
-            return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = nullptr;
-        HRESULT hr = Module::Current().GetTypeInfo(*InterfaceId, &info);
-        if (FAILED(hr))
-            return hr;
-        hr = info->GetIDsOfNames(names, count, ids);
-        info->Release();
-        return hr;
+        return WithTypeInfo(iid, [&](ITypeInfo* info) { return info->GetIDsOfNames(names, count, ids); });
     }
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argumentError) override
+    {
+        return WithTypeInfo(iid, [&](ITypeInfo* info) {
+            return InvokeMethod(info, static_cast<Interface*>(this), id, flags, params, result, exception,
+                                argumentError);
+        });
+    }
+
+private:
+    // Calls use(type information) for the interface; the dispatch calls name no interface.
+    template <class Use>
+    static HRESULT WithTypeInfo(REFIID iid, Use use)
     {
         if (!IsEqualIID(iid, IID_NULL))
             return DISP_E_UNKNOWNINTERFACE;
@@ -62,7 +65,7 @@ public:
         HRESULT hr = Module::Current().GetTypeInfo(*InterfaceId, &info);
         if (FAILED(hr))
             return hr;
-        hr = InvokeMethod(info, static_cast<Interface*>(this), id, flags, params, result, exception, argumentError);
+        hr = use(info);
         info->Release();
         return hr;
     }

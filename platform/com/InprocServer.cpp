@@ -1,6 +1,25 @@
 // The four exports of an in-process server, over its Module. Linked into the server DLL
 // (the com_inproc object library), which is linked with --kill-at so the names are plain.
+// No C++ exception leaves them: their callers are the system's.
 #include "Module.h"
+
+#include <new>
+
+namespace {
+
+template <class Call>
+HRESULT Guarded(Call call)
+{
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -18,7 +37,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    return com::Module::Current().GetClassObject(clsid, iid, object);
+    return Guarded([&] { return com::Module::Current().GetClassObject(clsid, iid, object); });
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
@@ -28,12 +47,12 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer()
 {
-    return com::Module::Current().RegisterServer();
+    return Guarded([&] { return com::Module::Current().RegisterServer(); });
 }
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
-    return com::Module::Current().UnregisterServer();
+    return Guarded([&] { return com::Module::Current().UnregisterServer(); });
 }
 
 }  // extern "C"

@@ -1,5 +1,7 @@
 #include "Registrar.h"
 
+#include "RegistryKey.h"
+
 #include <oleauto.h>
 #include <shlwapi.h>
 
@@ -13,15 +15,12 @@ namespace {
 // Creates HKCR\path and sets one text value on it (the default value when name is null).
 HRESULT SetText(const std::wstring& path, const wchar_t* name, const wchar_t* value)
 {
-    HKEY key = nullptr;
-    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                                  nullptr, &key, nullptr);
+    CRegistryKey key;
+    LONG status = key.Create(HKEY_CLASSES_ROOT, path.c_str(), KEY_SET_VALUE);
     if (status == ERROR_SUCCESS && value) {
         const DWORD bytes = static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t));
         status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
     }
-    if (key)
-        RegCloseKey(key);
     return HRESULT_FROM_WIN32(status);
 }
 
@@ -122,11 +121,10 @@ HRESULT UnregisterTypeLibOf(const TypeLibRegistration& typeLib, const wchar_t* m
 {
     wchar_t version[32];
     swprintf(version, 32, L"\\%x.%x", typeLib.majorVersion, typeLib.minorVersion);
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"TypeLib\\") + GuidText(*typeLib.libId).text + version).c_str(), 0,
-                      KEY_READ, &key) != ERROR_SUCCESS)
+    CRegistryKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, (std::wstring(L"TypeLib\\") + GuidText(*typeLib.libId).text + version).c_str(),
+                 KEY_READ) != ERROR_SUCCESS)
         return S_OK;  // not registered: nothing to remove
-    RegCloseKey(key);
     // The locale and platform the library was registered under are its own.
     ITypeLib* library = nullptr;
     HRESULT hr = LoadTypeLibEx(modulePath, REGKIND_NONE, &library);

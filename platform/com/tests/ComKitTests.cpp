@@ -20,25 +20,13 @@ CString ServerPath()
     return comtest::BuiltModule(KIT_SERVER_PATH);
 }
 
-// Every key the server's registration writes (in this process's registry view).
 std::vector<CString> RegisteredKeys()
 {
-    const CString clsid = L"CLSID\\" + GuidString(CLSID_Counter);
-    return {clsid,
-            clsid + L"\\InprocServer32",
-            clsid + L"\\ProgID",
-            clsid + L"\\VersionIndependentProgID",
-            clsid + L"\\Programmable",
-            clsid + L"\\TypeLib",
-            L"CLSID\\" + GuidString(CLSID_Pinger),
-            L"KitTest.Counter.2",
-            L"KitTest.Counter.2\\CLSID",
-            L"KitTest.Counter",
-            L"KitTest.Counter\\CurVer",
-            L"AppID\\" + GuidString(APPID_KitTest),
-            L"AppID\\comkit_server.dll",
-            L"TypeLib\\" + GuidString(LIBID_KitTest) + L"\\2.1",
-            L"Interface\\" + GuidString(IID_ICounter)};
+    std::vector<CString> keys = comtest::RegisteredKeys({CLSID_Counter, L"KitTest.Counter.2", L"KitTest.Counter",
+                                                         APPID_KitTest, L"comkit_server.dll", LIBID_KitTest, L"2.1",
+                                                         IID_ICounter});
+    keys.push_back(L"CLSID\\" + GuidString(CLSID_Pinger));
+    return keys;
 }
 
 HRESULT InvokeMethod(IDispatch* dispatch, DISPID id, WORD flags, std::vector<VARIANT> arguments, VARIANT* result)

@@ -1,5 +1,6 @@
 #include "ComTestSupport.h"
 
+#include "RegistryKey.h"
 #include "TestSupport.h"
 
 namespace comtest {
@@ -33,11 +34,8 @@ int RunRegsvr32(const CString& dllPath, bool unregister)
 
 bool KeyExists(const CString& path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    CRegistryKey key;
+    return key.Open(HKEY_CLASSES_ROOT, path, KEY_READ) == ERROR_SUCCESS;
 }
 
 CString ReadText(const CString& path, const wchar_t* name)
@@ -54,6 +52,27 @@ CString GuidString(const GUID& guid)
     wchar_t text[40];
     StringFromGUID2(guid, text, 40);
     return text;
+}
+
+std::vector<CString> RegisteredKeys(const ServerKeys& server)
+{
+    const CString clsid = L"CLSID\\" + GuidString(server.clsid);
+    const CString progId(server.progId), independent(server.versionIndependentProgId);
+    return {clsid,
+            clsid + L"\\InprocServer32",
+            clsid + L"\\ProgID",
+            clsid + L"\\VersionIndependentProgID",
+            clsid + L"\\Programmable",
+            clsid + L"\\TypeLib",
+            progId,
+            progId + L"\\CLSID",
+            independent,
+            independent + L"\\CLSID",
+            independent + L"\\CurVer",
+            L"AppID\\" + GuidString(server.appId),
+            CString(L"AppID\\") + server.moduleName,
+            L"TypeLib\\" + GuidString(server.libId) + L"\\" + server.libVersion,
+            L"Interface\\" + GuidString(server.iid)};
 }
 
 LoadedServer::LoadedServer(const CString& path) : m_module(LoadLibraryW(path)) {}

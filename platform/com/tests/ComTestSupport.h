@@ -4,6 +4,7 @@
 #include "afx.h"
 
 #include <string>
+#include <vector>
 
 namespace comtest {
 
@@ -21,6 +22,20 @@ CString ReadText(const CString& path, const wchar_t* name = nullptr);
 
 // "{...}" of a GUID.
 CString GuidString(const GUID& guid);
+
+// What one class's registration with its type library and AppID writes.
+struct ServerKeys {
+    const CLSID& clsid;
+    const wchar_t* progId;
+    const wchar_t* versionIndependentProgId;
+    const GUID& appId;
+    const wchar_t* moduleName;   // the key under AppID naming the AppID
+    const GUID& libId;
+    const wchar_t* libVersion;   // "1.0"
+    const IID& iid;              // the dual interface
+};
+// Every key that registration creates (in this process's registry view).
+std::vector<CString> RegisteredKeys(const ServerKeys& server);
 
 // Initialises COM (apartment) for the time it lives.
 class ApartmentScope {
