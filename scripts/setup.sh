@@ -9,7 +9,7 @@ packages=(
   cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine wine64 wine32:i386 xvfb xauth
   googletest python3 openssl curl
-  ffmpeg sox lame espeak-ng python3-mutagen
+  ffmpeg sox lame espeak-ng python3-mutagen fonts-dejavu-core fp-utils
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-ugly:i386
   gstreamer1.0-libav:i386

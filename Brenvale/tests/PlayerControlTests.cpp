@@ -147,6 +147,37 @@ TEST_F(PlayerControlOnTheSystem, HostedAtThePlaceholderPlaysAPartAndGoesWithItsW
     EXPECT_EQ(0u, control->Release());
 }
 
+// A handler that fails: its exception stops where the control calls us and is reported.
+class FailingEvents : public IPlayerEvents {
+public:
+    void OnPlayStateChange(long) override
+    {
+        ++calls;
+        throw COleDispatchException(E_NOTIMPL);
+    }
+    int calls = 0;
+};
+
+TEST_F(PlayerControlOnTheSystem, AFailingEventHandlerIsReportedAndTheControlGoesOn)
+{
+    testsupport::MessageBoxRecorder boxes;
+    const CString part = MakePart();
+    CDialog host;
+    ASSERT_TRUE(host.Create(IDD_TEST_PLAYER));
+    CWMPPlayer player;
+    FailingEvents events;
+    player.SetEvents(&events);
+    ASSERT_TRUE(player.CreateAtPlaceholder(&host, IDC_TEST_PLAYER));
+    player.SetURL(part);
+    for (int i = 0; i < 250 && events.calls < 2; ++i)
+        testsupport::PumpMessages(20);
+    EXPECT_LE(2, events.calls) << "later events still arrive";
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(COleDispatchException(E_NOTIMPL).GetErrorMessage(), boxes.Boxes()[0].text);
+    player.SetEvents(nullptr);
+    host.DestroyWindow();
+}
+
 TEST_F(PlayerControlOnTheSystem, WithoutAControlEveryReadAnswersNothing)
 {
     CWMPPlayer player;  // never created

@@ -197,6 +197,29 @@ TEST_F(WebBrowserDialog, ShowHtmlPageWritesThePageAndShowsItsFile)
     DeleteFileW(path);
 }
 
+TEST_F(WebBrowserDialog, TheDispatchDriverReadsAndWritesTheBrowsersProperties)
+{
+    CDialog host;
+    ASSERT_TRUE(host.Create(IDD_WEB_BROWSER));
+    CExplorer browser;
+    ASSERT_TRUE(browser.CreateAtPlaceholder(&host, IDC_BROWSER)) << std::hex << browser.GetCreateResult();
+    IDispatch* dispatch = nullptr;
+    ASSERT_EQ(S_OK, browser.QueryControl(IID_IDispatch, reinterpret_cast<void**>(&dispatch)));
+    COleDispatchDriver driver(dispatch);
+    const DISPID silent = 551;  // a Boolean property of the browser
+    for (BOOL value : {TRUE, FALSE}) {
+        driver.SetProperty(silent, COleVariant::Bool(value));
+        BOOL read = !value;
+        driver.GetProperty(silent, VT_BOOL, &read);
+        EXPECT_EQ(value, read);
+    }
+    CString name;
+    driver.GetProperty(0, VT_BSTR, &name);  // the default property: the browser's name
+    EXPECT_FALSE(name.IsEmpty());
+    EXPECT_THROW(driver.SetProperty(4711, COleVariant(1L)), COleDispatchException);
+    host.DestroyWindow();
+}
+
 TEST(ShowHtmlPage, NothingHappensWithoutTextOrWithANameThatIsNoPlainName)
 {
     BrowserCalls recorder;

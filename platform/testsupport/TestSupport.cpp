@@ -85,14 +85,23 @@ std::string UnixPath(const CString& windowsPath)
     return std::string();
 }
 
-CString SourcePath(const wchar_t* relative)
+namespace {
+
+// relative under the folder an environment variable of the test run names.
+CString TreePath(const char* variable, const wchar_t* relative)
 {
-    const char* root = std::getenv("VESPERLIN_SOURCE_DIR");
+    const char* root = std::getenv(variable);
     CString path = WindowsPath(root ? root : ".");
     CString rel(relative);
     rel.Replace(L'/', L'\\');
     return path + L"\\" + rel;
 }
+
+}  // namespace
+
+CString SourcePath(const wchar_t* relative) { return TreePath("VESPERLIN_SOURCE_DIR", relative); }
+
+CString BinaryPath(const wchar_t* relative) { return TreePath("VESPERLIN_BINARY_DIR", relative); }
 
 std::string ShellQuoted(const CString& windowsPath)
 {
@@ -100,6 +109,35 @@ std::string ShellQuoted(const CString& windowsPath)
     for (char c : UnixPath(windowsPath))
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+}
+
+BOOL StartProgram(const CString& commandLine, HANDLE* process)
+{
+    CString command = commandLine;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return FALSE;
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    if (process)
+        *process = pi.hProcess;
+    else if (pi.hProcess)
+        CloseHandle(pi.hProcess);
+    return TRUE;
+}
+
+int RunProgram(const CString& commandLine)
+{
+    HANDLE process = nullptr;
+    if (!StartProgram(commandLine, &process) || !process)
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process, 120000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return static_cast<int>(code);
 }
 
 int RunHostCommand(const std::string& commandLine, std::string* output)
@@ -128,14 +166,8 @@ int RunHostCommand(const std::string& commandLine, std::string* output)
     }
     quoted.append(backslashes * 2, '\\');
     quoted += '"';
-    CString command = L"/bin/sh -c " + CString::FromNarrow(quoted.c_str(), -1, CP_UTF8);
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.GetBuffer(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!StartProgram(L"/bin/sh -c " + CString::FromNarrow(quoted.c_str(), -1, CP_UTF8)))
         return -1;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     int code = -1;
     for (int waited = 0; waited < 120000; waited += 10) {
         if (GetFileAttributesW(done) != INVALID_FILE_ATTRIBUTES) {

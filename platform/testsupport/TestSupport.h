@@ -28,6 +28,8 @@ void RemoveTree(const CString& path);
 
 // A Windows path for a file of the source tree ("common/tests/data/x.vpm").
 CString SourcePath(const wchar_t* relative);
+// A Windows path for a file of the build tree of these tests ("Brenvale/Larkmoor.chm").
+CString BinaryPath(const wchar_t* relative);
 // The Unix path a Windows path stands for under Wine ("Z:\\a\\b" -> "/a/b"); empty when unknown.
 std::string UnixPath(const CString& windowsPath);
 // The Windows path of a Unix path ("/a/b" -> "Z:\\a\\b").
@@ -35,6 +37,12 @@ CString WindowsPath(const std::string& unixPath);
 
 // A Windows path as a single-quoted Unix shell word.
 std::string ShellQuoted(const CString& windowsPath);
+// Starts a program (a command line with its quoted path); FALSE when it cannot be started.
+// With process given, it receives the process handle for the caller to close (null for a
+// Unix program, which Wine starts without one).
+BOOL StartProgram(const CString& commandLine, HANDLE* process = nullptr);
+// Starts a Windows program and waits for it (two minutes at most); its exit code, or -1.
+int RunProgram(const CString& commandLine);
 // Runs a Unix command line through /bin/sh, waits for it (two minutes at most) and returns
 // its exit code, or -1. Standard output goes to *output when given.
 int RunHostCommand(const std::string& commandLine, std::string* output = nullptr);

@@ -5,6 +5,9 @@
 #                       one throw-away process with its stdio on /dev/null, so Wine's services
 #                       never hold a caller's pipes open
 #   wine_stop           ends the wineserver of the prefix
+#   wine_own_folders    makes the user's Documents, Music, ... real folders of the prefix, where
+#                       Wine links them to the home folder, so what programs keep there stays
+#                       in the prefix
 #   xvfb_start          an X display of our own when none is set (or always with "own")
 #   wine_register_standins BUILD ARCH
 #                       registers the stand-ins for objects the suite finds installed elsewhere
@@ -42,6 +45,14 @@ wine_register_standins() {
 
 wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
+}
+
+wine_own_folders() {
+  local folder
+  for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$folder" ] || continue
+    rm -f "$folder" && mkdir -p "$folder"
+  done
 }
 
 xvfb_pid=""
