@@ -315,11 +315,11 @@ const wchar_t* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HB
 // The class name CreateEx uses when given none.
 extern const wchar_t* const AfxWndClassName;
 
+// Frees the calling thread's handle map (a CWinThread does it when its thread ends).
+void AfxTermThreadWindows();
+
 // The main window of the thread (m_pMainWnd of the thread object), or null.
 CWnd* AfxGetMainWnd();
-
-// Frees the calling thread's handle maps (the thread's end; its windows are gone by then).
-void AfxTermThreadWindows();
 
 // A message's way before dispatch: the thread object's PreTranslateMessage, or the window
 // chain when the thread has no object.
