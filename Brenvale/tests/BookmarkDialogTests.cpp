@@ -41,22 +41,25 @@ protected:
         SHDeleteKeyW(HKEY_CURRENT_USER, kProgramKey);
     }
     // A top-level window of this thread with the caption (a nested dialog).
+    struct WindowSearch {
+        const wchar_t* caption;
+        HWND found;
+    };
+    static BOOL CALLBACK MatchCaption(HWND hwnd, LPARAM data)
+    {
+        auto* search = reinterpret_cast<WindowSearch*>(data);
+        wchar_t text[64] = {};
+        GetWindowTextW(hwnd, text, 64);
+        if (wcscmp(text, search->caption) == 0 && IsWindowVisible(hwnd)) {
+            search->found = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
     static HWND FindThreadWindow(const wchar_t* caption)
     {
-        struct Search {
-            const wchar_t* caption;
-            HWND found;
-        } search{caption, nullptr};
-        EnumThreadWindows(GetCurrentThreadId(), [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            wchar_t text[64] = {};
-            GetWindowTextW(hwnd, text, 64);
-            if (wcscmp(text, s->caption) == 0 && IsWindowVisible(hwnd)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&search));
+        WindowSearch search{caption, nullptr};
+        EnumThreadWindows(GetCurrentThreadId(), MatchCaption, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
     static CString ItemText(HWND dialog, int id)
