@@ -215,3 +215,34 @@ BOOL DeleteBookmark(const CString& id, int part, const CString& timeText)
     CWinApp* app = AfxGetApp();
     return app && !id.IsEmpty() && app->DeleteProfileValue(BookmarkSectionName(id), BookmarkValueName(part, timeText));
 }
+
+SkipAction DecideSkip(const ResumePoint& stored, int currentPart, int position)
+{
+    if (stored.part > currentPart)
+        return SkipAction::GoToPart;
+    if (stored.part == currentPart && stored.seconds > position)
+        return SkipAction::Seek;
+    return SkipAction::None;
+}
+
+bool IsBeyondStart(const ResumePoint& point)
+{
+    return point.part >= 2 || point.seconds > 0.0;
+}
+
+bool CanSkipToFurthest(const ResumePoint& furthest, bool busy, int currentPart, int position)
+{
+    if (furthest.part <= 1 && furthest.seconds <= 0.0)
+        return false;
+    if (busy && (furthest.part < currentPart || (furthest.part == currentPart && position > furthest.seconds)))
+        return false;
+    return true;
+}
+
+CString SkipMenuText(const CString& entryText, const ResumePoint& point)
+{
+    CString text;
+    text.Format(L"%s - Part %d (%s)", static_cast<const wchar_t*>(entryText), point.part,
+                static_cast<const wchar_t*>(BookmarkTimeText(static_cast<int>(point.seconds))));
+    return text;
+}

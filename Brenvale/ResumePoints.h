@@ -65,3 +65,15 @@ enum class BookmarkAddCheck { Ok, TooMany, Exists };
 BookmarkAddCheck CheckNewBookmark(const CString& id, int part, const CString& timeText);
 BOOL WriteBookmark(const CString& id, int part, const CString& timeText, const CString& name);
 BOOL DeleteBookmark(const CString& id, int part, const CString& timeText);
+
+// What skipping to a stored point does from the current place (1-based part, position in
+// whole seconds): a later part is loaded first (the seek follows once it plays), a later
+// second of the current part is sought, a point behind the current place is not taken.
+enum class SkipAction { None, GoToPart, Seek };
+SkipAction DecideSkip(const ResumePoint& stored, int currentPart, int position);
+// Whether the Skip To menu offers the furthest point: not at the start, and while playing
+// not behind the current place.
+bool CanSkipToFurthest(const ResumePoint& furthest, bool busy, int currentPart, int position);
+// A stored point beyond the start shows where it is: "<entry> - Part %d (hh:mm:ss)".
+bool IsBeyondStart(const ResumePoint& point);
+CString SkipMenuText(const CString& entryText, const ResumePoint& point);

@@ -170,3 +170,38 @@ TEST_F(ResumePoints, BookmarksSortedLimitedAndUniquePerSecond)
     EXPECT_EQ(BookmarkAddCheck::Ok, CheckNewBookmark(L"T1", 9, L"00:00:00"));
     EXPECT_EQ(0, ReadBookmarks(L"T2").GetSize());
 }
+
+TEST(SkipTo, DecisionAndTheFurthestEntry)
+{
+    const struct {
+        ResumePoint stored;
+        int part;
+        int position;
+        SkipAction action;
+    } skips[] = {
+        {{3, 10}, 1, 500, SkipAction::GoToPart}, {{2, 61.5}, 2, 60, SkipAction::Seek},
+        {{2, 60}, 2, 60, SkipAction::None},      {{1, 900}, 2, 0, SkipAction::None},
+    };
+    for (const auto& s : skips)
+        EXPECT_EQ(s.action, DecideSkip(s.stored, s.part, s.position)) << s.stored.part << " " << s.part;
+
+    const struct {
+        ResumePoint furthest;
+        bool busy;
+        int part;
+        int position;
+        bool enabled;
+    } entries[] = {
+        {{1, 0}, false, 1, 0, false},  {{1, 5}, false, 3, 0, true},  {{2, 0}, false, 1, 0, true},
+        {{1, 5}, true, 2, 0, false},   {{2, 50}, true, 2, 60, false}, {{2, 50}, true, 2, 40, true},
+        {{3, 1}, true, 2, 999, true},
+    };
+    for (const auto& e : entries)
+        EXPECT_EQ(e.enabled, CanSkipToFurthest(e.furthest, e.busy, e.part, e.position)) << e.furthest.part << " " << e.busy;
+
+    EXPECT_FALSE(IsBeyondStart({1, 0}));
+    EXPECT_TRUE(IsBeyondStart({2, 0}));
+    EXPECT_TRUE(IsBeyondStart({1, 0.4}));
+    EXPECT_EQ(CString(L"&Furthest played point - Part 3 (01:02:03)"),
+              SkipMenuText(L"&Furthest played point", {3, 3723.9}));
+}
