@@ -16,16 +16,6 @@ using namespace testsupport;
 
 namespace {
 
-HttpTestServer* g_server = nullptr;
-
-std::vector<BYTE> Pattern(size_t n)
-{
-    std::vector<BYTE> data(n);
-    for (size_t i = 0; i < n; ++i)
-        data[i] = static_cast<BYTE>(i % 251);
-    return data;
-}
-
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 LONGLONG SizeOf(const CString& path)
@@ -45,22 +35,11 @@ struct Report {
 const wchar_t kCheckConnection[] =
     L".  Please check your Internet connection; you must be connected to the Internet to proceed with this download.";
 
-class ConsoleDownloadTest : public ::testing::Test {
+class ConsoleDownloadTest : public HttpServerSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        g_server = new HttpTestServer;
-        ASSERT_TRUE(g_server->Start()) << "the loopback HTTP server did not start";
-    }
-    static void TearDownTestSuite()
-    {
-        delete g_server;
-        g_server = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_NE(g_server->Port(), 0);
+        ASSERT_NE(s_server->Port(), 0);
         WNDCLASSW wc{};
         wc.lpfnWndProc = &ConsoleDownloadTest::Proc;
         wc.hInstance = GetModuleHandleW(nullptr);
@@ -87,7 +66,7 @@ protected:
     CDownloadJob MakeJob(const wchar_t* path, const CString& target)
     {
         CDownloadJob job(nullptr, nullptr);
-        job.m_strUrl = g_server->Url(path);
+        job.m_strUrl = s_server->Url(path);
         job.m_strTargetPath = target;
         job.m_strClientId = L"{client}";
         job.m_strLicense = L"licence text";
@@ -166,7 +145,7 @@ TEST_F(ConsoleDownloadTest, ACompletePartReplacesTheOlderFileAndCarriesTheHeader
     CDownloadJob job = MakeJob(L"/file/300000", target);
     EXPECT_EQ(Run(job), 200u);
     EXPECT_EQ(job.GetResult(), 200);
-    EXPECT_EQ(ReadAll(target), Pattern(300000));
+    EXPECT_EQ(ReadAll(target), ServerBody(300000));
     EXPECT_FALSE(Exists(target + L".tmp"));
     ASSERT_FALSE(m_reports.empty());
     EXPECT_EQ(m_reports.front().message, WM_DOWNLOAD_STARTED);
@@ -176,7 +155,7 @@ TEST_F(ConsoleDownloadTest, ACompletePartReplacesTheOlderFileAndCarriesTheHeader
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front().wParam, 3u) << "the first chunk is reported (10,240 of 300,000 bytes)";
     EXPECT_EQ(progress.back().wParam, 100u);
-    const auto requests = g_server->RequestsFor("/file/300000");
+    const auto requests = s_server->RequestsFor("/file/300000");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_NE(requests[0].find(R"(["ClientID", "{client}"])"), std::string::npos) << requests[0];
     EXPECT_NE(requests[0].find(R"(["License", "licence text"])"), std::string::npos) << requests[0];
@@ -219,7 +198,7 @@ TEST_F(ConsoleDownloadTest, AStoppedJobEndsWithThreeAndStartsAgainFromTheBottom)
     const auto progress = Of(WM_DOWNLOAD_PROGRESS);
     ASSERT_FALSE(progress.empty());
     EXPECT_LT(progress.front().wParam, lastBeforeStop);
-    EXPECT_EQ(ReadAll(target), Pattern(400000));
+    EXPECT_EQ(ReadAll(target), ServerBody(400000));
     EXPECT_FALSE(Exists(target + L".tmp"));
 }
 
@@ -273,7 +252,7 @@ TEST_F(ConsoleDownloadTest, PauseHoldsTheTransferBetweenChunksUntilResumed)
         if (c.pausedFromTheStart) {
             EXPECT_EQ(heldAt, 0);
         }
-        EXPECT_EQ(ReadAll(target), Pattern(300000));
+        EXPECT_EQ(ReadAll(target), ServerBody(300000));
         EXPECT_FALSE(Exists(temp));
         m_onReport = {};
     }
@@ -290,8 +269,8 @@ TEST_F(ConsoleDownloadTest, QuestionsCarryTheirTextAndTheAnswerDecides)
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].wParam, 1u);
     EXPECT_EQ(questions[0].text, CString(L"The download server returned response code 500") + kCheckConnection);
-    EXPECT_EQ(g_server->RequestsFor("/flaky/console/200000").size(), 2u);
-    EXPECT_EQ(ReadAll(flaky), Pattern(200000));
+    EXPECT_EQ(s_server->RequestsFor("/flaky/console/200000").size(), 2u);
+    EXPECT_EQ(ReadAll(flaky), ServerBody(200000));
 
     // A body cut short is a lost connection, never a part.
     const CString cut = m_folder / L"cut.wma";
