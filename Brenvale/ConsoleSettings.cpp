@@ -1,6 +1,7 @@
 #include "ConsoleSettings.h"
 
-#include "WizardHelpers.h"
+#include "ContentFolderName.h"
+#include "RegistryKey.h"
 #include "res/MediaCoreIds.h"
 
 namespace {
@@ -91,13 +92,11 @@ CStringArray DownloadFormatNames()
 LONG ReadRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, CString& text)
 {
     text.Empty();
-    HKEY key = nullptr;
-    const LONG status = RegOpenKeyExW(root, subKey, 0, KEY_READ, &key);
+    CRegistryKey key;
+    const LONG status = key.Open(root, subKey, KEY_READ);
     if (status != ERROR_SUCCESS)
         return status;
-    const LONG result = AfxReadRegistryString(key, valueName, text);
-    RegCloseKey(key);
-    return result;
+    return AfxReadRegistryString(key, valueName, text);
 }
 
 bool IsUsableMachineDownloadPath(const CString& path)

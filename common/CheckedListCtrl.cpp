@@ -165,16 +165,13 @@ void CCheckedListCtrl::OnKeyDown(UINT key, UINT repeat, UINT flags)
     CListCtrl::OnKeyDown(key, repeat, flags);
 }
 
-namespace {
-bool IsRow(const VARIANT& child) { return child.vt == VT_I4 && child.lVal > 0; }
-}  // namespace
-
 HRESULT CCheckedListCtrl::get_accName(VARIANT child, BSTR* name)
 {
-    if (IsRow(child) && name && child.lVal <= GetItemCount()) {
+    const int row = AccessibleRow(child);
+    if (row >= 0 && name && row < GetItemCount()) {
         CString joined;
         for (int subItem = 0; subItem < 4; ++subItem) {
-            const CString text = GetItemText(child.lVal - 1, subItem);
+            const CString text = GetItemText(row, subItem);
             if (!text.IsEmpty())
                 joined += text + L" ";
         }
@@ -189,7 +186,7 @@ HRESULT CCheckedListCtrl::get_accName(VARIANT child, BSTR* name)
 HRESULT CCheckedListCtrl::get_accRole(VARIANT child, VARIANT* role)
 {
     const HRESULT hr = CListCtrl::get_accRole(child, role);
-    if (SUCCEEDED(hr) && IsRow(child) && role->vt == VT_I4 && role->lVal == ROLE_SYSTEM_LISTITEM)
+    if (SUCCEEDED(hr) && AccessibleRow(child) >= 0 && role->vt == VT_I4 && role->lVal == ROLE_SYSTEM_LISTITEM)
         role->lVal = ROLE_SYSTEM_CHECKBUTTON;
     return hr;
 }
@@ -197,8 +194,8 @@ HRESULT CCheckedListCtrl::get_accRole(VARIANT child, VARIANT* role)
 HRESULT CCheckedListCtrl::get_accState(VARIANT child, VARIANT* state)
 {
     const HRESULT hr = CListCtrl::get_accState(child, state);
-    if (SUCCEEDED(hr) && IsRow(child) && state->vt == VT_I4) {
-        const int check = GetCheck(child.lVal - 1);
+    if (SUCCEEDED(hr) && AccessibleRow(child) >= 0 && state->vt == VT_I4) {
+        const int check = GetCheck(AccessibleRow(child));
         if (check != kNoBox) {
             if (IsDisabled(check))
                 state->lVal |= STATE_SYSTEM_READONLY;

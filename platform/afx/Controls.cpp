@@ -189,53 +189,58 @@ CHeaderCtrl* CListCtrl::GetHeaderCtrl() const
 }
 
 namespace {
-bool IsRow(const VARIANT& child) { return child.vt == VT_I4 && child.lVal > 0; }
+// Whether an out pointer and a row can be answered for.
+HRESULT CheckRow(int row, int count, const void* out)
+{
+    if (!out)
+        return E_POINTER;
+    return row < count ? S_OK : E_INVALIDARG;
+}
+
+HRESULT AnswerLong(VARIANT* out, long value)
+{
+    VariantInit(out);
+    out->vt = VT_I4;
+    out->lVal = value;
+    return S_OK;
+}
 }  // namespace
 
 HRESULT CListCtrl::get_accName(VARIANT child, BSTR* name)
 {
-    if (!IsRow(child))
+    const int row = AccessibleRow(child);
+    if (row < 0)
         return CWnd::get_accName(child, name);
-    if (!name)
-        return E_POINTER;
-    if (child.lVal > GetItemCount())
-        return E_INVALIDARG;
-    *name = SysAllocString(GetItemText(child.lVal - 1, 0));
+    if (const HRESULT hr = CheckRow(row, GetItemCount(), name); FAILED(hr))
+        return hr;
+    *name = SysAllocString(GetItemText(row, 0));
     return *name ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT CListCtrl::get_accRole(VARIANT child, VARIANT* role)
 {
-    if (!IsRow(child))
+    const int row = AccessibleRow(child);
+    if (row < 0)
         return CWnd::get_accRole(child, role);
-    if (!role)
-        return E_POINTER;
-    if (child.lVal > GetItemCount())
-        return E_INVALIDARG;
-    VariantInit(role);
-    role->vt = VT_I4;
-    role->lVal = ROLE_SYSTEM_LISTITEM;
-    return S_OK;
+    if (const HRESULT hr = CheckRow(row, GetItemCount(), role); FAILED(hr))
+        return hr;
+    return AnswerLong(role, ROLE_SYSTEM_LISTITEM);
 }
 
 HRESULT CListCtrl::get_accState(VARIANT child, VARIANT* state)
 {
-    if (!IsRow(child))
+    const int row = AccessibleRow(child);
+    if (row < 0)
         return CWnd::get_accState(child, state);
-    if (!state)
-        return E_POINTER;
-    if (child.lVal > GetItemCount())
-        return E_INVALIDARG;
-    const UINT itemState = GetItemState(child.lVal - 1, LVIS_SELECTED | LVIS_FOCUSED);
+    if (const HRESULT hr = CheckRow(row, GetItemCount(), state); FAILED(hr))
+        return hr;
+    const UINT itemState = GetItemState(row, LVIS_SELECTED | LVIS_FOCUSED);
     long flags = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
     if (itemState & LVIS_SELECTED)
         flags |= STATE_SYSTEM_SELECTED;
     if ((itemState & LVIS_FOCUSED) && ::GetFocus() == m_hWnd)
         flags |= STATE_SYSTEM_FOCUSED;
-    VariantInit(state);
-    state->vt = VT_I4;
-    state->lVal = flags;
-    return S_OK;
+    return AnswerLong(state, flags);
 }
 
 // --- Tree view ---

@@ -82,6 +82,8 @@ public:
     }
 
     // Accessibility of the rows (see above); derived lists refine the answers.
+    // The row a child element id stands for, or -1 for the list itself.
+    static int AccessibleRow(const VARIANT& child) { return child.vt == VT_I4 && child.lVal > 0 ? child.lVal - 1 : -1; }
     HRESULT get_accName(VARIANT child, BSTR* name) override;
     HRESULT get_accRole(VARIANT child, VARIANT* role) override;
     HRESULT get_accState(VARIANT child, VARIANT* state) override;

@@ -9,14 +9,14 @@
 IMPLEMENT_DYNAMIC(CMenu, CObject)
 
 namespace {
-using TempMenuMap = std::unordered_map<HMENU, std::unique_ptr<CMenu>>;
-// A plain pointer per thread, freed by DeleteTempMap (see AfxTermThreadWindows).
-thread_local TempMenuMap* t_menus = nullptr;
+using MenuMap = std::unordered_map<HMENU, std::unique_ptr<CMenu>>;
+// A plain pointer, as the windows' map (see AfxTermThreadWindows); freed by AfxTermThreadMenus.
+thread_local MenuMap* t_menus = nullptr;
 
-TempMenuMap& TempMenus()
+MenuMap& TempMenus()
 {
     if (!t_menus)
-        t_menus = new TempMenuMap;
+        t_menus = new MenuMap;
     return *t_menus;
 }
 }  // namespace
@@ -36,8 +36,8 @@ CMenu* CMenu::FromHandle(HMENU menu)
 
 void CMenu::DeleteTempMap()
 {
-    delete t_menus;
-    t_menus = nullptr;
+    if (t_menus)
+        t_menus->clear();
 }
 
 BOOL CMenu::Attach(HMENU menu)

@@ -84,7 +84,6 @@ DWORD WINAPI CWinThread::ThreadEntry(void* param)
     self->m_startup = nullptr;
 
     int result = self->InitInstance() ? self->Run() : self->ExitInstance();
-    AfxTermThreadWindows();
     t_currentThread = nullptr;
     self->Delete();
     return static_cast<DWORD>(result);

@@ -33,8 +33,8 @@ struct ThreadWindows {
     MSG current{};
 };
 
-// A plain pointer per thread (no thread-local object with a destructor: those hang the
-// ends of threads in the 32-bit runtime); AfxTermThreadWindows frees it.
+// Held through a plain pointer: a thread-local object with a destructor hangs thread exit in
+// the 32-bit build (the destructor runs under the loader lock); AfxTermThreadWindows frees it.
 thread_local ThreadWindows* t_windows = nullptr;
 
 ThreadWindows& Windows()
@@ -71,18 +71,10 @@ CWnd* CWnd::FromHandle(HWND hwnd)
     return temp.get();
 }
 
-void AfxTermThreadWindows()
-{
-    CWnd::DeleteTempMap();
-    CMenu::DeleteTempMap();
-    delete t_windows;
-    t_windows = nullptr;
-}
-
 void CWnd::DeleteTempMap()
 {
     if (!t_windows)
-        return;
+        return;  // nothing met on this thread
     auto& temp = t_windows->temporary;
     for (auto& entry : temp)
         entry.second->m_hWnd = nullptr;

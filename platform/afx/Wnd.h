@@ -318,9 +318,6 @@ extern const wchar_t* const AfxWndClassName;
 // The main window of the thread (m_pMainWnd of the thread object), or null.
 CWnd* AfxGetMainWnd();
 
-// Frees the calling thread's handle maps (the thread's end; its windows are gone by then).
-void AfxTermThreadWindows();
-
 // A message's way before dispatch: the thread object's PreTranslateMessage, or the window
 // chain when the thread has no object.
 BOOL AfxPreTranslateMessage(MSG* msg);
