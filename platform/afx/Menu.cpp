@@ -21,6 +21,12 @@ MenuMap& TempMenus()
 }
 }  // namespace
 
+void AfxTermThreadMenus()
+{
+    delete t_menus;
+    t_menus = nullptr;
+}
+
 CMenu* CMenu::FromHandle(HMENU menu)
 {
     if (!menu)

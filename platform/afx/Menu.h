@@ -63,6 +63,9 @@ private:
     bool m_owned = true;
 };
 
+// Frees the calling thread's temporary menu objects (a CWinThread does it when its thread ends).
+void AfxTermThreadMenus();
+
 // Accelerator tables of the resource module (shared handles: the system frees them).
 HACCEL AfxLoadAccelerators(UINT id);
 

@@ -85,6 +85,8 @@ DWORD WINAPI CWinThread::ThreadEntry(void* param)
 
     int result = self->InitInstance() ? self->Run() : self->ExitInstance();
     t_currentThread = nullptr;
+    AfxTermThreadWindows();
+    AfxTermThreadMenus();
     self->Delete();
     return static_cast<DWORD>(result);
 }

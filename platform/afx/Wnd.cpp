@@ -46,6 +46,15 @@ ThreadWindows& Windows()
 
 }  // namespace
 
+void AfxTermThreadWindows()
+{
+    if (ThreadWindows* windows = t_windows) {
+        CWnd::DeleteTempMap();
+        t_windows = nullptr;
+        delete windows;
+    }
+}
+
 // --- Handle map ---
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd)

@@ -315,6 +315,9 @@ const wchar_t* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HB
 // The class name CreateEx uses when given none.
 extern const wchar_t* const AfxWndClassName;
 
+// Frees the calling thread's handle map (a CWinThread does it when its thread ends).
+void AfxTermThreadWindows();
+
 // The main window of the thread (m_pMainWnd of the thread object), or null.
 CWnd* AfxGetMainWnd();
 
