@@ -1,7 +1,10 @@
-// The four exports of an in-process server, over its Module. Linked into the server DLL
+// The exports of an in-process server (InprocServer.h), over its Module. Linked into the server DLL
 // (the com_inproc object library), which is linked with --kill-at so the names are plain.
 // No C++ exception leaves them: their callers are the system's.
+#include "InprocServer.h"
 #include "Module.h"
+
+#include "AfxMessageBox.h"
 
 #include <new>
 
@@ -53,6 +56,19 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer()
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
     return Guarded([&] { return com::Module::Current().UnregisterServer(); });
+}
+
+__declspec(dllexport) void STDAPICALLTYPE DllSetMessageBoxHook(com::MessageBoxHook hook, void* context)
+{
+    Guarded([&] {
+        if (!hook)
+            AfxSetMessageBoxHandler(nullptr);
+        else
+            AfxSetMessageBoxHandler([hook, context](const AfxMessageBoxRequest& box) {
+                return hook(context, box.owner, box.text, box.caption, box.type);
+            });
+        return S_OK;
+    });
 }
 
 }  // extern "C"

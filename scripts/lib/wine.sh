@@ -11,7 +11,8 @@
 #   xvfb_start          an X display of our own when none is set (or always with "own")
 #   wine_register_standins BUILD ARCH
 #                       registers the stand-ins for objects the suite finds installed elsewhere
-#                       (the detect object) from a build tree (ARCH i686 or x64) in the prefix
+#                       (the detect object, the portable-devices server) from a build tree
+#                       (ARCH i686 or x64) in the prefix
 
 wine_env() {
   export WINEPREFIX="$1"
@@ -36,11 +37,18 @@ wine_start() {
 }
 
 wine_register_standins() {
-  local dll="$1/platform/detectobject/ZKYDetect.dll" regsvr32='C:\windows\system32\regsvr32.exe'
+  local dll regsvr32='C:\windows\system32\regsvr32.exe' status=0
   [ "$2" = i686 ] && regsvr32='C:\windows\syswow64\regsvr32.exe'
-  [ -f "$dll" ] || { echo "warning: $dll not built" >&2; return 1; }
-  wine "$regsvr32" /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 </dev/null ||
-    { echo "warning: $dll could not be registered" >&2; return 1; }
+  for dll in "$1/platform/detectobject/ZKYDetect.dll" "$1/platform/portabledevices/portabledevices_standin.dll"; do
+    if [ ! -f "$dll" ]; then
+      echo "warning: $dll not built" >&2
+      status=1
+    elif ! wine "$regsvr32" /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 </dev/null; then
+      echo "warning: $dll could not be registered" >&2
+      status=1
+    fi
+  done
+  return $status
 }
 
 wine_stop() {

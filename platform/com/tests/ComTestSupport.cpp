@@ -1,5 +1,6 @@
 #include "ComTestSupport.h"
 
+#include "InprocServer.h"
 #include "RegistryKey.h"
 #include "TestSupport.h"
 
@@ -95,6 +96,32 @@ HRESULT LoadedServer::CanUnloadNow() const
     using Function = HRESULT(STDAPICALLTYPE*)();
     auto function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(m_module, "DllCanUnloadNow")));
     return function ? function() : E_NOTIMPL;
+}
+
+ServerMessageBoxes::ServerMessageBoxes(const wchar_t* moduleName, int answer) : m_set(nullptr), m_answer(answer)
+{
+    HMODULE module = GetModuleHandleW(moduleName);
+    auto set = module ? reinterpret_cast<com::SetMessageBoxHookFunction>(
+                            reinterpret_cast<void*>(GetProcAddress(module, com::kSetMessageBoxHookExport)))
+                      : nullptr;
+    if (set) {
+        set(&Answer, this);
+        m_set = reinterpret_cast<void*>(set);
+    }
+}
+
+ServerMessageBoxes::~ServerMessageBoxes()
+{
+    if (m_set)
+        reinterpret_cast<com::SetMessageBoxHookFunction>(m_set)(nullptr, nullptr);
+}
+
+int STDAPICALLTYPE ServerMessageBoxes::Answer(void* context, HWND owner, const wchar_t* text, const wchar_t* caption,
+                                              UINT type)
+{
+    auto* self = static_cast<ServerMessageBoxes*>(context);
+    self->m_boxes.push_back({owner, CString(text), CString(caption), type});
+    return self->m_answer;
 }
 
 }  // namespace comtest

@@ -37,10 +37,10 @@ struct ServerKeys {
 // Every key that registration creates (in this process's registry view).
 std::vector<CString> RegisteredKeys(const ServerKeys& server);
 
-// Initialises COM (apartment) for the time it lives.
+// Initialises COM for the time it lives: a single-threaded apartment, or the multithreaded one.
 class ApartmentScope {
 public:
-    ApartmentScope() : m_hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    explicit ApartmentScope(DWORD model = COINIT_APARTMENTTHREADED) : m_hr(CoInitializeEx(nullptr, model)) {}
     ~ApartmentScope() { if (SUCCEEDED(m_hr)) CoUninitialize(); }
     ApartmentScope(const ApartmentScope&) = delete;
     ApartmentScope& operator=(const ApartmentScope&) = delete;
@@ -62,6 +62,33 @@ public:
 
 private:
     HMODULE m_module;
+};
+
+// Answers the message boxes of a loaded server (InprocServer.h) for the time it lives: each box
+// is recorded and gets the scripted button.
+class ServerMessageBoxes {
+public:
+    struct Box {
+        HWND owner;
+        CString text;
+        CString caption;
+        UINT type;
+    };
+    ServerMessageBoxes(const wchar_t* moduleName, int answer = IDOK);
+    ~ServerMessageBoxes();
+    ServerMessageBoxes(const ServerMessageBoxes&) = delete;
+    ServerMessageBoxes& operator=(const ServerMessageBoxes&) = delete;
+    bool Installed() const { return m_set != nullptr; }
+    void SetAnswer(int answer) { m_answer = answer; }
+    const std::vector<Box>& Boxes() const { return m_boxes; }
+    void Clear() { m_boxes.clear(); }
+
+private:
+    static int STDAPICALLTYPE Answer(void* context, HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+
+    void* m_set;
+    int m_answer;
+    std::vector<Box> m_boxes;
 };
 
 }  // namespace comtest
