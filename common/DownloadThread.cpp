@@ -79,6 +79,9 @@ BOOL CDownloadThread::OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_DOWNLOAD_CANCEL:
         OnCancelDownload(wParam, lParam);
         return TRUE;
+    case WM_DOWNLOAD_STOP:
+        OnStopDownload(wParam, lParam);
+        return TRUE;
     default:
         return CWinThread::OnThreadMessage(message, wParam, lParam);
     }
@@ -122,6 +125,16 @@ void CDownloadThread::OnStartDownload(WPARAM, LPARAM lParam)
 
 void CDownloadThread::OnCancelDownload(WPARAM, LPARAM) { m_bCancel = TRUE; }
 
+void CDownloadThread::OnStopDownload(WPARAM, LPARAM) { m_bStop = TRUE; }
+
+void CDownloadThread::SetPaused(bool paused)
+{
+    m_bPaused.store(paused);
+    // A paused thread waits for a message; this one has it read on from where it held.
+    if (!paused && m_nThreadID)
+        ::PostThreadMessageW(m_nThreadID, WM_NULL, 0, 0);
+}
+
 CString CDownloadThread::LibraryErrorText(const CException& e)
 {
     CString text = e.GetErrorMessage().Left(300);
@@ -139,6 +152,13 @@ int CDownloadThread::AskOwner(UINT messageId, BOOL mayRetry, ...)
     va_start(args, mayRetry);
     text.FormatV(format, args);
     va_end(args);
+    if (const int pending = PendingEnd())
+        return pending;
+    return SendQuestion(mayRetry, text);
+}
+
+int CDownloadThread::SendQuestion(BOOL mayRetry, const CString& text)
+{
     m_pJob->SetErrorText(text);
     return static_cast<int>(
         SendMessageW(m_hOwner, WM_DOWNLOAD_ERROR, mayRetry ? 1 : 0, reinterpret_cast<LPARAM>(m_pJob)));
@@ -283,8 +303,8 @@ CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
             }
         } catch (const CException& e) {
             // A time-out ends here as well: the server accepted and never answered.
-            if (CancelWaiting())
-                answer = kDownloadCancelled;
+            if (const int pending = PendingEnd())
+                answer = pending;
             else if (m_hOwner)
                 answer = AskOwner(IDS_DOWNLOAD_NOT_CONNECTED, TRUE, LibraryErrorText(e).GetString());
             if (answer == IDYES)
@@ -328,11 +348,15 @@ BOOL CDownloadThread::TakeRedirect()
     return TRUE;
 }
 
-BOOL CDownloadThread::CancelWaiting() const
+int CDownloadThread::PendingEnd() const
 {
     MSG msg;
-    return m_bCancel ||
-           PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_DOWNLOAD_CANCEL, WM_DOWNLOAD_CANCEL, PM_NOREMOVE);
+    const HWND threadQueue = reinterpret_cast<HWND>(-1);
+    if (m_bStop || PeekMessageW(&msg, threadQueue, WM_DOWNLOAD_STOP, WM_DOWNLOAD_STOP, PM_NOREMOVE))
+        return kDownloadStopped;
+    if (m_bCancel || PeekMessageW(&msg, threadQueue, WM_DOWNLOAD_CANCEL, WM_DOWNLOAD_CANCEL, PM_NOREMOVE))
+        return kDownloadCancelled;
+    return 0;
 }
 
 BOOL CDownloadThread::OpenLocalFile()
@@ -367,12 +391,15 @@ BOOL CDownloadThread::OnIdle(LONG)
 {
     if (!m_pJob || !m_pFile || !m_pLocalFile)
         return FALSE;
-    if (m_bCancel) {
+    if (m_bStop || m_bCancel) {
         CloseConnection();
         DeleteFileW(m_strTempPath);
-        FinishJob(kDownloadCancelled);
+        FinishJob(m_bStop ? kDownloadStopped : kDownloadCancelled);
         return FALSE;
     }
+    // Paused: nothing is read until a message comes (SetPaused(false), cancel or stop).
+    if (m_bPaused.load())
+        return FALSE;
 
     UINT count = 0;
     try {
@@ -384,8 +411,8 @@ BOOL CDownloadThread::OnIdle(LONG)
     } catch (const CException& e) {
         // A time-out ends here as well: the server stalled in the middle of the body.
         int answer = kDownloadAbandoned;
-        if (CancelWaiting())
-            answer = kDownloadCancelled;
+        if (const int pending = PendingEnd())
+            answer = pending;
         else if (m_hOwner)
             answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE, LibraryErrorText(e).GetString());
         FinishJob(answer);

@@ -21,9 +21,16 @@
 // long as the job's expected size; a shorter one is a lost connection. The session gives
 // up on a server that stays silent (kDefaultTimeouts), and at most kMaxRedirects redirects
 // are followed before the status is refused like any other.
+//
+// The console's variant (CConsoleDownloadThread) adds WM_DOWNLOAD_STOP, which ends the job
+// with kDownloadStopped so that its queue keeps it. SetPaused holds the transfer between
+// chunks: the thread keeps answering its messages, so a cancel or stop still ends a paused
+// job. A question due while a cancel or stop waits is not asked: the job ends as they say.
 #pragma once
 
 #include "afx.h"
+
+#include <atomic>
 
 #include "SuiteMessages.h"
 #include "res/DownloadIds.h"
@@ -100,6 +107,11 @@ public:
     CDownloadThread();
     ~CDownloadThread() override;
 
+    // Holds (true) or continues (false) the transfer between chunks; callable from any
+    // thread, also before WM_DOWNLOAD_START.
+    void SetPaused(bool paused);
+    bool IsPaused() const { return m_bPaused.load(); }
+
     BOOL InitInstance() override;
     BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // What has arrived of the body, up to one chunk, per call; TRUE while the transfer goes on.
@@ -109,6 +121,7 @@ public:
 protected:
     void OnStartDownload(WPARAM wParam, LPARAM lParam);
     void OnCancelDownload(WPARAM wParam, LPARAM lParam);
+    void OnStopDownload(WPARAM wParam, LPARAM lParam);
 
     // Set-up steps in order; each returns FALSE when it has ended the job.
     BOOL ParseJobUrl();
@@ -128,9 +141,10 @@ protected:
     // Follows the Location of a redirect: the next request goes there. FALSE when the
     // answer names no HTTP or HTTPS place, or a plain HTTP one after HTTPS.
     BOOL TakeRedirect();
-    // Whether WM_DOWNLOAD_CANCEL has come (handled or still waiting in the queue), so that a
-    // failure it caused is not asked about.
-    BOOL CancelWaiting() const;
+    // The result a cancel or stop that has come (handled or still waiting in the queue) ends
+    // the job with, kDownloadStopped when both have; 0 when neither has. A failure it caused,
+    // or any question while it waits, is not asked about.
+    int PendingEnd() const;
     // The end of the transfer: checks the size, moves the file into place, finishes the job.
     void CompleteTransfer();
     // Whether fewer bytes arrived than the response or the job says the file has.
@@ -142,13 +156,18 @@ protected:
     // afterwards (its owner may delete it at once).
     void FinishJob(int result);
     void CloseConnection();
-    // Formats a string-table message into the job's error text and sends WM_DOWNLOAD_ERROR.
+    // Formats a string-table message and asks it (SendQuestion), unless a cancel or stop
+    // waits: then that is the answer.
     int AskOwner(UINT messageId, BOOL mayRetry, ...);
+    // Sends WM_DOWNLOAD_ERROR; here with the text in the job's error text and the job as lParam.
+    virtual int SendQuestion(BOOL mayRetry, const CString& text);
     // Text of a caught library exception as the messages carry it.
     static CString LibraryErrorText(const CException& e);
 
     CDownloadJob* m_pJob = nullptr;
     BOOL m_bCancel = FALSE;
+    BOOL m_bStop = FALSE;
+    std::atomic<bool> m_bPaused{false};
     BYTE* m_pBuffer = nullptr;
     CInternetSession* m_pSession = nullptr;
     CHttpConnection* m_pConnection = nullptr;
@@ -157,6 +176,8 @@ protected:
     DWORD m_dwStatusCode = 0;
     ULONGLONG m_nTotalSize = 0;
     ULONGLONG m_nBytesSoFar = 0;
+    // The percent of the last report; a derived class starting it at -1 has the first chunk
+    // reported even at 0 (an owner resets its progress by it).
     LONGLONG m_nLastPercent = 0;
 
     // The thread's own copies of what it needs of the job, so that nothing reads the job

@@ -15,6 +15,7 @@
 #include "BrenvaleDoc.h"
 #include "ConsoleSettings.h"
 #include "ContentFolderName.h"
+#include "DownloadFolders.h"
 #include "FileUtils.h"
 #include "XmlNode.h"
 
@@ -65,27 +66,6 @@ CString UrlFileName(const CString& url)
     return name.Mid(name.ReverseFind(L'/') + 1);
 }
 
-// The name of a title's folder as the console makes it from the title: without the
-// characters a file name cannot hold, at most 50 characters (cut at a blank), without
-// trailing blanks and dots, and unique in the download folder.
-CString TitleFolderName(CBrenvaleDoc& library, const CMediaObject& title)
-{
-    CString name = title.GetMetadata().GetDisplayTitle(FALSE, TRUE);
-    for (const wchar_t* bad = L":*?<>|/\\\""; *bad; ++bad)
-        name.Remove(*bad);
-    if (name.GetLength() > 50) {
-        name = name.Left(50);
-        const int blank = name.ReverseFind(L' ');
-        if (blank > 0)
-            name = name.Left(blank);
-    }
-    name.TrimRight(L" .");
-    if (name.IsEmpty())
-        name = L"Title";
-    MakeUniqueTitleFolder(library, title.GetDownloadFolder(), name);
-    return name;
-}
-
 // Copies a file of the sample folder into place, making the folders on the way.
 BOOL PlaceFile(const CString& folder, const CString& name, const CString& target)
 {
@@ -134,7 +114,7 @@ BOOL FileTitle(CBrenvaleDoc& library, const CString& folder, const CString& orde
     title->SetSelectedMethod(L"download");
     title->SetDownloadFolder(downloadBase + L"\\" + PluralizeFolderName(title->GetContentKindName()));
     CMediaObject* known = library.FindTitle(title->GetMediaId());
-    title->SetTitleFolder(known ? CString(known->m_titleFolder) : TitleFolderName(library, *title));
+    title->SetTitleFolder(known ? CString(known->m_titleFolder) : MakeTitleFolderName(library, title->GetDownloadFolder(), *title));
     title->SetAcquiredDate(COleDateTime::GetCurrentTime() - COleDateTimeSpan(index * 3, index, 0, 0));
 
     const CString data = library.GetDataFolder();

@@ -70,17 +70,6 @@ IMPLEMENT_DYNCREATE(CQuickTimeoutDownloadThread, CDownloadThread)
 
 namespace {
 
-HttpTestServer* g_server = nullptr;
-
-// The body the server sends for n bytes.
-std::vector<BYTE> Pattern(size_t n)
-{
-    std::vector<BYTE> data(n);
-    for (size_t i = 0; i < n; ++i)
-        data[i] = static_cast<BYTE>(i % 251);
-    return data;
-}
-
 std::vector<BYTE> Bytes(const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); }
 
 struct Report {
@@ -148,22 +137,11 @@ private:
     HWND m_hwnd = nullptr;
 };
 
-class DownloadThreadTest : public ::testing::Test {
+class DownloadThreadTest : public HttpServerSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        g_server = new HttpTestServer;
-        ASSERT_TRUE(g_server->Start()) << "the loopback HTTP server did not start";
-    }
-    static void TearDownTestSuite()
-    {
-        delete g_server;
-        g_server = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_NE(g_server->Port(), 0);
+        ASSERT_NE(s_server->Port(), 0);
         m_previous = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& box) {
             m_boxTypes.push_back(box.type);
             if (!m_answers.empty()) {
@@ -317,8 +295,8 @@ TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
         m_boxTypes.clear();
         m_answers.assign(c.answers.begin(), c.answers.end());
         const CString path(c.path);
-        const CString url = path.Find(L"://") >= 0 ? path : g_server->Url(c.path);
-        const size_t before = g_server->RequestsFor(CString(c.path).ToNarrow()).size();
+        const CString url = path.Find(L"://") >= 0 ? path : s_server->Url(c.path);
+        const size_t before = s_server->RequestsFor(CString(c.path).ToNarrow()).size();
         const CString target = m_folder / L"part.wma";
         WriteAll(target, std::string("old part"));
 
@@ -338,12 +316,12 @@ TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
         }
         EXPECT_EQ(LastProgress(), c.lastProgress);
         if (c.newBytes >= 0)
-            EXPECT_EQ(ReadAll(target), Pattern(static_cast<size_t>(c.newBytes)));
+            EXPECT_EQ(ReadAll(target), ServerBody(static_cast<size_t>(c.newBytes)));
         else
             EXPECT_EQ(ReadAll(target), Bytes("old part"));
         EXPECT_EQ(GetFileAttributesW(job->GetTempPath()), INVALID_FILE_ATTRIBUTES) << "the .tmp file stayed";
         if (path.Find(L"://") < 0) {
-            EXPECT_EQ(g_server->RequestsFor(CString(c.path).ToNarrow()).size() - before, c.requests);
+            EXPECT_EQ(s_server->RequestsFor(CString(c.path).ToNarrow()).size() - before, c.requests);
         }
     }
 }
@@ -357,10 +335,10 @@ TEST_F(DownloadThreadTest, AJobWithoutAnOwnerEndsAtItsFirstFailureWithoutQuestio
         bool targetMade;
     };
     const Case cases[] = {
-        {"complete", g_server->Url(L"/file/20000"), 200, true},
+        {"complete", s_server->Url(L"/file/20000"), 200, true},
         {"refused connection", L"http://127.0.0.1:1/part.wma", kDownloadAbandoned, false},
-        {"bad status", g_server->Url(L"/status/500"), kDownloadRefused, false},
-        {"lost connection", g_server->Url(L"/truncated/20000/100"), kDownloadAbandoned, false},
+        {"bad status", s_server->Url(L"/status/500"), kDownloadRefused, false},
+        {"lost connection", s_server->Url(L"/truncated/20000/100"), kDownloadAbandoned, false},
         {"no HTTP URL", L"file:///c:/part.wma", kDownloadAbandoned, false},
     };
     for (const auto& c : cases) {
@@ -404,7 +382,7 @@ TEST_F(DownloadThreadTest, CancelDuringTheTransferKeepsTheOlderTarget)
     const CString target = m_folder / L"slow.wma";
     WriteAll(target, std::string("older version"));
     // 2,000,000 bytes in 10,240-byte drips every 20 ms: about 4 s unless cancelled.
-    auto job = MakeJob(g_server->Url(L"/slow/2000000/10240/20"), target);
+    auto job = MakeJob(s_server->Url(L"/slow/2000000/10240/20"), target);
     m_owner.onReport = [this](const Report& r) {
         if (r.message == WM_DOWNLOAD_PROGRESS)
             PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
@@ -423,7 +401,7 @@ TEST_F(DownloadThreadTest, ACancelIsSeenWhileTheServerDrips)
     const CString target = m_folder / L"drip.wma";
     WriteAll(target, std::string("older version"));
     // 64 bytes every 200 ms: a whole 10,240-byte chunk would take half a minute to arrive.
-    auto job = MakeJob(g_server->Url(L"/slow/6400/64/200"), target);
+    auto job = MakeJob(s_server->Url(L"/slow/6400/64/200"), target);
     ULONGLONG cancelledAt = 0;
     m_owner.onReport = [&](const Report& r) {
         if (r.message == WM_DOWNLOAD_PROGRESS && !cancelledAt) {
@@ -461,7 +439,7 @@ TEST_F(DownloadThreadTest, AServerThatStaysSilentTimesOut)
         m_answers = {c.result};
         const CString target = m_folder / L"silent.wma";
         WriteAll(target, std::string("old part"));
-        auto job = MakeJob(g_server->Url(c.path), target, c.withOwner);
+        auto job = MakeJob(s_server->Url(c.path), target, c.withOwner);
         EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CQuickTimeoutDownloadThread)), static_cast<DWORD>(c.result));
         EXPECT_EQ(job->GetResult(), c.result);
         auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
@@ -485,7 +463,7 @@ TEST_F(DownloadThreadTest, ACancelWhileTheServerIsSilentIsNotAskedAbout)
 {
     // The cancel comes while the request waits for an answer; when the wait ends the job ends
     // as cancelled, without asking about the failure the wait ended with.
-    auto job = MakeJob(g_server->Url(L"/silent"), m_folder / L"silent.wma");
+    auto job = MakeJob(s_server->Url(L"/silent"), m_folder / L"silent.wma");
     m_owner.onReport = [this](const Report& r) {
         if (r.message == WM_DOWNLOAD_STARTED)
             PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
@@ -514,11 +492,11 @@ TEST_F(DownloadThreadTest, AnUntrustedCertificateIsNamedInTheQuestion)
 
 TEST_F(DownloadThreadTest, HeaderValuesFromOrderFilesCannotAddHeaders)
 {
-    auto job = MakeJob(g_server->Url(L"/file/10?headers=1"), m_folder / L"h1.bin");
+    auto job = MakeJob(s_server->Url(L"/file/10?headers=1"), m_folder / L"h1.bin");
     job->m_strClientId = L"{6F9619FF-8B86-D011-B42D-00C04FC964FF}\r\nX-Injected: 1";
     job->m_strLicense = L"TGljZW5z\r\nZVRleHQ=\n";
     EXPECT_EQ(Run(job.get()), 200u);
-    auto logged = g_server->RequestsFor("/file/10?headers=1");
+    auto logged = s_server->RequestsFor("/file/10?headers=1");
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_NE(logged[0].find("[\"ClientID\", \"{6F9619FF-8B86-D011-B42D-00C04FC964FF}X-Injected: 1\"]"),
               std::string::npos)
@@ -528,9 +506,9 @@ TEST_F(DownloadThreadTest, HeaderValuesFromOrderFilesCannotAddHeaders)
     EXPECT_NE(logged[0].find("[\"User-Agent\", \"Vesperlin Download Test\"]"), std::string::npos) << logged[0];
 
     // Empty values send no header at all.
-    auto plain = MakeJob(g_server->Url(L"/file/10?headers=0"), m_folder / L"h0.bin");
+    auto plain = MakeJob(s_server->Url(L"/file/10?headers=0"), m_folder / L"h0.bin");
     EXPECT_EQ(Run(plain.get()), 200u);
-    logged = g_server->RequestsFor("/file/10?headers=0");
+    logged = s_server->RequestsFor("/file/10?headers=0");
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_EQ(logged[0].find("ClientID"), std::string::npos) << logged[0];
     EXPECT_EQ(logged[0].find("License"), std::string::npos) << logged[0];
@@ -545,14 +523,14 @@ TEST_F(DownloadThreadTest, LocalFileFailuresAreRetriedFromTheFolderOn)
     {
         m_answers = {IDYES};
         m_owner.beforeAnswer = [&](const Report&) { DeleteFileW(blocker); };
-        auto job = MakeJob(g_server->Url(L"/file/30000"), target);
+        auto job = MakeJob(s_server->Url(L"/file/30000"), target);
         EXPECT_EQ(Run(job.get()), 200u);
         auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
         ASSERT_EQ(questions.size(), 1u);
         EXPECT_EQ(questions[0].wParam, 1u);
         EXPECT_EQ(questions[0].text,
                   L"Unable to create the local folder needed to create \"" + target + L".tmp\".");
-        EXPECT_EQ(ReadAll(target), Pattern(30000));
+        EXPECT_EQ(ReadAll(target), ServerBody(30000));
     }
     {
         // The temporary file is held open by someone else; the retry opens it again.
@@ -562,7 +540,7 @@ TEST_F(DownloadThreadTest, LocalFileFailuresAreRetriedFromTheFolderOn)
         HANDLE held = CreateFileW(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         m_owner.beforeAnswer = [&](const Report&) { CloseHandle(held); };
-        auto job = MakeJob(g_server->Url(L"/file/40000"), target);
+        auto job = MakeJob(s_server->Url(L"/file/40000"), target);
         EXPECT_EQ(Run(job.get()), 200u);
         auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
         ASSERT_EQ(questions.size(), 1u);
@@ -570,7 +548,7 @@ TEST_F(DownloadThreadTest, LocalFileFailuresAreRetriedFromTheFolderOn)
         const CString prefix = L"Unable to create the local download path \"" + tmp + L"\" (";
         EXPECT_EQ(questions[0].text.Left(prefix.GetLength()), prefix) << questions[0].text.ToNarrow();
         EXPECT_GT(questions[0].text.GetLength(), prefix.GetLength() + 3);
-        EXPECT_EQ(ReadAll(target), Pattern(40000));
+        EXPECT_EQ(ReadAll(target), ServerBody(40000));
     }
 }
 
@@ -610,7 +588,7 @@ TEST_F(DownloadThreadTest, AnOlderTargetThatCannotBeReplacedIsKeptAndARetryOffer
                     unblock = nullptr;
                 }
             };
-            auto job = MakeJob(g_server->Url(L"/file/50000"), target);
+            auto job = MakeJob(s_server->Url(L"/file/50000"), target);
             const int result = unblockOnRetry ? 200 : IDNO;
             EXPECT_EQ(Run(job.get()), static_cast<DWORD>(result));
             if (unblock)
@@ -623,7 +601,7 @@ TEST_F(DownloadThreadTest, AnOlderTargetThatCannotBeReplacedIsKeptAndARetryOffer
                 EXPECT_EQ(q.wParam, 1u);
                 EXPECT_EQ(q.text.Find(L"Unable to write local data ("), 0) << q.text.ToNarrow();
             }
-            EXPECT_EQ(ReadAll(target), unblockOnRetry ? Pattern(50000) : Bytes("the older part"));
+            EXPECT_EQ(ReadAll(target), unblockOnRetry ? ServerBody(50000) : Bytes("the older part"));
             EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
         }
     }
@@ -633,7 +611,7 @@ TEST_F(DownloadThreadTest, AWriteRetriedAfterAPartialWriteStoresEachByteOnce)
 {
     const CString target = m_folder / L"full.wma";
     m_answers = {IDYES};
-    auto job = MakeJob(g_server->Url(L"/file/50000"), target);
+    auto job = MakeJob(s_server->Url(L"/file/50000"), target);
     EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CShortWriteDownloadThread)), 200u);
     ExpectReportShape(job.get(), 200);
     auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
@@ -642,18 +620,18 @@ TEST_F(DownloadThreadTest, AWriteRetriedAfterAPartialWriteStoresEachByteOnce)
     EXPECT_EQ(questions[0].text.Find(L"Unable to write local data ("), 0) << questions[0].text.ToNarrow();
     const auto data = ReadAll(target);
     EXPECT_EQ(data.size(), 50000u);
-    EXPECT_TRUE(data == Pattern(50000)) << "the target differs from the body";
+    EXPECT_TRUE(data == ServerBody(50000)) << "the target differs from the body";
 }
 
 TEST_F(DownloadThreadTest, TheOwnerMayDeleteTheJobAsSoonAsItIsDone)
 {
     const CString target = m_folder / L"part.wma";
     m_owner.deleteJobOnDone = true;
-    auto* job = MakeJob(g_server->Url(L"/file/60000"), target).release();
+    auto* job = MakeJob(s_server->Url(L"/file/60000"), target).release();
     EXPECT_EQ(Run(job), 200u);
     ASSERT_EQ(m_owner.Of(WM_DOWNLOAD_DONE).size(), 1u);
     EXPECT_EQ(m_owner.Of(WM_DOWNLOAD_DONE)[0].wParam, 200u);
-    EXPECT_EQ(ReadAll(target), Pattern(60000));
+    EXPECT_EQ(ReadAll(target), ServerBody(60000));
 }
 
 }  // namespace

@@ -94,3 +94,11 @@ std::vector<std::string> HttpTestServer::RequestsFor(const std::string& path) co
             result.push_back(line);
     return result;
 }
+
+std::vector<BYTE> ServerBody(size_t n)
+{
+    std::vector<BYTE> data(n);
+    for (size_t i = 0; i < n; ++i)
+        data[i] = static_cast<BYTE>(i % 251);
+    return data;
+}

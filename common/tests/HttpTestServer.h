@@ -4,6 +4,8 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -32,4 +34,23 @@ private:
     bool m_secure = false;
     int m_port = 0;
     int m_pid = 0;
+};
+
+// The bytes of the server's bodies: position i holds i % 251.
+std::vector<BYTE> ServerBody(size_t n);
+
+// A test suite sharing one loopback server among its tests.
+class HttpServerSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new HttpTestServer;
+        ASSERT_TRUE(s_server->Start()) << "the loopback HTTP server did not start";
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+    inline static HttpTestServer* s_server = nullptr;
 };
