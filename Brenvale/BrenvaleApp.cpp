@@ -1,6 +1,7 @@
 #include "BrenvaleApp.h"
 
 #include "BrenvaleDoc.h"
+#include "BrenvaleListView.h"
 #include "MainFrm.h"
 #include "SplashWnd.h"
 #include "XmlNode.h"
@@ -185,6 +186,21 @@ BOOL CBrenvaleApp::InitInstance()
 }
 
 void CBrenvaleApp::LoadSuppressedMessageText() { m_suppressedText = AfxLoadString(IDS_HELP_LAUNCH_FAILED); }
+
+BOOL CBrenvaleApp::OnIdle(LONG count)
+{
+    BOOL more = CWinApp::OnIdle(count);
+    auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd);
+    CBrenvaleDoc* library = frame ? frame->GetLibrary() : nullptr;
+    if (library && library->GetPendingPictureCount() > 0) {
+        constexpr INT_PTR kPicturesPerTurn = 8;
+        if (library->FillPendingPictures(kPicturesPerTurn) > 0)
+            more = TRUE;
+        if (CBrenvaleListView* list = frame->GetListView())
+            list->RefreshTitlePictures();
+    }
+    return more;
+}
 
 int CBrenvaleApp::ExitInstance()
 {

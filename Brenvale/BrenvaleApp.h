@@ -30,6 +30,10 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+    // While the program is idle, decodes the library's waiting thumbnails a few at a time
+    // and redraws the list after each turn, so a large library is shown at once and its
+    // pictures arrive after it.
+    BOOL OnIdle(LONG count) override;
     // Adds the question icon to question boxes that ask for no icon; swallows the message
     // of a help file that cannot be opened.
     int DoMessageBox(const wchar_t* text, UINT type, UINT helpId) override;

@@ -704,3 +704,20 @@ void CBrenvaleListView::OnContextMenu(CWnd*, CPoint point)
     CWnd* owner = GetMainFrame();
     popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, owner ? owner : this);
 }
+
+void CBrenvaleListView::RefreshTitlePictures()
+{
+    CListCtrl& list = GetListCtrl();
+    const int rows = list.GetItemCount();
+    for (int row = 0; row < rows; ++row) {
+        const auto* title = reinterpret_cast<const CMediaObject*>(list.GetItemData(row));
+        if (!title)
+            continue;  // a name row
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        item.iImage = title->GetPictureIndex();
+        list.SetItem(&item);
+    }
+    Invalidate(FALSE);
+}

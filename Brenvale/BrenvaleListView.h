@@ -32,6 +32,8 @@ public:
     CStringArray GetSelectedNames() const;
     // Starts renaming the only selected name row.
     void EditSelectedName();
+    // Gives every title row the picture its title has now (thumbnails arrive after a load).
+    void RefreshTitlePictures();
 
     UINT GetViewMode() const { return m_viewMode; }
     // Applies a mode (33111-33116), stores it, refills when asked.

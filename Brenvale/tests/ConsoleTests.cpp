@@ -286,6 +286,41 @@ TEST_F(Console, ShowsGroupsOnlyWithMoreThanOneEntryAndTheListInEveryMode)
     EXPECT_EQ(Rows(), "Autumn Light|Cinder Road");
 }
 
+TEST_F(Console, ThumbnailsArriveWhileTheProgramIsIdleAfterTheFrameIsShown)
+{
+    Start();
+    const CMediaObject* brass = m_frame->GetLibrary()->FindTitle(L"t2");
+    ASSERT_NE(brass, nullptr);
+    const CString thumbnail = brass->GetThumbnailPath(FixtureLibrary::Folder(), FALSE);
+    Stop();
+    ASSERT_TRUE(CreateParentFolder(thumbnail));
+    ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x8b2f3a:s=200x200 -frames:v 1 " +
+                                             testsupport::ShellQuoted(thumbnail)));
+
+    Start();
+    auto rowPicture = [&](const wchar_t* id) {
+        CListCtrl& list = List()->GetListCtrl();
+        for (int row = 0; row < list.GetItemCount(); ++row) {
+            const auto* title = reinterpret_cast<const CMediaObject*>(list.GetItemData(row));
+            if (title && title->m_mediaId == id) {
+                LVITEMW item{};
+                item.mask = LVIF_IMAGE;
+                item.iItem = row;
+                list.SendMessage(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+                return item.iImage;
+            }
+        }
+        return -1;
+    };
+    // The load decodes nothing: the frame shows the placeholder until the program is idle.
+    EXPECT_EQ(rowPicture(L"t2"), DefaultTitlePicture);
+    for (LONG turn = 0; turn < 10 && m_frame->GetLibrary()->GetPendingPictureCount() > 0; ++turn)
+        m_app->OnIdle(turn);
+    EXPECT_EQ(m_frame->GetLibrary()->GetPendingPictureCount(), 0);
+    EXPECT_NE(rowPicture(L"t2"), DefaultTitlePicture);
+    EXPECT_EQ(rowPicture(L"t1"), DefaultTitlePicture) << "a title without a thumbnail keeps the placeholder";
+}
+
 TEST_F(Console, HeaderClickSortsAndTheSameColumnAgainTogglesTheDirection)
 {
     Start();
