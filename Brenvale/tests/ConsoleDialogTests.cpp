@@ -14,6 +14,8 @@
 #include "res/ConsoleDialogIds.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 #include <shlwapi.h>
 
 #include <map>
@@ -58,6 +60,7 @@ protected:
     }
     static bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
     static bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+public:
     static void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
     static CString ItemText(HWND dialog, int id)
     {
@@ -66,6 +69,7 @@ protected:
         return text;
     }
 
+protected:
     CWinApp m_app{nullptr};
     AfxMessageBoxHandler m_previous;
     std::vector<CString> m_boxes;
@@ -335,24 +339,32 @@ public:
     }
 };
 
+// Opens the About box, reads its three version texts (taking a picture when named) and
+// closes it with OK.
+std::tuple<CString, CString, CString> ShownVersions(const wchar_t* picture)
+{
+    CAboutDlg dialog(nullptr);
+    CString version, player, platform;
+    StepRunner steps({
+        [&] {
+            version = ConsoleDialog::ItemText(dialog.m_hWnd, IDC_ABOUT_VERSION);
+            player = ConsoleDialog::ItemText(dialog.m_hWnd, IDC_ABOUT_PLAYER_VERSION);
+            platform = ConsoleDialog::ItemText(dialog.m_hWnd, IDC_ABOUT_PLATFORM_VERSION);
+            if (picture)
+                testsupport::CaptureWindow(dialog.m_hWnd, picture);
+            ConsoleDialog::Click(dialog.m_hWnd, IDOK);
+        },
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    return {version, player, platform};
+}
+
 TEST_F(ConsoleDialog, AboutShowsTheDetectObjectsVersions)
 {
     for (bool withObject : {true, false}) {
         SetVersionSourceFactory(withObject ? VersionSourceFactory([] { return std::make_unique<FakeDetectObject>(); })
                                            : VersionSourceFactory());
-        CAboutDlg dialog(nullptr);
-        CString version, player, platform;
-        StepRunner steps({
-            [&] {
-                version = ItemText(dialog.m_hWnd, IDC_ABOUT_VERSION);
-                player = ItemText(dialog.m_hWnd, IDC_ABOUT_PLAYER_VERSION);
-                platform = ItemText(dialog.m_hWnd, IDC_ABOUT_PLATFORM_VERSION);
-                if (withObject)
-                    testsupport::CaptureWindow(dialog.m_hWnd, L"AboutDialog");
-                Click(dialog.m_hWnd, IDOK);
-            },
-        });
-        EXPECT_EQ(IDOK, dialog.DoModal());
+        const auto [version, player, platform] = ShownVersions(withObject ? L"AboutDialog" : nullptr);
         EXPECT_EQ(CString(withObject ? L"0.9.4.1 BETA" : L"<error>"), version);
         EXPECT_EQ(CString(withObject ? L"11.0.6002.18111" : L"<error>"), player);
         EXPECT_EQ(CString(withObject ? L"2.3" : L"<error>"), platform);
@@ -366,17 +378,7 @@ TEST_F(ConsoleDialog, AboutAsksTheDetectObjectItself)
     SetEnvironmentVariableW(L"VESPERLIN_DETECT_PLAYER_VERSION", L"12.0.1");
     SetEnvironmentVariableW(L"VESPERLIN_DETECT_PLATFORM_VERSION", L"11.0.2");
     CoInitialize(nullptr);
-    CAboutDlg dialog(nullptr);
-    CString version, player, platform;
-    StepRunner steps({
-        [&] {
-            version = ItemText(dialog.m_hWnd, IDC_ABOUT_VERSION);
-            player = ItemText(dialog.m_hWnd, IDC_ABOUT_PLAYER_VERSION);
-            platform = ItemText(dialog.m_hWnd, IDC_ABOUT_PLATFORM_VERSION);
-            Click(dialog.m_hWnd, IDOK);
-        },
-    });
-    EXPECT_EQ(IDOK, dialog.DoModal());
+    const auto [version, player, platform] = ShownVersions(nullptr);
     CoUninitialize();
     for (const wchar_t* name : {L"VESPERLIN_DETECT_CONSOLE_VERSION", L"VESPERLIN_DETECT_PLAYER_VERSION",
                                 L"VESPERLIN_DETECT_PLATFORM_VERSION"})
