@@ -6,6 +6,7 @@
 #include "BrenvaleApp.h"
 #include "BrenvaleListView.h"
 #include "BrenvaleTreeView.h"
+#include "FileUtils.h"
 #include "LibraryTestSupport.h"
 #include "MainFrm.h"
 #include "SplashWnd.h"
