@@ -1,0 +1,6 @@
+#include "MediaExplorerDialog.h"
+
+CWnd* OpenMediaExplorer(CMediaObject*, CSourceObject*, const CString&, CWnd*)
+{
+    return nullptr;
+}
