@@ -43,6 +43,13 @@ public:
     const CString& GetHandedOverPath() const { return m_handedOverPath; }
     int GetStartupChecks() const { return m_startupChecks; }
 
+    // The update check: TRUE means go on (the console is current, or the user declined an
+    // optional update); FALSE that a required update was announced, the console is about
+    // to close for an update, or the check failed. mediaId asks for one title's needs.
+    BOOL RunUpdateCheck(BOOL quiet, const wchar_t* mediaId);
+    // The message check: shows the newest service message once.
+    void RunMessageCheck(BOOL quiet);
+
     // The help context a command's help goes to: the items of one dynamic list share one.
     static DWORD FoldHelpContext(DWORD context);
     void HtmlHelp(DWORD_PTR data, UINT command) override;
