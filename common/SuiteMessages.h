@@ -9,6 +9,10 @@ constexpr UINT WM_OPEN_PATH = WM_USER + 0x100;            // 0x500, lParam: the 
 constexpr UINT WM_STARTUP_NO_FILE = WM_USER + 0x101;      // 0x501, started without a file
 constexpr UINT WM_START_NEXT_DOWNLOAD = WM_USER + 0x102;  // 0x502, start the head of the queue
 
+// To the console's player window, posted to itself: keep the current row of a list selected
+// (wParam: the row, lParam: the list).
+constexpr UINT WM_PLAYER_KEEP_ROW = WM_USER + 0x103;  // 0x503
+
 // Thread messages to a download thread.
 constexpr UINT WM_DOWNLOAD_START = WM_USER + 0x110;   // 0x510, lParam: the job
 constexpr UINT WM_DOWNLOAD_CANCEL = WM_USER + 0x111;  // 0x511
