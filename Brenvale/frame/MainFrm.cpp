@@ -276,6 +276,8 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         m_verboseTransfer = FALSE;
         return TRUE;
     case ID_TITLE_PLAY:
+        PlaySelectedTitle();
+        return TRUE;
     case ID_TITLE_TRANSFER:
     case ID_TITLE_BURN:
     case ID_TITLE_DOWNLOAD:
@@ -561,7 +563,7 @@ void CMainFrame::DeleteTitles()
         return;
     }
     const std::vector<CMediaObject*> titles = list->GetSelectedTitles();
-    if (titles.empty())
+    if (titles.empty() || !ConfirmClosingPlayer(titles))
         return;
     CStringArray ids;
     for (CMediaObject* title : titles)

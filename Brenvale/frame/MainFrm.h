@@ -13,6 +13,8 @@
 #include "BrenvaleDoc.h"
 #include "DownloadThread.h"
 
+#include <vector>
+
 class CBrenvaleListView;
 class CBrenvaleTreeView;
 
@@ -76,6 +78,10 @@ private:
     void SetViewMode(UINT id);
     void SortBy(UINT id);
     void DeleteTitles();
+    // The player window (MainFrmPlayer.cpp): Play opens it on the selected title; before
+    // titles are deleted, one the player plays is closed on the user's word (FALSE: kept).
+    void PlaySelectedTitle();
+    BOOL ConfirmClosingPlayer(const std::vector<CMediaObject*>& titles);
     void DeleteCollections();
     void RenameCollection();
     void NewCollection();

@@ -1038,7 +1038,9 @@ void CMediaExplorerDialog::ShowSkipToMenu()
 void CMediaExplorerDialog::SkipToStored(UINT id)
 {
     const ResumePoint stored = id == ID_SKIP_TO_RECENT ? LoadRecentlyPlayed(m_titleId) : LoadFurthestPlayed(m_titleId);
-    const int position = RoundPosition(m_control->GetCurrentPosition());
+    // A position the control cannot tell (nothing playing yet) is the start: a title without
+    // a stored point is not sought to its start.
+    const int position = std::max(RoundPosition(m_control->GetCurrentPosition()), 0);
     switch (DecideSkip(stored, m_currentPart + 1, position)) {
     case SkipAction::GoToPart:
         GoToPart(stored.part - 1, +1);

@@ -9,6 +9,7 @@
 #include "FileUtils.h"
 #include "LibraryTestSupport.h"
 #include "MainFrm.h"
+#include "MediaExplorerDialog.h"
 #include "SplashWnd.h"
 #include "SuppressibleMessageDlg.h"
 #include "TestSupport.h"
@@ -617,6 +618,51 @@ TEST_F(Console, KeysAndButtonsFollowTheCommandStates)
     PressKey(List()->m_hWnd, VK_DELETE);
     EXPECT_EQ(Library()->FindTitle(L"t1"), nullptr);
     EXPECT_EQ(Rows(), "Brass Harbour|Cinder Road");
+}
+
+TEST_F(Console, PlayOpensThePlayerAndDeletingItsTitleClosesItOnlyWhenTheUserSaysSo)
+{
+    Start();
+    CMediaObject* title = Library()->FindTitle(L"t1");
+    ASSERT_NE(title, nullptr);
+    title->SetDownloadFolder(m_scratch.Path());
+    CreateDirectoryW(m_scratch.Path() + L"\\" + title->m_titleFolder, nullptr);
+    ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -nostdin -loglevel error -f lavfi -i sine=duration=2 -ac 1 -y " +
+                                             testsupport::ShellQuoted(title->GetPart(0)->GetFilePath(title))));
+    SelectRows({0});
+    ASSERT_EQ(SelectedIds(), "t1");
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_PLAY);
+    RunMessages(100);
+    CMediaExplorerDialog* player = FindMediaExplorer();
+    ASSERT_NE(player, nullptr);
+    const HWND playerWindow = player->m_hWnd;
+    EXPECT_EQ(player->GetCurrentMediaID(), L"t1");
+    EXPECT_EQ(player->GetCurrentPart(), 0);
+    // Playing again replaces the window: one player at a time.
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_PLAY);
+    RunMessages(100);
+    EXPECT_FALSE(IsWindow(playerWindow));
+    player = FindMediaExplorer();
+    ASSERT_NE(player, nullptr);
+
+    // Deleting the title asks about the player first; No keeps both.
+    m_boxes.SetAnswer(IDNO);
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_DELETE);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text,
+              L"The selected title (\"Autumn Light\") is currently open in Vesperlin Media Explorer.  Are you sure you "
+              L"want to close it and delete the title?");
+    EXPECT_EQ(m_boxes.Boxes()[0].type & MB_ICONMASK, UINT(MB_ICONERROR));
+    EXPECT_EQ(FindMediaExplorer(), player);
+    EXPECT_NE(Library()->FindTitle(L"t1"), nullptr);
+    // Yes closes the player, then the usual question deletes the title.
+    m_boxes.SetAnswer(IDYES);
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_DELETE);
+    RunMessages(50);
+    ASSERT_EQ(m_boxes.Boxes().size(), 3u);
+    EXPECT_EQ(m_boxes.Boxes()[2].text, L"Are you sure you want to delete the selected title(s)?");
+    EXPECT_EQ(FindMediaExplorer(), nullptr);
+    EXPECT_EQ(Library()->FindTitle(L"t1"), nullptr);
 }
 
 TEST_F(Console, AddAndRemoveMenusListTheRightCollections)

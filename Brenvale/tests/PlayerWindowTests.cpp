@@ -439,15 +439,16 @@ TEST_F(PlayerWindow, ReopeningTheTitleTakesItsResumePoint)
         {1105, L"2|30.", L"3|10.", 1, "seek 30"},    // another part: loaded, then the seek
         {1107, L"2|30.", L"3|10.", 2, "seek 10"},    // the furthest point
         {1104, L"2|30.", L"3|10.", 0, ""},           // from the start
+        {1105, nullptr, nullptr, 0, ""},             // nothing stored: no seek while nothing plays yet
     };
     for (const auto& c : cases) {
         SetAutoPlay(c.autoPlay);
-        m_app.WriteProfileString(kRecentlyPlayedSection, L"T1", c.recent);
+        m_app.WriteProfileString(kRecentlyPlayedSection, L"T1", c.recent);  // null deletes
         m_app.WriteProfileString(kFurthestPlayedSection, L"T1", c.furthest);
         m_control = ScriptedControl();
         Open();
         PumpMessages(100);
-        EXPECT_EQ(c.part, m_dialog->GetCurrentPart()) << c.autoPlay << " " << CString(c.recent).ToNarrow();
+        EXPECT_EQ(c.part, m_dialog->GetCurrentPart()) << c.autoPlay << " " << CString(c.recent ? c.recent : L"-").ToNarrow();
         EXPECT_EQ(PartPath(c.part + 1), m_control.url);
         if (c.seek.empty()) {
             EXPECT_FALSE(m_control.Called("play"));
