@@ -1,6 +1,7 @@
 #include "MediaExplorerDialog.h"
 
 #include "BookmarkDlg.h"
+#include "ConsoleDialog.h"
 #include "ConsoleMediaObject.h"
 #include "FileUtils.h"
 #include "GameTitles.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -28,7 +30,6 @@ constexpr UINT kPositionTimerInterval = 200;
 constexpr int kBannerBand = 50;
 constexpr int kInset = 5;
 constexpr int kButtonImageWidth = 31;
-constexpr int kButtonImageHeight = 30;
 constexpr COLORREF kButtonMask = RGB(255, 0, 255);
 constexpr int kNormalVideoHeight = 240;
 constexpr int kSmallVideoHeight = 120;
@@ -432,13 +433,7 @@ void CMediaExplorerDialog::OnDestroy()
 
 void CMediaExplorerDialog::OnHelp()
 {
-    if (CWinApp* app = AfxGetApp()) {
-        HELPINFO info{};
-        info.cbSize = sizeof info;
-        info.iContextType = HELPINFO_WINDOW;
-        info.hItemHandle = m_hWnd;
-        app->ShowHelpTopic(&info, kHelpTopicMediaExplorerDialog);
-    }
+    ShowDialogHelpTopic(m_hWnd, kHelpTopicMediaExplorerDialog);
 }
 
 // --- Parts ---
@@ -774,22 +769,20 @@ void CMediaExplorerDialog::ApplyVolumeLevel(int level)
 
 void CMediaExplorerDialog::RefreshMuteButton()
 {
-    HWND button = ::GetDlgItem(m_hWnd, IDC_MUTE);
-    if (!button)
-        return;
-    const CString text = LoadText(m_control->GetMute() ? IDS_SOUND : IDS_MUTE);
-    ::SetWindowTextW(button, text);
-    if (m_tooltips.m_hWnd)
-        m_tooltips.UpdateTipText(text, CWnd::FromHandle(button));
-    ::InvalidateRect(button, nullptr, TRUE);
+    SetButtonText(IDC_MUTE, m_control->GetMute() ? IDS_SOUND : IDS_MUTE);
 }
 
 void CMediaExplorerDialog::RefreshPlayButton()
 {
-    HWND button = ::GetDlgItem(m_hWnd, IDC_PLAY);
+    SetButtonText(IDC_PLAY, m_control->IsBusy() ? IDS_PAUSE : IDS_PLAY);
+}
+
+void CMediaExplorerDialog::SetButtonText(int id, UINT textId)
+{
+    HWND button = ::GetDlgItem(m_hWnd, id);
     if (!button)
         return;
-    const CString text = LoadText(m_control->IsBusy() ? IDS_PAUSE : IDS_PLAY);
+    const CString text = LoadText(textId);
     ::SetWindowTextW(button, text);
     if (m_tooltips.m_hWnd)
         m_tooltips.UpdateTipText(text, CWnd::FromHandle(button));
@@ -890,32 +883,27 @@ BOOL CMediaExplorerDialog::OnCmdMsg(UINT id, UINT code)
     }
 }
 
-void CMediaExplorerDialog::ShowPopupMenu(UINT menuId, UINT buttonId, CMenu* prepared)
+void CMediaExplorerDialog::ShowPopupMenu(UINT menuId, UINT buttonId, const std::function<void(CMenu&)>& prepare)
 {
-    CMenu loaded;
-    CMenu* menu = prepared;
-    if (!menu) {
-        if (!loaded.LoadMenu(menuId))
-            return;
-        menu = &loaded;
-    }
-    CMenu* popup = menu->GetSubMenu(0);
+    CMenu menu;
+    if (!menu.LoadMenu(menuId))
+        return;
+    CMenu* popup = menu.GetSubMenu(0);
     if (!popup)
         return;
+    prepare(*popup);
+    // The menu opens at the button's top right corner.
     CRect button;
-    ::GetWindowRect(::GetDlgItem(m_hWnd, buttonId), &button);
+    ::GetWindowRect(::GetDlgItem(m_hWnd, static_cast<int>(buttonId)), &button);
     popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, button.right, button.top, this);
 }
 
 void CMediaExplorerDialog::ShowSpeedMenu()
 {
-    CMenu menu;
-    if (!menu.LoadMenu(IDR_PLAY_SPEED_MENU))
-        return;
-    if (CMenu* popup = menu.GetSubMenu(0))
-        popup->CheckMenuRadioItem(ID_SPEED_SLOW, ID_SPEED_FAST_FORWARD, SpeedItemFromRate(m_control->GetRate()),
-                                  MF_BYCOMMAND);
-    ShowPopupMenu(IDR_PLAY_SPEED_MENU, IDC_PLAY_SPEED, &menu);
+    ShowPopupMenu(IDR_PLAY_SPEED_MENU, IDC_PLAY_SPEED, [this](CMenu& popup) {
+        popup.CheckMenuRadioItem(ID_SPEED_SLOW, ID_SPEED_FAST_FORWARD, SpeedItemFromRate(m_control->GetRate()),
+                                 MF_BYCOMMAND);
+    });
 }
 
 void CMediaExplorerDialog::ChooseSpeed(UINT item)
@@ -932,12 +920,9 @@ void CMediaExplorerDialog::ChooseSpeed(UINT item)
 
 void CMediaExplorerDialog::ShowVideoSizeMenu()
 {
-    CMenu menu;
-    if (!menu.LoadMenu(IDR_VIDEO_SIZE_MENU))
-        return;
-    if (CMenu* popup = menu.GetSubMenu(0))
-        popup->CheckMenuRadioItem(ID_VIDEO_SMALL, ID_VIDEO_FULL_SCREEN, m_videoSizeItem, MF_BYCOMMAND);
-    ShowPopupMenu(IDR_VIDEO_SIZE_MENU, IDC_VIDEO_SIZE, &menu);
+    ShowPopupMenu(IDR_VIDEO_SIZE_MENU, IDC_VIDEO_SIZE, [this](CMenu& popup) {
+        popup.CheckMenuRadioItem(ID_VIDEO_SMALL, ID_VIDEO_FULL_SCREEN, m_videoSizeItem, MF_BYCOMMAND);
+    });
 }
 
 bool CMediaExplorerDialog::ApplyVideoSize(UINT item, bool quiet)
@@ -1008,31 +993,26 @@ bool CMediaExplorerDialog::ApplyVideoSize(UINT item, bool quiet)
 
 void CMediaExplorerDialog::ShowSkipToMenu()
 {
-    CMenu menu;
-    if (!menu.LoadMenu(IDR_SKIP_TO_MENU))
-        return;
-    CMenu* popup = menu.GetSubMenu(0);
-    if (!popup)
-        return;
-    const bool busy = m_control->IsBusy();
-    const ResumePoint recent = LoadRecentlyPlayed(m_titleId);
-    const ResumePoint furthest = LoadFurthestPlayed(m_titleId);
-    if (busy) {
-        popup->EnableMenuItem(ID_SKIP_TO_RECENT, MF_BYCOMMAND | MF_GRAYED);
-    } else if (IsBeyondStart(recent)) {
-        popup->ModifyMenu(ID_SKIP_TO_RECENT, MF_BYCOMMAND | MF_STRING, ID_SKIP_TO_RECENT,
-                          SkipMenuText(popup->GetMenuString(ID_SKIP_TO_RECENT, MF_BYCOMMAND), recent));
-        m_skipRetries = 0;
-    }
-    const int position = RoundPosition(m_control->GetCurrentPosition());
-    if (!CanSkipToFurthest(furthest, busy, m_currentPart + 1, position)) {
-        popup->EnableMenuItem(ID_SKIP_TO_FURTHEST, MF_BYCOMMAND | MF_GRAYED);
-    } else {
-        popup->ModifyMenu(ID_SKIP_TO_FURTHEST, MF_BYCOMMAND | MF_STRING, ID_SKIP_TO_FURTHEST,
-                          SkipMenuText(popup->GetMenuString(ID_SKIP_TO_FURTHEST, MF_BYCOMMAND), furthest));
-        m_skipRetries = 0;
-    }
-    ShowPopupMenu(IDR_SKIP_TO_MENU, IDC_SKIP_TO, &menu);
+    ShowPopupMenu(IDR_SKIP_TO_MENU, IDC_SKIP_TO, [this](CMenu& popup) {
+        const bool busy = m_control->IsBusy();
+        const ResumePoint recent = LoadRecentlyPlayed(m_titleId);
+        const ResumePoint furthest = LoadFurthestPlayed(m_titleId);
+        if (busy) {
+            popup.EnableMenuItem(ID_SKIP_TO_RECENT, MF_BYCOMMAND | MF_GRAYED);
+        } else if (IsBeyondStart(recent)) {
+            popup.ModifyMenu(ID_SKIP_TO_RECENT, MF_BYCOMMAND | MF_STRING, ID_SKIP_TO_RECENT,
+                             SkipMenuText(popup.GetMenuString(ID_SKIP_TO_RECENT, MF_BYCOMMAND), recent));
+            m_skipRetries = 0;
+        }
+        const int position = RoundPosition(m_control->GetCurrentPosition());
+        if (!CanSkipToFurthest(furthest, busy, m_currentPart + 1, position)) {
+            popup.EnableMenuItem(ID_SKIP_TO_FURTHEST, MF_BYCOMMAND | MF_GRAYED);
+        } else {
+            popup.ModifyMenu(ID_SKIP_TO_FURTHEST, MF_BYCOMMAND | MF_STRING, ID_SKIP_TO_FURTHEST,
+                             SkipMenuText(popup.GetMenuString(ID_SKIP_TO_FURTHEST, MF_BYCOMMAND), furthest));
+            m_skipRetries = 0;
+        }
+    });
 }
 
 void CMediaExplorerDialog::SkipToStored(UINT id)
@@ -1061,26 +1041,21 @@ void CMediaExplorerDialog::SkipToStored(UINT id)
 
 void CMediaExplorerDialog::ShowBookmarksMenu()
 {
-    CMenu menu;
-    if (!menu.LoadMenu(IDR_BOOKMARKS_MENU))
-        return;
-    CMenu* popup = menu.GetSubMenu(0);
-    if (!popup)
-        return;
-    popup->DeleteMenu(ID_BOOKMARK_FIRST, MF_BYCOMMAND);
-    const CStringArray entries = ReadBookmarks(m_titleId);
-    if (entries.IsEmpty())
-        popup->DeleteMenu(static_cast<UINT>(popup->GetMenuItemCount() - 1), MF_BYPOSITION);  // the separator
-    for (INT_PTR i = 0; i < entries.GetSize() && ID_BOOKMARK_FIRST + i <= ID_BOOKMARK_LAST; ++i) {
-        BookmarkEntry bookmark;
-        if (!SplitBookmarkEntry(entries[i], bookmark))
-            continue;
-        CString text;
-        text.Format(L"Part %d (%s) - %s", bookmark.part, ShortTimeText(bookmark.timeText).GetString(),
-                    bookmark.name.GetString());
-        popup->AppendMenu(MF_STRING, ID_BOOKMARK_FIRST + static_cast<UINT>(i), text);
-    }
-    ShowPopupMenu(IDR_BOOKMARKS_MENU, IDC_BOOKMARKS, &menu);
+    ShowPopupMenu(IDR_BOOKMARKS_MENU, IDC_BOOKMARKS, [this](CMenu& popup) {
+        popup.DeleteMenu(ID_BOOKMARK_FIRST, MF_BYCOMMAND);  // the place holder
+        const CStringArray entries = ReadBookmarks(m_titleId);
+        if (entries.IsEmpty())
+            popup.DeleteMenu(static_cast<UINT>(popup.GetMenuItemCount() - 1), MF_BYPOSITION);  // the separator
+        for (INT_PTR i = 0; i < entries.GetSize() && ID_BOOKMARK_FIRST + i <= ID_BOOKMARK_LAST; ++i) {
+            BookmarkEntry bookmark;
+            if (!SplitBookmarkEntry(entries[i], bookmark))
+                continue;
+            CString text;
+            text.Format(L"Part %d (%s) - %s", bookmark.part, ShortTimeText(bookmark.timeText).GetString(),
+                        bookmark.name.GetString());
+            popup.AppendMenu(MF_STRING, ID_BOOKMARK_FIRST + static_cast<UINT>(i), text);
+        }
+    });
 }
 
 void CMediaExplorerDialog::GoToBookmark(UINT id)

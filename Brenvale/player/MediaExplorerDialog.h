@@ -19,6 +19,7 @@
 #include "AfxWin.h"
 #include "WMPPlayer.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -116,10 +117,12 @@ private:
     void ApplyVolumeLevel(int level);
     void RefreshMuteButton();
     void RefreshPlayButton();
+    void SetButtonText(int id, UINT textId);  // the text, its tooltip and a repaint
     long ClickedSliderPosition(CSliderCtrl& slider);
 
     // Menus and their commands.
-    void ShowPopupMenu(UINT menuId, UINT buttonId, CMenu* prepared = nullptr);
+    // Pops up the menu's first pop-up at the button after prepare has set its entries.
+    void ShowPopupMenu(UINT menuId, UINT buttonId, const std::function<void(CMenu&)>& prepare);
     void ShowSpeedMenu();
     void ChooseSpeed(UINT item);
     void ShowVideoSizeMenu();
