@@ -82,10 +82,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
         return -1;
     if (GetSettingInt(L"LastStatusBarViewState") == 0)
         m_statusBar.ShowWindow(SW_HIDE);
-    if (GetSettingInt(L"InternetRequiresAuth") != 0) {
-        // The stored password is read by the options' credential code.
-        m_proxyUserName = GetSettingString(L"UserName");
-    }
+    ReadProxyCredentials();
     return 0;
 }
 
@@ -151,6 +148,7 @@ BOOL CMainFrame::OnCreateClient(LPCREATESTRUCTW, CCreateContext* context)
     }
     if (CBrenvaleTreeView* tree = GetTreeView())
         SetActiveView(tree);
+    ConnectLibraryGames(context);
     return TRUE;
 }
 
@@ -275,12 +273,18 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
         m_verboseTransfer = FALSE;
         return TRUE;
-    case ID_TITLE_PLAY:
     case ID_TITLE_TRANSFER:
     case ID_TITLE_BURN:
-    case ID_TITLE_DOWNLOAD:
+        LaunchWizard(id == ID_TITLE_BURN);
+        return TRUE;
     case ID_TITLE_PROPERTIES:
+        ShowTitleProperties();
+        return TRUE;
     case ID_TOOLS_OPTIONS:
+        ShowOptions();
+        return TRUE;
+    case ID_TITLE_PLAY:
+    case ID_TITLE_DOWNLOAD:
     case ID_HELP_CHECK_UPDATE:
     case ID_HELP_CHECK_MESSAGES:
     case ID_DOWNLOAD_PAUSE:
