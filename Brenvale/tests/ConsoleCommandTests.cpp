@@ -502,23 +502,12 @@ TEST_F(WizardLaunch, RefusalsStartNothing)
 
 // --- Game titles ---
 
-const wchar_t* const kGameUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VesperlinTestGame";
-
-bool UninstallEntryExists()
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kGameUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 class GameTitle : public ConsoleCommand {
 protected:
     void SetUp() override
     {
         ConsoleCommand::SetUp();
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kGameUninstallKey, KEY_WOW64_32KEY, 0);
+        RemoveTestGameEntry();
         m_title.reset(librarytest::MakeTitle(L"game1", L"src1", 1));
         m_title->GetMetadata().SetContentKind(KindGame);
         m_title->SetDownloadFolder(m_media.Path());
@@ -527,7 +516,7 @@ protected:
     }
     void TearDown() override
     {
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kGameUninstallKey, KEY_WOW64_32KEY, 0);
+        RemoveTestGameEntry();
         SetEnvironmentVariableW(L"VESPERLIN_TEST_GAME_DIR", nullptr);
         ConsoleCommand::TearDown();
     }
@@ -557,7 +546,7 @@ TEST_F(GameTitle, InstallLaunchAndUninstall)
 
     ASSERT_TRUE(InstallGame(*m_title));
     ASSERT_TRUE(WaitForFile(m_gameFolder + L"\\installed.txt"));
-    EXPECT_TRUE(UninstallEntryExists());  // in the 32-bit view, as 32-bit installers write it
+    EXPECT_TRUE(TestGameRegistered());  // in the 32-bit view, as 32-bit installers write it
     ASSERT_TRUE(IsGameInstalled(*m_title, installed));
     EXPECT_TRUE(installed);
 
@@ -575,7 +564,7 @@ TEST_F(GameTitle, InstallLaunchAndUninstall)
 
     ASSERT_TRUE(UninstallGame(*m_title));
     ASSERT_TRUE(WaitForFile(m_gameFolder + L"\\uninstalled.txt"));
-    EXPECT_FALSE(UninstallEntryExists());
+    EXPECT_FALSE(TestGameRegistered());
     EXPECT_FALSE(FileExists(game));
     ASSERT_TRUE(IsGameInstalled(*m_title, installed));
     EXPECT_FALSE(installed);

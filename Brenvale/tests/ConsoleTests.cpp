@@ -701,26 +701,28 @@ TEST_F(Console, HandOverMessagesTakeTheSharedBufferWhenPostedAndTheTextWhenSent)
 
 // --- The dialog, properties, wizard and game commands ---
 
+struct ModalSearch {
+    HWND frame, found;
+};
+
+BOOL CALLBACK FindModalWindow(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<ModalSearch*>(data);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (window != search->frame && IsWindowVisible(window) && wcscmp(name, L"#32770") == 0 &&
+        GetWindow(window, GW_OWNER) == search->frame) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The console's modal window over the frame (a dialog or the properties sheet), or null.
 HWND ModalWindowOver(HWND frame)
 {
-    struct Search {
-        HWND frame, found;
-    } search{frame, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) {
-            auto* s = reinterpret_cast<Search*>(data);
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (window != s->frame && IsWindowVisible(window) && wcscmp(name, L"#32770") == 0 &&
-                GetWindow(window, GW_OWNER) == s->frame) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ModalSearch search{frame, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindModalWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -998,23 +1000,12 @@ TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)
     EXPECT_FALSE(FileExists(device + L".txt"));
 }
 
-const wchar_t* const kTestGameUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VesperlinTestGame";
-
-bool TestGameRegistered()
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestGameUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)
 {
     ScratchFolder media, install;
     const CString gameFolder = install / L"Test Game";
     SetEnvironmentVariableW(L"VESPERLIN_TEST_GAME_DIR", gameFolder);
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kTestGameUninstallKey, KEY_WOW64_32KEY, 0);
+    programtest::RemoveTestGameEntry();
     Start();
     CMediaObject* game = FixtureTitle(L"g1", L"Dune Runner", L"s1", {{L"Ann Ames", L"Developer"}}, L"English", L"");
     game->GetMetadata().SetContentKind(KindGame);
@@ -1034,7 +1025,7 @@ TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)
     ASSERT_TRUE(CopyFileW(programtest::StubProgram(), installer, FALSE));
     ASSERT_TRUE(InstallGame(*game));
     ASSERT_TRUE(programtest::WaitForFile(gameFolder + L"\\installed.txt"));
-    EXPECT_TRUE(TestGameRegistered());
+    EXPECT_TRUE(programtest::TestGameRegistered());
     EXPECT_TRUE(FileExists(gameFolder + L"\\TestGame.exe"));
     // Started once, which stores where its program lies.
     testsupport::WriteAll(gameFolder + L"\\TestGame.exe.go", std::string());
@@ -1053,14 +1044,14 @@ TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)
                       L"the game(s) before deleting them from Vesperlin for Windows?"),
               m_boxes.Boxes()[1].text);
     ASSERT_TRUE(programtest::WaitForFile(gameFolder + L"\\uninstalled.txt"));
-    EXPECT_FALSE(TestGameRegistered());
+    EXPECT_FALSE(programtest::TestGameRegistered());
     EXPECT_FALSE(FileExists(gameFolder + L"\\TestGame.exe"));
     EXPECT_EQ(Library()->FindTitle(L"g1"), nullptr);
     EXPECT_FALSE(FileExists(installer));
     for (const wchar_t* section : {L"Game Uninstall Keys", L"Game Exe Names", L"Game Default Folders", L"Game Exe Paths"})
         EXPECT_EQ(CString(L"<none>"), m_app->GetProfileString(section, L"g1", L"<none>")) << CString(section).ToNarrow();
     SetEnvironmentVariableW(L"VESPERLIN_TEST_GAME_DIR", nullptr);
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kTestGameUninstallKey, KEY_WOW64_32KEY, 0);
+    programtest::RemoveTestGameEntry();
 }
 
 TEST(ConsoleRules, QuestionBoxesGetTheQuestionIconOnlyWithoutAnIconOfTheirOwn)

@@ -9,6 +9,8 @@ namespace programtest {
 
 namespace {
 
+const wchar_t* const kTestGameUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VesperlinTestGame";
+
 std::wstring Lower(std::wstring text)
 {
     for (wchar_t& ch : text)
@@ -59,6 +61,20 @@ std::string Utf8(const CString& text)
     WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
     bytes.resize(bytes.size() - 1);
     return bytes;
+}
+
+bool TestGameRegistered()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestGameUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void RemoveTestGameEntry()
+{
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kTestGameUninstallKey, KEY_WOW64_32KEY, 0);
 }
 
 WizardOptions ParseAsWizard(std::wstring text, bool cdWizard, const std::wstring& programPath)

@@ -15,6 +15,11 @@ CString StubProgram();
 std::optional<std::string> WaitForFile(const CString& path);
 std::string Utf8(const CString& text);
 
+// The Uninstall entry the stand-in's game installer writes (in the 32-bit view, as 32-bit
+// installers do) and its uninstaller removes.
+bool TestGameRegistered();
+void RemoveTestGameEntry();
+
 // What a wizard reads from its command line.
 struct WizardOptions {
     std::wstring path, sourceId, type;
