@@ -3,6 +3,7 @@
 // renamed collections, the layout stored on close, closing with downloads queued, keyboard
 // commands and command states), the splash, the suppressible message, the message-box
 // and help rules, and the hand-over messages within one process.
+#include "AxHost.h"
 #include "BrenvaleApp.h"
 #include "BrenvaleListView.h"
 #include "BrenvaleTreeView.h"
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mshtmdid.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -879,6 +881,8 @@ TEST_F(Console, PropertiesShowTheSelectedTitleWithItsPictureAndDescription)
         bool icon = false;
         CString title, page;
         std::string pageBytes;
+        bool browserHosted = false;
+        DWORD browserDownloadControl = 0;
     };
     auto showProperties = [&](int row, bool description) {
         Shown shown;
@@ -903,6 +907,16 @@ TEST_F(Console, PropertiesShowTheSelectedTitleWithItsPictureAndDescription)
                         if (std::find(before.begin(), before.end(), page) == before.end())
                             shown.page = page;
                     shown.pageBytes = testsupport::ReadAllBytes(shown.page);
+                    // The page's browser: a hosted control told to run no scripts, Java or ActiveX.
+                    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+                    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                        CWnd* window = CWnd::FromHandlePermanent(child);
+                        if (window && window->IsKindOf(RUNTIME_CLASS(CAxHost))) {
+                            const auto* host = static_cast<CAxHost*>(window);
+                            shown.browserHosted = host->GetControlUnknown() != nullptr;
+                            shown.browserDownloadControl = host->GetAmbientDownloadControl();
+                        }
+                    }
                     testsupport::CaptureWindow(sheet, L"Console.Properties.Description");
                 }
                 SendMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
@@ -925,6 +939,9 @@ TEST_F(Console, PropertiesShowTheSelectedTitleWithItsPictureAndDescription)
     EXPECT_NE(std::string::npos, page.find(testsupport::Utf16LeBytes(L"<B>Cinder Road &amp; &lt;Sons&gt;</B><br>")));
     EXPECT_NE(std::string::npos, page.find(testsupport::Utf16LeBytes(L"<br>Ashes&trade; and <i>embers</i>.</body>")));
     EXPECT_FALSE(FileExists(withDescription.page));
+    EXPECT_TRUE(withDescription.browserHosted);
+    EXPECT_EQ(static_cast<DWORD>(DLCTL_NO_SCRIPTS | DLCTL_NO_JAVA | DLCTL_NO_RUNACTIVEXCTLS),
+              withDescription.browserDownloadControl);
 
     const Shown withoutDescription = showProperties(1, false);
     EXPECT_EQ(2, withoutDescription.tabs);
