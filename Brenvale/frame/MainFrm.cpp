@@ -281,11 +281,15 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
     case ID_TITLE_DOWNLOAD:
     case ID_TITLE_PROPERTIES:
     case ID_TOOLS_OPTIONS:
-    case ID_HELP_CHECK_UPDATE:
-    case ID_HELP_CHECK_MESSAGES:
     case ID_DOWNLOAD_PAUSE:
-        // The player, the wizards' launch, the downloads, the dialogs and the service checks
-        // answer these; the frame gives their states below.
+        // The player, the wizards' launch, the downloads and the dialogs answer these; the
+        // frame gives their states below.
+        return TRUE;
+    case ID_HELP_CHECK_UPDATE:
+        RunUpdateCheck(FALSE, nullptr);
+        return TRUE;
+    case ID_HELP_CHECK_MESSAGES:
+        RunMessageCheck(FALSE);
         return TRUE;
     case ID_DOWNLOAD_CANCEL:
         CancelDownload();
