@@ -130,7 +130,7 @@ BOOL CMainFrame::RunUpdateCheck(BOOL quiet, const wchar_t* mediaId)
         const UpdateReply update{FindReplyElement(reply, L"RequiredVersion"), FindReplyElement(reply, L"LatestVersion"),
                                  FindReplyElement(reply, L"LatestNotes"), FindReplyElement(reply, L"LatestURL")};
         if (!update.required.IsEmpty() && !update.latest.IsEmpty() && !update.notes.IsEmpty() &&
-            IsWebUrl(update.url))
+            IsWebAddress(update.url))
             return AnswerUpdateReply(this, quiet, installed, update);
     }
     if (tellFailures)
@@ -158,7 +158,7 @@ void CMainFrame::RunMessageCheck(BOOL quiet)
         const CString id = FindReplyElement(reply, L"MessageID");
         const CString notes = FindReplyElement(reply, L"MessageNotes");
         const CString url = FindReplyElement(reply, L"MessageURL");
-        if (!id.IsEmpty() && !notes.IsEmpty() && (url.IsEmpty() || IsWebUrl(url))) {
+        if (!id.IsEmpty() && !notes.IsEmpty() && (url.IsEmpty() || IsWebAddress(url))) {
             WriteSettingString(kLastMessageIdSetting, id);
             const CString shown = DisplayNotes(notes);
             if (url.IsEmpty())

@@ -1,5 +1,7 @@
 #include "ShellOpen.h"
 
+#include "Internet.h"
+
 #include <shellapi.h>
 
 #include <utility>
@@ -25,4 +27,19 @@ BOOL OpenInShell(const wchar_t* target)
 ShellOpenHandler SetShellOpenHandler(ShellOpenHandler handler)
 {
     return std::exchange(Handler(), std::move(handler));
+}
+
+bool IsWebAddress(const wchar_t* url)
+{
+    if (!url || (_wcsnicmp(url, L"http://", 7) != 0 && _wcsnicmp(url, L"https://", 8) != 0))
+        return false;
+    for (const wchar_t* ch = url; *ch; ++ch) {
+        if (*ch < L' ' || *ch == 0x7F || *ch == L'"')
+            return false;
+    }
+    DWORD service = 0;
+    CString server, object;
+    INTERNET_PORT port = 0;
+    return AfxParseURL(url, service, server, object, port) &&
+           (service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS) && !server.IsEmpty();
 }

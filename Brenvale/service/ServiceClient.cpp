@@ -114,22 +114,6 @@ CString DescribeServiceFailure(const CString& body)
     return text;
 }
 
-bool IsWebUrl(const CString& url)
-{
-    if (url.Left(7).CompareNoCase(L"http://") != 0 && url.Left(8).CompareNoCase(L"https://") != 0)
-        return false;
-    for (int i = 0; i < url.GetLength(); ++i) {
-        const wchar_t ch = url[i];
-        if (ch <= L' ' || ch == 0x7F || ch == L'"')
-            return false;
-    }
-    DWORD service = 0;
-    CString server, object;
-    INTERNET_PORT port = 0;
-    return AfxParseURL(url, service, server, object, port) &&
-           (service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS) && !server.IsEmpty();
-}
-
 BOOL SendServiceRequest(const CString& url, const CString& query, const CString& activity, CString& reply,
                         DWORD& status, const CString& userName, const CString& password)
 {

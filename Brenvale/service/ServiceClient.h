@@ -53,6 +53,3 @@ CString FindReplyElement(const CString& reply, const wchar_t* name);
 // before the point when the reply has details), the service's "NotImplemented" text, or the
 // body itself.
 CString DescribeServiceFailure(const CString& body);
-// Whether a URL from a reply may be handed to the shell: an "http:" or "https:" URL with a
-// server, without blanks, control characters or quotes.
-bool IsWebUrl(const CString& url);

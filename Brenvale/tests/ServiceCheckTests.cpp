@@ -24,7 +24,6 @@
 #include <memory>
 
 using servicetest::ScopedVariables;
-using servicetest::ServiceServer;
 using servicetest::UpdateReply;
 using testsupport::MessageBoxRecorder;
 
@@ -88,18 +87,8 @@ private:
     testsupport::StepRunner m_steps;
 };
 
-class ServiceChecks : public ::testing::Test {
+class ServiceChecks : public servicetest::ServiceServerSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new ServiceServer;
-        ASSERT_TRUE(s_server->Start()) << "the loopback HTTP server did not start";
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
 
     void SetUp() override
     {
@@ -149,7 +138,6 @@ protected:
         return PeekMessageW(&msg, m_hwnd, WM_CLOSE, WM_CLOSE, PM_REMOVE) != FALSE;
     }
 
-    inline static ServiceServer* s_server = nullptr;
     ScopedVariables m_system{{L"VESPERLIN_DETECT_OS_VERSION", L"6.1.7601"}};
     testsupport::ScratchFolder m_scratch;
     MessageBoxRecorder m_boxes{IDOK};

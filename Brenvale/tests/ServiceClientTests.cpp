@@ -1,7 +1,7 @@
-// The service client: the query it builds, what it takes from a reply, which URLs it lets
-// reach the shell, and its requests to the loopback server (the exact path and query the
-// server receives, statuses, error replies, decoding, failed steps, the size cap) with the
-// detect object's versions, or without the object.
+// The service client: the query it builds, what it takes from a reply, and its requests to
+// the loopback server (the exact path and query the server receives, statuses, error replies,
+// decoding, failed steps, the size cap) with the detect object's versions, or without the
+// object.
 #include "ServiceClient.h"
 
 #include "ServiceTestSupport.h"
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 using servicetest::ScopedVariables;
-using servicetest::ServiceServer;
 
 namespace {
 
@@ -89,49 +88,10 @@ TEST(ServiceReply, ARefusedRequestSaysWhatTheServiceSaid)
         EXPECT_EQ(CString(c.text), DescribeServiceFailure(c.body)) << CString(c.body).ToNarrow();
 }
 
-TEST(ServiceReply, OnlyWebUrlsMayReachTheShell)
-{
-    const struct {
-        const wchar_t* url;
-        bool web;
-    } cases[] = {
-        {L"http://www.vesperlin.example/download", true},
-        {L"HTTPS://www.vesperlin.example:8443/a?b=c&d=%20#top", true},
-        {L"http://127.0.0.1/", true},
-        {L"C:\\Windows\\System32\\calc.exe", false},
-        {L"\\\\server\\share\\setup.exe", false},
-        {L"file:///C:/Windows/System32/calc.exe", false},
-        {L"ftp://files.vesperlin.example/setup.exe", false},
-        {L"javascript:alert(1)", false},
-        {L"mailto:someone@vesperlin.example", false},
-        {L" http://www.vesperlin.example/", false},
-        {L"http://www.vesperlin.example/a b", false},
-        {L"http://www.vesperlin.example/\" --argument", false},
-        {L"http://www.vesperlin.example/\r\nmore", false},
-        {L"http://", false},
-        {L"http:calc.exe", false},
-        {L"", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.web, IsWebUrl(c.url)) << CString(c.url).ToNarrow();
-}
-
-class ServiceRequest : public ::testing::Test {
+class ServiceRequest : public servicetest::ServiceServerSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new ServiceServer;
-        ASSERT_TRUE(s_server->Start()) << "the loopback HTTP server did not start";
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
     void TearDown() override { CoUninitialize(); }
-
-    inline static ServiceServer* s_server = nullptr;
 };
 
 TEST_F(ServiceRequest, TheQueryFollowsTheObjectPathOrItsOwnQuery)
