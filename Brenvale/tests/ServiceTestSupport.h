@@ -30,20 +30,7 @@ private:
 };
 
 // A test suite sharing one service server among its tests.
-class ServiceServerSuite : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new ServiceServer;
-        ASSERT_TRUE(s_server->Start()) << "the loopback HTTP server did not start";
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-    inline static ServiceServer* s_server = nullptr;
-};
+using ServiceServerSuite = ServerSuite<ServiceServer>;
 
 // Sets environment variables of this process (the detect object reads its answers from
 // them) and removes them again when it goes.

@@ -21,8 +21,8 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /moved?to=<url>            302 to url (escaped)
   /root/<name>               the file <name> of --root (sent with sendfile)
   /ZKY/<service>/<name>      a service's reply as a test scripted it in --root: the status in the
-                             file <name>.status (200 without one), the body in <name>.body (none
-                             without one, and never with 304)
+                             file <name>.status, the body in <name>.body (none without one, and
+                             never with 304); without a status 304 (nothing new, the console current)
 With --cert and --key the server speaks HTTPS with that certificate.
 The server ends by itself after --lifetime seconds.
 """
@@ -107,7 +107,7 @@ class Handler(BaseHTTPRequestHandler):
 
     def scripted_reply(self, name):
         base = os.path.join(self.server.root, os.path.basename(name))
-        status = 200
+        status = 304
         if os.path.exists(base + ".status"):
             with open(base + ".status") as f:
                 status = int(f.read().strip())
