@@ -285,11 +285,14 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         return TRUE;
     case ID_TITLE_PLAY:
     case ID_TITLE_DOWNLOAD:
-    case ID_HELP_CHECK_UPDATE:
-    case ID_HELP_CHECK_MESSAGES:
     case ID_DOWNLOAD_PAUSE:
-        // The player, the wizards' launch, the downloads, the dialogs and the service checks
-        // answer these; the frame gives their states below.
+        // The player and the downloads answer these; the frame gives their states below.
+        return TRUE;
+    case ID_HELP_CHECK_UPDATE:
+        RunUpdateCheck(FALSE, nullptr);
+        return TRUE;
+    case ID_HELP_CHECK_MESSAGES:
+        RunMessageCheck(FALSE);
         return TRUE;
     case ID_DOWNLOAD_CANCEL:
         CancelDownload();
