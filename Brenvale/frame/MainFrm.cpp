@@ -82,10 +82,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
         return -1;
     if (GetSettingInt(L"LastStatusBarViewState") == 0)
         m_statusBar.ShowWindow(SW_HIDE);
-    if (GetSettingInt(L"InternetRequiresAuth") != 0) {
-        // The stored password is read by the options' credential code.
-        m_proxyUserName = GetSettingString(L"UserName");
-    }
+    ReadProxyCredentials();
     return 0;
 }
 
@@ -151,6 +148,7 @@ BOOL CMainFrame::OnCreateClient(LPCREATESTRUCTW, CCreateContext* context)
     }
     if (CBrenvaleTreeView* tree = GetTreeView())
         SetActiveView(tree);
+    ConnectLibraryGames(context);
     return TRUE;
 }
 
@@ -280,14 +278,23 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         return TRUE;
     case ID_TITLE_TRANSFER:
     case ID_TITLE_BURN:
-    case ID_TITLE_DOWNLOAD:
+        LaunchWizard(id == ID_TITLE_BURN);
+        return TRUE;
     case ID_TITLE_PROPERTIES:
+        ShowTitleProperties();
+        return TRUE;
     case ID_TOOLS_OPTIONS:
-    case ID_HELP_CHECK_UPDATE:
-    case ID_HELP_CHECK_MESSAGES:
+        ShowOptions();
+        return TRUE;
+    case ID_TITLE_DOWNLOAD:
     case ID_DOWNLOAD_PAUSE:
-        // The player, the wizards' launch, the downloads, the dialogs and the service checks
-        // answer these; the frame gives their states below.
+        // The downloads answer these; the frame gives their states below.
+        return TRUE;
+    case ID_HELP_CHECK_UPDATE:
+        RunUpdateCheck(FALSE, nullptr);
+        return TRUE;
+    case ID_HELP_CHECK_MESSAGES:
+        RunMessageCheck(FALSE);
         return TRUE;
     case ID_DOWNLOAD_CANCEL:
         CancelDownload();
