@@ -158,11 +158,18 @@ CMediaExplorerDialog::CMediaExplorerDialog(const CMediaObject* title, const CSou
     m_helpTopic = kHelpTopicMediaExplorerDialog;
     if (m_title)
         m_titleId = m_title->m_mediaId;
+    // The cover pane draws with GDI+ while the window lives.
+    Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
+        m_gdiplusToken = 0;
 }
 
 CMediaExplorerDialog::~CMediaExplorerDialog()
 {
     m_player.SetEvents(nullptr);
+    // The panes (and their pictures) went with the window's children.
+    if (m_gdiplusToken)
+        Gdiplus::GdiplusShutdown(m_gdiplusToken);
 }
 
 BOOL CMediaExplorerDialog::Create()

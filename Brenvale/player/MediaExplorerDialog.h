@@ -139,6 +139,7 @@ private:
     void RecordFurthest(double seconds);
     void RecordFurthestAtCurrentPosition();
 
+    ULONG_PTR m_gdiplusToken = 0;
     std::unique_ptr<CMediaObject> m_title;  // the window's own copy
     std::unique_ptr<CSourceObject> m_source;
     CString m_dataFolder;

@@ -17,6 +17,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -210,7 +211,7 @@ public:
     double GetRate() override { return rate; }
     void SetRate(double value) override
     {
-        calls.push_back("rate " + std::to_string(static_cast<int>(value * 10)));
+        calls.push_back("rate " + std::to_string(std::lround(value * 10)));
         rate = value;
     }
     long GetVolume() override { return volume; }
@@ -808,6 +809,7 @@ TEST(PlayerWindowOnTheSystem, OpensWithTheControlPlaysAPartAndFreesItWhenClosed)
         SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vesperlin Player Tests");
         app.SetRegistryKey(L"Vesperlin Player Tests");
         app.WriteProfileInt(L"Settings", L"AutoPlay", 1104);
+        app.WriteProfileInt(L"Settings", L"LastVolumeLevel", 40);
         MessageBoxRecorder boxes;
         ScratchFolder folder;
         std::unique_ptr<CMediaObject> title(librarytest::MakeTitle(L"T9", L"S1", 1));
@@ -831,8 +833,14 @@ TEST(PlayerWindowOnTheSystem, OpensWithTheControlPlaysAPartAndFreesItWhenClosed)
         GetClassNameW(control, className, 64);
         EXPECT_EQ(CString(L"AtlAxWin"), CString(className));
         EXPECT_EQ(0, player->Control().GetURL().CompareNoCase(part)) << player->Control().GetURL().ToNarrow();
-        // The timer runs: the labels follow once the control knows the duration.
+        // The timer runs: the slider's range follows the duration the control tells (none
+        // where nothing renders), without any change event.
         PumpMessages(1500);
+        const double duration = player->Control().GetDuration();
+        EXPECT_EQ(duration > 0.0 ? static_cast<long>(duration) : 0L,
+                  static_cast<long>(SendDlgItemMessageW(hwnd, IDC_POSITION_SLIDER, TBM_GETRANGEMAX, 0, 0)));
+        EXPECT_EQ(40, SendDlgItemMessageW(hwnd, IDC_VOLUME_SLIDER, TBM_GETPOS, 0, 0));
+        EXPECT_EQ(VolumeFromSliderLevel(40), player->Control().GetVolume());
         IUnknown* unknown = static_cast<CWMPPlayer&>(player->Control()).GetControlUnknown();
         ASSERT_NE(nullptr, unknown);
         unknown->AddRef();
