@@ -91,6 +91,9 @@ LRESULT CMainFrame::OpenHandedPath(const CString& text)
         return 0;
     }
     title->SetSourceId(source->m_id);
+    // The order file's licence is what the title's part downloads carry (the library keeps it).
+    if (title->m_licenseText.IsEmpty())
+        title->SetLicenseText(title->m_orderLicense);
     DownloadSourceBanner(source.get());
     if (!title->m_downloadSuccessUrl.IsEmpty())
         NotifyDownloadSuccess(title->m_downloadSuccessUrl);

@@ -21,9 +21,13 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /moved?to=<url>            302 to url (escaped)
   /root/<name>               the file <name> of --root (sent with sendfile)
 With --cert and --key the server speaks HTTPS with that certificate.
+With --proxy-auth USER:PASSWORD it is also a proxy that wants those credentials: a request for
+an absolute URL without the matching Basic "Proxy-Authorization" gets 407; with them it is
+answered as a request for the URL's path.
 The server ends by itself after --lifetime seconds.
 """
 import argparse
+import base64
 import json
 import os
 import socket
@@ -104,7 +108,17 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         self.record()
-        parts = [p for p in self.path.split("?")[0].split("/") if p]
+        path = self.path
+        if path.startswith("http://"):
+            expected = self.server.proxy_auth
+            if expected is not None and self.headers.get("Proxy-Authorization", "") != expected:
+                self.send_response(407)
+                self.send_header("Proxy-Authenticate", 'Basic realm="loopback proxy"')
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+            path = "/" + path.split("/", 3)[3] if path.count("/") >= 3 else "/"
+        parts = [p for p in path.split("?")[0].split("/") if p]
         try:
             kind = parts[0] if parts else ""
             if kind == "file":
@@ -217,6 +231,7 @@ def main():
     parser.add_argument("--lifetime", type=float, default=900.0)
     parser.add_argument("--cert")
     parser.add_argument("--key")
+    parser.add_argument("--proxy-auth")
     args = parser.parse_args()
 
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -231,6 +246,9 @@ def main():
     server.log_lock = threading.Lock()
     server.root = args.root
     server.secure = bool(args.cert)
+    server.proxy_auth = None
+    if args.proxy_auth:
+        server.proxy_auth = "Basic " + base64.b64encode(args.proxy_auth.encode()).decode()
     open(args.log, "w").close()
     tmp = args.port_file + ".part"
     with open(tmp, "w") as f:
