@@ -10,16 +10,6 @@ namespace {
 
 constexpr UINT kProgressBarId = 1;
 
-CString LoadFormatted(UINT id, ...)
-{
-    CString text;
-    va_list args;
-    va_start(args, id);
-    text.FormatV(AfxLoadString(id), args);
-    va_end(args);
-    return text;
-}
-
 }  // namespace
 
 CDownloadQueue::~CDownloadQueue()
@@ -159,22 +149,23 @@ int CDownloadQueue::AskAboutError(BOOL mayRetry, const wchar_t* errorText, const
     if (!head || !library || !library->FindTitle(head->m_strTitleId))
         return IDNO;
     const int part = head->m_nPartIndex + 1;
-    CString text = LoadFormatted(IDS_DOWNLOAD_PART_FAILED, part, TitleName(*head, library).GetString(),
-                                 errorText ? errorText : L"");
+    CString text;
+    text.Format(IDS_DOWNLOAD_PART_FAILED, part, TitleName(*head, library).GetString(), errorText ? errorText : L"");
+    CString question;
     UINT buttons = MB_OK;
     if (m_jobs.GetSize() == 1) {
         if (mayRetry) {
-            text += LoadFormatted(IDS_ASK_RETRY_PART, part);
+            question.Format(IDS_ASK_RETRY_PART, part);
             buttons = MB_YESNO;
         }
     } else if (mayRetry) {
-        text += LoadFormatted(IDS_ASK_RETRY_OR_SKIP_PART, part, part);
+        question.Format(IDS_ASK_RETRY_OR_SKIP_PART, part, part);
         buttons = MB_YESNOCANCEL;
     } else {
-        text += LoadFormatted(IDS_ASK_SKIP_PART, part);
+        question.Format(IDS_ASK_SKIP_PART, part);
         buttons = MB_OKCANCEL;
     }
-    return AfxMessageBox(text, buttons);
+    return AfxMessageBox(text + question, buttons);
 }
 
 void CDownloadQueue::PauseResume(const CBrenvaleDoc* library)
@@ -268,8 +259,10 @@ void CDownloadQueue::UpdateStatusText(const CBrenvaleDoc* library) const
         return;
     const CDownloadJob* head = Head();
     if (head && head->m_nPartIndex >= 0 && library->FindTitle(head->m_strTitleId)) {
-        m_frame->SetMessageText(LoadFormatted(m_state == kPaused ? IDS_DOWNLOAD_PAUSED_TEXT : IDS_DOWNLOADING_TEXT,
-                                              head->m_nPartIndex + 1, TitleName(*head, library).GetString()));
+        CString text;
+        text.Format(m_state == kPaused ? IDS_DOWNLOAD_PAUSED_TEXT : IDS_DOWNLOADING_TEXT, head->m_nPartIndex + 1,
+                    TitleName(*head, library).GetString());
+        m_frame->SetMessageText(text);
         return;
     }
     m_frame->SetMessageText(AfxLoadString(IDS_IDLE_MESSAGE));

@@ -10,13 +10,11 @@ namespace {
 
 CString ErrorText(const CException& e) { return CDownloadThread::LibraryErrorText(e); }
 
-void ShowFormatted(UINT id, ...)
+template <typename... Texts>
+void ShowFormatted(UINT id, Texts... texts)
 {
     CString text;
-    va_list args;
-    va_start(args, id);
-    text.FormatV(AfxLoadString(id), args);
-    va_end(args);
+    text.Format(id, texts...);
     AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
 }
 
