@@ -54,10 +54,8 @@ void SetProxyCredentials(CHttpFile& request, const CString& userName, const CStr
 {
     if (userName.IsEmpty() && password.IsEmpty())
         return;
-    InternetSetOptionW(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(userName.GetString()),
-                       static_cast<DWORD>(userName.GetLength()));
-    InternetSetOptionW(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(password.GetString()),
-                       static_cast<DWORD>(password.GetLength()));
+    request.SetOption(INTERNET_OPTION_PROXY_USERNAME, userName);
+    request.SetOption(INTERNET_OPTION_PROXY_PASSWORD, password);
 }
 
 // ---- CDownloadJob ----

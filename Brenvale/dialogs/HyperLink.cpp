@@ -1,19 +1,6 @@
 #include "HyperLink.h"
 
-#include "ShellOpen.h"
 #include "DC.h"
-#include "Internet.h"
-
-bool IsWebAddress(const wchar_t* url)
-{
-    if (!url || !*url)
-        return false;
-    DWORD service = 0;
-    CString server, object;
-    INTERNET_PORT port = 0;
-    return AfxParseURL(url, service, server, object, port) &&
-           (service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS) && !server.IsEmpty();
-}
 
 BOOL CHyperLink::OpenLink()
 {

@@ -6,12 +6,10 @@
 #pragma once
 
 #include "Gdi.h"
+#include "ShellOpen.h"
 #include "Static.h"
 
 #include <functional>
-
-// Whether the text is an http: or https: address with a host.
-bool IsWebAddress(const wchar_t* url);
 
 class CHyperLink : public CStatic {
 public:

@@ -282,10 +282,13 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
     case ID_TITLE_BURN:
     case ID_TITLE_PROPERTIES:
     case ID_TOOLS_OPTIONS:
+        // The wizards' launch and the dialogs answer these; the frame gives their states below.
+        return TRUE;
     case ID_HELP_CHECK_UPDATE:
+        RunUpdateCheck(FALSE, nullptr);
+        return TRUE;
     case ID_HELP_CHECK_MESSAGES:
-        // The wizards' launch, the dialogs and the service checks answer these; the frame
-        // gives their states below.
+        RunMessageCheck(FALSE);
         return TRUE;
     case ID_DOWNLOAD_CANCEL:
         CancelDownload();

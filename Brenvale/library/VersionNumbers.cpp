@@ -17,3 +17,18 @@ BOOL ParseVersionNumbers(const CString& text, int& a, int& b, int& c, int& d)
     }
     return pieces == 4;
 }
+
+BOOL ParseVersionNumbers(const CString& text, VersionNumbers& version)
+{
+    int* p = version.part;
+    return ParseVersionNumbers(text, p[0], p[1], p[2], p[3]);
+}
+
+int CompareVersionNumbers(const VersionNumbers& a, const VersionNumbers& b, int count)
+{
+    for (int i = 0; i < count && i < 4; ++i) {
+        if (a.part[i] != b.part[i])
+            return a.part[i] < b.part[i] ? -1 : 1;
+    }
+    return 0;
+}

@@ -442,6 +442,8 @@ TEST(HyperLink, OpensOnlyWebAddresses)
         {L"http://www.vesperlin.test/", true}, {L"https://vesperlin.test/shop?x=1", true}, {L"HTTP://HOST.TEST", true},
         {L"", false}, {L"file:///C:/windows/system32/calc.exe", false}, {L"C:\\windows\\notepad.exe", false},
         {L"mailto:a@b.test", false}, {L"javascript:alert(1)", false}, {L"ftp://host.test/", false}, {L"http://", false},
+        {L"\\\\server\\share\\setup.exe", false}, {L"http:calc.exe", false}, {L" http://host.test/", false},
+        {L"http://host.test/a b", true}, {L"http://host.test/\" --argument", false}, {L"http://host.test/\r\nx", false},
     };
     for (const auto& [url, web] : cases)
         EXPECT_EQ(web, IsWebAddress(url)) << url;

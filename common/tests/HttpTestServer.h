@@ -41,12 +41,14 @@ private:
 // The bytes of the server's bodies: position i holds i % 251.
 std::vector<BYTE> ServerBody(size_t n);
 
-// A test suite sharing one loopback server among its tests.
-class HttpServerSuite : public ::testing::Test {
+// A test suite sharing one loopback server among its tests: an HttpTestServer, or a class
+// around one with the same Start().
+template <class Server>
+class ServerSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_server = new HttpTestServer;
+        s_server = new Server;
         ASSERT_TRUE(s_server->Start()) << "the loopback HTTP server did not start";
     }
     static void TearDownTestSuite()
@@ -54,5 +56,6 @@ protected:
         delete s_server;
         s_server = nullptr;
     }
-    inline static HttpTestServer* s_server = nullptr;
+    inline static Server* s_server = nullptr;
 };
+using HttpServerSuite = ServerSuite<HttpTestServer>;

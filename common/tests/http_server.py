@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A scripted HTTP server on loopback for the download tests and the download benchmark.
+"""A scripted HTTP server on loopback for the download and service tests and the download benchmark.
 
 It binds 127.0.0.1 on a free port and writes "<port> <pid>" to --port-file once it listens.
 Every request is appended to --log as one JSON line: {"path": ..., "headers": [[name, value], ...]}.
@@ -20,6 +20,9 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /loop                      302 to itself, for ever
   /moved?to=<url>            302 to url (escaped)
   /root/<name>               the file <name> of --root (sent with sendfile)
+  /ZKY/<service>/<name>      a service's reply as a test scripted it in --root: the status in the
+                             file <name>.status, the body in <name>.body (none without one, and
+                             never with 304); without a status 304 (nothing new, the console current)
 With --cert and --key the server speaks HTTPS with that certificate.
 With --proxy-auth USER:PASSWORD it is also a proxy that wants those credentials: a request for
 an absolute URL without the matching Basic "Proxy-Authorization" gets 407; with them it is
@@ -105,6 +108,19 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             pass
         self.close_connection = True
+
+    def scripted_reply(self, name):
+        base = os.path.join(self.server.root, os.path.basename(name))
+        status = 304
+        if os.path.exists(base + ".status"):
+            with open(base + ".status") as f:
+                status = int(f.read().strip())
+        body = b""
+        if status != 304 and os.path.exists(base + ".body"):
+            with open(base + ".body", "rb") as f:
+                body = f.read()
+        self.head(status, None if status == 304 else len(body))
+        self.wfile.write(body)
 
     def do_GET(self):
         self.record()
@@ -208,6 +224,8 @@ class Handler(BaseHTTPRequestHandler):
                 self.redirect(urllib.parse.unquote(self.path.split("?to=", 1)[1]))
             elif kind == "loop":
                 self.redirect(self.path)
+            elif kind == "ZKY" and len(parts) > 2:
+                self.scripted_reply(parts[-1])
             elif kind == "root":
                 path = os.path.join(self.server.root, os.path.basename(parts[1]))
                 with open(path, "rb") as f:

@@ -229,6 +229,12 @@ BOOL CHttpFile::QueryInfo(DWORD infoLevel, CString& value) const
 
 BOOL CHttpFile::SetOption(DWORD option, DWORD value) { return SetNumericOption(m_hRequest, option, value); }
 
+BOOL CHttpFile::SetOption(DWORD option, const wchar_t* text)
+{
+    return m_hRequest && text &&
+           InternetSetOptionW(m_hRequest, option, const_cast<wchar_t*>(text), static_cast<DWORD>(wcslen(text)));
+}
+
 DWORD CHttpFile::QueryDataAvailable()
 {
     if (!m_hRequest)

@@ -121,6 +121,8 @@ public:
     BOOL QueryInfo(DWORD infoLevel, DWORD& value) const;
     // A numeric option of this request (INTERNET_OPTION_...); FALSE on failure.
     BOOL SetOption(DWORD option, DWORD value);
+    // A text option of this request (such as INTERNET_OPTION_PROXY_USERNAME); FALSE on failure.
+    BOOL SetOption(DWORD option, const wchar_t* text);
     // Bytes of the body that can be read without waiting; waits until at least one has
     // arrived, and gives 0 at the body's end. Throws CInternetException.
     virtual DWORD QueryDataAvailable();

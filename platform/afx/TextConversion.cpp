@@ -71,6 +71,21 @@ std::wstring AfxToWide(const char* text, int length, UINT codePage, DWORD flags,
     });
 }
 
+std::wstring AfxToWideUtf8OrAnsi(const char* text, int length)
+{
+    if (!text)
+        return std::wstring();
+    if (length < 0)
+        length = static_cast<int>(std::char_traits<char>::length(text));
+    if (length >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF') {
+        text += 3;
+        length -= 3;
+    }
+    bool ok = false;
+    std::wstring wide = AfxToWide(text, length, CP_UTF8, MB_ERR_INVALID_CHARS, &ok);
+    return ok ? wide : AfxToWide(text, length, CP_ACP);
+}
+
 bool AfxCanRepresent(const wchar_t* text, UINT codePage)
 {
     if (!text || !*text)

@@ -39,6 +39,11 @@ std::string AfxToMultiByte(const wchar_t* text, int length, UINT codePage, const
                            bool* ok = nullptr);
 std::wstring AfxToWide(const char* text, int length, UINT codePage, DWORD flags = 0, bool* ok = nullptr);
 
+// Bytes that name no encoding of their own (a server's reply, a text without a byte-order
+// mark), converted in one piece: as UTF-8 when they are valid UTF-8 (a leading UTF-8 mark is
+// dropped), else in the ANSI code page. A length of -1 takes the text up to its NUL.
+std::wstring AfxToWideUtf8OrAnsi(const char* text, int length);
+
 // TRUE when every character of the NUL-terminated text has a character of its own in the code
 // page (no default character, no best-fit look-alike). UTF-8 and UTF-7 hold every text.
 bool AfxCanRepresent(const wchar_t* text, UINT codePage);

@@ -136,6 +136,33 @@ TEST(TextConversion, WholeTextsAndCountingFormsFollowOneSetOfRules)
     EXPECT_STREQ(L"\u00e9x", wide);
 }
 
+TEST(TextConversion, BytesWithoutAMarkAreUtf8WhenValidElseAnsi)
+{
+    const struct {
+        std::string bytes;
+        bool utf8;  // else read in the ANSI code page
+        std::wstring utf8Text;
+    } cases[] = {
+        {"plain ascii", true, L"plain ascii"},
+        {"caf\xC3\xA9 \xE6\x97\xA5", true, L"caf\u00e9 \u65e5"},
+        {"\xEF\xBB\xBFmarked", true, L"marked"},
+        {std::string("a\0b", 3), true, std::wstring(L"a\0b", 3)},
+        {"caf\xE9", false, L""},                   // a lone high byte
+        {"cut \xE6\x97", false, L""},              // a sequence cut at the end
+        {"\xC0\xAF overlong", false, L""},
+        {"\xED\xA0\x80 surrogate", false, L""},
+        {"\xC3\xA9 then \xFF", false, L""},        // valid at first, not later
+    };
+    for (const auto& c : cases) {
+        const std::wstring expected =
+            c.utf8 ? c.utf8Text : AfxToWide(c.bytes.data(), static_cast<int>(c.bytes.size()), CP_ACP);
+        EXPECT_EQ(expected, AfxToWideUtf8OrAnsi(c.bytes.data(), static_cast<int>(c.bytes.size()))) << c.bytes;
+    }
+    EXPECT_EQ(std::wstring(L"abc"), AfxToWideUtf8OrAnsi("abc", -1));
+    EXPECT_EQ(std::wstring(), AfxToWideUtf8OrAnsi(nullptr, 4));
+    EXPECT_EQ(std::wstring(), AfxToWideUtf8OrAnsi("\xEF\xBB\xBF", 3));
+}
+
 TEST(TextConversion, CanRepresentRefusesDefaultsAndLookAlikes)
 {
     const struct {
