@@ -14,6 +14,11 @@ constexpr UINT kProgressBarId = 1;
 
 CDownloadQueue::~CDownloadQueue()
 {
+    // A download still running ends first: the thread borrows the head job.
+    if (m_thread) {
+        m_thread->SetPaused(false);
+        m_thread->PostThreadMessage(WM_DOWNLOAD_CANCEL, 0, 0);
+    }
     ReleaseThread();
     for (CObject* job : m_jobs)
         delete job;

@@ -24,7 +24,7 @@ public:
     enum State { kIdle = 0, kRunning = 1, kPaused = 2 };
 
     CDownloadQueue() = default;
-    // Deletes the jobs; the owner has stopped or waited for the thread before.
+    // Cancels a download still running and waits for its thread, then deletes the jobs.
     ~CDownloadQueue();
     CDownloadQueue(const CDownloadQueue&) = delete;
     CDownloadQueue& operator=(const CDownloadQueue&) = delete;
