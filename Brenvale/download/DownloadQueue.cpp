@@ -26,8 +26,9 @@ CDownloadQueue::~CDownloadQueue()
     DestroyProgressBar();
 }
 
-void CDownloadQueue::Attach(CFrameWnd* frame, CStatusBar* statusBar)
+void CDownloadQueue::Attach(HWND owner, CFrameWnd* frame, CStatusBar* statusBar)
 {
+    m_owner = owner;
     m_frame = frame;
     m_statusBar = statusBar;
 }
@@ -141,8 +142,8 @@ LRESULT CDownloadQueue::OnFinished(int result, CDownloadJob* job, const CBrenval
     if (m_statusBar && m_statusBar->m_hWnd)
         m_statusBar->SetPaneText(2, L"");
     UpdateStatusText(library);
-    if (m_frame && m_frame->m_hWnd)
-        m_frame->PostMessage(WM_START_NEXT_DOWNLOAD, 0, 0);
+    if (m_owner)
+        ::PostMessageW(m_owner, WM_START_NEXT_DOWNLOAD, 0, 0);
     return 0;
 }
 

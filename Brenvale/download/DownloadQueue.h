@@ -29,8 +29,9 @@ public:
     CDownloadQueue(const CDownloadQueue&) = delete;
     CDownloadQueue& operator=(const CDownloadQueue&) = delete;
 
-    // The frame that gets the reports and shows the progress, and its status bar.
-    void Attach(CFrameWnd* frame, CStatusBar* statusBar);
+    // The window that gets the reports (and WM_START_NEXT_DOWNLOAD), and the frame and status
+    // bar that show the progress (either may be null).
+    void Attach(HWND owner, CFrameWnd* frame, CStatusBar* statusBar);
 
     CObArray& Jobs() { return m_jobs; }
     const CObArray& Jobs() const { return m_jobs; }
@@ -90,6 +91,7 @@ private:
     int m_state = kIdle;
     CDownloadThread* m_thread = nullptr;
     HANDLE m_threadHandle = nullptr;
+    HWND m_owner = nullptr;
     CFrameWnd* m_frame = nullptr;
     CStatusBar* m_statusBar = nullptr;
     CProgressCtrl* m_progress = nullptr;

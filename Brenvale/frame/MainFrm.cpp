@@ -73,7 +73,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
         m_toolbar.ShowWindow(SW_HIDE);
     if (!CreateStatusBar())
         return -1;
-    m_downloads.Attach(this, &m_statusBar);
+    m_downloads.Attach(m_hWnd, this, &m_statusBar);
     if (GetSettingInt(L"LastStatusBarViewState") == 0)
         m_statusBar.ShowWindow(SW_HIDE);
     if (GetSettingInt(L"InternetRequiresAuth") != 0) {

@@ -19,7 +19,8 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /redirect/<k>/<path>       302 to /redirect/<k-1>/<path>, and at 1 to /<path>
   /loop                      302 to itself, for ever
   /moved?to=<url>            302 to url (escaped)
-  /root/<name>               the file <name> of --root (sent with sendfile)
+  /root/<name>               the file <name> of --root (sent with sendfile, or with --rate at most
+                             that many bytes per second)
   /ZKY/<service>/<name>      a service's reply as a test scripted it in --root: the status in the
                              file <name>.status, the body in <name>.body (none without one, and
                              never with 304); without a status 304 (nothing new, the console current)
@@ -88,6 +89,22 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
+
+    def send_paced(self, f):
+        """The file at no more than --rate bytes per second, as a link of that speed would carry it."""
+        rate = self.server.rate
+        start = time.monotonic()
+        sent = 0
+        while True:
+            block = f.read(65536)
+            if not block:
+                break
+            self.wfile.write(block)
+            sent += len(block)
+            ahead = sent / rate - (time.monotonic() - start)
+            if ahead > 0:
+                time.sleep(ahead)
+        self.wfile.flush()
 
     def send_chunk(self, data):
         self.wfile.write(b"%x\r\n" % len(data) + data + b"\r\n")
@@ -232,7 +249,10 @@ class Handler(BaseHTTPRequestHandler):
                     size = os.fstat(f.fileno()).st_size
                     self.head(200, size)
                     self.wfile.flush()
-                    self.connection.sendfile(f)
+                    if self.server.rate:
+                        self.send_paced(f)
+                    else:
+                        self.connection.sendfile(f)
             else:
                 self.head(404, 0)
         except (BrokenPipeError, ConnectionResetError):
@@ -250,6 +270,7 @@ def main():
     parser.add_argument("--cert")
     parser.add_argument("--key")
     parser.add_argument("--proxy-auth")
+    parser.add_argument("--rate", type=float, default=0.0)
     args = parser.parse_args()
 
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -264,6 +285,7 @@ def main():
     server.log_lock = threading.Lock()
     server.root = args.root
     server.secure = bool(args.cert)
+    server.rate = args.rate
     server.proxy_auth = None
     if args.proxy_auth:
         server.proxy_auth = "Basic " + base64.b64encode(args.proxy_auth.encode()).decode()
