@@ -11,6 +11,7 @@
 #include "MainFrm.h"
 #include "ConsoleSettings.h"
 #include "RegistryKey.h"
+#include "ServedTitle.h"
 #include "ServiceAddress.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
@@ -383,55 +384,18 @@ protected:
     void SetUp() override
     {
         DownloadRoad::SetUp();
-        m_served = m_scratch / L"Served";
-        ASSERT_TRUE(CreateFolderPath(m_served));
-        for (int n = 1; n <= 3; ++n) {
-            CString name;
-            name.Format(L"road-part%d.mp3", n);
-            ASSERT_EQ(0, testsupport::RunHostCommand(
-                             "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=" + std::to_string(300 + 100 * n) +
-                             ":duration=" + std::to_string(15 + 5 * n) + " -b:a 128k " +
-                             testsupport::ShellQuoted((m_served + L"\\" + name))));
-        }
-        ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -nostdin -v error -y -f lavfi -i color=c=0x2e5c8a:s=120x120 "
-                                                 "-frames:v 1 " +
-                                                 testsupport::ShellQuoted((m_served + L"\\road.jpg"))));
-        ASSERT_TRUE(m_road.Start(testsupport::UnixPath(m_served)));
+        ASSERT_TRUE(m_title.Make(m_scratch / L"Served"));
+        ASSERT_TRUE(m_road.Start(testsupport::UnixPath(m_title.m_folder)));
     }
 
-    // The order file a service would send for the served parts.
     CString WriteOrderFile(const wchar_t* id, const wchar_t* titleText)
     {
-        CString parts;
-        for (int n = 1; n <= 3; ++n) {
-            CString name;
-            name.Format(L"road-part%d.mp3", n);
-            CString line;
-            line.Format(L"<Part number=\"%d\" filesize=\"%d\" name=\"Part %d\" filename=\"%s\" duration=\"0:20\"/>", n,
-                        static_cast<int>(testsupport::ReadAll((m_served + L"\\" + name)).size()), n, name.GetString());
-            parts += line;
-        }
-        CString text;
-        text.Format(L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!doctype VesperlinMedia>\r\n"
-                    L"<VesperlinMedia id=\"%s\" VPMVersion=\"3.0.0.0\" ZKYVersion=\"3.6.0.0\">"
-                    L"<WMLicense>road-licence</WMLicense><License>NONE</License>"
-                    L"<Metadata><ContentType>MP3 Audiobook</ContentType><Title>%s</Title><SortTitle>%s</SortTitle>"
-                    L"<ThumbnailUrl>%s</ThumbnailUrl>"
-                    L"<Creators><Creator role=\"author\" file-as=\"Loop, Lena\">Lena Loop</Creator></Creators>"
-                    L"<Languages><Language code=\"en\">English</Language></Languages></Metadata>"
-                    L"<Formats><Format name=\"Medium\"><Protocols><Protocol method=\"download\" baseurl=\"%s/\"/></Protocols>"
-                    L"<Parts count=\"3\">%s</Parts></Format></Formats>"
-                    L"<Source id=\"road-shop\"><Name>Road Shop</Name><WebsiteUrl>http://shop.test/</WebsiteUrl>"
-                    L"<BannerUrl>%s</BannerUrl></Source></VesperlinMedia>",
-                    id, titleText, titleText, m_road.Url(L"/root/road.jpg").GetString(), m_road.Url(L"/root").GetString(),
-                    parts.GetString(), m_road.Url(L"/root/road.jpg").GetString());
         const CString path = m_scratch / L"road order.vpm";
-        const std::string utf8 = text.ToNarrow(CP_UTF8);
-        testsupport::WriteAll(path, utf8);
+        m_title.WriteOrderFile(path, m_road, id, titleText);
         return path;
     }
 
-    CString m_served;
+    ServedTitle m_title;
     HttpTestServer m_road;
 };
 
@@ -492,13 +456,11 @@ TEST_F(OrderFileRoad, AnOrderFileBecomesALibraryTitleSavedAtOnceWhosePartsDownlo
         EXPECT_NE(saved.FindTitle(title->m_mediaId), nullptr) << "MediaDB.dat is saved before the first byte";
     }
     ASSERT_TRUE(RunUntil([&] { return QueueIsDone(); }));
-    for (int n = 1; n <= 3; ++n) {
-        CString name;
-        name.Format(L"road-part%d.mp3", n);
+    for (int n = 1; n <= ServedTitle::kParts; ++n) {
         const CString part = title->GetPart(n - 1)->GetFilePath(title);
         EXPECT_EQ(part.Find(downloads + L"\\Road Test Loopback\\"), 0) << part.ToNarrow();
-        EXPECT_EQ(testsupport::ReadAll(part), testsupport::ReadAll((m_served + L"\\" + name))) << n;
-        const auto requests = m_road.RequestsFor("/root/" + name.ToNarrow());
+        EXPECT_EQ(testsupport::ReadAll(part), testsupport::ReadAll(m_title.PartPath(n))) << n;
+        const auto requests = m_road.RequestsFor("/root/" + ServedTitle::PartName(n).ToNarrow());
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(HeaderOf(requests[0], "ClientID"), library->GetLibraryId().ToNarrow());
         EXPECT_EQ(HeaderOf(requests[0], "License"), "road-licence");
