@@ -26,6 +26,7 @@
 
 using namespace librarytest;
 using testsupport::MessageBoxRecorder;
+using testsupport::RunMessages;
 using testsupport::ScratchFolder;
 
 namespace {
@@ -46,24 +47,6 @@ public:
 };
 IMPLEMENT_DYNCREATE(FixtureLibrary, CBrenvaleDoc)
 
-// Handles messages the way the program's loop does (keys pass the frame's accelerators).
-void RunMessages(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                continue;  // a closed frame's; the test goes on
-            if (!AfxPreTranslateMessage(&msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (ms)
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (GetTickCount() - start < ms);
-}
 
 void PressKey(HWND target, UINT key, bool control = false)
 {

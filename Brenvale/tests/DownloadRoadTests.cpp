@@ -29,6 +29,7 @@
 
 using namespace librarytest;
 using testsupport::MessageBoxRecorder;
+using testsupport::RunMessages;
 using testsupport::ScratchFolder;
 
 namespace {
@@ -49,23 +50,6 @@ public:
 };
 IMPLEMENT_DYNCREATE(RoadLibrary, CBrenvaleDoc)
 
-void RunMessages(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                continue;
-            if (!AfxPreTranslateMessage(&msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (ms)
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (GetTickCount() - start < ms);
-}
 
 // Handles messages until the condition holds; false after the time-out.
 bool RunUntil(const std::function<bool()>& done, DWORD ms = 60000)
@@ -80,15 +64,7 @@ bool RunUntil(const std::function<bool()>& done, DWORD ms = 60000)
 }
 
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
-
-// The size of a file another thread may hold open; -1 when it does not exist.
-LONGLONG SizeOf(const CString& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
-        return -1;
-    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
+using testsupport::FileSizeOf;
 
 // Every ".tmp" file below the folder.
 int CountTemporaryFiles(const CString& folder)
@@ -236,15 +212,15 @@ TEST_F(DownloadRoad, PauseHoldsTheTransferAndResumeCompletesEveryPart)
     QueuePart(1, L"/file/70000");
     StartQueue();
     const CString temporary = PartPath(0) + L".tmp";
-    ASSERT_TRUE(RunUntil([&] { return SizeOf(temporary) > 20000; }));
+    ASSERT_TRUE(RunUntil([&] { return FileSizeOf(temporary) > 20000; }));
 
     SendMessageW(m_hwnd, WM_COMMAND, ID_DOWNLOAD_PAUSE, 0);
     EXPECT_EQ(m_frame->GetQueueState(), 2);
     EXPECT_EQ(StatusText(0), L"Paused: Part 1 of \"Title r1: A & B\"...");
     RunMessages(300);  // what was on its way when the pause came
-    const LONGLONG held = SizeOf(temporary);
+    const LONGLONG held = FileSizeOf(temporary);
     RunMessages(700);
-    EXPECT_EQ(SizeOf(temporary), held) << "a paused download reads nothing";
+    EXPECT_EQ(FileSizeOf(temporary), held) << "a paused download reads nothing";
     EXPECT_LT(held, 300000);
 
     SendMessageW(m_hwnd, WM_COMMAND, ID_DOWNLOAD_PAUSE, 0);
