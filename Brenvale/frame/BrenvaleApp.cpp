@@ -1,5 +1,6 @@
 #include "BrenvaleApp.h"
 
+#include "AboutDialog.h"
 #include "BrenvaleDoc.h"
 #include "BrenvaleListView.h"
 #include "MainFrm.h"
@@ -186,6 +187,16 @@ BOOL CBrenvaleApp::InitInstance()
 }
 
 void CBrenvaleApp::LoadSuppressedMessageText() { m_suppressedText = AfxLoadString(IDS_HELP_LAUNCH_FAILED); }
+
+BOOL CBrenvaleApp::OnCmdMsg(UINT id, UINT code)
+{
+    if (id == ID_HELP_ABOUT && (code == 0 || code == 1)) {
+        CAboutDlg about(m_pMainWnd);
+        about.DoModal();
+        return TRUE;
+    }
+    return CWinApp::OnCmdMsg(id, code);
+}
 
 BOOL CBrenvaleApp::OnIdle(LONG count)
 {

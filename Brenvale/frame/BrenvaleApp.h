@@ -34,6 +34,8 @@ public:
     // and redraws the list after each turn, so a large library is shown at once and its
     // pictures arrive after it.
     BOOL OnIdle(LONG count) override;
+    // The About box (33302) over the main window.
+    BOOL OnCmdMsg(UINT id, UINT code) override;
     // Adds the question icon to question boxes that ask for no icon; swallows the message
     // of a help file that cannot be opened.
     int DoMessageBox(const wchar_t* text, UINT type, UINT helpId) override;

@@ -4,7 +4,6 @@
 #include "BrenvaleListView.h"
 #include "BrenvaleTreeView.h"
 #include "ConsoleSettings.h"
-#include "CredentialScrambler.h"
 #include "res/ConsoleIds.h"
 
 #include <algorithm>
@@ -76,11 +75,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
     m_downloads.Attach(m_hWnd, this, &m_statusBar);
     if (GetSettingInt(L"LastStatusBarViewState") == 0)
         m_statusBar.ShowWindow(SW_HIDE);
-    if (GetSettingInt(L"InternetRequiresAuth") != 0) {
-        // The stored password is read by the options' credential code.
-        m_proxyUserName = GetSettingString(L"UserName");
-        m_proxyPassword = CCredentialScrambler().UnscrambleCredential(kSettingsSection, L"Password");
-    }
+    ReadProxyCredentials();
     return 0;
 }
 
@@ -146,6 +141,7 @@ BOOL CMainFrame::OnCreateClient(LPCREATESTRUCTW, CCreateContext* context)
     }
     if (CBrenvaleTreeView* tree = GetTreeView())
         SetActiveView(tree);
+    ConnectLibraryGames(context);
     return TRUE;
 }
 
@@ -280,9 +276,13 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         return TRUE;
     case ID_TITLE_TRANSFER:
     case ID_TITLE_BURN:
+        LaunchWizard(id == ID_TITLE_BURN);
+        return TRUE;
     case ID_TITLE_PROPERTIES:
+        ShowTitleProperties();
+        return TRUE;
     case ID_TOOLS_OPTIONS:
-        // The wizards' launch and the dialogs answer these; the frame gives their states below.
+        ShowOptions();
         return TRUE;
     case ID_HELP_CHECK_UPDATE:
         RunUpdateCheck(FALSE, nullptr);

@@ -69,6 +69,13 @@ public:
     BOOL OnCmdMsg(UINT id, UINT code) override;
     BOOL OnUpdateCmdUI(CCmdUI* ui) override;
 
+    // The credentials the console's HTTP connections give a proxy: read at start-up when
+    // the connection requires authentication, replaced by the Options dialog's.
+    const CString& GetProxyUserName() const { return m_proxyUserName; }
+    const CString& GetProxyPassword() const { return m_proxyPassword; }
+    // Where Transfer and Burn look for the wizards (the console's own folder unless set).
+    void SetWizardFolder(const CString& folder) { m_wizardFolder = folder; }
+
 protected:
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
     int OnCreate(LPCREATESTRUCTW cs) override;
@@ -115,6 +122,12 @@ private:
     CStringArray SelectedTitleIds() const;
     CStringArray QueuedTitleIds() const;
     int GetTreeKind() const;
+    // Commands of MainFrmCommands.cpp.
+    void ReadProxyCredentials();
+    void ConnectLibraryGames(CCreateContext* context);
+    void ShowOptions();
+    void ShowTitleProperties();
+    void LaunchWizard(bool cdWizard);
 
     CSplitterWnd m_splitter;
     CToolBar m_toolbar;
@@ -131,6 +144,7 @@ private:
     CString m_handedOverPath;
     bool m_openPathFromQueue = false;  // the 0x500 being handled came through the queue
     int m_startupChecks = 0;
+    CString m_wizardFolder;
 };
 
 // Appends a line to the file named by the environment variable LARKMOOR_LOG, when set

@@ -18,6 +18,7 @@
 #include "afx.h"
 
 #include <deque>
+#include <functional>
 
 // Kinds of the tree's nodes: what the list shows for a node. Kinds with bit 1 list the
 // names of the node's children; the others select titles.
@@ -149,10 +150,21 @@ public:
     // could take it now).
     BOOL CanSaveLibraryFile(const CString& path);
 
+    // The console's game functions, which deleting titles uses: whether a game title is
+    // installed, and starting its uninstaller. A library without them knows no installed game.
+    struct GameFunctions {
+        std::function<BOOL(CMediaObject&)> isInstalled;
+        std::function<void(CMediaObject&)> uninstall;
+    };
+    void SetGameFunctions(GameFunctions games) { m_games = std::move(games); }
+
 protected:
-    // The game functions of the frame; a library without them knows no installed game.
-    virtual BOOL IsGameInstalled(CMediaObject*) { return FALSE; }
-    virtual void UninstallGame(CMediaObject*) {}
+    virtual BOOL IsGameInstalled(CMediaObject* title) { return title && m_games.isInstalled && m_games.isInstalled(*title); }
+    virtual void UninstallGame(CMediaObject* title)
+    {
+        if (title && m_games.uninstall)
+            m_games.uninstall(*title);
+    }
     // Sends a message to the console's main window; FALSE when there is none.
     virtual BOOL SendToMainWindow(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
@@ -172,6 +184,7 @@ private:
     CObArray m_collections;  // CCollectionObject, owned
     CString m_libraryId;
     CImageList m_pictures[4];
+    GameFunctions m_games;
     ULONG_PTR m_gdiplusToken = 0;
     CMapStringToString m_titleFolderSet;
     CString m_dataFolder;

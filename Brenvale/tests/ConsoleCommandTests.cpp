@@ -12,6 +12,7 @@
 #include "GameTitles.h"
 #include "StringArraySort.h"
 #include "LibraryTestSupport.h"
+#include "ProgramTestSupport.h"
 #include "TestSupport.h"
 #include "WizardLaunch.h"
 #include "res/ConsoleDialogIds.h"
@@ -24,6 +25,7 @@
 #include <string>
 #include <vector>
 
+using namespace programtest;
 using testsupport::ScratchFolder;
 
 namespace {
@@ -317,82 +319,6 @@ TEST(SortStringArray, BothDirectionsWithoutRegardToCase)
 
 // --- The wizards' command line, read back with the wizards' parsing rules ---
 
-struct WizardOptions {
-    std::wstring path, sourceId, type;
-    bool verbose = false;
-};
-
-std::wstring Lower(std::wstring text)
-{
-    for (wchar_t& ch : text)
-        ch = static_cast<wchar_t>(towlower(ch));
-    return text;
-}
-
-std::wstring TrimSet(const std::wstring& text, const wchar_t* set)
-{
-    const size_t first = text.find_first_not_of(set);
-    if (first == std::wstring::npos)
-        return std::wstring();
-    return text.substr(first, text.find_last_not_of(set) - first + 1);
-}
-
-bool StartsNoCase(const std::wstring& text, const wchar_t* word)
-{
-    return _wcsnicmp(text.c_str(), word, wcslen(word)) == 0;
-}
-
-bool EndsNoCase(const std::wstring& text, const wchar_t* ending)
-{
-    const size_t n = wcslen(ending);
-    return text.size() >= n && _wcsicmp(text.c_str() + text.size() - n, ending) == 0;
-}
-
-// How the device wizard (cdWizard false) and the CD wizard read their command line: the
-// playlist path is cut out at the first ".wax" from the nearest quote before it, the rest
-// is split at every hyphen and each piece is matched by its beginning.
-WizardOptions ParseAsWizard(std::wstring text, bool cdWizard, const std::wstring& programPath = std::wstring())
-{
-    WizardOptions options;
-    options.verbose = !cdWizard && text.find(L"-Verbose") != std::wstring::npos;
-    text = TrimSet(text, L" \"");
-    if (!programPath.empty() && text.find(programPath) != std::wstring::npos)
-        text = TrimSet(text.substr(programPath.size()), L" \"");
-    std::wstring lower = Lower(text);
-    const size_t wax = lower.find(L".wax");
-    if (wax != std::wstring::npos) {
-        const size_t end = wax + 4;
-        const size_t quote = lower.rfind(L'"', end - 1);
-        if (quote != std::wstring::npos) {
-            options.path = text.substr(quote + 1, end - quote - 1);
-            text.erase(quote + 1, end - quote - 1);
-        }
-    }
-    const wchar_t* const valueTrim = L":=\" ";
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t dash = text.find(L'-', start);
-        if (dash == std::wstring::npos)
-            dash = text.size();
-        const std::wstring piece = TrimSet(text.substr(start, dash - start), L" \"");
-        start = dash + 1;
-        if (piece.empty())
-            continue;
-        if (StartsNoCase(piece, L"SourceId"))
-            options.sourceId = TrimSet(piece.substr(8), valueTrim);
-        else if (StartsNoCase(piece, L"Type"))
-            options.type = TrimSet(piece.substr(4), valueTrim);
-        else if (!cdWizard && (StartsNoCase(piece, L"MobileMinVersion") || StartsNoCase(piece, L"MobileCurVersion")))
-            continue;
-        else if (options.path.empty()) {
-            const std::wstring candidate = StartsNoCase(piece, L"Path") ? TrimSet(piece.substr(4), valueTrim) : piece;
-            if (EndsNoCase(candidate, L".vpm") || EndsNoCase(candidate, L".wax"))
-                options.path = candidate;
-        }
-    }
-    return options;
-}
-
 TEST(WizardCommandLine, EachContentKindReadsBackInBothWizards)
 {
     const int kinds[] = {KindAudiobook, KindMusic, KindVideo, KindMobileVideo, KindMp3Audiobook, KindMp3Music};
@@ -463,31 +389,6 @@ TEST(WizardCommandLine, OnlyMediaKindsAreHandedOver)
 }
 
 // --- Programs started by the console ---
-
-CString StubProgram()
-{
-    return GetProgramFolder() + L"\\console_program_stub.exe";
-}
-
-// Waits up to 20 s for a file to appear; its text (UTF-8 as written by the stub).
-std::optional<std::string> WaitForFile(const CString& path)
-{
-    for (int i = 0; i < 400; ++i) {
-        if (FileExists(path))
-            return testsupport::ReadAllBytes(path);
-        Sleep(50);
-    }
-    return std::nullopt;
-}
-
-std::string Utf8(const CString& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
-    bytes.resize(bytes.size() - 1);
-    return bytes;
-}
 
 class WizardLaunch : public ConsoleCommand {
 protected:
@@ -601,23 +502,12 @@ TEST_F(WizardLaunch, RefusalsStartNothing)
 
 // --- Game titles ---
 
-const wchar_t* const kGameUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VesperlinTestGame";
-
-bool UninstallEntryExists()
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kGameUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 class GameTitle : public ConsoleCommand {
 protected:
     void SetUp() override
     {
         ConsoleCommand::SetUp();
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kGameUninstallKey, KEY_WOW64_32KEY, 0);
+        RemoveTestGameEntry();
         m_title.reset(librarytest::MakeTitle(L"game1", L"src1", 1));
         m_title->GetMetadata().SetContentKind(KindGame);
         m_title->SetDownloadFolder(m_media.Path());
@@ -626,7 +516,7 @@ protected:
     }
     void TearDown() override
     {
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kGameUninstallKey, KEY_WOW64_32KEY, 0);
+        RemoveTestGameEntry();
         SetEnvironmentVariableW(L"VESPERLIN_TEST_GAME_DIR", nullptr);
         ConsoleCommand::TearDown();
     }
@@ -656,7 +546,7 @@ TEST_F(GameTitle, InstallLaunchAndUninstall)
 
     ASSERT_TRUE(InstallGame(*m_title));
     ASSERT_TRUE(WaitForFile(m_gameFolder + L"\\installed.txt"));
-    EXPECT_TRUE(UninstallEntryExists());  // in the 32-bit view, as 32-bit installers write it
+    EXPECT_TRUE(TestGameRegistered());  // in the 32-bit view, as 32-bit installers write it
     ASSERT_TRUE(IsGameInstalled(*m_title, installed));
     EXPECT_TRUE(installed);
 
@@ -674,7 +564,7 @@ TEST_F(GameTitle, InstallLaunchAndUninstall)
 
     ASSERT_TRUE(UninstallGame(*m_title));
     ASSERT_TRUE(WaitForFile(m_gameFolder + L"\\uninstalled.txt"));
-    EXPECT_FALSE(UninstallEntryExists());
+    EXPECT_FALSE(TestGameRegistered());
     EXPECT_FALSE(FileExists(game));
     ASSERT_TRUE(IsGameInstalled(*m_title, installed));
     EXPECT_FALSE(installed);

@@ -3,24 +3,32 @@
 // renamed collections, the layout stored on close, closing with downloads queued, keyboard
 // commands and command states), the splash, the suppressible message, the message-box
 // and help rules, and the hand-over messages within one process.
+#include "AxHost.h"
 #include "BrenvaleApp.h"
 #include "BrenvaleListView.h"
 #include "BrenvaleTreeView.h"
+#include "ConsoleSettings.h"
+#include "CredentialScrambler.h"
 #include "FileUtils.h"
+#include "GameTitles.h"
 #include "LibraryTestSupport.h"
 #include "MainFrm.h"
+#include "ProgramTestSupport.h"
 #include "SplashWnd.h"
 #include "SuppressibleMessageDlg.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 #include "res/BrenvaleIds.h"
+#include "res/ConsoleDialogIds.h"
 #include "res/ConsoleIds.h"
 
 #include <gtest/gtest.h>
 
+#include <mshtmdid.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -674,6 +682,376 @@ TEST_F(Console, HandOverMessagesTakeTheSharedBufferWhenPostedAndTheTextWhenSent)
     drop(L"C:\\Dropped\\picture.jpg");
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_NE(m_boxes.Boxes()[0].text.Find(L"picture.jpg"), -1);
+}
+
+// --- The dialog, properties, wizard and game commands ---
+
+struct ModalSearch {
+    HWND frame, found;
+};
+
+BOOL CALLBACK FindModalWindow(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<ModalSearch*>(data);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (window != search->frame && IsWindowVisible(window) && wcscmp(name, L"#32770") == 0 &&
+        GetWindow(window, GW_OWNER) == search->frame) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The console's modal window over the frame (a dialog or the properties sheet), or null.
+HWND ModalWindowOver(HWND frame)
+{
+    ModalSearch search{frame, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindModalWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+CString ItemText(HWND dialog, int id)
+{
+    wchar_t text[512] = {};
+    GetDlgItemTextW(dialog, id, text, 512);
+    return text;
+}
+
+void Click(HWND dialog, int id)
+{
+    SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// The machine-wide download path, which every console of the machine reads.
+class MachineDownloadPath {
+public:
+    explicit MachineDownloadPath(const CString& path)
+    {
+        SHSetValueW(HKEY_LOCAL_MACHINE, kMachineDownloadPathKey, kMachineDownloadPathValue, REG_SZ, path.GetString(),
+                    static_cast<DWORD>((path.GetLength() + 1) * sizeof(wchar_t)));
+    }
+    ~MachineDownloadPath() { SHDeleteValueW(HKEY_LOCAL_MACHINE, kMachineDownloadPathKey, kMachineDownloadPathValue); }
+};
+
+TEST_F(Console, OptionsKeepTheMachineWideFolderAndHandTheProxyCredentialsToTheFrame)
+{
+    // Stored credentials are what the frame gives its connections from the start.
+    const CString settings = CString(kProfileKey) + L"\\Settings";
+    const CString scrambled = CCredentialScrambler::Scramble(L"start pw", rand);
+    const DWORD one = 1;
+    SHSetValueW(HKEY_CURRENT_USER, settings, L"InternetRequiresAuth", REG_DWORD, &one, sizeof(one));
+    SHSetValueW(HKEY_CURRENT_USER, settings, L"UserName", REG_SZ, L"startuser", sizeof(L"startuser"));
+    SHSetValueW(HKEY_CURRENT_USER, settings, L"Password", REG_SZ, scrambled.GetString(),
+                static_cast<DWORD>((scrambled.GetLength() + 1) * sizeof(wchar_t)));
+    ScratchFolder media;
+    MachineDownloadPath machinePath(media.Path());
+    Start();
+    EXPECT_EQ(CString(L"startuser"), m_frame->GetProxyUserName());
+    EXPECT_EQ(CString(L"start pw"), m_frame->GetProxyPassword());
+    ApplyMachineDownloadPath();  // what the start-up checks do
+    const CString fixedFolder = media.Path() + L"\\MP3 Audiobooks";
+
+    bool changeEnabled = true;
+    CString folder, user;
+    testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+        [&] {
+            HWND options = ModalWindowOver(m_hwnd);
+            if (!options)
+                return false;
+            changeEnabled = IsWindowEnabled(GetDlgItem(options, IDC_OPTIONS_FOLDER_CHANGE)) != FALSE;
+            folder = ItemText(options, IDC_OPTIONS_FOLDER);
+            user = ItemText(options, IDC_OPTIONS_USER_NAME);
+            testsupport::CaptureWindow(options, L"Console.Options.Locked");
+            SetDlgItemTextW(options, IDC_OPTIONS_FOLDER, L"C:\\Elsewhere");
+            SetDlgItemTextW(options, IDC_OPTIONS_USER_NAME, L"newuser");
+            SetDlgItemTextW(options, IDC_OPTIONS_PASSWORD, L"new pw");
+            Click(options, IDOK);
+            return true;
+        },
+    });
+    m_frame->SendMessage(WM_COMMAND, ID_TOOLS_OPTIONS);
+    EXPECT_TRUE(steps.Done());
+    EXPECT_FALSE(changeEnabled);
+    EXPECT_EQ(fixedFolder, folder);
+    EXPECT_EQ(CString(L"startuser"), user);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_EQ(fixedFolder, m_app->GetProfileString(L"Settings", L"DownloadFolder-MP3 Audiobook"));
+    EXPECT_EQ(CString(L"newuser"), m_app->GetProfileString(L"Settings", L"UserName"));
+    EXPECT_EQ(CString(L"new pw"), CCredentialScrambler().UnscrambleCredential(L"Settings", L"Password"));
+    EXPECT_EQ(CString(L"newuser"), m_frame->GetProxyUserName());
+    EXPECT_EQ(CString(L"new pw"), m_frame->GetProxyPassword());
+
+    // Authentication turned off: the password is dropped from the settings; the running
+    // connections keep what they had.
+    testsupport::StepRunner offSteps(std::vector<testsupport::StepRunner::Step>{
+        [&] {
+            HWND options = ModalWindowOver(m_hwnd);
+            if (!options)
+                return false;
+            Click(options, IDC_OPTIONS_REQUIRES_AUTH);
+            Click(options, IDOK);
+            return true;
+        },
+    });
+    m_frame->SendMessage(WM_COMMAND, ID_TOOLS_OPTIONS);
+    EXPECT_TRUE(offSteps.Done());
+    EXPECT_EQ(0, Setting(L"InternetRequiresAuth"));
+    EXPECT_EQ(CString(L"<none>"), m_app->GetProfileString(L"Settings", L"Password", L"<none>"));
+    EXPECT_EQ(CString(L"newuser"), m_frame->GetProxyUserName());
+}
+
+TEST_F(Console, AboutShowsTheVersionsTheDetectObjectReports)
+{
+    SetEnvironmentVariableW(L"VESPERLIN_DETECT_CONSOLE_VERSION", L"3.6.0.12");
+    SetEnvironmentVariableW(L"VESPERLIN_DETECT_PLAYER_VERSION", L"12.0.7601");
+    SetEnvironmentVariableW(L"VESPERLIN_DETECT_PLATFORM_VERSION", L"4.2");
+    Start();
+    CString version, player, platform;
+    testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+        [&] {
+            HWND about = ModalWindowOver(m_hwnd);
+            if (!about)
+                return false;
+            version = ItemText(about, IDC_ABOUT_VERSION);
+            player = ItemText(about, IDC_ABOUT_PLAYER_VERSION);
+            platform = ItemText(about, IDC_ABOUT_PLATFORM_VERSION);
+            testsupport::CaptureWindow(about, L"Console.About");
+            Click(about, IDOK);
+            return true;
+        },
+    });
+    m_frame->SendMessage(WM_COMMAND, ID_HELP_ABOUT);
+    for (const wchar_t* name : {L"VESPERLIN_DETECT_CONSOLE_VERSION", L"VESPERLIN_DETECT_PLAYER_VERSION",
+                                L"VESPERLIN_DETECT_PLATFORM_VERSION"})
+        SetEnvironmentVariableW(name, nullptr);
+    EXPECT_TRUE(steps.Done());
+    EXPECT_EQ(CString(L"3.6.0.12"), version);
+    EXPECT_EQ(CString(L"12.0.7601"), player);
+    EXPECT_EQ(CString(L"4.2"), platform);
+}
+
+// The description pages the properties sheet has written into the temporary folder.
+std::vector<CString> DescriptionPages()
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::vector<CString> pages;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(CString(temp) + L"vpd*.html", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return pages;
+    do
+        pages.push_back(CString(temp) + found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return pages;
+}
+
+TEST_F(Console, PropertiesShowTheSelectedTitleWithItsPictureAndDescription)
+{
+    Start();
+    CMediaObject* title = Library()->FindTitle(L"t3");
+    ASSERT_NE(title, nullptr);
+    title->GetMetadata().SetTitle(L"Cinder Road &amp; &lt;Sons&gt;");
+    title->GetMetadata().SetDescription(L"&lt;p&gt;Ashes(TM) and <i>embers</i>.");
+    Library()->FindTitle(L"t2")->GetMetadata().SetDescription(L"");
+    Library()->FindTitle(L"t2")->GetMetadata().m_description.Empty();
+    const std::vector<CString> before = DescriptionPages();
+
+    struct Shown {
+        int tabs = 0;
+        bool icon = false;
+        CString title, page;
+        std::string pageBytes;
+        bool browserHosted = false;
+        DWORD browserDownloadControl = 0;
+    };
+    auto showProperties = [&](int row, bool description) {
+        Shown shown;
+        SelectRows({row});
+        testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+            [&] {
+                HWND sheet = ModalWindowOver(m_hwnd);
+                if (!sheet)
+                    return false;
+                shown.tabs = TabCtrl_GetItemCount(PropSheet_GetTabControl(sheet));
+                HWND general = PropSheet_GetCurrentPageHwnd(sheet);
+                shown.title = ItemText(general, IDC_GENERAL_TITLE);
+                shown.icon = SendDlgItemMessageW(general, IDC_GENERAL_ICON, STM_GETICON, 0, 0) != 0;
+                if (description)
+                    PropSheet_SetCurSel(sheet, nullptr, 2);
+                return true;
+            },
+            [&] {
+                HWND sheet = ModalWindowOver(m_hwnd);
+                if (description) {
+                    for (const CString& page : DescriptionPages())
+                        if (std::find(before.begin(), before.end(), page) == before.end())
+                            shown.page = page;
+                    shown.pageBytes = testsupport::ReadAllBytes(shown.page);
+                    // The page's browser: a hosted control told to run no scripts, Java or ActiveX.
+                    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+                    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                        CWnd* window = CWnd::FromHandlePermanent(child);
+                        if (window && window->IsKindOf(RUNTIME_CLASS(CAxHost))) {
+                            const auto* host = static_cast<CAxHost*>(window);
+                            shown.browserHosted = host->GetControlUnknown() != nullptr;
+                            shown.browserDownloadControl = host->GetAmbientDownloadControl();
+                        }
+                    }
+                    testsupport::CaptureWindow(sheet, L"Console.Properties.Description");
+                }
+                SendMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+                return true;
+            },
+        });
+        m_frame->SendMessage(WM_COMMAND, ID_TITLE_PROPERTIES);
+        EXPECT_TRUE(steps.Done());
+        return shown;
+    };
+
+    const Shown withDescription = showProperties(2, true);
+    EXPECT_EQ(3, withDescription.tabs);
+    EXPECT_TRUE(withDescription.icon);
+    EXPECT_EQ(CString(L"Cinder Road & <Sons>"), withDescription.title);
+    // The order file's text is escaped in the page; its description stays HTML. The page
+    // goes with the sheet.
+    ASSERT_FALSE(withDescription.page.IsEmpty());
+    const std::string& page = withDescription.pageBytes;
+    EXPECT_NE(std::string::npos, page.find(testsupport::Utf16LeBytes(L"<B>Cinder Road &amp; &lt;Sons&gt;</B><br>")));
+    EXPECT_NE(std::string::npos, page.find(testsupport::Utf16LeBytes(L"<br>Ashes&trade; and <i>embers</i>.</body>")));
+    EXPECT_FALSE(FileExists(withDescription.page));
+    EXPECT_TRUE(withDescription.browserHosted);
+    EXPECT_EQ(static_cast<DWORD>(DLCTL_NO_SCRIPTS | DLCTL_NO_JAVA | DLCTL_NO_RUNACTIVEXCTLS),
+              withDescription.browserDownloadControl);
+
+    const Shown withoutDescription = showProperties(1, false);
+    EXPECT_EQ(2, withoutDescription.tabs);
+    EXPECT_EQ(CString(L"Brass Harbour"), withoutDescription.title);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)
+{
+    ScratchFolder programs, media;
+    Start();
+    m_frame->SetWizardFolder(programs.Path());
+    CMediaObject* title = Library()->FindTitle(L"t1");
+    title->SetDownloadFolder(media.Path());
+    const CString part = title->GetPart(0)->GetFilePath(title);
+    ASSERT_TRUE(CreateParentFolder(part));
+    testsupport::WriteAll(part, std::string("audio"));
+    const CString device = programs / L"Carrowind.exe";
+    const CString cd = programs / L"Emberquay.exe";
+    ASSERT_TRUE(CopyFileW(programtest::StubProgram(), device, FALSE));
+    ASSERT_TRUE(CopyFileW(programtest::StubProgram(), cd, FALSE));
+    SelectRows({0});
+
+    // Ctrl+Shift+T offers verbose logging; Yes adds it.
+    m_boxes.SetAnswer(IDYES);
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER_VERBOSE);
+    ASSERT_EQ(1u, m_boxes.Boxes().size());
+    EXPECT_EQ(CString(L"Are you sure you want to enable verbose logging for Carrowind at this time?"),
+              m_boxes.Boxes()[0].text);
+    // The order file and the playlist are there before the wizard reads them, and the
+    // console did not wait for the wizard (it waits for its go).
+    EXPECT_TRUE(FileExists(title->GetMediaOrderFilePath()));
+    EXPECT_TRUE(FileExists(title->GetPlaylistPath()));
+    EXPECT_FALSE(FileExists(device + L".txt"));
+    testsupport::WriteAll(device + L".go", std::string());
+    const auto transferred = programtest::WaitForFile(device + L".txt");
+    ASSERT_TRUE(transferred);
+    const std::string deviceLine = transferred->substr(0, transferred->find('\n'));
+    EXPECT_EQ(programtest::Utf8(L"-SourceID=\"s1\" -Path=\"" + title->GetPlaylistPath() +
+                                L"\" -Type=\"MP3 Audiobook\" -Verbose"),
+              deviceLine);
+    const programtest::WizardOptions deviceRead =
+        programtest::ParseAsWizard(CString(deviceLine.c_str()).GetString(), false);
+    EXPECT_EQ(title->GetPlaylistPath().str(), deviceRead.path);
+    EXPECT_EQ(std::wstring(L"s1"), deviceRead.sourceId);
+    EXPECT_EQ(std::wstring(L"MP3 Audiobook"), deviceRead.type);
+    EXPECT_TRUE(deviceRead.verbose);
+
+    // Burn: the plain command line, no question.
+    m_boxes.Clear();
+    testsupport::WriteAll(cd + L".go", std::string());
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_BURN);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    const auto burned = programtest::WaitForFile(cd + L".txt");
+    ASSERT_TRUE(burned);
+    const std::string cdLine = burned->substr(0, burned->find('\n'));
+    const programtest::WizardOptions cdRead = programtest::ParseAsWizard(CString(cdLine.c_str()).GetString(), true);
+    EXPECT_EQ(title->GetPlaylistPath().str(), cdRead.path);
+    EXPECT_EQ(std::wstring(L"s1"), cdRead.sourceId);
+    EXPECT_EQ(std::wstring(L"MP3 Audiobook"), cdRead.type);
+    EXPECT_EQ(std::string::npos, cdLine.find("-Verbose"));
+
+    // A title without parts on disk offers the download first and starts nothing.
+    DeleteFileW(device + L".txt");
+    SelectRows({1});
+    m_boxes.SetAnswer(IDNO);
+    m_boxes.Clear();
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
+    ASSERT_EQ(1u, m_boxes.Boxes().size());
+    EXPECT_EQ(CString(L"You must first download one or more parts.\n\nDo you want to download parts for this title now?"),
+              m_boxes.Boxes()[0].text);
+    Sleep(300);
+    EXPECT_FALSE(FileExists(device + L".txt"));
+}
+
+TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)
+{
+    ScratchFolder media, install;
+    const CString gameFolder = install / L"Test Game";
+    SetEnvironmentVariableW(L"VESPERLIN_TEST_GAME_DIR", gameFolder);
+    programtest::RemoveTestGameEntry();
+    Start();
+    CMediaObject* game = FixtureTitle(L"g1", L"Dune Runner", L"s1", {{L"Ann Ames", L"Developer"}}, L"English", L"");
+    game->GetMetadata().SetContentKind(KindGame);
+    game->SetDownloadFolder(media.Path());
+    game->SetTitleFolder(L"");  // the installer keeps its own name, in the download folder's "Media"
+    game->GetPart(0)->m_fileName = L"Setup Dune Runner.exe";
+    Library()->AddTitleToLibrary(game);
+    Library()->UpdateAllViews(nullptr);
+    for (const auto& [section, value] : {std::pair<const wchar_t*, CString>{L"Game Uninstall Keys", L"VesperlinTestGame"},
+                                         {L"Game Exe Names", L"TestGame.exe"},
+                                         {L"Game Default Folders", gameFolder}})
+        m_app->WriteProfileString(section, L"g1", value);
+
+    // Installed from its first part, the tiny installer, as Play does.
+    const CString installer = game->GetPart(0)->GetFilePath(game);
+    ASSERT_TRUE(CreateParentFolder(installer));
+    ASSERT_TRUE(CopyFileW(programtest::StubProgram(), installer, FALSE));
+    ASSERT_TRUE(InstallGame(*game));
+    ASSERT_TRUE(programtest::WaitForFile(gameFolder + L"\\installed.txt"));
+    EXPECT_TRUE(programtest::TestGameRegistered());
+    EXPECT_TRUE(FileExists(gameFolder + L"\\TestGame.exe"));
+    // Started once, which stores where its program lies.
+    testsupport::WriteAll(gameFolder + L"\\TestGame.exe.go", std::string());
+    ASSERT_TRUE(LaunchGame(*game));
+    ASSERT_TRUE(programtest::WaitForFile(gameFolder + L"\\TestGame.exe.txt"));
+    EXPECT_FALSE(m_app->GetProfileString(L"Game Exe Paths", L"g1").IsEmpty());
+
+    // Deleting it: both questions answered Yes; the uninstaller runs and the game's
+    // settings go with the title.
+    ASSERT_EQ(Rows(), "Autumn Light|Brass Harbour|Cinder Road|Dune Runner");
+    SelectRows({3});
+    m_boxes.SetAnswer(IDYES);
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_DELETE);
+    ASSERT_EQ(2u, m_boxes.Boxes().size());
+    EXPECT_EQ(CString(L"One or more of the selected titles to delete is an installed game.  Would you like to uninstall "
+                      L"the game(s) before deleting them from Vesperlin for Windows?"),
+              m_boxes.Boxes()[1].text);
+    ASSERT_TRUE(programtest::WaitForFile(gameFolder + L"\\uninstalled.txt"));
+    EXPECT_FALSE(programtest::TestGameRegistered());
+    EXPECT_FALSE(FileExists(gameFolder + L"\\TestGame.exe"));
+    EXPECT_EQ(Library()->FindTitle(L"g1"), nullptr);
+    EXPECT_FALSE(FileExists(installer));
+    for (const wchar_t* section : {L"Game Uninstall Keys", L"Game Exe Names", L"Game Default Folders", L"Game Exe Paths"})
+        EXPECT_EQ(CString(L"<none>"), m_app->GetProfileString(section, L"g1", L"<none>")) << CString(section).ToNarrow();
+    SetEnvironmentVariableW(L"VESPERLIN_TEST_GAME_DIR", nullptr);
+    programtest::RemoveTestGameEntry();
 }
 
 TEST(ConsoleRules, QuestionBoxesGetTheQuestionIconOnlyWithoutAnIconOfTheirOwn)
