@@ -5,6 +5,7 @@
 // connection probe through a proxy that wants credentials.
 #include "BrenvaleApp.h"
 #include "BrenvaleListView.h"
+#include "ConsoleTestSupport.h"
 #include "FileUtils.h"
 #include "HttpTestServer.h"
 #include "LibraryTestSupport.h"
@@ -121,27 +122,16 @@ protected:
 
     void Start()
     {
-        m_app = std::make_unique<CBrenvaleApp>(kTestAppName);
-        ASSERT_TRUE(m_app->CreateConsole(FALSE, RUNTIME_CLASS(RoadLibrary)));
-        m_frame = static_cast<CMainFrame*>(m_app->m_pMainWnd);
-        m_hwnd = m_frame->m_hWnd;
-        m_frame->MoveWindow(0, 0, 900, 600);
-        RunMessages(100);
+        ASSERT_TRUE(m_console.Start(kTestAppName, RUNTIME_CLASS(RoadLibrary), 900, 600));
+        m_app = m_console.app.get();
+        m_frame = m_console.frame;
+        m_hwnd = m_console.hwnd;
     }
 
     void Stop()
     {
-        if (m_hwnd && IsWindow(m_hwnd)) {
-            m_frame->CancelDownload();
-            RunUntil([&] { return m_frame->GetDownloadQueue().IsEmpty(); }, 30000);
-            SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
-        }
-        if (m_hwnd && IsWindow(m_hwnd))
-            DestroyWindow(m_hwnd);
-        RunMessages(0);
-        if (m_app)
-            m_app->ExitInstance();
-        m_app.reset();
+        m_console.Stop(30000);
+        m_app = nullptr;
         m_frame = nullptr;
         m_hwnd = nullptr;
     }
@@ -177,7 +167,8 @@ protected:
     ScratchFolder m_scratch;
     CString m_media;
     MessageBoxRecorder m_boxes{IDNO};
-    std::unique_ptr<CBrenvaleApp> m_app;
+    ConsoleUnderTest m_console;
+    CBrenvaleApp* m_app = nullptr;
     CMainFrame* m_frame = nullptr;
     HWND m_hwnd = nullptr;
 };
