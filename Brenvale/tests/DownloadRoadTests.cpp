@@ -153,6 +153,18 @@ protected:
     }
     void StartQueue() { PostMessageW(m_hwnd, WM_START_NEXT_DOWNLOAD, 0, 0); }
 
+    // Selects only the list's row of that title.
+    void SelectOnly(const wchar_t* id)
+    {
+        CListCtrl& rows = m_frame->GetListView()->GetListCtrl();
+        rows.SetItemState(-1, 0, LVIS_SELECTED);
+        for (int row = 0; row < rows.GetItemCount(); ++row) {
+            const auto* title = reinterpret_cast<const CMediaObject*>(rows.GetItemData(row));
+            if (title && title->m_mediaId == id)
+                rows.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+
     bool QueueIsDone() const { return m_frame->GetDownloadQueue().IsEmpty() && m_frame->GetQueueState() == 0; }
 
     CString StatusText(int pane) const
@@ -441,6 +453,20 @@ TEST_F(OrderFileRoad, AnOrderFileBecomesALibraryTitleSavedAtOnceWhosePartsDownlo
     const auto selected = m_frame->GetListView()->GetSelectedTitles();
     ASSERT_EQ(selected.size(), 1u);
     EXPECT_EQ(selected[0]->m_mediaId, title->m_mediaId);
+
+    // The title's playlist handed over as a link plays the title: it is selected and played.
+    SelectOnly(L"r1");
+    EXPECT_FALSE(title->GetLastPlayedDate().GetStatus() == COleDateTime::valid);
+    CString link = L"zkyopen://" + title->GetPlaylistPath();
+    link.Replace(L'\\', L'/');
+    m_boxes.Clear();
+    SendMessageW(m_hwnd, WM_OPEN_PATH, 0, reinterpret_cast<LPARAM>(link.GetString()));
+    RunMessages(100);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_TRUE(title->GetLastPlayedDate().GetStatus() == COleDateTime::valid);
+    const auto played = m_frame->GetListView()->GetSelectedTitles();
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_EQ(played[0], title);
 }
 
 // --- The connection probe ---
