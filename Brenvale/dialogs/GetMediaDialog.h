@@ -26,6 +26,8 @@ public:
 
     // Tests answer the drive-type question for drives the machine lacks.
     DriveTypeQuery m_driveType;
+    // The banner shown: the source's, else the program's default; null when neither loads.
+    const Gdiplus::Image* GetBanner() const { return m_banner.Get(); }
 
 protected:
     BOOL OnInitDialog() override;

@@ -678,6 +678,7 @@ TEST_F(GetMedia, ANewTitleGetsTheFolderOfItsFormatOnceTheFolderIsAcceptable)
             EXPECT_TRUE(Enabled(d, IDC_GET_MEDIA_FOLDER) && Enabled(d, IDC_GET_MEDIA_BROWSE));
             EXPECT_TRUE(Visible(d, IDC_GET_MEDIA_OPTIONS_NOTE));
             EXPECT_FALSE(Visible(d, IDC_GET_MEDIA_KEPT_NOTE));
+            EXPECT_NE(dialog.GetBanner(), nullptr) << "without a banner of its source the default one";
             testsupport::CaptureWindow(d, L"Console.GetMedia.Dialog");
             for (const wchar_t* refused : {L"", L"relative\\folder", L"C:\\a?b", L"D:\\Media"}) {
                 SetDlgItemTextW(d, IDC_GET_MEDIA_FOLDER, refused);
