@@ -42,6 +42,22 @@ bool IsRedirect(DWORD status)
 
 }  // namespace
 
+DWORD UncachedRequestFlags(DWORD serviceType)
+{
+    DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    if (serviceType == AFX_INET_SERVICE_HTTPS)
+        flags |= INTERNET_FLAG_SECURE;
+    return flags;
+}
+
+void SetProxyCredentials(CHttpFile& request, const CString& userName, const CString& password)
+{
+    if (userName.IsEmpty() && password.IsEmpty())
+        return;
+    request.SetOption(INTERNET_OPTION_PROXY_USERNAME, userName);
+    request.SetOption(INTERNET_OPTION_PROXY_PASSWORD, password);
+}
+
 // ---- CDownloadJob ----
 
 CDownloadJob::CDownloadJob(const wchar_t* userName, const wchar_t* password)
@@ -229,13 +245,8 @@ BOOL CDownloadThread::OpenConnection()
 
 BOOL CDownloadThread::OpenRequest()
 {
-    // A part is always fetched from the server and never stored a second time in the
-    // URL cache (a cached copy could be stale, and parts are large). Redirects are
-    // followed here, so that their number is bounded.
-    DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                  INTERNET_FLAG_NO_AUTO_REDIRECT;
-    if (m_dwServiceType == AFX_INET_SERVICE_HTTPS)
-        flags |= INTERNET_FLAG_SECURE;
+    // Redirects are followed here, so that their number is bounded.
+    const DWORD flags = UncachedRequestFlags(m_dwServiceType) | INTERNET_FLAG_NO_AUTO_REDIRECT;
     for (;;) {
         try {
             m_pFile = m_pConnection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_strObject, nullptr, 1, nullptr,
@@ -243,6 +254,7 @@ BOOL CDownloadThread::OpenRequest()
             // The request's own copy: Wine's WinINet does not hand the session's on to it.
             m_pFile->SetOption(INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.send);
             m_pFile->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receive);
+            SetProxyCredentials(*m_pFile, m_pJob->m_strUserName, m_pJob->m_strPassword);
             return TRUE;
         } catch (const CException& e) {
             int answer = kDownloadAbandoned;

@@ -43,6 +43,15 @@ constexpr int kDownloadAbandoned = 2;  // without an owner: the URL, the network
 constexpr int kDownloadNoJob = 3;      // exit code only: WM_DOWNLOAD_START carried no job
 constexpr int kDownloadStopped = 3;    // the console's thread after WM_DOWNLOAD_STOP (the job stays queued)
 
+// The flags of every console and wizard request: always fetched from the server and never
+// stored a second time in the URL cache (a cached copy could be stale, and parts are large),
+// on a kept connection (which proxy authentication needs); "secure" for HTTPS (whose
+// certificate errors are never ignored).
+DWORD UncachedRequestFlags(DWORD serviceType);
+// Gives the request the proxy user name and password (a proxy answering 407 asks for them),
+// besides the connection's own; empty texts set nothing.
+void SetProxyCredentials(CHttpFile& request, const CString& userName, const CString& password);
+
 // One download, lent to the thread from WM_DOWNLOAD_START until the thread has ended.
 // The device wizard's conversion worker borrows the same record; the fields marked as its
 // own are never read by the download thread.
@@ -112,6 +121,10 @@ public:
     void SetPaused(bool paused);
     bool IsPaused() const { return m_bPaused.load(); }
 
+    // Text of a caught library exception as the messages carry it (at most 300 characters,
+    // no line breaks).
+    static CString LibraryErrorText(const CException& e);
+
     BOOL InitInstance() override;
     BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // What has arrived of the body, up to one chunk, per call; TRUE while the transfer goes on.
@@ -161,8 +174,6 @@ protected:
     int AskOwner(UINT messageId, BOOL mayRetry, ...);
     // Sends WM_DOWNLOAD_ERROR; here with the text in the job's error text and the job as lParam.
     virtual int SendQuestion(BOOL mayRetry, const CString& text);
-    // Text of a caught library exception as the messages carry it.
-    static CString LibraryErrorText(const CException& e);
 
     CDownloadJob* m_pJob = nullptr;
     BOOL m_bCancel = FALSE;

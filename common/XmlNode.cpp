@@ -136,7 +136,7 @@ CString StripXmlProlog(const CString& document)
         const int end = text.Find(L"?>");
         text = TrimWhite(end >= 0 ? text.Mid(end + 2) : CString());
     }
-    if (text.Left(9) == L"<!DOCTYPE") {
+    if (text.Left(9).CompareNoCase(L"<!DOCTYPE") == 0) {
         const int end = text.Find(L'>');
         text = TrimWhite(end >= 0 ? text.Mid(end + 1) : CString());
     }

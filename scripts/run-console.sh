@@ -8,6 +8,11 @@
 #   scripts/run-console.sh                 the shipped 32-bit build
 #   ARCH=x64 scripts/run-console.sh        the 64-bit build
 #   scripts/run-console.sh --new-library   the prefix and its sample library made anew
+#   scripts/run-console.sh --download      also serves a sample title from a loopback server
+#                                          of its own and hands its order file to the console,
+#                                          which asks for the download folder and the parts
+#                                          and downloads them (the probe and the service
+#                                          checks go to that server too)
 # Further arguments go to the console (an order file, by its Unix or Windows path, or a
 # zkyopen:// link).
 set -uo pipefail
@@ -20,10 +25,14 @@ prefix="$build/$arch/console-prefix"
 shot="$build/screenshots/console.png"
 . "$root/scripts/lib/wine.sh"
 
-if [ "${1:-}" = --new-library ]; then
-  shift
-  rm -rf "$prefix"
-fi
+download=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --new-library) rm -rf "$prefix"; shift ;;
+    --download) download=1; shift ;;
+    *) break ;;
+  esac
+done
 
 wine_env "$prefix"
 wine_start
@@ -39,8 +48,9 @@ if [ ! -f "$console" ]; then
   exit 2
 fi
 
-console_pid="" shots_pid=""
+console_pid="" shots_pid="" server_pid=""
 stop() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   [ -n "$shots_pid" ] && kill "$shots_pid" 2>/dev/null
   [ -n "$console_pid" ] && kill "$console_pid" 2>/dev/null
   wine_stop
@@ -59,11 +69,39 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "To watch it live instead, serve that display over VNC (x11vnc -display $DISPLAY, package x11vnc)."
 fi
 wine_start
+# The detect object the console reads the installed versions from is a stand-in of ours here.
+wine_register_standins "$build/$arch" "$arch" || true
 # A file named by its Unix path reaches the console by its Windows path.
 arguments=()
 for argument in "$@"; do
   if [ -e "$argument" ]; then arguments+=("$(winepath -w "$argument")"); else arguments+=("$argument"); fi
 done
+if [ -n "$download" ]; then
+  # The sample audiobook as the service would deliver it, from a server on loopback; a new
+  # id, so that it comes as a new title beside the library's own copy.
+  service="$build/$arch/sample-service"
+  if [ ! -f "$service/lighthouse-almanac.vpm" ]; then
+    echo "Making the sample titles the server offers ..."
+    python3 "$root/Brenvale/samples/make_sample_titles.py" "$service" >/dev/null || { echo "The sample titles could not be made." >&2; exit 1; }
+  fi
+  rm -f "$service/port"
+  python3 "$root/common/tests/http_server.py" --port-file "$service/port" --log "$service/requests.log" \
+    --root "$service" --lifetime 86400 </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 100); do [ -s "$service/port" ] && break; sleep 0.1; done
+  read -r port server_pid <"$service/port"
+  address="http://127.0.0.1:$port"
+  sed -e "s#http://media.vesperlin.example/titles/lighthouse-almanac#$address/root#" \
+      -e "s#http://media.vesperlin.example/pictures/#$address/root/#g" \
+      -e "s#{6A0F3C21-5B7E-4D19-9A42-0C1D2E3F4A01}#{6A0F3C21-5B7E-4D19-9A42-0C1D2E3F4A99}#" \
+      -e "s#<Title>\([^<]*\)</Title>#<Title>\1 (downloaded)</Title>#" \
+      "$service/lighthouse-almanac.vpm" >"$service/download.vpm"
+  wine reg add 'HKCU\Software\Vesperlin, Inc.\Vesperlin Brenvale\Settings' /v ServiceAddress /t REG_SZ /d "$address" /f \
+    >/dev/null 2>&1
+  arguments+=("$(winepath -w "$service/download.vpm")")
+  echo "The sample title is served at $address/root; its order file goes to the console."
+else
+  wine reg delete 'HKCU\Software\Vesperlin, Inc.\Vesperlin Brenvale\Settings' /v ServiceAddress /f >/dev/null 2>&1
+fi
 echo "Starting the console on the library $library (Ctrl+C ends it)."
 wine "$console" "${arguments[@]}" </dev/null &
 console_pid=$!

@@ -24,3 +24,14 @@ int CConsoleDialog::ShowMessage(UINT id, const wchar_t* argument, UINT type)
     text.Format(id, argument ? argument : L"");
     return AfxMessageBox(text, type);
 }
+
+void CConsoleDialog::SetTitleFont(int itemId, CFont& font)
+{
+    LOGFONTW description{};
+    if (!GetObjectW(GetFont(), sizeof(description), &description))
+        return;
+    description.lfWeight = FW_NORMAL;
+    wcscpy_s(description.lfFaceName, L"MS Shell Dlg");
+    if (font.CreateFontIndirect(&description))
+        ::SendDlgItemMessageW(m_hWnd, itemId, WM_SETFONT, reinterpret_cast<WPARAM>(HFONT(font)), FALSE);
+}

@@ -69,13 +69,7 @@ INT_PTR CDownloadPartsDlg::DoModal()
 BOOL CDownloadPartsDlg::OnInitDialog()
 {
     CConsoleDialog::OnInitDialog();
-    LOGFONTW font{};
-    if (GetObjectW(GetFont(), sizeof(font), &font)) {
-        font.lfWeight = FW_NORMAL;
-        wcscpy_s(font.lfFaceName, L"MS Shell Dlg");
-        if (m_titleFont.CreateFontIndirect(&font))
-            ::SendDlgItemMessageW(m_hWnd, IDC_DOWNLOAD_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(HFONT(m_titleFont)), FALSE);
-    }
+    SetTitleFont(IDC_DOWNLOAD_TITLE, m_titleFont);
     SetDlgItemText(IDC_DOWNLOAD_TITLE, m_title->GetMetadata().GetDisplayTitle(TRUE, TRUE));
 
     m_list.SubclassDlgItem(IDC_DOWNLOAD_PARTS, this);

@@ -40,16 +40,6 @@ CString ProfileString(const wchar_t* name)
     return app ? app->GetProfileString(kSettingsSection, name) : CString();
 }
 
-int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM)
-{
-    if (message == BFFM_INITIALIZED) {
-        CString caption;
-        caption.LoadString(IDS_SELECT_DOWNLOAD_FOLDER);
-        SetWindowTextW(window, caption);
-    }
-    return 0;
-}
-
 }  // namespace
 
 CString GetKindDownloadFolder(const CString& kindName)
@@ -135,20 +125,10 @@ void COptionsDlg::EnableProxyFields()
 
 void COptionsDlg::BrowseDownloadFolder()
 {
-    CString title;
-    title.LoadString(IDS_CHOOSE_DOWNLOAD_FOLDER);
-    BROWSEINFOW info{};
-    info.hwndOwner = m_hWnd;
-    info.lpszTitle = title;
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NEWDIALOGSTYLE;
-    info.lpfn = BrowseCallback;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
-    if (!item)
-        return;
-    wchar_t path[MAX_PATH] = {};
-    if (SHGetPathFromIDListW(item, path))
-        SetDlgItemText(IDC_OPTIONS_FOLDER, path);
-    CoTaskMemFree(item);
+    CString folder;
+    if (BrowseForDownloadFolder(m_hWnd, AfxLoadString(IDS_CHOOSE_DOWNLOAD_FOLDER), AfxLoadString(IDS_SELECT_DOWNLOAD_FOLDER),
+                                folder))
+        SetDlgItemText(IDC_OPTIONS_FOLDER, folder);
 }
 
 void COptionsDlg::OnOK()

@@ -11,11 +11,7 @@
 #include "res/HelpTopics.h"
 
 #include <shlobj.h>
-// GDI+'s headers want min and max from somewhere.
 #include <algorithm>
-using std::max;
-using std::min;
-#include <gdiplus.h>
 
 namespace {
 
@@ -198,15 +194,6 @@ BOOL CGeneralPage::OnInitDialog()
 CSourcePage::CSourcePage(const CSourceObject* source, const CString& dataFolder)
     : CTitlePage(IDD_PROPERTIES_SOURCE, kHelpTopicPropertiesDialogSource), m_source(source), m_dataFolder(dataFolder)
 {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&m_gdiplus, &input, nullptr);
-}
-
-CSourcePage::~CSourcePage()
-{
-    m_banner.reset();
-    if (m_gdiplus)
-        Gdiplus::GdiplusShutdown(m_gdiplus);
 }
 
 BOOL CSourcePage::OnInitDialog()
@@ -218,23 +205,14 @@ BOOL CSourcePage::OnInitDialog()
     m_link.SubclassDlgItem(IDC_SOURCE_LINK, this);
     m_link.SetWindowText(m_source->m_websiteUrl);
     m_link.m_url = m_source->m_websiteUrl;
-    const CString banner = m_source->GetBannerPath(m_dataFolder);
-    if (!banner.IsEmpty() && FileExists(banner)) {
-        auto image = std::make_unique<Gdiplus::Image>(banner.GetString());
-        if (image->GetLastStatus() == Gdiplus::Ok && image->GetWidth() > 0)
-            m_banner = std::move(image);
-    }
+    m_banner.Load(m_source->GetBannerPath(m_dataFolder));
     return TRUE;
 }
 
 BOOL CSourcePage::OnEraseBkgnd(CDC* dc)
 {
     const BOOL erased = CTitlePage::OnEraseBkgnd(dc);
-    if (m_banner && dc) {
-        Gdiplus::Graphics graphics(dc->m_hDC);
-        graphics.DrawImage(m_banner.get(), 0, 0, static_cast<INT>(m_banner->GetWidth()),
-                           static_cast<INT>(m_banner->GetHeight()));
-    }
+    m_banner.Paint(dc);
     return erased;
 }
 

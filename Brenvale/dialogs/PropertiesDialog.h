@@ -3,6 +3,7 @@
 // the description in a web browser control. The pages only show data.
 #pragma once
 
+#include "BannerPicture.h"
 #include "COleDateTime.h"
 #include "HyperLink.h"
 #include "PropertySheet.h"
@@ -76,10 +77,9 @@ private:
 class CSourcePage : public CTitlePage {
 public:
     CSourcePage(const CSourceObject* source, const CString& dataFolder);
-    ~CSourcePage() override;
 
     CHyperLink m_link;
-    const Gdiplus::Image* GetBanner() const { return m_banner.get(); }
+    const Gdiplus::Image* GetBanner() const { return m_banner.Get(); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -88,8 +88,7 @@ protected:
 private:
     const CSourceObject* m_source;
     CString m_dataFolder;
-    ULONG_PTR m_gdiplus = 0;
-    std::unique_ptr<Gdiplus::Image> m_banner;
+    CBannerPicture m_banner;
 };
 
 class CDescriptionPage : public CTitlePage {

@@ -1,5 +1,7 @@
 #include "DownloadFolderCheck.h"
 
+#include <shlobj.h>
+
 namespace {
 
 bool IsDriveLetter(wchar_t ch)
@@ -7,7 +9,34 @@ bool IsDriveLetter(wchar_t ch)
     return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z');
 }
 
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data)
+{
+    const auto* caption = reinterpret_cast<const CString*>(data);
+    if (message == BFFM_INITIALIZED && caption && !caption->IsEmpty())
+        SetWindowTextW(window, *caption);
+    return 0;
+}
+
 }  // namespace
+
+bool BrowseForDownloadFolder(HWND owner, const CString& title, const CString& caption, CString& folder)
+{
+    BROWSEINFOW info{};
+    info.hwndOwner = owner;
+    info.lpszTitle = title;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(&caption);
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+    if (!item)
+        return false;
+    wchar_t path[MAX_PATH] = {};
+    const bool chosen = SHGetPathFromIDListW(item, path) != FALSE;
+    CoTaskMemFree(item);
+    if (chosen)
+        folder = path;
+    return chosen;
+}
 
 bool IsFullyQualifiedPath(const CString& path)
 {

@@ -26,3 +26,7 @@ bool IsFullyQualifiedPath(const CString& path);
 // or "RAM" (the text the messages insert).
 DownloadFolderProblem CheckDownloadFolder(const CString& folder, CString& driveKind,
                                           const DriveTypeQuery& driveType = nullptr);
+
+// The shell's folder browser (file-system folders only) owned by the window, with the title
+// text above the tree and, when not empty, a caption of its own. FALSE when cancelled.
+bool BrowseForDownloadFolder(HWND owner, const CString& title, const CString& caption, CString& folder);

@@ -51,15 +51,7 @@ void ConsoleLog(const wchar_t* text)
 
 CMainFrame::CMainFrame() = default;
 
-CMainFrame::~CMainFrame()
-{
-    for (CObject* job : m_downloadQueue)
-        delete job;
-    m_downloadQueue.RemoveAll();
-    delete m_progress;
-    if (m_downloadThreadHandle)
-        ::CloseHandle(m_downloadThreadHandle);
-}
+CMainFrame::~CMainFrame() = default;
 
 // --- Creation ---
 
@@ -80,6 +72,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
         m_toolbar.ShowWindow(SW_HIDE);
     if (!CreateStatusBar())
         return -1;
+    m_downloads.Attach(m_hWnd, this, &m_statusBar);
     if (GetSettingInt(L"LastStatusBarViewState") == 0)
         m_statusBar.ShowWindow(SW_HIDE);
     ReadProxyCredentials();
@@ -224,10 +217,7 @@ CStringArray CMainFrame::SelectedTitleIds() const
 
 CStringArray CMainFrame::QueuedTitleIds() const
 {
-    CStringArray ids;
-    for (CObject* object : m_downloadQueue)
-        ids.Add(static_cast<CDownloadJob*>(object)->m_strTitleId);
-    return ids;
+    return m_downloads.TitleIds();
 }
 
 DWORD CMainFrame::FoldHelpContext(DWORD context)
@@ -274,7 +264,15 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         m_verboseTransfer = FALSE;
         return TRUE;
     case ID_TITLE_PLAY:
-        PlaySelectedTitle();
+        OnPlay();
+        return TRUE;
+    case ID_TITLE_DOWNLOAD:
+        if (CBrenvaleListView* list = GetListView(); list && GetSelectedTitleCount() == 1)
+            for (CMediaObject* title : list->GetSelectedTitles())
+                QueueTitleDownload(title);
+        return TRUE;
+    case ID_DOWNLOAD_PAUSE:
+        PauseResumeDownload();
         return TRUE;
     case ID_TITLE_TRANSFER:
     case ID_TITLE_BURN:
@@ -285,10 +283,6 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         return TRUE;
     case ID_TOOLS_OPTIONS:
         ShowOptions();
-        return TRUE;
-    case ID_TITLE_DOWNLOAD:
-    case ID_DOWNLOAD_PAUSE:
-        // The downloads answer these; the frame gives their states below.
         return TRUE;
     case ID_HELP_CHECK_UPDATE:
         RunUpdateCheck(FALSE, nullptr);
@@ -370,11 +364,11 @@ BOOL CMainFrame::OnUpdateCmdUI(CCmdUI* ui)
         return TRUE;
     }
     case ID_DOWNLOAD_PAUSE:
-        ui->Enable(!m_downloadQueue.IsEmpty());
-        ui->SetText(AfxLoadString(m_queueState == 2 ? IDS_RESUME_DOWNLOAD : IDS_PAUSE_DOWNLOAD));
+        ui->Enable(!GetDownloadQueue().IsEmpty());
+        ui->SetText(AfxLoadString(GetQueueState() == CDownloadQueue::kPaused ? IDS_RESUME_DOWNLOAD : IDS_PAUSE_DOWNLOAD));
         return TRUE;
     case ID_DOWNLOAD_CANCEL:
-        ui->Enable(!m_downloadQueue.IsEmpty());
+        ui->Enable(!GetDownloadQueue().IsEmpty());
         return TRUE;
     case ID_TITLE_DELETE:
         ui->Enable(titles > 0);
@@ -452,10 +446,11 @@ BOOL CMainFrame::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
 void CMainFrame::OnSize(UINT type, int cx, int cy)
 {
     CFrameWnd::OnSize(type, cx, cy);
-    if (m_progress && m_progress->m_hWnd && m_statusBar.m_hWnd) {
+    CProgressCtrl* progress = m_downloads.GetProgressBar();
+    if (progress && progress->m_hWnd && m_statusBar.m_hWnd) {
         RECT pane{};
         m_statusBar.GetItemRect(1, &pane);
-        m_progress->MoveWindow(pane);
+        progress->MoveWindow(pane);
     }
 }
 
@@ -637,27 +632,17 @@ void CMainFrame::NewCollection()
 
 void CMainFrame::CancelDownload()
 {
-    if (m_downloadThread) {
-        m_downloadThread->PostThreadMessage(WM_DOWNLOAD_CANCEL, 0, 0);
-        return;
-    }
-    for (CObject* job : m_downloadQueue)
-        delete job;
-    m_downloadQueue.RemoveAll();
-    m_queueState = 0;
-    SetMessageText(static_cast<const wchar_t*>(nullptr));
+    m_downloads.Cancel(GetLibrary());
 }
 
 BOOL CMainFrame::ConfirmEndWithDownloads()
 {
-    if (m_downloadQueue.IsEmpty())
+    if (GetDownloadQueue().IsEmpty())
         return TRUE;
     if (AfxMessageBox(IDS_ASK_EXIT_DOWNLOADING, MB_YESNO) != IDYES)
         return FALSE;
-    HANDLE thread = m_downloadThreadHandle;
     CancelDownload();
-    if (thread)
-        AfxWaitForThreadEnd(thread, INFINITE);  // keeps answering the thread's questions
+    m_downloads.WaitForThread();  // keeps answering the thread's questions
     return TRUE;
 }
 
@@ -725,18 +710,21 @@ LRESULT CMainFrame::OnOpenPath(WPARAM, LPARAM lParam)
     }
     m_handedOverPath = path;
     ConsoleLog(L"0x500 " + path);
-    return 0;
+    return OpenHandedPath(path);
 }
 
 LRESULT CMainFrame::OnStartupWithoutFile()
 {
     ++m_startupChecks;
     ConsoleLog(L"0x501");
+    RunStartupChecks();
     return 0;
 }
 
 BOOL CMainFrame::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
+    if (OnDownloadMessage(message, wParam, lParam, result))
+        return TRUE;
     switch (message) {
     case WM_OPEN_PATH:
         *result = OnOpenPath(wParam, lParam);

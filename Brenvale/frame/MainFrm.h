@@ -11,7 +11,7 @@
 
 #include "AfxWin.h"
 #include "BrenvaleDoc.h"
-#include "DownloadThread.h"
+#include "DownloadQueue.h"
 
 #include <vector>
 
@@ -37,10 +37,22 @@ public:
 
     // The download queue (head first; the frame owns the jobs) and its state
     // (0 idle, 1 running, 2 suspended).
-    CObArray& GetDownloadQueue() { return m_downloadQueue; }
-    int GetQueueState() const { return m_queueState; }
+    CObArray& GetDownloadQueue() { return m_downloads.Jobs(); }
+    int GetQueueState() const { return m_downloads.GetState(); }
     // Cancels the download: without a running thread the queue is emptied at once.
     void CancelDownload();
+    // Pauses a running download or resumes a paused one (command 33004).
+    void PauseResumeDownload();
+    // Asks which parts of a library title to download and queues them; TRUE when queued.
+    BOOL QueueTitleDownload(CMediaObject* title);
+    // A path or link handed over with 0x500: a title's playlist plays it; an order file
+    // becomes a library title whose parts are queued. 1 when a title was added, else 0.
+    LRESULT OpenHandedPath(const CString& text);
+    // The Play command (33000) for the title selected in the list.
+    void OnPlay();
+    // TRUE when the Internet can be reached (asking for proxy credentials on 407); the
+    // purpose completes the error messages' sentence.
+    BOOL ProbeInternetConnection(UINT purposeId);
     // The last path or link handed over with 0x500 (empty before the first).
     const CString& GetHandedOverPath() const { return m_handedOverPath; }
     int GetStartupChecks() const { return m_startupChecks; }
@@ -85,9 +97,8 @@ private:
     void SetViewMode(UINT id);
     void SortBy(UINT id);
     void DeleteTitles();
-    // The player window (MainFrmPlayer.cpp): Play opens it on the selected title; before
-    // titles are deleted, one the player plays is closed on the user's word (FALSE: kept).
-    void PlaySelectedTitle();
+    // Before titles are deleted, the player window playing one of them is closed on the
+    // user's word (FALSE: kept, nothing is deleted); MainFrmPlayer.cpp.
     BOOL ConfirmClosingPlayer(const std::vector<CMediaObject*>& titles);
     void DeleteCollections();
     void RenameCollection();
@@ -99,6 +110,20 @@ private:
     void StoreLayout();
     LRESULT OnOpenPath(WPARAM wParam, LPARAM lParam);
     LRESULT OnStartupWithoutFile();
+    // The checks of a start without a file: the version values, the automatic message and
+    // update checks, the machine-wide download folder.
+    void RunStartupChecks();
+    // The reports of the queue's download thread and the queue's own start message.
+    BOOL OnDownloadMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // Downloads beside the queue (no questions); TRUE when the server answered 200.
+    BOOL DownloadTitleThumbnail(CMediaObject* title);
+    BOOL DownloadTitleCover(CMediaObject* title);
+    BOOL DownloadSourceBanner(CSourceObject* source);
+    BOOL RunSideDownload(const CString& url, const CString& target, const CString& titleId);
+    // Tells the service that the title was acquired (its reply is not read).
+    void NotifyDownloadSuccess(const CString& url);
+    // Selects the list's title whose playlist is the path and plays it; FALSE when no title has it.
+    BOOL PlayTitleOfPlaylist(const CString& path);
     CStringArray SelectedTitleIds() const;
     CStringArray QueuedTitleIds() const;
     int GetTreeKind() const;
@@ -112,15 +137,11 @@ private:
     CSplitterWnd m_splitter;
     CToolBar m_toolbar;
     CStatusBar m_statusBar;
-    CProgressCtrl* m_progress = nullptr;
     CImageList m_normalImages;
     CImageList m_hotImages;
     CString m_proxyUserName;
     CString m_proxyPassword;
-    CWinThread* m_downloadThread = nullptr;
-    HANDLE m_downloadThreadHandle = nullptr;
-    CObArray m_downloadQueue;  // CDownloadJob, owned
-    int m_queueState = 0;
+    CDownloadQueue m_downloads;
     CCreatorRoleSet m_creatorRoles;
     CStringArray m_removableCollections;
     HACCEL m_savedAccelerators = nullptr;

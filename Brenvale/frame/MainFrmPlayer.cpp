@@ -1,26 +1,8 @@
-// The frame's side of the player window: opening it on the selected title, and closing it
-// before the title it plays is deleted.
+// The frame's side of the player window: closing it before the title it plays is deleted.
 #include "MainFrm.h"
 
-#include "BrenvaleListView.h"
 #include "MediaExplorerDialog.h"
 #include "res/ConsoleIds.h"
-
-void CMainFrame::PlaySelectedTitle()
-{
-    CBrenvaleListView* list = GetListView();
-    CBrenvaleDoc* doc = GetLibrary();
-    if (!list || !doc)
-        return;
-    const std::vector<CMediaObject*> selected = list->GetSelectedTitles();
-    CMediaObject* title = selected.empty() ? nullptr : doc->FindTitle(selected.front()->m_mediaId);
-    if (!title)
-        return;
-    constexpr int kPlayable = KindAudiobook | KindMusic | KindVideo | KindMobileVideo | KindMp3Audiobook | KindMp3Music;
-    if (!(title->GetMetadata().GetContentKind() & kPlayable))
-        return;
-    OpenMediaExplorer(title, doc->FindSource(title->m_sourceId), doc->GetDataFolder(), this);
-}
 
 BOOL CMainFrame::ConfirmClosingPlayer(const std::vector<CMediaObject*>& titles)
 {

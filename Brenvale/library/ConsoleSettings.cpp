@@ -1,5 +1,7 @@
 #include "ConsoleSettings.h"
 
+#include "DownloadFolderCheck.h"
+
 #include "ContentFolderName.h"
 #include "RegistryKey.h"
 #include "res/MediaCoreIds.h"
@@ -101,14 +103,10 @@ LONG ReadRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueNa
 
 bool IsUsableMachineDownloadPath(const CString& path)
 {
-    if (path.IsEmpty() || path.FindOneOf(L"/*?\"<>|") >= 0 || path.GetLength() < 2 || path[1] != L':')
-        return false;
-    const CString root = path.Left(2) + L"\\";
-    switch (GetDriveTypeW(root)) {
-    case DRIVE_FIXED:
-    case DRIVE_REMOTE: return true;
-    default: return false;
-    }
+    // A folder on a drive of this machine (no network share): one a user could choose.
+    CString driveKind;
+    return path.GetLength() >= 2 && path[1] == L':' &&
+           CheckDownloadFolder(path, driveKind) == DownloadFolderProblem::None;
 }
 
 void ApplyMachineDownloadPath()

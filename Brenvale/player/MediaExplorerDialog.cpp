@@ -71,13 +71,6 @@ std::unique_ptr<T> CopyRecord(const T* record)
     return copy;
 }
 
-CString LoadText(UINT id)
-{
-    CString text;
-    text.LoadString(id);
-    return text;
-}
-
 int GetSetting(const wchar_t* name, int fallback)
 {
     CWinApp* app = AfxGetApp();
@@ -120,12 +113,12 @@ long BookmarkSeconds(const CString& text)
 
 BOOL OpenInWindowsMediaPlayer(const wchar_t* file)
 {
-    return RunAppPathProgram(LoadText(IDS_WMPLAYER_APP_PATH), file);
+    return RunAppPathProgram(AfxLoadString(IDS_WMPLAYER_APP_PATH), file);
 }
 
 CMediaExplorerDialog* FindMediaExplorer()
 {
-    const CString caption = LoadText(IDS_PLAYER_TITLE);
+    const CString caption = AfxLoadString(IDS_PLAYER_TITLE);
     for (HWND window = ::FindWindowW(nullptr, caption); window; window = ::FindWindowExW(nullptr, window, nullptr, caption))
         if (auto* player = dynamic_cast<CMediaExplorerDialog*>(CWnd::FromHandlePermanent(window)))
             return player;
@@ -270,9 +263,9 @@ bool CMediaExplorerDialog::SetUpTooltips()
         const int id = ::GetDlgCtrlID(child);
         CString text;
         if (id == IDC_POSITION_SLIDER)
-            text = LoadText(IDS_POSITION_SLIDER);
+            text = AfxLoadString(IDS_POSITION_SLIDER);
         else if (id == IDC_VOLUME_SLIDER)
-            text = LoadText(IDS_VOLUME_SLIDER);
+            text = AfxLoadString(IDS_VOLUME_SLIDER);
         else
             text = CWnd::FromHandle(child)->GetWindowText();
         text.Trim();
@@ -295,7 +288,7 @@ bool CMediaExplorerDialog::SetUpLists()
         CRect client;
         list->GetClientRect(&client);
         const UINT heading = list == &m_parts ? IDS_PARTS_COLUMN : IDS_MARKERS_COLUMN;
-        if (list->InsertColumn(0, LoadText(heading), LVCFMT_LEFT, std::max(20, client.Width() - scrollBar)) < 0)
+        if (list->InsertColumn(0, AfxLoadString(heading), LVCFMT_LEFT, std::max(20, client.Width() - scrollBar)) < 0)
             return false;
     }
     for (INT_PTR i = 0; i < m_title->m_parts.GetSize(); ++i) {
@@ -789,7 +782,7 @@ void CMediaExplorerDialog::SetButtonText(int id, UINT textId)
     HWND button = ::GetDlgItem(m_hWnd, id);
     if (!button)
         return;
-    const CString text = LoadText(textId);
+    const CString text = AfxLoadString(textId);
     ::SetWindowTextW(button, text);
     if (m_tooltips.m_hWnd)
         m_tooltips.UpdateTipText(text, CWnd::FromHandle(button));

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the console's window pictures: the toolbar strips (normal and hot), the splash
-bitmap and the program icon, as 24-bit bitmaps and a 32-bit icon.
+bitmap, the default banner of the Get Media dialog and the program icon, as 24-bit bitmaps
+and a 32-bit icon.
 
 The toolbar strips hold nine 32 x 32 pictures on the mask colour (magenta), one per
 button in the toolbar's order: Play, Transfer, Burn, Download, Delete, Properties,
@@ -120,6 +121,14 @@ def write_icon(path):
         out.write(image)
 
 
+def default_banner():
+    """The banner of a source without one of its own: a band from deep to light blue."""
+    width, height = 400, 60
+    left, right = (40, 60, 130), (120, 160, 215)
+    row = [tuple(int(a + (b - a) * x / (width - 1)) for a, b in zip(left, right)) for x in range(width)]
+    return width, [list(row) for _ in range(height)]
+
+
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
@@ -128,6 +137,8 @@ def main():
     width, pixels = splash()
     write_bmp(os.path.join(folder, 'Splash.bmp'), width, pixels)
     write_icon(os.path.join(folder, 'Larkmoor.ico'))
+    width, pixels = default_banner()
+    write_bmp(os.path.join(folder, 'DefaultBanner.bmp'), width, pixels)
 
 
 if __name__ == '__main__':

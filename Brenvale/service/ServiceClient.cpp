@@ -1,6 +1,7 @@
 #include "ServiceClient.h"
 
 #include "DetectObject.h"
+#include "DownloadThread.h"
 #include "FileUtils.h"
 #include "OleDispatchDriver.h"
 #include "TextConversion.h"
@@ -135,9 +136,7 @@ BOOL SendServiceRequest(const CString& url, const CString& query, const CString&
 
     // Always from the server, and never kept in the URL cache. Certificate errors are never
     // ignored.
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE;
-    if (service == AFX_INET_SERVICE_HTTPS)
-        flags |= INTERNET_FLAG_SECURE;
+    const DWORD flags = UncachedRequestFlags(service);
     // Declared in the order they are opened, so that they close in the reverse order.
     std::unique_ptr<CInternetSession> session;
     std::unique_ptr<CHttpConnection> connection;
@@ -151,11 +150,8 @@ BOOL SendServiceRequest(const CString& url, const CString& query, const CString&
         step = IDS_SERVICE_NO_REQUEST;
         request.reset(connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object, nullptr, 1, nullptr, nullptr,
                                               flags));
-        if (!userName.IsEmpty()) {
-            // A proxy that asks for credentials gets the same ones.
-            request->SetOption(INTERNET_OPTION_PROXY_USERNAME, userName);
-            request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, password);
-        }
+        // A proxy that asks for credentials gets the same ones.
+        SetProxyCredentials(*request, userName, password);
         step = IDS_SERVICE_NOT_SENT;
         request->SendRequest();
         step = IDS_SERVICE_CONNECTION_LOST;

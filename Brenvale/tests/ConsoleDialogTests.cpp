@@ -6,6 +6,7 @@
 #include "DownloadPartsDialog.h"
 #include "DownloadThread.h"
 #include "FileUtils.h"
+#include "GetMediaDialog.h"
 #include "LibraryTestSupport.h"
 #include "OptionsDialog.h"
 #include "PropertiesDialog.h"
@@ -629,6 +630,116 @@ TEST_F(PropertiesSheet, NoDescriptionNoThirdPage)
     EXPECT_EQ(2, tabs);
     EXPECT_EQ(nullptr, sheet.m_sourcePage.GetBanner());  // no banner file: no picture, no substitute
     EXPECT_TRUE(m_browserLog.empty());
+}
+
+}  // namespace
+
+// --- Get Media ---
+
+namespace {
+
+class GetMedia : public ConsoleDialog {
+protected:
+    void SetUp() override
+    {
+        ConsoleDialog::SetUp();
+        AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& box) {
+            m_boxes.push_back(box.text);
+            return (box.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+        });
+        m_library = std::make_unique<librarytest::TestLibrary>(m_scratch / L"Data");
+        m_library->AddSource(librarytest::MakeSource(L"s1", L"Source"));
+    }
+    static bool Visible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+
+    ScratchFolder m_scratch;
+    std::unique_ptr<librarytest::TestLibrary> m_library;
+};
+
+TEST_F(GetMedia, ANewTitleGetsTheFolderOfItsFormatOnceTheFolderIsAcceptable)
+{
+    const CString proposed = m_scratch / L"New Media";
+    m_app.WriteProfileString(L"Settings", L"DownloadFolder-MP3 Audiobook", proposed);
+    std::unique_ptr<CMediaObject> title(librarytest::MakeTitle(L"g1", L"s1"));
+    title->GetMetadata().SetTitle(L"Who? What: Where*");
+    title->GetMetadata().SetSubTitle(L"");
+    title->SetTitleFolder(L"");
+    title->SetDownloadFolder(L"");
+    title->SetSelectedMethod(L"");
+    CGetMediaDlg dialog(title.get(), nullptr, m_library.get(), nullptr);
+    dialog.m_driveType = [](const wchar_t* root) {
+        return root[0] == L'D' ? static_cast<UINT>(DRIVE_CDROM) : static_cast<UINT>(DRIVE_FIXED);
+    };
+    StepRunner steps({
+        [&] {
+            HWND d = dialog.m_hWnd;
+            EXPECT_EQ(ItemText(d, IDC_GET_MEDIA_FOLDER), proposed);
+            EXPECT_EQ(ItemText(d, IDC_GET_MEDIA_TITLE), L"Who? What: Where*");
+            EXPECT_TRUE(Enabled(d, IDC_GET_MEDIA_FOLDER) && Enabled(d, IDC_GET_MEDIA_BROWSE));
+            EXPECT_TRUE(Visible(d, IDC_GET_MEDIA_OPTIONS_NOTE));
+            EXPECT_FALSE(Visible(d, IDC_GET_MEDIA_KEPT_NOTE));
+            EXPECT_NE(dialog.GetBanner(), nullptr) << "without a banner of its source the default one";
+            testsupport::CaptureWindow(d, L"Console.GetMedia.Dialog");
+            for (const wchar_t* refused : {L"", L"relative\\folder", L"C:\\a?b", L"D:\\Media"}) {
+                SetDlgItemTextW(d, IDC_GET_MEDIA_FOLDER, refused);
+                Click(d, IDOK);
+            }
+            EXPECT_EQ(title->GetDownloadFolder(), L"") << "a refused folder changes nothing";
+            SetDlgItemTextW(d, IDC_GET_MEDIA_FOLDER, proposed);
+            Click(d, IDOK);  // missing: created after the question
+        },
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    const std::vector<CString> expected = {
+        Text(IDS_GET_MEDIA_NO_FOLDER), Text(IDS_GET_MEDIA_INVALID_FOLDER), Text(IDS_GET_MEDIA_INVALID_FOLDER),
+        Text(IDS_GET_MEDIA_UNSUPPORTED_DRIVE, L"CD and DVD"), Text(IDS_GET_MEDIA_ASK_CREATE_FOLDER)};
+    EXPECT_EQ(expected, m_boxes);
+    EXPECT_TRUE(FolderExists(proposed));
+    EXPECT_EQ(title->GetDownloadFolder(), proposed);
+    EXPECT_EQ(title->m_titleFolder, L"Who What Where");
+    EXPECT_EQ(title->GetSelectedMethod(), L"download");
+}
+
+TEST_F(GetMedia, ATitleTheLibraryHoldsKeepsItsFolders)
+{
+    const CString old = m_scratch / L"Old Media";
+    ASSERT_TRUE(CreateFolderPath(old));
+    CMediaObject* held = librarytest::MakeTitle(L"g2", L"s1");
+    held->SetDownloadFolder(old);
+    held->SetTitleFolder(L"Kept Folder");
+    m_library->AddTitleToLibrary(held);
+    m_app.WriteProfileString(L"Settings", L"DownloadFolder-MP3 Audiobook", m_scratch / L"Other");
+    std::unique_ptr<CMediaObject> title(librarytest::MakeTitle(L"G2", L"s1"));
+    title->SetDownloadFolder(L"");
+    title->SetTitleFolder(L"");
+    CGetMediaDlg dialog(title.get(), nullptr, m_library.get(), nullptr);
+    StepRunner steps({
+        [&] {
+            HWND d = dialog.m_hWnd;
+            EXPECT_EQ(ItemText(d, IDC_GET_MEDIA_FOLDER), old);
+            EXPECT_FALSE(Enabled(d, IDC_GET_MEDIA_FOLDER) || Enabled(d, IDC_GET_MEDIA_BROWSE));
+            EXPECT_FALSE(Visible(d, IDC_GET_MEDIA_OPTIONS_NOTE));
+            EXPECT_TRUE(Visible(d, IDC_GET_MEDIA_KEPT_NOTE));
+            Click(d, IDOK);
+        },
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(title->GetDownloadFolder(), old);
+    EXPECT_EQ(title->m_titleFolder, L"Kept Folder");
+
+    // A title of a locked folder can't change it either.
+    m_app.WriteProfileInt(L"Settings", L"DownloadFolder-Locked", 1);
+    std::unique_ptr<CMediaObject> other(librarytest::MakeTitle(L"g3", L"s1"));
+    CGetMediaDlg locked(other.get(), nullptr, m_library.get(), nullptr);
+    StepRunner lockedSteps({
+        [&] {
+            EXPECT_FALSE(Enabled(locked.m_hWnd, IDC_GET_MEDIA_FOLDER));
+            EXPECT_TRUE(Visible(locked.m_hWnd, IDC_GET_MEDIA_OPTIONS_NOTE));
+            Click(locked.m_hWnd, IDCANCEL);
+        },
+    });
+    EXPECT_EQ(IDCANCEL, locked.DoModal());
 }
 
 }  // namespace

@@ -18,13 +18,7 @@ namespace {
 
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
-LONGLONG SizeOf(const CString& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
-        return -1;
-    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
+using testsupport::FileSizeOf;
 
 struct Report {
     UINT message;
@@ -226,9 +220,9 @@ TEST_F(ConsoleDownloadTest, PauseHoldsTheTransferBetweenChunksUntilResumed)
         auto holdAndResume = [&]() {
             Sleep(300);
             progressWaiting();
-            heldAt = SizeOf(temp);
+            heldAt = FileSizeOf(temp);
             Sleep(700);
-            heldLater = SizeOf(temp);
+            heldLater = FileSizeOf(temp);
             reportsWhileHeld = progressWaiting();
             m_thread->SetPaused(false);
         };

@@ -6,6 +6,7 @@
 #include "AxHost.h"
 #include "BrenvaleApp.h"
 #include "BrenvaleListView.h"
+#include "ConsoleTestSupport.h"
 #include "BrenvaleTreeView.h"
 #include "ConsoleSettings.h"
 #include "CredentialScrambler.h"
@@ -35,6 +36,7 @@
 
 using namespace librarytest;
 using testsupport::MessageBoxRecorder;
+using testsupport::RunMessages;
 using testsupport::ScratchFolder;
 
 namespace {
@@ -55,24 +57,6 @@ public:
 };
 IMPLEMENT_DYNCREATE(FixtureLibrary, CBrenvaleDoc)
 
-// Handles messages the way the program's loop does (keys pass the frame's accelerators).
-void RunMessages(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                continue;  // a closed frame's; the test goes on
-            if (!AfxPreTranslateMessage(&msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (ms)
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (GetTickCount() - start < ms);
-}
 
 void PressKey(HWND target, UINT key, bool control = false)
 {
@@ -142,26 +126,16 @@ protected:
 
     void Start()
     {
-        m_app = std::make_unique<CBrenvaleApp>(kTestAppName);
-        ASSERT_TRUE(m_app->CreateConsole(FALSE, RUNTIME_CLASS(FixtureLibrary)));
-        m_frame = static_cast<CMainFrame*>(m_app->m_pMainWnd);
-        m_hwnd = m_frame->m_hWnd;
-        m_frame->MoveWindow(0, 0, 1000, 680);
-        RunMessages(100);
+        ASSERT_TRUE(m_console.Start(kTestAppName, RUNTIME_CLASS(FixtureLibrary), 1000, 680));
+        m_app = m_console.app.get();
+        m_frame = m_console.frame;
+        m_hwnd = m_console.hwnd;
     }
 
     void Stop()
     {
-        if (m_hwnd && IsWindow(m_hwnd)) {
-            m_frame->CancelDownload();
-            SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
-        }
-        if (m_hwnd && IsWindow(m_hwnd))
-            DestroyWindow(m_hwnd);
-        RunMessages(0);
-        if (m_app)
-            m_app->ExitInstance();
-        m_app.reset();
+        m_console.Stop(0);
+        m_app = nullptr;
         m_frame = nullptr;
         m_hwnd = nullptr;
     }
@@ -224,7 +198,8 @@ protected:
 
     ScratchFolder m_scratch;
     MessageBoxRecorder m_boxes{IDNO};
-    std::unique_ptr<CBrenvaleApp> m_app;
+    ConsoleUnderTest m_console;
+    CBrenvaleApp* m_app = nullptr;
     CMainFrame* m_frame = nullptr;
     HWND m_hwnd = nullptr;
 };
@@ -525,14 +500,16 @@ TEST_F(Console, StoresTheLayoutOnCloseAndRestoresItAtTheNextStart)
     Select(kNodeCollection, L"Favourites");
     EXPECT_EQ(Setting(L"LastTreeWidth"), -12345);  // nothing before closing
     Stop();
-    m_app = std::make_unique<CBrenvaleApp>(kTestAppName);
+    m_console.app = std::make_unique<CBrenvaleApp>(kTestAppName);
+    m_app = m_console.app.get();
     m_app->SetRegistryKey(IDS_COMPANY_KEY);
     EXPECT_EQ(Setting(L"LastTreeWidth"), 260);
     EXPECT_EQ(Setting(L"LastToolbarViewState"), 1);
     EXPECT_EQ(Setting(L"LastStatusBarViewState"), 0);
     EXPECT_EQ(Setting(L"LastTreeType"), kNodeCollection);
     EXPECT_EQ(m_app->GetProfileString(L"Settings", L"LastTreeText"), L"Favourites");
-    m_app.reset();
+    m_console.app.reset();
+    m_app = nullptr;
 
     Start();
     splitter = static_cast<CSplitterWnd*>(CWnd::FromHandlePermanent(GetDlgItem(m_hwnd, AFX_IDW_PANE_FIRST)));

@@ -3,8 +3,15 @@
 // the text intact (its frame writes what arrived to the log named by LARKMOOR_LOG). The
 // first start registers the .vpm file type for the console.
 #include "BrenvaleApp.h"
+#include "DataFolder.h"
+#include "FileUtils.h"
+#include "LibraryTestSupport.h"
+#include "RegistryKey.h"
+#include "ServedTitle.h"
+#include "ServiceAddress.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
+#include "res/ConsoleDialogIds.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +150,96 @@ TEST(HandOver, ASecondConsoleHandsItsPathOrLinkToTheRunningOneAndEnds)
     EXPECT_EQ(WaitForSingleObject(first, 30000), WAIT_OBJECT_0);
     CloseHandle(first);
     SetEnvironmentVariableW(L"LARKMOOR_LOG", nullptr);
+}
+
+// Waits for a window of the running console (another process) by class and title.
+HWND WaitForConsoleWindow(const wchar_t* className, const wchar_t* title, DWORD ms = 30000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND found = FindWindowW(className, title))
+            return found;
+        if (GetTickCount() - start > ms)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+void SetConsoleSetting(const wchar_t* name, const CString& value)
+{
+    CRegistryKey settings;
+    ASSERT_EQ(settings.Create(HKEY_CURRENT_USER, L"Software\\Vesperlin, Inc.\\Vesperlin Brenvale\\Settings", KEY_WRITE),
+              ERROR_SUCCESS);
+    if (value.IsEmpty())
+        RegDeleteValueW(settings, name);
+    else
+        RegSetValueExW(settings, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.GetString()),
+                       static_cast<DWORD>((value.GetLength() + 1) * sizeof(wchar_t)));
+}
+
+// The whole road across two processes: a second console hands an order file to the running
+// one, whose Get Media and Download dialogs the test answers; the parts arrive whole.
+TEST(HandOver, AnOrderFileFromASecondConsoleBecomesATitleWhosePartsDownload)
+{
+    ScratchFolder scratch;
+    ServedTitle served;
+    ASSERT_TRUE(served.Make(scratch / L"Served"));
+    HttpTestServer server;
+    ASSERT_TRUE(server.Start(testsupport::UnixPath(served.m_folder)));
+    const CString downloads = scratch / L"Downloads";
+    ASSERT_TRUE(CreateFolderPath(downloads));
+    SetConsoleSetting(L"DownloadFolder-MP3 Audiobook", downloads);
+    SetConsoleSetting(kServiceAddressSetting, server.Url(L""));
+    const CString log = scratch / L"road.log";
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", log);
+    const CString order = scratch / L"handed order.vpm";
+    const wchar_t* id = L"{7D1E0F00-0000-4000-8000-0000000000BB}";
+    served.WriteOrderFile(order, server, id, L"Handed Over Title");
+
+    HANDLE first = StartConsole(L"");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(WaitForConsoleWindow(kConsoleWindowClass, nullptr), nullptr);
+    HANDLE second = StartConsole(L"\"" + order + L"\"");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(WaitForSingleObject(second, 30000), WAIT_OBJECT_0);
+    CloseHandle(second);
+
+    HWND getMedia = WaitForConsoleWindow(L"#32770", L"Get Media");
+    ASSERT_NE(getMedia, nullptr) << ReadLog(log);
+    wchar_t folder[MAX_PATH] = {};
+    GetDlgItemTextW(getMedia, IDC_GET_MEDIA_FOLDER, folder, MAX_PATH);
+    EXPECT_EQ(CString(folder), downloads);
+    PostMessageW(getMedia, WM_COMMAND, IDOK, 0);
+    HWND parts = WaitForConsoleWindow(L"#32770", L"Download");
+    ASSERT_NE(parts, nullptr);
+    PostMessageW(parts, WM_COMMAND, IDOK, 0);
+
+    EXPECT_TRUE(WaitForLog(log, "0x522 200\n0x522 200\n0x522 200\n", 60000)) << ReadLog(log);
+    EXPECT_NE(ReadLog(log).find("added " + CString(id).ToNarrow()), std::string::npos);
+    const CString titleFolder = downloads + L"\\Handed Over Title";
+    for (int n = 1; n <= ServedTitle::kParts; ++n) {
+        CString part;
+        part.Format(L"%s\\Handed Over Title-Part%.2d.mp3", titleFolder.GetString(), n);
+        EXPECT_EQ(testsupport::ReadAll(part), testsupport::ReadAll(served.PartPath(n))) << n;
+        const auto requests = server.RequestsFor("/root/" + ServedTitle::PartName(n).ToNarrow());
+        ASSERT_EQ(requests.size(), 1u) << n;
+        EXPECT_NE(requests[0].find("[\"License\", \"road-licence\"]"), std::string::npos) << requests[0];
+        EXPECT_NE(requests[0].find("[\"ClientID\", \"{"), std::string::npos) << requests[0];
+    }
+    EXPECT_TRUE(FileExists(titleFolder + L"\\Handed Over Title.wax"));
+    EXPECT_FALSE(FileExists(titleFolder + L"\\Handed Over Title-Part01.mp3.tmp"));
+    // The library file holds the title.
+    librarytest::TestLibrary saved(GetConsoleDataFolder());
+    EXPECT_TRUE(saved.OnNewDocument());
+    EXPECT_NE(saved.FindTitle(id), nullptr);
+
+    HWND frame = FindWindowW(kConsoleWindowClass, nullptr);
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(first, 30000), WAIT_OBJECT_0);
+    CloseHandle(first);
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", nullptr);
+    SetConsoleSetting(L"DownloadFolder-MP3 Audiobook", CString());
+    SetConsoleSetting(kServiceAddressSetting, CString());
 }
 
 }  // namespace

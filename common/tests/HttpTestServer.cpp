@@ -26,6 +26,13 @@ bool HttpTestServer::StartHttps()
     return Launch(" --cert " + cert + " --key " + key);
 }
 
+bool HttpTestServer::StartProxy(const std::string& credentials)
+{
+    Stop();
+    m_folder = new ScratchFolder;
+    return Launch(" --proxy-auth '" + credentials + "'");
+}
+
 bool HttpTestServer::Launch(const std::string& options)
 {
     const std::string folder = UnixPath(m_folder->Path());

@@ -16,6 +16,8 @@ public:
     // Starts it speaking HTTPS with a self-signed certificate for 127.0.0.1 (made by openssl),
     // which no system trusts.
     bool StartHttps();
+    // Starts it as a proxy as well, one that wants the credentials "user:password".
+    bool StartProxy(const std::string& credentials);
     void Stop();
     ~HttpTestServer() { Stop(); }
 

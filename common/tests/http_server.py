@@ -19,14 +19,19 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /redirect/<k>/<path>       302 to /redirect/<k-1>/<path>, and at 1 to /<path>
   /loop                      302 to itself, for ever
   /moved?to=<url>            302 to url (escaped)
-  /root/<name>               the file <name> of --root (sent with sendfile)
+  /root/<name>               the file <name> of --root (sent with sendfile, or with --rate at most
+                             that many bytes per second)
   /ZKY/<service>/<name>      a service's reply as a test scripted it in --root: the status in the
                              file <name>.status, the body in <name>.body (none without one, and
                              never with 304); without a status 304 (nothing new, the console current)
 With --cert and --key the server speaks HTTPS with that certificate.
+With --proxy-auth USER:PASSWORD it is also a proxy that wants those credentials: a request for
+an absolute URL without the matching Basic "Proxy-Authorization" gets 407; with them it is
+answered as a request for the URL's path.
 The server ends by itself after --lifetime seconds.
 """
 import argparse
+import base64
 import json
 import os
 import socket
@@ -85,6 +90,22 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
         self.end_headers()
 
+    def send_paced(self, f):
+        """The file at no more than --rate bytes per second, as a link of that speed would carry it."""
+        rate = self.server.rate
+        start = time.monotonic()
+        sent = 0
+        while True:
+            block = f.read(65536)
+            if not block:
+                break
+            self.wfile.write(block)
+            sent += len(block)
+            ahead = sent / rate - (time.monotonic() - start)
+            if ahead > 0:
+                time.sleep(ahead)
+        self.wfile.flush()
+
     def send_chunk(self, data):
         self.wfile.write(b"%x\r\n" % len(data) + data + b"\r\n")
 
@@ -120,7 +141,17 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         self.record()
-        parts = [p for p in self.path.split("?")[0].split("/") if p]
+        path = self.path
+        if path.startswith("http://"):
+            expected = self.server.proxy_auth
+            if expected is not None and self.headers.get("Proxy-Authorization", "") != expected:
+                self.send_response(407)
+                self.send_header("Proxy-Authenticate", 'Basic realm="loopback proxy"')
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+            path = "/" + path.split("/", 3)[3] if path.count("/") >= 3 else "/"
+        parts = [p for p in path.split("?")[0].split("/") if p]
         try:
             kind = parts[0] if parts else ""
             if kind == "file":
@@ -218,7 +249,10 @@ class Handler(BaseHTTPRequestHandler):
                     size = os.fstat(f.fileno()).st_size
                     self.head(200, size)
                     self.wfile.flush()
-                    self.connection.sendfile(f)
+                    if self.server.rate:
+                        self.send_paced(f)
+                    else:
+                        self.connection.sendfile(f)
             else:
                 self.head(404, 0)
         except (BrokenPipeError, ConnectionResetError):
@@ -235,6 +269,8 @@ def main():
     parser.add_argument("--lifetime", type=float, default=900.0)
     parser.add_argument("--cert")
     parser.add_argument("--key")
+    parser.add_argument("--proxy-auth")
+    parser.add_argument("--rate", type=float, default=0.0)
     args = parser.parse_args()
 
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -249,6 +285,10 @@ def main():
     server.log_lock = threading.Lock()
     server.root = args.root
     server.secure = bool(args.cert)
+    server.rate = args.rate
+    server.proxy_auth = None
+    if args.proxy_auth:
+        server.proxy_auth = "Basic " + base64.b64encode(args.proxy_auth.encode()).decode()
     open(args.log, "w").close()
     tmp = args.port_file + ".part"
     with open(tmp, "w") as f:

@@ -184,6 +184,14 @@ int RunHostCommand(const std::string& commandLine, std::string* output)
     return code;
 }
 
+LONGLONG FileSizeOf(const CString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 std::vector<BYTE> ReadAll(const CString& path)
 {
     std::vector<BYTE> data;

@@ -48,6 +48,8 @@ int RunProgram(const CString& commandLine);
 int RunHostCommand(const std::string& commandLine, std::string* output = nullptr);
 
 std::vector<BYTE> ReadAll(const CString& path);
+// The size of a file (also one another thread holds open); -1 when it does not exist.
+LONGLONG FileSizeOf(const CString& path);
 // The file's bytes as a string (empty when it cannot be read).
 std::string ReadAllBytes(const CString& path);
 // The UTF-16LE bytes of a text, without terminator, as a UTF-16 file holds them.

@@ -1,5 +1,7 @@
 #include "WindowTestSupport.h"
 
+#include "Wnd.h"
+
 #include <gtest/gtest.h>
 
 #include <gdiplus.h>
@@ -8,6 +10,24 @@
 #include <cstdlib>
 
 namespace testsupport {
+
+void RunMessages(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;
+            if (!AfxPreTranslateMessage(&msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (ms)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < ms);
+}
 
 void PumpMessages(DWORD ms)
 {

@@ -42,6 +42,10 @@ const WindowInfo* FindById(const std::vector<WindowInfo>& tree, int id);
 
 // Handles this thread's pending messages (sent and posted) for up to ms milliseconds.
 void PumpMessages(DWORD ms = 0);
+// Handles messages for ms milliseconds (0: those waiting) the way a program's loop does: keys
+// pass the windows' accelerators (AfxPreTranslateMessage); a WM_QUIT (a closed frame's) is
+// dropped, so that a test goes on after closing a window.
+void RunMessages(DWORD ms);
 
 // Runs the steps one after the other from a thread timer of the calling thread, so they run
 // inside whatever message loop is active (a dialog's modal loop). Each step runs once; a

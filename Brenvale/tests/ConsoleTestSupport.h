@@ -1,0 +1,21 @@
+// A console made inside the test's own process, as the console tests drive it: the
+// application object with a profile of the test's own, the frame with its views and a
+// library document of the test's class.
+#pragma once
+
+#include "BrenvaleApp.h"
+#include "MainFrm.h"
+
+#include <memory>
+
+struct ConsoleUnderTest {
+    // Makes the console (the frame placed at 0,0 with that size); false when it could not be made.
+    bool Start(const wchar_t* appName, const CRuntimeClass* documentClass, int width, int height);
+    // Cancels the downloads (waiting up to waitMs for the queue to be empty), closes the frame
+    // and ends the application; nothing when none was made.
+    void Stop(DWORD waitMs = 0);
+
+    std::unique_ptr<CBrenvaleApp> app;
+    CMainFrame* frame = nullptr;
+    HWND hwnd = nullptr;
+};
