@@ -135,6 +135,9 @@ BOOL CDialog::OnHelpInfo(HELPINFO* info)
 BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     if (message == WM_INITDIALOG) {
+        // A modal dialog opens over the middle of its owner (the dialog may still move itself).
+        if (m_modal && !(GetStyle() & WS_CHILD))
+            CenterWindow();
         *result = OnInitDialog();
         return TRUE;
     }

@@ -308,3 +308,27 @@ TEST(Dialog, CaptionHelpModeAndTextPopupsFailHarmlesslyWithTheRightArguments)
 }
 
 }  // namespace
+
+TEST(Dialog, ModalDialogOpensOverTheMiddleOfItsOwner)
+{
+    HWND ownerWindow = CreateWindowExW(0, L"STATIC", L"Owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, 40, 30,
+                                       700, 560, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, ownerWindow);
+    struct COwnedDialog : CTestDialog {
+        explicit COwnedDialog(CWnd* owner) { m_pParentWnd = owner; }
+    } dialog(CWnd::FromHandle(ownerWindow));
+    RECT placed = {};
+    testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+        [&placed] {
+            GetWindowRect(Dialog(), &placed);
+            PostMessageW(Dialog(), WM_COMMAND, IDCANCEL, 0);
+            return true;
+        },
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    RECT owner = {};
+    GetWindowRect(ownerWindow, &owner);
+    DestroyWindow(ownerWindow);
+    EXPECT_NEAR((owner.left + owner.right) / 2, (placed.left + placed.right) / 2, 1);
+    EXPECT_NEAR((owner.top + owner.bottom) / 2, (placed.top + placed.bottom) / 2, 1);
+}
