@@ -24,6 +24,7 @@ console="$build/$arch/Brenvale/Larkmoor.exe"
 prefix="$build/$arch/console-prefix"
 shot="$build/screenshots/console.png"
 . "$root/scripts/lib/wine.sh"
+. "$root/scripts/lib/http_server.sh"
 
 download=""
 while [ $# -gt 0 ]; do
@@ -84,11 +85,7 @@ if [ -n "$download" ]; then
     echo "Making the sample titles the server offers ..."
     python3 "$root/Brenvale/samples/make_sample_titles.py" "$service" >/dev/null || { echo "The sample titles could not be made." >&2; exit 1; }
   fi
-  rm -f "$service/port"
-  python3 "$root/common/tests/http_server.py" --port-file "$service/port" --log "$service/requests.log" \
-    --root "$service" --lifetime 86400 </dev/null >/dev/null 2>&1 &
-  for _ in $(seq 100); do [ -s "$service/port" ] && break; sleep 0.1; done
-  read -r port server_pid <"$service/port"
+  http_server_start "$service" --root "$service" --lifetime 86400
   address="http://127.0.0.1:$port"
   sed -e "s#http://media.vesperlin.example/titles/lighthouse-almanac#$address/root#" \
       -e "s#http://media.vesperlin.example/pictures/#$address/root/#g" \

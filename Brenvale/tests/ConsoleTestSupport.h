@@ -6,6 +6,8 @@
 #include "BrenvaleApp.h"
 #include "MainFrm.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 struct ConsoleUnderTest {
@@ -18,4 +20,31 @@ struct ConsoleUnderTest {
     std::unique_ptr<CBrenvaleApp> app;
     CMainFrame* frame = nullptr;
     HWND hwnd = nullptr;
+};
+
+// A fixture (over Base) that holds one console under test, with its application, frame and
+// frame window at hand while it runs.
+template <class Base = ::testing::Test>
+class ConsoleFixture : public Base {
+protected:
+    void StartConsole(const wchar_t* appName, const CRuntimeClass* documentClass, int width, int height)
+    {
+        ASSERT_TRUE(m_console.Start(appName, documentClass, width, height));
+        m_app = m_console.app.get();
+        m_frame = m_console.frame;
+        m_hwnd = m_console.hwnd;
+    }
+
+    void StopConsole(DWORD waitMs)
+    {
+        m_console.Stop(waitMs);
+        m_app = nullptr;
+        m_frame = nullptr;
+        m_hwnd = nullptr;
+    }
+
+    ConsoleUnderTest m_console;
+    CBrenvaleApp* m_app = nullptr;
+    CMainFrame* m_frame = nullptr;
+    HWND m_hwnd = nullptr;
 };

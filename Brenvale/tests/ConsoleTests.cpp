@@ -98,7 +98,7 @@ CMediaObject* FixtureTitle(const wchar_t* id, const wchar_t* title, const wchar_
     return t;
 }
 
-class Console : public ::testing::Test {
+class Console : public ConsoleFixture<> {
 protected:
     void SetUp() override
     {
@@ -124,21 +124,8 @@ protected:
         SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
     }
 
-    void Start()
-    {
-        ASSERT_TRUE(m_console.Start(kTestAppName, RUNTIME_CLASS(FixtureLibrary), 1000, 680));
-        m_app = m_console.app.get();
-        m_frame = m_console.frame;
-        m_hwnd = m_console.hwnd;
-    }
-
-    void Stop()
-    {
-        m_console.Stop(0);
-        m_app = nullptr;
-        m_frame = nullptr;
-        m_hwnd = nullptr;
-    }
+    void Start() { StartConsole(kTestAppName, RUNTIME_CLASS(FixtureLibrary), 1000, 680); }
+    void Stop() { StopConsole(0); }
 
     // The tree as "text(kind)" lines, indented by depth.
     std::string TreeText() const
@@ -198,10 +185,6 @@ protected:
 
     ScratchFolder m_scratch;
     MessageBoxRecorder m_boxes{IDNO};
-    ConsoleUnderTest m_console;
-    CBrenvaleApp* m_app = nullptr;
-    CMainFrame* m_frame = nullptr;
-    HWND m_hwnd = nullptr;
 };
 
 TEST_F(Console, ShowsGroupsOnlyWithMoreThanOneEntryAndTheListInEveryMode)

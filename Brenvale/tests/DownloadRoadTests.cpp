@@ -98,7 +98,7 @@ std::string HeaderOf(const std::string& request, const std::string& name)
     return request.substr(start, request.find('"', start) - start);
 }
 
-class DownloadRoad : public HttpServerSuite {
+class DownloadRoad : public ConsoleFixture<HttpServerSuite> {
 protected:
     void SetUp() override
     {
@@ -120,21 +120,8 @@ protected:
         SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
     }
 
-    void Start()
-    {
-        ASSERT_TRUE(m_console.Start(kTestAppName, RUNTIME_CLASS(RoadLibrary), 900, 600));
-        m_app = m_console.app.get();
-        m_frame = m_console.frame;
-        m_hwnd = m_console.hwnd;
-    }
-
-    void Stop()
-    {
-        m_console.Stop(30000);
-        m_app = nullptr;
-        m_frame = nullptr;
-        m_hwnd = nullptr;
-    }
+    void Start() { StartConsole(kTestAppName, RUNTIME_CLASS(RoadLibrary), 900, 600); }
+    void Stop() { StopConsole(30000); }
 
     CMediaObject* Title() const { return m_frame->GetLibrary()->FindTitle(L"r1"); }
     CString PartPath(int index) const { return Title()->GetPart(index)->GetFilePath(Title()); }
@@ -179,10 +166,6 @@ protected:
     ScratchFolder m_scratch;
     CString m_media;
     MessageBoxRecorder m_boxes{IDNO};
-    ConsoleUnderTest m_console;
-    CBrenvaleApp* m_app = nullptr;
-    CMainFrame* m_frame = nullptr;
-    HWND m_hwnd = nullptr;
 };
 
 TEST_F(DownloadRoad, CancelDuringTheFirstPartEmptiesTheQueueAndLeavesNoTemporaryFile)

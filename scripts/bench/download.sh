@@ -7,6 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+. "$root/scripts/lib/http_server.sh"
 size_mb="${1:-512}"
 exe=$(find "$build" -name download_bench.exe -print -quit)
 [ -n "$exe" ] || { echo "no download_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
@@ -26,10 +27,7 @@ trap cleanup EXIT
 mkdir -p "$work/root" "$work/out"
 head -c "$((size_mb * 1024 * 1024))" /dev/urandom >"$work/root/part.bin"
 
-python3 "$root/common/tests/http_server.py" --port-file "$work/port" --log "$work/requests.log" \
-  --root "$work/root" --lifetime 3600 </dev/null >/dev/null 2>&1 &
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
-read -r port server_pid <"$work/port"
+http_server_start "$work" --root "$work/root" --lifetime 3600
 url="http://127.0.0.1:$port/root/part.bin"
 
 wine_start

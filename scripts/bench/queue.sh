@@ -9,6 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+. "$root/scripts/lib/http_server.sh"
 parts="${1:-20}"
 size_mb="${2:-20}"
 exe=$(find "$build" -name queue_bench.exe -print -quit)
@@ -36,11 +37,7 @@ done
 total_bytes=$((parts * size_mb * 1024 * 1024))
 
 start_server() {  # $1: bytes per second, 0 for no limit
-  rm -f "$work/port"
-  python3 "$root/common/tests/http_server.py" --port-file "$work/port" --log "$work/requests.log" \
-    --root "$work/root" --rate "$1" --lifetime 3600 </dev/null >/dev/null 2>&1 &
-  for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
-  read -r port server_pid <"$work/port"
+  http_server_start "$work" --root "$work/root" --rate "$1" --lifetime 3600
 }
 
 run_round() {  # $1: label, $2: bytes per second
