@@ -9,5 +9,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Test executables are started through Wine (one loader serves both halves).
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test executables are started through Wine, by the project's own "wine" (scripts/lib/bin), which
+# starts each build's modules on that build's loader: the 64-bit ones always on the 64-bit loader.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/lib/bin/wine;--arch=x64")
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/lib/bin/wine;--arch=i686")
+endif()

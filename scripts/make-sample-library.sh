@@ -8,16 +8,16 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-arch="${ARCH:-i686}"
 [ $# -eq 1 ] || { echo "usage: $0 WINEPREFIX" >&2; exit 2; }
+. "$root/scripts/lib/wine.sh"
+arch="$(wine_arch)"
 tool="$build/$arch/Brenvale/tools/MakeSampleLibrary.exe"
 [ -f "$tool" ] || { echo "The sample library tool is not built ($tool): run scripts/setup.sh" >&2; exit 2; }
-. "$root/scripts/lib/wine.sh"
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"; wine_stop' EXIT
 python3 "$root/Brenvale/samples/make_sample_titles.py" "$stage/service" >/dev/null
-wine_env "$1"
+wine_env "$1" "$arch"
 wine_start
 wine_own_folders
 wine "$tool" "$(winepath -w "$stage/service")" </dev/null

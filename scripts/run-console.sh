@@ -18,12 +18,12 @@
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-arch="${ARCH:-i686}"
+. "$root/scripts/lib/wine.sh"
+arch="$(wine_arch)"
 export ARCH="$arch"
 console="$build/$arch/Brenvale/Larkmoor.exe"
 prefix="$build/$arch/console-prefix"
 shot="$build/screenshots/console.png"
-. "$root/scripts/lib/wine.sh"
 . "$root/scripts/lib/http_server.sh"
 
 download=""

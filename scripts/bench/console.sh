@@ -5,8 +5,9 @@
 #   ARCH=x64 scripts/bench/console.sh     the 64-bit build (default: the shipped i686 one)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+export ARCH="$(wine_arch)"
+build="${BUILD_DIR:-$root/build}/$ARCH"
 exe=$(find "$build" -name console_bench.exe -print -quit)
 [ -n "$exe" ] || { echo "no console_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
 trap 'wine_stop; xvfb_stop' EXIT

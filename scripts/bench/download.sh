@@ -5,8 +5,9 @@
 #   BUILD_DIR=... scripts/bench/download.sh [size-in-MB]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+export ARCH="$(wine_arch)"
+build="${BUILD_DIR:-$root/build}/$ARCH"
 . "$root/scripts/lib/http_server.sh"
 size_mb="${1:-512}"
 exe=$(find "$build" -name download_bench.exe -print -quit)

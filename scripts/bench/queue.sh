@@ -7,8 +7,9 @@
 #   BUILD_DIR=... [ARCH=x64] scripts/bench/queue.sh [parts] [MB per part]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+export ARCH="$(wine_arch)"
+build="${BUILD_DIR:-$root/build}/$ARCH"
 . "$root/scripts/lib/http_server.sh"
 parts="${1:-20}"
 size_mb="${2:-20}"

@@ -7,8 +7,9 @@
 #   ARCH=x64 scripts/bench/run.sh ...       the 64-bit build (default: the shipped i686 one)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+export ARCH="$(wine_arch)"
+build="${BUILD_DIR:-$root/build}/$ARCH"
 name="${1:?benchmark program name}"
 shift
 exe=$(find "$build" -name "$name.exe" -print -quit)

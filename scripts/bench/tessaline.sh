@@ -6,8 +6,9 @@
 #   scripts/bench/tessaline.sh            (the shipped i686 build; ARCH=x64 for the other)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+export ARCH="$(wine_arch)"
+build="${BUILD_DIR:-$root/build}/$ARCH"
 exe=$(find "$build" -name tessaline_bench.exe -print -quit)
 dll=$(find "$build" -name Tessaline.dll -print -quit)
 [ -n "$exe" ] && [ -n "$dll" ] || { echo "no tessaline_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }

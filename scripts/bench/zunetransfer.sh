@@ -5,8 +5,9 @@
 #   ARCH=x64 scripts/bench/zunetransfer.sh    the 64-bit build (default: the shipped i686 one)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+export ARCH="$(wine_arch)"
+build="${BUILD_DIR:-$root/build}/$ARCH"
 size_mb="${1:-200}"
 exe=$(find "$build" -name zunetransfer_bench.exe -print -quit)
 server=$(find "$build" -name Corvatine.dll -print -quit)
@@ -16,5 +17,5 @@ trap 'wine_stop; rm -rf "$work"' EXIT
 winpath() { echo "Z:$(echo "$1" | tr '/' '\\')"; }
 wine_env "${WINEPREFIX:-$build/bench-prefix}"
 wine_start
-wine_register_standins "$build" "${ARCH:-i686}" || true
+wine_register_standins "$build" "$ARCH" || true
 wine "$exe" "$(winpath "$work")" "$size_mb" "$(winpath "$server")" | tr -d '\r'
