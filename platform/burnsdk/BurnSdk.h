@@ -58,10 +58,10 @@
 //     Blank=1                  ; default: 1 when UsedBytes is 0
 //     Closed=1                 ; nothing more can be written (default: 1 when not blank)
 //     Tracks=0                 ; tracks already on it
-//     UsedBytes=0              ; in 2,048-byte blocks' worth, as the drive counts them
-//     FreeBytes=737280000      ; default: the capacity less the used space
+//     UsedBytes=0              ; the drive counts 2,048 bytes a block
+//     FreeBytes=737280000      ; default: the capacity's blocks less the used space
 //     Capacity=79:59:74        ; the last lead-out start, minutes:seconds:frames (default 79:59:74)
-//     FailTrack=3              ; writing the disc's third track fails
+//     FailTrack=3              ; the disc's third write fails (test writes count)
 //
 // Writing: StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile takes a RIFF WAVE file of CD audio
 // (PCM, 44,100 Hz, 16 bits, 2 channels) and refuses any other file. Each track written outside

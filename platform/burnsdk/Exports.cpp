@@ -223,6 +223,18 @@ void MakeFolders(const std::wstring& path)
     }
 }
 
+// Runs a call on an open grabber: the body's result is logged and returned; a handle that is not
+// open gives notOpen.
+template <class Body>
+ULONG OnGrabber(Report& report, void* grabber, Body&& body, ULONG notOpen = STARBURN_EXCEPTION_INVALID_PARAMETER)
+{
+    Session session;
+    Target t;
+    if (!Resolve(session, report, grabber, &t))
+        return report.Done(*session, notOpen);
+    return report.Done(*session, body(t));
+}
+
 }  // namespace
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_UpStartEx(ULONG interfaceVersion, char* exceptionText, ULONG exceptionTextSize,
@@ -360,82 +372,73 @@ STARBURN_API void STARBURN_CALL StarBurn_Destroy(void** grabber)
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetDeviceInformation(void* grabber, char* vendor, char* product,
                                                                                  char* revision, ULONG* bufferSizeKB)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_GetDeviceInformation");
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!vendor || !product || !revision || !bufferSizeKB)
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    CopyText(vendor, STARBURN_VENDOR_SIZE, t.drive->vendor);
-    CopyText(product, STARBURN_PRODUCT_SIZE, t.drive->product);
-    CopyText(revision, STARBURN_REVISION_SIZE, t.drive->revision);
-    *bufferSizeKB = t.drive->bufferKB;
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!vendor || !product || !revision || !bufferSizeKB)
+            return STARBURN_EXCEPTION_INVALID_PARAMETER;
+        CopyText(vendor, STARBURN_VENDOR_SIZE, t.drive->vendor);
+        CopyText(product, STARBURN_PRODUCT_SIZE, t.drive->product);
+        CopyText(revision, STARBURN_REVISION_SIZE, t.drive->revision);
+        *bufferSizeKB = t.drive->bufferKB;
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetInsertedDiscType(void* grabber)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_GetInsertedDiscType");
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_DISC_UNKNOWN);
-    return report.Done(*session, t.disc ? t.disc->type : static_cast<ULONG>(STARBURN_DISC_NONE));
+    return OnGrabber(
+        report, grabber, [](Target& t) -> ULONG { return t.disc ? t.disc->type : static_cast<ULONG>(STARBURN_DISC_NONE); },
+        STARBURN_DISC_UNKNOWN);
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetDiscUsedSpace(void* grabber, char* exceptionText,
                                                                              ULONG exceptionTextSize, ULONG* systemError,
                                                                              STARBURN_FAILURE_INFO* failure, ULONGLONG* usedBytes)
 {
-    Session session;
-    Report report("StarBurn_CdvdBurnerGrabber_GetDiscUsedSpace", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!usedBytes)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for the result"));
-    if (!t.disc)
-        return report.Done(*session, NoDisc(report));
-    *usedBytes = t.disc->usedBytes;
-    report.Out("used", *usedBytes);
-    return report.Done(*session, STARBURN_OK);
+    Report report("StarBurn_CdvdBurnerGrabber_GetDiscUsedSpace",
+                  exceptionText, exceptionTextSize, systemError, failure);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!usedBytes)
+            return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for the result");
+        if (!t.disc)
+            return NoDisc(report);
+        *usedBytes = t.disc->usedBytes;
+        report.Out("used", *usedBytes);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetDiscFreeSpace(void* grabber, ULONG unit, ULONG* low, ULONG* high)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_GetDiscFreeSpace");
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    report.Arg("unit", unit);
-    if (!low || !high || unit != STARBURN_SPACE_BYTES)
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!t.disc)
-        return report.Done(*session, STARBURN_EXCEPTION_NOT_READY);
-    *low = static_cast<ULONG>(t.disc->freeBytes);
-    *high = static_cast<ULONG>(t.disc->freeBytes >> 32);
-    report.Out("free", t.disc->freeBytes);
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        report.Arg("unit", unit);
+        if (!low || !high || unit != STARBURN_SPACE_BYTES)
+            return STARBURN_EXCEPTION_INVALID_PARAMETER;
+        if (!t.disc)
+            return STARBURN_EXCEPTION_NOT_READY;
+        *low = static_cast<ULONG>(t.disc->freeBytes);
+        *high = static_cast<ULONG>(t.disc->freeBytes >> 32);
+        report.Out("free", t.disc->freeBytes);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_IsDiscBlank(void* grabber, char* exceptionText, ULONG exceptionTextSize,
                                                                         ULONG* systemError, STARBURN_FAILURE_INFO* failure,
                                                                         BOOLEAN* blank)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_IsDiscBlank", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!blank)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for the result"));
-    if (!t.disc)
-        return report.Done(*session, NoDisc(report));
-    *blank = t.disc->blank ? TRUE : FALSE;
-    report.Out("blank", *blank);
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!blank)
+            return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for the result");
+        if (!t.disc)
+            return NoDisc(report);
+        *blank = t.disc->blank ? TRUE : FALSE;
+        report.Out("blank", *blank);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetTrackInformation(void* grabber, char* exceptionText,
@@ -443,31 +446,30 @@ STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetTrackInformation(
                                                                                 STARBURN_FAILURE_INFO* failure, ULONG track,
                                                                                 STARBURN_TRACK_INFORMATION* information)
 {
-    Session session;
-    Report report("StarBurn_CdvdBurnerGrabber_GetTrackInformation", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    report.Arg("track", track);
-    if (!information || track != STARBURN_NEXT_TRACK)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "only the next track is known"));
-    if (!t.disc)
-        return report.Done(*session, NoDisc(report));
-    const Disc& disc = *t.disc;
-    const bool writable = IsRecordable(disc.type) && !disc.closed && disc.tracks < kMaxTracks;
-    const ULONG usedBlocks = static_cast<ULONG>(disc.usedBytes / kDataBlockBytes);
-    *information = STARBURN_TRACK_INFORMATION{};
-    information->size = sizeof *information;
-    information->trackNumber = static_cast<UCHAR>(disc.tracks + 1);
-    information->sessionNumber = 1;
-    information->blank = 1;
-    information->nextWritableAddressValid = writable ? 1 : 0;
-    information->trackStartAddress = usedBlocks;
-    information->nextWritableAddress = writable ? usedBlocks + kTrackGapBlocks : 0;
-    information->freeBlocks = static_cast<ULONG>(FreeBlocks(disc));
-    report.Out("writable", writable ? 1 : 0);
-    report.Out("next", information->nextWritableAddress);
-    return report.Done(*session, STARBURN_OK);
+    Report report("StarBurn_CdvdBurnerGrabber_GetTrackInformation",
+                  exceptionText, exceptionTextSize, systemError, failure);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        report.Arg("track", track);
+        if (!information || track != STARBURN_NEXT_TRACK)
+            return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "only the next track is known");
+        if (!t.disc)
+            return NoDisc(report);
+        const Disc& disc = *t.disc;
+        const bool writable = IsRecordable(disc.type) && !disc.closed && disc.tracks < kMaxTracks;
+        const ULONG usedBlocks = static_cast<ULONG>(disc.usedBytes / kDataBlockBytes);
+        *information = STARBURN_TRACK_INFORMATION{};
+        information->size = sizeof *information;
+        information->trackNumber = static_cast<UCHAR>(disc.tracks + 1);
+        information->sessionNumber = 1;
+        information->blank = 1;
+        information->nextWritableAddressValid = writable ? 1 : 0;
+        information->trackStartAddress = usedBlocks;
+        information->nextWritableAddress = writable ? usedBlocks + kTrackGapBlocks : 0;
+        information->freeBlocks = static_cast<ULONG>(FreeBlocks(disc));
+        report.Out("writable", writable ? 1 : 0);
+        report.Out("next", information->nextWritableAddress);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetDiscInformation(void* grabber, char* exceptionText,
@@ -475,31 +477,30 @@ STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetDiscInformation(v
                                                                                STARBURN_FAILURE_INFO* failure,
                                                                                STARBURN_DISC_INFORMATION* information)
 {
-    Session session;
-    Report report("StarBurn_CdvdBurnerGrabber_GetDiscInformation", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!information)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for the result"));
-    if (!t.disc)
-        return report.Done(*session, NoDisc(report));
-    const Disc& disc = *t.disc;
-    *information = STARBURN_DISC_INFORMATION{};
-    information->discStatus = disc.blank ? 0 : disc.closed ? 2 : 1;
-    information->erasable = disc.type == STARBURN_DISC_CDRW || disc.type == STARBURN_DISC_DDCDRW ||
-                                    disc.type == STARBURN_DISC_DVDPLUSRW || disc.type == STARBURN_DISC_BDRE
-                                ? 1
-                                : 0;
-    information->firstTrack = 1;
-    information->lastTrack = static_cast<UCHAR>(disc.tracks);
-    information->sessions = disc.blank ? 0 : 1;
-    information->lastLeadOutMinutes = disc.capacity[0];
-    information->lastLeadOutSeconds = disc.capacity[1];
-    information->lastLeadOutFrames = disc.capacity[2];
-    report.Out("capacity", std::to_string(disc.capacity[0]) + ":" + std::to_string(disc.capacity[1]) + ":" +
-                               std::to_string(disc.capacity[2]));
-    return report.Done(*session, STARBURN_OK);
+    Report report("StarBurn_CdvdBurnerGrabber_GetDiscInformation",
+                  exceptionText, exceptionTextSize, systemError, failure);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!information)
+            return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for the result");
+        if (!t.disc)
+            return NoDisc(report);
+        const Disc& disc = *t.disc;
+        *information = STARBURN_DISC_INFORMATION{};
+        information->discStatus = disc.blank ? 0 : disc.closed ? 2 : 1;
+        information->erasable = disc.type == STARBURN_DISC_CDRW || disc.type == STARBURN_DISC_DDCDRW ||
+                                        disc.type == STARBURN_DISC_DVDPLUSRW || disc.type == STARBURN_DISC_BDRE
+                                    ? 1
+                                    : 0;
+        information->firstTrack = 1;
+        information->lastTrack = static_cast<UCHAR>(disc.tracks);
+        information->sessions = disc.blank ? 0 : 1;
+        information->lastLeadOutMinutes = disc.capacity[0];
+        information->lastLeadOutSeconds = disc.capacity[1];
+        information->lastLeadOutFrames = disc.capacity[2];
+        report.Out("capacity", std::to_string(disc.capacity[0]) + ":" + std::to_string(disc.capacity[1]) + ":" +
+                                   std::to_string(disc.capacity[2]));
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API LONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_MSFToLBA(UCHAR minutes, UCHAR seconds, UCHAR frames, ULONG withLeadIn)
@@ -517,39 +518,35 @@ STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetAdvancedSupported
     void* grabber, char* exceptionText, ULONG exceptionTextSize, ULONG* systemError, STARBURN_FAILURE_INFO* failure,
     STARBURN_SUPPORTED_MEDIA_FORMATS* formats)
 {
-    Session session;
-    Report report("StarBurn_CdvdBurnerGrabber_GetAdvancedSupportedMediaFormats", exceptionText, exceptionTextSize,
-                  systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!formats)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no record"));
-    report.Arg("size", formats->size);
-    if (formats->size < sizeof *formats)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "the record is too small"));
-    *formats = t.drive->formats;
-    return report.Done(*session, STARBURN_OK);
+    Report report("StarBurn_CdvdBurnerGrabber_GetAdvancedSupportedMediaFormats",
+                  exceptionText, exceptionTextSize, systemError, failure);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!formats)
+            return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no record");
+        report.Arg("size", formats->size);
+        if (formats->size < sizeof *formats)
+            return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "the record is too small");
+        *formats = t.drive->formats;
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes(
     void* grabber, char* exceptionText, ULONG exceptionTextSize, ULONG* systemError, STARBURN_FAILURE_INFO* failure,
     BOOLEAN* trackAtOnce, BOOLEAN* sessionAtOnce, BOOLEAN* raw16, BOOLEAN* raw96)
 {
-    Session session;
-    Report report("StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes", exceptionText, exceptionTextSize, systemError,
-                  failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    BOOLEAN* outs[4] = {trackAtOnce, sessionAtOnce, raw16, raw96};
-    for (int i = 0; i < 4; ++i) {
-        if (!outs[i])
-            return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for a result"));
-    }
-    for (int i = 0; i < 4; ++i)
-        *outs[i] = t.drive->modes[i];
-    return report.Done(*session, STARBURN_OK);
+    Report report("StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes",
+                  exceptionText, exceptionTextSize, systemError, failure);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        BOOLEAN* outs[4] = {trackAtOnce, sessionAtOnce, raw16, raw96};
+        for (int i = 0; i < 4; ++i) {
+            if (!outs[i])
+                return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for a result");
+        }
+        for (int i = 0; i < 4; ++i)
+            *outs[i] = t.drive->modes[i];
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetSpeeds(void* grabber, char* exceptionText, ULONG exceptionTextSize,
@@ -557,84 +554,74 @@ STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_GetSpeeds(void* grab
                                                                       ULONG* currentRead, ULONG* maximumRead,
                                                                       ULONG* currentWrite, ULONG* maximumWrite)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_GetSpeeds", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!currentRead || !maximumRead || !currentWrite || !maximumWrite)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for a result"));
-    *currentRead = t.grabber->readSpeed;
-    *maximumRead = t.drive->maxRead;
-    *currentWrite = t.grabber->writeSpeed;
-    *maximumWrite = t.drive->maxWrite;
-    report.Out("read", *currentRead);
-    report.Out("write", *currentWrite);
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!currentRead || !maximumRead || !currentWrite || !maximumWrite)
+            return report.Fail(STARBURN_EXCEPTION_INVALID_PARAMETER, "no place for a result");
+        *currentRead = t.grabber->readSpeed;
+        *maximumRead = t.drive->maxRead;
+        *currentWrite = t.grabber->writeSpeed;
+        *maximumWrite = t.drive->maxWrite;
+        report.Out("read", *currentRead);
+        report.Out("write", *currentWrite);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_SetSpeeds(void* grabber, char* exceptionText, ULONG exceptionTextSize,
                                                                       ULONG* systemError, STARBURN_FAILURE_INFO* failure,
                                                                       ULONG readSpeed, ULONG writeSpeed)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_SetSpeeds", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    report.Arg("read", readSpeed).Arg("write", writeSpeed);
-    if (Due(*t.drive, Call::SetSpeeds))
-        return report.Done(*session, Injected(report, "setting the speeds", 0x05, 0x24, 0x00));
-    t.grabber->readSpeed = Take(t.drive->readSpeeds, readSpeed);
-    t.grabber->writeSpeed = Take(t.drive->writeSpeeds, writeSpeed);
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        report.Arg("read", readSpeed).Arg("write", writeSpeed);
+        if (Due(*t.drive, Call::SetSpeeds))
+            return Injected(report, "setting the speeds", 0x05, 0x24, 0x00);
+        t.grabber->readSpeed = Take(t.drive->readSpeeds, readSpeed);
+        t.grabber->writeSpeed = Take(t.drive->writeSpeeds, writeSpeed);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_TestUnitReady(void* grabber, char* exceptionText,
                                                                           ULONG exceptionTextSize, ULONG* systemError,
                                                                           STARBURN_FAILURE_INFO* failure)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_TestUnitReady", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (Due(*t.drive, Call::TestUnitReady))
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_NOT_READY, "the drive is becoming ready",
-                                                 ERROR_NOT_READY, 0x02, 0x04, 0x01));
-    if (!t.disc)
-        return report.Done(*session, NoDisc(report));
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (Due(*t.drive, Call::TestUnitReady))
+            return report.Fail(STARBURN_EXCEPTION_NOT_READY, "the drive is becoming ready",
+                                                     ERROR_NOT_READY, 0x02, 0x04, 0x01);
+        if (!t.disc)
+            return NoDisc(report);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_SetBUP(void* grabber, char* exceptionText, ULONG exceptionTextSize,
                                                                    ULONG* systemError, STARBURN_FAILURE_INFO* failure,
                                                                    ULONG enable)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_SetBUP", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    report.Arg("enable", enable);
-    if (Due(*t.drive, Call::SetBup))
-        return report.Done(*session, Injected(report, "buffer-underrun protection", 0x05, 0x26, 0x00));
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        report.Arg("enable", enable);
+        if (Due(*t.drive, Call::SetBup))
+            return Injected(report, "buffer-underrun protection", 0x05, 0x26, 0x00);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_SendOPC(void* grabber, char* exceptionText, ULONG exceptionTextSize,
                                                                     ULONG* systemError, STARBURN_FAILURE_INFO* failure)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_SendOPC", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!t.disc)
-        return report.Done(*session, NoDisc(report));
-    if (Due(*t.drive, Call::SendOpc))
-        return report.Done(*session, Injected(report, "power calibration", 0x03, 0x73, 0x03));
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!t.disc)
+            return NoDisc(report);
+        if (Due(*t.drive, Call::SendOpc))
+            return Injected(report, "power calibration", 0x03, 0x73, 0x03);
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile(
@@ -738,35 +725,31 @@ STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_CloseSession(void* g
                                                                          ULONG exceptionTextSize, ULONG* systemError,
                                                                          STARBURN_FAILURE_INFO* failure)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_CloseSession", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (!t.disc)
-        return report.Done(*session, NoDisc(report));
-    if (Due(*t.drive, Call::CloseSession))
-        return report.Done(*session, Injected(report, "closing the session", 0x03, 0x0C, 0x00));
-    if (t.disc->blank || t.disc->closed)
-        return report.Done(*session, report.Fail(STARBURN_EXCEPTION_NOT_WRITABLE,
-                                                 t.disc->closed ? "the disc is closed" : "nothing was written to close",
-                                                 ERROR_WRITE_PROTECT, 0x05, 0x2C, 0x00));
-    t.disc->closed = true;
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (!t.disc)
+            return NoDisc(report);
+        if (Due(*t.drive, Call::CloseSession))
+            return Injected(report, "closing the session", 0x03, 0x0C, 0x00);
+        if (t.disc->blank || t.disc->closed)
+            return report.Fail(STARBURN_EXCEPTION_NOT_WRITABLE,
+                                                     t.disc->closed ? "the disc is closed" : "nothing was written to close",
+                                                     ERROR_WRITE_PROTECT, 0x05, 0x2C, 0x00);
+        t.disc->closed = true;
+        return STARBURN_OK;
+    });
 }
 
 STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_Eject(void* grabber, char* exceptionText, ULONG exceptionTextSize,
                                                                   ULONG* systemError, STARBURN_FAILURE_INFO* failure)
 {
-    Session session;
     Report report("StarBurn_CdvdBurnerGrabber_Eject", exceptionText, exceptionTextSize, systemError, failure);
-    Target t;
-    if (!Resolve(session, report, grabber, &t))
-        return report.Done(*session, STARBURN_EXCEPTION_INVALID_PARAMETER);
-    if (Due(*t.drive, Call::Eject))
-        return report.Done(*session, Injected(report, "ejecting", 0x02, 0x53, 0x02));
-    if (t.drive->inserted < t.drive->discs.size())
-        ++t.drive->inserted;
-    report.Out("next", t.drive->InsertedDisc() ? t.drive->inserted + 1 : 0);
-    return report.Done(*session, STARBURN_OK);
+    return OnGrabber(report, grabber, [&](Target& t) -> ULONG {
+        if (Due(*t.drive, Call::Eject))
+            return Injected(report, "ejecting", 0x02, 0x53, 0x02);
+        if (t.drive->inserted < t.drive->discs.size())
+            ++t.drive->inserted;
+        report.Out("next", t.drive->InsertedDisc() ? t.drive->inserted + 1 : 0);
+        return STARBURN_OK;
+    });
 }
