@@ -35,7 +35,8 @@
 //     FailUpStart=7            ; StarBurn_UpStartEx answers this exception number
 //     [Drive1]
 //     Address=1:0:0:0          ; SCSI port:bus:target:LUN (default 1:0:<i-1>:0)
-//     Device=CdRom0            ; the device name it opens by (default CdRom<i-1>)
+//     Device=CdRom0            ; the device name it opens by (default CdRom<i-1>); a Wine drive
+//                              ;   typed "cdrom" is \Device\CdRom<n> to QueryDosDevice
 //     Letter=D:                ; absent: no drive letter
 //     Vendor=VIRTUAL           ; cut to 8, product to 16, revision to 4 characters, as a drive
 //     Product=CD-RW 52X        ;   reports them
@@ -59,7 +60,8 @@
 //     Closed=1                 ; nothing more can be written (default: 1 when not blank)
 //     Tracks=0                 ; tracks already on it
 //     UsedBytes=0              ; the drive counts 2,048 bytes a block
-//     FreeBytes=737280000      ; default: the capacity's blocks less the used space
+//     FreeBytes=737280000      ; default: the capacity's blocks less the used space (none when
+//                              ;   closed; closing the session leaves none either)
 //     Capacity=79:59:74        ; the last lead-out start, minutes:seconds:frames (default 79:59:74)
 //     FailTrack=3              ; the disc's third write fails (test writes count)
 //

@@ -736,6 +736,7 @@ STARBURN_API ULONG STARBURN_CALL StarBurn_CdvdBurnerGrabber_CloseSession(void* g
                                                      t.disc->closed ? "the disc is closed" : "nothing was written to close",
                                                      ERROR_WRITE_PROTECT, 0x05, 0x2C, 0x00);
         t.disc->closed = true;
+    t.disc->freeBytes = 0;
         return STARBURN_OK;
     });
 }

@@ -175,7 +175,8 @@ Disc ReadDisc(const std::wstring& file, const std::wstring& section)
     disc.closed = ReadNumber(file, section, L"Closed", disc.blank ? 0 : 1) != 0;
     disc.tracks = static_cast<ULONG>(ReadNumber(file, section, L"Tracks", 0));
     const ULONGLONG capacity = CapacityBlocks(disc.capacity) * kDataBlockBytes;
-    disc.freeBytes = ReadNumber(file, section, L"FreeBytes", capacity > disc.usedBytes ? capacity - disc.usedBytes : 0);
+    const ULONGLONG left = disc.closed || capacity < disc.usedBytes ? 0 : capacity - disc.usedBytes;
+    disc.freeBytes = ReadNumber(file, section, L"FreeBytes", left);
     disc.failTrack = static_cast<ULONG>(ReadNumber(file, section, L"FailTrack", 0));
     return disc;
 }

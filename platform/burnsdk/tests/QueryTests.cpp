@@ -38,8 +38,7 @@ struct DriveCase {
 
 const DriveCase kDriveCases[] = {
     {"CdRom0", {1, 0, 0, 0}, STARBURN_OK, "VIRTUAL", "CD-RW 52X", "D:", STARBURN_DISC_CDR, TRUE, 0, 359999ULL * 2048, 1, 4799},
-    {"CdRom1", {1, 0, 1, 0}, STARBURN_OK, "OTHERCO", "RW 8", "E:", STARBURN_DISC_CDR, FALSE, 314572800,
-     333000ULL * 2048 - 314572800, 0, 4440},
+    {"CdRom1", {1, 0, 1, 0}, STARBURN_OK, "OTHERCO", "RW 8", "E:", STARBURN_DISC_CDR, FALSE, 314572800, 0, 0, 4440},
     {"CdRom2", {2, 0, 0, 0}, STARBURN_OK, "EMPTY", "DRIVE", "F:", STARBURN_DISC_NONE, FALSE, 0, 0, 0, 0},
     {"CdRom3", {2, 0, 1, 0}, STARBURN_EXCEPTION_DEVICE_FAILURE, "", "", "G:", 0, FALSE, 0, 0, 0, 0},
 };
