@@ -331,6 +331,48 @@ TEST_F(Burn, NinetyNineTracksFillADisc)
     Close(grabber);
 }
 
+// A thread that asks for the disc type of the grabber *context and ends with it.
+DWORD WINAPI AskDiscType(void* context)
+{
+    return StarBurn_CdvdBurnerGrabber_GetInsertedDiscType(*static_cast<void**>(context));
+}
+
+// The burn engine's callback sends to a window of another thread, which may call the library
+// meanwhile: the write must not hold the library's lock while it calls back.
+TEST_F(Burn, ACallbackMayWaitForAnotherThreadThatCallsTheLibrary)
+{
+    Use(kTwoBlankDiscs);
+    const CString tone = MakeTone(L"a.wav", kCdAudio, 0.5);
+    struct Waiter {
+        void* grabber = nullptr;
+        int waits = 0;
+        int answered = 0;
+    } waiter;
+    waiter.grabber = Open("CdRom0");
+    ASSERT_NE(nullptr, waiter.grabber);
+    void* writer = nullptr;
+    ASSERT_EQ(STARBURN_OK, StarBurn_CdvdBurnerGrabber_CreateEx(
+                               &writer, m_text, sizeof m_text, &m_systemError, &m_failure,
+                               [](ULONG, void* context, void*, void*) {
+                                   auto* w = static_cast<Waiter*>(context);
+                                   ++w->waits;
+                                   HANDLE thread = CreateThread(nullptr, 0, AskDiscType, &w->grabber, 0, nullptr);
+                                   if (WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0) {
+                                       DWORD type = 0;
+                                       GetExitCodeThread(thread, &type);
+                                       if (type == STARBURN_DISC_CDR)
+                                           ++w->answered;
+                                   }
+                                   CloseHandle(thread);
+                               },
+                               &waiter, "CdRom0", STARBURN_OPEN_EXCLUSIVE));
+    EXPECT_EQ(STARBURN_OK, Write(writer, tone)) << m_text;
+    EXPECT_GE(waiter.waits, 4);
+    EXPECT_EQ(waiter.waits, waiter.answered);
+    Close(writer);
+    Close(waiter.grabber);
+}
+
 TEST_F(Burn, TheLogHoldsEveryCallWithItsArgumentsInOrder)
 {
     Use(kTwoBlankDiscs);
