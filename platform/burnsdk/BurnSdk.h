@@ -72,7 +72,7 @@
 // its sectors and a 150-block gap of the disc's free space. A test write checks the file, reports
 // progress and writes nothing. The log (UTF-8, one line a call) reads
 //     StarBurn_CdvdBurnerGrabber_TestUnitReady grabber=2 drive=1 textSize=1024 -> 0
-//     StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile grabber=2 drive=1 textSize=1024 file="C:\t\a.wav" kind=0 test=0 reserved=0 close=1 cache=5 -> 0
+//     StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile grabber=2 drive=1 textSize=1024 file="C:\t\a.wav" kind=0 test=0 reserved=0 close=1 cache=5 -> 0 track=1
 // with the exception number after "->" (and what the call gave back after it).
 #pragma once
 
