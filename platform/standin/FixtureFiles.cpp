@@ -1,0 +1,152 @@
+#include "FixtureFiles.h"
+
+#include "CString.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace standin {
+
+FixtureFile::FixtureFile(const wchar_t* environmentVariable)
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(environmentVariable, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    bool folder = false;
+    if (!PathExists(path, &folder) || folder)
+        return;
+    m_path = path;
+    m_folder = m_path.substr(0, m_path.rfind(L'\\') + 1);
+}
+
+bool FixtureFile::Has(const std::wstring& section, const wchar_t* key) const
+{
+    const wchar_t absent[] = L"\x01";
+    return Exists() && Text(section, key, absent) != absent;
+}
+
+std::wstring FixtureFile::Text(const std::wstring& section, const wchar_t* key, const wchar_t* fallback) const
+{
+    if (!Exists())
+        return fallback;
+    wchar_t buffer[2048];
+    GetPrivateProfileStringW(section.c_str(), key, fallback, buffer, 2048, m_path.c_str());
+    return buffer;
+}
+
+ULONGLONG FixtureFile::Number(const std::wstring& section, const wchar_t* key, ULONGLONG fallback) const
+{
+    const std::wstring text = Text(section, key, L"");
+    return text.empty() ? fallback : std::wcstoull(text.c_str(), nullptr, 0);
+}
+
+std::wstring FixtureFile::Folder(const std::wstring& section, const wchar_t* key, const wchar_t* fallback) const
+{
+    std::wstring folder = Text(section, key, fallback);
+    if (!IsAbsolutePath(folder))
+        folder = m_folder + folder;
+    while (folder.size() > 3 && folder.back() == L'\\')
+        folder.pop_back();
+    return folder;
+}
+
+std::wstring FixtureFile::Beside(const std::wstring& name) const
+{
+    return m_folder + name;
+}
+
+bool IsAbsolutePath(const std::wstring& path)
+{
+    return (path.size() > 1 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
+}
+
+bool PathExists(const std::wstring& path, bool* folder)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (folder)
+        *folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+bool IsPlainName(const std::wstring& name)
+{
+    return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
+}
+
+std::vector<std::pair<std::string, std::wstring>> ReadPropertyFile(const std::wstring& path)
+{
+    std::vector<std::pair<std::string, std::wstring>> lines;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lines;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0 && text.size() < (1u << 20))
+        text.append(buffer, read);
+    CloseHandle(file);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos || line[0] == ';' || line[0] == '#')
+            continue;
+        const std::string value = line.substr(equals + 1);
+        lines.emplace_back(line.substr(0, equals),
+                           CString::FromNarrow(value.data(), static_cast<int>(value.size()), CP_UTF8).str());
+    }
+    return lines;
+}
+
+bool WritePropertyFile(const std::wstring& path, const std::vector<std::pair<std::string, std::wstring>>& lines)
+{
+    std::string text;
+    for (const auto& [name, value] : lines) {
+        std::wstring oneLine = value;
+        std::replace(oneLine.begin(), oneLine.end(), L'\r', L' ');
+        std::replace(oneLine.begin(), oneLine.end(), L'\n', L' ');
+        text += name + "=" + CString(oneLine.c_str()).ToNarrow(CP_UTF8) + "\r\n";
+    }
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == text.size();
+}
+
+void SetProperty(std::vector<std::pair<std::string, std::wstring>>& lines, const std::string& name,
+                 const std::wstring& value)
+{
+    for (auto& line : lines) {
+        if (line.first == name) {
+            line.second = value;
+            return;
+        }
+    }
+    lines.emplace_back(name, value);
+}
+
+void AppendLine(const std::wstring& path, const std::wstring& line)
+{
+    const std::string text = CString((line + L"\r\n").c_str()).ToNarrow(CP_UTF8);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace standin

@@ -1,0 +1,170 @@
+#include "Devices.h"
+
+#include "CString.h"
+#include "Wmdm.h"
+
+#include <cwchar>
+#include <map>
+
+namespace wmdmstandin {
+
+namespace {
+
+std::vector<DWORD> ParseNumbers(const std::wstring& text)
+{
+    std::vector<DWORD> numbers;
+    const wchar_t* p = text.c_str();
+    while (*p) {
+        wchar_t* end = nullptr;
+        const unsigned long value = std::wcstoul(p, &end, 0);
+        if (end == p) {
+            ++p;
+            continue;
+        }
+        numbers.push_back(static_cast<DWORD>(value));
+        p = end;
+    }
+    return numbers;
+}
+
+std::vector<BYTE> ParseHexBytes(const std::wstring& text)
+{
+    std::vector<BYTE> bytes;
+    for (size_t i = 0; i + 1 < text.size() && bytes.size() < 128; i += 2) {
+        const wchar_t pair[3] = {text[i], text[i + 1], 0};
+        bytes.push_back(static_cast<BYTE>(std::wcstoul(pair, nullptr, 16)));
+    }
+    return bytes;
+}
+
+struct CallCounts {
+    std::map<std::wstring, unsigned> failuresAnswered;
+    size_t statusIndex = 0;
+};
+
+std::mutex& StateLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// By fixture and section: a test that writes a new fixture gets new devices.
+CallCounts& CountsOf(const DeviceDescription& device)
+{
+    static std::map<std::wstring, CallCounts> counts;
+    return counts[device.fixture + L"|" + device.section];
+}
+
+// The failure a fixture line "Fail.<call>=<code>[*<times>]" injects now, counted in answered.
+HRESULT Injected(const std::wstring& line, unsigned* answered)
+{
+    if (line.empty())
+        return S_OK;
+    wchar_t* end = nullptr;
+    const HRESULT code = static_cast<HRESULT>(std::wcstoul(line.c_str(), &end, 0));
+    if (end && *end == L'*') {
+        const unsigned times = static_cast<unsigned>(std::wcstoul(end + 1, nullptr, 0));
+        if (*answered >= times)
+            return S_OK;
+    }
+    ++*answered;
+    return code;
+}
+
+}  // namespace
+
+HRESULT ReadFixture(std::vector<DeviceDescription>* devices)
+{
+    devices->clear();
+    const standin::FixtureFile fixture(L"VESPERLIN_WMDM_DEVICES");
+    if (!fixture.Exists())
+        return S_OK;
+    {
+        DeviceDescription all;
+        all.fixture = fixture.Path();
+        all.section = L"Devices";
+        std::lock_guard<std::mutex> hold(StateLock());
+        const HRESULT hr = Injected(fixture.Text(L"Devices", L"Fail.EnumDevices"), &CountsOf(all).failuresAnswered[L"EnumDevices"]);
+        if (FAILED(hr))
+            return hr;
+    }
+    const unsigned count = static_cast<unsigned>(fixture.Number(L"Devices", L"Count", 0));
+    for (unsigned i = 1; i <= count && i <= 256; ++i) {
+        DeviceDescription device;
+        device.fixture = fixture.Path();
+        device.section = L"Device" + std::to_wstring(i);
+        const std::wstring& section = device.section;
+        device.name = fixture.Text(section, L"Name", section.c_str()).substr(0, wmdm::kDeviceNameChars - 1);
+        device.hasManufacturer = fixture.Has(section, L"Manufacturer");
+        device.manufacturer = fixture.Text(section, L"Manufacturer");
+        device.statusScript = ParseNumbers(fixture.Text(section, L"Status", L"1"));
+        if (device.statusScript.empty())
+            device.statusScript.push_back(wmdm::kStatusReady);
+        device.type = static_cast<DWORD>(fixture.Number(section, L"Type", wmdm::kTypeStorage | wmdm::kTypeNonSdmi));
+        if ((device.hasSerial = fixture.Has(section, L"Serial"))) {
+            const std::wstring serial = fixture.Text(section, L"Serial");
+            const size_t colon = serial.find(L':');
+            device.serialVendor = static_cast<DWORD>(std::wcstoul(serial.c_str(), nullptr, 0));
+            device.serial = ParseHexBytes(colon == std::wstring::npos ? L"" : serial.substr(colon + 1));
+        }
+        device.offersDevice3 = fixture.Number(section, L"Device3", 1) != 0;
+        if ((device.hasProtocol = fixture.Has(section, L"Protocol"))) {
+            const CString protocol = fixture.Text(section, L"Protocol").c_str();
+            if (protocol.CompareNoCase(L"MTP") == 0)
+                device.protocol = WMDM_DEVICE_PROTOCOL_MTP;
+            else if (protocol.CompareNoCase(L"RAPI") == 0)
+                device.protocol = WMDM_DEVICE_PROTOCOL_RAPI;
+            else if (FAILED(CLSIDFromString(protocol, &device.protocol)))
+                device.hasProtocol = false;
+        }
+        device.hasFriendlyName = fixture.Has(section, L"FriendlyName");
+        device.friendlyName = fixture.Text(section, L"FriendlyName");
+        device.hasModelName = fixture.Has(section, L"ModelName");
+        device.modelName = fixture.Text(section, L"ModelName");
+        device.formats = ParseNumbers(fixture.Text(section, L"Formats"));
+        device.formatsAsNumber = fixture.Number(section, L"FormatsAsNumber", 0) != 0;
+        device.chunkBytes = static_cast<DWORD>(fixture.Number(section, L"ChunkBytes", 1024 * 1024));
+        if (device.chunkBytes == 0)
+            device.chunkBytes = 1024 * 1024;
+        const unsigned storages = static_cast<unsigned>(fixture.Number(section, L"Storages", 1));
+        for (unsigned s = 1; s <= storages && s <= 16; ++s) {
+            const std::wstring storageSection = section + L".Storage" + std::to_wstring(s);
+            StorageDescription storage;
+            storage.name = fixture.Text(storageSection, L"Name", L"\\").substr(0, wmdm::kStorageNameChars - 1);
+            storage.folder = fixture.Folder(storageSection, L"Folder", storageSection.c_str());
+            storage.attributes = static_cast<DWORD>(fixture.Number(storageSection, L"Attributes", wmdm::kAttrFolder));
+            storage.hasFree = fixture.Has(storageSection, L"Free");
+            storage.free = fixture.Number(storageSection, L"Free", 0);
+            storage.hasTotal = fixture.Has(storageSection, L"Total");
+            storage.total = fixture.Number(storageSection, L"Total", 0);
+            device.storages.push_back(std::move(storage));
+        }
+        device.eventLog = fixture.Beside(section + L".events.log");
+        devices->push_back(std::move(device));
+    }
+    return S_OK;
+}
+
+HRESULT InjectedFailure(const DeviceDescription& device, const std::wstring& call)
+{
+    wchar_t line[256];
+    GetPrivateProfileStringW(device.section.c_str(), (L"Fail." + call).c_str(), L"", line, 256, device.fixture.c_str());
+    std::lock_guard<std::mutex> hold(StateLock());
+    return Injected(line, &CountsOf(device).failuresAnswered[call]);
+}
+
+DWORD NextStatus(const DeviceDescription& device)
+{
+    std::lock_guard<std::mutex> hold(StateLock());
+    size_t& index = CountsOf(device).statusIndex;
+    const DWORD status = device.statusScript[index < device.statusScript.size() ? index : device.statusScript.size() - 1];
+    ++index;
+    return status;
+}
+
+void LogEvent(const DeviceDescription& device, const std::wstring& line)
+{
+    standin::AppendLine(device.eventLog, line);
+}
+
+}  // namespace wmdmstandin
