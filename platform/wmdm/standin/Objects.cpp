@@ -884,7 +884,7 @@ HRESULT CStorage::InsertObject(UINT mode, LPCWSTR source, const std::wstring& na
         return hr;
     bool intoFolder = false;
     standin::PathExists(m_where.Path(), &intoFolder);
-    if (!intoFolder || !(mode & wmdm::kInsertInto))
+    if (!intoFolder)  // into a folder, with or without the "into" bit
         return E_INVALIDARG;
     if (!standin::IsPlainName(name) || IsSideFile(name))
         return E_INVALIDARG;
