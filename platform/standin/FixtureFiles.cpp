@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <map>
+#include <mutex>
 
 namespace standin {
 
@@ -54,6 +56,24 @@ std::wstring FixtureFile::Folder(const std::wstring& section, const wchar_t* key
 std::wstring FixtureFile::Beside(const std::wstring& name) const
 {
     return m_folder + name;
+}
+
+HRESULT InjectedFailure(const std::wstring& fixture, const std::wstring& section, const std::wstring& call)
+{
+    wchar_t line[256];
+    GetPrivateProfileStringW(section.c_str(), (L"Fail." + call).c_str(), L"", line, 256, fixture.c_str());
+    if (!line[0])
+        return S_OK;
+    wchar_t* end = nullptr;
+    const HRESULT code = static_cast<HRESULT>(std::wcstoul(line, &end, 0));
+    static std::mutex lock;
+    static std::map<std::wstring, unsigned> answered;
+    std::lock_guard<std::mutex> hold(lock);
+    unsigned& count = answered[fixture + L"|" + section + L"|" + call];
+    if (end && *end == L'*' && count >= std::wcstoul(end + 1, nullptr, 0))
+        return S_OK;
+    ++count;
+    return code;
 }
 
 bool IsAbsolutePath(const std::wstring& path)

@@ -7,6 +7,7 @@
 //     const unsigned count = fixture.Number(L"Devices", L"Count", 0);
 //     const std::wstring folder = fixture.Folder(L"Device1", L"Folder", L"player1");
 //     standin::AppendLine(fixture.Beside(L"Device1.events.log"), L"Insert3 Part01.mp3");
+//     if (FAILED(hr = standin::InjectedFailure(fixture.Path(), L"Device1", L"Insert3"))) return hr;
 #pragma once
 
 #include <windows.h>
@@ -37,6 +38,11 @@ private:
     std::wstring m_path;
     std::wstring m_folder;  // with a trailing backslash
 };
+
+// S_OK, or the failure a fixture line "Fail.<call>=<code>[*<times>]" of the section injects
+// into this call: the code so many times (counted for the life of the process, per fixture,
+// section and call), then S_OK; without "*<times>" every time.
+HRESULT InjectedFailure(const std::wstring& fixture, const std::wstring& section, const std::wstring& call);
 
 // Absolute: a drive path or one from the root.
 bool IsAbsolutePath(const std::wstring& path);

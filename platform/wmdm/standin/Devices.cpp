@@ -37,38 +37,17 @@ std::vector<BYTE> ParseHexBytes(const std::wstring& text)
     return bytes;
 }
 
-struct CallCounts {
-    std::map<std::wstring, unsigned> failuresAnswered;
-    size_t statusIndex = 0;
-};
-
 std::mutex& StateLock()
 {
     static std::mutex lock;
     return lock;
 }
 
-// By fixture and section: a test that writes a new fixture gets new devices.
-CallCounts& CountsOf(const DeviceDescription& device)
+// Where each device's status script has got to, by fixture and section.
+size_t& StatusIndexOf(const DeviceDescription& device)
 {
-    static std::map<std::wstring, CallCounts> counts;
-    return counts[device.fixture + L"|" + device.section];
-}
-
-// The failure a fixture line "Fail.<call>=<code>[*<times>]" injects now, counted in answered.
-HRESULT Injected(const std::wstring& line, unsigned* answered)
-{
-    if (line.empty())
-        return S_OK;
-    wchar_t* end = nullptr;
-    const HRESULT code = static_cast<HRESULT>(std::wcstoul(line.c_str(), &end, 0));
-    if (end && *end == L'*') {
-        const unsigned times = static_cast<unsigned>(std::wcstoul(end + 1, nullptr, 0));
-        if (*answered >= times)
-            return S_OK;
-    }
-    ++*answered;
-    return code;
+    static std::map<std::wstring, size_t> indexes;
+    return indexes[device.fixture + L"|" + device.section];
 }
 
 }  // namespace
@@ -79,15 +58,9 @@ HRESULT ReadFixture(std::vector<DeviceDescription>* devices)
     const standin::FixtureFile fixture(L"VESPERLIN_WMDM_DEVICES");
     if (!fixture.Exists())
         return S_OK;
-    {
-        DeviceDescription all;
-        all.fixture = fixture.Path();
-        all.section = L"Devices";
-        std::lock_guard<std::mutex> hold(StateLock());
-        const HRESULT hr = Injected(fixture.Text(L"Devices", L"Fail.EnumDevices"), &CountsOf(all).failuresAnswered[L"EnumDevices"]);
-        if (FAILED(hr))
-            return hr;
-    }
+    const HRESULT hr = standin::InjectedFailure(fixture.Path(), L"Devices", L"EnumDevices");
+    if (FAILED(hr))
+        return hr;
     const unsigned count = static_cast<unsigned>(fixture.Number(L"Devices", L"Count", 0));
     for (unsigned i = 1; i <= count && i <= 256; ++i) {
         DeviceDescription device;
@@ -147,16 +120,13 @@ HRESULT ReadFixture(std::vector<DeviceDescription>* devices)
 
 HRESULT InjectedFailure(const DeviceDescription& device, const std::wstring& call)
 {
-    wchar_t line[256];
-    GetPrivateProfileStringW(device.section.c_str(), (L"Fail." + call).c_str(), L"", line, 256, device.fixture.c_str());
-    std::lock_guard<std::mutex> hold(StateLock());
-    return Injected(line, &CountsOf(device).failuresAnswered[call]);
+    return standin::InjectedFailure(device.fixture, device.section, call);
 }
 
 DWORD NextStatus(const DeviceDescription& device)
 {
     std::lock_guard<std::mutex> hold(StateLock());
-    size_t& index = CountsOf(device).statusIndex;
+    size_t& index = StatusIndexOf(device);
     const DWORD status = device.statusScript[index < device.statusScript.size() ? index : device.statusScript.size() - 1];
     ++index;
     return status;
