@@ -28,9 +28,7 @@ std::vector<FixtureRow> ReadFixture()
     const standin::FixtureFile fixture(L"VESPERLIN_DEVICE_LISTS");
     if (!fixture.Exists())
         return rows;
-    const unsigned count = static_cast<unsigned>(fixture.Number(L"Interfaces", L"Count", 0));
-    for (unsigned i = 1; i <= count && i <= 512; ++i) {
-        const std::wstring section = L"Interface" + std::to_wstring(i);
+    for (const std::wstring& section : fixture.Sections(L"Interfaces", L"Interface", 512)) {
         FixtureRow row;
         const CString kind = fixture.Text(section, L"Class").c_str();
         if (kind.CompareNoCase(L"Disk") == 0)

@@ -164,9 +164,7 @@ bool LoadFixtureTree(DeviceTree* tree)
         return false;
     std::lock_guard<std::mutex> hold(g_lock);
     g_nodes.assign(1, Node{"HTREE\\ROOT\\0", 0, DN_STARTED | DN_DRIVER_LOADED, 0, CR_SUCCESS, PNP_VetoTypeUnknown, L"", false});
-    const unsigned count = static_cast<unsigned>(fixture.Number(L"Tree", L"Count", 0));
-    for (unsigned i = 1; i <= count && i <= 1024; ++i) {
-        const std::wstring section = L"Node" + std::to_wstring(i);
+    for (const std::wstring& section : fixture.Sections(L"Tree", L"Node", 1024)) {
         Node node;
         node.id = CString(fixture.Text(section, L"Id").c_str()).ToNarrow();
         node.parent = static_cast<ULONG>(fixture.Number(section, L"Parent", 0));

@@ -231,9 +231,9 @@ std::vector<DeviceDescription> ReadFixture()
     const standin::FixtureFile fixture(L"VESPERLIN_PORTABLE_DEVICES");
     if (!fixture.Exists())
         return devices;
-    const unsigned count = static_cast<unsigned>(fixture.Number(L"Devices", L"Count", 0));
-    for (unsigned i = 1; i <= count && i <= 64; ++i) {
-        const std::wstring section = L"Device" + std::to_wstring(i);
+    const std::vector<std::wstring> sections = fixture.Sections(L"Devices", L"Device", 64);
+    for (size_t i = 1; i <= sections.size(); ++i) {
+        const std::wstring& section = sections[i - 1];
         DeviceDescription device;
         device.id = fixture.Text(section, L"Id", (L"\\\\?\\usb#vid_045e&pid_0710#standin" + std::to_wstring(i)).c_str());
         device.friendlyName = fixture.Text(section, L"FriendlyName");

@@ -76,6 +76,27 @@ HRESULT InjectedFailure(const std::wstring& fixture, const std::wstring& section
     return code;
 }
 
+std::vector<std::wstring> FixtureFile::Sections(const wchar_t* list, const wchar_t* prefix, unsigned limit) const
+{
+    std::vector<std::wstring> sections;
+    const ULONGLONG count = std::min<ULONGLONG>(Number(list, L"Count", 0), limit);
+    for (ULONGLONG i = 1; i <= count; ++i)
+        sections.push_back(prefix + std::to_wstring(i));
+    return sections;
+}
+
+HRESULT FixtureFile::Listing(const wchar_t* list, const wchar_t* call, const wchar_t* prefix, unsigned limit,
+                             std::vector<std::wstring>* sections) const
+{
+    sections->clear();
+    if (!Exists())
+        return S_OK;
+    const HRESULT hr = InjectedFailure(m_path, list, call);
+    if (SUCCEEDED(hr))
+        *sections = Sections(list, prefix, limit);
+    return hr;
+}
+
 bool IsAbsolutePath(const std::wstring& path)
 {
     return (path.size() > 1 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
@@ -96,18 +117,24 @@ bool IsPlainName(const std::wstring& name)
     return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
 }
 
+std::string ReadFileBytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0 && bytes.size() < (16u << 20))
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
 std::vector<std::pair<std::string, std::wstring>> ReadPropertyFile(const std::wstring& path)
 {
     std::vector<std::pair<std::string, std::wstring>> lines;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0 && text.size() < (1u << 20))
-        text.append(buffer, read);
-    CloseHandle(file);
+    const std::string text = ReadFileBytes(path);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -136,13 +163,18 @@ bool WritePropertyFile(const std::wstring& path, const std::vector<std::pair<std
         std::replace(oneLine.begin(), oneLine.end(), L'\n', L' ');
         text += name + "=" + CString(oneLine.c_str()).ToNarrow(CP_UTF8) + "\r\n";
     }
+    return WriteFileBytes(path, text.data(), text.size());
+}
+
+bool WriteFileBytes(const std::wstring& path, const void* data, size_t size)
+{
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
     CloseHandle(file);
-    return ok && written == text.size();
+    return ok && written == size;
 }
 
 void SetProperty(std::vector<std::pair<std::string, std::wstring>>& lines, const std::string& name,

@@ -33,6 +33,11 @@ public:
     std::wstring Folder(const std::wstring& section, const wchar_t* key, const wchar_t* fallback) const;
     // A path beside the fixture file.
     std::wstring Beside(const std::wstring& name) const;
+    // The sections "<prefix>1" to "<prefix>N" that "Count=N" in the section list names, at most limit.
+    std::vector<std::wstring> Sections(const wchar_t* list, const wchar_t* prefix, unsigned limit) const;
+    // The same, or the failure a line "Fail.<call>" of the list injects (see InjectedFailure).
+    HRESULT Listing(const wchar_t* list, const wchar_t* call, const wchar_t* prefix, unsigned limit,
+                    std::vector<std::wstring>* sections) const;
 
 private:
     std::wstring m_path;
@@ -51,6 +56,10 @@ bool PathExists(const std::wstring& path, bool* folder = nullptr);
 // A name that may be stored in a folder: not empty, no path characters, not "." or "..".
 bool IsPlainName(const std::wstring& name);
 
+// A file's bytes (empty when it cannot be read; at most 16 MiB).
+std::string ReadFileBytes(const std::wstring& path);
+// Writes a file with these bytes, replacing it; false when that fails.
+bool WriteFileBytes(const std::wstring& path, const void* data, size_t size);
 // The lines "name=value" of a UTF-8 property file, in order (comments and other lines left out).
 std::vector<std::pair<std::string, std::wstring>> ReadPropertyFile(const std::wstring& path);
 // Writes the lines as a UTF-8 property file (line breaks in values become blanks).

@@ -77,16 +77,14 @@ HRESULT ReadFixture(std::vector<MobileDevice>* devices)
 {
     devices->clear();
     const standin::FixtureFile fixture(L"VESPERLIN_RAPI_DEVICES");
-    if (!fixture.Exists())
-        return S_OK;
-    const HRESULT hr = standin::InjectedFailure(fixture.Path(), L"Devices", L"EnumDevices");
+    std::vector<std::wstring> sections;
+    const HRESULT hr = fixture.Listing(L"Devices", L"EnumDevices", L"Device", 64, &sections);
     if (FAILED(hr))
         return hr;
-    const unsigned count = static_cast<unsigned>(fixture.Number(L"Devices", L"Count", 0));
-    for (unsigned i = 1; i <= count && i <= 64; ++i) {
+    for (size_t i = 1; i <= sections.size(); ++i) {
         MobileDevice device;
         device.fixture = fixture.Path();
-        device.section = L"Device" + std::to_wstring(i);
+        device.section = sections[i - 1];
         device.name = fixture.Text(device.section, L"Name", device.section.c_str());
         device.id = GUID{0x6E1A1C9A, 0x2B44, 0x4D8E, {0x9C, 0x51, 0x00, 0x00, 0x00, 0x00, 0x00, static_cast<BYTE>(i)}};
         const std::wstring guid = fixture.Text(device.section, L"Guid");

@@ -56,16 +56,14 @@ HRESULT ReadFixture(std::vector<DeviceDescription>* devices)
 {
     devices->clear();
     const standin::FixtureFile fixture(L"VESPERLIN_WMDM_DEVICES");
-    if (!fixture.Exists())
-        return S_OK;
-    const HRESULT hr = standin::InjectedFailure(fixture.Path(), L"Devices", L"EnumDevices");
+    std::vector<std::wstring> sections;
+    const HRESULT hr = fixture.Listing(L"Devices", L"EnumDevices", L"Device", 256, &sections);
     if (FAILED(hr))
         return hr;
-    const unsigned count = static_cast<unsigned>(fixture.Number(L"Devices", L"Count", 0));
-    for (unsigned i = 1; i <= count && i <= 256; ++i) {
+    for (const std::wstring& listed : sections) {
         DeviceDescription device;
         device.fixture = fixture.Path();
-        device.section = L"Device" + std::to_wstring(i);
+        device.section = listed;
         const std::wstring& section = device.section;
         device.name = fixture.Text(section, L"Name", section.c_str()).substr(0, wmdm::kDeviceNameChars - 1);
         device.hasManufacturer = fixture.Has(section, L"Manufacturer");

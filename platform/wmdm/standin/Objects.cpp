@@ -198,13 +198,7 @@ std::wstring ItemText(const std::wstring& path, const std::wstring& name, wmdm::
         return number;
     case wmdm::TagType::Binary:
     case wmdm::TagType::Date: {
-        const std::wstring file = BinaryFileOf(path, name);
-        HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            WriteFile(handle, value, length, &written, nullptr);
-            CloseHandle(handle);
-        }
+        standin::WriteFileBytes(BinaryFileOf(path, name), value, length);
         return std::to_wstring(length) + L" bytes";
     }
     }
@@ -288,6 +282,26 @@ HRESULT Make(REFIID iid, void** result, Args&&... args)
     return com::Object<T>::Create(iid, result, std::forward<Args>(args)...);
 }
 
+// What an enumeration's Next does: up to count new objects, one made from each next item;
+// S_FALSE when fewer were left.
+template <class Made, class Interface, class Item>
+HRESULT NextObjects(const std::vector<Item>& items, LONG* next, REFIID iid, ULONG count, Interface** objects,
+                    ULONG* fetched)
+{
+    if (!objects)
+        return E_POINTER;
+    ULONG made = 0;
+    while (made < count && *next < static_cast<LONG>(items.size())) {
+        if (FAILED(Make<Made>(iid, reinterpret_cast<void**>(&objects[made]), items[*next])))
+            break;
+        ++made;
+        ++*next;
+    }
+    if (fetched)
+        *fetched = made;
+    return made == count ? S_OK : S_FALSE;
+}
+
 HRESULT CopyName(const std::wstring& text, LPWSTR name, UINT chars)
 {
     if (!name || chars == 0)
@@ -344,19 +358,7 @@ STDMETHODIMP CDeviceManager::EnumDevices(IWMDMEnumDevice** devices)
 
 STDMETHODIMP CEnumDevice::Next(ULONG count, IWMDMDevice** devices, ULONG* fetched)
 {
-    if (!devices)
-        return E_POINTER;
-    ULONG made = 0;
-    while (made < count && m_next < static_cast<LONG>(m_devices.size())) {
-        const HRESULT hr = Make<CDevice>(IID_IWMDMDevice, reinterpret_cast<void**>(&devices[made]), m_devices[m_next]);
-        if (FAILED(hr))
-            break;
-        ++made;
-        ++m_next;
-    }
-    if (fetched)
-        *fetched = made;
-    return made == count ? S_OK : S_FALSE;
+    return NextObjects<CDevice>(m_devices, &m_next, IID_IWMDMDevice, count, devices, fetched);
 }
 
 STDMETHODIMP CEnumDevice::Reset()
@@ -492,19 +494,7 @@ STDMETHODIMP CDevice::GetProperty(LPCWSTR name, PROPVARIANT* value)
 
 STDMETHODIMP CEnumStorage::Next(ULONG count, IWMDMStorage** storages, ULONG* fetched)
 {
-    if (!storages)
-        return E_POINTER;
-    ULONG made = 0;
-    while (made < count && m_next < static_cast<LONG>(m_storages.size())) {
-        const HRESULT hr = Make<CStorage>(IID_IWMDMStorage, reinterpret_cast<void**>(&storages[made]), m_storages[m_next]);
-        if (FAILED(hr))
-            break;
-        ++made;
-        ++m_next;
-    }
-    if (fetched)
-        *fetched = made;
-    return made == count ? S_OK : S_FALSE;
+    return NextObjects<CStorage>(m_storages, &m_next, IID_IWMDMStorage, count, storages, fetched);
 }
 
 STDMETHODIMP CEnumStorage::Reset()
@@ -760,17 +750,9 @@ STDMETHODIMP CStorage::GetMetadata(IWMDMMetaData** metadata)
             const ULONGLONG number = std::wcstoull(value.c_str(), nullptr, 0);
             made->AddItem(type, wideName.c_str(), reinterpret_cast<const BYTE*>(&number), sizeof(number));
         } else if (type == wmdm::TagType::Binary) {
-            std::vector<BYTE> bytes;
-            HANDLE file = CreateFileW(BinaryFileOf(m_where.Path(), wideName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
-            if (file != INVALID_HANDLE_VALUE) {
-                BYTE buffer[4096];
-                DWORD read = 0;
-                while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-                    bytes.insert(bytes.end(), buffer, buffer + read);
-                CloseHandle(file);
-            }
-            made->AddItem(type, wideName.c_str(), bytes.data(), static_cast<UINT>(bytes.size()));
+            const std::string bytes = standin::ReadFileBytes(BinaryFileOf(m_where.Path(), wideName));
+            made->AddItem(type, wideName.c_str(), reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<UINT>(bytes.size()));
         } else if (name != "Attributes") {
             made->AddItem(type, wideName.c_str(), reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<UINT>((value.size() + 1) * sizeof(wchar_t)));
@@ -811,16 +793,9 @@ STDMETHODIMP CStorage::SetReferences(DWORD count, IWMDMStorage** storages)
             return E_INVALIDARG;
         text += where.relative + L"\n";
     }
-    std::vector<std::pair<std::string, std::wstring>> lines;
     const std::string utf8 = Narrow(text);
-    HANDLE file = CreateFileW((m_where.Path() + L".refs").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (!standin::WriteFileBytes(m_where.Path() + L".refs", utf8.data(), utf8.size()))
         return Win32Failure();
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-    CloseHandle(file);
-    if (!ok)
-        return E_FAIL;
     LogEvent(m_where.device, L"SetReferences " + m_where.relative + L" " + std::to_wstring(count));
     return S_OK;
 }
@@ -834,19 +809,7 @@ STDMETHODIMP CStorage::GetReferences(DWORD* count, IWMDMStorage*** storages)
     const HRESULT hr = Usable(L"GetReferences");
     if (FAILED(hr))
         return hr;
-    const std::string text = [&] {
-        std::string bytes;
-        HANDLE file = CreateFileW((m_where.Path() + L".refs").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return bytes;
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            bytes.append(buffer, read);
-        CloseHandle(file);
-        return bytes;
-    }();
+    const std::string text = standin::ReadFileBytes(m_where.Path() + L".refs");
     std::vector<std::wstring> paths;
     size_t start = 0;
     while (start < text.size()) {
