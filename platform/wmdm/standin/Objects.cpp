@@ -47,8 +47,9 @@ std::vector<std::wstring> NamesIn(const std::wstring& folder)
     return names;
 }
 
-// The side files of an object: the property file, references, binary items.
-std::vector<std::wstring> SideFilesOf(const std::wstring& path)
+// The side files of an object: the property file, references, binary items and, when asked,
+// the file being inserted in its place.
+std::vector<std::wstring> SideFilesOf(const std::wstring& path, bool withPartial = true)
 {
     std::vector<std::wstring> files;
     const size_t slash = path.rfind(L'\\');
@@ -66,16 +67,16 @@ std::vector<std::wstring> SideFilesOf(const std::wstring& path)
         const bool binaryItem = EndsWithNoCase(rest.str(), L".bin") && rest.GetLength() > 5 &&
                                 rest.Mid(1, rest.GetLength() - 5).Find(L'.') < 0;
         if (rest.CompareNoCase(L".props") == 0 || rest.CompareNoCase(L".refs") == 0 ||
-            rest.CompareNoCase(L".partial") == 0 || binaryItem)
+            (withPartial && rest.CompareNoCase(L".partial") == 0) || binaryItem)
             files.push_back(folder + L"\\" + file);
     } while (FindNextFileW(find, &found));
     FindClose(find);
     return files;
 }
 
-void DeleteSideFiles(const std::wstring& path)
+void DeleteSideFiles(const std::wstring& path, bool withPartial = true)
 {
-    for (const std::wstring& file : SideFilesOf(path)) {
+    for (const std::wstring& file : SideFilesOf(path, withPartial)) {
         SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(file.c_str());
     }
@@ -874,7 +875,7 @@ HRESULT CStorage::InsertObject(UINT mode, LPCWSTR source, const std::wstring& na
                 return hr;
             }
             if (exists) {
-                DeleteSideFiles(path);
+                DeleteSideFiles(path, false);  // the old file's; the new one waits in its partial file
                 DeleteFileW(path.c_str());
             }
             if (!MoveFileW(partial.c_str(), path.c_str())) {

@@ -165,6 +165,30 @@ TEST_F(WmdmWrites, ACancelledInsertLeavesNoPartialFileAndKeepsWhatWasSentBefore)
     EXPECT_EQ(testsupport::ReadAll(first), testsupport::ReadAll(m_folder / L"player\\Books\\Part01.wma"));
 }
 
+TEST_F(WmdmWrites, OverwritingReplacesTheFileAndItsMetadata)
+{
+    const CString first = MakeFile(L"Part01.wma", 5000, 'a');
+    const CString second = MakeFile(L"Part01b.wma", 7000, 'b');
+    AddText(wmdm::kTitle, L"Old");
+    ASSERT_EQ(S_OK, InsertPart(first, L"Part01.wma", nullptr));
+    com::ComPtr<IWMDMStorage3> books3;
+    ASSERT_EQ(S_OK, m_books.As(&books3, IID_IWMDMStorage3));
+    ASSERT_EQ(S_OK, books3->CreateEmptyMetadataObject(m_metadata.Put()));
+    AddText(wmdm::kAuthor, L"New");
+    for (int round = 0; round < 2; ++round) {
+        ProgressRecorder progress;
+        ASSERT_EQ(S_OK, InsertPart(second, L"Part01.wma", &progress));
+        EXPECT_EQ(testsupport::ReadAll(second), testsupport::ReadAll(m_folder / L"player\\Books\\Part01.wma"));
+        EXPECT_FALSE(Exists(L"player\\Books\\Part01.wma.partial"));
+        EXPECT_EQ((std::vector<std::string>{"WMDM/Author=New"}), Lines(L"player\\Books\\Part01.wma.props"));
+    }
+    // Without the overwrite bit the file there stays.
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
+              m_control->Insert3(wmdm::kModeBlock | wmdm::kContentFile, 8, first, L"Part01.wma", nullptr, nullptr,
+                                 nullptr, nullptr));
+    EXPECT_EQ(testsupport::ReadAll(second), testsupport::ReadAll(m_folder / L"player\\Books\\Part01.wma"));
+}
+
 TEST_F(WmdmWrites, InjectedFailuresAnswerSoManyTimesAndWriteNothing)
 {
     const CString source = MakeFile(L"Part01.mp3", 3000);
