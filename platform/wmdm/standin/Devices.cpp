@@ -94,9 +94,9 @@ HRESULT ReadFixture(std::vector<DeviceDescription>* devices)
         device.modelName = fixture.Text(section, L"ModelName");
         device.formats = ParseNumbers(fixture.Text(section, L"Formats"));
         device.formatsAsNumber = fixture.Number(section, L"FormatsAsNumber", 0) != 0;
-        device.chunkBytes = static_cast<DWORD>(fixture.Number(section, L"ChunkBytes", 1024 * 1024));
+        device.chunkBytes = static_cast<DWORD>(fixture.Number(section, L"ChunkBytes", 4 * 1024 * 1024));
         if (device.chunkBytes == 0)
-            device.chunkBytes = 1024 * 1024;
+            device.chunkBytes = 4 * 1024 * 1024;
         const unsigned storages = static_cast<unsigned>(fixture.Number(section, L"Storages", 1));
         for (unsigned s = 1; s <= storages && s <= 16; ++s) {
             const std::wstring storageSection = section + L".Storage" + std::to_wstring(s);

@@ -19,7 +19,7 @@
 //     ModelName=KP-1                    ; absent: not available
 //     Formats=0x3009,0xB901,0xBA03      ; the supported format codes
 //     FormatsAsNumber=1                 ; the list given as one number (its first code) instead of an array
-//     ChunkBytes=65536                  ; bytes copied between two progress calls (default 1 MiB)
+//     ChunkBytes=65536                  ; bytes copied between two progress calls (default 4 MiB)
 //     Storages=1                        ; the storages (default 1)
 //     Fail.Insert3=0x80045000*3         ; the call answers that code so many times, then works (no *N: always)
 //     [Device1.Storage1]
@@ -84,7 +84,7 @@ struct DeviceDescription {
     std::wstring modelName;
     std::vector<DWORD> formats;
     bool formatsAsNumber = false;
-    DWORD chunkBytes = 1024 * 1024;
+    DWORD chunkBytes = 4 * 1024 * 1024;
     std::vector<StorageDescription> storages;
     std::wstring eventLog;
 };

@@ -1,9 +1,10 @@
 // Times inserting a title's parts into a device-manager stand-in's folder, with a progress
 // callback as the wizard gives one, against a plain file copy of the same files on the same
 // disk, in one run.
-//     wmdminsert_bench <work folder> <parts> <size of a part in MB>
+//     wmdminsert_bench <work folder> <parts> <size of a part in MB> [copy|insert]
 // The stand-in must be registered in the prefix (wmdminsert.sh does it). Prints the best of
-// three of each and their ratio.
+// three of each and their ratio; with copy or insert, does that once only (the part files of an
+// earlier run are kept), so that a timer outside can compare whole runs.
 #include "BenchClock.h"
 #include "Wmdm.h"
 
@@ -80,10 +81,14 @@ int wmain(int argc, wchar_t** argv)
     CloseHandle(file);
     SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", (work + L"\\devices.ini").c_str());
 
+    const std::wstring only = argc > 4 ? argv[4] : L"";
     std::vector<std::wstring> sources;
     for (int i = 1; i <= parts; ++i) {
         sources.push_back(work + L"\\Part0" + std::to_wstring(i) + L".mp3");
-        if (!WriteFileOf(sources.back(), bytes)) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        const bool kept = !only.empty() && GetFileAttributesExW(sources.back().c_str(), GetFileExInfoStandard, &data) &&
+                          ((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == bytes;
+        if (!kept && !WriteFileOf(sources.back(), bytes)) {
             std::fprintf(stderr, "cannot write the source files\n");
             return 1;
         }
@@ -111,9 +116,12 @@ int wmain(int argc, wchar_t** argv)
                       wmdm::kFileCreateOverwrite;
     CountingProgress progress;
     double bestCopy = 1e30, bestInsert = 1e30;
-    for (int round = 0; round < 3; ++round) {
+    const int rounds = only.empty() ? 3 : 1;
+    for (int round = 0; round < rounds; ++round) {
         double start = Now();
         for (const std::wstring& source : sources) {
+            if (only == L"insert")
+                break;
             const std::wstring copy = work + L"\\copies" + source.substr(source.rfind(L'\\'));
             if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) {
                 std::fprintf(stderr, "copy failed\n");
@@ -124,6 +132,8 @@ int wmain(int argc, wchar_t** argv)
 
         start = Now();
         for (const std::wstring& source : sources) {
+            if (only == L"copy")
+                break;
             const std::wstring name = source.substr(source.rfind(L'\\') + 1);
             IWMDMStorage* inserted = nullptr;
             const HRESULT hr = control->Insert3(mode, 8, source.c_str(), name.c_str(), nullptr, &progress, nullptr, &inserted);
@@ -134,6 +144,12 @@ int wmain(int argc, wchar_t** argv)
             inserted->Release();
         }
         bestInsert = std::min(bestInsert, Now() - start);
+        // Each round writes new files, as a transfer to a player does.
+        for (const std::wstring& source : sources) {
+            const std::wstring name = source.substr(source.rfind(L'\\'));
+            DeleteFileW((work + L"\\copies" + name).c_str());
+            DeleteFileW((player + name).c_str());
+        }
     }
     std::printf("parts %d x %llu MB\nplain copy   %.3f s\ninsert       %.3f s (%lu progress calls)\nratio        %.2f\n",
                 parts, static_cast<unsigned long long>(bytes >> 20), bestCopy, bestInsert, progress.calls,
