@@ -121,6 +121,18 @@ HRESULT InjectedFailure(const DeviceDescription& device, const std::wstring& cal
     return standin::InjectedFailure(device.fixture, device.section, call);
 }
 
+bool StillAttached(const DeviceDescription& device)
+{
+    const standin::FixtureFile fixture(L"VESPERLIN_WMDM_DEVICES");
+    if (!fixture.Exists() || _wcsicmp(fixture.Path().c_str(), device.fixture.c_str()) != 0)
+        return false;
+    for (const std::wstring& section : fixture.Sections(L"Devices", L"Device", 256)) {
+        if (section == device.section)
+            return fixture.Text(section, L"Name", section.c_str()).substr(0, wmdm::kDeviceNameChars - 1) == device.name;
+    }
+    return false;
+}
+
 DWORD NextStatus(const DeviceDescription& device)
 {
     std::lock_guard<std::mutex> hold(StateLock());

@@ -41,7 +41,9 @@
 // after the last "/": "Album.alb.AlbumCoverData.bin"), an album's references in "<path>.refs"
 // (one path from the storage's folder a line), and a file being inserted in "<path>.partial".
 // Every call that changes something, and every status query, is logged in
-// "<fixture folder>\Device1.events.log".
+// "<fixture folder>\Device1.events.log". A device the fixture no longer lists (rewritten
+// without it, or with another name in its section) is unplugged: its status query, its
+// enumerations and every call on its storages answer 0x80045001 (the interface is dead).
 #pragma once
 
 #include "FixtureFiles.h"
@@ -96,6 +98,8 @@ HRESULT ReadFixture(std::vector<DeviceDescription>* devices);
 // S_OK, or the failure injected for this call of the device ("Fail.<call>"), counted for the
 // life of the process.
 HRESULT InjectedFailure(const DeviceDescription& device, const std::wstring& call);
+// The fixture still lists the device (under its section, with its name).
+bool StillAttached(const DeviceDescription& device);
 // The next word of the device's status script.
 DWORD NextStatus(const DeviceDescription& device);
 void LogEvent(const DeviceDescription& device, const std::wstring& line);

@@ -424,6 +424,9 @@ STDMETHODIMP CDevice::GetStatus(DWORD* status)
 {
     if (!status)
         return E_POINTER;
+    *status = 0;
+    if (!StillAttached(m_device))
+        return wmdm::kInterfaceDead;
     *status = NextStatus(m_device);
     wchar_t line[40];
     swprintf(line, 40, L"GetStatus 0x%lX", static_cast<unsigned long>(*status));
@@ -436,6 +439,8 @@ STDMETHODIMP CDevice::EnumStorage(IWMDMEnumStorage** storages)
     if (!storages)
         return E_POINTER;
     *storages = nullptr;
+    if (!StillAttached(m_device))
+        return wmdm::kInterfaceDead;
     const HRESULT hr = InjectedFailure(m_device, L"EnumStorage");
     if (FAILED(hr))
         return hr;
@@ -612,7 +617,7 @@ STDMETHODIMP CMetaData::QueryByIndex(UINT index, LPWSTR* name, wmdm::TagType* ty
 
 HRESULT CStorage::Usable(const wchar_t* call) const
 {
-    if (!standin::PathExists(m_where.Path()))
+    if (!StillAttached(m_where.device) || !standin::PathExists(m_where.Path()))
         return wmdm::kInterfaceDead;
     return call ? InjectedFailure(m_where.device, call) : S_OK;
 }

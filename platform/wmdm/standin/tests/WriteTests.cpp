@@ -355,6 +355,26 @@ TEST_F(WmdmWrites, AnAlbumRefersToEveryPartAndKeepsItsCover)
     EXPECT_EQ(4, listed);
 }
 
+TEST_F(WmdmWrites, APlayerTakenOutOfTheFixtureIsUnplugged)
+{
+    const CString source = MakeFile(L"Part01.mp3", 300);
+    ASSERT_EQ(S_OK, InsertPart(source, L"Part01.mp3", nullptr));
+    const auto devices = Devices();
+    ASSERT_EQ(1u, devices.size());
+    DWORD status = 0;
+    EXPECT_EQ(S_OK, devices[0]->GetStatus(&status));
+    // The player goes between two parts: the fixture lists another one in its place.
+    WriteFixture("[Devices]\r\nCount=1\r\n[Device1]\r\nName=Another Player\r\n[Device1.Storage1]\r\nFolder=player\r\n");
+    EXPECT_EQ(wmdm::kInterfaceDead, devices[0]->GetStatus(&status));
+    com::ComPtr<IWMDMEnumStorage> storages;
+    EXPECT_EQ(wmdm::kInterfaceDead, devices[0]->EnumStorage(storages.Put()));
+    EXPECT_EQ(wmdm::kInterfaceDead, InsertPart(source, L"Part02.mp3", nullptr));
+    EXPECT_FALSE(Exists(L"player\\Books\\Part02.mp3"));
+    EXPECT_TRUE(Exists(L"player\\Books\\Part01.mp3"));
+    WriteFixture("[Devices]\r\nCount=0\r\n");
+    EXPECT_EQ(wmdm::kInterfaceDead, devices[0]->GetStatus(&status));
+}
+
 TEST_F(WmdmWrites, ReadCopiesAStorageToALocalPath)
 {
     const CString source = MakeFile(L"Part01.mp3", 700);
