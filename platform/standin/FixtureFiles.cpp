@@ -131,19 +131,26 @@ std::string ReadFileBytes(const std::wstring& path)
     return bytes;
 }
 
-std::vector<std::pair<std::string, std::wstring>> ReadPropertyFile(const std::wstring& path)
+std::vector<std::string> SplitLines(const std::string& text)
 {
-    std::vector<std::pair<std::string, std::wstring>> lines;
-    const std::string text = ReadFileBytes(path);
+    std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(start, end - start);
+        lines.push_back(text.substr(start, end - start));
+        if (!lines.back().empty() && lines.back().back() == '\r')
+            lines.back().pop_back();
         start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    }
+    return lines;
+}
+
+std::vector<std::pair<std::string, std::wstring>> ReadPropertyFile(const std::wstring& path)
+{
+    std::vector<std::pair<std::string, std::wstring>> lines;
+    for (const std::string& line : SplitLines(ReadFileBytes(path))) {
         const size_t equals = line.find('=');
         if (equals == std::string::npos || line[0] == ';' || line[0] == '#')
             continue;

@@ -58,6 +58,8 @@ bool IsPlainName(const std::wstring& name);
 
 // A file's bytes (empty when it cannot be read; at most 16 MiB).
 std::string ReadFileBytes(const std::wstring& path);
+// The lines of a text (LF or CR LF line ends; the line ends left out).
+std::vector<std::string> SplitLines(const std::string& text);
 // Writes a file with these bytes, replacing it; false when that fails.
 bool WriteFileBytes(const std::wstring& path, const void* data, size_t size);
 // The lines "name=value" of a UTF-8 property file, in order (comments and other lines left out).

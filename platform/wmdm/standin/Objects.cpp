@@ -817,14 +817,9 @@ STDMETHODIMP CStorage::GetReferences(DWORD* count, IWMDMStorage*** storages)
         return hr;
     const std::string text = standin::ReadFileBytes(m_where.Path() + L".refs");
     std::vector<std::wstring> paths;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            paths.push_back(Wide(text.substr(start, end - start)));
-        start = end + 1;
+    for (const std::string& line : standin::SplitLines(text)) {
+        if (!line.empty())
+            paths.push_back(Wide(line));
     }
     if (paths.empty())
         return S_OK;

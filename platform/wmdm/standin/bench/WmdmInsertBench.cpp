@@ -6,6 +6,7 @@
 // three of each and their ratio; with copy or insert, does that once only (the part files of an
 // earlier run are kept), so that a timer outside can compare whole runs.
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include "Wmdm.h"
 
 #include <algorithm>
@@ -34,28 +35,6 @@ public:
     STDMETHODIMP End() override { return S_OK; }
     unsigned long calls = 0;
 };
-
-bool WriteFileOf(const std::wstring& path, ULONGLONG bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    std::vector<unsigned char> block(1 << 20);
-    unsigned value = 12345;
-    for (unsigned char& b : block) {
-        value = value * 1103515245u + 12345u;
-        b = static_cast<unsigned char>(value >> 16);
-    }
-    bool ok = true;
-    for (ULONGLONG left = bytes; ok && left > 0;) {
-        const DWORD chunk = static_cast<DWORD>(std::min<ULONGLONG>(left, block.size()));
-        DWORD written = 0;
-        ok = WriteFile(file, block.data(), chunk, &written, nullptr) && written == chunk;
-        left -= chunk;
-    }
-    CloseHandle(file);
-    return ok;
-}
 
 }  // namespace
 
@@ -88,7 +67,7 @@ int wmain(int argc, wchar_t** argv)
         WIN32_FILE_ATTRIBUTE_DATA data{};
         const bool kept = !only.empty() && GetFileAttributesExW(sources.back().c_str(), GetFileExInfoStandard, &data) &&
                           ((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == bytes;
-        if (!kept && !WriteFileOf(sources.back(), bytes)) {
+        if (!kept && !WriteBenchFile(sources.back(), bytes)) {
             std::fprintf(stderr, "cannot write the source files\n");
             return 1;
         }

@@ -1,5 +1,7 @@
 #include "WmdmTestSupport.h"
 
+#include "FixtureFiles.h"
+
 namespace wmdmtest {
 
 void StandInFixture::SetUpTestSuite()
@@ -86,20 +88,7 @@ CString StandInFixture::MakeFile(const wchar_t* name, size_t bytes, char fill)
 
 std::vector<std::string> StandInFixture::Lines(const wchar_t* relative) const
 {
-    std::vector<std::string> lines;
-    const std::string text = testsupport::ReadAllBytes(m_folder / relative);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
+    return standin::SplitLines(testsupport::ReadAllBytes(m_folder / relative));
 }
 
 CString NameOf(IWMDMStorage* storage)
