@@ -90,6 +90,13 @@ HRESULT WithFileHeader(const wchar_t* path, Read read)
 
 }  // namespace
 
+HRESULT ReadWmFileHeader(const wchar_t* path, HRESULT (*read)(IWMHeaderInfo* header, void* context), void* context)
+{
+    if (!read)
+        return E_POINTER;
+    return WithFileHeader(path, [&](IWMHeaderInfo* header) { return read(header, context); });
+}
+
 HRESULT ReadWmFileAttribute(const wchar_t* path, const wchar_t* name, BYTE** value, WORD* length,
                             WMT_ATTR_DATATYPE* type)
 {

@@ -15,6 +15,9 @@ HRESULT ReadWmAttribute(IWMHeaderInfo* header, const wchar_t* name, BYTE** value
 // The same for a file: opens it with the metadata editor, reads, closes.
 HRESULT ReadWmFileAttribute(const wchar_t* path, const wchar_t* name, BYTE** value, WORD* length,
                             WMT_ATTR_DATATYPE* type = nullptr);
+// Opens a file with the metadata editor, hands its header to read (with context), closes it;
+// the first failure.
+HRESULT ReadWmFileHeader(const wchar_t* path, HRESULT (*read)(IWMHeaderInfo* header, void* context), void* context);
 // A numeric attribute of a file (DWORD, BOOL, WORD or QWORD) widened to 64 bits.
 HRESULT ReadWmFileAttribute(const wchar_t* path, const wchar_t* name, WMT_ATTR_DATATYPE* type, QWORD* value);
 

@@ -4,6 +4,7 @@
 // The stand-in must be registered in the prefix (zunetransfer.sh does it). Prints the best of
 // three of each and their ratio.
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include "ZuneSupportInterface.h"
 
 #include <algorithm>
@@ -18,28 +19,6 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     if (message == WM_ADD_PROGRESS)
         return 1;
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-bool WriteFileOf(const std::wstring& path, ULONGLONG bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    std::vector<unsigned char> block(1 << 20);
-    unsigned value = 12345;
-    for (unsigned char& b : block) {
-        value = value * 1103515245u + 12345u;
-        b = static_cast<unsigned char>(value >> 16);
-    }
-    bool ok = true;
-    for (ULONGLONG left = bytes; ok && left > 0;) {
-        const DWORD chunk = static_cast<DWORD>(std::min<ULONGLONG>(left, block.size()));
-        DWORD written = 0;
-        ok = WriteFile(file, block.data(), chunk, &written, nullptr) && written == chunk;
-        left -= chunk;
-    }
-    CloseHandle(file);
-    return ok;
 }
 
 ULONGLONG SizeOf(const std::wstring& path)
@@ -83,7 +62,7 @@ int wmain(int argc, wchar_t** argv)
 
     const std::wstring source = work + L"\\source.mp3";
     const std::wstring cover = work + L"\\cover.jpg";
-    if (!WriteFileOf(source, bytes) || !WriteFileOf(cover, 4096)) {
+    if (!WriteBenchFile(source, bytes) || !WriteBenchFile(cover, 4096)) {
         std::fprintf(stderr, "cannot write the source file\n");
         return 1;
     }

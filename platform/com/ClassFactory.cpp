@@ -9,6 +9,8 @@ HRESULT QueryInterfaceTable(void* object, const InterfaceEntry* table, REFIID ii
     *result = nullptr;
     for (const InterfaceEntry* entry = table; entry->iid; ++entry) {
         if (IsEqualIID(*entry->iid, iid) || (entry == table && IsEqualIID(iid, IID_IUnknown))) {
+            if (entry->query)
+                return entry->query(object, iid, result);
             IUnknown* found = entry->cast(object);
             found->AddRef();
             *result = found;

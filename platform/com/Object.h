@@ -41,10 +41,13 @@ struct FreeThreading {
     static ULONG Decrement(LONG& count) { return static_cast<ULONG>(InterlockedDecrement(&count)); }
 };
 
-// One row of a class's interface table: an IID and how to reach that interface of the object.
+// One row of a class's interface table: an IID and how to reach that interface of the object:
+// a cast to one of its bases, or a query handed to an object it aggregates (the cast is then
+// null).
 struct InterfaceEntry {
     const IID* iid;
     IUnknown* (*cast)(void* object);
+    HRESULT (*query)(void* object, REFIID iid, void** result) = nullptr;
 };
 
 template <class Class, class Interface>
@@ -64,7 +67,7 @@ public:
     HRESULT FinalConstruct() { return S_OK; }
     void FinalRelease() {}
     // The object's own IUnknown, or the outer object's when aggregated (for aggregating, in
-    // turn, e.g. the free-threaded marshaler).
+    // turn, e.g. the free-threaded marshaler: FreeThreadedMarshaler.h).
     IUnknown* ControllingUnknown() const { return m_controlling; }
 
 protected:

@@ -2,6 +2,7 @@
 
 #include "CString.h"
 #include "ComHolders.h"
+#include "FixtureFiles.h"
 #include "Values.h"
 
 #include <algorithm>
@@ -13,33 +14,7 @@ namespace wpdstandin {
 
 namespace {
 
-std::wstring ReadIni(const std::wstring& file, const std::wstring& section, const wchar_t* key, const wchar_t* fallback)
-{
-    wchar_t buffer[1024];
-    GetPrivateProfileStringW(section.c_str(), key, fallback, buffer, 1024, file.c_str());
-    return buffer;
-}
-
-ULONGLONG ReadIniNumber(const std::wstring& file, const std::wstring& section, const wchar_t* key, ULONGLONG fallback)
-{
-    const std::wstring text = ReadIni(file, section, key, L"");
-    return text.empty() ? fallback : std::wcstoull(text.c_str(), nullptr, 0);
-}
-
-bool IsAbsolute(const std::wstring& path)
-{
-    return (path.size() > 1 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
-}
-
-bool FileExists(const std::wstring& path, bool* directory = nullptr)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    if (directory)
-        *directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return true;
-}
+using standin::PathExists;
 
 bool EndsWith(const std::wstring& text, const wchar_t* suffix)
 {
@@ -212,38 +187,6 @@ HRESULT StoreValue(IPortableDeviceValues* into, const KnownKey& known, const std
     return E_INVALIDARG;
 }
 
-// The lines of a property file as name and value.
-std::vector<std::pair<std::string, std::wstring>> ReadPropertyFile(const std::wstring& path)
-{
-    std::vector<std::pair<std::string, std::wstring>> lines;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0 && text.size() < (1u << 20))
-        text.append(buffer, read);
-    CloseHandle(file);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos || line[0] == ';' || line[0] == '#')
-            continue;
-        const std::string value = line.substr(equals + 1);
-        lines.emplace_back(line.substr(0, equals),
-                           CString::FromNarrow(value.data(), static_cast<int>(value.size()), CP_UTF8).str());
-    }
-    return lines;
-}
-
 // Content type and format of a file by its extension.
 void TypeOfFile(const std::wstring& name, GUID* contentType, GUID* format)
 {
@@ -285,35 +228,28 @@ std::wstring PropertyFileOf(const DeviceDescription& device, const std::wstring&
 std::vector<DeviceDescription> ReadFixture()
 {
     std::vector<DeviceDescription> devices;
-    wchar_t fixture[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(L"VESPERLIN_PORTABLE_DEVICES", fixture, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !FileExists(fixture))
+    const standin::FixtureFile fixture(L"VESPERLIN_PORTABLE_DEVICES");
+    if (!fixture.Exists())
         return devices;
-    const std::wstring file(fixture);
-    const std::wstring base = file.substr(0, file.rfind(L'\\') + 1);
-    const unsigned count = static_cast<unsigned>(ReadIniNumber(file, L"Devices", L"Count", 0));
-    for (unsigned i = 1; i <= count && i <= 64; ++i) {
-        const std::wstring section = L"Device" + std::to_wstring(i);
+    const std::vector<std::wstring> sections = fixture.Sections(L"Devices", L"Device", 64);
+    for (size_t i = 1; i <= sections.size(); ++i) {
+        const std::wstring& section = sections[i - 1];
         DeviceDescription device;
-        device.id = ReadIni(file, section, L"Id", (L"\\\\?\\usb#vid_045e&pid_0710#standin" + std::to_wstring(i)).c_str());
-        device.friendlyName = ReadIni(file, section, L"FriendlyName", L"");
-        const wchar_t absent[] = L"\x01";
-        device.firmware = ReadIni(file, section, L"Firmware", absent);
-        device.hasFirmware = device.firmware != absent;
-        device.holdingClient = ReadIni(file, section, L"HoldingClient", absent);
-        device.hasHoldingClient = device.holdingClient != absent;
-        std::wstring folder = ReadIni(file, section, L"Folder", section.c_str());
-        device.folder = IsAbsolute(folder) ? folder : base + folder;
-        while (!device.folder.empty() && device.folder.back() == L'\\')
-            device.folder.pop_back();
-        device.optimalBufferSize = static_cast<DWORD>(ReadIniNumber(file, section, L"OptimalBufferSize", 256 * 1024));
-        device.busyOpens = static_cast<unsigned>(ReadIniNumber(file, section, L"BusyOpens", 0));
-        device.busyTransfers = static_cast<unsigned>(ReadIniNumber(file, section, L"BusyTransfers", 0));
-        device.removeAfterBytes = ReadIniNumber(file, section, L"RemoveAfterBytes", 0);
-        device.shortWriteAt = ReadIniNumber(file, section, L"ShortWriteAt", 0);
-        device.refuseExifArt = ReadIniNumber(file, section, L"RefuseExifArt", 0) != 0;
-        device.refuseAlbumArt = ReadIniNumber(file, section, L"RefuseAlbumArt", 0) != 0;
-        device.refuseFolders = ReadIniNumber(file, section, L"RefuseFolders", 0) != 0;
+        device.id = fixture.Text(section, L"Id", (L"\\\\?\\usb#vid_045e&pid_0710#standin" + std::to_wstring(i)).c_str());
+        device.friendlyName = fixture.Text(section, L"FriendlyName");
+        device.hasFirmware = fixture.Has(section, L"Firmware");
+        device.firmware = fixture.Text(section, L"Firmware");
+        device.hasHoldingClient = fixture.Has(section, L"HoldingClient");
+        device.holdingClient = fixture.Text(section, L"HoldingClient");
+        device.folder = fixture.Folder(section, L"Folder", section.c_str());
+        device.optimalBufferSize = static_cast<DWORD>(fixture.Number(section, L"OptimalBufferSize", 256 * 1024));
+        device.busyOpens = static_cast<unsigned>(fixture.Number(section, L"BusyOpens", 0));
+        device.busyTransfers = static_cast<unsigned>(fixture.Number(section, L"BusyTransfers", 0));
+        device.removeAfterBytes = fixture.Number(section, L"RemoveAfterBytes", 0);
+        device.shortWriteAt = fixture.Number(section, L"ShortWriteAt", 0);
+        device.refuseExifArt = fixture.Number(section, L"RefuseExifArt", 0) != 0;
+        device.refuseAlbumArt = fixture.Number(section, L"RefuseAlbumArt", 0) != 0;
+        device.refuseFolders = fixture.Number(section, L"RefuseFolders", 0) != 0;
         devices.push_back(std::move(device));
     }
     return devices;
@@ -338,14 +274,7 @@ DeviceState& StateOf(const DeviceDescription& device)
 
 void LogEvent(const DeviceDescription& device, const std::wstring& line)
 {
-    const std::string text = CString((line + L"\r\n").c_str()).ToNarrow(CP_UTF8);
-    HANDLE file = CreateFileW((device.folder + L"\\events.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                              OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    standin::AppendLine(device.folder + L"\\events.log", line);
 }
 
 void RemoveDevice(const DeviceDescription& device)
@@ -399,7 +328,7 @@ ObjectKind KindOf(const DeviceDescription& device, const std::wstring& id)
         start = end + 1;
     }
     bool directory = false;
-    if (!FileExists(PathOf(device, id), &directory))
+    if (!PathExists(PathOf(device, id), &directory))
         return ObjectKind::None;
     if (id.find(L'\\') == std::wstring::npos)
         return directory ? ObjectKind::Storage : ObjectKind::None;
@@ -457,8 +386,8 @@ bool IsValidName(const std::wstring& name)
 std::wstring UniqueName(const DeviceDescription& device, const std::wstring& parent, const std::wstring& name)
 {
     const auto taken = [&](const std::wstring& candidate) {
-        return FileExists(PathOf(device, ChildId(parent, candidate))) ||
-               FileExists(PathOf(device, ChildId(parent, candidate)) + L".partial");
+        return PathExists(PathOf(device, ChildId(parent, candidate))) ||
+               PathExists(PathOf(device, ChildId(parent, candidate)) + L".partial");
     };
     if (!taken(name))
         return name;
@@ -514,7 +443,7 @@ HRESULT ReadProperties(const DeviceDescription& device, const std::wstring& id, 
     case ObjectKind::None:
         break;
     }
-    for (const auto& [keyName, text] : ReadPropertyFile(PropertyFileOf(device, id))) {
+    for (const auto& [keyName, text] : standin::ReadPropertyFile(PropertyFileOf(device, id))) {
         if (const KnownKey* known = FindKnown(keyName))
             StoreValue(into, *known, text);
     }
@@ -524,7 +453,7 @@ HRESULT ReadProperties(const DeviceDescription& device, const std::wstring& id, 
 HRESULT WriteProperties(const DeviceDescription& device, const std::wstring& id, IPortableDeviceValues* values)
 {
     const std::wstring path = PropertyFileOf(device, id);
-    std::vector<std::pair<std::string, std::wstring>> lines = ReadPropertyFile(path);
+    std::vector<std::pair<std::string, std::wstring>> lines = standin::ReadPropertyFile(path);
     DWORD count = 0;
     values->GetCount(&count);
     for (DWORD i = 0; i < count; ++i) {

@@ -17,7 +17,8 @@
 #   xvfb_start          an X display of our own when none is set (or always with "own")
 #   wine_register_standins BUILD ARCH
 #                       registers the stand-ins for objects the suite finds installed elsewhere
-#                       (the detect object, the portable-devices server) from a build tree
+#                       (the detect object, the portable-devices server, the device manager,
+#                       the mobile-device link) from a build tree
 #                       (ARCH i686 or x64) in the prefix
 #
 # Every Wine start goes through the loader wine_env picks: this folder's bin/ comes first on
@@ -103,7 +104,8 @@ wine_fonts() {
 }
 
 # The stand-ins' DLLs, relative to a build tree.
-wine_standin_dlls=(platform/detectobject/ZKYDetect.dll platform/portabledevices/portabledevices_standin.dll)
+wine_standin_dlls=(platform/detectobject/ZKYDetect.dll platform/portabledevices/portabledevices_standin.dll
+  platform/wmdm/standin/wmdm_standin.dll platform/rapi/standin/rapi_standin.dll)
 
 wine_register_standins() {
   local dll regsvr32='C:\windows\system32\regsvr32.exe' status=0
