@@ -1,5 +1,7 @@
 #include "AudioOutput.h"
 
+#include <cwchar>
+
 namespace wmreader {
 
 namespace {
@@ -91,6 +93,32 @@ HRESULT ReadAudioStreamOnly(MediaReader& reader, WORD audioStream, ReaderStep* f
     if (SUCCEEDED(hr))
         hr = reader.SetRange(0, 0);
     return Failed(reader, hr, failed);
+}
+
+std::wstring AudioOutputFailureText(ReaderStep step)
+{
+    switch (step) {
+    case ReaderStep::OutputCount: return L"Could not get output count";
+    case ReaderStep::OutputProps: return L"Could not get output props";
+    case ReaderStep::MediaTypeSize: return L"Could not query for the space needed for media type";
+    case ReaderStep::MediaTypeMemory: return L"Insufficient memory";
+    case ReaderStep::MediaType: return L"Could not get media type";
+    case ReaderStep::NoAudioOutput: return L"Could not find an audio stream in the specified file";
+    case ReaderStep::FormatCount: return L"Could not get output format count";
+    case ReaderStep::Format: return L"Could not get output format";
+    case ReaderStep::SetOutputProps: return L"Could not set output media property";
+    default: return std::wstring();
+    }
+}
+
+std::wstring BadDataUnitText(HRESULT code, const Sample& sample)
+{
+    wchar_t text[256];
+    std::swprintf(text, sizeof(text) / sizeof(text[0]),
+                  L"Error 0x%.8X: Bad Data Unit at Time=%d (Duration=%d, Flag=%d, Output=%d, Stream=%d).",
+                  static_cast<unsigned>(code), static_cast<int>(sample.time / 10000), static_cast<int>(sample.duration / 10000),
+                  static_cast<int>(sample.flags), static_cast<int>(sample.output), static_cast<int>(sample.stream));
+    return text;
 }
 
 }  // namespace wmreader

@@ -16,6 +16,8 @@
 
 #include "MediaReader.h"
 
+#include <string>
+
 namespace wmreader {
 
 struct AudioOutput {
@@ -45,5 +47,13 @@ HRESULT FindStreams(MediaReader& reader, StreamNumbers* streams, ReaderStep* fai
 // Selects only the audio stream, decoded, and the whole file as the range (with stream 0 only
 // the range is set).
 HRESULT ReadAudioStreamOnly(MediaReader& reader, WORD audioStream, ReaderStep* failed = nullptr);
+
+// The detail text of a failure of FindAudioOutput or SelectOutputFormat ("Could not get output
+// count", ..., "Could not find an audio stream in the specified file"); empty for other steps.
+std::wstring AudioOutputFailureText(ReaderStep step);
+
+// The detail text of a damaged sample: "Error 0x%.8X: Bad Data Unit at Time=%d (Duration=%d,
+// Flag=%d, Output=%d, Stream=%d)." with the sample's time and duration in milliseconds.
+std::wstring BadDataUnitText(HRESULT code, const Sample& sample);
 
 }  // namespace wmreader

@@ -129,6 +129,28 @@ TEST(AudioOutput, OnlyTheAudioStreamIsReadDecodedOverTheWholeFile)
     }
 }
 
+TEST(AudioOutput, FailuresReadAsTheProgramsReportThem)
+{
+    ReaderScript noAudio;
+    noAudio.outputs = {{VideoType(), {}}};
+    ScriptedReader reader(noAudio);
+    AudioOutput audio;
+    ReaderStep step = ReaderStep::None;
+    FindAudioOutput(reader, &audio, &step);
+    EXPECT_EQ(L"Could not find an audio stream in the specified file", AudioOutputFailureText(step));
+    EXPECT_EQ(L"Could not query for the space needed for media type", AudioOutputFailureText(ReaderStep::MediaTypeSize));
+    EXPECT_EQ(L"", AudioOutputFailureText(ReaderStep::NextSample));
+
+    Sample sample;
+    sample.time = 12345678;    // 1,234 ms
+    sample.duration = 464399;  // 46 ms
+    sample.flags = 1;
+    sample.output = 0;
+    sample.stream = 2;
+    EXPECT_EQ(L"Error 0xC00D080D: Bad Data Unit at Time=1234 (Duration=46, Flag=1, Output=0, Stream=2).",
+              BadDataUnitText(kBadDataUnit, sample));
+}
+
 TEST(MediaReaderFactory, TestsReplaceTheSystemReaderAndPutItBack)
 {
     std::unique_ptr<MediaReader> reader;
