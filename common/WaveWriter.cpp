@@ -1,5 +1,6 @@
 #include "WaveWriter.h"
 
+#include <algorithm>
 #include <cstring>
 
 HRESULT CWaveWriter::Fail(Step step)
@@ -57,7 +58,7 @@ HRESULT CWaveWriter::Write(const void* data, DWORD size)
         return E_UNEXPECTED;
     if (!size)
         return S_OK;
-    if (!Fits(m_dataBytes, size)) {
+    if (!Fits(m_dataBytes, size, std::min(m_maxDataBytes, kMaxDataBytes))) {
         m_failed = Step::WriteData;
         return kTooLarge;
     }

@@ -28,7 +28,8 @@ public:
     // "data" chunk's header, the samples and a pad byte after an odd count.
     static constexpr ULONGLONG kMaxDataBytes = 0xFFFFFFFFull - (4 + 8 + 18 + 8) - 1;
 
-    CWaveWriter() = default;
+    // maxDataBytes: a lower limit than the format's, for tests.
+    explicit CWaveWriter(ULONGLONG maxDataBytes = kMaxDataBytes) : m_maxDataBytes(maxDataBytes) {}
     ~CWaveWriter() { Close(); }
     CWaveWriter(const CWaveWriter&) = delete;
     CWaveWriter& operator=(const CWaveWriter&) = delete;
@@ -45,11 +46,15 @@ public:
     Step FailedStep() const { return m_failed; }
 
     // Whether size more bytes fit after written ones.
-    static bool Fits(ULONGLONG written, ULONGLONG size) { return written <= kMaxDataBytes && size <= kMaxDataBytes - written; }
+    static bool Fits(ULONGLONG written, ULONGLONG size, ULONGLONG max = kMaxDataBytes)
+    {
+        return written <= max && size <= max - written;
+    }
 
 private:
     HRESULT Fail(Step step);
 
+    ULONGLONG m_maxDataBytes;
     HMMIO m_file = nullptr;
     MMCKINFO m_riff{};
     MMCKINFO m_data{};

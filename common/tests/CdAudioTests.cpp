@@ -222,6 +222,22 @@ TEST(WaveWriter, NoFileGrowsPastWhatItsSizesCanHold)
         EXPECT_EQ(c.fits, CWaveWriter::Fits(c.written, c.size)) << c.written << " + " << c.size;
     // The RIFF size of the fullest file, with a pad byte, still fits in 32 bits.
     EXPECT_LE(4 + 8 + 18 + 8 + max + 1, 0xFFFFFFFFull);
+
+    // A writer at its limit refuses the write that would pass it, writes nothing of it, and
+    // still closes a whole file.
+    ScratchFolder folder;
+    const CString path = folder / L"full.wav";
+    CWaveWriter writer(10000);
+    ASSERT_EQ(S_OK, writer.Open(path, CdAudioFormat()));
+    std::vector<BYTE> block(4000, 0x22);
+    EXPECT_EQ(S_OK, writer.Write(block.data(), 4000));
+    EXPECT_EQ(S_OK, writer.Write(block.data(), 4000));
+    EXPECT_EQ(CWaveWriter::kTooLarge, writer.Write(block.data(), 4000));
+    EXPECT_EQ(CWaveWriter::Step::WriteData, writer.FailedStep());
+    EXPECT_EQ(S_OK, writer.Write(block.data(), 2000));
+    EXPECT_EQ(10000u, writer.DataBytes());
+    EXPECT_EQ(S_OK, writer.Close());
+    EXPECT_EQ("44100 2 2 2500", WaveParams(folder, path));
 }
 
 namespace {

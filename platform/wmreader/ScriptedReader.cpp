@@ -58,6 +58,16 @@ HRESULT ScriptedReader::Call(ReaderStep step, const std::string& entry)
     return Step(step, failure != m_script.failures.end() ? failure->second : S_OK);
 }
 
+HRESULT ScriptedReader::CallEach(std::initializer_list<ReaderStep> steps)
+{
+    for (ReaderStep step : steps) {
+        HRESULT hr = Call(step);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
 HRESULT ScriptedReader::Open(const wchar_t*)
 {
     m_next = 0;
@@ -80,12 +90,9 @@ HRESULT ScriptedReader::OutputCount(DWORD* count)
 
 HRESULT ScriptedReader::OutputType(DWORD output, MediaType* type)
 {
-    for (ReaderStep step : {ReaderStep::OutputProps, ReaderStep::MediaTypeSize, ReaderStep::MediaTypeMemory,
-                            ReaderStep::MediaType}) {
-        HRESULT hr = Call(step);
-        if (FAILED(hr))
-            return hr;
-    }
+    if (HRESULT hr = CallEach({ReaderStep::OutputProps, ReaderStep::MediaTypeSize, ReaderStep::MediaTypeMemory,
+                                 ReaderStep::MediaType}); FAILED(hr))
+        return hr;
     if (output >= m_script.outputs.size())
         return Step(ReaderStep::OutputProps, E_INVALIDARG);
     *type = m_script.outputs[output].current;
@@ -103,12 +110,9 @@ HRESULT ScriptedReader::FormatCount(DWORD output, DWORD* count)
 
 HRESULT ScriptedReader::FormatType(DWORD output, DWORD index, MediaType* type)
 {
-    for (ReaderStep step : {ReaderStep::Format, ReaderStep::MediaTypeSize, ReaderStep::MediaTypeMemory,
-                            ReaderStep::MediaType}) {
-        HRESULT hr = Call(step);
-        if (FAILED(hr))
-            return hr;
-    }
+    if (HRESULT hr = CallEach({ReaderStep::Format, ReaderStep::MediaTypeSize, ReaderStep::MediaTypeMemory,
+                                 ReaderStep::MediaType}); FAILED(hr))
+        return hr;
     if (output >= m_script.outputs.size() || index >= m_script.outputs[output].formats.size())
         return Step(ReaderStep::Format, E_INVALIDARG);
     *type = m_script.outputs[output].formats[index];
@@ -135,11 +139,8 @@ HRESULT ScriptedReader::StreamCount(DWORD* count)
 
 HRESULT ScriptedReader::StreamInfo(DWORD index, WORD* number, GUID* type)
 {
-    for (ReaderStep step : {ReaderStep::Stream, ReaderStep::StreamNumber, ReaderStep::StreamType}) {
-        HRESULT hr = Call(step);
-        if (FAILED(hr))
-            return hr;
-    }
+    if (HRESULT hr = CallEach({ReaderStep::Stream, ReaderStep::StreamNumber, ReaderStep::StreamType}); FAILED(hr))
+        return hr;
     if (index >= m_script.streams.size())
         return Step(ReaderStep::Stream, E_INVALIDARG);
     *number = m_script.streams[index].first;

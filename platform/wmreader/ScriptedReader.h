@@ -11,6 +11,7 @@
 
 #include "MediaReader.h"
 
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -70,6 +71,8 @@ public:
 
 private:
     HRESULT Call(ReaderStep step, const std::string& entry = std::string());
+    // The calls inside one operation, in order, up to the first that fails.
+    HRESULT CallEach(std::initializer_list<ReaderStep> steps);
 
     ReaderScript m_script;
     std::vector<std::string>* m_log;
