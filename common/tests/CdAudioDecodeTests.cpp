@@ -64,18 +64,21 @@ struct PartCase {
     const wchar_t* file;
     DWORD rate;
     int channels;
-    const char* encoder;  // ffmpeg's or lame's options after the input
-    int packetFrames;     // one packet of the codec, in source frames
+    const char* encoder;  // ffmpeg's or lame's options after the input; null: sox's file is the part
+    int packetFrames;     // one packet of the codec (or one sample of the reader), in source frames
+    const char* sample = "-b 16";  // sox's sample format
 };
 
 // The tone: half a second of silence, then three seconds of a sweep (another one on the right).
 CString MakePart(const ScratchFolder& folder, const PartCase& c)
 {
-    const CString source = folder / L"source.wav";
-    mediafixtures::RunTool(folder, "sox -n -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " -b 16 " +
-                                       ShellQuoted(source) + " synth 3 sine 200-1200" +
-                                       (c.channels == 2 ? " sine 300-900" : "") + " vol 0.5 pad 0.5 0");
     const CString part = folder / c.file;
+    const CString source = c.encoder ? folder / L"source.wav" : part;
+    mediafixtures::RunTool(folder, "sox -n -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " " +
+                                       c.sample + " " + ShellQuoted(source) + " synth 3 sine 200-1200" +
+                                       (c.channels == 2 ? " sine 300-900" : "") + " vol 0.5 pad 0.5 0");
+    if (!c.encoder)
+        return part;
     if (std::string(c.encoder).rfind("lame", 0) == 0)
         mediafixtures::RunTool(folder, std::string(c.encoder) + " " + ShellQuoted(source) + " " + ShellQuoted(part));
     else
@@ -95,6 +98,7 @@ TEST(CdAudioDecode, PartsOfEveryLayoutBecomeCdAudioLikeFfmpegsDecoding)
         {"MP3 44.1 kHz stereo", L"stereo44.mp3", 44100, 2, "lame --quiet -b 128", 1152},
         {"MP3 22.05 kHz mono", L"mono22.mp3", 22050, 1, "lame --quiet -b 32", 576},
         {"MP3 22.05 kHz stereo", L"stereo22.mp3", 22050, 2, "-c:a libmp3lame -b:a 64k", 576},
+        {"WAV 11.025 kHz 8-bit mono", L"mono11.wav", 11025, 1, nullptr, 4096, "-b 8 -e unsigned-integer"},
     };
     for (const PartCase& c : cases) {
         SCOPED_TRACE(c.name);
