@@ -36,67 +36,69 @@ CCdAudioConverter::CCdAudioConverter(const WAVEFORMATEX& source)
 {
 }
 
-void CCdAudioConverter::AddFrame(int left, int right, std::vector<BYTE>* out)
+BYTE* CCdAudioConverter::AddFrame(int left, int right, BYTE* out)
 {
-    // The output frames this source frame completes: those standing at or before it (and
-    // after the frame before it).
+    // The output frames this source frame completes: the one standing on it, and those
+    // standing between the frame before it and it.
     const ULONGLONG frame = m_sourceFrames;  // index of (left, right)
     for (;;) {
         const ULONGLONG position = m_outputFrames * m_rate;  // in 1/44,100 source frames
         const ULONGLONG index = position / kCdSamplesPerSecond;
-        const ULONGLONG fraction = position % kCdSamplesPerSecond;
+        const LONGLONG fraction = static_cast<LONGLONG>(position % kCdSamplesPerSecond);
         int l, r;
         if (index == frame && fraction == 0) {
             l = left;
             r = right;
-        } else if (index + 1 == frame && frame > 0) {
-            const LONGLONG f = static_cast<LONGLONG>(fraction);
-            l = m_lastLeft + static_cast<int>((left - m_lastLeft) * f / static_cast<LONGLONG>(kCdSamplesPerSecond));
-            r = m_lastRight + static_cast<int>((right - m_lastRight) * f / static_cast<LONGLONG>(kCdSamplesPerSecond));
+        } else if (index + 1 == frame) {
+            l = m_lastLeft + static_cast<int>((left - m_lastLeft) * fraction / static_cast<LONGLONG>(kCdSamplesPerSecond));
+            r = m_lastRight + static_cast<int>((right - m_lastRight) * fraction / static_cast<LONGLONG>(kCdSamplesPerSecond));
         } else {
             break;
         }
-        const size_t at = out->size();
-        out->resize(at + 4);
-        BYTE* p = out->data() + at;
-        p[0] = static_cast<BYTE>(l & 0xFF);
-        p[1] = static_cast<BYTE>((l >> 8) & 0xFF);
-        p[2] = static_cast<BYTE>(r & 0xFF);
-        p[3] = static_cast<BYTE>((r >> 8) & 0xFF);
+        out[0] = static_cast<BYTE>(l & 0xFF);
+        out[1] = static_cast<BYTE>((l >> 8) & 0xFF);
+        out[2] = static_cast<BYTE>(r & 0xFF);
+        out[3] = static_cast<BYTE>((r >> 8) & 0xFF);
+        out += 4;
         ++m_outputFrames;
     }
     m_lastLeft = left;
     m_lastRight = right;
     ++m_sourceFrames;
+    return out;
 }
 
 void CCdAudioConverter::Convert(const BYTE* data, size_t size, std::vector<BYTE>* out)
 {
     if (!m_valid)
         return;
-    // At most rate/44,100 + 1 output frames per source frame.
-    out->reserve(out->size() + (size / m_frameBytes + 2) * 4 * (kCdSamplesPerSecond / m_rate + 1));
+    // Each source frame completes at most 44,100 / rate + 1 output frames.
+    const size_t before = out->size();
+    const size_t frames = (m_partialBytes + size) / m_frameBytes;
+    out->resize(before + frames * 4 * (kCdSamplesPerSecond / m_rate + 1));
+    BYTE* w = out->data() + before;
     auto sampleAt = [this](const BYTE* p) {
         return m_bytesPerSample == 1 ? (static_cast<int>(p[0]) - 128) * 256
                                      : static_cast<int>(static_cast<short>(p[0] | (p[1] << 8)));
     };
-    auto frameAt = [&](const BYTE* p, std::vector<BYTE>* o) {
+    auto frameAt = [&](const BYTE* p) {
         const int left = sampleAt(p);
         const int right = m_channels == 2 ? sampleAt(p + m_bytesPerSample) : left;
-        AddFrame(left, right, o);
+        w = AddFrame(left, right, w);
     };
     while (m_partialBytes && size) {
         m_partial[m_partialBytes++] = *data++;
         --size;
         if (m_partialBytes == m_frameBytes) {
-            frameAt(m_partial, out);
+            frameAt(m_partial);
             m_partialBytes = 0;
         }
     }
     for (; size >= m_frameBytes; data += m_frameBytes, size -= m_frameBytes)
-        frameAt(data, out);
+        frameAt(data);
     for (; size; --size)
         m_partial[m_partialBytes++] = *data++;
+    out->resize(static_cast<size_t>(w - out->data()));
 }
 
 HRESULT CCdAudioReader::Prepare(wmreader::ReaderStep* failed)

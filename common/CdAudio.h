@@ -38,7 +38,8 @@ public:
     void Convert(const BYTE* data, size_t size, std::vector<BYTE>* out);
 
 private:
-    void AddFrame(int left, int right, std::vector<BYTE>* out);
+    // Writes the output frames source frame (left, right) completes at out; returns their end.
+    BYTE* AddFrame(int left, int right, BYTE* out);
 
     bool m_valid = false;
     DWORD m_rate = 0;
