@@ -128,7 +128,7 @@ HRESULT CCdAudioReader::Prepare(wmreader::ReaderStep* failed)
     if (SUCCEEDED(hr))
         hr = wmreader::FindStreams(m_reader, &m_streams, &step);
     if (SUCCEEDED(hr))
-        hr = wmreader::ReadAudioStreamOnly(m_reader, m_streams.audio, &step);
+        hr = wmreader::ReadAudioStreamOnly(m_reader, m_streams, &step);
     if (failed)
         *failed = step;
     return FAILED(hr) ? hr : S_OK;

@@ -20,7 +20,9 @@
 class CWaveWriter {
 public:
     // The calls that can fail, for the caller's message.
-    enum class Step { None, Open, CreateRiff, CreateFormat, WriteFormat, AscendFormat, CreateData, WriteData, AscendData, AscendRiff };
+    enum class Step {
+        None, Open, CreateRiff, CreateFormat, WriteFormat, AscendFormat, CreateData, WriteData, AscendData, AscendRiff
+    };
 
     // The write would take the file past what its RIFF sizes can hold.
     static constexpr HRESULT kTooLarge = static_cast<HRESULT>(0x800700DFL);  // ERROR_FILE_TOO_LARGE

@@ -99,6 +99,8 @@ TEST(CdAudioDecode, PartsOfEveryLayoutBecomeCdAudioLikeFfmpegsDecoding)
         {"MP3 22.05 kHz mono", L"mono22.mp3", 22050, 1, "lame --quiet -b 32", 576},
         {"MP3 22.05 kHz stereo", L"stereo22.mp3", 22050, 2, "-c:a libmp3lame -b:a 64k", 576},
         {"WAV 11.025 kHz 8-bit mono", L"mono11.wav", 11025, 1, nullptr, 4096, "-b 8 -e unsigned-integer"},
+        {"WMV with 44.1 kHz stereo audio", L"video.wmv", 44100, 2,
+         "-f lavfi -i testsrc=size=320x240:rate=25:duration=3.5 -map 1:v -map 0:a -c:v wmv2 -c:a wmav2 -b:a 128k", 2048},
     };
     for (const PartCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -82,13 +82,15 @@ HRESULT FindStreams(MediaReader& reader, StreamNumbers* streams, ReaderStep* fai
     return Failed(reader, S_OK, failed);
 }
 
-HRESULT ReadAudioStreamOnly(MediaReader& reader, WORD audioStream, ReaderStep* failed)
+HRESULT ReadAudioStreamOnly(MediaReader& reader, const StreamNumbers& streams, ReaderStep* failed)
 {
     HRESULT hr = S_OK;
-    if (audioStream) {
-        hr = reader.SetStreamSelected(audioStream, true);
+    if (streams.audio) {
+        hr = reader.SetStreamSelected(streams.audio, true);
+        if (SUCCEEDED(hr) && streams.video && streams.video != streams.audio)
+            hr = reader.SetStreamSelected(streams.video, false);
         if (SUCCEEDED(hr))
-            hr = reader.SetReadStreamSamples(audioStream, false);
+            hr = reader.SetReadStreamSamples(streams.audio, false);
     }
     if (SUCCEEDED(hr))
         hr = reader.SetRange(0, 0);

@@ -8,7 +8,7 @@
 //         hr = wmreader::SelectOutputFormat(reader, &audio, [](const WAVEFORMATEX& f) { return f.nSamplesPerSec == 22050; });
 //     wmreader::StreamNumbers streams;
 //     if (SUCCEEDED(hr)) hr = wmreader::FindStreams(reader, &streams);
-//     if (SUCCEEDED(hr)) hr = wmreader::ReadAudioStreamOnly(reader, streams.audio);
+//     if (SUCCEEDED(hr)) hr = wmreader::ReadAudioStreamOnly(reader, streams);
 //
 // Each helper fails with the step the reader reports (reader.FailedStep()), or with its own:
 // ReaderStep::NoAudioOutput.
@@ -44,9 +44,10 @@ struct StreamNumbers {
 };
 HRESULT FindStreams(MediaReader& reader, StreamNumbers* streams, ReaderStep* failed = nullptr);
 
-// Selects only the audio stream, decoded, and the whole file as the range (with stream 0 only
-// the range is set).
-HRESULT ReadAudioStreamOnly(MediaReader& reader, WORD audioStream, ReaderStep* failed = nullptr);
+// Selects the audio stream, decoded, switches the video stream off (the reader would otherwise
+// decode every picture too), and sets the whole file as the range. Without an audio stream
+// only the range is set.
+HRESULT ReadAudioStreamOnly(MediaReader& reader, const StreamNumbers& streams, ReaderStep* failed = nullptr);
 
 // The detail text of a failure of FindAudioOutput or SelectOutputFormat ("Could not get output
 // count", ..., "Could not find an audio stream in the specified file"); empty for other steps.
