@@ -1,0 +1,55 @@
+// Decodes a part into one CD-audio WAV file through the system's reader and prints the time:
+//   cddecode_bench <part> <wav>   "decode: <seconds> seconds, <bytes> bytes, converted <0|1>"
+//   cddecode_bench <part> -       the same without a file: what the reader alone costs
+#include "BenchClock.h"
+#include "CdAudio.h"
+
+#include <objbase.h>
+
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+// Reads the part as CD audio and throws it away.
+HRESULT DecodeOnly(const wchar_t* part, CdDecodeResult* result)
+{
+    *result = CdDecodeResult();
+    std::unique_ptr<wmreader::MediaReader> reader;
+    HRESULT hr = wmreader::CreateMediaReader(&reader, &result->readerStep);
+    if (SUCCEEDED(hr))
+        hr = reader->Open(part);
+    if (FAILED(hr))
+        return hr;
+    CCdAudioReader cd(*reader);
+    hr = cd.Prepare(&result->readerStep);
+    result->converted = cd.Converting();
+    CdAudioChunk chunk;
+    while (SUCCEEDED(hr) && (hr = cd.Next(&chunk, &result->readerStep)) == S_OK)
+        result->dataBytes += chunk.length;
+    reader->Close();
+    return FAILED(hr) ? hr : S_OK;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: cddecode_bench <part> <wav|->\n");
+        return 2;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const double start = Now();
+    CdDecodeResult result;
+    HRESULT hr = std::wcscmp(argv[2], L"-") == 0 ? DecodeOnly(argv[1], &result) : DecodeToCdAudioFile(argv[1], argv[2], &result);
+    const double seconds = Now() - start;
+    CoUninitialize();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "decoding failed: 0x%08lX (reader step %d, writer step %d)\n", static_cast<unsigned long>(hr),
+                     static_cast<int>(result.readerStep), static_cast<int>(result.writerStep));
+        return 1;
+    }
+    std::printf("decode: %.3f seconds, %llu bytes, converted %d\n", seconds, result.dataBytes, result.converted ? 1 : 0);
+    return 0;
+}

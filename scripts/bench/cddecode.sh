@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Decodes a 60-minute Windows Media part to a CD-audio WAV file (44,100 Hz 16-bit stereo) through
+# the system's reader under Wine (cddecode_bench.exe), and in the same run with
+# `ffmpeg -i part.wma -ar 44100 -ac 2 out.wav`, taking turns; prints each one's times, the
+# medians and their ratio, and what the reader alone takes (the same decoding, no file
+# written), the floor under the first figure. Two parts: 44.1 kHz stereo (written as the reader
+# gives it) and 22.05 kHz mono (converted on the way).
+#   [ARCH=x64] scripts/bench/cddecode.sh [minutes] [rounds]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
+. "$root/scripts/lib/wine.sh"
+minutes="${1:-60}"
+rounds="${2:-3}"
+exe=$(find "$build" -name cddecode_bench.exe -print -quit)
+[ -n "$exe" ] || { echo "no cddecode_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-cddecode-bench.XXXXXX")
+trap 'wine_stop; rm -rf "$work"' EXIT
+seconds=$((minutes * 60))
+
+# A tone on the left and noise on the right, so that neither channel is silence.
+ffmpeg -nostdin -v error -y -filter_complex \
+  "sine=frequency=440:sample_rate=44100:duration=$seconds[a];anoisesrc=duration=$seconds:amplitude=0.2:sample_rate=44100[b];[a][b]amerge=inputs=2" \
+  -c:a wmav2 -b:a 128k "$work/stereo44.wma"
+ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=300:sample_rate=22050:duration=$seconds" \
+  -c:a wmav2 -b:a 32k "$work/mono22.wma"
+
+wine_env "${WINEPREFIX:-$build/bench-prefix}"
+wine_start
+
+now() { date +%s.%N; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+for part in stereo44 mono22; do
+  wma="$work/$part.wma"
+  target="Z:$(echo "$work/ours.wav" | tr '/' '\\')"
+  source="Z:$(echo "$wma" | tr '/' '\\')"
+  : >"$work/ffmpeg.times"
+  : >"$work/ours.times"
+  : >"$work/inside.times"
+  : >"$work/alone.times"
+  for round in $(seq "$rounds"); do
+    start=$(now)
+    ffmpeg -nostdin -v error -y -i "$wma" -ar 44100 -ac 2 "$work/ffmpeg.wav"
+    echo "$(now) - $start" | bc -l >>"$work/ffmpeg.times"
+    start=$(now)
+    line=$(wine "$exe" "$source" "$target" | tr -d '\r')
+    echo "$(now) - $start" | bc -l >>"$work/ours.times"
+    echo "$line" | awk '{ print $2 }' >>"$work/inside.times"
+    wine "$exe" "$source" - | tr -d '\r' | awk '{ print $2 }' >>"$work/alone.times"
+    [ "$round" = 1 ] && echo "$part: $line; ffmpeg's WAV $(stat -c %s "$work/ffmpeg.wav") bytes"
+  done
+  f=$(median <"$work/ffmpeg.times")
+  o=$(median <"$work/ours.times")
+  i=$(median <"$work/inside.times")
+  a=$(median <"$work/alone.times")
+  printf '%s, %d min, %d rounds (medians)\n  ffmpeg (native):            %8.3f s   [%s]\n  reader to CD WAV (Wine):    %8.3f s   [%s]\n    of which decoding inside: %8.3f s\n  the reader alone, no file:  %8.3f s\n  ratio reader/ffmpeg:        %8.2f\n' \
+    "$part" "$minutes" "$rounds" "$f" "$(tr '\n' ' ' <"$work/ffmpeg.times")" "$o" "$(tr '\n' ' ' <"$work/ours.times")" "$i" \
+    "$a" "$(echo "$o / $f" | bc -l)"
+done
