@@ -486,33 +486,39 @@ BOOL CDownloadThread::OnIdle(LONG)
     }
 
     // Whole chunks as the reader has them; a message (a cancel, a stop) ends the wait at once.
-    CBodyReader::Chunk chunk{};
-    switch (m_pReader->Next(m_lastArrival + m_timeouts.receive, &chunk)) {
-    case NetworkWait::Message:
-        return TRUE;
-    case NetworkWait::TimedOut:
-        // The server stalled in the middle of the body.
-        LoseConnection(ThreadText(IDS_DOWNLOAD_TIMED_OUT));
-        return FALSE;
-    case NetworkWait::Done:
-        break;
+    // A few that are already there are written in one turn (a turn costs a look at the queue).
+    for (int taken = 0; taken < kChunksPerTurn; ++taken) {
+        CBodyReader::Chunk chunk{};
+        const ULONGLONG deadline = taken == 0 ? m_lastArrival + m_timeouts.receive : 1;  // later: only what is there
+        switch (m_pReader->Next(deadline, &chunk)) {
+        case NetworkWait::Message:
+            return TRUE;
+        case NetworkWait::TimedOut:
+            if (taken > 0)
+                return TRUE;
+            // The server stalled in the middle of the body.
+            LoseConnection(ThreadText(IDS_DOWNLOAD_TIMED_OUT));
+            return FALSE;
+        case NetworkWait::Done:
+            break;
+        }
+        m_lastArrival = GetTickCount64();
+        if (!chunk.ok) {
+            LoseConnection(LibraryErrorText(CInternetException(chunk.error)));
+            return FALSE;
+        }
+        const UINT count = chunk.size;
+        if (count == 0) {
+            CompleteTransfer();
+            return FALSE;
+        }
+        const BOOL written = WriteChunk(chunk.data, count);
+        if (m_pReader)
+            m_pReader->Release();
+        if (!written)
+            return FALSE;
+        ReportProgress(count);
     }
-    m_lastArrival = GetTickCount64();
-    if (!chunk.ok) {
-        LoseConnection(LibraryErrorText(CInternetException(chunk.error)));
-        return FALSE;
-    }
-    const UINT count = chunk.size;
-    if (count == 0) {
-        CompleteTransfer();
-        return FALSE;
-    }
-    const BOOL written = WriteChunk(chunk.data, count);
-    if (m_pReader)
-        m_pReader->Release();
-    if (!written)
-        return FALSE;
-    ReportProgress(count);
     return TRUE;
 }
 

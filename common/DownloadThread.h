@@ -26,7 +26,7 @@
 // threads while this thread waits on them and on its message queue (NetworkWait.h): a
 // cancel or stop ends the job at once whatever the server does, and the time limits
 // (kDefaultTimeouts) are kept here, WinINet's own being unreliable under Wine. The body is
-// read ahead in whole chunks and written one chunk per idle turn.
+// read ahead in whole chunks and written in the idle turns.
 //
 // The console's variant (CConsoleDownloadThread) adds WM_DOWNLOAD_STOP, which ends the job
 // with kDownloadStopped so that its queue keeps it. SetPaused holds the transfer between
@@ -105,8 +105,10 @@ public:
 class CDownloadThread : public CWinThread {
     DECLARE_DYNCREATE(CDownloadThread)
 public:
-    // Bytes read and written per idle turn at most.
+    // Bytes per read and per write; an idle turn writes up to kChunksPerTurn chunks that
+    // have arrived already.
     static constexpr UINT kChunkSize = 10240;
+    static constexpr int kChunksPerTurn = 16;
     // Percentage basis when neither the response nor the job gives a size.
     static constexpr ULONGLONG kFallbackSize = 17408000;
     // Redirects followed for one request before its status is refused.
@@ -137,7 +139,7 @@ public:
 
     BOOL InitInstance() override;
     BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // One chunk of the body per call; TRUE while the transfer goes on.
+    // The chunks of the body that have come, one at least; TRUE while the transfer goes on.
     BOOL OnIdle(LONG count) override;
     int ExitInstance() override;
 

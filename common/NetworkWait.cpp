@@ -134,6 +134,13 @@ DWORD CRequestSend::Error() const
 
 // ---- CBodyReader ----
 
+namespace {
+
+constexpr size_t kWakeBatch = 16;
+constexpr ULONGLONG kFlowingReadMs = 2;
+
+}  // namespace
+
 struct CBodyReader::State {
     HINTERNET request = nullptr;
     UINT chunkSize = 0;
@@ -190,14 +197,20 @@ CBodyReader::CBodyReader(HINTERNET request, UINT chunkSize, UINT chunks)
                 return;
 
             DWORD read = 0;
+            const ULONGLONG begun = GetTickCount64();
             const BOOL ok = InternetReadFile(s.request, s.buffers[slot].data(), s.chunkSize, &read);
             const DWORD error = ok ? 0 : GetLastError();
+            // While the data flows the owner is woken for a few chunks at a time (each wake-up
+            // costs more than a chunk); a read that had to wait, the end and a failure wake it
+            // at once.
+            const bool flowing = ok && read > 0 && GetTickCount64() - begun < kFlowingReadMs;
 
             AcquireSRWLockExclusive(&s.lock);
             s.chunks[slot] = Chunk{s.buffers[slot].data(), ok ? read : 0, ok, error};
             ++s.count;
-            const bool wake = s.ownerWaits;
-            s.ownerWaits = false;
+            const bool wake = s.ownerWaits && (!flowing || s.count >= kWakeBatch || s.count == ring);
+            if (wake)
+                s.ownerWaits = false;
             ReleaseSRWLockExclusive(&s.lock);
             if (wake)
                 SetEvent(s.filled);
