@@ -240,10 +240,7 @@ TEST_F(Tessaline, RefusesNullArgumentsAndFilesItCannotOpen)
     const std::vector<BYTE> left = ReadAll(text);
     EXPECT_EQ("no movie here\r\n", std::string(left.begin(), left.end()));
     // Nor a fragmented movie, whose chapters would be read against the wrong movie.
-    const CString fragmented = folder / L"fragmented.m4a";
-    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=3 -c:a aac "
-                                   "-movflags frag_keyframe+empty_moov " +
-                                       testsupport::ShellQuoted(fragmented));
+    const CString fragmented = mp4fixtures::MakeFragmented(folder, L"fragmented.m4a");
     const std::vector<BYTE> whole = ReadAll(fragmented);
     std::string fragmentedPath = fragmented.ToNarrow(CP_ACP);
     EXPECT_EQ(E_FAIL, object->AddMediaMarkers(fragmentedPath.data(), markers));

@@ -31,12 +31,13 @@ bool HasInnerNul(BSTR text)
     return false;
 }
 
+// A text given by value, also inside a variant given by reference (as scripts pass their
+// variables). A BSTR given by reference is an [out] or [in, out] buffer, which may hold
+// anything, and is not looked at.
 bool HoldsInnerNul(const VARIANT& value)
 {
     if (value.vt == VT_BSTR)
         return HasInnerNul(value.bstrVal);
-    if (value.vt == (VT_BSTR | VT_BYREF))
-        return value.pbstrVal && HasInnerNul(*value.pbstrVal);
     if (value.vt == (VT_VARIANT | VT_BYREF))
         return value.pvarVal && value.pvarVal->vt != (VT_VARIANT | VT_BYREF) && HoldsInnerNul(*value.pvarVal);
     return false;

@@ -190,10 +190,7 @@ TEST(Mp4Layer, FilesItCannotReadAreRefusedAndLeftAlone)
 TEST(Mp4Layer, FragmentedFilesAreRefusedAndLeftAlone)
 {
     ScratchFolder folder;
-    const CString fragmented = folder / L"fragmented.m4a";
-    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=4 -c:a aac "
-                                   "-movflags frag_keyframe+empty_moov -frag_duration 1000000 " +
-                                       testsupport::ShellQuoted(fragmented));
+    const CString fragmented = mp4fixtures::MakeFragmented(folder, L"fragmented.m4a");
     ASSERT_NE(std::string::npos, mp4fixtures::Layout(folder, fragmented).find("moof"));
     const std::vector<BYTE> before = ReadAll(fragmented);
     EXPECT_FALSE(WriteChapters(fragmented, {Chapter(1000, "One"), Chapter(3000, "Two")}));
