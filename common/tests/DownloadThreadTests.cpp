@@ -455,6 +455,8 @@ TEST_F(DownloadThreadTest, ACancelEndsTheJobWithinASecondWhateverTheServerDoes)
     struct Case {
         const char* name;
         CString url;
+        UINT message = WM_DOWNLOAD_CANCEL;
+        int result = kDownloadCancelled;
     };
     const Case cases[] = {
         {"stalls in the middle of the body", s_server->Url(L"/stall/300000/20000")},
@@ -462,6 +464,10 @@ TEST_F(DownloadThreadTest, ACancelEndsTheJobWithinASecondWhateverTheServerDoes)
         {"one byte every ten seconds", s_server->Url(L"/slow/100000/1/10000")},
         {"slow redirects", s_server->Url(L"/slowredirect/20/1000/file/5000")},
         {"a connect that gets no answer", blackHole.Url(L"/part.wma")},
+        // The console's stop ends the same waits, with its own result.
+        {"stopped while the server never answers", s_server->Url(L"/silent"), WM_DOWNLOAD_STOP, kDownloadStopped},
+        {"stopped in the middle of a stalled body", s_server->Url(L"/stall/300000/20000"), WM_DOWNLOAD_STOP,
+         kDownloadStopped},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -474,19 +480,19 @@ TEST_F(DownloadThreadTest, ACancelEndsTheJobWithinASecondWhateverTheServerDoes)
         std::thread canceller;
         m_owner.onReport = [&](const Report& r) {
             if (r.message == WM_DOWNLOAD_STARTED)
-                canceller = std::thread([this, &cancelledAt] {
+                canceller = std::thread([this, &cancelledAt, &c] {
                     Sleep(1500);
                     cancelledAt = GetTickCount64();
-                    PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
+                    PostThreadMessageW(m_threadId, c.message, 0, 0);
                 });
         };
-        EXPECT_EQ(Run(job.get()), static_cast<DWORD>(kDownloadCancelled));
+        EXPECT_EQ(Run(job.get()), static_cast<DWORD>(c.result));
         const ULONGLONG endedAt = GetTickCount64();
         if (canceller.joinable())
             canceller.join();
         ASSERT_NE(cancelledAt.load(), 0u);
         EXPECT_LT(endedAt - cancelledAt.load(), 1000u) << "the cancel waited for the server";
-        ExpectReportShape(job.get(), kDownloadCancelled);
+        ExpectReportShape(job.get(), c.result);
         EXPECT_TRUE(m_owner.Of(WM_DOWNLOAD_ERROR).empty());
         EXPECT_EQ(ReadAll(target), Bytes("older version"));
         EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
