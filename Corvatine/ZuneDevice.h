@@ -77,6 +77,9 @@ public:
     // Reading and deleting (results in the status text, failures in the last-error text).
     HRESULT FindObjectOnDevice(const wchar_t* name);
     HRESULT FindChildByName(const wchar_t* parentId, const wchar_t* name);
+    // The first file (never a folder) at any depth below the folder whose original file name
+    // or id is name, ignoring case; its id goes to the status text.
+    HRESULT FindFileBelow(const wchar_t* folderId, const wchar_t* name);
     // ParentName gets the parent's name; see IZuneSupport::GetObjectIdList for the lists.
     HRESULT ListChildren(const wchar_t* parentId, const TextBuffer& parentName, ULONG* numObjects,
                          LPWSTR* objectIds, LPWSTR* objectNames, ULONG** attributes, ULONGLONG** sizes);
@@ -103,8 +106,15 @@ private:
     // One visit of the whole-device search.
     void Visit(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* id,
                const wchar_t* name);
+    void VisitFiles(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* folderId,
+                    const wchar_t* name, int depth);
+    static constexpr int kMaxFolderDepth = 32;
     // An id the session must never delete: the device or one of its storages.
     bool IsRootOrStorage(IPortableDeviceProperties* properties, const wchar_t* id);
+    // The device's id or a storage's, in any case.
+    bool NamesDeviceOrStorage(IPortableDeviceContent* content, const wchar_t* id);
+    // Whether the object's parent lists exactly this id among its children.
+    bool IsListedByParent(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* id);
 
     com::ComPtr<IPortableDevice> m_device;
     ZuneEventSink* m_sink;

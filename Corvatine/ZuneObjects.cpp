@@ -5,6 +5,8 @@
 
 #include "CString.h"
 
+#include <cwchar>
+
 namespace {
 
 constexpr ULONG kBatch = 10;
@@ -216,6 +218,79 @@ HRESULT ZuneDeviceSession::ListChildren(const wchar_t* parentId, const TextBuffe
     return S_OK;
 }
 
+HRESULT ZuneDeviceSession::FindFileBelow(const wchar_t* folderId, const wchar_t* name)
+{
+    m_status.Clear();
+    com::ComPtr<IPortableDeviceContent> content;
+    HRESULT hr = GetContent(content.Put(), kNoContent, kNullDevice);
+    if (FAILED(hr) || !folderId || !*folderId || !name || !*name)
+        return hr;
+    com::ComPtr<IPortableDeviceProperties> properties;
+    if (FAILED(content->Properties(properties.Put())) || !properties)
+        return E_FAIL;
+    VisitFiles(content.Get(), properties.Get(), folderId, name, 0);
+    return S_OK;
+}
+
+void ZuneDeviceSession::VisitFiles(IPortableDeviceContent* content, IPortableDeviceProperties* properties,
+                                   const wchar_t* folderId, const wchar_t* name, int depth)
+{
+    // Deeper than any folder our transfers make; a device that lists a loop ends here.
+    if (depth > kMaxFolderDepth)
+        return;
+    ChildIds children(content, folderId);
+    while (m_status.IsEmpty() && children.Next()) {
+        for (ULONG i = 0; i < children.Count() && m_status.IsEmpty(); ++i) {
+            const wchar_t* id = children[i];
+            GUID type{};
+            if (FAILED(ReadGuidProperty(properties, id, wpd::OBJECT_CONTENT_TYPE, &type)))
+                continue;
+            if (IsEqualGUID(type, wpd::CONTENT_TYPE_FOLDER)) {
+                VisitFiles(content, properties, id, name, depth + 1);
+                continue;
+            }
+            if (IsEqualGUID(type, wpd::CONTENT_TYPE_FUNCTIONAL_OBJECT))
+                continue;
+            std::wstring objectName;
+            if (FAILED(ReadTextProperty(properties, id, wpd::OBJECT_ORIGINAL_FILE_NAME, &objectName)))
+                objectName.clear();
+            if ((!objectName.empty() && CString(objectName.c_str()).CompareNoCase(name) == 0) ||
+                CString(id).CompareNoCase(name) == 0)
+                m_status.Write(id);
+        }
+    }
+}
+
+bool ZuneDeviceSession::NamesDeviceOrStorage(IPortableDeviceContent* content, const wchar_t* id)
+{
+    if (CString(id).CompareNoCase(wpd::kDeviceObjectId) == 0)
+        return true;
+    ChildIds storages(content, wpd::kDeviceObjectId);
+    while (storages.Next()) {
+        for (ULONG i = 0; i < storages.Count(); ++i) {
+            if (CString(storages[i]).CompareNoCase(id) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool ZuneDeviceSession::IsListedByParent(IPortableDeviceContent* content, IPortableDeviceProperties* properties,
+                                         const wchar_t* id)
+{
+    std::wstring parent;
+    if (FAILED(ReadTextProperty(properties, id, wpd::OBJECT_PARENT_ID, &parent)) || parent.empty())
+        return false;
+    ChildIds children(content, parent.c_str());
+    while (children.Next()) {
+        for (ULONG i = 0; i < children.Count(); ++i) {
+            if (children[i] && std::wcscmp(children[i], id) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 bool ZuneDeviceSession::IsRootOrStorage(IPortableDeviceProperties* properties, const wchar_t* id)
 {
     if (CString(id).CompareNoCase(wpd::kDeviceObjectId) == 0)
@@ -238,10 +313,22 @@ HRESULT ZuneDeviceSession::DeleteObject(const wchar_t* objectId, bool withChildr
     }
     if (FAILED(hr))
         return hr;
-    // The device and its storages are never deleted, whatever name led here.
+    // The device and its storages are never deleted, whatever name led here. A device may take
+    // other spellings of an id for the same object ("s10001\\ ", "S10001"): only an id that the
+    // object's parent lists, as it lists it, is deleted, so that the guard sees what the id
+    // really names.
     com::ComPtr<IPortableDeviceProperties> properties;
     content->Properties(properties.Put());
-    if (!properties || IsRootOrStorage(properties.Get(), objectId)) {
+    if (!properties || NamesDeviceOrStorage(content.Get(), objectId)) {
+        m_lastError.Format(L"ERROR: The object '%s' is the device or one of its storages and is not deleted.",
+                           objectId);
+        return E_ACCESSDENIED;
+    }
+    if (!IsListedByParent(content.Get(), properties.Get(), objectId)) {
+        m_lastError.Format(L"ERROR: The object '%s' failed to be deleted from the device.", objectId);
+        return S_FALSE;
+    }
+    if (IsRootOrStorage(properties.Get(), objectId)) {
         m_lastError.Format(L"ERROR: The object '%s' is the device or one of its storages and is not deleted.",
                            objectId);
         return E_ACCESSDENIED;

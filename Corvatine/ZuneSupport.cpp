@@ -3,9 +3,13 @@
 #include "AfxMessageBox.h"
 #include "CString.h"
 
+#include <cwchar>
 #include <memory>
 
 namespace {
+
+// The folder on the device's storage where the suite's transfers put their files.
+constexpr wchar_t kMakerFolder[] = L"Vesperlin";
 
 const wchar_t* TextOf(BSTR text)
 {
@@ -257,15 +261,15 @@ HRESULT CZuneSupport::Transfer(ZuneDeviceSession& session, BSTR folderId, bool w
     std::wstring folder = TextOf(folderId);
     if (folder.empty()) {
         if (wholeDevice)
-            session.FindObjectOnDevice(L"Vesperlin");
+            session.FindObjectOnDevice(kMakerFolder);
         else
-            session.FindChildByName(wpd::kStorageObjectId, L"Vesperlin");
+            session.FindChildByName(wpd::kStorageObjectId, kMakerFolder);
         folder = session.Status().Text();
     }
     if (folder.empty()) {
         wchar_t createdText[ZuneDeviceSession::kTextLength] = {};
         const TextBuffer created(createdText, ZuneDeviceSession::kTextLength);
-        if (SUCCEEDED(session.CreateFolder(wpd::kStorageObjectId, L"Vesperlin", created))) {
+        if (SUCCEEDED(session.CreateFolder(wpd::kStorageObjectId, kMakerFolder, created))) {
             folder = created.Text();
         } else {
             ShowBox(hwndCaller,
@@ -295,12 +299,16 @@ HRESULT CZuneSupport::Transfer(ZuneDeviceSession& session, BSTR folderId, bool w
     else
         result.Write(L"SendAlbumArt ERROR:  Failed to get the newly transferred object's identifier from the device.");
     if (id.empty() || FAILED(art)) {
+        // The file is there without its cover (no image, or one the device refused): the caller
+        // is told with S_FALSE and the text, and shows its own message. A box here would wait
+        // inside the call for a person the caller may not have.
         CString text;
         text.Format(L"The selected file '%s' has been successfully transferred to the Zune device with no album art.\n\n%s",
                     TextOf(TargetFileName), result.Text());
-        ShowBox(hwndCaller, text, MB_OK);
+        output.Write(text);
+        return S_FALSE;
     }
-    output.Write(id.empty() ? result.Text() : id.c_str());
+    output.Write(id.c_str());
     return hr;
 }
 
@@ -379,13 +387,26 @@ STDMETHODIMP CZuneSupport::DeleteFromZuneEx(BSTR DeviceFriendlyName, BSTR, BYTE*
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
     return RunOneShot(DeviceFriendlyName, output, [&](ZuneDeviceSession& session) -> HRESULT {
-        session.FindObjectOnDevice(TextOf(FileName));
-        const std::wstring id = session.Status().Text();
+        // Only what our transfers put on the device is deleted by name: a file in the maker's
+        // folder (at any depth), or that folder itself with what is in it. A user's own file
+        // of the same name elsewhere, or a folder of that name, stays.
+        const wchar_t* name = TextOf(FileName);
+        session.FindChildByName(wpd::kStorageObjectId, kMakerFolder);
+        const std::wstring folder = session.Status().Text();
+        std::wstring id;
+        bool wholeFolder = false;
+        if (!folder.empty() && std::wcscmp(name, kMakerFolder) == 0) {
+            id = folder;
+            wholeFolder = true;
+        } else if (!folder.empty()) {
+            session.FindFileBelow(folder.c_str(), name);
+            id = session.Status().Text();
+        }
         if (id.empty()) {
-            output.Format(L"Failed to delete audiobook content from device. '%s' file not found.", TextOf(FileName));
+            output.Format(L"Failed to delete audiobook content from device. '%s' file not found.", name);
             return E_FAIL;
         }
-        const HRESULT hr = session.DeleteObject(id.c_str(), session.FoundFolder());
+        const HRESULT hr = session.DeleteObject(id.c_str(), wholeFolder);
         if (hr != S_OK)
             output.Write(session.LastError().Text());
         return hr;

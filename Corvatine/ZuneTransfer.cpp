@@ -6,6 +6,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 #include <new>
@@ -13,8 +14,12 @@
 namespace {
 
 // The chunk of a copy when the device names none (a copy of zero-byte chunks would end at
-// once with an empty object).
+// once with an empty object), and the range a size the device names is held to: a device
+// asking for 4 GiB would have the whole file in memory at once (and more), one asking for a
+// byte would get a progress message per byte.
 constexpr DWORD kDefaultChunkSize = 256 * 1024;
+constexpr DWORD kMinChunkSize = 4 * 1024;
+constexpr DWORD kMaxChunkSize = 4 * 1024 * 1024;
 
 HRESULT NewValues(com::ComPtr<IPortableDeviceValues>* values, DWORD context = CLSCTX_INPROC_SERVER)
 {
@@ -115,6 +120,7 @@ HRESULT ZuneDeviceSession::CopyStreamInChunks(IStream* device, IStream* source, 
         return E_POINTER;
     if (chunkSize == 0)
         chunkSize = kDefaultChunkSize;
+    chunkSize = std::clamp(chunkSize, kMinChunkSize, kMaxChunkSize);
     std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[chunkSize]);
     if (!buffer)
         return E_OUTOFMEMORY;

@@ -1,6 +1,7 @@
 #include "DownloadThread.h"
 
 #include "FileUtils.h"
+#include "NetworkWait.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -82,7 +83,6 @@ CDownloadThread::~CDownloadThread() { CloseConnection(); }
 
 BOOL CDownloadThread::InitInstance()
 {
-    m_pBuffer = new BYTE[kChunkSize];
     return TRUE;
 }
 
@@ -124,6 +124,12 @@ void CDownloadThread::OnStartDownload(WPARAM, LPARAM lParam)
     // A redirect sends the next request over a new connection to the place it names.
     int redirects = 0;
     for (;;) {
+        // A cancel or stop that came during the last hop ends the job before the next.
+        if (const int pending = PendingEnd()) {
+            CloseConnection();
+            FinishJob(pending);
+            return;
+        }
         if (!OpenConnection() || !OpenRequest())
             return;
         AddClientIdHeader();
@@ -205,11 +211,9 @@ BOOL CDownloadThread::OpenSession()
     const CString agent = AfxLoadString(AFX_IDS_APP_TITLE);
     for (;;) {
         try {
+            // The time limits are kept by the waits of this thread (NetworkWait.h), not by
+            // WinINet's options (whose connect limit Wine does not keep).
             m_pSession = new CInternetSession(agent, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-            // Without these a server that accepts and never answers holds the thread for ever.
-            m_pSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, m_timeouts.connect);
-            m_pSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.send);
-            m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receive);
             return TRUE;
         } catch (const CException& e) {
             int answer = kDownloadAbandoned;
@@ -251,9 +255,6 @@ BOOL CDownloadThread::OpenRequest()
         try {
             m_pFile = m_pConnection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_strObject, nullptr, 1, nullptr,
                                                  nullptr, flags);
-            // The request's own copy: Wine's WinINet does not hand the session's on to it.
-            m_pFile->SetOption(INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.send);
-            m_pFile->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receive);
             SetProxyCredentials(*m_pFile, m_pJob->m_strUserName, m_pJob->m_strPassword);
             return TRUE;
         } catch (const CException& e) {
@@ -292,11 +293,15 @@ CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
 {
     for (;;) {
         int answer = kDownloadAbandoned;
-        try {
-            m_pFile->SendRequest();
-            DWORD status = 0;
-            if (!m_pFile->QueryInfoStatusCode(status))
-                AfxThrowInternetException(1);
+        const SendResult sent = SendAndWait();
+        if (sent.outcome == SendResult::Ended) {
+            // A cancel or stop came while the request waited: it ends the job as it says.
+            CloseConnection();
+            FinishJob(sent.pending);
+            return SendOutcome::Ended;
+        }
+        if (sent.outcome == SendResult::Answered) {
+            const DWORD status = sent.status;
             m_dwStatusCode = status;
             m_pJob->SetResult(static_cast<int>(status));
             if (status >= 200 && status <= 299)
@@ -313,14 +318,19 @@ CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
                 redirects = 0;
                 continue;
             }
-        } catch (const CException& e) {
-            // A time-out ends here as well: the server accepted and never answered.
+        } else {
+            // No answer: the send failed, the server closed without answering, or it did not
+            // answer in time (the request was closed then, so a retry opens a new one).
             if (const int pending = PendingEnd())
                 answer = pending;
             else if (m_hOwner)
-                answer = AskOwner(IDS_DOWNLOAD_NOT_CONNECTED, TRUE, LibraryErrorText(e).GetString());
-            if (answer == IDYES)
-                continue;
+                answer = AskOwner(IDS_DOWNLOAD_NOT_CONNECTED, TRUE, sent.reason.GetString());
+            if (answer == IDYES) {
+                if (sent.outcome != SendResult::TimedOut)
+                    continue;
+                ReleaseRequest();
+                return SendOutcome::Again;
+            }
         }
         FinishJob(answer);
         return SendOutcome::Ended;
@@ -353,11 +363,62 @@ BOOL CDownloadThread::TakeRedirect()
         TakeUrl(previous);
         return FALSE;
     }
+    ReleaseRequest();
+    return TRUE;
+}
+
+CDownloadThread::SendResult CDownloadThread::SendAndWait()
+{
+    SendResult result;
+    CRequestSend send(*m_pFile, m_timeouts.connect, m_timeouts.send + m_timeouts.receive);
+    if (!send.Started()) {
+        result.reason = LibraryErrorText(CInternetException(ERROR_NOT_ENOUGH_MEMORY));
+        return result;
+    }
+    NetworkWait end = send.Wait();
+    while (end == NetworkWait::Message) {
+        if ((result.pending = PendingEnd()) != 0) {
+            result.outcome = SendResult::Ended;
+            return result;  // the caller closes the request, which ends the helper's call
+        }
+        PumpMessage();
+        end = send.Wait();
+    }
+    if (end == NetworkWait::TimedOut) {
+        m_pFile->Close();
+        result.outcome = SendResult::TimedOut;
+        result.reason = ThreadText(IDS_DOWNLOAD_TIMED_OUT);
+        return result;
+    }
+    DWORD status = 0;
+    if (!send.Succeeded()) {
+        const DWORD error = send.Error();
+        result.reason = error == ERROR_HTTP_INVALID_SERVER_RESPONSE
+                            ? ThreadText(IDS_DOWNLOAD_NO_ANSWER)
+                            : LibraryErrorText(CInternetException(error));
+    } else if (!m_pFile->QueryInfoStatusCode(status) || status == 0) {
+        // Wine's WinINet takes a connection closed before any answer for one without a status.
+        result.reason = ThreadText(IDS_DOWNLOAD_NO_ANSWER);
+    } else {
+        result.outcome = SendResult::Answered;
+        result.status = status;
+    }
+    return result;
+}
+
+CString CDownloadThread::ThreadText(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return text;
+}
+
+void CDownloadThread::ReleaseRequest()
+{
     delete m_pFile;
     m_pFile = nullptr;
     delete m_pConnection;
     m_pConnection = nullptr;
-    return TRUE;
 }
 
 int CDownloadThread::PendingEnd() const
@@ -409,47 +470,73 @@ BOOL CDownloadThread::OnIdle(LONG)
         FinishJob(m_bStop ? kDownloadStopped : kDownloadCancelled);
         return FALSE;
     }
-    // Paused: nothing is read until a message comes (SetPaused(false), cancel or stop).
-    if (m_bPaused.load())
-        return FALSE;
-
-    UINT count = 0;
-    try {
-        // Only what has arrived, so that a slow server holds a cancel for one arrival at most
-        // rather than for a whole chunk. Nothing available is the end of the body; a one-byte
-        // read makes sure of it.
-        const DWORD available = m_pFile->QueryDataAvailable();
-        count = m_pFile->Read(m_pBuffer, available ? static_cast<UINT>(std::min<DWORD>(available, kChunkSize)) : 1);
-    } catch (const CException& e) {
-        // A time-out ends here as well: the server stalled in the middle of the body.
-        int answer = kDownloadAbandoned;
-        if (const int pending = PendingEnd())
-            answer = pending;
-        else if (m_hOwner)
-            answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE, LibraryErrorText(e).GetString());
-        FinishJob(answer);
+    // Paused: nothing is taken until a message comes (SetPaused(false), cancel or stop); the
+    // reader stops when its buffers are full. The wait for the server starts again after it.
+    if (m_bPaused.load()) {
+        m_lastArrival = GetTickCount64();
         return FALSE;
     }
-
-    if (count == 0) {
-        CompleteTransfer();
-        return FALSE;
+    if (!m_pReader) {
+        m_pReader = std::make_unique<CBodyReader>(*m_pFile, kChunkSize);
+        m_lastArrival = GetTickCount64();
+        if (!m_pReader->Started()) {
+            LoseConnection(LibraryErrorText(CInternetException(ERROR_NOT_ENOUGH_MEMORY)));
+            return FALSE;
+        }
     }
-    if (!WriteChunk(count))
-        return FALSE;
-    ReportProgress(count);
+
+    // Whole chunks as the reader has them; a message (a cancel, a stop) ends the wait at once.
+    // A few that are already there are written in one turn (a turn costs a look at the queue).
+    for (int taken = 0; taken < kChunksPerTurn; ++taken) {
+        CBodyReader::Chunk chunk{};
+        const ULONGLONG deadline = taken == 0 ? m_lastArrival + m_timeouts.receive : 1;  // later: only what is there
+        switch (m_pReader->Next(deadline, &chunk)) {
+        case NetworkWait::Message:
+            return TRUE;
+        case NetworkWait::TimedOut:
+            if (taken > 0)
+                return TRUE;
+            // The server stalled in the middle of the body.
+            LoseConnection(ThreadText(IDS_DOWNLOAD_TIMED_OUT));
+            return FALSE;
+        case NetworkWait::Done:
+            break;
+        }
+        m_lastArrival = GetTickCount64();
+        if (!chunk.ok) {
+            LoseConnection(LibraryErrorText(CInternetException(chunk.error)));
+            return FALSE;
+        }
+        const UINT count = chunk.size;
+        if (count == 0) {
+            CompleteTransfer();
+            return FALSE;
+        }
+        const BOOL written = WriteChunk(chunk.data, count);
+        if (m_pReader)
+            m_pReader->Release();
+        if (!written)
+            return FALSE;
+        ReportProgress(count);
+    }
     return TRUE;
+}
+
+void CDownloadThread::LoseConnection(const CString& reason)
+{
+    int answer = kDownloadAbandoned;
+    if (const int pending = PendingEnd())
+        answer = pending;
+    else if (m_hOwner)
+        answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE, reason.GetString());
+    FinishJob(answer);
 }
 
 void CDownloadThread::CompleteTransfer()
 {
     // A body that ends short is a lost connection, never a file.
     if (BodyIsShort()) {
-        int answer = kDownloadAbandoned;
-        if (m_hOwner)
-            answer = AskOwner(IDS_DOWNLOAD_CONNECTION_LOST, FALSE,
-                              LibraryErrorText(CInternetException(ERROR_INTERNET_CONNECTION_ABORTED)).GetString());
-        FinishJob(answer);
+        LoseConnection(LibraryErrorText(CInternetException(ERROR_INTERNET_CONNECTION_ABORTED)));
         return;
     }
 
@@ -479,7 +566,7 @@ void CDownloadThread::CompleteTransfer()
     FinishJob(static_cast<int>(m_dwStatusCode));
 }
 
-BOOL CDownloadThread::WriteChunk(UINT count)
+BOOL CDownloadThread::WriteChunk(const BYTE* data, UINT count)
 {
     // A failed write may have stored part of the chunk; a retry writes the whole chunk again
     // from where it began, so that nothing is stored twice.
@@ -490,7 +577,7 @@ BOOL CDownloadThread::WriteChunk(UINT count)
             if (retry)
                 m_pLocalFile->Seek(static_cast<LONGLONG>(chunkStart), CFile::begin);
             retry = true;
-            m_pLocalFile->Write(m_pBuffer, count);
+            m_pLocalFile->Write(data, count);
             return TRUE;
         } catch (const CException& e) {
             int answer = kDownloadAbandoned;
@@ -538,6 +625,8 @@ void CDownloadThread::FinishJob(int result)
 
 void CDownloadThread::CloseConnection()
 {
+    // The reader first: closing the request then ends a read it is blocked in.
+    m_pReader.reset();
     if (m_pLocalFile) {
         m_pLocalFile->Abort();
         delete m_pLocalFile;
@@ -549,8 +638,6 @@ void CDownloadThread::CloseConnection()
     m_pConnection = nullptr;
     delete m_pSession;
     m_pSession = nullptr;
-    delete[] m_pBuffer;
-    m_pBuffer = nullptr;
 }
 
 int CDownloadThread::ExitInstance()

@@ -18,9 +18,15 @@
 //
 // A body counts as complete only when it is as long as the response's Content-Length, or,
 // without one (a chunked or close-delimited body, whose cut WinINet reports as its end), as
-// long as the job's expected size; a shorter one is a lost connection. The session gives
-// up on a server that stays silent (kDefaultTimeouts), and at most kMaxRedirects redirects
-// are followed before the status is refused like any other.
+// long as the job's expected size; a shorter one is a lost connection. Without either a cut
+// body cannot be told from a whole one. At most kMaxRedirects redirects are followed before
+// the status is refused like any other.
+//
+// The calls that wait on the server (the send with its connect, and the reads) run on helper
+// threads while this thread waits on them and on its message queue (NetworkWait.h): a
+// cancel or stop ends the job at once whatever the server does, and the time limits
+// (kDefaultTimeouts) are kept here, WinINet's own being unreliable under Wine. The body is
+// read ahead in whole chunks and written in the idle turns.
 //
 // The console's variant (CConsoleDownloadThread) adds WM_DOWNLOAD_STOP, which ends the job
 // with kDownloadStopped so that its queue keeps it. SetPaused holds the transfer between
@@ -31,6 +37,9 @@
 #include "afx.h"
 
 #include <atomic>
+#include <memory>
+
+#include "NetworkWait.h"
 
 #include "SuiteMessages.h"
 #include "res/DownloadIds.h"
@@ -96,16 +105,19 @@ public:
 class CDownloadThread : public CWinThread {
     DECLARE_DYNCREATE(CDownloadThread)
 public:
-    // Bytes read per idle turn at most (fewer when fewer have arrived).
+    // Bytes per read and per write; an idle turn writes up to kChunksPerTurn chunks that
+    // have arrived already.
     static constexpr UINT kChunkSize = 10240;
+    static constexpr int kChunksPerTurn = 16;
     // Percentage basis when neither the response nor the job gives a size.
     static constexpr ULONGLONG kFallbackSize = 17408000;
     // Redirects followed for one request before its status is refused.
     static constexpr int kMaxRedirects = 10;
 
-    // How long the session waits, in milliseconds, for the connection to be made, for a
-    // request to be sent and for each piece of the response. A slow link still delivers
-    // something well within these; a server that stays silent this long has gone.
+    // How long the thread waits, in milliseconds, for the connection to be made, for a
+    // request to be sent and answered (send and receive together), and for each chunk of the
+    // response. A slow link still delivers something well within these; a server that stays
+    // silent this long has gone.
     struct Timeouts {
         DWORD connect;
         DWORD send;
@@ -127,7 +139,7 @@ public:
 
     BOOL InitInstance() override;
     BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // What has arrived of the body, up to one chunk, per call; TRUE while the transfer goes on.
+    // The chunks of the body that have come, one at least; TRUE while the transfer goes on.
     BOOL OnIdle(LONG count) override;
     int ExitInstance() override;
 
@@ -143,10 +155,26 @@ protected:
     BOOL OpenRequest();
     void AddClientIdHeader();
     void AddLicenseHeader();
-    enum class SendOutcome { Accepted, Redirected, Ended };
+    enum class SendOutcome { Accepted, Redirected, Again, Ended };
     // Sends the request; Redirected when the answer names another place, which the next
-    // connection and request go to (redirects counts them).
+    // connection and request go to (redirects counts them); Again when a retry needs a new
+    // connection and request (the old one was closed to end its wait).
     SendOutcome SendRequest(int& redirects);
+    struct SendResult {
+        enum { Failed, Answered, TimedOut, Ended } outcome = Failed;
+        DWORD status = 0;  // Answered
+        int pending = 0;   // Ended: the result of the cancel or stop
+        CString reason;    // Failed, TimedOut: what happened, for the question
+    };
+    // One send of the request on a helper thread, waited on as NetworkWait.h says.
+    SendResult SendAndWait();
+    // The connection and the request go (a redirect or a retry opens new ones).
+    void ReleaseRequest();
+    // Ends the job after the body stopped coming: a cancel or stop that waits, else the
+    // owner's answer to the question with what happened.
+    void LoseConnection(const CString& reason);
+    // A text of the thread's string table.
+    static CString ThreadText(UINT id);
     BOOL OpenLocalFile();
 
     // Takes the request's URL apart; FALSE when it is no HTTP or HTTPS URL.
@@ -163,7 +191,7 @@ protected:
     // Whether fewer bytes arrived than the response or the job says the file has.
     BOOL BodyIsShort() const;
     // Writes the chunk, asking about failures; FALSE when the job has ended.
-    BOOL WriteChunk(UINT count);
+    BOOL WriteChunk(const BYTE* data, UINT count);
     void ReportProgress(UINT count);
     // Stores the result, posts WM_DOWNLOAD_DONE and the quit message; the job is not touched
     // afterwards (its owner may delete it at once).
@@ -179,7 +207,8 @@ protected:
     BOOL m_bCancel = FALSE;
     BOOL m_bStop = FALSE;
     std::atomic<bool> m_bPaused{false};
-    BYTE* m_pBuffer = nullptr;
+    std::unique_ptr<CBodyReader> m_pReader;  // from the first idle turn of the transfer
+    ULONGLONG m_lastArrival = 0;             // when the last chunk came (or the wait began)
     CInternetSession* m_pSession = nullptr;
     CHttpConnection* m_pConnection = nullptr;
     CHttpFile* m_pFile = nullptr;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "OrderFileMessages.h"
+#include "FileNames.h"
 #include "afx.h"
 
 class CXmlNode;
@@ -197,9 +198,5 @@ void SetRawAndDecoded(const wchar_t* raw, CString& rawField, CString& decodedFie
 // the fallback when it has none or it is not 1 to 5 letters and digits.
 CString UrlFileExtension(const CString& url, const wchar_t* fallback);
 
-// A name from an order file made safe as one component of a path: characters that
-// are not allowed in file names become "_"; trailing dots and blanks, which Windows
-// would drop, are removed; a name left empty (".", "..", "") becomes "_"; and a device
-// name of Windows ("CON", "nul.txt", "COM1.wma", "LPT9") gets "_" after its device
-// part ("CON_", "nul_.txt"). Ordinary ids and file names come back unchanged.
-CString SafeFileNameComponent(const CString& name);
+// A name from an order file is made safe as one component of a path with
+// SafeFileNameComponent (FileNames.h).

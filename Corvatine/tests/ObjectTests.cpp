@@ -152,16 +152,63 @@ TEST_F(ZuneObjects, SearchFindsAChildByNameOrAnObjectAnywhere)
     EXPECT_EQ(CString(L""), out.Text());
     EXPECT_EQ(E_FAIL, m_zune->DoesTargetExist(B(L"s10001\\Vesperlin"), B(L""), out.Buffer(), out.Length()));
 
-    // The whole-device search, by name at any depth or by id.
+    // Deletion by name: a file in the maker's folder, at any depth, by name or by id.
     EXPECT_EQ(S_OK, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(L"bonus.mp3"), nullptr, out.Buffer(),
                                              out.Length()));
     EXPECT_FALSE(Exists(m_devices.Storage(L"Vesperlin\\Extras\\Bonus.mp3")));
-    EXPECT_EQ(S_OK, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(L"s10001\\Music\\Song.mp3"), nullptr,
-                                             out.Buffer(), out.Length()));
-    EXPECT_FALSE(Exists(m_devices.Storage(L"Music\\Song.mp3")));
+    EXPECT_TRUE(Exists(m_devices.Storage(L"Vesperlin\\Extras")));
+    EXPECT_EQ(S_OK, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(L"s10001\\Vesperlin\\Notes.mp3"),
+                                             nullptr, out.Buffer(), out.Length()));
+    EXPECT_FALSE(Exists(m_devices.Storage(L"Vesperlin\\Notes.mp3")));
     EXPECT_EQ(E_FAIL, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(L"Nowhere.mp3"), nullptr,
                                                out.Buffer(), out.Length()));
     EXPECT_EQ(CString(L"Failed to delete audiobook content from device. 'Nowhere.mp3' file not found."), out.Text());
+}
+
+TEST_F(ZuneObjects, DeletionByNameTakesOnlyTheSuitesOwnFiles)
+{
+    m_devices.AddFile(L"Music\\Part01.mp3", 40);
+    m_devices.AddFile(L"Vesperlin\\Part01.mp3", 40);
+    m_devices.AddFolder(L"Vesperlin\\Album");
+    m_devices.AddFile(L"Vesperlin\\Album\\Track.mp3", 40);
+    Output out;
+    // The user's file of the same name comes first in the device's order; ours is the one deleted.
+    EXPECT_EQ(S_OK, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(L"Part01.mp3"), nullptr, out.Buffer(),
+                                             out.Length()));
+    EXPECT_FALSE(Exists(m_devices.Storage(L"Vesperlin\\Part01.mp3")));
+    EXPECT_TRUE(Exists(m_devices.Storage(L"Music\\Part01.mp3")));
+    // Nothing outside the maker's folder, and never a folder by a file's name.
+    for (const wchar_t* name : {L"Part01.mp3", L"Song.mp3", L"s10001\\Music\\Song.mp3", L"Music", L"music", L"Album",
+                                L"Extras", L"s10001\\Vesperlin\\Album", L"DEVICE", L"s10001", L"S10001\\ "}) {
+        EXPECT_EQ(E_FAIL, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(name), nullptr, out.Buffer(),
+                                                   out.Length()))
+            << CString(name).ToNarrow();
+    }
+    for (const wchar_t* left : {L"Music\\Part01.mp3", L"Music\\Song.mp3", L"Vesperlin\\Album\\Track.mp3",
+                                L"Vesperlin\\Extras\\Bonus.mp3"})
+        EXPECT_TRUE(Exists(m_devices.Storage(left))) << CString(left).ToNarrow();
+}
+
+TEST_F(ZuneObjects, AnotherSpellingOfTheStoragesIdIsNoWayToDeleteIt)
+{
+    m_devices.AddFolder(L"Empty");
+    // Each of these the file system takes for the storage (or a folder in it).
+    for (const wchar_t* alias : {L"s10001\\ ", L"s10001\\...", L"s10001\\. ", L"S10001\\ ", L"s10001\\.",
+                                 L"s10001.", L"s10001 ", L"s10001\\Empty\\..", L"S10001\\Empty ", L"s10001\\EMPTY"}) {
+        Output out;
+        const HRESULT hr = m_zune->DeleteFromZune(B(alias), nullptr, out.Buffer(), out.Length());
+        EXPECT_NE(S_OK, hr) << CString(alias).ToNarrow();
+        EXPECT_TRUE(Exists(m_devices.Storage(L"Empty"))) << CString(alias).ToNarrow();
+        EXPECT_TRUE(Exists(m_devices.Storage(L"Music\\Song.mp3"))) << CString(alias).ToNarrow();
+    }
+    // The storage still answers.
+    ULONGLONG capacity = 0, freeSpace = 0;
+    Output out;
+    EXPECT_EQ(S_OK, m_zune->GetDeviceStorageSize(&capacity, &freeSpace, out.Buffer(), out.Length()));
+    EXPECT_GT(capacity, 0u);
+    // The real id still deletes the folder.
+    EXPECT_EQ(S_OK, m_zune->DeleteFromZune(B(L"s10001\\Empty"), nullptr, out.Buffer(), out.Length()));
+    EXPECT_FALSE(Exists(m_devices.Storage(L"Empty")));
 }
 
 TEST_F(ZuneObjects, DeletionTakesObjectsAndTheirChildrenButNeverTheDeviceOrAStorage)
@@ -185,8 +232,8 @@ TEST_F(ZuneObjects, DeletionTakesObjectsAndTheirChildrenButNeverTheDeviceOrAStor
     for (const wchar_t* id : {L"DEVICE", L"device", L"s10001", L"S10001"}) {
         EXPECT_EQ(E_ACCESSDENIED, m_zune->DeleteFromZune(B(id), nullptr, out.Buffer(), out.Length()));
         EXPECT_EQ(0, out.Text().Find(L"ERROR: The object '")) << out.Text().ToNarrow();
-        EXPECT_EQ(E_ACCESSDENIED, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(id), nullptr,
-                                                           out.Buffer(), out.Length()));
+        EXPECT_TRUE(FAILED(m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(id), nullptr, out.Buffer(),
+                                                    out.Length())));
     }
     EXPECT_TRUE(Exists(m_devices.Storage(L"Vesperlin\\Book-Part01.mp3")));
     EXPECT_TRUE(Exists(m_devices.Storage(L"Music\\Song.mp3")));

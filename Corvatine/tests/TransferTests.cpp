@@ -229,6 +229,50 @@ TEST_F(ZuneTransfer, ADeviceWithoutAnOptimalBufferSizeStillGetsTheWholeFile)
     EXPECT_EQ(Bytes(m_cover), Bytes(devices.Storage(L"Vesperlin\\Part01.mp3.albumart.jpg")));
 }
 
+TEST_F(ZuneTransfer, ABufferSizeTheDeviceNamesIsHeldToASaneRange)
+{
+    const size_t size = Bytes(m_mp3).size();
+    struct Case {
+        const wchar_t* optimal;
+        size_t mostMessages;  // besides the first (10)
+    };
+    // A device asking for 4 GiB would have the server allocate it; one asking for a byte would
+    // get a message per byte.
+    const Case cases[] = {{L"4294967295", 1}, {L"1", size / 4096 + 1}, {L"2147483648", 1}};
+    for (const Case& c : cases) {
+        Device device{L"Zune"};
+        device.extra = std::wstring(L"OptimalBufferSize=") + c.optimal + L"\r\n";
+        Devices devices({device});
+        com::ComPtr<IZuneSupport> zune = m_server.Create();
+        ASSERT_EQ(S_OK, Connect(zune.Get(), L"Zune"));
+        ProgressWindow window;
+        Output out;
+        ASSERT_EQ(S_OK, Transfer(zune.Get(), m_mp3, L"Part01", window.Handle(), out)) << out.Text().ToNarrow();
+        EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(L"Vesperlin\\Part01.mp3")));
+        ASSERT_FALSE(window.Received().empty());
+        EXPECT_LE(window.Received().size() - 1, c.mostMessages) << CString(c.optimal).ToNarrow();
+    }
+}
+
+TEST_F(ZuneTransfer, AMissingCoverIsToldToTheCallerWithoutABox)
+{
+    Devices devices(std::vector<Device>{L"Zune"});
+    com::ComPtr<IZuneSupport> zune = m_server.Create();
+    ASSERT_EQ(S_OK, Connect(zune.Get(), L"Zune"));
+    ProgressWindow window;
+    Output out;
+    for (const CString& cover : {CString(m_media / L"missing.jpg"), CString()}) {
+        ASSERT_EQ(S_FALSE, zune->TransferToZune(B(L""), B(m_mp3), B(cover), B(L"Night"), B(L"Part01"), B(L"Ada"), 0, 0,
+                                                window.Handle(), out.Buffer(), out.Length()));
+        EXPECT_EQ(0, out.Text().Find(L"The selected file 'Part01' has been successfully transferred to the Zune device "
+                                     L"with no album art.\n\nSendAlbumArt ERROR:"))
+            << out.Text().ToNarrow();
+    }
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(L"Vesperlin\\Part01.mp3")));
+    EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(L"Vesperlin\\Part01 (2).mp3")));
+}
+
 TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
 {
     Device refusesFolders{L"Plain Zune"};
@@ -242,16 +286,18 @@ TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
     {
         com::ComPtr<IZuneSupport> zune = m_server.Create();
         ASSERT_EQ(S_OK, Connect(zune.Get(), L"Plain Zune", window.Handle()));
-        // No folder can be made: the part goes to the storage, without its cover, and says so.
-        ASSERT_EQ(S_OK, Transfer(zune.Get(), m_mp3, L"Part01", window.Handle(), out));
-        EXPECT_EQ(CString(L"s10001\\Part01.mp3"), out.Text());
-        ASSERT_EQ(2u, m_boxes.Boxes().size());
+        // No folder can be made: the part goes to the storage, without its cover; the missing
+        // cover is told to the caller (who shows its own message), not in a box.
+        ASSERT_EQ(S_FALSE, Transfer(zune.Get(), m_mp3, L"Part01", window.Handle(), out));
+        EXPECT_EQ(0, out.Text().Find(L"The selected file 'Part01' has been successfully transferred to the Zune device "
+                                     L"with no album art.\n\nSendAlbumArt ERROR:  Failed to create resource from "
+                                     L"IPortableDeviceValues, hr = 0x"))
+            << out.Text().ToNarrow();
+        ASSERT_EQ(1u, m_boxes.Boxes().size());
         EXPECT_EQ(CString(L"Failed to create 'Vesperlin' sub-folder, the selected audiobook will be transferred to "
                           L"root folder."),
                   m_boxes.Boxes()[0].text);
-        EXPECT_EQ(0, m_boxes.Boxes()[1].text.Find(L"The selected file 'Part01' has been successfully transferred to the "
-                                                L"Zune device with no album art.\n\nSendAlbumArt ERROR:  Failed to "
-                                                L"create resource from IPortableDeviceValues, hr = 0x"));
+        EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(L"Part01.mp3")));
         EXPECT_FALSE(Exists(devices.Storage(L"Part01.mp3.albumart.jpg")));
     }
     m_boxes.Clear();

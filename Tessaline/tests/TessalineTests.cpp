@@ -239,6 +239,12 @@ TEST_F(Tessaline, RefusesNullArgumentsAndFilesItCannotOpen)
     EXPECT_EQ(E_FAIL, object->AddMediaMarkers(textPath.data(), markers));
     const std::vector<BYTE> left = ReadAll(text);
     EXPECT_EQ("no movie here\r\n", std::string(left.begin(), left.end()));
+    // Nor a fragmented movie, whose chapters would be read against the wrong movie.
+    const CString fragmented = mp4fixtures::MakeFragmented(folder, L"fragmented.m4a");
+    const std::vector<BYTE> whole = ReadAll(fragmented);
+    std::string fragmentedPath = fragmented.ToNarrow(CP_ACP);
+    EXPECT_EQ(E_FAIL, object->AddMediaMarkers(fragmentedPath.data(), markers));
+    EXPECT_EQ(whole, ReadAll(fragmented));
     // A file another program holds for writing cannot be opened either.
     HANDLE held = CreateFileW(audio, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
@@ -272,6 +278,42 @@ TEST_F(Tessaline, InvokeWritesChaptersLikeTheVtable)
     EXPECT_EQ(E_FAIL, exception.scode);
     DISPPARAMS closing{arguments, nullptr, 1, 0};
     EXPECT_EQ(S_OK, object->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &closing, result.Put(), nullptr, nullptr));
+}
+
+TEST_F(Tessaline, APathCutShortByANulIsRefusedThroughInvoke)
+{
+    ScratchFolder folder;
+    const CString path = mp4fixtures::MakeAudio(folder, L"t2.m4b", false);
+    const std::vector<BYTE> before = ReadAll(path);
+    com::ComPtr<IDispatch> object;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_CVPMediaObj, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()));
+    // "...t2.m4b\0.txt": a method reading up to the NUL would write into t2.m4b.
+    const CString named = path + L"?.txt";
+    com::Variant cutPath;
+    cutPath.vt = VT_BSTR;
+    cutPath.bstrVal = SysAllocStringLen(named.GetString(), static_cast<UINT>(named.GetLength()));
+    cutPath.bstrVal[path.GetLength()] = L'\0';
+    com::Variant markers(L"0 Spoken\r\n4000 Sung\r\n");
+    com::Variant cutMarkers;
+    cutMarkers.vt = VT_BSTR;
+    cutMarkers.bstrVal = SysAllocStringLen(L"0 Spoken\0 4000 Sung", 20);
+    com::Variant wholePath(static_cast<LPCWSTR>(path));
+    struct Case {
+        VARIANT* path;
+        VARIANT* markers;
+        UINT argument;  // the refused one, counted last first
+    };
+    const Case cases[] = {{&cutPath, &markers, 1}, {&wholePath, &cutMarkers, 0}};
+    for (const Case& c : cases) {
+        VARIANT arguments[] = {*c.markers, *c.path};
+        DISPPARAMS params{arguments, nullptr, 2, 0};
+        com::Variant result;
+        UINT argumentError = 99;
+        EXPECT_EQ(DISP_E_TYPEMISMATCH,
+                  object->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, result.Put(), nullptr, &argumentError));
+        EXPECT_EQ(c.argument, argumentError);
+        EXPECT_EQ(before, ReadAll(path));
+    }
 }
 
 TEST_F(Tessaline, LongMovieIsCountedInMilliseconds)

@@ -11,6 +11,9 @@
 #define IDS_DOWNLOAD_NO_LOCAL_FILE 4108
 #define IDS_DOWNLOAD_CONNECTION_LOST 4109
 #define IDS_DOWNLOAD_WRITE_FAILED 4110
+// What happened, in the "(%s)" of a question, when the server gave no library error.
+#define IDS_DOWNLOAD_TIMED_OUT 4111
+#define IDS_DOWNLOAD_NO_ANSWER 4112
 
 // The program's title (the download's user agent); every program's string table holds its
 // own text under this id.

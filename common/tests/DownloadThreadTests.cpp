@@ -1,5 +1,7 @@
 // The part download thread against a real HTTP server on loopback, driven by an owner
 // window that records every report and answers the questions from a script.
+#include <winsock2.h>  // before the headers that bring windows.h
+
 #include "DownloadThread.h"
 #include "HttpTestServer.h"
 #include "TestSupport.h"
@@ -7,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include <deque>
 #include <functional>
@@ -71,6 +75,54 @@ IMPLEMENT_DYNCREATE(CQuickTimeoutDownloadThread, CDownloadThread)
 namespace {
 
 std::vector<BYTE> Bytes(const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); }
+
+// A port on loopback that takes no more connections: it listens with no room to queue and
+// two connects already fill it, so a third one's attempt is never answered.
+class BlackHole {
+public:
+    BlackHole()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (m_listener == INVALID_SOCKET || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) ||
+            listen(m_listener, 0) || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length))
+            return;
+        for (SOCKET& filler : m_fillers) {
+            filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            u_long nonBlocking = 1;
+            ioctlsocket(filler, FIONBIO, &nonBlocking);
+            connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        }
+        Sleep(200);
+        m_port = ntohs(address.sin_port);
+    }
+    ~BlackHole()
+    {
+        for (SOCKET filler : m_fillers)
+            if (filler != INVALID_SOCKET)
+                closesocket(filler);
+        if (m_listener != INVALID_SOCKET)
+            closesocket(m_listener);
+        WSACleanup();
+    }
+    int Port() const { return m_port; }
+    CString Url(const wchar_t* path) const
+    {
+        CString url;
+        url.Format(L"http://127.0.0.1:%d%s", m_port, path);
+        return url;
+    }
+
+private:
+    SOCKET m_listener = INVALID_SOCKET;
+    SOCKET m_fillers[2] = {INVALID_SOCKET, INVALID_SOCKET};
+    int m_port = 0;
+};
 
 struct Report {
     UINT message;
@@ -396,26 +448,90 @@ TEST_F(DownloadThreadTest, CancelDuringTheTransferKeepsTheOlderTarget)
     EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(DownloadThreadTest, ACancelIsSeenWhileTheServerDrips)
+TEST_F(DownloadThreadTest, ACancelEndsTheJobWithinASecondWhateverTheServerDoes)
 {
-    const CString target = m_folder / L"drip.wma";
-    WriteAll(target, std::string("older version"));
-    // 64 bytes every 200 ms: a whole 10,240-byte chunk would take half a minute to arrive.
-    auto job = MakeJob(s_server->Url(L"/slow/6400/64/200"), target);
-    ULONGLONG cancelledAt = 0;
-    m_owner.onReport = [&](const Report& r) {
-        if (r.message == WM_DOWNLOAD_PROGRESS && !cancelledAt) {
-            cancelledAt = GetTickCount64();
-            PostThreadMessageW(m_threadId, WM_DOWNLOAD_CANCEL, 0, 0);
-        }
+    BlackHole blackHole;
+    ASSERT_NE(blackHole.Port(), 0);
+    struct Case {
+        const char* name;
+        CString url;
+        UINT message = WM_DOWNLOAD_CANCEL;
+        int result = kDownloadCancelled;
     };
-    EXPECT_EQ(Run(job.get()), static_cast<DWORD>(kDownloadCancelled));
-    ASSERT_NE(cancelledAt, 0u);
-    EXPECT_LT(GetTickCount64() - cancelledAt, 1000u) << "the cancel waited for the server";
-    ExpectReportShape(job.get(), kDownloadCancelled);
-    EXPECT_LT(LastProgress(), 10);
-    EXPECT_EQ(ReadAll(target), Bytes("older version"));
-    EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
+    const Case cases[] = {
+        {"stalls in the middle of the body", s_server->Url(L"/stall/300000/20000")},
+        {"accepts and never answers", s_server->Url(L"/silent")},
+        {"one byte every ten seconds", s_server->Url(L"/slow/100000/1/10000")},
+        {"slow redirects", s_server->Url(L"/slowredirect/20/1000/file/5000")},
+        {"a connect that gets no answer", blackHole.Url(L"/part.wma")},
+        // The console's stop ends the same waits, with its own result.
+        {"stopped while the server never answers", s_server->Url(L"/silent"), WM_DOWNLOAD_STOP, kDownloadStopped},
+        {"stopped in the middle of a stalled body", s_server->Url(L"/stall/300000/20000"), WM_DOWNLOAD_STOP,
+         kDownloadStopped},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_owner.reports.clear();
+        const CString target = m_folder / L"cancelled.wma";
+        WriteAll(target, std::string("older version"));
+        auto job = MakeJob(c.url, target);
+        // The cancel comes once the server has had time to start what it does.
+        std::atomic<ULONGLONG> cancelledAt{0};
+        std::thread canceller;
+        m_owner.onReport = [&](const Report& r) {
+            if (r.message == WM_DOWNLOAD_STARTED)
+                canceller = std::thread([this, &cancelledAt, &c] {
+                    Sleep(1500);
+                    cancelledAt = GetTickCount64();
+                    PostThreadMessageW(m_threadId, c.message, 0, 0);
+                });
+        };
+        EXPECT_EQ(Run(job.get()), static_cast<DWORD>(c.result));
+        const ULONGLONG endedAt = GetTickCount64();
+        if (canceller.joinable())
+            canceller.join();
+        ASSERT_NE(cancelledAt.load(), 0u);
+        EXPECT_LT(endedAt - cancelledAt.load(), 1000u) << "the cancel waited for the server";
+        ExpectReportShape(job.get(), c.result);
+        EXPECT_TRUE(m_owner.Of(WM_DOWNLOAD_ERROR).empty());
+        EXPECT_EQ(ReadAll(target), Bytes("older version"));
+        EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
+    }
+    m_owner.onReport = nullptr;
+}
+
+TEST_F(DownloadThreadTest, AConnectThatGetsNoAnswerTimesOutAtItsOwnLimit)
+{
+    BlackHole blackHole;
+    ASSERT_NE(blackHole.Port(), 0);
+    m_answers = {IDNO};
+    auto job = MakeJob(blackHole.Url(L"/part.wma"), m_folder / L"nowhere.wma");
+    const ULONGLONG begun = GetTickCount64();
+    EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CQuickTimeoutDownloadThread)), static_cast<DWORD>(IDNO));
+    const ULONGLONG took = GetTickCount64() - begun;
+    // The connect limit of that thread is 2 s (WinINet's own would wait minutes).
+    EXPECT_GE(took, 1900u);
+    EXPECT_LT(took, 3500u);
+    auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].wParam, 1u);
+    EXPECT_EQ(questions[0].text, CString(kNotConnectedPrefix) + L"The server did not answer in time.).");
+    ExpectReportShape(job.get(), IDNO);
+}
+
+TEST_F(DownloadThreadTest, AServerThatClosesWithoutAnsweringIsNamedSo)
+{
+    m_answers = {IDYES, IDNO};
+    auto job = MakeJob(s_server->Url(L"/hangup"), m_folder / L"hangup.wma");
+    EXPECT_EQ(Run(job.get()), static_cast<DWORD>(IDNO));
+    auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+    ASSERT_EQ(questions.size(), 2u);
+    for (const auto& q : questions) {
+        EXPECT_EQ(q.wParam, 1u);
+        EXPECT_EQ(q.text, CString(kNotConnectedPrefix) + L"The server closed the connection without answering.).");
+    }
+    ExpectReportShape(job.get(), IDNO);
+    EXPECT_GE(s_server->RequestsFor("/hangup").size(), 2u);
 }
 
 TEST_F(DownloadThreadTest, AServerThatStaysSilentTimesOut)

@@ -17,6 +17,8 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /stall/<n>/<m>             Content-Length n, m bytes, then nothing more while the connection stays open
   /silent                    reads the request and never answers
   /redirect/<k>/<path>       302 to /redirect/<k-1>/<path>, and at 1 to /<path>
+  /slowredirect/<k>/<ms>/<path>  the same after waiting ms milliseconds at each hop
+  /hangup                    reads the request and closes the connection without answering
   /loop                      302 to itself, for ever
   /moved?to=<url>            302 to url (escaped)
   /root/<name>               the file <name> of --root (sent with sendfile, or with --rate at most
@@ -237,6 +239,14 @@ class Handler(BaseHTTPRequestHandler):
                     scheme = "https" if self.server.secure else "http"
                     place = "%s://127.0.0.1:%d%s" % (scheme, self.server.server_address[1], place)
                 self.redirect(place)
+            elif kind == "slowredirect":
+                k, delay, rest = int(parts[1]), int(parts[2]), "/".join(parts[3:])
+                time.sleep(delay / 1000.0)
+                self.redirect("/slowredirect/%d/%d/%s" % (k - 1, delay, rest) if k > 1 else "/" + rest)
+            elif kind == "hangup":
+                self.wfile.flush()
+                self.connection.shutdown(socket.SHUT_RDWR)
+                self.close_connection = True
             elif kind == "moved":
                 self.redirect(urllib.parse.unquote(self.path.split("?to=", 1)[1]))
             elif kind == "loop":

@@ -17,6 +17,44 @@ bool IsText(VARTYPE type)
     return type == VT_LPSTR || type == VT_LPWSTR;
 }
 
+// A BSTR that holds a NUL before its end: every method reads its text only up to that NUL,
+// so "file.m4b\0.txt" would name a different file than the caller gave.
+bool HasInnerNul(BSTR text)
+{
+    if (!text)
+        return false;
+    const UINT length = SysStringLen(text);
+    for (UINT i = 0; i < length; ++i) {
+        if (text[i] == L'\0')
+            return true;
+    }
+    return false;
+}
+
+// A text given by value, also inside a variant given by reference (as scripts pass their
+// variables). A BSTR given by reference is an [out] or [in, out] buffer, which may hold
+// anything, and is not looked at.
+bool HoldsInnerNul(const VARIANT& value)
+{
+    if (value.vt == VT_BSTR)
+        return HasInnerNul(value.bstrVal);
+    if (value.vt == (VT_VARIANT | VT_BYREF))
+        return value.pvarVal && value.pvarVal->vt != (VT_VARIANT | VT_BYREF) && HoldsInnerNul(*value.pvarVal);
+    return false;
+}
+
+// The index (last first, as the arguments arrive) of a text argument cut short by a NUL, or -1.
+int FindCutText(const DISPPARAMS* params)
+{
+    if (!params || !params->rgvarg)
+        return -1;
+    for (UINT i = 0; i < params->cArgs; ++i) {
+        if (HoldsInnerNul(params->rgvarg[i]))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 // The description of the method id names, or null.
 FUNCDESC* FindMethod(ITypeInfo* info, DISPID id)
 {
@@ -107,6 +145,13 @@ HRESULT CallWithText(const FUNCDESC& function, void* object, DISPPARAMS* params,
 HRESULT InvokeMethod(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                      EXCEPINFO* exception, UINT* argumentError)
 {
+    // A text that runs past its first NUL is refused before any method sees it.
+    const int cut = FindCutText(params);
+    if (cut >= 0) {
+        if (argumentError)
+            *argumentError = static_cast<UINT>(cut);
+        return DISP_E_TYPEMISMATCH;
+    }
     FUNCDESC* function = (flags & DISPATCH_METHOD) && params ? FindMethod(info, id) : nullptr;
     bool text = false;
     for (SHORT i = 0; function && i < function->cParams; ++i)

@@ -7,7 +7,10 @@
 // v-table, so the two bindings cannot drift apart. Methods with 8-bit or wide text parameters
 // (LPSTR, LPWSTR), which ITypeInfo::Invoke refuses, are called by InvokeMethod: a text
 // argument arrives as a BSTR (or what converts to one) and is handed over in the system's
-// ANSI code page or as wide text.
+// ANSI code page or as wide text. A text argument (a BSTR by value, also in a variant passed
+// by reference) that holds a NUL before its end is refused (DISP_E_TYPEMISMATCH,
+// argumentError its index) for every method: what a method reads up to the NUL is not what
+// the caller gave.
 #pragma once
 
 #include "Module.h"

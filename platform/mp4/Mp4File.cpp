@@ -99,8 +99,22 @@ bool File::Open(const wchar_t* path)
     if (moov.size > kMaxMovieHeader)
         return false;
     std::vector<uint8_t> bytes(static_cast<size_t>(moov.size));
-    if (!m_io.ReadAt(moov.offset, bytes.data(), bytes.size()) || !ParseBox(bytes.data(), bytes.size(), m_moov))
+    if (!m_io.ReadAt(moov.offset, bytes.data(), bytes.size()))
         return false;
+    // A last movie header "to the end of the file" (size 0) is read as the size it has; it is
+    // written back with that size.
+    if (moov.toEnd && Get32(bytes.data()) == 0)
+        Put32(bytes.data(), static_cast<uint32_t>(moov.size));
+    if (!ParseBox(bytes.data(), bytes.size(), m_moov))
+        return false;
+    // A fragmented movie keeps its samples in fragments this layer does not read: chapters
+    // written beside them would be read against the wrong movie.
+    if (m_moov.Find(FourCc("mvex")))
+        return false;
+    for (const TopBox& box : m_top) {
+        if (box.type == FourCc("moof") || box.type == FourCc("mfra"))
+            return false;
+    }
     return Fits(m_moov.Find(FourCc("mvhd")), MovieHeaderLayout) && IndexTracks();
 }
 
@@ -303,7 +317,9 @@ File::Span File::ChooseSpan(uint64_t needed) const
         uint64_t length = 0;
         while (j < m_top.size() && IsFree(m_top[j].type))
             length += m_top[j++].size;
-        const bool fits = (length == needed || length >= needed + 8) && length <= 0xFFFFFFFFu;
+        // What is left after the header becomes a free box of its own (of 64-bit size when it
+        // needs it), so that a large free box costs no more than a small one.
+        const bool fits = length == needed || length >= needed + 8;
         if (j == m_top.size())
             return {m_top[i].offset, fits ? length : needed, true};
         if (fits)
@@ -336,7 +352,8 @@ bool File::Write()
             if (chapterId <= highest || chapterId == 0xFFFFFFFFu)
                 chapterId = highest + 1;
             Put32(&mvhd.payload[nextField], chapterId + 1);
-            // The first sound track names the chapter track.
+            // The first sound track names the chapter track, in its one chapter reference: ours
+            // first (the track readers take), then any other it named (a picture track), once each.
             for (Track& track : m_tracks) {
                 if (std::memcmp(track.type, "soun", 4) != 0)
                     continue;
@@ -346,9 +363,26 @@ bool File::Write()
                                                  [](const Box& b) { return b.type == FourCc("mdia"); });
                     tref = &*track.trak->children.insert(at, Container(FourCc("tref"), {}));
                 }
+                std::vector<uint32_t> referenced{chapterId};
+                for (const Box& reference : tref->children) {
+                    if (reference.type != FourCc("chap"))
+                        continue;
+                    for (uint32_t id : ReferencedIds(reference)) {
+                        if (std::find(referenced.begin(), referenced.end(), id) == referenced.end())
+                            referenced.push_back(id);
+                    }
+                }
                 ByteWriter ids;
-                ids.U32(chapterId);
-                tref->children.push_back(Leaf(FourCc("chap"), std::move(ids.bytes)));
+                for (uint32_t id : referenced)
+                    ids.U32(id);
+                const auto chap = std::find_if(tref->children.begin(), tref->children.end(),
+                                               [](const Box& b) { return b.type == FourCc("chap"); });
+                if (chap == tref->children.end()) {
+                    tref->children.push_back(Leaf(FourCc("chap"), std::move(ids.bytes)));
+                } else {
+                    chap->payload = std::move(ids.bytes);
+                    std::erase_if(tref->children, [&](const Box& b) { return b.type == FourCc("chap") && &b != &*chap; });
+                }
                 break;
             }
             samples = ChapterSamples(m_chapters, sizes);
@@ -393,7 +427,9 @@ bool File::Write()
     // What the bytes to be written hold now, to put back if the write fails; when the file
     // ends with a few bytes more than the span (less than a box header), those too.
     const uint64_t newSize = span.atEnd ? span.start + span.length : fileSize;
-    const uint64_t written = span.start + std::min<uint64_t>(span.length, region.size() + 8);
+    const uint64_t rest = span.length > region.size() ? span.length - region.size() : 0;
+    // The span's own header may take 16 bytes, the rest's header as many.
+    const uint64_t written = span.start + std::min<uint64_t>(span.length, std::max<uint64_t>(region.size(), 16) + 16);
     const uint64_t keptEnd = newSize < fileSize ? fileSize : std::min(fileSize, written);
     std::vector<uint8_t> original(span.start < keptEnd ? static_cast<size_t>(keptEnd - span.start) : 0);
     if (!original.empty() && !m_io.ReadAt(span.start, original.data(), original.size()))
@@ -414,19 +450,27 @@ bool File::Write()
         Put32(explicitSize, static_cast<uint32_t>(toEnd->size));
         ok = m_io.WriteAt(toEnd->offset, explicitSize, 4) && m_io.Flush();
     }
-    // 1. The span becomes one free box, the new header and chapter texts go inside it.
-    uint8_t freeHeader[8];
-    Put32(freeHeader, static_cast<uint32_t>(span.length));
-    Put32(freeHeader + 4, FourCc("free"));
-    ok = ok && m_io.WriteAt(start, freeHeader, 8);
+    // 1. The span becomes one free box (of 64-bit size when it needs it); then, when the header
+    // does not fill it, what is left after the header becomes a free box of its own and the
+    // first one shrinks to the header's size, so that the file reads whole at every step and a
+    // large free box costs no more than a small one. The new header and chapter texts go
+    // inside the first.
+    const auto freeBox = [&](uint64_t at, uint64_t length) {
+        uint8_t header[16];
+        const size_t size = length > 0xFFFFFFFFu ? 16 : 8;
+        Put32(header, size == 16 ? 1 : static_cast<uint32_t>(length));
+        Put32(header + 4, FourCc("free"));
+        if (size == 16)
+            Put64(header + 8, length);
+        return m_io.WriteAt(at, header, size);
+    };
+    ok = ok && freeBox(start, span.length);
     if (ok && newSize != fileSize)
         ok = m_io.SetSize(newSize);
+    if (ok && rest > 0)
+        ok = m_io.Flush() && freeBox(start + region.size(), rest) && m_io.Flush() && freeBox(start, region.size());
     if (ok)
         ok = m_io.WriteAt(start + 8, region.data() + 8, region.size() - 8);
-    if (ok && span.length > region.size()) {
-        Put32(freeHeader, static_cast<uint32_t>(span.length - region.size()));
-        ok = m_io.WriteAt(start + region.size(), freeHeader, 8);
-    }
     ok = ok && m_io.Flush();
     // 2. One header write makes the new movie header visible (while the old one still is).
     ok = ok && m_io.WriteAt(start, region.data(), 8) && m_io.Flush();

@@ -369,7 +369,10 @@ public:
             return E_INVALIDARG;  // of objects without data this device keeps only folders
         if (m_device.refuseFolders)
             return E_ACCESSDENIED;
-        const std::wstring id = ChildId(parent, UniqueName(m_device, parent, name));
+        const std::wstring unique = UniqueName(m_device, parent, name);
+        if (unique.empty())
+            return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+        const std::wstring id = ChildId(parent, unique);
         if (!CreateDirectoryW(PathOf(m_device, id).c_str(), nullptr))
             return HRESULT_FROM_WIN32(GetLastError());
         hr = WriteProperties(m_device, id, values);
@@ -414,10 +417,13 @@ public:
         }
         if (FAILED(hr))
             return hr;
+        const std::wstring unique = UniqueName(m_device, parent, name);
+        if (unique.empty())
+            return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
         if (optimalBufferSize)
             *optimalBufferSize = m_device.optimalBufferSize;
-        return com::Object<CDataStream>::Create(IID_IStream, reinterpret_cast<void**>(data), m_device, parent,
-                                                UniqueName(m_device, parent, name), copy.Get(), std::wstring());
+        return com::Object<CDataStream>::Create(IID_IStream, reinterpret_cast<void**>(data), m_device, parent, unique,
+                                                copy.Get(), std::wstring());
     }
     STDMETHODIMP Delete(DWORD options, IPortableDevicePropVariantCollection* objectIds,
                         IPortableDevicePropVariantCollection** results) override

@@ -1,5 +1,7 @@
 #include "Store.h"
 
+#include "FileNames.h"
+
 #include "CString.h"
 #include "ComHolders.h"
 #include "FixtureFiles.h"
@@ -315,21 +317,31 @@ ObjectKind KindOf(const DeviceDescription& device, const std::wstring& id)
 {
     if (id == wpd::kDeviceObjectId)
         return ObjectKind::Device;
-    if (id.empty() || id.front() == L'\\' || id.back() == L'\\' || id.find_first_of(L"/:*?\"<>|") != std::wstring::npos)
+    if (id.empty() || id.front() == L'\\' || id.back() == L'\\')
         return ObjectKind::None;
+    // Every step of the id names an entry exactly as it is stored: the file system would also
+    // take "s10001\\ ", "s10001\\." or "S10001" for the storage, and the device has no such ids.
+    std::wstring path = device.folder;
+    bool directory = true;
     size_t start = 0;
     while (start <= id.size()) {
         size_t end = id.find(L'\\', start);
         if (end == std::wstring::npos)
             end = id.size();
         const std::wstring part = id.substr(start, end - start);
-        if (part.empty() || part == L"." || part == L".." || IsSideFile(part))
+        if (!directory || !IsValidName(part) || SafeFileNameComponent(part.c_str()) != part.c_str())
             return ObjectKind::None;
+        path += L"\\" + part;
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW(path.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return ObjectKind::None;
+        FindClose(search);
+        if (part != found.cFileName)
+            return ObjectKind::None;
+        directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         start = end + 1;
     }
-    bool directory = false;
-    if (!PathExists(PathOf(device, id), &directory))
-        return ObjectKind::None;
     if (id.find(L'\\') == std::wstring::npos)
         return directory ? ObjectKind::Storage : ObjectKind::None;
     return directory ? ObjectKind::Folder : ObjectKind::File;
@@ -389,16 +401,18 @@ std::wstring UniqueName(const DeviceDescription& device, const std::wstring& par
         return PathExists(PathOf(device, ChildId(parent, candidate))) ||
                PathExists(PathOf(device, ChildId(parent, candidate)) + L".partial");
     };
-    if (!taken(name))
-        return name;
-    const size_t dot = name.rfind(L'.');
-    const std::wstring stem = dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
-    const std::wstring extension = dot == std::wstring::npos || dot == 0 ? L"" : name.substr(dot);
-    for (int n = 2;; ++n) {
+    const std::wstring stored = SafeFileNameComponent(name.c_str()).GetString();
+    if (!taken(stored))
+        return stored;
+    const size_t dot = stored.rfind(L'.');
+    const std::wstring stem = dot == std::wstring::npos || dot == 0 ? stored : stored.substr(0, dot);
+    const std::wstring extension = dot == std::wstring::npos || dot == 0 ? L"" : stored.substr(dot);
+    for (int n = 2; n <= kMaxNameNumber; ++n) {
         const std::wstring candidate = stem + L" (" + std::to_wstring(n) + L")" + extension;
         if (!taken(candidate))
             return candidate;
     }
+    return std::wstring();
 }
 
 HRESULT ReadProperties(const DeviceDescription& device, const std::wstring& id, IPortableDeviceValues* into)

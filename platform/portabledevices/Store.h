@@ -95,7 +95,10 @@ std::wstring ChildId(const std::wstring& parent, const std::wstring& name);
 std::vector<std::wstring> ChildrenOf(const DeviceDescription& device, const std::wstring& id);
 // A name an object may be stored under (no path characters, not a side file's).
 bool IsValidName(const std::wstring& name);
-// name, or "name (2).ext" and so on when the parent already holds it.
+// The name an object is stored under: name as a file may have it (a device name such as
+// "con.part" becomes "con_.part"), or "name (2).ext" and so on up to kMaxNameNumber when the
+// parent already holds it; empty when every one of those is taken.
+constexpr int kMaxNameNumber = 9999;
 std::wstring UniqueName(const DeviceDescription& device, const std::wstring& parent, const std::wstring& name);
 
 // Every property of an object (those in its property file over those its file gives).

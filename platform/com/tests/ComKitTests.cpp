@@ -159,6 +159,25 @@ TEST_F(ComKit, DispatchCallsTheVtableThroughTheTypeLibrary)
     EXPECT_EQ(DISP_E_EXCEPTION,
               dispatch->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &params, result.Put(), &exception, nullptr));
     EXPECT_EQ(E_INVALIDARG, exception.scode);
+    // A text cut short by a NUL reaches no method, whichever way it comes.
+    com::Variant cut;
+    cut.vt = VT_BSTR;
+    cut.bstrVal = SysAllocStringLen(L"ab\0cdefg", 8);
+    com::Variant inVariant;  // as a script passes its variable
+    inVariant.vt = VT_VARIANT | VT_BYREF;
+    inVariant.pvarVal = &cut;
+    for (const VARIANT& argument : {static_cast<const VARIANT&>(cut), static_cast<const VARIANT&>(inVariant)}) {
+        EXPECT_EQ(S_OK, counter->Add(-total, &total));
+        VARIANT copy = argument;
+        DISPPARAMS one{&copy, nullptr, 1, 0};
+        UINT badArgument = 99;
+        EXPECT_EQ(DISP_E_TYPEMISMATCH,
+                  dispatch->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &one, result.Put(), nullptr, &badArgument));
+        EXPECT_EQ(0u, badArgument);
+        EXPECT_EQ(S_OK, counter->Add(0, &total));
+        EXPECT_EQ(0, total) << "the method ran with the text up to the NUL";
+    }
+    inVariant.vt = VT_EMPTY;
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, InvokeMethod(dispatch.Get(), 9, DISPATCH_METHOD, {}, result.Put()));
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE,
               dispatch->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr));

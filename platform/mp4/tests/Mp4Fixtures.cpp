@@ -19,6 +19,14 @@ CString MakeAudio(const ScratchFolder& folder, const wchar_t* name, bool moovFir
     return path;
 }
 
+CString MakeFragmented(const ScratchFolder& folder, const wchar_t* name, int seconds)
+{
+    const CString path = folder / name;
+    RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=" + std::to_string(seconds) +
+                        " -c:a aac -movflags frag_keyframe+empty_moov -frag_duration 1000000 " + ShellQuoted(path));
+    return path;
+}
+
 CString MakeVideoOnly(const ScratchFolder& folder, const wchar_t* name)
 {
     const CString path = folder / name;

@@ -11,6 +11,8 @@ namespace mp4fixtures {
 // Seconds of AAC tone with title "Harbour Lights" and artist "Ada Quill"; moovFirst puts the
 // movie header before the media data. extension decides the muxer (".m4b", ".m4a").
 CString MakeAudio(const testsupport::ScratchFolder& folder, const wchar_t* name, bool moovFirst, int seconds = 10);
+// Seconds of AAC tone as a fragmented movie (an empty movie header, the samples in fragments).
+CString MakeFragmented(const testsupport::ScratchFolder& folder, const wchar_t* name, int seconds = 4);
 // One second of video and no sound track.
 CString MakeVideoOnly(const testsupport::ScratchFolder& folder, const wchar_t* name);
 // The file with chapters of ffmpeg's own (a text track): "Old one" 0-4 s, "Old two" 4 s-end.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -183,6 +185,88 @@ TEST(Mp4Layer, FilesItCannotReadAreRefusedAndLeftAlone)
     EXPECT_FALSE(MP4Close(nullptr));
     EXPECT_EQ(0u, MP4GetNumberOfTracks(nullptr));
     EXPECT_EQ(nullptr, MP4GetTrackType(nullptr, 1));
+}
+
+TEST(Mp4Layer, FragmentedFilesAreRefusedAndLeftAlone)
+{
+    ScratchFolder folder;
+    const CString fragmented = mp4fixtures::MakeFragmented(folder, L"fragmented.m4a");
+    ASSERT_NE(std::string::npos, mp4fixtures::Layout(folder, fragmented).find("moof"));
+    const std::vector<BYTE> before = ReadAll(fragmented);
+    EXPECT_FALSE(WriteChapters(fragmented, {Chapter(1000, "One"), Chapter(3000, "Two")}));
+    EXPECT_EQ(before, ReadAll(fragmented));
+}
+
+TEST(Mp4Layer, AMovieHeaderToTheEndOfTheFileIsReadAndWritten)
+{
+    ScratchFolder folder;
+    const CString made = mp4fixtures::MakeAudio(folder, L"made.m4b", false);
+    // The movie header is the last box, its size 0: "to the end of the file".
+    const CString toEnd = mp4fixtures::Derive(folder, made, "toend", L"toend.m4b");
+    ASSERT_EQ(0, std::memcmp(ReadAll(made).data(), ReadAll(toEnd).data(), 16));
+    const std::string audio = mp4fixtures::AudioMd5(folder, toEnd);
+    ASSERT_TRUE(WriteChapters(toEnd, {Chapter(4000, "First"), Chapter(6000, "Second")}));
+    EXPECT_EQ(mp4fixtures::ChapterText({{0, 4000, "First"}, {4000, 10000, "Second"}}), Chapters(folder, toEnd));
+    EXPECT_EQ(audio, mp4fixtures::AudioMd5(folder, toEnd));
+    const std::string layout = mp4fixtures::Layout(folder, toEnd);
+    EXPECT_EQ(std::string::npos, layout.find("fault")) << layout;
+    EXPECT_TRUE(mp4fixtures::Decodes(folder, toEnd));
+}
+
+TEST(Mp4Layer, AnExistingPictureChapterTrackKeepsOneChapterReference)
+{
+    ScratchFolder folder;
+    const CString made = folder / L"pictures.mp4";
+    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=6 -f lavfi -i "
+                                   "color=c=blue:s=64x64:d=6:r=1 -map 0 -map 1 -c:a aac -c:v mpeg4 " +
+                                       testsupport::ShellQuoted(made));
+    const CString pictures = mp4fixtures::Derive(folder, made, "chapref", L"chapref.mp4");
+    const std::string before = mp4fixtures::Layout(folder, pictures);
+    ASSERT_NE(std::string::npos, before.find("soun stco chap=2 ")) << before;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(WriteChapters(pictures, {Chapter(2000, "Open"), Chapter(4000, "Close")}));
+        EXPECT_EQ(mp4fixtures::ChapterText({{0, 2000, "Open"}, {2000, 6000, "Close"}}), Chapters(folder, pictures));
+        // One reference box: the chapters written first, the picture track after them.
+        const std::string layout = mp4fixtures::Layout(folder, pictures);
+        EXPECT_EQ(1, TextTracks(layout)) << layout;
+        const size_t text = layout.find(" text ");
+        ASSERT_NE(std::string::npos, text) << layout;
+        const std::string textId = layout.substr(layout.rfind("track ", text) + 6, text - layout.rfind("track ", text) - 6);
+        EXPECT_NE(std::string::npos, layout.find("soun stco chap=" + textId + ",2 ")) << layout;
+    }
+    EXPECT_TRUE(mp4fixtures::Decodes(folder, pictures));
+}
+
+TEST(Mp4Layer, ALargeFreeBoxAtTheEndCostsNoMoreThanASmallOne)
+{
+    for (bool moovFirst : {false, true}) {
+        SCOPED_TRACE(moovFirst);
+        ScratchFolder folder;
+        const CString made = mp4fixtures::MakeAudio(folder, L"made.m4b", moovFirst);
+        // 4.5 GiB, sparse: nothing of it is ever read or copied.
+        const CString padded = mp4fixtures::Derive(folder, made, "freetail", L"padded.m4b", "4831838208");
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        ASSERT_TRUE(GetFileAttributesExW(padded, GetFileExInfoStandard, &data));
+        const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        ASSERT_GT(size, 4831838208ull);
+        const std::string audio = mp4fixtures::AudioMd5(folder, padded);
+        PROCESS_MEMORY_COUNTERS memory{};
+        memory.cb = sizeof(memory);
+        ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory)));
+        const SIZE_T peakBefore = memory.PeakPagefileUsage;
+        ASSERT_TRUE(WriteChapters(padded, {Chapter(5000, "First"), Chapter(5000, "Second")}));
+        ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory)));
+        EXPECT_LT(memory.PeakPagefileUsage - peakBefore, static_cast<SIZE_T>(64) << 20);
+        // The header went into the free box, which keeps the rest: the file is as long as before.
+        ASSERT_TRUE(GetFileAttributesExW(padded, GetFileExInfoStandard, &data));
+        EXPECT_EQ(size, (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        EXPECT_EQ(mp4fixtures::ChapterText({{0, 5000, "First"}, {5000, 10000, "Second"}}), Chapters(folder, padded));
+        EXPECT_EQ(audio, mp4fixtures::AudioMd5(folder, padded));
+        const std::string layout = mp4fixtures::Layout(folder, padded);
+        EXPECT_EQ(std::string::npos, layout.find("fault")) << layout;
+        ASSERT_TRUE(WriteChapters(padded, {Chapter(10000, "Again")}));
+        EXPECT_EQ(mp4fixtures::ChapterText({{0, 10000, "Again"}}), Chapters(folder, padded));
+    }
 }
 
 // Where a mutation may change the file: box sizes, entry counts and chunk offsets of the movie

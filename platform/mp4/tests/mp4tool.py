@@ -3,7 +3,7 @@
 
   layout FILE          the top-level boxes, the movie's time scale and duration, then per track
                        of the first moov its id, handler, chunk-offset box, 'chap' references
-                       and media duration/time scale; "fault: ..." for a box that does not fit
+                       (ids by ",", boxes by ";") and media duration/time scale; "fault: ..." for a box that does not fit
   media FILE           offset, size and SHA-1 of every top-level mdat
   co64 IN OUT          IN (moov after mdat) with its chunk offsets in 64 bits
   big IN OUT BYTES     IN (moov after mdat) with a sparse box of BYTES bytes ('junk', 64-bit
@@ -13,6 +13,9 @@
   soundscale IN OUT N  IN with its sound track's media time scale set to N (nothing else)
   toend IN OUT         IN with the size of its last box (32-bit header) written as 0, "to the
                        end of the file"
+  freetail IN OUT BYTES  IN with a sparse 'free' box of BYTES bytes (64-bit size) after its end
+  chapref IN OUT       IN with its first sound track's chapter reference naming its first video
+                       track (a picture chapter track)
 """
 import hashlib
 import struct
@@ -100,12 +103,11 @@ def layout(path):
         scale, length = struct.unpack('>IQ', mdhd[20:32]) if mdhd[0] == 1 else struct.unpack('>II', mdhd[12:20])
         stbl = find(find(mdia, b'minf')[0], b'stbl')[0]
         offsets = 'co64' if find(stbl, b'co64') else 'stco'
-        chap = []
+        chap = []  # one entry per 'chap' box: its ids joined by ",", the boxes by ";"
         for tref in find(trak, b'tref'):
             for ref in find(tref, b'chap'):
-                chap += list(struct.unpack('>%dI' % (len(ref) // 4), ref))
-        print('track %d %s %s chap=%s media=%d/%d' % (track_id, handler, offsets, ','.join(map(str, chap)), length,
-                                                      scale))
+                chap.append(','.join(map(str, struct.unpack('>%dI' % (len(ref) // 4), ref))))
+        print('track %d %s %s chap=%s media=%d/%d' % (track_id, handler, offsets, ';'.join(chap), length, scale))
 
 
 def media(path):
@@ -137,6 +139,21 @@ def rewrite(src, dst, change, gap=0):
             out.seek(gap - 16, 1)
         out.write(new_moov)
         out.write(rest)
+
+
+def chapter_reference(tree):
+    traks = [body for kind, body in tree if kind == b'trak']
+    def handler(trak):
+        mdia = find(trak, b'mdia')[0]
+        return find(mdia, b'hdlr')[0][8:12]
+    def track_id(trak):
+        tkhd = find(trak, b'tkhd')[0]
+        return struct.unpack('>I', tkhd[20:24] if tkhd[0] == 1 else tkhd[12:16])[0]
+    picture = [t for t in traks if handler(t) == b'vide'][0]
+    sound = [t for t in traks if handler(t) == b'soun'][0]
+    at = [i for i, item in enumerate(sound) if item[0] == b'mdia'][0]
+    sound.insert(at, [b'tref', [[b'chap', struct.pack('>I', track_id(picture))]]])
+    return tree
 
 
 def to_co64(tree):
@@ -209,6 +226,16 @@ def main():
         rewrite(sys.argv[2], sys.argv[3], lambda tree: movie_timescale(tree, int(sys.argv[4])))
     elif command == 'soundscale':
         rewrite(sys.argv[2], sys.argv[3], lambda tree: sound_scale(tree, int(sys.argv[4])))
+    elif command == 'freetail':
+        size = int(sys.argv[4])
+        with open(sys.argv[2], 'rb') as f:
+            data = f.read()
+        with open(sys.argv[3], 'wb') as out:
+            out.write(data)
+            out.write(struct.pack('>I4sQ', 1, b'free', size))
+            out.truncate(len(data) + size)
+    elif command == 'chapref':
+        rewrite(sys.argv[2], sys.argv[3], chapter_reference)
     elif command == 'toend':
         with open(sys.argv[2], 'rb') as f:
             data = bytearray(f.read())

@@ -64,7 +64,10 @@ TEST_F(StandIn, IdsThatLeaveTheDeviceNameNothingAndNothingIsWrittenThere)
     com::ComPtr<IPortableDeviceProperties> properties;
     ASSERT_EQ(S_OK, m_content->Properties(properties.Put()));
     for (const wchar_t* id : {L"s10001\\..\\..\\outside.mp3", L"..\\outside.mp3", L"s10001\\", L"\\s10001",
-                              L"Z:\\tmp", L"s10001/x", L"s10001\\x.props"}) {
+                              L"Z:\\tmp", L"s10001/x", L"s10001\\x.props",
+                              // other spellings the file system takes for the storage
+                              L"s10001\\ ", L"s10001\\.", L"s10001\\...", L"s10001\\. ", L"S10001", L"s10001 ",
+                              L"s10001."}) {
         com::ComPtr<IPortableDeviceValues> values;
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), properties->GetValues(id, nullptr, values.Put()))
             << CString(id).ToNarrow();
@@ -88,6 +91,44 @@ TEST_F(StandIn, IdsThatLeaveTheDeviceNameNothingAndNothingIsWrittenThere)
     EXPECT_EQ(E_INVALIDARG, m_content->CreateObjectWithPropertiesAndData(climbing.Get(), stream.Put(), nullptr, nullptr));
     EXPECT_EQ(std::vector<BYTE>(10, 'o'), testsupport::ReadAll(m_folder / L"outside.mp3"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(m_folder / L"escaped"));
+}
+
+TEST_F(StandIn, ADeviceNameOfWindowsIsStoredAsAnOrderFilesNameWouldBe)
+{
+    Open();
+    // Windows opens a device for these in every folder, so each looks taken under any number.
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* first;
+        const wchar_t* second;
+    };
+    const Case cases[] = {
+        {L"con.part", L"s10001\\con_.part", L"s10001\\con_ (2).part"},
+        {L"NUL", L"s10001\\NUL_", L"s10001\\NUL_ (2)"},
+        {L"com1.mp3", L"s10001\\com1_.mp3", L"s10001\\com1_ (2).mp3"},
+        {L"Part01.mp3", L"s10001\\Part01.mp3", L"s10001\\Part01 (2).mp3"},
+    };
+    for (const Case& c : cases) {
+        for (const wchar_t* expected : {c.first, c.second}) {
+            com::ComPtr<IPortableDeviceValues> values;
+            ASSERT_EQ(S_OK, CoCreateInstance(CLSID_PortableDeviceValues, nullptr, CLSCTX_INPROC_SERVER,
+                                             IID_IPortableDeviceValues, values.PutVoid()));
+            values->SetStringValue(wpd::OBJECT_PARENT_ID, L"s10001");
+            values->SetStringValue(wpd::OBJECT_ORIGINAL_FILE_NAME, c.name);
+            com::ComPtr<IStream> stream;
+            ASSERT_EQ(S_OK, m_content->CreateObjectWithPropertiesAndData(values.Get(), stream.Put(), nullptr, nullptr))
+                << CString(c.name).ToNarrow();
+            ULONG written = 0;
+            EXPECT_EQ(S_OK, stream->Write("abc", 3, &written));
+            EXPECT_EQ(S_OK, stream->Commit(STGC_DEFAULT));
+            com::ComPtr<IPortableDeviceDataStream> data;
+            ASSERT_EQ(S_OK, stream.As(&data, IID_IPortableDeviceDataStream));
+            LPWSTR id = nullptr;
+            ASSERT_EQ(S_OK, data->GetObjectID(&id));
+            EXPECT_STREQ(expected, id);
+            CoTaskMemFree(id);
+        }
+    }
 }
 
 TEST_F(StandIn, ANewObjectExistsOnlyOnceCommitted)
