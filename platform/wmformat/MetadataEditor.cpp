@@ -4,6 +4,7 @@
 // WMCreateEditor prefers the Windows Media runtime's editor.
 #include "ByteReader.h"
 #include "MediaHeader.h"
+#include "SavingFiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -69,6 +70,12 @@ HRESULT ReadMediaHeader(HANDLE file, MediaHeader& header)
 namespace {
 
 InPlaceStepHook g_inPlaceStepHook = nullptr;
+InPlaceStepHook g_copyStepHook = nullptr;
+
+bool MetadataOrigin(AttributeOrigin origin)
+{
+    return origin == AttributeOrigin::MetadataObject || origin == AttributeOrigin::MetadataLibrary;
+}
 
 // Bytes a value takes when handed out: a user text is a WM_USER_TEXT followed by both texts.
 size_t ValueLength(const HeaderAttribute& a)
@@ -336,6 +343,7 @@ public:
         if (FAILED(hr))
             return hr;
         NoteDeletedAttribute(m_header, a);
+        m_header.asfMetadataChanged = m_header.asfMetadataChanged || MetadataOrigin(a.origin);
         if (a.origin == AttributeOrigin::Id3Frame && a.frame < m_header.frames.size()) {
             // A frame can stand behind two attributes (track number and track): drop both.
             size_t frame = a.frame;
@@ -414,13 +422,20 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
         CloseHandle(file);
         return hr;
     }
+    const bool writing = (access & GENERIC_WRITE) != 0;
+    // Holding the file for writing and alone, this editor is its one saver: the copies that
+    // interrupted saves left beside it are garbage.
+    if (writing && share == 0)
+        savefiles::RemoveSavingLeftovers(filename);
     m_file = file;
     m_path = filename;
     m_access = access;
     m_share = share;
     m_header = std::move(header);
     m_open = true;
-    m_dirty = false;
+    // A header that an interrupted save left with two objects of a kind is written anew by
+    // the next flush, changed or not.
+    m_dirty = writing && m_header.asfDuplicates;
     return S_OK;
 }
 
@@ -488,6 +503,7 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
     if (FAILED(hr))
         return hr;
     PlaceAddedAttribute(m_header, a);
+    m_header.asfMetadataChanged = m_header.asfMetadataChanged || MetadataOrigin(a.origin);
     if (m_header.kind == MediaKind::Mp3 && a.userText) {
         // An ID3 tag holds one user-text frame per description: the new text replaces the old.
         for (const HeaderAttribute& old : m_header.attributes)
@@ -557,13 +573,13 @@ HRESULT Editor::Flush()
     const std::vector<BYTE>& head = write.head;
     const ULONGLONG originalEnd = write.originalEnd;
 
-    // The new file is written beside the old one and replaces it only when complete.
-    std::wstring folder = m_path;
-    size_t slash = folder.find_last_of(L"\\/");
-    folder = slash == std::wstring::npos ? L"." : folder.substr(0, slash);
-    wchar_t temp[MAX_PATH + 16];
-    if (!GetTempFileNameW(folder.c_str(), L"wmf", 0, temp))
+    // The new file is written beside the old one, under a name that tells it as this file's
+    // save (removed by the next open for writing when a crash leaves it), and replaces the
+    // old one only when complete.
+    const std::wstring temporary = savefiles::NewSavingFileBeside(m_path.c_str());
+    if (temporary.empty())
         return HRESULT_FROM_WIN32(GetLastError());
+    const wchar_t* temp = temporary.c_str();
     HANDLE out = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         hr = HRESULT_FROM_WIN32(GetLastError());
@@ -574,13 +590,27 @@ HRESULT Editor::Flush()
         DWORD written = 0;
         return WriteFile(out, p, static_cast<DWORD>(n), &written, nullptr) && written == n;
     };
+    // The test seam stops the copy as a crash would: the half-written file stays behind.
+    int step = 0;
+    auto stopped = [&]() {
+        if (!g_copyStepHook || g_copyStepHook(step++))
+            return false;
+        CloseHandle(out);
+        return true;
+    };
+    if (stopped())
+        return E_ABORT;
     bool ok = writeOut(head.data(), head.size());
     std::vector<BYTE> buffer(1 << 20);
     for (ULONGLONG at = originalEnd; ok && at < m_header.fileSize;) {
+        if (stopped())
+            return E_ABORT;
         size_t n = static_cast<size_t>(std::min<ULONGLONG>(buffer.size(), m_header.fileSize - at));
         ok = ReadAt(m_file, at, buffer.data(), n) && writeOut(buffer.data(), n);
         at += n;
     }
+    if (stopped())
+        return E_ABORT;
     ok = ok && FlushFileBuffers(out);
     if (!ok)
         hr = HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
@@ -610,6 +640,7 @@ HRESULT Editor::Flush()
 }  // namespace
 
 void SetInPlaceStepHook(InPlaceStepHook hook) { g_inPlaceStepHook = hook; }
+void SetCopyStepHook(InPlaceStepHook hook) { g_copyStepHook = hook; }
 
 HRESULT CreateOwnEditor(IWMMetadataEditor** editor)
 {
