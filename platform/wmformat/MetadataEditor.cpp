@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace wmformat {
@@ -76,6 +77,80 @@ bool MetadataOrigin(AttributeOrigin origin)
 {
     return origin == AttributeOrigin::MetadataObject || origin == AttributeOrigin::MetadataLibrary;
 }
+
+// What reading a file's header gave, kept for the next open for reading of the same path
+// while the file is unchanged (the same size and last write): callers open one file several
+// times in a row (its markers, then each attribute), and an open costs more than the header.
+class HeaderCache {
+public:
+    struct State {
+        ULONGLONG size = 0;
+        ULONGLONG written = 0;
+    };
+    static bool StateOf(const wchar_t* path, State& state)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        state.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        state.written = (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+        return true;
+    }
+    bool Find(const std::wstring& path, const State& state, MediaHeader& header)
+    {
+        AcquireSRWLockShared(&m_lock);
+        bool found = false;
+        for (const Entry& e : m_entries)
+            if (e.state.size == state.size && e.state.written == state.written && SamePath(e.path, path)) {
+                header = *e.header;
+                found = true;
+                break;
+            }
+        ReleaseSRWLockShared(&m_lock);
+        return found;
+    }
+    void Keep(const std::wstring& path, const State& state, const MediaHeader& header)
+    {
+        size_t bytes = header.asfHeader.size() + header.attributes.size() * 128;
+        for (const Id3Frame& f : header.frames)
+            bytes += f.data.size() + 64;
+        if (bytes > kEntryBytes)
+            return;
+        auto kept = std::make_shared<const MediaHeader>(header);
+        AcquireSRWLockExclusive(&m_lock);
+        // A bounded ring: the oldest entry makes room.
+        for (Entry& e : m_entries)
+            if (SamePath(e.path, path)) {
+                e = {path, state, std::move(kept)};
+                ReleaseSRWLockExclusive(&m_lock);
+                return;
+            }
+        if (m_entries.size() < kEntries)
+            m_entries.push_back({path, state, std::move(kept)});
+        else
+            m_entries[m_next++ % kEntries] = {path, state, std::move(kept)};
+        ReleaseSRWLockExclusive(&m_lock);
+    }
+
+private:
+    static constexpr size_t kEntries = 1024;
+    static constexpr size_t kEntryBytes = 256 * 1024;
+    struct Entry {
+        std::wstring path;
+        State state;
+        std::shared_ptr<const MediaHeader> header;
+    };
+    static bool SamePath(const std::wstring& a, const std::wstring& b)
+    {
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+               CSTR_EQUAL;
+    }
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    std::vector<Entry> m_entries;
+    size_t m_next = 0;
+};
+
+HeaderCache g_headers;
 
 // Bytes a value takes when handed out: a user text is a WM_USER_TEXT followed by both texts.
 size_t ValueLength(const HeaderAttribute& a)
@@ -413,6 +488,20 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
         return E_POINTER;
     if (m_open)
         return NS_E_INVALID_REQUEST;
+    const bool writing = (access & GENERIC_WRITE) != 0;
+    // Opened for reading, an unchanged file read before needs no open at all: its header is
+    // what that read gave (the editor then holds no handle; it cannot write anyway).
+    HeaderCache::State state;
+    const bool known = !writing && HeaderCache::StateOf(filename, state);
+    if (known && g_headers.Find(filename, state, m_header)) {
+        m_file = INVALID_HANDLE_VALUE;
+        m_path = filename;
+        m_access = access;
+        m_share = share;
+        m_open = true;
+        m_dirty = false;
+        return S_OK;
+    }
     HANDLE file = CreateFileW(filename, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return HRESULT_FROM_WIN32(GetLastError());
@@ -422,7 +511,8 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
         CloseHandle(file);
         return hr;
     }
-    const bool writing = (access & GENERIC_WRITE) != 0;
+    if (known)
+        g_headers.Keep(filename, state, header);
     // Holding the file for writing and alone, this editor is its one saver: the copies that
     // interrupted saves left beside it are garbage.
     if (writing && share == 0)
@@ -549,7 +639,7 @@ HRESULT Editor::Flush()
         return NS_E_INVALID_REQUEST;
     if (!m_dirty)
         return S_OK;
-    if (!m_flushAllowed)
+    if (!m_flushAllowed || m_file == INVALID_HANDLE_VALUE)
         return E_ACCESSDENIED;
     HeaderWrite write;
     HRESULT hr = m_header.kind == MediaKind::Asf ? BuildAsfHeader(m_header, write) : BuildMp3Tag(m_header, write);
@@ -663,7 +753,10 @@ extern "C" HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** editor)
         return module ? reinterpret_cast<CreateEditor>(reinterpret_cast<void*>(GetProcAddress(module, "WMCreateEditor")))
                       : nullptr;
     }();
-    if (runtime) {
+    // A runtime that once answered that it has no editor is not asked again: callers create
+    // an editor for every file they read.
+    static std::atomic<bool> runtimeLacksEditor{false};
+    if (runtime && !runtimeLacksEditor) {
         IWMMetadataEditor* real = nullptr;
         HRESULT hr = runtime(&real);
         if (SUCCEEDED(hr) && real) {
@@ -675,6 +768,7 @@ extern "C" HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** editor)
         // Wine's runtime answers E_NOTIMPL: the editor of this layer stands in.
         if (hr != E_NOTIMPL)
             return hr;
+        runtimeLacksEditor = true;
     }
     return wmformat::CreateOwnEditor(editor);
 }

@@ -529,79 +529,12 @@ ULONGLONG SpanDuration(FileSource& file, ULONGLONG offset, ULONGLONG bytes, cons
     return duration;
 }
 
-// What the audio of an unchanged file gave: kept for the file's next open, as callers open
-// one file several times in a row (the markers, then each attribute).
+// What the audio gave.
 struct AudioFacts {
     bool found = false;
     ULONGLONG duration = 0;
     DWORD bitrate = 0;
 };
-
-struct AudioKey {
-    DWORD volume, indexHigh, indexLow;
-    ULONGLONG size, written, start, prefixHash;
-    bool operator==(const AudioKey& o) const
-    {
-        return volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow && size == o.size &&
-               written == o.written && start == o.start && prefixHash == o.prefixHash;
-    }
-};
-
-class AudioCache {
-public:
-    bool Find(const AudioKey& key, AudioFacts& facts)
-    {
-        AcquireSRWLockShared(&m_lock);
-        bool found = false;
-        for (const auto& entry : m_entries)
-            if (entry.first == key) {
-                facts = entry.second;
-                found = true;
-                break;
-            }
-        ReleaseSRWLockShared(&m_lock);
-        return found;
-    }
-    void Keep(const AudioKey& key, const AudioFacts& facts)
-    {
-        AcquireSRWLockExclusive(&m_lock);
-        // A bounded ring: the oldest entry makes room.
-        if (m_entries.size() < kEntries)
-            m_entries.emplace_back(key, facts);
-        else
-            m_entries[m_next++ % kEntries] = {key, facts};
-        ReleaseSRWLockExclusive(&m_lock);
-    }
-
-private:
-    static constexpr size_t kEntries = 2048;
-    SRWLOCK m_lock = SRWLOCK_INIT;
-    std::vector<std::pair<AudioKey, AudioFacts>> m_entries;
-    size_t m_next = 0;
-};
-
-AudioCache g_audioCache;
-
-// The file's identity and state: the same file, unchanged since (its size, its last write
-// and its first bytes), and where its audio starts.
-bool FileKey(FileSource& file, ULONGLONG start, AudioKey& key)
-{
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(file.handle, &information))
-        return false;
-    key.volume = information.dwVolumeSerialNumber;
-    key.indexHigh = information.nFileIndexHigh;
-    key.indexLow = information.nFileIndexLow;
-    key.size = (static_cast<ULONGLONG>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-    key.written = (static_cast<ULONGLONG>(information.ftLastWriteTime.dwHighDateTime) << 32) |
-                  information.ftLastWriteTime.dwLowDateTime;
-    key.start = start;
-    ULONGLONG hash = 1469598103934665603ull;
-    for (BYTE b : file.prefix)
-        hash = (hash ^ b) * 1099511628211ull;
-    key.prefixHash = hash;
-    return true;
-}
 
 AudioFacts ReadAudio(FileSource& file, ULONGLONG start, ULONGLONG audioEnd)
 {
@@ -653,14 +586,7 @@ void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
         if (ReadAt(file, audioEnd - 128, tag, 3) && std::memcmp(tag, "TAG", 3) == 0)
             audioEnd -= 128;
     }
-    AudioKey key{};
-    const bool keyed = FileKey(file, start, key) && key.size == header.fileSize;
-    AudioFacts facts;
-    if (!keyed || !g_audioCache.Find(key, facts)) {
-        facts = ReadAudio(file, start, audioEnd);
-        if (keyed)
-            g_audioCache.Keep(key, facts);
-    }
+    const AudioFacts facts = ReadAudio(file, start, audioEnd);
     foundFrame = facts.found;
     // A duration that was not found is not reported (as 0 or otherwise).
     if (facts.found && facts.duration)
