@@ -494,24 +494,24 @@ ULONGLONG SpanDuration(FileSource& file, ULONGLONG offset, ULONGLONG bytes, cons
                 CountFrames(part, 0, i > 0 || !startsAtFrame, false, stream, count);
         }
     };
-    FrameCount count;
-    bool exact = bytes <= kCountAllBytes;
-    if (exact) {
+    auto walk = [&](FrameCount& count) {
         std::vector<BYTE> all(static_cast<size_t>(bytes));
         if (ReadAt(file, offset, all.data(), all.size()))
             CountFrames(all, 0, !startsAtFrame, true, stream, count);
+    };
+    FrameCount count;
+    bool exact = bytes <= kCountAllBytes;
+    if (exact) {
+        walk(count);
     } else {
         sample(kProbeWindows, kProbeBytes, count);
         if (count.variable || !count.bytes) {
             count = FrameCount();
             exact = bytes <= kWalkVariableBytes;
-            if (exact) {
-                std::vector<BYTE> all(static_cast<size_t>(bytes));
-                if (ReadAt(file, offset, all.data(), all.size()))
-                    CountFrames(all, 0, !startsAtFrame, true, stream, count);
-            } else {
+            if (exact)
+                walk(count);
+            else
                 sample(kSampleWindows, kWindowBytes, count);
-            }
         }
     }
     if (!count.variable && stream.bitrate)

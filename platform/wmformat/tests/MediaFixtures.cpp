@@ -230,6 +230,25 @@ std::string AsfExtensions(const ScratchFolder& folder, const CString& path)
     return out;
 }
 
+std::vector<std::pair<std::string, std::string>> MutagenUserTexts(const ScratchFolder& folder, const CString& path)
+{
+    std::string out;
+    RunPython(folder, "from mutagen.asf import ASF\n"
+                      "t = ASF(" + ShellQuoted(path) + ")\n"
+                      "for v in t.get('WM/Text', []):\n"
+                      "    d, x = v.value.decode('utf-16-le').split('\\x00')[:2]\n"
+                      "    print(d + '\\t' + x)\n",
+              &out);
+    std::vector<std::pair<std::string, std::string>> texts;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos)
+            texts.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return texts;
+}
+
 std::string Mp3Layout(const ScratchFolder& folder, const CString& path)
 {
     std::string out;

@@ -51,6 +51,10 @@ void ReworkAsfFile(const testsupport::ScratchFolder& folder, const CString& path
 // "WM/Text" values as "description|text" (';' between them).
 std::string AsfExtensions(const testsupport::ScratchFolder& folder, const CString& path);
 
+// The "WM/Text" values of an ASF file as mutagen reads them: (description, text) in order.
+std::vector<std::pair<std::string, std::string>> MutagenUserTexts(const testsupport::ScratchFolder& folder,
+                                                                  const CString& path);
+
 // ffprobe's duration of a file in milliseconds (-1 when it cannot read it).
 long long ProbeDurationMs(const testsupport::ScratchFolder& folder, const CString& path);
 
