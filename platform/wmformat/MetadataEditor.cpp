@@ -73,6 +73,20 @@ namespace {
 InPlaceStepHook g_inPlaceStepHook = nullptr;
 InPlaceStepHook g_copyStepHook = nullptr;
 
+// Writes all n bytes; a write cut short (the disk full) fails with ERROR_DISK_FULL rather
+// than with whatever error an earlier call left.
+bool WriteAll(HANDLE file, const void* p, size_t n)
+{
+    DWORD written = 0;
+    if (!WriteFile(file, p, static_cast<DWORD>(n), &written, nullptr))
+        return false;
+    if (written != n) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
 bool MetadataOrigin(AttributeOrigin origin)
 {
     return origin == AttributeOrigin::MetadataObject || origin == AttributeOrigin::MetadataLibrary;
@@ -623,11 +637,9 @@ HRESULT Editor::WriteInPlace(const HeaderWrite& write)
         const HeaderWrite::Step& step = write.inPlace[i];
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(step.offset);
-        DWORD written = 0;
         // Each step reaches the disk before the next one starts.
-        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) ||
-            !WriteFile(m_file, step.bytes.data(), static_cast<DWORD>(step.bytes.size()), &written, nullptr) ||
-            written != step.bytes.size() || !FlushFileBuffers(m_file))
+        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) || !WriteAll(m_file, step.bytes.data(), step.bytes.size()) ||
+            !FlushFileBuffers(m_file))
             return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
     }
     return S_OK;
@@ -676,10 +688,7 @@ HRESULT Editor::Flush()
         DeleteFileW(temp);
         return hr;
     }
-    auto writeOut = [&](const void* p, size_t n) {
-        DWORD written = 0;
-        return WriteFile(out, p, static_cast<DWORD>(n), &written, nullptr) && written == n;
-    };
+    auto writeOut = [&](const void* p, size_t n) { return WriteAll(out, p, n); };
     // The test seam stops the copy as a crash would: the half-written file stays behind.
     int step = 0;
     auto stopped = [&]() {

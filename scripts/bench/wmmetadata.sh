@@ -4,6 +4,7 @@
 # the callers' pattern of opens, beside mutagen reading the same files in the same run and
 # beside bare opens and reads, and prints the ratios.
 #   scripts/bench/wmmetadata.sh
+#   READS_ONLY=1 scripts/bench/wmmetadata.sh   the reads alone (no 5 GiB file: for a disk short of room)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 work="$(mktemp -d)"
@@ -78,7 +79,7 @@ ms = (time.perf_counter() - start) * 1000 / len(paths)
 print('mutagen, one open a file: %d files, %.1f h of audio: %.3f ms per file' % (len(paths), seconds / 3600, ms))
 print('figure mutagen %.4f' % ms)
 PY
-"$root/scripts/bench/run.sh" wmmetadata_bench "Z:${work//\//\\}" | tee "$work/ours.txt"
+"$root/scripts/bench/run.sh" wmmetadata_bench "Z:${work//\//\\}" ${READS_ONLY:+--reads-only} | tee "$work/ours.txt"
 grep -v '^figure' "$work/mutagen.txt"
 cat "$work/mutagen.txt" "$work/ours.txt" | /usr/bin/python3 -c '
 import sys
