@@ -101,6 +101,21 @@ public:
         ULONGLONG size = 0;
         ULONGLONG written = 0;
     };
+    // The path the cache knows a file by: whole, whatever the current folder (empty when it
+    // cannot be had).
+    static std::wstring FullPath(const wchar_t* path)
+    {
+        wchar_t buffer[MAX_PATH];
+        DWORD n = GetFullPathNameW(path, MAX_PATH, buffer, nullptr);
+        if (n == 0)
+            return std::wstring();
+        if (n < MAX_PATH)
+            return std::wstring(buffer, n);
+        std::wstring longer(n, L'\0');
+        n = GetFullPathNameW(path, n, longer.data(), nullptr);
+        longer.resize(n < longer.size() ? n : 0);
+        return longer;
+    }
     static bool StateOf(const wchar_t* path, State& state)
     {
         WIN32_FILE_ATTRIBUTE_DATA data;
@@ -506,8 +521,9 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
     // Opened for reading, an unchanged file read before needs no open at all: its header is
     // what that read gave (the editor then holds no handle; it cannot write anyway).
     HeaderCache::State state;
-    const bool known = !writing && HeaderCache::StateOf(filename, state);
-    if (known && g_headers.Find(filename, state, m_header)) {
+    const std::wstring full = writing ? std::wstring() : HeaderCache::FullPath(filename);
+    const bool known = !full.empty() && HeaderCache::StateOf(filename, state);
+    if (known && g_headers.Find(full, state, m_header)) {
         m_file = INVALID_HANDLE_VALUE;
         m_path = filename;
         m_access = access;
@@ -526,7 +542,7 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
         return hr;
     }
     if (known)
-        g_headers.Keep(filename, state, header);
+        g_headers.Keep(full, state, header);
     // Holding the file for writing and alone, this editor is its one saver: the copies that
     // interrupted saves left beside it are garbage.
     if (writing && share == 0)
