@@ -593,3 +593,36 @@ TEST(MediaMarkers, Version22TagKeepsEveryFrameWhenSaved)
         EXPECT_EQ(back.GetMarkerTime(0), 500u);
     }
 }
+
+TEST(MediaMarkers, ListsLeftBeforeAnotherUserTextGoWithTheNextSave)
+{
+    // A file saved before lists were written after the library's own user text: its list
+    // stands before that text, where no reader takes it from. The next save writes the one
+    // list where it is read, and removes the stale copy; the other text stays.
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"part.wma");
+    {
+        CMediaMarkers markers;
+        ASSERT_EQ(markers.Open(path, FALSE), S_OK);
+        ASSERT_EQ(markers.AddMarker(L"Stale", 1000), S_OK);
+        ASSERT_EQ(markers.Close(TRUE), S_OK);
+    }
+    mediafixtures::ReworkAsfFile(folder, path, "replace_extension(d, extension(library(user_text('Notes', 'own'))))");
+    ASSERT_EQ(mediafixtures::MutagenUserTexts(folder, path).size(), 2u);
+    {
+        CMediaMarkers markers;
+        ASSERT_EQ(markers.Open(path, FALSE), S_OK);
+        EXPECT_EQ(markers.GetMarkerCount(), 0) << "the last user text is another's";
+        ASSERT_EQ(markers.AddMarker(L"Fresh", 2000), S_OK);
+        ASSERT_EQ(markers.Close(TRUE), S_OK);
+    }
+    const auto texts = mediafixtures::MutagenUserTexts(folder, path);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], std::make_pair(std::string("Notes"), std::string("own")));
+    EXPECT_EQ(texts[1], std::make_pair(std::string("Vesperlin MediaMarkers"),
+                                       std::string("<Markers><Marker><Name>Fresh</Name><Time>00:02.000</Time></Marker></Markers>")));
+    CMediaMarkers back;
+    ASSERT_EQ(back.Open(path, TRUE), S_OK);
+    ASSERT_EQ(back.GetMarkerCount(), 1);
+    EXPECT_EQ(back.GetMarkerName(0), L"Fresh");
+}
