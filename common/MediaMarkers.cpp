@@ -99,6 +99,48 @@ HRESULT CMediaMarkers::Open(const wchar_t* path, BOOL readOnly)
     return m_lastResult = S_OK;
 }
 
+bool CMediaMarkers::ReadUserText(WORD index, CString& description, CString& text) const
+{
+    description.Empty();
+    text.Empty();
+    WORD nameLength = 0;
+    DWORD length = 0;
+    WMT_ATTR_DATATYPE type = WMT_TYPE_BINARY;
+    WORD language = 0;
+    HRESULT hr = m_header->GetAttributeByIndexEx(0, index, nullptr, &nameLength, &type, &language, nullptr, &length);
+    if (FAILED(hr) || length == 0 || nameLength == 0)
+        return false;
+    // A user text is a WM_USER_TEXT followed by its texts; anything else holds no list.
+    if (type != WMT_TYPE_BINARY || length < sizeof(WM_USER_TEXT) || length > 16 * 1024 * 1024)
+        return false;
+    std::vector<wchar_t> name(nameLength + 1u, 0);
+    std::vector<BYTE> value(length + 2u, 0);
+    hr = m_header->GetAttributeByIndexEx(0, index, name.data(), &nameLength, &type, &language, value.data(), &length);
+    if (FAILED(hr))
+        return false;
+    if (wcscmp(name.data(), WM_ATTR_USER_TEXT) != 0 || length == 0 || length < sizeof(WM_USER_TEXT) ||
+        length + 2u > value.size())
+        return false;
+
+    // The texts must lie inside the value and end there.
+    WM_USER_TEXT stored;
+    std::memcpy(&stored, value.data(), sizeof(stored));
+    const wchar_t* begin = reinterpret_cast<const wchar_t*>(value.data());
+    const wchar_t* end = reinterpret_cast<const wchar_t*>(value.data() + length);
+    auto inside = [&](const wchar_t* p, CString& out) {
+        if (!p || p < begin || p >= end)
+            return;
+        const wchar_t* q = p;
+        while (q < end && *q)
+            ++q;
+        if (q < end && q > p)
+            out = CString(p, static_cast<int>(q - p));
+    };
+    inside(stored.pwszDescription, description);
+    inside(stored.pwszText, text);
+    return true;
+}
+
 HRESULT CMediaMarkers::ReadStoredList()
 {
     m_attributeIndex = -1;
@@ -118,43 +160,7 @@ HRESULT CMediaMarkers::ReadStoredList()
     if (FAILED(hr) || count == 0 || count > indices.size())
         return hr;
     WORD index = indices[count - 1];
-
-    WORD nameLength = 0;
-    DWORD length = 0;
-    WMT_ATTR_DATATYPE type = WMT_TYPE_BINARY;
-    WORD language = 0;
-    hr = m_header->GetAttributeByIndexEx(0, index, nullptr, &nameLength, &type, &language, nullptr, &length);
-    if (FAILED(hr) || length == 0 || nameLength == 0)
-        return hr;
-    // A user text is a WM_USER_TEXT followed by its texts; anything else holds no list.
-    if (type != WMT_TYPE_BINARY || length < sizeof(WM_USER_TEXT) || length > 16 * 1024 * 1024)
-        return S_OK;
-    std::vector<wchar_t> name(nameLength + 1u, 0);
-    std::vector<BYTE> value(length + 2u, 0);
-    hr = m_header->GetAttributeByIndexEx(0, index, name.data(), &nameLength, &type, &language, value.data(), &length);
-    if (FAILED(hr))
-        return hr;
-    if (wcscmp(name.data(), WM_ATTR_USER_TEXT) != 0 || length == 0 || length < sizeof(WM_USER_TEXT) ||
-        length + 2u > value.size())
-        return S_OK;
-
-    // The texts must lie inside the value and end there.
-    WM_USER_TEXT text;
-    std::memcpy(&text, value.data(), sizeof(text));
-    const wchar_t* begin = reinterpret_cast<const wchar_t*>(value.data());
-    const wchar_t* end = reinterpret_cast<const wchar_t*>(value.data() + length);
-    auto inside = [&](const wchar_t* p, CString& out) {
-        if (!p || p < begin || p >= end)
-            return;
-        const wchar_t* q = p;
-        while (q < end && *q)
-            ++q;
-        if (q < end && q > p)
-            out = CString(p, static_cast<int>(q - p));
-    };
-    inside(text.pwszDescription, m_storedDescription);
-    inside(text.pwszText, m_storedText);
-
+    ReadUserText(index, m_storedDescription, m_storedText);
     if (m_storedDescription == kDescription) {
         m_attributeIndex = index;
         ParseMarkerText(m_storedText);
@@ -297,6 +303,22 @@ HRESULT CMediaMarkers::WriteAttribute(const CString& text, bool reparse)
         ClearList();
         if (FAILED(hr))
             return hr;
+    }
+    // Older copies of the list that a reader no longer reaches (left before another user
+    // text of the file): the one written now replaces them all. Texts of other descriptions
+    // stay as they are.
+    WORD count = 0;
+    if (SUCCEEDED(m_header->GetAttributeIndices(0, WM_ATTR_USER_TEXT, nullptr, nullptr, &count)) && count) {
+        std::vector<WORD> indices(count);
+        if (SUCCEEDED(m_header->GetAttributeIndices(0, WM_ATTR_USER_TEXT, nullptr, indices.data(), &count)))
+            for (WORD i = count; i-- > 0;) {
+                CString description, stale;
+                if (ReadUserText(indices[i], description, stale) && description == kDescription) {
+                    HRESULT hr = m_header->DeleteAttribute(0, indices[i]);
+                    if (FAILED(hr))
+                        return hr;
+                }
+            }
     }
     CString description = kDescription;
     WM_USER_TEXT value;

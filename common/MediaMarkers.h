@@ -43,6 +43,9 @@ public:
 
 private:
     HRESULT ReadStoredList();
+    // The description and text of the "WM/Text" attribute at that index; false when it is
+    // not a user text whose texts lie inside its value.
+    bool ReadUserText(WORD index, CString& description, CString& text) const;
     HRESULT WriteAttribute(const CString& text, bool reparse);
     void ClearList();
     void ReleaseAll();

@@ -233,7 +233,24 @@ BOOL CXmlNode::GetAttribute(const wchar_t* name, CString& value) const
     return m_attributes.Lookup(key, value);
 }
 
-CString CXmlNode::GetText(BOOL decode) const { return decode ? DecodeXmlText(m_text) : m_text; }
+bool CXmlNode::TakeText(BOOL decode, CString& text) const
+{
+    CString found = decode ? DecodeXmlText(m_text) : m_text;
+    // XML has no NUL character: a text holding one (written, or made by a reference such
+    // as "&#65536;") is refused as an attribute is, rather than kept by some readers and
+    // cut short at the NUL by others.
+    if (found.Find(L'\0') >= 0)
+        return false;
+    text = found;
+    return true;
+}
+
+CString CXmlNode::GetText(BOOL decode) const
+{
+    CString text;
+    TakeText(decode, text);
+    return text;
+}
 
 bool CXmlNode::FindElement(const CString& name, int from, int& first, int& last) const
 {
@@ -304,8 +321,8 @@ BOOL CXmlNode::GetChildText(const wchar_t* name, CString& text, BOOL decode) con
     CXmlNode child;
     if (!FindChild(name, child))
         return FALSE;
-    text = child.GetText(decode);
-    return TRUE;
+    // A text holding a NUL is as absent as a malformed child.
+    return child.TakeText(decode, text) ? TRUE : FALSE;
 }
 
 void DeleteXmlNodes(CObArray& nodes) { AfxDeleteObjects(nodes); }

@@ -18,7 +18,8 @@ public:
     // Looks the name up lower-cased; FALSE (value untouched) when absent. An attribute
     // whose name or value holds a NUL character is not kept: it reads as absent.
     BOOL GetAttribute(const wchar_t* name, CString& value) const;
-    // The inner text, passed through DecodeXmlText when decode is set.
+    // The inner text, passed through DecodeXmlText when decode is set. A text that holds
+    // a NUL character is not kept: it reads as empty.
     CString GetText(BOOL decode) const;
 
     // The first element of that name anywhere in the inner text, parsed into node.
@@ -27,10 +28,13 @@ public:
     // when there is none. When one does not parse, the nodes this call appended are
     // deleted and the result is FALSE.
     BOOL FindChildren(const wchar_t* name, CObArray& nodes) const;
-    // FindChild, then GetText; FALSE (text untouched) when missing or malformed.
+    // FindChild, then GetText; FALSE (text untouched) when missing or malformed, or when
+    // its text holds a NUL character.
     BOOL GetChildText(const wchar_t* name, CString& text, BOOL decode) const;
 
 private:
+    // The inner text (decoded on request) into text; false, text untouched, when it holds a NUL.
+    bool TakeText(BOOL decode, CString& text) const;
     // Finds the next element of that name from a position of the inner text: its first
     // and last character. FALSE when there is none.
     bool FindElement(const CString& name, int from, int& first, int& last) const;

@@ -664,6 +664,9 @@ void CMainFrame::OnClose()
 {
     if (!ConfirmEndWithDownloads())
         return;
+    // A change that an earlier save could not write gets one more try (the user was told).
+    if (CBrenvaleDoc* doc = GetLibrary())
+        doc->SavePendingChanges();
     StoreLayout();
     CFrameWnd::OnClose();
 }

@@ -185,15 +185,34 @@ BOOL CBrenvaleDoc::OnOpenDocument(const wchar_t* path)
 
 BOOL CBrenvaleDoc::OnSaveDocument(const wchar_t* path)
 {
+    // The change waits in the document until a save gets it into the file.
+    SetModifiedFlag(TRUE);
     CreateParentFolder(path);
     if (!CanSaveLibraryFile(path)) {
         CString text;
-        text.Format(AfxLoadString(IDS_LIBRARY_IN_USE), path);
+        if (m_lockError == ERROR_SUCCESS)
+            text.Format(AfxLoadString(IDS_LIBRARY_IN_USE), path);
+        else
+            text.Format(AfxLoadString(IDS_LIBRARY_LOCK_FAILED), path, S(CString(path) + L".lock"),
+                        S(AfxSystemErrorText(m_lockError)));
         AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
     return CDocument::OnSaveDocument(path);
 }
+
+void CBrenvaleDoc::ReportSaveLoadException(const wchar_t* path, const CException* e, BOOL saving)
+{
+    if (!saving || dynamic_cast<const CUserException*>(e)) {
+        CDocument::ReportSaveLoadException(path, e, saving);
+        return;
+    }
+    CString text;
+    text.Format(AfxLoadString(IDS_LIBRARY_NOT_SAVED), path, S(e ? e->GetErrorMessage() : CString()));
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+}
+
+BOOL CBrenvaleDoc::SavePendingChanges() { return IsModified() ? SaveLibrary() : TRUE; }
 
 // The one saver of a library file ------------------------------------------------------------
 
@@ -212,12 +231,17 @@ bool CBrenvaleDoc::TakeSaveLock(const CString& path)
     HANDLE lock = CreateFileW(path + L".lock", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (lock == INVALID_HANDLE_VALUE) {
-        // Only another holder refuses the file; a folder that does not exist yet is
-        // tried again when the first save has made it.
-        if (GetLastError() == ERROR_SHARING_VIOLATION)
+        // Another holder refuses the file for good. Any other reason (a folder in the
+        // lock's place, no right to write there) is kept for the save to tell, and tried
+        // again at the next save: a folder that does not exist yet is made by the save.
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION)
             m_refusedPaths.Add(path);
+        else
+            m_lockError = error ? error : ERROR_ACCESS_DENIED;
         return false;
     }
+    m_lockError = ERROR_SUCCESS;
     ReleaseSaveLock();
     m_saveLock = lock;
     m_saveLockPath = path;
@@ -237,12 +261,10 @@ void CBrenvaleDoc::ReleaseSaveLock()
 
 BOOL CBrenvaleDoc::CanSaveLibraryFile(const CString& path)
 {
-    if (TakeSaveLock(path))
-        return TRUE;
-    for (const CString& refused : m_refusedPaths)
-        if (SamePath(refused, path))
-            return FALSE;
-    return TRUE;  // the lock file could not be made for another reason: the save will tell
+    m_lockError = ERROR_SUCCESS;
+    // Without the lock two documents could save over each other: whatever keeps it from
+    // being taken refuses the save.
+    return TakeSaveLock(path) ? TRUE : FALSE;
 }
 
 BOOL CBrenvaleDoc::SaveLibrary() { return OnSaveDocument(GetLibraryDatabasePath()); }

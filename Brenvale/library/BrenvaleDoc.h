@@ -70,11 +70,16 @@ public:
     BOOL OnOpenDocument(const wchar_t* path) override;
     // Creates the folder, then saves (see CDocument: the old file stays until the new
     // one is complete). Refused with message 4021 when another document holds the file
-    // for saving, or held it when this one read it.
+    // for saving, or held it when this one read it, and with 4022 when the lock file
+    // cannot be made for another reason. A save that fails leaves the document modified:
+    // the change is kept and written by the next save (message 4023 says so).
     BOOL OnSaveDocument(const wchar_t* path) override;
     void DeleteContents() override;
     // Saves to MediaDB.dat in the data folder.
     BOOL SaveLibrary();
+    // Saves once more when an earlier save failed (the console closing); TRUE when
+    // nothing waits.
+    BOOL SavePendingChanges();
 
     // Takes the title; a title with the same id (any case) is replaced in its place and
     // passes on its picture, acquired date, last-played date (when valid) and folder.
@@ -150,6 +155,12 @@ public:
     // could take it now).
     BOOL CanSaveLibraryFile(const CString& path);
 
+protected:
+    // A failed save tells that the change is kept (4023); loading reports as usual.
+    void ReportSaveLoadException(const wchar_t* path, const CException* e, BOOL saving) override;
+
+public:
+
     // The console's game functions, which deleting titles uses: whether a game title is
     // installed, and starting its uninstaller. A library without them knows no installed game.
     struct GameFunctions {
@@ -200,6 +211,7 @@ private:
     HANDLE m_saveLock = INVALID_HANDLE_VALUE;
     CString m_saveLockPath;
     CStringArray m_refusedPaths;  // library files another document held when this one met them
+    DWORD m_lockError = ERROR_SUCCESS;  // why the lock could not be taken, other than a holder
 };
 
 // The key of a title folder in TitleFolderSet: "<download folder>\<title folder>", lower-cased.

@@ -8,16 +8,6 @@
 namespace {
 const wchar_t* S(const CString& s) { return s; }
 
-// Moves a completely written file over the target (the target's attributes, such as
-// hidden, do not stand in the way).
-bool ReplaceWith(const CString& written, const CString& target)
-{
-    if (MoveFileExW(written, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
-    return MoveFileExW(written, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
 // Writes a file's new contents (write: into the path it is given) beside the file and
 // moves them over it only when they are complete; a failure leaves the file as it was.
 template <class Write>
@@ -33,7 +23,7 @@ BOOL WriteThenReplace(const CString& path, Write write)
         DeleteFileW(written);
         return FALSE;
     }
-    if (!ReplaceWith(written, path)) {
+    if (!CFile::ReplaceWith(written, path)) {
         DeleteFileW(written);
         return FALSE;
     }

@@ -323,8 +323,13 @@ TEST_F(Library, AnInterruptedSaveLeavesThePreviousLibraryLoadable)
     MessageBoxRecorder boxes;
     EXPECT_FALSE(library.SaveLibrary());
     ASSERT_EQ(boxes.Boxes().size(), 1u);
-    // The disk-full message names the file the user knows, not the one the save wrote.
-    EXPECT_EQ(boxes.Boxes()[0].text, L"Disk full while accessing " + DatabasePath() + L".");
+    // The disk-full message names the file the user knows, not the one the save wrote,
+    // and says that the change is kept.
+    CString told;
+    told.Format(AfxLoadString(IDS_LIBRARY_NOT_SAVED), static_cast<const wchar_t*>(DatabasePath()),
+                static_cast<const wchar_t*>(L"Disk full while accessing " + DatabasePath() + L"."));
+    EXPECT_EQ(boxes.Boxes()[0].text, told);
+    EXPECT_TRUE(library.IsModified());
     EXPECT_EQ(ReadAll(DatabasePath()), before);
     EXPECT_EQ(FilesBesideTheLock(m_scratch.Path()), 1);  // the half-written file is gone
 

@@ -18,6 +18,8 @@ using testsupport::MessageBoxRecorder;
 using testsupport::ReadAll;
 using testsupport::ScratchFolder;
 using testsupport::WriteAll;
+using testsupport::BinaryPath;
+using testsupport::StartProgram;
 
 namespace {
 
@@ -142,6 +144,8 @@ TEST_F(LibraryFile, OpeningRemovesWhatInterruptedSavesLeftAndNothingElse)
         L"MediaDB.dat.saving",          // not a name a save gives
         L"MediaDB.dat.1234567.saving",  // seven digits
         L"MediaDB.dat.1234567g.saving",
+        L"MediaDB.dat.\xFF11\xFF12\xFF13\xFF14\xFF15\xFF16\xFF17\xFF18.saving",  // full-width digits
+        L"MediaDB.dat.\xFF21\xFF22\xFF23\xFF24\xFF25\xFF26\xFF41\xFF42.saving",  // full-width letters
         L"Other.dat.0badf00d.saving",  // another file's
         L"sav1A2B.tmp",                 // a user's file
         L"MediaDB.dat.bak",
@@ -171,7 +175,11 @@ TEST_F(LibraryFile, OpeningRemovesWhatInterruptedSavesLeftAndNothingElse)
         while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    EXPECT_EQ(saving, 4);  // the four names that are not leftovers of this library
+    // The names that are not leftovers of this library and end as a save's do.
+    int otherSavings = 0;
+    for (const wchar_t* name : others)
+        otherSavings += CString(name).Right(7) == L".saving" ? 1 : 0;
+    EXPECT_EQ(saving, otherSavings);
 }
 
 TEST_F(LibraryFile, ASecondDocumentReadsTheLibraryButRefusesToSaveIt)
@@ -206,6 +214,128 @@ TEST_F(LibraryFile, ASecondDocumentReadsTheLibraryButRefusesToSaveIt)
     EXPECT_FALSE(third.FindTitle(L"two"));
     EXPECT_TRUE(third.SaveLibrary());
     EXPECT_EQ(boxes.Boxes().size(), 2u);
+}
+
+// Another process reading the library file, as a backup or a search tool does.
+class ReaderProcess {
+public:
+    ReaderProcess(const CString& path, DWORD holdMs) : m_marker(path + L".reading")
+    {
+        CString line;
+        line.Format(L"\"%s\" \"%s\" %lu", static_cast<const wchar_t*>(BinaryPath(L"Brenvale/tests/library_reader_stub.exe")),
+                    static_cast<const wchar_t*>(path), static_cast<unsigned long>(holdMs));
+        if (!StartProgram(line, &m_process))
+            m_process = nullptr;
+    }
+    ~ReaderProcess() { Stop(); }
+    // Whether it has the file open (it says so within 20 s).
+    bool Reading() const
+    {
+        for (int i = 0; m_process && i < 400; ++i) {
+            if (Exists(m_marker))
+                return true;
+            Sleep(50);
+        }
+        return false;
+    }
+    void Stop()
+    {
+        if (!m_process)
+            return;
+        TerminateProcess(m_process, 0);
+        WaitForSingleObject(m_process, 20000);
+        CloseHandle(m_process);
+        m_process = nullptr;
+        DeleteFileW(m_marker);
+    }
+
+private:
+    CString m_marker;
+    HANDLE m_process = nullptr;
+};
+
+TEST_F(LibraryFile, ASaveWaitsForAReaderAndKeepsTheChangeWhileTheReaderStays)
+{
+    TestLibrary library(m_scratch.Path());
+    ASSERT_TRUE(library.OnNewDocument());
+    library.AddTitleToLibrary(MakeTitle(L"one", L"s"));
+    ASSERT_TRUE(library.SaveLibrary());
+    MessageBoxRecorder boxes;
+    {
+        // A reader that is done within a second: the save waits for it.
+        ReaderProcess reader(DatabasePath(), 1000);
+        ASSERT_TRUE(reader.Reading());
+        library.AddTitleToLibrary(MakeTitle(L"two", L"s"));
+        EXPECT_TRUE(library.SaveLibrary());
+        EXPECT_FALSE(library.IsModified());
+    }
+    EXPECT_TRUE(boxes.Boxes().empty());
+    {
+        TestLibrary reading(m_scratch.Path());
+        ASSERT_TRUE(reading.OnNewDocument());
+        EXPECT_TRUE(reading.FindTitle(L"two"));
+    }
+
+    // A reader that stays: the save fails, says that the change is kept, and the next
+    // save (here: the one on closing) writes it.
+    const std::vector<BYTE> before = ReadAll(DatabasePath());
+    ReaderProcess reader(DatabasePath(), 60000);
+    ASSERT_TRUE(reader.Reading());
+    library.AddTitleToLibrary(MakeTitle(L"three", L"s"));
+    EXPECT_FALSE(library.SaveLibrary());
+    EXPECT_TRUE(library.IsModified());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_NE(boxes.Boxes()[0].text.Find(DatabasePath()), -1);
+    CString kept = AfxLoadString(IDS_LIBRARY_NOT_SAVED);
+    kept = kept.Mid(kept.ReverseFind(L'\n') + 1);
+    EXPECT_NE(boxes.Boxes()[0].text.Find(kept), -1) << boxes.Boxes()[0].text.ToNarrow();
+    EXPECT_EQ(ReadAll(DatabasePath()), before);
+    reader.Stop();
+    EXPECT_TRUE(library.SavePendingChanges());
+    EXPECT_FALSE(library.IsModified());
+    EXPECT_TRUE(library.SavePendingChanges());  // nothing waits
+    TestLibrary reading(m_scratch.Path());
+    ASSERT_TRUE(reading.OnNewDocument());
+    EXPECT_TRUE(reading.FindTitle(L"three"));
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST_F(LibraryFile, ALockFileThatCannotBeMadeRefusesTheSave)
+{
+    // A folder in the lock file's place: neither document may save, and both are told.
+    const CString lock = DatabasePath() + L".lock";
+    ASSERT_TRUE(CreateDirectoryW(lock, nullptr));
+    HANDLE attempt = CreateFileW(lock, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_EQ(attempt, INVALID_HANDLE_VALUE);
+    const DWORD error = GetLastError();
+    CString refused;
+    refused.Format(AfxLoadString(IDS_LIBRARY_LOCK_FAILED), static_cast<const wchar_t*>(DatabasePath()),
+                   static_cast<const wchar_t*>(lock), static_cast<const wchar_t*>(AfxSystemErrorText(error)));
+
+    MessageBoxRecorder boxes;
+    TestLibrary first(m_scratch.Path());
+    TestLibrary second(m_scratch.Path());
+    ASSERT_TRUE(first.OnNewDocument());
+    ASSERT_TRUE(second.OnNewDocument());
+    first.AddTitleToLibrary(MakeTitle(L"one", L"s"));
+    second.AddTitleToLibrary(MakeTitle(L"two", L"s"));
+    EXPECT_FALSE(first.SaveLibrary());
+    EXPECT_FALSE(second.SaveLibrary());
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(boxes.Boxes()[0].text, refused);
+    EXPECT_EQ(boxes.Boxes()[1].text, refused);
+    EXPECT_FALSE(Exists(DatabasePath()));
+    EXPECT_TRUE(first.IsModified());
+
+    // Once the folder is gone the first save takes the lock; the other document is refused
+    // as for any other holder.
+    ASSERT_TRUE(RemoveDirectoryW(lock));
+    EXPECT_TRUE(first.SavePendingChanges());
+    EXPECT_FALSE(second.SaveLibrary());
+    ASSERT_EQ(boxes.Boxes().size(), 3u);
+    CString inUse;
+    inUse.Format(AfxLoadString(IDS_LIBRARY_IN_USE), static_cast<const wchar_t*>(DatabasePath()));
+    EXPECT_EQ(boxes.Boxes()[2].text, inUse);
 }
 
 TEST_F(LibraryFile, FindsTitlesThroughTheIndexKeptWithTheList)

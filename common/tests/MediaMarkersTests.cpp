@@ -476,3 +476,153 @@ TEST(MediaMarkers, ListInTheMetadataLibraryIsSavedThere)
     EXPECT_EQ(back.GetMarkerCount(), 2);
     EXPECT_EQ(back.GetMarkerTime(1), 2500u);
 }
+
+TEST(MediaMarkers, ListSavedBesideAnotherUserTextOfTheLibraryIsReadBack)
+{
+    // The metadata library already holds a "WM/Text" of its own (a name, or one in another
+    // language): the list must go where the reader takes it from, after that one.
+    struct Case {
+        const char* what;
+        const char* record;
+    } cases[] = {
+        {"a name of its own", "user_text('Notes', 'a name of its own')"},
+        {"a language of its own", "user_text('Notes', 'notes en fran\\u00e7ais', 1)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        CString path = mediafixtures::MakeWma(folder, L"part.wma");
+        const long long duration = mediafixtures::ProbeDurationMs(folder, path);
+        mediafixtures::ReworkAsfFile(folder, path, std::string("replace_extension(d, extension(library(") + c.record + ")))");
+        for (int save = 1; save <= 3; ++save) {
+            {
+                CMediaMarkers markers;
+                ASSERT_EQ(markers.Open(path, FALSE), S_OK);
+                ASSERT_EQ(markers.GetMarkerCount(), save - 1);
+                ASSERT_EQ(markers.AddMarker(CString(L"Chapter ") + CString(std::to_wstring(save).c_str()), save * 1000), S_OK);
+                ASSERT_EQ(markers.Close(TRUE), S_OK);
+            }
+            CMediaMarkers back;
+            ASSERT_EQ(back.Open(path, TRUE), S_OK);
+            ASSERT_EQ(back.GetMarkerCount(), save);
+            EXPECT_EQ(back.GetMarkerTime(save - 1), static_cast<DWORD>(save * 1000));
+            // One list in the file as mutagen reads it (an in-place save leaves the old bytes
+            // inside padding, so they are not counted by bytes), after the library's own text.
+            const auto texts = mediafixtures::MutagenUserTexts(folder, path);
+            ASSERT_EQ(texts.size(), 2u);
+            EXPECT_EQ(texts[0].first, "Notes");
+            EXPECT_EQ(texts[1].first, "Vesperlin MediaMarkers");
+            EXPECT_EQ(texts[1].second, CString(back.BuildMarkerText()).ToNarrow());
+        }
+        EXPECT_NEAR(mediafixtures::ProbeDurationMs(folder, path), duration, 5);
+    }
+}
+
+TEST(MediaMarkers, Version22TagKeepsEveryFrameWhenSaved)
+{
+    // A podcast's version 2.2 tag (the frames podcast programs add) gets a one-marker save.
+    // With a version 2.3 form for every frame it is upgraded; a frame without one (encrypted
+    // metadata, a program's own) keeps the whole tag at version 2.2, every frame as it was.
+    ScratchFolder folder;
+    const std::string frames =
+        "def frame(fid, data): return fid + len(data).to_bytes(3, 'big') + data\n"
+        "podcast = [frame(b'TT2', b'\\x00Episode One'), frame(b'PCS', b'\\x00\\x00\\x00\\x01'),\n"
+        "           frame(b'WFD', b'\\x00http://pod.example.test/feed'), frame(b'TDS', b'\\x00About the sea'),\n"
+        "           frame(b'TID', b'\\x00http://pod.example.test/1'), frame(b'TCT', b'\\x00Literature')]\n"
+        "own = [frame(b'CRM', b'owner@example.test\\x00how\\x00\\x01\\x02\\x03'), frame(b'XYZ', b'\\x00a program of its own')]\n";
+    // The frames of a tag as stored: "id=hex of data" in order.
+    const std::string listing =
+        "def listing(path):\n"
+        "    d = open(path, 'rb').read()\n"
+        "    major, size = d[3], d[6] << 21 | d[7] << 14 | d[8] << 7 | d[9]\n"
+        "    pos, end, out = 10, 10 + size, []\n"
+        "    idl, hl = (3, 6) if major == 2 else (4, 10)\n"
+        "    while pos + hl <= end and d[pos] != 0:\n"
+        "        n = int.from_bytes(d[pos + idl:pos + idl + 3 if major == 2 else pos + 8], 'big')\n"
+        "        out.append(d[pos:pos + idl].decode() + '=' + d[pos + hl:pos + hl + n].hex())\n"
+        "        pos += hl + n\n"
+        "    return major, out\n";
+    struct Case {
+        const char* what;
+        const char* extra;  // Python list of more frames
+        int major;          // of the saved tag
+        std::vector<std::string> ids;
+    } cases[] = {
+        {"podcast frames", "[]", 3, {"TIT2", "PCST", "WFED", "TDES", "TGID", "TCAT", "TXXX"}},
+        {"and frames with no version 2.3 form", "own", 2, {"TT2", "PCS", "WFD", "TDS", "TID", "TCT", "CRM", "XYZ", "TXX"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CString path = mediafixtures::MakeMp3(folder, L"podcast.mp3");
+        mediafixtures::RunPython(folder, "import mutagen.id3\n" + frames +
+                                             "path = " + ShellQuoted(path) + "\n"
+                                             "mutagen.id3.delete(path)\n"
+                                             "body = b''.join(podcast + " + c.extra + ") + bytes(64)\n"
+                                             "size = len(body)\n"
+                                             "head = b'ID3\\x02\\x00\\x00' + bytes([(size >> 21) & 127, (size >> 14) & 127, (size >> 7) & 127, size & 127])\n"
+                                             "audio = open(path, 'rb').read()\n"
+                                             "open(path, 'wb').write(head + body + audio)\n");
+        const std::string audio = mediafixtures::Mp3Layout(folder, path);
+        {
+            CMediaMarkers markers;
+            ASSERT_EQ(markers.Open(path, FALSE), S_OK);
+            ASSERT_EQ(markers.AddMarker(L"Start", 500), S_OK);
+            ASSERT_EQ(markers.Close(TRUE), S_OK);
+        }
+        std::string out;
+        mediafixtures::RunPython(folder, frames + listing +
+                                             "major, saved = listing(" + ShellQuoted(path) + ")\n"
+                                             "print(major)\n"
+                                             "print(' '.join(s.split('=')[0] for s in saved))\n"
+                                             "print(all(any(s.split('=')[1] == f[6:].hex() for s in saved) for f in podcast + " +
+                                             c.extra + "))\n"
+                                             "import mutagen.id3\n"
+                                             "t = mutagen.id3.ID3(" + ShellQuoted(path) + ")\n"
+                                             "print(t['TIT2'].text[0], *([t['TDES'].text[0], t['TCAT'].text[0], t['TGID'].text[0]] if major == 3 else []))\n",
+                                 &out);
+        std::string ids;
+        for (const std::string& id : c.ids)
+            ids += (ids.empty() ? "" : " ") + id;
+        // mutagen reads the upgraded tag's podcast frames (a version 2.2 tag: its title).
+        EXPECT_EQ(out, std::to_string(c.major) + "\n" + ids + "\nTrue\nEpisode One" +
+                           (c.major == 3 ? " About the sea Literature http://pod.example.test/1" : "") + "\n");
+        EXPECT_EQ(mediafixtures::Mp3Layout(folder, path), audio);
+        CMediaMarkers back;
+        ASSERT_EQ(back.Open(path, TRUE), S_OK);
+        ASSERT_EQ(back.GetMarkerCount(), 1);
+        EXPECT_EQ(back.GetMarkerTime(0), 500u);
+    }
+}
+
+TEST(MediaMarkers, ListsLeftBeforeAnotherUserTextGoWithTheNextSave)
+{
+    // A file saved before lists were written after the library's own user text: its list
+    // stands before that text, where no reader takes it from. The next save writes the one
+    // list where it is read, and removes the stale copy; the other text stays.
+    ScratchFolder folder;
+    CString path = mediafixtures::MakeWma(folder, L"part.wma");
+    {
+        CMediaMarkers markers;
+        ASSERT_EQ(markers.Open(path, FALSE), S_OK);
+        ASSERT_EQ(markers.AddMarker(L"Stale", 1000), S_OK);
+        ASSERT_EQ(markers.Close(TRUE), S_OK);
+    }
+    mediafixtures::ReworkAsfFile(folder, path, "replace_extension(d, extension(library(user_text('Notes', 'own'))))");
+    ASSERT_EQ(mediafixtures::MutagenUserTexts(folder, path).size(), 2u);
+    {
+        CMediaMarkers markers;
+        ASSERT_EQ(markers.Open(path, FALSE), S_OK);
+        EXPECT_EQ(markers.GetMarkerCount(), 0) << "the last user text is another's";
+        ASSERT_EQ(markers.AddMarker(L"Fresh", 2000), S_OK);
+        ASSERT_EQ(markers.Close(TRUE), S_OK);
+    }
+    const auto texts = mediafixtures::MutagenUserTexts(folder, path);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], std::make_pair(std::string("Notes"), std::string("own")));
+    EXPECT_EQ(texts[1], std::make_pair(std::string("Vesperlin MediaMarkers"),
+                                       std::string("<Markers><Marker><Name>Fresh</Name><Time>00:02.000</Time></Marker></Markers>")));
+    CMediaMarkers back;
+    ASSERT_EQ(back.Open(path, TRUE), S_OK);
+    ASSERT_EQ(back.GetMarkerCount(), 1);
+    EXPECT_EQ(back.GetMarkerName(0), L"Fresh");
+}

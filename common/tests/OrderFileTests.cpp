@@ -216,3 +216,66 @@ TEST_F(OrderFileTest, SourceElement)
         EXPECT_EQ(error, AfxLoadString(c.message));
     }
 }
+
+TEST_F(OrderFileTest, ATextHoldingANulIsRefusedWhereverItStands)
+{
+    // A NUL at the start, in the middle or at the end of an element's text: what the
+    // checks see and what is stored must be the same text, so the text is refused as an
+    // attribute holding a NUL is. A required element then reads as missing; an optional one
+    // as empty.
+    const std::wstring nul(1, L'\0');
+    const std::wstring places[] = {nul + L"X", L"X" + nul + L"Y", L"X" + nul};
+    struct Case {
+        const wchar_t* element;  // the text "X...Y" of it in the sample is replaced
+        const wchar_t* text;
+        UINT message;  // 0: the title is read, the text is empty
+    } cases[] = {
+        {L"Title", L"The Salt &amp; the Sea", IDS_ORDER_NO_TITLE},
+        {L"SortTitle", L"Salt &amp; the Sea, The", IDS_ORDER_NO_SORT_TITLE},
+        {L"Creator", L"Ada Marlow", IDS_ORDER_NO_CREATOR_NAME},
+        {L"Subject", L"Fiction", IDS_ORDER_NO_SUBJECT_NAME},
+        {L"Language", L"English", IDS_ORDER_NO_LANGUAGE_NAME},
+        {L"Publisher", L"Harbour &amp; Quill", 0},
+        {L"SubTitle", L"A Voyage", 0},
+        {L"Series", L"Coastal Tales", 0},
+        {L"Description", L"A story of &lt;salt&gt; &amp; water.", 0},
+        {L"Name", L"Harbour Books", IDS_ORDER_NO_SOURCE_NAME},
+    };
+    for (const Case& c : cases)
+        for (const std::wstring& place : places) {
+            std::wstring text = place;
+            text.replace(text.find(L'X'), 1, L"The");
+            if (text.find(L'Y') != std::wstring::npos)
+                text.replace(text.find(L'Y'), 1, L"Rest");
+            const CString sample = Sample();
+            std::wstring document(sample.GetString(), static_cast<size_t>(sample.GetLength()));
+            const std::wstring from = std::wstring(L">") + c.text + L"<";
+            ASSERT_NE(document.find(from), std::wstring::npos);
+            document.replace(document.find(from), from.size(), L">" + text + L"<");
+            const CString changed(document.c_str(), static_cast<int>(document.size()));
+            SCOPED_TRACE(CString(c.element).ToNarrow() + " " + std::to_string(&place - places));
+            CMediaObject title;
+            CString error;
+            if (CString(c.element) == L"Name") {
+                CXmlNode root, node;
+                ASSERT_TRUE(root.Parse(StripXmlProlog(changed)));
+                ASSERT_TRUE(root.FindChild(L"Source", node));
+                CSourceObject source;
+                EXPECT_FALSE(source.ParseSource(&node, error));
+                EXPECT_EQ(error, AfxLoadString(c.message));
+                continue;
+            }
+            if (c.message) {
+                EXPECT_FALSE(ParseOrderText(changed, title, error));
+                EXPECT_EQ(error, AfxLoadString(c.message));
+                continue;
+            }
+            ASSERT_TRUE(ParseOrderText(changed, title, error)) << error.ToNarrow();
+            const CMetadataObject& m = title.GetMetadata();
+            const CString read = CString(c.element) == L"Publisher" ? m.m_publisher
+                                 : CString(c.element) == L"SubTitle" ? m.m_subTitle
+                                 : CString(c.element) == L"Series"   ? m.m_series
+                                                                     : m.m_description;
+            EXPECT_EQ(read, L"");
+        }
+}

@@ -1,9 +1,9 @@
 #include "CFile.h"
 
+#include "SavingFiles.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <cwctype>
 
 IMPLEMENT_DYNAMIC(CFile, CObject)
 IMPLEMENT_DYNAMIC(CMemFile, CFile)
@@ -234,64 +234,34 @@ void CFile::Rename(const wchar_t* oldName, const wchar_t* newName)
         ThrowLastError(oldName);
 }
 
-namespace {
-// The file a save writes before it replaces its target is named after the target, so
-// that nobody else's file can have its name: "<target>.<8 hex digits>.saving".
-constexpr wchar_t kSavingSuffix[] = L".saving";
-constexpr int kSavingDigits = 8;
+CString CFile::NewFileBeside(const wchar_t* target) { return CString(savefiles::NewSavingFileBeside(target).c_str()); }
 
-bool IsSavingFileOf(const CString& name, const CString& targetName)
-{
-    const int prefix = targetName.GetLength() + 1;
-    const int suffix = static_cast<int>(std::wcslen(kSavingSuffix));
-    if (name.GetLength() != prefix + kSavingDigits + suffix || name[prefix - 1] != L'.' ||
-        name.Left(prefix - 1).CompareNoCase(targetName) != 0 || name.Right(suffix).CompareNoCase(kSavingSuffix) != 0)
-        return false;
-    for (int i = prefix; i < prefix + kSavingDigits; ++i)
-        if (!std::iswxdigit(name[i]))
-            return false;
-    return true;
-}
-}  // namespace
+int CFile::RemoveSavingLeftovers(const wchar_t* target) { return savefiles::RemoveSavingLeftovers(target); }
 
-CString CFile::NewFileBeside(const wchar_t* target)
+BOOL CFile::ReplaceWith(const wchar_t* written, const wchar_t* target, DWORD patienceMs)
 {
-    static std::atomic<unsigned> next{GetTickCount() ^ (GetCurrentProcessId() << 16)};
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        CString name;
-        name.Format(L"%s.%08x%s", target, next.fetch_add(0x9E3779B1u), kSavingSuffix);
-        HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return name;
-        }
+    const DWORD start = GetTickCount();
+    for (bool attributesCleared = false;;) {
+        if (MoveFileExW(written, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return TRUE;
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            return CString();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+            return FALSE;
+        if (!attributesCleared) {
+            // Hidden or read-only: such attributes do not keep a save from its file.
+            attributesCleared = true;
+            const DWORD attributes = GetFileAttributesW(target);
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                                        FILE_ATTRIBUTE_SYSTEM)) &&
+                !(attributes & FILE_ATTRIBUTE_DIRECTORY) && SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL))
+                continue;
+        }
+        if (GetTickCount() - start >= patienceMs) {
+            SetLastError(error);
+            return FALSE;
+        }
+        Sleep(50);
     }
-    SetLastError(ERROR_FILE_EXISTS);
-    return CString();
-}
-
-int CFile::RemoveSavingLeftovers(const wchar_t* target)
-{
-    const CString path(target);
-    const int slash = std::max(path.ReverseFind(L'\\'), path.ReverseFind(L'/'));
-    const CString folder = path.Left(slash + 1);
-    const CString targetName = path.Mid(slash + 1);
-    int removed = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(path + L".*" + kSavingSuffix, &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        // A file still open for a save elsewhere cannot be deleted and stays.
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsSavingFileOf(data.cFileName, targetName) &&
-            DeleteFileW(folder + data.cFileName))
-            ++removed;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return removed;
 }
 
 void CFile::Remove(const wchar_t* fileName)

@@ -106,6 +106,12 @@ public:
     // Deletes the files NewFileBeside made for this target that a crash or a kill left
     // behind (a file still open elsewhere stays); returns how many went.
     static int RemoveSavingLeftovers(const wchar_t* target);
+    // Moves a completely written file over its target. A target that another process has
+    // open refuses the replace until it is closed: that is tried again for up to
+    // patienceMs (a reader is done soon); a read-only target is made writable first.
+    // FALSE with GetLastError telling why when the target stays in the way.
+    static BOOL ReplaceWith(const wchar_t* written, const wchar_t* target, DWORD patienceMs = kReplacePatienceMs);
+    static constexpr DWORD kReplacePatienceMs = 3000;
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 

@@ -152,7 +152,7 @@ BOOL CDocument::OnSaveDocument(const wchar_t* path)
     } catch (const std::length_error&) {
         return fail(OutOfMemory(path));
     }
-    if (!MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!CFile::ReplaceWith(temporary, path)) {
         const LONG code = static_cast<LONG>(GetLastError());
         DeleteFileW(temporary);
         const CFileException error(CFileException::OsErrorToException(code), code, path);

@@ -175,6 +175,7 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
     if (!Same(t.Guid(), kHeaderObject))
         return WM_E_INVALID_FILE;
     ULONGLONG size = t.U64();
+    header.asfDeclaredCount = t.U32();
     if (size < 30 || size > header.fileSize || size > kMaxHeaderBytes)
         return WM_E_INVALID_FILE;
     header.kind = MediaKind::Asf;
@@ -188,16 +189,25 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
     std::vector<HeaderAttribute> described, extended, metadata;
     ULONGLONG duration = 0, fileSize = header.fileSize, preroll = 0;
     DWORD bitrate = 0;
-    bool haveProperties = false, isProtected = false;
+    bool haveProperties = false, isProtected = false, extensionProtected = false;
     const BYTE* markerObject = nullptr;
     size_t markerSize = 0;
 
+    bool seenDescription = false, seenExtended = false;
     while (r.Remaining() >= 24) {
         size_t offset = r.Position();
-        GUID id = r.Guid();
-        ULONGLONG objectSize = r.U64();
-        if (objectSize < 24 || objectSize - 24 > r.Remaining())
+        ByteReader peek(r.Current(), r.Remaining());
+        GUID id = peek.Guid();
+        ULONGLONG objectSize = peek.U64();
+        if (objectSize < 24 || objectSize > r.Remaining()) {
+            // A header that declares more bytes than its objects take ends where the data
+            // object starts, or where the objects it counts end: what follows is not its own.
+            if (!header.asfObjects.empty() &&
+                (Same(id, kDataObject) || header.asfObjects.size() >= header.asfDeclaredCount))
+                break;
             return WM_E_INVALID_FILE;
+        }
+        r.Skip(24);
         size_t bodySize = static_cast<size_t>(objectSize - 24);
         const BYTE* body = r.Take(bodySize);
         header.asfObjects.push_back({id, offset, static_cast<size_t>(objectSize)});
@@ -220,6 +230,10 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
             duration = play > prerollUnits ? play - prerollUnits : 0;
             haveProperties = true;
         } else if (Same(id, kContentDescription)) {
+            // A second one is what an interrupted save wrote last: it counts.
+            header.asfDuplicates = header.asfDuplicates || seenDescription;
+            seenDescription = true;
+            described.clear();
             WORD lengths[5];
             for (WORD& l : lengths)
                 l = b.U16();
@@ -237,6 +251,10 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                     described.push_back(std::move(a));
             }
         } else if (Same(id, kExtendedContent)) {
+            header.asfDuplicates = header.asfDuplicates || seenExtended;
+            seenExtended = true;
+            extended.clear();
+            header.asfKeptDescriptors.clear();
             WORD count = b.U16();
             for (WORD i = 0; i < count; ++i) {
                 size_t start = b.Position();
@@ -259,22 +277,59 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                     header.asfKeptDescriptors.emplace_back(body + start, body + b.Position());
             }
         } else if (Same(id, kHeaderExtension)) {
+            header.asfDuplicates = header.asfDuplicates || header.asfExtension != static_cast<size_t>(-1);
+            metadata.clear();
+            header.asfKeptRecords[0].clear();
+            header.asfKeptRecords[1].clear();
+            extensionProtected = false;
+            header.asfExtension = header.asfObjects.size() - 1;
             b.Skip(18);
-            DWORD dataSize = b.U32();
-            const BYTE* data = b.Take(dataSize);
-            if (!data)
+            const DWORD declared = b.U32();
+            if (!b.Ok())
                 return WM_E_INVALID_FILE;
-            ByteReader x(data, dataSize);
+            // The inner objects as they are: within the object when they fill it, else within
+            // the declared data size when they fill that; otherwise within the object as far as
+            // whole objects go, and the object is kept as stored.
+            const size_t held = b.Remaining();
+            const size_t innerAt = offset + 24 + b.Position();
+            auto fills = [&](size_t bytes) {
+                ByteReader x(h.data() + innerAt, bytes);
+                while (x.Remaining() >= 24) {
+                    x.Guid();
+                    ULONGLONG innerSize = x.U64();
+                    if (innerSize < 24 || !x.Skip(static_cast<size_t>(innerSize - 24)))
+                        return false;
+                }
+                return x.Remaining() == 0;
+            };
+            size_t innerSize = held;
+            header.asfExtensionAsStored = false;
+            if (declared != held && !fills(held)) {
+                if (declared < held && fills(declared))
+                    innerSize = declared;
+                header.asfExtensionAsStored = true;
+            } else if (declared == held && !fills(held)) {
+                innerSize = declared;  // a few stray bytes after its objects, counted by its size
+            }
+            header.asfExtensionInner = innerAt;
+            header.asfExtensionInnerSize = innerSize;
+            ByteReader x(h.data() + innerAt, innerSize);
+            int rank = 2;
             while (x.Remaining() >= 24) {
                 GUID inner = x.Guid();
-                ULONGLONG innerSize = x.U64();
-                if (innerSize < 24 || innerSize - 24 > x.Remaining())
+                ULONGLONG innerObject = x.U64();
+                if (innerObject < 24 || innerObject - 24 > x.Remaining()) {
+                    if (header.asfExtensionAsStored)
+                        break;
                     return WM_E_INVALID_FILE;
-                const BYTE* innerBody = x.Take(static_cast<size_t>(innerSize - 24));
-                ByteReader ib(innerBody, static_cast<size_t>(innerSize - 24));
+                }
+                const BYTE* innerBody = x.Take(static_cast<size_t>(innerObject - 24));
+                ByteReader ib(innerBody, static_cast<size_t>(innerObject - 24));
                 if (Same(inner, kMetadataObject) || Same(inner, kMetadataLibrary)) {
+                    const bool library = Same(inner, kMetadataLibrary);
+                    header.asfMetadataRank[library ? 1 : 0] = rank++;
                     MediaHeader temp;
-                    HRESULT hr = ReadMetadataRecords(ib, Same(inner, kMetadataLibrary), header, temp);
+                    HRESULT hr = ReadMetadataRecords(ib, library, header, temp);
                     if (FAILED(hr))
                         return hr;
                     if (described.size() + extended.size() + metadata.size() + temp.attributes.size() >= kMaxEntries)
@@ -282,7 +337,7 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
                     for (auto& a : temp.attributes)
                         metadata.push_back(std::move(a));
                 } else if (Same(inner, kAdvancedContentEncryption)) {
-                    isProtected = true;
+                    extensionProtected = true;
                 }
             }
         } else if (Same(id, kMarkerObject)) {
@@ -294,6 +349,7 @@ HRESULT ReadAsfHeader(FileSource& file, MediaHeader& header)
     }
     if (!haveProperties)
         return WM_E_INVALID_FILE;
+    isProtected = isProtected || extensionProtected;
     // The objects end a few bytes short of the declared size (fewer than an object takes): the
     // data object shows which of the two is the header's real end.
     header.asfHeaderEnd = r.Position();
@@ -461,13 +517,19 @@ HRESULT HeaderExtension(const MediaHeader& header, const AsfObject* original, st
     std::vector<BYTE> inner;
     bool written[2] = {false, false};
     std::vector<BYTE> body;
-    if (original) {
-        ByteReader b(header.asfHeader.data() + original->offset + 24, original->size - 24);
-        const BYTE* fixed = b.Take(18);
-        DWORD dataSize = b.U32();
-        const BYTE* data = b.Take(dataSize);
-        if (!data)
+    if (original && header.asfExtensionAsStored) {
+        // Its inner objects do not fill the sizes it gives: it is written back only as it
+        // was, never rebuilt (and so cut short or misread) from what was understood of it.
+        if (header.asfMetadataChanged)
             return WM_E_INVALID_FILE;
+        const BYTE* stored = header.asfHeader.data() + original->offset;
+        out.assign(stored, stored + original->size);
+        return S_OK;
+    }
+    if (original) {
+        const BYTE* fixed = header.asfHeader.data() + original->offset + 24;
+        const BYTE* data = header.asfHeader.data() + header.asfExtensionInner;
+        const size_t dataSize = header.asfExtensionInnerSize;
         body.assign(fixed, fixed + 18);
         ByteReader x(data, dataSize);
         while (x.Remaining() >= 24) {
@@ -585,7 +647,10 @@ HRESULT NewObjects(const MediaHeader& header, std::vector<NewObject>& objects)
                 continue;
             n.bytes = Object(kExtendedContent, extended);
             wroteExtended = true;
-        } else if (Same(o.id, kHeaderExtension) && !wroteExtension) {
+        } else if (Same(o.id, kHeaderExtension)) {
+            // Only the one the attributes came from; another is an interrupted save's leftover.
+            if (i != header.asfExtension || wroteExtension)
+                continue;
             HRESULT hr = HeaderExtension(header, &o, n.bytes);
             if (FAILED(hr))
                 return hr;
@@ -623,10 +688,12 @@ HRESULT NewObjects(const MediaHeader& header, std::vector<NewObject>& objects)
 }
 
 // The in-place steps when the original header ends in a padding object that holds the
-// regenerated objects that changed; a failure when they do not fit. The new objects are written
-// inside the padding first (still padding to a reader), then the padding shrinks to none
-// before them (both old and new objects are read), then each old object that changed
-// becomes padding, and last the object count is set. S_FALSE when nothing changed.
+// regenerated objects that changed; a failure when they do not fit. Two steps, so that a file
+// stopped between them, or before or after either, reads as the old or the new one: first
+// the new objects are written inside the padding (still padding to every reader); then one
+// write from the object count to the padding's own header switches to the new header (the
+// count, each old object that changed retyped as padding, the padding shrunk to nothing
+// before the new objects). S_FALSE when nothing changed.
 HRESULT InPlaceSteps(const MediaHeader& header, const std::vector<NewObject>& objects, std::vector<HeaderWrite::Step>& steps)
 {
     steps.clear();
@@ -649,7 +716,8 @@ HRESULT InPlaceSteps(const MediaHeader& header, const std::vector<NewObject>& ob
     size_t dropped = 0;
     for (size_t i = 0; i < kept.size(); ++i)
         dropped += !kept[i] && !Same(header.asfObjects[i].id, kPadding);
-    if (exact && added.empty() && dropped == 0)
+    const bool countRight = header.asfDeclaredCount == header.asfObjects.size();
+    if (exact && added.empty() && dropped == 0 && countRight)
         return S_FALSE;
     if (!padded || last->size < 24 + added.size())
         return E_FAIL;
@@ -660,15 +728,19 @@ HRESULT InPlaceSteps(const MediaHeader& header, const std::vector<NewObject>& ob
         std::vector<BYTE> tail = PaddingHeader(rest);
         added.insert(added.end(), tail.begin(), tail.end());
     }
-    steps.push_back({last->offset + 24, added});
-    ULONGLONG empty = 24;
-    steps.push_back({last->offset + 16, std::vector<BYTE>(reinterpret_cast<BYTE*>(&empty), reinterpret_cast<BYTE*>(&empty) + 8)});
+    if (!added.empty())
+        steps.push_back({last->offset + 24, added});
+
+    std::vector<BYTE> prefix(header.asfHeader.begin() + 24, header.asfHeader.begin() + last->offset + 24);
+    auto put = [&](size_t offset, const void* bytes, size_t n) { std::memcpy(prefix.data() + offset - 24, bytes, n); };
+    const DWORD objectCount = static_cast<DWORD>(header.asfObjects.size() + addedCount + (rest ? 1 : 0));
+    put(24, &objectCount, sizeof(objectCount));
     for (size_t i = 0; i < kept.size(); ++i)
         if (!kept[i] && !Same(header.asfObjects[i].id, kPadding))
-            steps.push_back({header.asfObjects[i].offset, std::vector<BYTE>(reinterpret_cast<const BYTE*>(&kPadding),
-                                                                            reinterpret_cast<const BYTE*>(&kPadding) + 16)});
-    DWORD objectCount = static_cast<DWORD>(header.asfObjects.size() + addedCount + (rest ? 1 : 0));
-    steps.push_back({24, std::vector<BYTE>(reinterpret_cast<BYTE*>(&objectCount), reinterpret_cast<BYTE*>(&objectCount) + 4)});
+            put(header.asfObjects[i].offset, &kPadding, sizeof(GUID));
+    const ULONGLONG empty = 24;
+    put(last->offset + 16, &empty, sizeof(empty));
+    steps.push_back({24, std::move(prefix)});
     return S_OK;
 }
 
@@ -686,6 +758,22 @@ void PlaceAddedAttribute(const MediaHeader& header, HeaderAttribute& a)
         if (place.stream == a.stream && place.name == a.name)
             origin = place.origin == AttributeOrigin::MetadataObject && !fitsMetadata ? AttributeOrigin::MetadataLibrary
                                                                                       : place.origin;
+    // An added attribute is the last of its name while the file is open: it goes where it is
+    // read back after every other of that name, into the last object holding one.
+    auto rank = [&header](AttributeOrigin o) {
+        switch (o) {
+        case AttributeOrigin::ContentDescription: return 0;
+        case AttributeOrigin::ExtendedContent:
+        case AttributeOrigin::Added: return 1;
+        case AttributeOrigin::MetadataObject: return header.asfMetadataRank[0];
+        case AttributeOrigin::MetadataLibrary: return header.asfMetadataRank[1];
+        default: return -1;
+        }
+    };
+    for (const HeaderAttribute& other : header.attributes)
+        if (other.stream == a.stream && other.name == a.name && rank(other.origin) > rank(origin) &&
+            (other.origin != AttributeOrigin::MetadataObject || fitsMetadata))
+            origin = other.origin == AttributeOrigin::ExtendedContent ? AttributeOrigin::Added : other.origin;
     a.origin = origin;
 }
 

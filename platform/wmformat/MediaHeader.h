@@ -85,6 +85,25 @@ struct MediaHeader {
         AttributeOrigin origin;
     };
     std::vector<DeletedPlace> asfDeletedPlaces;
+    // The object count the header declares (a muxer may leave an object out of it).
+    DWORD asfDeclaredCount = 0;
+    // The header extension object the attributes came from (an index of asfObjects, -1 for
+    // none) and its inner objects (offset in asfHeader, size). Its declared data size may
+    // disagree with its own size: the inner objects are read where they are, and when they
+    // do not fill either size exactly the object is written back only as it was stored.
+    size_t asfExtension = static_cast<size_t>(-1);
+    size_t asfExtensionInner = 0;
+    size_t asfExtensionInnerSize = 0;
+    bool asfExtensionAsStored = false;
+    // The order in which the metadata object [0] and the metadata library [1] are read
+    // back (after the content description 0 and the extended content description 1).
+    int asfMetadataRank[2] = {2, 3};
+    // A header that an interrupted save left with two objects of a kind it rewrites
+    // (content descriptions, header extensions): the last of each is read, as it is the
+    // newer, and the next save writes one.
+    bool asfDuplicates = false;
+    // Whether an attribute of the metadata objects was added or deleted since the file was read.
+    bool asfMetadataChanged = false;
 
     // MP3: the ID3v2 tag (0 bytes when the file has none) and its frames.
     ULONGLONG tagBytes = 0;
@@ -135,6 +154,10 @@ HRESULT BuildMp3Tag(const MediaHeader& header, HeaderWrite& write);
 // stops the write there, as a crash would, and the flush fails with E_ABORT.
 using InPlaceStepHook = bool (*)(int step);
 void SetInPlaceStepHook(InPlaceStepHook hook);
+// The same for a save that copies the file: called once the new file beside it exists, before
+// each mebibyte of the data is copied and before the copy replaces the file; answering false
+// stops there as a crash would, leaving the half-written copy behind.
+void SetCopyStepHook(InPlaceStepHook hook);
 
 // Little helpers shared by the readers.
 bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, size_t size);

@@ -4,10 +4,12 @@
 // WMCreateEditor prefers the Windows Media runtime's editor.
 #include "ByteReader.h"
 #include "MediaHeader.h"
+#include "SavingFiles.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace wmformat {
@@ -69,6 +71,115 @@ HRESULT ReadMediaHeader(HANDLE file, MediaHeader& header)
 namespace {
 
 InPlaceStepHook g_inPlaceStepHook = nullptr;
+InPlaceStepHook g_copyStepHook = nullptr;
+
+// Writes all n bytes; a write cut short (the disk full) fails with ERROR_DISK_FULL rather
+// than with whatever error an earlier call left.
+bool WriteAll(HANDLE file, const void* p, size_t n)
+{
+    DWORD written = 0;
+    if (!WriteFile(file, p, static_cast<DWORD>(n), &written, nullptr))
+        return false;
+    if (written != n) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
+bool MetadataOrigin(AttributeOrigin origin)
+{
+    return origin == AttributeOrigin::MetadataObject || origin == AttributeOrigin::MetadataLibrary;
+}
+
+// What reading a file's header gave, kept for the next open for reading of the same path
+// while the file is unchanged (the same size and last write): callers open one file several
+// times in a row (its markers, then each attribute), and an open costs more than the header.
+class HeaderCache {
+public:
+    struct State {
+        ULONGLONG size = 0;
+        ULONGLONG written = 0;
+    };
+    // The path the cache knows a file by: whole, whatever the current folder (empty when it
+    // cannot be had).
+    static std::wstring FullPath(const wchar_t* path)
+    {
+        wchar_t buffer[MAX_PATH];
+        DWORD n = GetFullPathNameW(path, MAX_PATH, buffer, nullptr);
+        if (n == 0)
+            return std::wstring();
+        if (n < MAX_PATH)
+            return std::wstring(buffer, n);
+        std::wstring longer(n, L'\0');
+        n = GetFullPathNameW(path, n, longer.data(), nullptr);
+        longer.resize(n < longer.size() ? n : 0);
+        return longer;
+    }
+    static bool StateOf(const wchar_t* path, State& state)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        state.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        state.written = (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+        return true;
+    }
+    bool Find(const std::wstring& path, const State& state, MediaHeader& header)
+    {
+        AcquireSRWLockShared(&m_lock);
+        bool found = false;
+        for (const Entry& e : m_entries)
+            if (e.state.size == state.size && e.state.written == state.written && SamePath(e.path, path)) {
+                header = *e.header;
+                found = true;
+                break;
+            }
+        ReleaseSRWLockShared(&m_lock);
+        return found;
+    }
+    void Keep(const std::wstring& path, const State& state, const MediaHeader& header)
+    {
+        size_t bytes = header.asfHeader.size() + header.attributes.size() * 128;
+        for (const Id3Frame& f : header.frames)
+            bytes += f.data.size() + 64;
+        if (bytes > kEntryBytes)
+            return;
+        auto kept = std::make_shared<const MediaHeader>(header);
+        AcquireSRWLockExclusive(&m_lock);
+        // A bounded ring: the oldest entry makes room.
+        for (Entry& e : m_entries)
+            if (SamePath(e.path, path)) {
+                e = {path, state, std::move(kept)};
+                ReleaseSRWLockExclusive(&m_lock);
+                return;
+            }
+        if (m_entries.size() < kEntries)
+            m_entries.push_back({path, state, std::move(kept)});
+        else
+            m_entries[m_next++ % kEntries] = {path, state, std::move(kept)};
+        ReleaseSRWLockExclusive(&m_lock);
+    }
+
+private:
+    static constexpr size_t kEntries = 1024;
+    static constexpr size_t kEntryBytes = 256 * 1024;
+    struct Entry {
+        std::wstring path;
+        State state;
+        std::shared_ptr<const MediaHeader> header;
+    };
+    static bool SamePath(const std::wstring& a, const std::wstring& b)
+    {
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+               CSTR_EQUAL;
+    }
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    std::vector<Entry> m_entries;
+    size_t m_next = 0;
+};
+
+HeaderCache g_headers;
 
 // Bytes a value takes when handed out: a user text is a WM_USER_TEXT followed by both texts.
 size_t ValueLength(const HeaderAttribute& a)
@@ -336,6 +447,7 @@ public:
         if (FAILED(hr))
             return hr;
         NoteDeletedAttribute(m_header, a);
+        m_header.asfMetadataChanged = m_header.asfMetadataChanged || MetadataOrigin(a.origin);
         if (a.origin == AttributeOrigin::Id3Frame && a.frame < m_header.frames.size()) {
             // A frame can stand behind two attributes (track number and track): drop both.
             size_t frame = a.frame;
@@ -405,6 +517,21 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
         return E_POINTER;
     if (m_open)
         return NS_E_INVALID_REQUEST;
+    const bool writing = (access & GENERIC_WRITE) != 0;
+    // Opened for reading, an unchanged file read before needs no open at all: its header is
+    // what that read gave (the editor then holds no handle; it cannot write anyway).
+    HeaderCache::State state;
+    const std::wstring full = writing ? std::wstring() : HeaderCache::FullPath(filename);
+    const bool known = !full.empty() && HeaderCache::StateOf(filename, state);
+    if (known && g_headers.Find(full, state, m_header)) {
+        m_file = INVALID_HANDLE_VALUE;
+        m_path = filename;
+        m_access = access;
+        m_share = share;
+        m_open = true;
+        m_dirty = false;
+        return S_OK;
+    }
     HANDLE file = CreateFileW(filename, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return HRESULT_FROM_WIN32(GetLastError());
@@ -414,13 +541,21 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
         CloseHandle(file);
         return hr;
     }
+    if (known)
+        g_headers.Keep(full, state, header);
+    // Holding the file for writing and alone, this editor is its one saver: the copies that
+    // interrupted saves left beside it are garbage.
+    if (writing && share == 0)
+        savefiles::RemoveSavingLeftovers(filename);
     m_file = file;
     m_path = filename;
     m_access = access;
     m_share = share;
     m_header = std::move(header);
     m_open = true;
-    m_dirty = false;
+    // A header that an interrupted save left with two objects of a kind is written anew by
+    // the next flush, changed or not.
+    m_dirty = writing && m_header.asfDuplicates;
     return S_OK;
 }
 
@@ -488,6 +623,7 @@ HRESULT Editor::AddAttribute(WORD stream, LPCWSTR name, WORD* index, WMT_ATTR_DA
     if (FAILED(hr))
         return hr;
     PlaceAddedAttribute(m_header, a);
+    m_header.asfMetadataChanged = m_header.asfMetadataChanged || MetadataOrigin(a.origin);
     if (m_header.kind == MediaKind::Mp3 && a.userText) {
         // An ID3 tag holds one user-text frame per description: the new text replaces the old.
         for (const HeaderAttribute& old : m_header.attributes)
@@ -517,11 +653,9 @@ HRESULT Editor::WriteInPlace(const HeaderWrite& write)
         const HeaderWrite::Step& step = write.inPlace[i];
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(step.offset);
-        DWORD written = 0;
         // Each step reaches the disk before the next one starts.
-        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) ||
-            !WriteFile(m_file, step.bytes.data(), static_cast<DWORD>(step.bytes.size()), &written, nullptr) ||
-            written != step.bytes.size() || !FlushFileBuffers(m_file))
+        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) || !WriteAll(m_file, step.bytes.data(), step.bytes.size()) ||
+            !FlushFileBuffers(m_file))
             return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
     }
     return S_OK;
@@ -533,7 +667,7 @@ HRESULT Editor::Flush()
         return NS_E_INVALID_REQUEST;
     if (!m_dirty)
         return S_OK;
-    if (!m_flushAllowed)
+    if (!m_flushAllowed || m_file == INVALID_HANDLE_VALUE)
         return E_ACCESSDENIED;
     HeaderWrite write;
     HRESULT hr = m_header.kind == MediaKind::Asf ? BuildAsfHeader(m_header, write) : BuildMp3Tag(m_header, write);
@@ -557,30 +691,41 @@ HRESULT Editor::Flush()
     const std::vector<BYTE>& head = write.head;
     const ULONGLONG originalEnd = write.originalEnd;
 
-    // The new file is written beside the old one and replaces it only when complete.
-    std::wstring folder = m_path;
-    size_t slash = folder.find_last_of(L"\\/");
-    folder = slash == std::wstring::npos ? L"." : folder.substr(0, slash);
-    wchar_t temp[MAX_PATH + 16];
-    if (!GetTempFileNameW(folder.c_str(), L"wmf", 0, temp))
+    // The new file is written beside the old one, under a name that tells it as this file's
+    // save (removed by the next open for writing when a crash leaves it), and replaces the
+    // old one only when complete.
+    const std::wstring temporary = savefiles::NewSavingFileBeside(m_path.c_str());
+    if (temporary.empty())
         return HRESULT_FROM_WIN32(GetLastError());
+    const wchar_t* temp = temporary.c_str();
     HANDLE out = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         hr = HRESULT_FROM_WIN32(GetLastError());
         DeleteFileW(temp);
         return hr;
     }
-    auto writeOut = [&](const void* p, size_t n) {
-        DWORD written = 0;
-        return WriteFile(out, p, static_cast<DWORD>(n), &written, nullptr) && written == n;
+    auto writeOut = [&](const void* p, size_t n) { return WriteAll(out, p, n); };
+    // The test seam stops the copy as a crash would: the half-written file stays behind.
+    int step = 0;
+    auto stopped = [&]() {
+        if (!g_copyStepHook || g_copyStepHook(step++))
+            return false;
+        CloseHandle(out);
+        return true;
     };
+    if (stopped())
+        return E_ABORT;
     bool ok = writeOut(head.data(), head.size());
     std::vector<BYTE> buffer(1 << 20);
     for (ULONGLONG at = originalEnd; ok && at < m_header.fileSize;) {
+        if (stopped())
+            return E_ABORT;
         size_t n = static_cast<size_t>(std::min<ULONGLONG>(buffer.size(), m_header.fileSize - at));
         ok = ReadAt(m_file, at, buffer.data(), n) && writeOut(buffer.data(), n);
         at += n;
     }
+    if (stopped())
+        return E_ABORT;
     ok = ok && FlushFileBuffers(out);
     if (!ok)
         hr = HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
@@ -610,6 +755,7 @@ HRESULT Editor::Flush()
 }  // namespace
 
 void SetInPlaceStepHook(InPlaceStepHook hook) { g_inPlaceStepHook = hook; }
+void SetCopyStepHook(InPlaceStepHook hook) { g_copyStepHook = hook; }
 
 HRESULT CreateOwnEditor(IWMMetadataEditor** editor)
 {
@@ -632,7 +778,10 @@ extern "C" HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** editor)
         return module ? reinterpret_cast<CreateEditor>(reinterpret_cast<void*>(GetProcAddress(module, "WMCreateEditor")))
                       : nullptr;
     }();
-    if (runtime) {
+    // A runtime that once answered that it has no editor is not asked again: callers create
+    // an editor for every file they read.
+    static std::atomic<bool> runtimeLacksEditor{false};
+    if (runtime && !runtimeLacksEditor) {
         IWMMetadataEditor* real = nullptr;
         HRESULT hr = runtime(&real);
         if (SUCCEEDED(hr) && real) {
@@ -644,6 +793,7 @@ extern "C" HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** editor)
         // Wine's runtime answers E_NOTIMPL: the editor of this layer stands in.
         if (hr != E_NOTIMPL)
             return hr;
+        runtimeLacksEditor = true;
     }
     return wmformat::CreateOwnEditor(editor);
 }

@@ -318,8 +318,13 @@ bool SameStream(const FrameInfo& a, const FrameInfo& b)
 constexpr int kChainFrames = 4;
 // The largest frame (layer II, 160 kbit/s at 8 kHz, padded).
 constexpr size_t kMaxFrameBytes = 2881;
-// How far the first frame is looked for after the tag.
+// The part of the audio the stream's first frame is looked for in at a time, and how far in
+// all: the first 128 KiB, then a mebibyte at a time, so that junk before the first frame is
+// skipped up to 64 MiB (only a file with that much junk costs that much, and only on its
+// first open).
+constexpr size_t kFirstSearchBytes = 128 * 1024;
 constexpr size_t kSearchBytes = 1024 * 1024;
+constexpr ULONGLONG kMaxJunkBytes = 64ull * 1024 * 1024;
 
 // Whether a stream starts at 'at' of the buffer: kChainFrames agreeing frames, or fewer that
 // reach the end of the audio (the buffer's end is the audio's when atAudioEnd).
@@ -375,55 +380,13 @@ void CountFrames(const std::vector<BYTE>& buffer, size_t at, bool resync, bool a
     }
 }
 
-void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
+// The frame count (and the byte count, when given) of a Xing, Info or VBRI header in a first
+// frame; variable is set for Xing and VBRI. False when the frame carries none.
+bool FrameCountHeader(const BYTE* frame, size_t inFrame, const FrameInfo& info, ULONGLONG& frames, ULONGLONG& bytes,
+                      bool& variable)
 {
-    foundFrame = false;
-    ULONGLONG start = header.tagBytes;
-    ULONGLONG audioEnd = header.fileSize;
-    if (audioEnd >= start + 128) {
-        char tag[3];
-        if (ReadAt(file, audioEnd - 128, tag, 3) && std::memcmp(tag, "TAG", 3) == 0)
-            audioEnd -= 128;
-    }
-    // The stream is the last run of agreeing frames that starts in the first megabyte after
-    // the tag: junk before it is skipped, and so is a fragment of another stream (its frames
-    // end where the real ones begin). A run before it with the same format is the same stream,
-    // broken by damage: it counts from there.
-    ULONGLONG available = audioEnd > start ? audioEnd - start : 0;
-    std::vector<BYTE> window(static_cast<size_t>(std::min<ULONGLONG>(available, kSearchBytes + kChainFrames * kMaxFrameBytes)));
-    if (window.size() < 4 || !ReadAt(file, start, window.data(), window.size()))
-        return;
-    const bool windowIsAll = window.size() == available;
-    FrameInfo info;
-    size_t at = 0;
-    for (size_t pos = 0; pos < kSearchBytes && pos + 4 <= window.size();) {
-        FrameInfo found;
-        // A run cut short by the end of the audio counts only while nothing else was found: a
-        // lone header in a trailing tag's picture is not a stream.
-        if (!StreamAt(window, pos, windowIsAll && !foundFrame, found)) {
-            ++pos;
-            continue;
-        }
-        if (!foundFrame || !SameStream(found, info)) {
-            at = pos;
-            info = found;
-        }
-        foundFrame = true;
-        // Follow the run to its end.
-        FrameInfo f;
-        while (pos + 4 <= window.size() && ParseFrameHeader(window.data() + pos, f) && SameStream(f, info))
-            pos += f.length;
-        if (pos + 4 > window.size())
-            break;
-    }
-    if (!foundFrame)
-        return;
-
-    ULONGLONG audioBytes = audioEnd - (start + at);
-    ULONGLONG frames = 0, vbrBytes = 0;
-    bool variable = false;
-    const BYTE* frame = window.data() + at;
-    size_t inFrame = std::min<size_t>(info.length, window.size() - at);
+    frames = bytes = 0;
+    variable = false;
     size_t sideInfo = info.version == 3 ? (info.mono ? 17 : 32) : (info.mono ? 9 : 17);
     size_t xing = 4 + sideInfo;
     if (info.layer == 3 && xing + 8 <= inFrame &&
@@ -436,57 +399,200 @@ void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
             pos += 4;
         }
         if ((flags & 2) && pos + 4 <= inFrame)
-            vbrBytes = BigEndian(frame + pos);
-    } else if (36 + 18 <= inFrame && std::memcmp(frame + 36, "VBRI", 4) == 0) {
+            bytes = BigEndian(frame + pos);
+        return true;
+    }
+    if (36 + 18 <= inFrame && std::memcmp(frame + 36, "VBRI", 4) == 0) {
         variable = true;
-        vbrBytes = BigEndian(frame + 36 + 10);
+        bytes = BigEndian(frame + 36 + 10);
         frames = BigEndian(frame + 36 + 14);
+        return true;
     }
+    return false;
+}
 
-    ULONGLONG duration = 0;  // 100-nanosecond units
-    DWORD bitrate = info.bitrate;
-    if (frames) {
-        duration = ScaleTo100ns(frames * info.samples, info.sampleRate);
-        if (variable && duration) {
-            ULONGLONG bytes = vbrBytes ? vbrBytes : audioBytes;
-            double bits = static_cast<double>(bytes) * 8.0 * 1e7 / static_cast<double>(duration);
-            bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
+// Where the stream starts: the first run of agreeing frames in the audio, searched a
+// mebibyte at a time up to kMaxJunkBytes. When its first frame carries a frame count that is
+// trusted and nothing more is read; otherwise the stream is the last run of agreeing frames
+// that starts in the same part: a fragment of another stream before the real one is
+// skipped (its frames end where the real ones begin), and a run before it with the same
+// format is the same stream, broken by damage: it counts from there. 'at' is relative to the
+// audio's start; window holds the audio from windowAt on.
+bool LocateStream(FileSource& file, ULONGLONG start, ULONGLONG available, ULONGLONG& at, FrameInfo& info,
+                  std::vector<BYTE>& window, ULONGLONG& windowAt)
+{
+    for (ULONGLONG base = 0, scan = kFirstSearchBytes; base < available && base < kMaxJunkBytes;
+         base += scan, scan = kSearchBytes) {
+        window.resize(static_cast<size_t>(std::min<ULONGLONG>(available - base, scan + kChainFrames * kMaxFrameBytes)));
+        if (window.size() < 4 || !ReadAt(file, start + base, window.data(), window.size()))
+            return false;
+        windowAt = base;
+        const bool windowIsAll = base + window.size() == available;
+        bool found = false;
+        size_t runAt = 0;
+        for (size_t pos = 0; pos < scan && pos + 4 <= window.size();) {
+            FrameInfo f;
+            // A run cut short by the end of the audio counts only while nothing else was found:
+            // a lone header in a trailing tag's picture is not a stream.
+            if (!StreamAt(window, pos, windowIsAll && !found, f)) {
+                ++pos;
+                continue;
+            }
+            if (!found) {
+                ULONGLONG frames, bytes;
+                bool variable;
+                if (FrameCountHeader(window.data() + pos, std::min<size_t>(f.length, window.size() - pos), f, frames, bytes,
+                                     variable) &&
+                    frames) {
+                    at = base + pos;
+                    info = f;
+                    return true;
+                }
+            }
+            if (!found || !SameStream(f, info)) {
+                runAt = pos;
+                info = f;
+            }
+            found = true;
+            FrameInfo next;
+            while (pos + 4 <= window.size() && ParseFrameHeader(window.data() + pos, next) && SameStream(next, info))
+                pos += next.length;
+            if (pos + 4 > window.size())
+                break;
         }
+        if (found) {
+            at = base + runAt;
+            return true;
+        }
+        // The next part overlaps this one by a few frames, so that no run is missed.
+        if (window.size() <= scan)
+            break;
+    }
+    return false;
+}
+
+// Duration (100 ns units) of a span of audio whose frames are not counted in a header. A span
+// of up to kCountAllBytes is walked whole. A longer one is sampled: first kProbeWindows small
+// windows spread over it; when all their frames share the stream's bit rate the span is taken
+// as constant bit rate and its length gives the duration (128 KiB read, whatever its size).
+// Otherwise kSampleWindows wider windows are counted and the rest is taken to be like them (a
+// 10-hour file costs 32 reads of 128 KiB). bitrate is set when the frames' rates differ.
+ULONGLONG SpanDuration(FileSource& file, ULONGLONG offset, ULONGLONG bytes, const FrameInfo& stream, bool startsAtFrame,
+                       DWORD& bitrate)
+{
+    constexpr ULONGLONG kCountAllBytes = 256 * 1024;
+    constexpr int kProbeWindows = 8;
+    constexpr size_t kProbeBytes = 16 * 1024;
+    constexpr ULONGLONG kWalkVariableBytes = 8ull * 1024 * 1024;
+    constexpr int kSampleWindows = 32;
+    constexpr size_t kWindowBytes = 128 * 1024;
+    auto sample = [&](int windows, size_t windowBytes, FrameCount& count) {
+        std::vector<BYTE> part(windowBytes);
+        for (int i = 0; i < windows; ++i) {
+            ULONGLONG at = (bytes - windowBytes) / (windows - 1) * i;
+            if (ReadAt(file, offset + at, part.data(), part.size()))
+                CountFrames(part, 0, i > 0 || !startsAtFrame, false, stream, count);
+        }
+    };
+    auto walk = [&](FrameCount& count) {
+        std::vector<BYTE> all(static_cast<size_t>(bytes));
+        if (ReadAt(file, offset, all.data(), all.size()))
+            CountFrames(all, 0, !startsAtFrame, true, stream, count);
+    };
+    FrameCount count;
+    bool exact = bytes <= kCountAllBytes;
+    if (exact) {
+        walk(count);
     } else {
-        // No frame count in the file: count the frames. Up to kCountAllBytes of audio are walked
-        // whole; beyond that, kSampleWindows windows spread evenly over the audio are, and the
-        // rest is taken to be like them (a 10-hour file costs 32 reads of 128 KiB).
-        constexpr ULONGLONG kCountAllBytes = 8ull * 1024 * 1024;
-        constexpr int kSampleWindows = 32;
-        constexpr size_t kWindowBytes = 128 * 1024;
-        FrameCount count;
-        bool exact = audioBytes <= kCountAllBytes;
-        if (exact) {
-            std::vector<BYTE> all(static_cast<size_t>(audioBytes));
-            if (ReadAt(file, start + at, all.data(), all.size()))
-                CountFrames(all, 0, false, true, info, count);
-        } else {
-            std::vector<BYTE> part(kWindowBytes);
-            for (int i = 0; i < kSampleWindows; ++i) {
-                ULONGLONG offset = (audioBytes - kWindowBytes) / (kSampleWindows - 1) * i;
-                if (ReadAt(file, start + at + offset, part.data(), part.size()))
-                    CountFrames(part, 0, i > 0, false, info, count);
-            }
-        }
-        if (!count.variable && info.bitrate) {
-            duration = ScaleTo100ns(audioBytes * 8, info.bitrate);
-        } else if (count.bytes) {
-            duration = ScaleTo100ns(count.samples, info.sampleRate);
-            if (!exact)
-                duration = static_cast<ULONGLONG>(static_cast<double>(duration) * static_cast<double>(audioBytes) /
-                                                  static_cast<double>(count.bytes));
-            if (duration) {
-                double bits = static_cast<double>(audioBytes) * 8.0 * 1e7 / static_cast<double>(duration);
-                bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
-            }
+        sample(kProbeWindows, kProbeBytes, count);
+        if (count.variable || !count.bytes) {
+            count = FrameCount();
+            exact = bytes <= kWalkVariableBytes;
+            if (exact)
+                walk(count);
+            else
+                sample(kSampleWindows, kWindowBytes, count);
         }
     }
-    AddTimeAttributes(header, duration, bitrate);
+    if (!count.variable && stream.bitrate)
+        return ScaleTo100ns(bytes * 8, stream.bitrate);
+    if (!count.bytes)
+        return 0;
+    ULONGLONG duration = ScaleTo100ns(count.samples, stream.sampleRate);
+    if (!exact)
+        duration = static_cast<ULONGLONG>(static_cast<double>(duration) * static_cast<double>(bytes) /
+                                          static_cast<double>(count.bytes));
+    if (duration) {
+        double bits = static_cast<double>(bytes) * 8.0 * 1e7 / static_cast<double>(duration);
+        bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
+    }
+    return duration;
+}
+
+// What the audio gave.
+struct AudioFacts {
+    bool found = false;
+    ULONGLONG duration = 0;
+    DWORD bitrate = 0;
+};
+
+AudioFacts ReadAudio(FileSource& file, ULONGLONG start, ULONGLONG audioEnd)
+{
+    AudioFacts facts;
+    ULONGLONG available = audioEnd > start ? audioEnd - start : 0;
+    ULONGLONG at = 0, windowAt = 0;
+    FrameInfo info;
+    std::vector<BYTE> window;
+    if (!LocateStream(file, start, available, at, info, window, windowAt))
+        return facts;
+    facts.found = true;
+
+    const ULONGLONG audioBytes = available - at;
+    const size_t inWindow = static_cast<size_t>(at - windowAt);
+    const BYTE* frame = window.data() + inWindow;
+    ULONGLONG frames = 0, headerBytes = 0;
+    bool variable = false;
+    FrameCountHeader(frame, std::min<size_t>(info.length, window.size() - inWindow), info, frames, headerBytes, variable);
+    facts.bitrate = info.bitrate;
+    if (!frames) {
+        facts.duration = SpanDuration(file, start + at, audioBytes, info, true, facts.bitrate);
+        return facts;
+    }
+    facts.duration = ScaleTo100ns(frames * info.samples, info.sampleRate);
+    // The bytes the header accounts for: given, or its frames at the first frame's size.
+    ULONGLONG accounted = headerBytes ? headerBytes : variable ? 0 : frames * info.length;
+    ULONGLONG counted = audioBytes;
+    if (accounted && accounted < audioBytes && audioBytes - accounted > std::max<ULONGLONG>(accounted / 8, 256 * 1024)) {
+        // Far more audio than the header tells of (files joined end to end): the rest counts too.
+        DWORD restBitrate = info.bitrate;
+        facts.duration += SpanDuration(file, start + at + accounted, audioBytes - accounted, info, false, restBitrate);
+        variable = true;
+    } else if (headerBytes) {
+        counted = headerBytes;
+    }
+    if (variable && facts.duration) {
+        double bits = static_cast<double>(counted) * 8.0 * 1e7 / static_cast<double>(facts.duration);
+        facts.bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
+    }
+    return facts;
+}
+
+void AudioAttributes(FileSource& file, MediaHeader& header, bool& foundFrame)
+{
+    ULONGLONG start = header.tagBytes;
+    ULONGLONG audioEnd = header.fileSize;
+    if (audioEnd >= start + 128) {
+        char tag[3];
+        if (ReadAt(file, audioEnd - 128, tag, 3) && std::memcmp(tag, "TAG", 3) == 0)
+            audioEnd -= 128;
+    }
+    const AudioFacts facts = ReadAudio(file, start, audioEnd);
+    foundFrame = facts.found;
+    // A duration that was not found is not reported (as 0 or otherwise).
+    if (facts.found && facts.duration)
+        AddTimeAttributes(header, facts.duration, facts.bitrate);
+    else
+        foundFrame = false;
 }
 
 // The ID3v1 tag in the last 128 bytes: title, artist, album, year and (version 1.1) track,
@@ -549,8 +655,6 @@ HRESULT ReadMp3Header(FileSource& file, MediaHeader& header)
     AudioAttributes(file, header, audio);
     if (!tag && !audio)
         return WM_E_INVALID_FILE;
-    if (!audio)
-        AddTimeAttributes(header, 0, 0);
     HeaderAttribute s;
     s.name = WM_ATTR_FILE_SIZE;
     s.type = WMT_TYPE_QWORD;
@@ -607,7 +711,7 @@ const char* FrameIdFor(const std::wstring& name, int major = 3)
         return "TDRC";
     for (const FrameMap& m : kTextFrames)
         if (name == m.name && std::strcmp(m.v3, "TDRC") != 0)
-            return m.v3;
+            return major == 2 ? m.v2 : m.v3;
     return nullptr;
 }
 
@@ -625,10 +729,13 @@ const char* const kUpgradedFrames[][2] = {
     {"TSP", "TSOP"}, {"TSS", "TSSE"}, {"TST", "TSOT"}, {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"},
     {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"}, {"ULT", "USLT"}, {"WAF", "WOAF"},
     {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"}, {"WPB", "WPUB"}, {"WXX", "WXXX"},
+    // The frames podcast and music programs add to version 2.2 tags.
+    {"PCS", "PCST"}, {"TCT", "TCAT"}, {"TDS", "TDES"}, {"TID", "TGID"}, {"WFD", "WFED"}, {"TKW", "TKWD"},
+    {"MVN", "MVNM"}, {"MVI", "MVIN"}, {"GP1", "GRP1"},
 };
 
 // A version 2.2 frame as version 2.3 writes it; false for a frame that version 2.3 has no
-// form for (encrypted metadata, links to 3-letter frames), which is left out.
+// form for (encrypted metadata, links to 3-letter frames, frames of a program's own).
 bool UpgradeFrame(const Id3Frame& f, std::string& id, std::vector<BYTE>& data)
 {
     if (f.id == "PIC") {
@@ -663,18 +770,38 @@ HRESULT BuildMp3Tag(const MediaHeader& header, HeaderWrite& write)
     std::vector<BYTE>& out = write.head;
     if (header.kind != MediaKind::Mp3)
         return E_UNEXPECTED;
-    // A version 2.2 tag is written as a version 2.3 one with the same frames; a compressed one
-    // (whose frames were not read) and unknown versions are not written.
-    const bool upgrade = header.tagBytes && header.id3Major == 2;
+    // A version 2.2 tag is written as a version 2.3 one with the same frames when every frame
+    // has a version 2.3 form; otherwise it stays a version 2.2 tag, every frame as it was. A
+    // compressed one (whose frames were not read) and unknown versions are not written.
+    bool upgrade = header.tagBytes && header.id3Major == 2;
     if (header.tagBytes && !(header.id3Major == 3 || header.id3Major == 4 || (upgrade && !(header.id3Flags & 0x40))))
         return NS_E_INVALID_REQUEST;
-    int major = header.tagBytes && !upgrade ? header.id3Major : 3;
+    if (upgrade)
+        for (const Id3Frame& f : header.frames) {
+            std::string id;
+            std::vector<BYTE> data;
+            if (!f.removed && !UpgradeFrame(f, id, data))
+                upgrade = false;
+        }
+    int major = header.tagBytes ? (upgrade ? 3 : header.id3Major) : 3;
     std::vector<BYTE> frames;
+    bool tooLarge = false;
     auto putFrame = [&](const std::string& id, WORD flags, const std::vector<BYTE>& data) {
+        if (major == 2 && data.size() >= (1u << 24)) {
+            tooLarge = true;
+            return;
+        }
         frames.insert(frames.end(), id.begin(), id.end());
-        PutSize(frames, major, static_cast<DWORD>(data.size()));
-        frames.push_back(static_cast<BYTE>(flags >> 8));
-        frames.push_back(static_cast<BYTE>(flags));
+        if (major == 2) {
+            // Three bytes of size and no flags.
+            frames.push_back(static_cast<BYTE>(data.size() >> 16));
+            frames.push_back(static_cast<BYTE>(data.size() >> 8));
+            frames.push_back(static_cast<BYTE>(data.size()));
+        } else {
+            PutSize(frames, major, static_cast<DWORD>(data.size()));
+            frames.push_back(static_cast<BYTE>(flags >> 8));
+            frames.push_back(static_cast<BYTE>(flags));
+        }
         frames.insert(frames.end(), data.begin(), data.end());
     };
     for (const Id3Frame& f : header.frames) {
@@ -701,7 +828,7 @@ HRESULT BuildMp3Tag(const MediaHeader& header, HeaderWrite& write)
         if (a.userText) {
             PutUtf16(data, a.description, true);
             PutUtf16(data, a.text, false);
-            putFrame("TXXX", 0, data);
+            putFrame(major == 2 ? "TXX" : "TXXX", 0, data);
         } else if (const char* id = FrameIdFor(a.name, major); id && a.type == WMT_TYPE_STRING) {
             PutUtf16(data, StringFromValue(a.value), false);
             putFrame(id, 0, data);
@@ -711,7 +838,7 @@ HRESULT BuildMp3Tag(const MediaHeader& header, HeaderWrite& write)
     }
     const size_t padding = 1024;
     size_t body = frames.size() + padding;
-    if (body >= (1u << 28))
+    if (tooLarge || body >= (1u << 28))
         return E_INVALIDARG;
     out.assign({'I', 'D', '3', static_cast<BYTE>(major), 0, 0});
     PutSize(out, 4, static_cast<DWORD>(body));  // the tag size is always sync-safe

@@ -336,6 +336,39 @@ HRESULT AddUserText(const CString& path, const wchar_t* description, const wchar
     return hr;
 }
 
+// The texts of (description, text) pairs, sorted, joined by blanks.
+std::string SortedTexts(std::vector<std::pair<std::string, std::string>> texts)
+{
+    std::vector<std::string> out;
+    for (const auto& t : texts)
+        out.push_back(t.second);
+    std::sort(out.begin(), out.end());
+    std::string joined;
+    for (const std::string& t : out)
+        joined += (joined.empty() ? "" : " ") + t;
+    return joined;
+}
+
+// Replaces every text attribute of that name with one of the value, and saves.
+HRESULT SetText(const CString& path, const wchar_t* name, const wchar_t* value)
+{
+    OpenedEditor e(path, GENERIC_READ | GENERIC_WRITE, 0);
+    if (FAILED(e.result))
+        return e.result;
+    WORD count = 0;
+    e.header->GetAttributeIndices(0, name, nullptr, nullptr, &count);
+    std::vector<WORD> indices(count);
+    e.header->GetAttributeIndices(0, name, nullptr, indices.data(), &count);
+    for (auto i = indices.rbegin(); i != indices.rend(); ++i)
+        if (HRESULT hr = e.header->DeleteAttribute(0, *i); FAILED(hr))
+            return hr;
+    const std::wstring text(value);
+    WORD index = 0;
+    HRESULT hr = e.header->AddAttribute(0, name, &index, WMT_TYPE_STRING, 0, reinterpret_cast<const BYTE*>(text.c_str()),
+                                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    return SUCCEEDED(hr) ? e.editor->Flush() : hr;
+}
+
 }  // namespace
 
 TEST(MetadataEditor, WrittenUserTextIsReadByMutagenAndTheAudioStaysIntact)
@@ -806,6 +839,9 @@ TEST(MetadataEditor, HeaderSizeThatDoesNotMatchItsObjectsIsRepairedOrRefused)
         {"size 1 too large", "data[16:24] = struct.pack('<Q', size + 1)", true},
         {"size 8 too large", "data[16:24] = struct.pack('<Q', size + 8)", true},
         {"size 23 too large", "data[16:24] = struct.pack('<Q', size + 23)", true},
+        {"size 24 too large", "data[16:24] = struct.pack('<Q', size + 24)", true},
+        {"size 100 too large", "data[16:24] = struct.pack('<Q', size + 100)", true},
+        {"size 5000 too large", "data[16:24] = struct.pack('<Q', size + 5000)", true},
         {"7 stray bytes at the header's end",
          "data[size:size] = b'\\x01' * 7\n"
          "data[16:24] = struct.pack('<Q', size + 7)\n"
@@ -873,6 +909,29 @@ struct StepHook {
     ~StepHook() { wmformat::SetInPlaceStepHook(nullptr); }
 };
 
+int g_copySteps = 0;
+int g_stopCopyAt = -1;
+bool CountCopyStep(int step)
+{
+    ++g_copySteps;
+    return step != g_stopCopyAt;
+}
+
+// How many files of a folder match a pattern.
+int CountFiles(const ScratchFolder& folder, const wchar_t* pattern)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(folder / pattern, &found);
+    int n = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            n += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+        while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    return n;
+}
+
 // Inode number and allocated blocks of a file, as the host sees them.
 std::string Inode(const ScratchFolder& folder, const CString& path)
 {
@@ -903,7 +962,7 @@ TEST(MetadataEditor, HeaderWithRoomInItsPaddingIsRewrittenInPlace)
                              std::make_pair(L"Chapters", L"<Markers><Marker><Name>One</Name><Time>00:01.000</Time></Marker></Markers>")}) {
         StepHook hook;
         ASSERT_EQ(AddUserText(path, text.first, text.second), S_OK);
-        EXPECT_GT(g_stepsSeen, 2);
+        EXPECT_EQ(g_stepsSeen, 2) << "the new objects, then the switch to them";
         EXPECT_EQ(Inode(folder, path), sparse) << "the same file, still sparse";
     }
     {
@@ -957,7 +1016,7 @@ TEST(MetadataEditor, InPlaceRewriteStoppedAtAnyStepLeavesAFileThatPlays)
         ASSERT_EQ(AddUserText(path, L"Notes", L"second, and longer than the first"), S_OK);
         steps = g_stepsSeen;
     }
-    ASSERT_GE(steps, 4) << "new objects, padding shrunk, old object dropped, object count";
+    ASSERT_EQ(steps, 2) << "the new objects inside the padding, then one write switches to them";
     for (int stop = 0; stop < steps; ++stop) {
         SCOPED_TRACE("stopped before step " + std::to_string(stop));
         CString path = folder / L"crash.wma";
@@ -966,15 +1025,208 @@ TEST(MetadataEditor, InPlaceRewriteStoppedAtAnyStepLeavesAFileThatPlays)
             StepHook hook(stop);
             EXPECT_EQ(AddUserText(path, L"Notes", L"second, and longer than the first"), E_ABORT);
         }
-        EXPECT_EQ(DataHash(folder, path), data);
+        // Every reader reads the old file: ffprobe plays it, the object count is right for
+        // mutagen (which goes by it), and the old text is the one there.
+        std::string layout = mediafixtures::AsfLayout(folder, path);
+        EXPECT_EQ(layout.substr(0, layout.find('\n')), data) << layout;
         EXPECT_NEAR(mediafixtures::ProbeDurationMs(folder, path), duration, 5);
+        std::string probe;
+        mediafixtures::RunPython(folder, "from mutagen.asf import ASF\n"
+                                         "t = ASF(" + ShellQuoted(path) + ")\n"
+                                         "print(len(t['WM/Text']), t['Author'][0], end='')\n", &probe);
+        EXPECT_EQ(probe, "1 Ada Quill");
+        {
+            OpenedEditor e(path);
+            ASSERT_EQ(e.result, S_OK);
+            EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
+            auto texts = e.UserTexts();
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0].second, L"first");
+        }
+        // The next save goes through, in place, and does not compound anything.
+        {
+            StepHook hook;
+            ASSERT_EQ(AddUserText(path, L"Notes", L"third"), S_OK);
+            EXPECT_EQ(g_stepsSeen, 2);
+        }
+        layout = mediafixtures::AsfLayout(folder, path);
+        EXPECT_EQ(layout.substr(0, layout.find('\n')), data) << layout;
+        EXPECT_EQ(mediafixtures::AsfExtensions(folder, path).find('\n'), std::string::npos) << "one header extension";
         OpenedEditor e(path);
         ASSERT_EQ(e.result, S_OK);
-        EXPECT_EQ(e.Text(L"Author"), L"Ada Quill");
         auto texts = e.UserTexts();
-        ASSERT_FALSE(texts.empty());
-        // The old text until the old descriptors are dropped, then the new one.
-        EXPECT_EQ(texts.back().second, stop < 2 ? L"first" : L"second, and longer than the first");
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_EQ(texts[1].second, L"third");
+    }
+}
+
+TEST(MetadataEditor, HeaderLeftWithTwoExtensionsOrAWrongCountIsReadAsTheNewerAndRepaired)
+{
+    // What a save stopped between its steps used to leave: the new header extension behind
+    // the old one (the object count raised or not yet), or the count short of the objects.
+    ScratchFolder folder;
+    CString seed = mediafixtures::MakeWma(folder, L"seed.wma");
+    ASSERT_EQ(AddUserText(seed, L"Notes", L"padded"), S_OK);  // a copy, with padding for later saves
+    const std::string data = DataHash(folder, seed);
+    const std::string older = "extension(library(user_text('Library', 'older')))";
+    const std::string newer = "extension(library(user_text('Library', 'newer')))";
+    struct Case {
+        const char* what;
+        std::string rework;
+    } cases[] = {
+        {"two extensions, counted", "replace_extension(d, " + older + ")\ninsert_before_padding(d, " + newer + ")"},
+        {"two extensions, the count not raised", "replace_extension(d, " + older + ")\ninsert_before_padding(d, " + newer + ", 0)"},
+        {"the count one short", "replace_extension(d, " + newer + ")\nd[24:28] = struct.pack('<I', struct.unpack('<I', d[24:28])[0] - 1)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CString path = folder / L"left.wma";
+        ASSERT_TRUE(CopyFileW(seed, path, FALSE));
+        mediafixtures::ReworkAsfFile(folder, path, c.rework);
+        auto libraryTexts = [&](const CString& file) {
+            OpenedEditor e(file);
+            EXPECT_EQ(e.result, S_OK);
+            std::vector<std::wstring> out;
+            if (SUCCEEDED(e.result))
+                for (const auto& t : e.UserTexts())
+                    if (t.first == L"Library")
+                        out.push_back(t.second);
+            return out;
+        };
+        EXPECT_EQ(libraryTexts(path), std::vector<std::wstring>{L"newer"});
+        // Saved three times: one extension, the count right, nothing piling up.
+        ULONGLONG firstSize = 0;
+        for (int save = 0; save < 3; ++save) {
+            ASSERT_EQ(SetText(path, L"WM/Publisher", (L"save " + std::to_wstring(save)).c_str()), S_OK);
+            std::string layout = mediafixtures::AsfLayout(folder, path);
+            EXPECT_EQ(layout.substr(0, layout.find('\n')), data) << layout;
+            EXPECT_EQ(mediafixtures::AsfExtensions(folder, path), "sound library Library|newer");
+            EXPECT_EQ(libraryTexts(path), std::vector<std::wstring>{L"newer"});
+            const ULONGLONG size = static_cast<ULONGLONG>(testsupport::FileSizeOf(path));
+            if (save == 0)
+                firstSize = size;
+            EXPECT_EQ(size, firstSize);
+        }
+        EXPECT_EQ(SortedTexts(mediafixtures::MutagenUserTexts(folder, path)), "newer padded");
+        EXPECT_EQ(OpenedEditor(path).Text(L"WM/Publisher"), L"save 2");
+    }
+}
+
+TEST(MetadataEditor, ExtensionWhoseDataSizeDisagreesWithWhatItHoldsIsNeverWrittenShort)
+{
+    ScratchFolder folder;
+    CString seed = mediafixtures::MakeWma(folder, L"seed.wma");
+    ASSERT_EQ(AddUserText(seed, L"Notes", L"padded"), S_OK);
+    const std::string data = DataHash(folder, seed);
+    const long long duration = mediafixtures::ProbeDurationMs(folder, seed);
+    const std::string inner = "library(user_text('Library', 'kept in the library'))";
+    struct Case {
+        const char* what;
+        std::string extension;
+        // The inner objects fill the object: read whole and written back sound. (Only such
+        // files play: ffprobe walks the inner objects to the object's end.)
+        bool rebuilt;
+    } cases[] = {
+        {"declared 1 short", "extension(" + inner + " + padding(24), len(" + inner + ") + 23)", true},
+        {"declared 8 short", "extension(" + inner + " + padding(24), len(" + inner + ") + 16)", true},
+        {"declared 23 short", "extension(" + inner + " + padding(24), len(" + inner + ") + 1)", true},
+        {"declared 100 short", "extension(" + inner + " + padding(100), len(" + inner + "))", true},
+        {"declared 40 more", "extension(" + inner + ", len(" + inner + ") + 40)", true},
+        {"fills neither size", "extension(" + inner + " + bytes(3), len(" + inner + ") - 2)", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CString path = folder / L"short.wma";
+        ASSERT_TRUE(CopyFileW(seed, path, FALSE));
+        mediafixtures::ReworkAsfFile(folder, path, "replace_extension(d, " + c.extension + ")");
+        const std::string stored = mediafixtures::AsfExtensions(folder, path);
+        {
+            OpenedEditor e(path);
+            ASSERT_EQ(e.result, S_OK);
+            auto texts = e.UserTexts();
+            ASSERT_EQ(texts.size(), 2u);
+            EXPECT_EQ(texts[1].second, L"kept in the library");
+        }
+        // A text that belongs in the library (it goes after the one there) changes the
+        // extension: rebuilt sound, or refused when what it holds is not clear.
+        const std::vector<BYTE> before = testsupport::ReadAll(path);
+        HRESULT hr = AddUserText(path, L"Library", L"added");
+        if (!c.rebuilt) {
+            EXPECT_EQ(hr, WM_E_INVALID_FILE);
+            EXPECT_EQ(testsupport::ReadAll(path), before);
+            // A change elsewhere is saved, and the extension stays as it was stored.
+            ASSERT_EQ(SetText(path, L"WM/Publisher", L"elsewhere"), S_OK);
+            EXPECT_EQ(mediafixtures::AsfExtensions(folder, path), stored);
+        } else {
+            ASSERT_EQ(hr, S_OK);
+            EXPECT_EQ(mediafixtures::AsfExtensions(folder, path).substr(0, 13), "sound library");
+            EXPECT_NE(mediafixtures::AsfExtensions(folder, path).find("Library|kept in the library;Library|added"),
+                      std::string::npos)
+                << mediafixtures::AsfExtensions(folder, path);
+        }
+        std::string layout = mediafixtures::AsfLayout(folder, path);
+        EXPECT_EQ(layout.substr(0, layout.find('\n')), data) << layout;
+        std::string probe;
+        if (c.rebuilt) {
+            EXPECT_NEAR(mediafixtures::ProbeDurationMs(folder, path), duration, 5);
+            mediafixtures::RunTool(folder, "ffprobe -v error -show_entries format_tags=artist -of csv=p=0 " +
+                                               ShellQuoted(path), &probe);
+            EXPECT_EQ(probe, "Ada Quill\n");
+        }
+        EXPECT_EQ(SortedTexts(mediafixtures::MutagenUserTexts(folder, path)),
+                  c.rebuilt ? "added kept in the library padded" : "kept in the library padded");
+    }
+}
+
+TEST(MetadataEditor, CopyStoppedAtAnyStepLeavesTheFileAndALeftoverTheNextSaveRemoves)
+{
+    ScratchFolder folder;
+    CString seed = mediafixtures::MakeWma(folder, L"seed.wma");
+    // Made 3 MiB long so that the copy takes several steps.
+    mediafixtures::ReworkAsfFile(folder, seed, "d += bytes(3 << 20)\nfp = d.index(FP)\nd[fp + 40:fp + 48] = struct.pack('<Q', len(d))");
+    const std::vector<BYTE> original = testsupport::ReadAll(seed);
+    const std::string data = DataHash(folder, seed);
+    int steps = 0;
+    {
+        CString path = folder / L"count.wma";
+        ASSERT_TRUE(CopyFileW(seed, path, FALSE));
+        g_copySteps = 0;
+        g_stopCopyAt = -1;
+        wmformat::SetCopyStepHook(CountCopyStep);
+        EXPECT_EQ(AddUserText(path, L"Notes", L"copied"), S_OK);
+        wmformat::SetCopyStepHook(nullptr);
+        steps = g_copySteps;
+    }
+    ASSERT_GE(steps, 5) << "the new file made, 4 MiB of data, the replace";
+    // Someone else's files beside it, in names close to a save's.
+    const CString user1 = folder / L"part.wma.\xFF11\xFF12\xFF13\xFF14\xFF15\xFF16\xFF17\xFF18.saving";
+    const CString user2 = folder / L"part.wma.saving";
+    const CString user3 = folder / L"other.wma.0badf00d.saving";
+    for (const CString& user : {user1, user2, user3})
+        testsupport::WriteAll(user, std::string("someone's"));
+    for (int stop = 0; stop < steps; ++stop) {
+        SCOPED_TRACE("stopped before step " + std::to_string(stop));
+        CString path = folder / L"part.wma";
+        ASSERT_TRUE(CopyFileW(seed, path, FALSE));
+        g_stopCopyAt = stop;
+        wmformat::SetCopyStepHook(CountCopyStep);
+        EXPECT_EQ(AddUserText(path, L"Notes", L"copied"), E_ABORT);
+        wmformat::SetCopyStepHook(nullptr);
+        EXPECT_EQ(testsupport::ReadAll(path), original);
+        EXPECT_EQ(CountFiles(folder, L"part.wma.*.saving"), 2) << "the stopped copy, and the user's full-width one";
+        // Opened for reading, nothing is removed; opened for saving, the leftover goes.
+        { OpenedEditor e(path); }
+        EXPECT_EQ(CountFiles(folder, L"part.wma.*.saving"), 2);
+        ASSERT_EQ(AddUserText(path, L"Notes", L"copied"), S_OK);
+        EXPECT_EQ(CountFiles(folder, L"part.wma.*.saving"), 1);
+        for (const CString& user : {user1, user2, user3})
+            EXPECT_EQ(testsupport::ReadAllBytes(user), "someone's");
+        std::string layout = mediafixtures::AsfLayout(folder, path);
+        EXPECT_EQ(layout.substr(0, layout.find('\n')), data) << layout;
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        ASSERT_EQ(e.UserTexts().size(), 1u);
+        EXPECT_EQ(e.UserTexts()[0].second, L"copied");
     }
 }
 
@@ -1022,26 +1274,48 @@ TEST(MetadataEditor, Mp3DurationFromTheFramesWhereverTheStreamStarts)
     const CString longVbr = folder / L"long-vbr-no-header.mp3";
     mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y " + tone + noise + turns(1200) +
                                        "-c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 0 " + ShellQuoted(longVbr));
-    const CString cbr = folder / L"cbr.mp3";
-    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=30 "
-                                   "-metadata title=Junk -c:a libmp3lame -b:a 128k " + ShellQuoted(cbr));
-    const CString other = folder / L"other.mp3";
-    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=300:duration=20 -ar 22050 "
-                                   "-ac 1 -c:a libmp3lame -b:a 32k -id3v2_version 0 -write_xing 0 " + ShellQuoted(other));
-    const CString plain = folder / L"plain.mp3";
-    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=30 "
-                                   "-c:a libmp3lame -b:a 128k -id3v2_version 0 -write_xing 0 " + ShellQuoted(plain));
+    // A sine tone of that frequency and length, encoded with the options given.
+    auto sine = [&](const wchar_t* name, int frequency, int seconds, const std::string& options) {
+        const CString path = folder / name;
+        mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=" + std::to_string(frequency) +
+                                           ":duration=" + std::to_string(seconds) + " " + options + " -c:a libmp3lame " +
+                                           ShellQuoted(path));
+        return path;
+    };
+    const std::string bare = "-id3v2_version 0 -write_xing 0";
+    const CString cbr = sine(L"cbr.mp3", 440, 30, "-metadata title=Junk -b:a 128k");
+    const CString other = sine(L"other.mp3", 300, 20, "-ar 22050 -ac 1 -b:a 32k " + bare);
+    const CString plain = sine(L"plain.mp3", 440, 30, "-b:a 128k " + bare);
 
-    const CString junk = folder / L"junk.mp3";
-    mediafixtures::RunPython(folder, "import random\n"
-                                     "d = open(" + ShellQuoted(cbr) + ", 'rb').read()\n"
-                                     "end = 10 + (d[6] << 21 | d[7] << 14 | d[8] << 7 | d[9])\n"
-                                     "junk = random.Random(9).randbytes(100 * 1024)\n"
-                                     "open(" + ShellQuoted(junk) + ", 'wb').write(d[:end] + junk + d[end:])\n");
+    // Random bytes put between the tag of the tagged CBR file and its first frame.
+    auto junkAfterTag = [&](const wchar_t* name, int seed, const std::string& bytes) {
+        const CString path = folder / name;
+        mediafixtures::RunPython(folder, "import random\n"
+                                         "d = open(" + ShellQuoted(cbr) + ", 'rb').read()\n"
+                                         "end = 10 + (d[6] << 21 | d[7] << 14 | d[8] << 7 | d[9])\n"
+                                         "junk = random.Random(" + std::to_string(seed) + ").randbytes(" + bytes + ")\n"
+                                         "open(" + ShellQuoted(path) + ", 'wb').write(d[:end] + junk + d[end:])\n");
+        return path;
+    };
+    const CString junk = junkAfterTag(L"junk.mp3", 9, "100 * 1024");
     const CString fragment = folder / L"fragment.mp3";
     mediafixtures::RunPython(folder, "d = open(" + ShellQuoted(other) + ", 'rb').read()\n"
                                      "open(" + ShellQuoted(fragment) + ", 'wb').write(d[1000:41000] + open(" +
                                          ShellQuoted(plain) + ", 'rb').read())\n");
+    // A mebibyte and more of junk before the first frame, after a tag and with none.
+    const CString bigJunk = junkAfterTag(L"big-junk.mp3", 7, "(1 << 20) + 5000");
+    const CString untaggedJunk = folder / L"untagged-junk.mp3";
+    mediafixtures::RunPython(folder, "import random\n"
+                                     "junk = random.Random(8).randbytes(3 << 20)\n"
+                                     "open(" + ShellQuoted(untaggedJunk) + ", 'wb').write(junk + open(" + ShellQuoted(plain) +
+                                         ", 'rb').read())\n");
+    // Two files joined end to end, the first with an Info header of its own 30 s only.
+    const CString second = sine(L"second.mp3", 330, 450, "-metadata title=Second -b:a 64k");
+    const CString first = sine(L"first.mp3", 440, 30, "-metadata title=First -b:a 64k");
+    const CString joined = folder / L"joined.mp3";
+    mediafixtures::RunTool(folder, "cat " + ShellQuoted(first) + " " + ShellQuoted(second) + " > " + ShellQuoted(joined));
+    // Eight minutes of constant bit rate without a header: sampled, not walked.
+    const CString longCbr = sine(L"long-cbr.mp3", 440, 480, "-b:a 128k " + bare);
     struct Case {
         const char* what;
         CString path;
@@ -1052,6 +1326,10 @@ TEST(MetadataEditor, Mp3DurationFromTheFramesWhereverTheStreamStarts)
         {"20 minutes of VBR without a header: sampled (within 1%)", longVbr, longVbr, 12000},
         {"100 KiB of junk before the first frame", junk, cbr, 30},
         {"a fragment of another stream first", fragment, plain, 30},
+        {"1 MiB and more of junk after the tag", bigJunk, cbr, 30},
+        {"3 MiB of junk and no tag", untaggedJunk, plain, 30},
+        {"two files joined, the first with an Info header", joined, joined, 500},
+        {"8 minutes of CBR without a header", longCbr, longCbr, 30},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1059,4 +1337,72 @@ TEST(MetadataEditor, Mp3DurationFromTheFramesWhereverTheStreamStarts)
         ASSERT_GT(expected, 29000);
         EXPECT_NEAR(DurationMs(c.path), expected, c.tolerance);
     }
+}
+
+TEST(MetadataEditor, Mp3WhoseFramesAreNotFoundHasNoDuration)
+{
+    // A tag and no audio that is found: the file opens (its tags are there), but it has no
+    // duration or bit rate rather than a duration of 0. Without a tag it is refused. The first
+    // frame is looked for in the first 64 MiB: past that, frames are not found.
+    ScratchFolder folder;
+    const CString tagged = mediafixtures::MakeMp3(folder, L"tagged.mp3");
+    const CString plain = folder / L"plain.mp3";
+    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=5 "
+                                   "-c:a libmp3lame -b:a 128k -id3v2_version 0 -write_xing 0 " + ShellQuoted(plain));
+    const CString tagOnly = folder / L"tag-only.mp3";
+    mediafixtures::RunPython(folder, "d = open(" + ShellQuoted(tagged) + ", 'rb').read()\n"
+                                     "end = 10 + (d[6] << 21 | d[7] << 14 | d[8] << 7 | d[9])\n"
+                                     "open(" + ShellQuoted(tagOnly) + ", 'wb').write(d[:end] + bytes(4096))\n");
+    const CString farTagged = folder / L"far-tagged.mp3", untaggedFar = folder / L"far.mp3";
+    mediafixtures::RunPython(folder, "d = open(" + ShellQuoted(tagged) + ", 'rb').read()\n"
+                                     "end = 10 + (d[6] << 21 | d[7] << 14 | d[8] << 7 | d[9])\n"
+                                     "audio = open(" + ShellQuoted(plain) + ", 'rb').read()\n"
+                                     "with open(" + ShellQuoted(farTagged) + ", 'wb') as f:\n"
+                                     "    f.write(d[:end]); f.seek(end + (65 << 20)); f.write(audio)\n"
+                                     "with open(" + ShellQuoted(untaggedFar) + ", 'wb') as f:\n"
+                                     "    f.seek(65 << 20); f.write(audio)\n");
+    struct Case {
+        const char* what;
+        CString path;
+        HRESULT open;
+    } cases[] = {
+        {"a tag and zeros", tagOnly, S_OK},
+        {"a tag, then frames 65 MiB on", farTagged, S_OK},
+        {"no tag, frames 65 MiB on", untaggedFar, WM_E_INVALID_FILE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpenedEditor e(c.path);
+        ASSERT_EQ(e.result, c.open);
+        if (FAILED(c.open))
+            continue;
+        EXPECT_EQ(e.Text(L"Title"), L"Harbour Lights");
+        for (const wchar_t* name : {L"Duration", L"Bitrate"}) {
+            WORD stream = 0, length = 8;
+            WMT_ATTR_DATATYPE type;
+            BYTE value[8] = {};
+            EXPECT_EQ(e.header->GetAttributeByName(&stream, name, &type, value, &length), WM_E_NOT_FOUND)
+                << CString(name).ToNarrow();
+        }
+    }
+}
+
+TEST(MetadataEditor, Mp3ReplacedByAnotherOfTheSameSizeIsReadAnew)
+{
+    // What one open learns of the audio is kept for the next open of the same file, but only
+    // while the file is unchanged: another stream copied over it is read again.
+    ScratchFolder folder;
+    const CString a = folder / L"a.mp3", b = folder / L"b.mp3", path = folder / L"part.mp3";
+    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=30 "
+                                   "-c:a libmp3lame -b:a 128k -id3v2_version 0 -write_xing 0 " + ShellQuoted(a) +
+                                   " && ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=60 "
+                                   "-c:a libmp3lame -b:a 64k -id3v2_version 0 -write_xing 0 " + ShellQuoted(b) +
+                                   " && truncate -s $(stat -c %s " + ShellQuoted(a) + ") " + ShellQuoted(b));
+    ASSERT_TRUE(CopyFileW(a, path, FALSE));
+    const long long first = DurationMs(path);
+    EXPECT_NEAR(first, 30000, 60);
+    EXPECT_EQ(DurationMs(path), first);
+    ASSERT_EQ(testsupport::FileSizeOf(a), testsupport::FileSizeOf(b));
+    ASSERT_TRUE(CopyFileW(b, path, FALSE));
+    EXPECT_NEAR(DurationMs(path), 30000 * 128 / 64, 200);
 }

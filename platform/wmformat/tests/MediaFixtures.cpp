@@ -154,6 +154,101 @@ std::string AsfLayout(const ScratchFolder& folder, const CString& path, bool che
     return out;
 }
 
+const char* AsfPython()
+{
+    return "import struct, uuid\n"
+           "def g(t): return uuid.UUID(t).bytes_le\n"
+           "EXT = g('5FBF03B5-A92E-11CF-8EE3-00C00C205365')\n"
+           "LIB = g('44231C94-9498-49D1-A141-1D134E457054')\n"
+           "PAD = g('1806D474-CADF-4509-A4BA-9AABCB96AAE8')\n"
+           "FP = g('8CABDCA1-A947-11CF-8EE4-00C00C205365')\n"
+           "RESERVED = g('ABD3D211-A9BA-11CF-8EE6-00C00C205365')\n"
+           "def objects(d, pos, end):\n"
+           "    while pos + 24 <= end:\n"
+           "        s = struct.unpack('<Q', d[pos + 16:pos + 24])[0]\n"
+           "        if s < 24: return\n"
+           "        yield d[pos:pos + 16], pos, s\n"
+           "        pos += s\n"
+           "def header_size(d): return struct.unpack('<Q', d[16:24])[0]\n"
+           "def top(d): return list(objects(d, 30, header_size(d)))\n"
+           "def user_text(desc, text, lang=0):\n"
+           "    value = (desc + '\\x00' + text + '\\x00').encode('utf-16-le')\n"
+           "    name = 'WM/Text\\x00'.encode('utf-16-le')\n"
+           "    return struct.pack('<HHHHI', lang, 0, len(name), 1, len(value)) + name + value\n"
+           "def library(*records):\n"
+           "    body = struct.pack('<H', len(records)) + b''.join(records)\n"
+           "    return LIB + struct.pack('<Q', 24 + len(body)) + body\n"
+           "def padding(n): return PAD + struct.pack('<Q', n) + bytes(n - 24)\n"
+           "def extension(inner, declared=None):\n"
+           "    body = RESERVED + struct.pack('<HI', 6, len(inner) if declared is None else declared) + inner\n"
+           "    return EXT + struct.pack('<Q', 24 + len(body)) + body\n"
+           "def splice(d, pos, old, new, counted=1):\n"
+           "    d[pos:pos + old] = new\n"
+           "    d[16:24] = struct.pack('<Q', header_size(d) + len(new) - old)\n"
+           "    d[24:28] = struct.pack('<I', struct.unpack('<I', d[24:28])[0] + counted)\n"
+           "    fp = d.index(FP)\n"
+           "    d[fp + 40:fp + 48] = struct.pack('<Q', len(d))\n"
+           "def replace_extension(d, new):\n"
+           "    k, p, s = [o for o in top(d) if o[0] == EXT][0]\n"
+           "    splice(d, p, s, new, 0)\n"
+           "def insert_before_padding(d, new, counted=1):\n"
+           "    k, p, s = [o for o in top(d) if o[0] == PAD][-1]\n"
+           "    if s < len(new) + 24: raise SystemExit('no room')\n"
+           "    splice(d, p, s, new + padding(s - len(new)), counted)\n"
+           "def extensions(d):\n"
+           "    out = []\n"
+           "    for k, p, s in top(d):\n"
+           "        if k != EXT: continue\n"
+           "        declared = struct.unpack('<I', d[p + 42:p + 46])[0]\n"
+           "        inner, texts = [], []\n"
+           "        for ik, q, t in objects(d, p + 46, p + s):\n"
+           "            inner.append('library' if ik == LIB else 'padding' if ik == PAD else 'other')\n"
+           "            if ik == LIB:\n"
+           "                r = q + 26\n"
+           "                for i in range(struct.unpack('<H', d[q + 24:q + 26])[0]):\n"
+           "                    lang, stream, nl, kind, dl = struct.unpack('<HHHHI', d[r:r + 12])\n"
+           "                    if d[r + 12:r + 12 + nl].decode('utf-16-le').rstrip('\\x00') == 'WM/Text':\n"
+           "                        texts.append('|'.join(d[r + 12 + nl:r + 12 + nl + dl].decode('utf-16-le').split('\\x00')[:2]))\n"
+           "                    r += 12 + nl + dl\n"
+           "        out.append('%s %s %s' % ('sound' if declared == s - 46 else 'declared %d of %d' % (declared, s - 46),\n"
+           "                                 ','.join(inner), ';'.join(texts)))\n"
+           "    return out\n";
+}
+
+void ReworkAsfFile(const ScratchFolder& folder, const CString& path, const std::string& statements)
+{
+    RunPython(folder, std::string(AsfPython()) + "d = bytearray(open(" + ShellQuoted(path) + ", 'rb').read())\n" +
+                          statements + "\nopen(" + ShellQuoted(path) + ", 'wb').write(d)\n");
+}
+
+std::string AsfExtensions(const ScratchFolder& folder, const CString& path)
+{
+    std::string out;
+    RunPython(folder, std::string(AsfPython()) + "print('\\n'.join(extensions(open(" + ShellQuoted(path) +
+                          ", 'rb').read())), end='')\n",
+              &out);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> MutagenUserTexts(const ScratchFolder& folder, const CString& path)
+{
+    std::string out;
+    RunPython(folder, "from mutagen.asf import ASF\n"
+                      "t = ASF(" + ShellQuoted(path) + ")\n"
+                      "for v in t.get('WM/Text', []):\n"
+                      "    d, x = v.value.decode('utf-16-le').split('\\x00')[:2]\n"
+                      "    print(d + '\\t' + x)\n",
+              &out);
+    std::vector<std::pair<std::string, std::string>> texts;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos)
+            texts.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return texts;
+}
+
 std::string Mp3Layout(const ScratchFolder& folder, const CString& path)
 {
     std::string out;

@@ -40,6 +40,21 @@ std::string AsfLayout(const testsupport::ScratchFolder& folder, const CString& p
 // "audio=<hash of everything after the tag>".
 std::string Mp3Layout(const testsupport::ScratchFolder& folder, const CString& path);
 
+// Python helpers for crafting ASF headers (objects, header_size, user_text, library, padding,
+// extension, splice, replace_extension, insert_before_padding, extensions), as a script prelude.
+const char* AsfPython();
+// Runs Python statements on 'd', the bytes of an ASF file (with AsfPython's helpers), and
+// writes the bytes back.
+void ReworkAsfFile(const testsupport::ScratchFolder& folder, const CString& path, const std::string& statements);
+// One line per header extension object: "sound" when its declared data size is what it holds
+// (else "declared N of M"), the kinds of its inner objects, and the metadata library's
+// "WM/Text" values as "description|text" (';' between them).
+std::string AsfExtensions(const testsupport::ScratchFolder& folder, const CString& path);
+
+// The "WM/Text" values of an ASF file as mutagen reads them: (description, text) in order.
+std::vector<std::pair<std::string, std::string>> MutagenUserTexts(const testsupport::ScratchFolder& folder,
+                                                                  const CString& path);
+
 // ffprobe's duration of a file in milliseconds (-1 when it cannot read it).
 long long ProbeDurationMs(const testsupport::ScratchFolder& folder, const CString& path);
 
