@@ -53,6 +53,12 @@ public:
     // TRUE when the Internet can be reached (asking for proxy credentials on 407); the
     // purpose completes the error messages' sentence.
     BOOL ProbeInternetConnection(UINT purposeId);
+    // This console's own command-line path, handed to itself: kept here and 0x500 posted
+    // with wParam kOwnOpenPath, never through the shared buffer (a later start may be
+    // writing it). Too long a path is refused as the buffer would refuse it: FALSE, and
+    // 0x501 is posted instead.
+    BOOL OpenPathLater(const CString& path);
+    static constexpr WPARAM kOwnOpenPath = 1;
     // The last path or link handed over with 0x500 (empty before the first).
     const CString& GetHandedOverPath() const { return m_handedOverPath; }
     int GetStartupChecks() const { return m_startupChecks; }
@@ -148,6 +154,7 @@ private:
     BOOL m_verboseTransfer = FALSE;
     CString m_handedOverPath;
     bool m_openPathFromQueue = false;  // the 0x500 being handled came through the queue
+    CString m_ownOpenPath;
     int m_startupChecks = 0;
     CString m_wizardFolder;
 };
