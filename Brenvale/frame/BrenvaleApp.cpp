@@ -230,6 +230,8 @@ BOOL CBrenvaleApp::CreateConsole(BOOL showSplash, const CRuntimeClass* docClass)
     m_pMainWnd->ShowWindow(SW_SHOW);
     m_pMainWnd->UpdateWindow();
     m_pMainWnd->DragAcceptFiles(TRUE);
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd))
+        frame->StartPictureTurns();
     CSplashWnd::OnMainWindowShown();
     return TRUE;
 }
@@ -283,15 +285,8 @@ BOOL CBrenvaleApp::OnCmdMsg(UINT id, UINT code)
 BOOL CBrenvaleApp::OnIdle(LONG count)
 {
     BOOL more = CWinApp::OnIdle(count);
-    auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd);
-    CBrenvaleDoc* library = frame ? frame->GetLibrary() : nullptr;
-    if (library && library->GetPendingPictureCount() > 0) {
-        constexpr INT_PTR kPicturesPerTurn = 8;
-        if (library->FillPendingPictures(kPicturesPerTurn) > 0)
-            more = TRUE;
-        if (CBrenvaleListView* list = frame->GetListView())
-            list->RefreshTitlePictures();
-    }
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd); frame && frame->FillPicturesTurn())
+        more = TRUE;
     return more;
 }
 

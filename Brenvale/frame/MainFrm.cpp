@@ -748,6 +748,13 @@ BOOL CMainFrame::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
     case WM_STARTUP_NO_FILE:
         *result = OnStartupWithoutFile();
         return TRUE;
+    case WM_TIMER:
+        if (IsPictureTimer(wParam)) {
+            OnPictureTimer();
+            *result = 0;
+            return TRUE;
+        }
+        return CFrameWnd::OnWndMsg(message, wParam, lParam, result);
     case WM_QUERYENDSESSION:
         if (!ConfirmEndWithDownloads()) {
             *result = FALSE;

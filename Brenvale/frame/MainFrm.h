@@ -27,6 +27,14 @@ public:
     CBrenvaleTreeView* GetTreeView() const;
     CBrenvaleListView* GetListView() const;
     CBrenvaleDoc* GetLibrary() const;
+    // The library's thumbnails are decoded after the frame shows, a few per turn, the rows
+    // on screen first: a turn runs while the program is idle (the application's OnIdle),
+    // and from a timer while a dialog or message box has the frame disabled. TRUE while
+    // pictures still wait. MainFrmPictures.cpp.
+    BOOL FillPicturesTurn();
+    void StartPictureTurns();
+    BOOL OnPictureTimer();
+    static bool IsPictureTimer(UINT_PTR id);
     // -1 without both views; 0 while the list shows names; else the selected rows.
     int GetSelectedTitleCount() const;
     // -1 without both views; the selected rows in "My Collections"; 1 on a collection node.
@@ -155,6 +163,7 @@ private:
     CString m_handedOverPath;
     bool m_openPathFromQueue = false;  // the 0x500 being handled came through the queue
     CString m_ownOpenPath;
+    std::vector<const CMediaObject*> m_titlesOnScreen;  // as the last picture turn saw them
     int m_startupChecks = 0;
     CString m_wizardFolder;
 };

@@ -289,6 +289,83 @@ TEST_F(Console, ThumbnailsArriveWhileTheProgramIsIdleAfterTheFrameIsShown)
     EXPECT_EQ(rowPicture(L"t1"), DefaultTitlePicture) << "a title without a thumbnail keeps the placeholder";
 }
 
+// A library larger than the window, every title with a thumbnail.
+class ConsolePictures : public Console {
+protected:
+    static constexpr int kTitles = 150;
+    void SetUp() override
+    {
+        SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
+        FixtureLibrary::Folder() = m_scratch.Path();
+        TestLibrary library(m_scratch.Path());
+        library.AddSource(MakeSource(L"s1", L"First Source"));
+        for (int n = 0; n < kTitles; ++n) {
+            CString id, name;
+            id.Format(L"p%03d", n);
+            name.Format(L"Picture Title %03d", n);
+            CMediaObject* title = FixtureTitle(id, name, L"s1", {{L"Ann Ames", L"Author"}}, L"English", L"10:00");
+            title->SetDownloadFolder(m_scratch.Path());
+            title->SetTitleFolder(L"Pictures");
+            title->GetMetadata().SetThumbnailUrl(L"http://img.test/p.bmp");
+            library.AddTitleToLibrary(title);
+            if (n == 0) {
+                CreateParentFolder(title->GetThumbnailPath(m_scratch.Path(), FALSE));
+                WriteBitmap(title->GetThumbnailPath(m_scratch.Path(), FALSE), 60, 40);
+            }
+        }
+        ASSERT_TRUE(library.SaveLibrary());
+    }
+
+    int RowPicture(int row)
+    {
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        List()->GetListCtrl().SendMessage(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
+};
+
+TEST_F(ConsolePictures, TheRowsOnScreenGetTheirPicturesFirstAndPicturesArriveUnderADialog)
+{
+    Start();
+    CBrenvaleDoc* library = m_frame->GetLibrary();
+    ASSERT_EQ(library->GetPendingPictureCount(), kTitles);
+    m_frame->SendMessage(WM_COMMAND, ID_VIEW_DETAILS);
+    CListCtrl& list = List()->GetListCtrl();
+    ASSERT_EQ(list.GetItemCount(), kTitles);
+    list.EnsureVisible(kTitles - 1, FALSE);
+    RunMessages(50);
+    const std::vector<const CMediaObject*> onScreen = List()->GetTitlesOnScreen();
+    ASSERT_FALSE(onScreen.empty());
+    ASSERT_LT(onScreen.size(), static_cast<size_t>(kTitles / 2));
+    const int top = static_cast<int>(list.SendMessage(LVM_GETTOPINDEX));
+    ASSERT_GT(top, 0) << "the list is scrolled to its end";
+
+    // As many turns as the rows on screen need: those rows have their pictures, the top of
+    // the library (off screen) still waits.
+    const size_t turns = (onScreen.size() + 7) / 8;
+    for (size_t turn = 0; turn < turns; ++turn)
+        m_frame->FillPicturesTurn();
+    for (const CMediaObject* title : onScreen)
+        EXPECT_NE(title->GetPictureIndex(), DefaultTitlePicture) << title->m_mediaId.ToNarrow();
+    EXPECT_NE(RowPicture(kTitles - 1), DefaultTitlePicture);
+    // The last turn's spare places went to the head of the library, no further.
+    EXPECT_EQ(RowPicture(8), DefaultTitlePicture);
+    testsupport::CaptureWindow(m_hwnd, L"Console.Pictures.OnScreenFirst");
+
+    // While a dialog has the frame disabled no idle turn runs; the timer goes on filling.
+    const INT_PTR waiting = library->GetPendingPictureCount();
+    ASSERT_GT(waiting, 0);
+    EnableWindow(m_hwnd, FALSE);
+    const DWORD start = GetTickCount();
+    while (library->GetPendingPictureCount() > 0 && GetTickCount() - start < 20000)
+        RunMessages(20);
+    EnableWindow(m_hwnd, TRUE);
+    EXPECT_EQ(library->GetPendingPictureCount(), 0);
+    EXPECT_NE(RowPicture(0), DefaultTitlePicture);
+}
+
 TEST_F(Console, HeaderClickSortsAndTheSameColumnAgainTogglesTheDirection)
 {
     Start();
