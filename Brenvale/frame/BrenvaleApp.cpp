@@ -2,7 +2,6 @@
 
 #include "AboutDialog.h"
 #include "BrenvaleDoc.h"
-#include "BrenvaleListView.h"
 #include "MainFrm.h"
 #include "SplashWnd.h"
 #include "XmlNode.h"
