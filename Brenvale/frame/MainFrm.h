@@ -164,6 +164,7 @@ private:
     bool m_openPathFromQueue = false;  // the 0x500 being handled came through the queue
     CString m_ownOpenPath;
     std::vector<const CMediaObject*> m_titlesOnScreen;  // as the last picture turn saw them
+    INT_PTR m_onScreenWaiting = -1;  // their pictures still waiting (-1: not counted yet)
     int m_startupChecks = 0;
     CString m_wizardFolder;
 };

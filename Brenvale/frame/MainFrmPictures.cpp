@@ -28,12 +28,23 @@ BOOL CMainFrame::FillPicturesTurn()
     if (list) {
         std::vector<const CMediaObject*> onScreen = list->GetTitlesOnScreen();
         if (onScreen != m_titlesOnScreen) {
-            library->PutPicturesFirst(onScreen);
+            const INT_PTR waitingOnScreen = library->PutPicturesFirst(onScreen);
+            if (m_onScreenWaiting != 0)
+                m_onScreenWaiting = waitingOnScreen;
             m_titlesOnScreen = std::move(onScreen);
         }
     }
     std::vector<const CMediaObject*> filled;
+    const INT_PTR before = library->GetPendingPictureCount();
     const INT_PTR waiting = library->FillPendingPictures(kPicturesPerTurn, &filled);
+    // The rows on screen stood at the head of the queue: those taken from it were theirs.
+    if (m_onScreenWaiting > 0) {
+        m_onScreenWaiting = std::max<INT_PTR>(0, m_onScreenWaiting - (before - waiting));
+        if (m_onScreenWaiting == 0)
+            ConsoleLog(L"pictures on screen");
+    }
+    if (waiting == 0)
+        ConsoleLog(L"pictures filled");
     if (list) {
         for (const CMediaObject* title : filled) {
             if (std::find(m_titlesOnScreen.begin(), m_titlesOnScreen.end(), title) != m_titlesOnScreen.end()) {

@@ -151,8 +151,8 @@ public:
     // The titles that got their picture are appended to filled when given.
     INT_PTR FillPendingPictures(INT_PTR maxCount = -1, std::vector<const CMediaObject*>* filled = nullptr);
     // Moves the waiting pictures of these titles (the rows on screen) to the head of the
-    // queue, in their order; the others keep theirs.
-    void PutPicturesFirst(const std::vector<const CMediaObject*>& titles);
+    // queue, in their order; the others keep theirs. Returns how many were waiting.
+    INT_PTR PutPicturesFirst(const std::vector<const CMediaObject*>& titles);
     INT_PTR GetPendingPictureCount() const { return static_cast<INT_PTR>(m_pendingPictures.size()); }
 
     // Whether this document may save the library file at that path (it holds it, or

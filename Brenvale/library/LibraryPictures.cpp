@@ -281,10 +281,10 @@ INT_PTR CBrenvaleDoc::FillPendingPictures(INT_PTR maxCount, std::vector<const CM
     return GetPendingPictureCount();
 }
 
-void CBrenvaleDoc::PutPicturesFirst(const std::vector<const CMediaObject*>& titles)
+INT_PTR CBrenvaleDoc::PutPicturesFirst(const std::vector<const CMediaObject*>& titles)
 {
     if (titles.empty() || m_pendingPictures.empty())
-        return;
+        return 0;
     std::unordered_map<std::wstring, size_t> order;
     for (const CMediaObject* title : titles)
         if (title)
@@ -294,4 +294,5 @@ void CBrenvaleDoc::PutPicturesFirst(const std::vector<const CMediaObject*>& titl
     std::stable_sort(m_pendingPictures.begin(), middle, [&](const PendingPicture& a, const PendingPicture& b) {
         return order[a.titleId.str()] < order[b.titleId.str()];
     });
+    return static_cast<INT_PTR>(middle - m_pendingPictures.begin());
 }
