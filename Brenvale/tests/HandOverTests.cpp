@@ -33,8 +33,8 @@ CString ConsolePath()
 }
 
 // Starts the console with the arguments (in that current folder when given); the process
-// handle (closed by the caller).
-HANDLE StartConsole(const CString& arguments, const CString& folder = CString())
+// handle (closed by the caller), and its main thread's when asked for (closed by the caller).
+HANDLE StartConsole(const CString& arguments, const CString& folder = CString(), HANDLE* mainThread = nullptr)
 {
     const CString program = ConsolePath();
     CString commandLine = L"\"" + program + L"\"";
@@ -47,7 +47,10 @@ HANDLE StartConsole(const CString& arguments, const CString& folder = CString())
     if (!CreateProcessW(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.IsEmpty() ? nullptr : folder.GetString(), &startup, &process))
         return nullptr;
-    CloseHandle(process.hThread);
+    if (mainThread)
+        *mainThread = process.hThread;
+    else
+        CloseHandle(process.hThread);
     return process.hProcess;
 }
 
@@ -157,26 +160,35 @@ TEST(HandOver, OrderFilesHandedOverTogetherAreEachOfferedOnce)
     ScratchFolder scratch;
     const CString log = scratch / L"together.log";
     SetEnvironmentVariableW(L"LARKMOOR_LOG", log);
-    HANDLE first = StartConsole(L"");
+    HANDLE consoleThread = nullptr;
+    HANDLE first = StartConsole(L"", CString(), &consoleThread);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(WaitForFrame(), nullptr);
     ASSERT_TRUE(WaitForLog(log, "0x501\n"));
 
-    constexpr int kRounds = 2;
+    // The first round finds the running console busy (its thread held) until every start
+    // has had time to write the shared buffer; the second finds it answering.
     constexpr int kTogether = 3;
     std::vector<std::string> expected;
-    for (int round = 0; round < kRounds; ++round) {
+    for (bool busy : {true, false}) {
+        if (busy)
+            ASSERT_NE(SuspendThread(consoleThread), static_cast<DWORD>(-1));
         std::vector<HANDLE> seconds;
         for (int n = 0; n < kTogether; ++n) {
             CString order;
-            order.Format(L"%s\\order %d-%d.vpm", scratch.Path().GetString(), round, n);
+            order.Format(L"%s\\order %s-%d.vpm", scratch.Path().GetString(), busy ? L"busy" : L"free", n);
             expected.push_back("0x500 " + order.ToNarrow(CP_UTF8));
             seconds.push_back(StartConsole(L"\"" + order + L"\""));
             ASSERT_NE(seconds.back(), nullptr);
         }
+        if (busy) {
+            Sleep(4000);
+            ResumeThread(consoleThread);
+        }
         EXPECT_TRUE(WaitForAll(seconds));
         DismissConsoleBoxes();
     }
+    CloseHandle(consoleThread);
     for (const auto& line : expected) {
         EXPECT_TRUE(WaitForLog(log, line + "\n")) << ReadLog(log);
         EXPECT_EQ(CountLogLines(log, line), 1) << line << "\n" << ReadLog(log);
