@@ -380,8 +380,12 @@ TEST(HandOver, AnOrderFileFromASecondConsoleBecomesATitleWhosePartsDownload)
 
     HWND getMedia = WaitForConsoleWindow(L"#32770", L"Get Media");
     ASSERT_NE(getMedia, nullptr) << ReadLog(log);
+    // Found as soon as it exists: its fields are filled while it initialises.
     wchar_t folder[MAX_PATH] = {};
-    GetDlgItemTextW(getMedia, IDC_GET_MEDIA_FOLDER, folder, MAX_PATH);
+    for (int i = 0; i < 100 && CString(folder) != downloads; ++i) {
+        Sleep(i ? 50 : 0);
+        GetDlgItemTextW(getMedia, IDC_GET_MEDIA_FOLDER, folder, MAX_PATH);
+    }
     EXPECT_EQ(CString(folder), downloads);
     PostMessageW(getMedia, WM_COMMAND, IDOK, 0);
     HWND parts = WaitForConsoleWindow(L"#32770", L"Download");
