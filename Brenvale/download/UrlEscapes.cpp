@@ -2,24 +2,23 @@
 
 #include "TextConversion.h"
 
+#include <cwchar>
+#include <cwctype>
 #include <string>
 
 namespace {
 
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
+bool IsHexDigit(wchar_t c) { return c < 128 && std::iswxdigit(c); }
 
 bool StartsEscape(const CString& text, int at)
 {
-    return at + 2 < text.GetLength() && text[at] == L'%' && HexValue(text[at + 1]) >= 0 && HexValue(text[at + 2]) >= 0;
+    return at + 2 < text.GetLength() && text[at] == L'%' && IsHexDigit(text[at + 1]) && IsHexDigit(text[at + 2]);
+}
+
+// The byte of the escape at `at` (StartsEscape holds there).
+char EscapedByte(const CString& text, int at)
+{
+    return static_cast<char>(std::wcstoul(text.Mid(at + 1, 2), nullptr, 16));
 }
 
 bool KeptInSegment(unsigned char c)
@@ -45,7 +44,7 @@ CString DecodePercentEscapes(const CString& text)
     bytes.reserve(static_cast<size_t>(text.GetLength()));
     for (int i = 0; i < text.GetLength();) {
         if (StartsEscape(text, i)) {
-            bytes += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            bytes += EscapedByte(text, i);
             i += 3;
             continue;
         }
