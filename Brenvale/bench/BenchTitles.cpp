@@ -1,5 +1,10 @@
 #include "BenchTitles.h"
 
+#include <gdiplus.h>
+
+#include <cwchar>
+#include <memory>
+
 CMediaObject* MakeBenchTitle(int n, const CString& downloadFolder, const CString& description)
 {
     auto* title = new CMediaObject;
@@ -37,4 +42,24 @@ CMediaObject* MakeBenchTitle(int n, const CString& downloadFolder, const CString
     title->AddProtocol(protocol);
     title->m_licenseText = L"NONE";
     return title;
+}
+
+bool WriteBenchThumbnail(const CString& path)
+{
+    using namespace Gdiplus;
+    Bitmap picture(150, 200, PixelFormat24bppRGB);
+    {
+        Graphics graphics(&picture);
+        LinearGradientBrush brush(Point(0, 0), Point(150, 200), Color(255, 200, 40, 40), Color(255, 40, 40, 200));
+        graphics.FillRectangle(&brush, 0, 0, 150, 200);
+    }
+    UINT count = 0, size = 0;
+    GetImageEncodersSize(&count, &size);
+    std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
+    auto* encoders = reinterpret_cast<ImageCodecInfo*>(buffer.get());
+    GetImageEncoders(count, size, encoders);
+    for (UINT i = 0; i < count; ++i)
+        if (std::wcscmp(encoders[i].MimeType, L"image/jpeg") == 0)
+            return picture.Save(path, &encoders[i].Clsid, nullptr) == Ok;
+    return false;
 }

@@ -5,3 +5,7 @@
 #include "BrenvaleDoc.h"
 
 CMediaObject* MakeBenchTitle(int n, const CString& downloadFolder, const CString& description);
+
+// A cover picture as shops send them, a 150 x 200 JPEG, written with GDI+ (started by the
+// caller); false when it cannot be written.
+bool WriteBenchThumbnail(const CString& path);

@@ -28,27 +28,6 @@ CString Description()
     return text.Left(1000);
 }
 
-// A cover picture as shops send them: a 150 x 200 JPEG.
-bool WriteThumbnail(const CString& path)
-{
-    using namespace Gdiplus;
-    Bitmap picture(150, 200, PixelFormat24bppRGB);
-    {
-        Graphics graphics(&picture);
-        LinearGradientBrush brush(Point(0, 0), Point(150, 200), Color(255, 200, 40, 40), Color(255, 40, 40, 200));
-        graphics.FillRectangle(&brush, 0, 0, 150, 200);
-    }
-    UINT count = 0, size = 0;
-    GetImageEncodersSize(&count, &size);
-    std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
-    auto* encoders = reinterpret_cast<ImageCodecInfo*>(buffer.get());
-    GetImageEncoders(count, size, encoders);
-    for (UINT i = 0; i < count; ++i)
-        if (std::wcscmp(encoders[i].MimeType, L"image/jpeg") == 0)
-            return picture.Save(path, &encoders[i].Clsid, nullptr) == Ok;
-    return false;
-}
-
 double PeakWorkingSetMb()
 {
     PROCESS_MEMORY_COUNTERS counters{};
@@ -136,7 +115,7 @@ int RunOne(int titles, bool pictures)
         library.AddSource(source);
         if (pictures) {
             const CString sample = folder + L"\\sample.jpg";
-            if (!WriteThumbnail(sample)) {
+            if (!WriteBenchThumbnail(sample)) {
                 std::printf("no JPEG encoder\n");
                 status = 1;
             }

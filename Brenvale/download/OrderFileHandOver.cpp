@@ -3,6 +3,7 @@
 #include "ByteOrderMark.h"
 #include "CFile.h"
 #include "TextConversion.h"
+#include "UrlEscapes.h"
 #include "res/BrenvaleIds.h"
 #include "res/DownloadQueueIds.h"
 
@@ -64,6 +65,7 @@ CString NormalizeHandedPath(const CString& text)
     const int scheme = path.Find(L"zkyopen://");
     if (scheme >= 0)
         path.Delete(scheme, 10);
+    path = DecodePercentEscapes(path);  // browsers hand links over escaped
     path.Trim();
     path.Trim(L'"');
     path.Trim(L'/');

@@ -9,7 +9,8 @@
 
 // A link made a Windows path: "zkyopen://" removed, blanks, double quotes and slashes trimmed
 // at both ends, and every "/" turned into "\" ("zkyopen://C:/Titles/book.vpm" gives
-// "C:\Titles\book.vpm"). A text without "://" is returned as it is.
+// "C:\Titles\book.vpm"); percent-escapes of a link are decoded as UTF-8 ("My%20Orders" is
+// "My Orders"). A text without "://" is returned as it is.
 CString NormalizeHandedPath(const CString& text);
 // Whether the path names a title's playlist (".wax", any case).
 bool IsPlaylistPath(const CString& path);

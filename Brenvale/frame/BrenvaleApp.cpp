@@ -2,7 +2,6 @@
 
 #include "AboutDialog.h"
 #include "BrenvaleDoc.h"
-#include "BrenvaleListView.h"
 #include "MainFrm.h"
 #include "SplashWnd.h"
 #include "XmlNode.h"
@@ -11,6 +10,8 @@
 
 #include <commctrl.h>
 #include <ole2.h>
+
+#include <string>
 
 IMPLEMENT_DYNAMIC(CBrenvaleApp, CWinApp)
 
@@ -21,6 +22,12 @@ namespace {
 constexpr UINT kSplashTimeMs = 3000;
 constexpr DWORD kPopupContextFrom = 0x80CF0002;
 constexpr DWORD kPopupContextTo = 0x819F0002;
+// How long a later start waits for the first console's frame, for its turn at the shared
+// buffer, and for the running frame to copy the text out.
+constexpr DWORD kRunningFrameWaitMs = 30000;
+constexpr DWORD kHandOverTurnWaitMs = 20000;
+constexpr DWORD kHandOverCopyWaitMs = 10000;
+constexpr DWORD kPollMs = 50;
 }  // namespace
 
 CBrenvaleApp::CBrenvaleApp(const wchar_t* appName) : CWinApp(appName) { EnableHtmlHelp(); }
@@ -92,17 +99,37 @@ BOOL CBrenvaleApp::RegisterFrameClass()
     return m_registeredClass;
 }
 
+BOOL CBrenvaleApp::TakeInstanceMutex()
+{
+    if (m_ownsInstance)
+        return TRUE;
+    if (!m_instanceMutex)
+        m_instanceMutex = ::CreateMutexW(nullptr, FALSE, kConsoleInstanceMutex);
+    if (!m_instanceMutex)  // no named object: the window search alone decides
+        return ::FindWindowW(kConsoleWindowClass, nullptr) == nullptr;
+    // Abandoned: the console that owned it ended without releasing it; this one is first now.
+    const DWORD taken = ::WaitForSingleObject(m_instanceMutex, 0);
+    m_ownsInstance = taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED;
+    return m_ownsInstance;
+}
+
 CWnd* CBrenvaleApp::FindRunningInstance()
 {
-    HWND found = ::FindWindowW(kConsoleWindowClass, nullptr);
-    if (found) {
-        HWND top = ::GetAncestor(found, GA_ROOT);
-        if (!top)
-            top = found;
-        if (::IsIconic(top))
-            ::ShowWindow(top, SW_RESTORE);
-        ::SetForegroundWindow(top);
-        return CWnd::FromHandle(top);
+    const DWORD start = ::GetTickCount();
+    while (!TakeInstanceMutex()) {
+        // Another console owns the mutex; its frame may still be on its way.
+        if (HWND found = ::FindWindowW(kConsoleWindowClass, nullptr)) {
+            HWND top = ::GetAncestor(found, GA_ROOT);
+            if (!top)
+                top = found;
+            if (::IsIconic(top))
+                ::ShowWindow(top, SW_RESTORE);
+            ::SetForegroundWindow(top);
+            return CWnd::FromHandle(top);
+        }
+        if (::GetTickCount() - start > kRunningFrameWaitMs)
+            return nullptr;
+        ::Sleep(kPollMs);
     }
     RegisterFrameClass();
     return nullptr;
@@ -118,6 +145,51 @@ BOOL CBrenvaleApp::HandOver(HWND frame, const CString& path)
     }
     ::PostMessageW(frame, WM_STARTUP_NO_FILE, 0, 0);
     return path.IsEmpty();
+}
+
+BOOL CBrenvaleApp::HandOverInTurn(HWND frame, const CString& path)
+{
+    if (path.IsEmpty() || path.GetLength() >= kSharedOpenPathLength)
+        return HandOver(frame, path);  // nothing is written to the buffer
+    HANDLE turn = ::CreateMutexW(nullptr, FALSE, kHandOverTurnMutex);
+    HANDLE copied = ::CreateEventW(nullptr, TRUE, FALSE, kHandOverCopiedEvent);
+    // A turn not had within the wait belongs to a writer whose console does not answer;
+    // this one writes anyway rather than lose its text.
+    const DWORD got = turn ? ::WaitForSingleObject(turn, kHandOverTurnWaitMs) : WAIT_FAILED;
+    if (copied)
+        ::ResetEvent(copied);
+    const BOOL handed = HandOver(frame, path);
+    if (handed && copied)
+        ::WaitForSingleObject(copied, kHandOverCopyWaitMs);
+    if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED)
+        ::ReleaseMutex(turn);
+    if (copied)
+        ::CloseHandle(copied);
+    if (turn)
+        ::CloseHandle(turn);
+    return handed;
+}
+
+void CBrenvaleApp::AcknowledgeHandOver()
+{
+    if (HANDLE copied = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, kHandOverCopiedEvent)) {
+        ::SetEvent(copied);
+        ::CloseHandle(copied);
+    }
+}
+
+CString CBrenvaleApp::AbsoluteHandedPath(const CString& path)
+{
+    if (path.IsEmpty() || path.Find(L"://") >= 0)
+        return path;
+    const DWORD needed = ::GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (needed == 0)
+        return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path, needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return path;
+    return CString(full.c_str(), static_cast<int>(length));
 }
 
 BOOL CBrenvaleApp::CreateConsole(BOOL showSplash, const CRuntimeClass* docClass)
@@ -157,6 +229,8 @@ BOOL CBrenvaleApp::CreateConsole(BOOL showSplash, const CRuntimeClass* docClass)
     m_pMainWnd->ShowWindow(SW_SHOW);
     m_pMainWnd->UpdateWindow();
     m_pMainWnd->DragAcceptFiles(TRUE);
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd))
+        frame->StartPictureTurns();
     CSplashWnd::OnMainWindowShown();
     return TRUE;
 }
@@ -165,6 +239,8 @@ BOOL CBrenvaleApp::InitInstance()
 {
     m_pMainWnd = FindRunningInstance();
     const BOOL running = m_pMainWnd != nullptr;
+    if (!running && !m_ownsInstance)
+        return FALSE;  // another console is starting and never showed its frame
     CCommandLineInfo info;
     ParseCommandLine(info);
     if (!running && !CreateConsole(info.m_bShowSplash)) {
@@ -174,9 +250,16 @@ BOOL CBrenvaleApp::InitInstance()
     HWND frame = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
     if (info.m_nShellCommand == CCommandLineInfo::FileOpen) {
         CSplashWnd::HideSplashScreen();
-        if (!HandOver(frame, info.m_strFileName)) {
+        const CString path = AbsoluteHandedPath(info.m_strFileName);
+        BOOL handed = FALSE;
+        if (running) {
+            handed = HandOverInTurn(frame, path);
+        } else if (auto* own = dynamic_cast<CMainFrame*>(m_pMainWnd)) {
+            handed = own->OpenPathLater(path);
+        }
+        if (!handed) {
             CString text;
-            text.Format(AfxLoadString(IDS_PATH_TOO_LONG), static_cast<const wchar_t*>(info.m_strFileName));
+            text.Format(AfxLoadString(IDS_PATH_TOO_LONG), path.GetString());
             AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
         }
     } else {
@@ -201,15 +284,8 @@ BOOL CBrenvaleApp::OnCmdMsg(UINT id, UINT code)
 BOOL CBrenvaleApp::OnIdle(LONG count)
 {
     BOOL more = CWinApp::OnIdle(count);
-    auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd);
-    CBrenvaleDoc* library = frame ? frame->GetLibrary() : nullptr;
-    if (library && library->GetPendingPictureCount() > 0) {
-        constexpr INT_PTR kPicturesPerTurn = 8;
-        if (library->FillPendingPictures(kPicturesPerTurn) > 0)
-            more = TRUE;
-        if (CBrenvaleListView* list = frame->GetListView())
-            list->RefreshTitlePictures();
-    }
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd); frame && frame->FillPicturesTurn())
+        more = TRUE;
     return more;
 }
 
@@ -218,6 +294,13 @@ int CBrenvaleApp::ExitInstance()
     if (m_registeredClass) {
         ::UnregisterClassW(kConsoleWindowClass, m_hInstance);
         m_registeredClass = FALSE;
+    }
+    if (m_instanceMutex) {
+        if (m_ownsInstance)
+            ::ReleaseMutex(m_instanceMutex);
+        ::CloseHandle(m_instanceMutex);
+        m_instanceMutex = nullptr;
+        m_ownsInstance = FALSE;
     }
     if (m_oleStarted) {
         ::OleUninitialize();

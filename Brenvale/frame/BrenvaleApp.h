@@ -7,7 +7,16 @@
 // The hand-over: the path (or "zkyopen://" link) is copied into SharedOpenPath and
 // WM_OPEN_PATH (0x500) is posted to the running frame; without a path WM_STARTUP_NO_FILE
 // (0x501) is posted. A path too long for the shared buffer is refused with a message,
-// never cut (a cut path can name another file); 0x501 is posted instead.
+// never cut (a cut path can name another file); 0x501 is posted instead. A relative path
+// is made absolute against the starting instance's own current folder first.
+//
+// Which start is the first is decided by a named mutex that the first console owns for its
+// lifetime (two consoles started together cannot both build a frame); a later start waits,
+// bounded, for the first one's frame to appear. Hand-overs from later starts take turns: a
+// named mutex is held from writing the buffer until the running frame has copied the text
+// out (it signals a named event, which the writer waits for, bounded), so two order files
+// handed over together both arrive. The first console hands its own command line to its
+// frame privately, never through the buffer.
 #pragma once
 
 #include "AfxWin.h"
@@ -18,6 +27,11 @@
 constexpr const wchar_t* kConsoleWindowClass = L"Vesperlin.Brenvale";
 // Room of the shared buffer, in characters (with the terminator).
 constexpr int kSharedOpenPathLength = 260;
+
+// The named objects of the single-instance decision and of the hand-over's turns.
+constexpr const wchar_t* kConsoleInstanceMutex = L"Vesperlin.Brenvale.Instance";
+constexpr const wchar_t* kHandOverTurnMutex = L"Vesperlin.Brenvale.HandOverTurn";
+constexpr const wchar_t* kHandOverCopiedEvent = L"Vesperlin.Brenvale.HandOverCopied";
 
 // The one path or link handed over; the same bytes in every running instance.
 extern wchar_t SharedOpenPath[kSharedOpenPathLength];
@@ -44,7 +58,9 @@ public:
     void ShowHelpTopic(const HELPINFO* info, const wchar_t* topic) override;
 
     // The running console's frame (restored and brought to the front), or null after
-    // registering the frame's window class for this instance.
+    // registering the frame's window class for this instance when it is the first console
+    // (it then owns the instance mutex). Null without the mutex: another console started
+    // but showed no frame within the wait.
     CWnd* FindRunningInstance();
     // What a first instance builds, from the OLE start-up on (steps a test runs alone);
     // the library document is of docClass (a CBrenvaleDoc).
@@ -52,6 +68,14 @@ public:
     // Copies the path into the shared buffer and posts 0x500, or posts 0x501 for an empty
     // path. FALSE (nothing copied, 0x501 posted) when the path does not fit.
     static BOOL HandOver(HWND frame, const CString& path);
+    // HandOver in its turn among the starts that hand over at the same moment: returns once
+    // the running frame has copied the text (or after a bounded wait).
+    static BOOL HandOverInTurn(HWND frame, const CString& path);
+    // The frame has copied the shared buffer: the waiting writer may go.
+    static void AcknowledgeHandOver();
+    // A path of the command line made absolute against the current folder; links
+    // ("://") and empty texts are returned as they are.
+    static CString AbsoluteHandedPath(const CString& path);
     // The box type DoMessageBox shows.
     static UINT AdjustMessageBoxType(UINT type);
     // The text of a box that is never shown (the class library's "help cannot be opened").
@@ -59,7 +83,11 @@ public:
 
 private:
     BOOL RegisterFrameClass();
+    // Takes the instance mutex when no other console owns it; TRUE when this one does.
+    BOOL TakeInstanceMutex();
     BOOL m_registeredClass = FALSE;
+    HANDLE m_instanceMutex = nullptr;
+    BOOL m_ownsInstance = FALSE;
     BOOL m_oleStarted = FALSE;
     CString m_suppressedText;
     CString m_consoleName;

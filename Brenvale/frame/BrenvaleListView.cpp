@@ -377,7 +377,7 @@ void CBrenvaleListView::OnUpdate(CView*, LPARAM, CObject* hintObject)
             row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
             row.iItem = rows;
             row.pszText = LPSTR_TEXTCALLBACKW;
-            row.iImage = title->GetPictureIndex();
+            row.iImage = I_IMAGECALLBACK;  // the title's picture when drawn
             row.lParam = reinterpret_cast<LPARAM>(title);
             if (list.InsertItem(&row) >= 0)
                 ++rows;
@@ -552,6 +552,8 @@ BOOL CBrenvaleListView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam
             m_textBuffer = title ? GetColumnText(*title, info->item.iSubItem) : CString();
             lstrcpynW(info->item.pszText, m_textBuffer, info->item.cchTextMax);
         }
+        if ((info->item.mask & LVIF_IMAGE) && title)
+            info->item.iImage = title->GetPictureIndex();
         *result = 0;
         return TRUE;
     }
@@ -705,19 +707,38 @@ void CBrenvaleListView::OnContextMenu(CWnd*, CPoint point)
     popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, owner ? owner : this);
 }
 
-void CBrenvaleListView::RefreshTitlePictures()
+void CBrenvaleListView::RefreshTitlePictures() { Invalidate(FALSE); }
+
+std::vector<const CMediaObject*> CBrenvaleListView::GetTitlesOnScreen() const
 {
-    CListCtrl& list = GetListCtrl();
+    std::vector<const CMediaObject*> titles;
+    CListCtrl& list = const_cast<CBrenvaleListView*>(this)->GetListCtrl();
     const int rows = list.GetItemCount();
-    for (int row = 0; row < rows; ++row) {
-        const auto* title = reinterpret_cast<const CMediaObject*>(list.GetItemData(row));
-        if (!title)
-            continue;  // a name row
-        LVITEMW item{};
-        item.mask = LVIF_IMAGE;
-        item.iItem = row;
-        item.iImage = title->GetPictureIndex();
-        list.SetItem(&item);
+    if (rows == 0 || !list.IsWindowVisible())
+        return titles;
+    int first = 0;
+    int last = rows - 1;
+    const DWORD type = list.GetStyle() & LVS_TYPEMASK;
+    const bool rowsInOrder = type == LVS_REPORT || type == LVS_LIST;
+    if (rowsInOrder) {
+        first = static_cast<int>(list.SendMessage(LVM_GETTOPINDEX));
+        const int perPage = static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE));
+        last = std::min(rows - 1, first + std::max(perPage, 1));  // a part-shown row too
     }
-    Invalidate(FALSE);
+    CRect client;
+    list.GetClientRect(&client);
+    for (int row = std::max(first, 0); row <= last; ++row) {
+        if (!rowsInOrder) {
+            // Icons stand anywhere: the rows whose place meets the window.
+            RECT place{LVIR_BOUNDS, 0, 0, 0};
+            if (!list.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&place)))
+                continue;
+            RECT meet;
+            if (!::IntersectRect(&meet, &place, &client))
+                continue;
+        }
+        if (const auto* title = reinterpret_cast<const CMediaObject*>(list.GetItemData(row)))
+            titles.push_back(title);
+    }
+    return titles;
 }

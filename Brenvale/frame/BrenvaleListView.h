@@ -32,8 +32,11 @@ public:
     CStringArray GetSelectedNames() const;
     // Starts renaming the only selected name row.
     void EditSelectedName();
-    // Gives every title row the picture its title has now (thumbnails arrive after a load).
+    // Title rows ask their title for its picture when drawn (thumbnails arrive after a
+    // load); this redraws the rows on screen.
     void RefreshTitlePictures();
+    // The titles of the rows on screen, top row first.
+    std::vector<const CMediaObject*> GetTitlesOnScreen() const;
 
     UINT GetViewMode() const { return m_viewMode; }
     // Applies a mode (33111-33116), stores it, refills when asked.

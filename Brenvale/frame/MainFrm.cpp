@@ -696,7 +696,18 @@ BOOL CMainFrame::PreTranslateMessage(MSG* msg)
     return CFrameWnd::PreTranslateMessage(msg);
 }
 
-LRESULT CMainFrame::OnOpenPath(WPARAM, LPARAM lParam)
+BOOL CMainFrame::OpenPathLater(const CString& path)
+{
+    if (path.IsEmpty() || path.GetLength() >= kSharedOpenPathLength) {
+        PostMessage(WM_STARTUP_NO_FILE, 0, 0);
+        return path.IsEmpty();
+    }
+    m_ownOpenPath = path;
+    PostMessage(WM_OPEN_PATH, kOwnOpenPath, 0);
+    return TRUE;
+}
+
+LRESULT CMainFrame::OnOpenPath(WPARAM wParam, LPARAM lParam)
 {
     // Only this thread's own send (the document's open command) hands a text by lParam;
     // whatever came through the queue or from another thread reads the shared buffer.
@@ -706,10 +717,15 @@ LRESULT CMainFrame::OnOpenPath(WPARAM, LPARAM lParam)
     CString path;
     if (!posted && lParam) {
         path = reinterpret_cast<const wchar_t*>(lParam);
+    } else if (wParam == kOwnOpenPath && !m_ownOpenPath.IsEmpty()) {
+        path = m_ownOpenPath;  // this console's own command line, once
+        m_ownOpenPath.Empty();
     } else {
-        // Posted from any instance: the text is in this instance's own copy of the shared buffer.
+        // Posted from any instance: the text is in this instance's own copy of the shared
+        // buffer; once copied, the start that wrote it may go (and the next one write).
         const wchar_t* end = std::find(SharedOpenPath, SharedOpenPath + kSharedOpenPathLength, L'\0');
         path = CString(SharedOpenPath, static_cast<int>(end - SharedOpenPath));
+        CBrenvaleApp::AcknowledgeHandOver();
     }
     m_handedOverPath = path;
     ConsoleLog(L"0x500 " + path);
@@ -735,6 +751,13 @@ BOOL CMainFrame::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
     case WM_STARTUP_NO_FILE:
         *result = OnStartupWithoutFile();
         return TRUE;
+    case WM_TIMER:
+        if (IsPictureTimer(wParam)) {
+            OnPictureTimer();
+            *result = 0;
+            return TRUE;
+        }
+        return CFrameWnd::OnWndMsg(message, wParam, lParam, result);
     case WM_QUERYENDSESSION:
         if (!ConfirmEndWithDownloads()) {
             *result = FALSE;

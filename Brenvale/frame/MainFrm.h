@@ -27,6 +27,14 @@ public:
     CBrenvaleTreeView* GetTreeView() const;
     CBrenvaleListView* GetListView() const;
     CBrenvaleDoc* GetLibrary() const;
+    // The library's thumbnails are decoded after the frame shows, a few per turn, the rows
+    // on screen first: a turn runs while the program is idle (the application's OnIdle),
+    // and from a timer while a dialog or message box has the frame disabled. TRUE while
+    // pictures still wait. MainFrmPictures.cpp.
+    BOOL FillPicturesTurn();
+    void StartPictureTurns();
+    BOOL OnPictureTimer();
+    static bool IsPictureTimer(UINT_PTR id);
     // -1 without both views; 0 while the list shows names; else the selected rows.
     int GetSelectedTitleCount() const;
     // -1 without both views; the selected rows in "My Collections"; 1 on a collection node.
@@ -53,6 +61,12 @@ public:
     // TRUE when the Internet can be reached (asking for proxy credentials on 407); the
     // purpose completes the error messages' sentence.
     BOOL ProbeInternetConnection(UINT purposeId);
+    // This console's own command-line path, handed to itself: kept here and 0x500 posted
+    // with wParam kOwnOpenPath, never through the shared buffer (a later start may be
+    // writing it). Too long a path is refused as the buffer would refuse it: FALSE, and
+    // 0x501 is posted instead.
+    BOOL OpenPathLater(const CString& path);
+    static constexpr WPARAM kOwnOpenPath = 1;
     // The last path or link handed over with 0x500 (empty before the first).
     const CString& GetHandedOverPath() const { return m_handedOverPath; }
     int GetStartupChecks() const { return m_startupChecks; }
@@ -148,6 +162,9 @@ private:
     BOOL m_verboseTransfer = FALSE;
     CString m_handedOverPath;
     bool m_openPathFromQueue = false;  // the 0x500 being handled came through the queue
+    CString m_ownOpenPath;
+    std::vector<const CMediaObject*> m_titlesOnScreen;  // as the last picture turn saw them
+    INT_PTR m_onScreenWaiting = -1;  // their pictures still waiting (-1: not counted yet)
     int m_startupChecks = 0;
     CString m_wizardFolder;
 };

@@ -15,6 +15,7 @@
 #include "MediaExplorerDialog.h"
 #include "OrderFileHandOver.h"
 #include "ServiceClient.h"
+#include "UrlEscapes.h"
 #include "res/ConsoleDialogIds.h"
 #include "res/ConsoleIds.h"
 #include "res/DownloadQueueIds.h"
@@ -219,7 +220,8 @@ BOOL CMainFrame::QueueTitleDownload(CMediaObject* title)
         if (!part)
             continue;
         auto* job = new CDownloadJob(m_proxyUserName, m_proxyPassword);
-        job->m_strUrl.Format(L"%s/%s", baseUrl.GetString(), part->m_fileName.GetString());
+        // The base URL as the order file gives it; the part's name escaped as UTF-8.
+        job->m_strUrl.Format(L"%s/%s", baseUrl.GetString(), EscapeUrlPath(part->m_fileName).GetString());
         job->m_strTargetPath = part->GetFilePath(title);
         job->m_strTitleId = title->m_mediaId;
         job->m_nPartIndex = static_cast<int>(index);

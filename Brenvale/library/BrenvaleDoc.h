@@ -19,6 +19,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 // Kinds of the tree's nodes: what the list shows for a node. Kinds with bit 1 list the
 // names of the node's children; the others select titles.
@@ -137,8 +138,12 @@ public:
     static const CCreatorRoleSet& CreatorRoles();
 
     // A title's pictures from its thumbnail file: the index in the four lists, or
-    // DefaultTitlePicture.
+    // DefaultTitlePicture. The lists grow by a quarter of their size when full (not by a
+    // few pictures, which would copy them for every few titles added), so they may hold
+    // blank places beyond the pictures in use.
     int AddTitleIcons(const CString& path);
+    // The places of the picture lists in use (the strips' pictures and the titles').
+    int GetPictureSlotsInUse() const { return m_pictureSlots; }
     void ReplaceTitleIcons(int index, const CString& path);
 
     // Loading a library does not decode its thumbnails: the picture lists get their
@@ -148,7 +153,11 @@ public:
     void SetDecodePicturesOnLoad(BOOL decode) { m_decodePicturesOnLoad = decode; }
     // Decodes up to maxCount waiting thumbnails (all of them for -1) into their places (a
     // title shows its own picture from then on); returns how many still wait.
-    INT_PTR FillPendingPictures(INT_PTR maxCount = -1);
+    // The titles that got their picture are appended to filled when given.
+    INT_PTR FillPendingPictures(INT_PTR maxCount = -1, std::vector<const CMediaObject*>* filled = nullptr);
+    // Moves the waiting pictures of these titles (the rows on screen) to the head of the
+    // queue, in their order; the others keep theirs. Returns how many were waiting.
+    INT_PTR PutPicturesFirst(const std::vector<const CMediaObject*>& titles);
     INT_PTR GetPendingPictureCount() const { return static_cast<INT_PTR>(m_pendingPictures.size()); }
 
     // Whether this document may save the library file at that path (it holds it, or
@@ -195,6 +204,7 @@ private:
     CObArray m_collections;  // CCollectionObject, owned
     CString m_libraryId;
     CImageList m_pictures[4];
+    int m_pictureSlots = 0;  // places of m_pictures in use (the rest are blank, for growth)
     GameFunctions m_games;
     ULONG_PTR m_gdiplusToken = 0;
     CMapStringToString m_titleFolderSet;

@@ -32,7 +32,8 @@ CString SourceName(const CMediaObject& title, const CObArray& sources)
 
 CString CreatorFileAs(const CMediaObject& title, int n)
 {
-    const CCreatorObject* creator = GetCreator(title.GetMetadata(), n, CBrenvaleDoc::CreatorRoles());
+    // The sort name of the creator the column shows first.
+    const CCreatorObject* creator = GetColumnCreator(title.GetMetadata(), n, CBrenvaleDoc::CreatorRoles());
     return creator ? creator->m_fileAs : CString();
 }
 

@@ -152,6 +152,16 @@ CCreatorObject* GetCreator(const CMetadataObject& metadata, int n, const CCreato
     return nullptr;
 }
 
+const CCreatorObject* GetColumnCreator(const CMetadataObject& metadata, int column, const CCreatorRoleSet& roles)
+{
+    for (const CObject* object : metadata.m_creators) {
+        const auto* creator = static_cast<const CCreatorObject*>(object);
+        if (creator && roles.IsKnownCreatorRole(creator->m_role) && (creator->m_role == L"Author") == (column == 1))
+            return creator;
+    }
+    return nullptr;
+}
+
 namespace {
 int CompareTexts(const CObject* a, const CObject* b, const CString& (*text)(const CObject*))
 {

@@ -91,6 +91,9 @@ private:
 
 // The n-th creator (counting from 1) whose role is in the set; null when there are fewer.
 CCreatorObject* GetCreator(const CMetadataObject& metadata, int n, const CCreatorRoleSet& roles);
+// The creator a list column leads with, of those whose role is in the set: for column 1
+// the first whose role is exactly "Author", for column 2 the first of any other role.
+const CCreatorObject* GetColumnCreator(const CMetadataObject& metadata, int column, const CCreatorRoleSet& roles);
 
 // Case-insensitive sort of a record array by one text of each record. Null records
 // compare equal to anything; they are kept at the end.

@@ -7,6 +7,8 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
+
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -94,10 +96,12 @@ BOOL CreateImageListFromBitmap(CImageList& list, int size, UINT bitmapId, UINT f
 
 BOOL CBrenvaleDoc::CreatePictureLists()
 {
+    m_pictureSlots = 0;
     for (int i = 0; i < 4; ++i)
         if (!CreateImageListFromBitmap(m_pictures[i], kPictureSizes[i], kPictureBitmaps[i], ILC_COLOR32 | ILC_MASK,
                                        kPictureMask))
             return FALSE;
+    m_pictureSlots = m_pictures[0].GetImageCount();
     return TRUE;
 }
 
@@ -176,11 +180,27 @@ int CBrenvaleDoc::AddTitleIcons(const CString& path)
     HICON icons[4];
     int index = DefaultTitlePicture;
     if (MakeTitleIcons(path, icons)) {
-        const int first = m_pictures[0].Add(icons[0]);
-        if (first >= 0) {
-            for (int i = 1; i < 4; ++i)
-                m_pictures[i].Add(icons[i]);
-            index = first;
+        const int slot = m_pictureSlots;
+        bool room = slot < m_pictures[0].GetImageCount();
+        if (!room) {
+            // Grown geometrically: each picture is copied a bounded number of times however
+            // many titles are added one by one.
+            constexpr int kMinimumGrowth = 16;
+            const int count = slot + std::max(kMinimumGrowth, slot / 4);
+            room = true;
+            for (CImageList& list : m_pictures)
+                room = list.SetImageCount(count) && room;
+            if (!room) {
+                for (CImageList& list : m_pictures)
+                    list.SetImageCount(slot);  // no room for more: the title keeps the placeholder
+            }
+        }
+        bool all = room;
+        for (int i = 0; i < 4 && all; ++i)
+            all = m_pictures[i].Replace(slot, icons[i]) == slot;
+        if (all) {
+            index = slot;
+            ++m_pictureSlots;
         }
     }
     DestroyIcons(icons);
@@ -209,7 +229,7 @@ void CBrenvaleDoc::PreparePictures()
     // Which titles have a thumbnail file is known before anything is decoded, so each list
     // gets its final size once instead of growing (and being copied) ten pictures at a time.
     FolderListing folders;
-    const int first = m_pictures[0].GetImageCount();
+    const int first = m_pictureSlots;
     int slot = first;
     for (CObject* object : m_titles) {
         const auto* title = static_cast<CMediaObject*>(object);
@@ -229,12 +249,14 @@ void CBrenvaleDoc::PreparePictures()
                 break;
             }
         }
+        if (!m_pendingPictures.empty())
+            m_pictureSlots = slot;
     }
     if (m_decodePicturesOnLoad)
         FillPendingPictures();
 }
 
-INT_PTR CBrenvaleDoc::FillPendingPictures(INT_PTR maxCount)
+INT_PTR CBrenvaleDoc::FillPendingPictures(INT_PTR maxCount, std::vector<const CMediaObject*>* filled)
 {
     for (INT_PTR done = 0; !m_pendingPictures.empty() && (maxCount < 0 || done < maxCount); ++done) {
         const PendingPicture pending = m_pendingPictures.front();
@@ -248,10 +270,29 @@ INT_PTR CBrenvaleDoc::FillPendingPictures(INT_PTR maxCount)
             bool all = true;
             for (int i = 0; i < 4; ++i)
                 all = m_pictures[i].Replace(pending.slot, icons[i]) == pending.slot && all;
-            if (all)
+            if (all) {
                 title->SetPictureIndex(pending.slot);
+                if (filled)
+                    filled->push_back(title);
+            }
         }
         DestroyIcons(icons);
     }
     return GetPendingPictureCount();
+}
+
+INT_PTR CBrenvaleDoc::PutPicturesFirst(const std::vector<const CMediaObject*>& titles)
+{
+    if (titles.empty() || m_pendingPictures.empty())
+        return 0;
+    std::unordered_map<std::wstring, size_t> order;
+    for (const CMediaObject* title : titles)
+        if (title)
+            order.emplace(title->m_mediaId.str(), order.size());
+    auto onScreen = [&](const PendingPicture& pending) { return order.count(pending.titleId.str()) != 0; };
+    auto middle = std::stable_partition(m_pendingPictures.begin(), m_pendingPictures.end(), onScreen);
+    std::stable_sort(m_pendingPictures.begin(), middle, [&](const PendingPicture& a, const PendingPicture& b) {
+        return order[a.titleId.str()] < order[b.titleId.str()];
+    });
+    return static_cast<INT_PTR>(middle - m_pendingPictures.begin());
 }

@@ -27,6 +27,8 @@ namespace {
 
 constexpr UINT_PTR kPositionTimer = 1700;
 constexpr UINT kPositionTimerInterval = 200;
+// Posted at opening when the machine has no sound output: the message comes over the shown window.
+constexpr UINT kTellNoSoundOutput = WM_APP + 0x31;
 constexpr int kBannerBand = 50;
 constexpr int kInset = 5;
 constexpr int kButtonImageWidth = 31;
@@ -389,8 +391,29 @@ bool CMediaExplorerDialog::CreatePanes()
     return true;
 }
 
+bool CMediaExplorerDialog::PlayIfPossible()
+{
+    if (!m_control->HasSoundOutput()) {
+        if (!m_toldNoSound) {
+            m_toldNoSound = true;
+            AfxMessageBox(IDS_NO_SOUND_OUTPUT, MB_OK | MB_ICONEXCLAMATION);
+        }
+        return false;
+    }
+    if (!m_control->HasCurrentMedia())
+        return false;
+    m_control->Play();
+    return true;
+}
+
 void CMediaExplorerDialog::StartAutoPlay()
 {
+    // The loaded part starts by itself where there is a sound output; without one the user
+    // learns why nothing plays.
+    if (!m_control->HasSoundOutput() && m_control->HasCurrentMedia()) {
+        m_toldNoSound = true;
+        PostMessage(kTellNoSoundOutput);
+    }
     switch (GetSetting(L"AutoPlay", 1105)) {
     case 1105:
         m_skipRetries = 0;
@@ -553,7 +576,7 @@ void CMediaExplorerDialog::PlayMarker(int row)
     } else {
         m_control->SetCurrentMarker(row + 1);
     }
-    m_control->Play();
+    PlayIfPossible();
 }
 
 // --- Resume points ---
@@ -810,10 +833,12 @@ BOOL CMediaExplorerDialog::OnCmdMsg(UINT id, UINT code)
     }
     switch (id) {
     case IDC_PLAY:
-        if (m_control->IsBusy())
+        if (m_control->IsBusy()) {
             m_control->Pause();
-        else
-            m_control->Play();
+        } else {
+            m_toldNoSound = false;  // asked for by the user: told again
+            PlayIfPossible();
+        }
         RefreshPlayButton();
         return TRUE;
     case IDC_MUTE:
@@ -929,7 +954,7 @@ bool CMediaExplorerDialog::ApplyVideoSize(UINT item, bool quiet)
 {
     if (item == ID_VIDEO_FULL_SCREEN) {
         if (!m_control->IsBusy())
-            m_control->Play();
+            PlayIfPossible();
         m_control->SetFullScreen(TRUE);
         return true;
     }
@@ -1032,7 +1057,7 @@ void CMediaExplorerDialog::SkipToStored(UINT id)
         break;
     case SkipAction::Seek:
         m_control->SetCurrentPosition(stored.seconds);
-        m_control->Play();
+        PlayIfPossible();
         break;
     case SkipAction::None:
         break;
@@ -1070,7 +1095,7 @@ void CMediaExplorerDialog::GoToBookmark(UINT id)
         const long seconds = BookmarkSeconds(bookmark.timeText);
         if (seconds >= 0) {
             m_control->SetCurrentPosition(static_cast<double>(seconds));
-            m_control->Play();
+            PlayIfPossible();
         }
         return;
     }
@@ -1160,6 +1185,11 @@ BOOL CMediaExplorerDialog::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* resul
 
 BOOL CMediaExplorerDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
+    if (message == kTellNoSoundOutput) {
+        AfxMessageBox(IDS_NO_SOUND_OUTPUT, MB_OK | MB_ICONEXCLAMATION);
+        *result = 0;
+        return TRUE;
+    }
     if (message == WM_PLAYER_KEEP_ROW) {
         CListCtrl* list = reinterpret_cast<HWND>(lParam) == m_parts.m_hWnd     ? &m_parts
                           : reinterpret_cast<HWND>(lParam) == m_markers.m_hWnd ? &m_markers

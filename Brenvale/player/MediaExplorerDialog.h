@@ -98,6 +98,10 @@ private:
     bool FitToWorkArea();
     bool CreatePanes();
     void StartAutoPlay();
+    // Every play goes through here: without a sound output the control is not asked (its
+    // play would bring the console down) and the user is told, once until Play is pressed
+    // again; without a loaded part nothing happens. TRUE when the control was asked to play.
+    bool PlayIfPossible();
 
     // Parts and markers.
     void GoToPart(int index, int step);
@@ -173,6 +177,7 @@ private:
     int m_skipRetries = 0;
     bool m_bookmarkRetried = false;
     bool m_video = false;
+    bool m_toldNoSound = false;
     bool m_timerRunning = false;
     bool m_setUpDone = false;  // from then on the object deletes itself with its window
     long m_sliderMax = -1;

@@ -1,5 +1,7 @@
 #include "WMPPlayer.h"
 
+#include <mmsystem.h>
+
 #include <wmp.h>
 
 #include <cmath>
@@ -126,6 +128,13 @@ IWMPPlayer4* CWMPPlayer::Player()
     IWMPPlayer4* player = nullptr;
     QueryControl(__uuidof(IWMPPlayer4), reinterpret_cast<void**>(&player));
     return player;
+}
+
+bool CWMPPlayer::HasSoundOutput()
+{
+    // The wave devices stand for every output the system renders to (the mapper alone,
+    // which exists on every machine, is not one).
+    return ::waveOutGetNumDevs() > 0;
 }
 
 // --- player ---

@@ -73,6 +73,9 @@ public:
     virtual bool IsBusy() = 0;
     virtual void SetFullScreen(BOOL fullScreen) = 0;
     virtual void SetUiMode(const wchar_t* mode) = 0;  // "none" or "invisible"
+    // Whether the machine has a sound output to play to: the control's play call brings
+    // the process down without one, so the window asks before every Play.
+    virtual bool HasSoundOutput() = 0;
     // controls
     virtual void Play() = 0;
     virtual void Stop() = 0;
@@ -116,6 +119,7 @@ public:
     bool IsBusy() override { return IsBusyPlayState(GetPlayState()); }
     void SetFullScreen(BOOL fullScreen) override;
     void SetUiMode(const wchar_t* mode) override;
+    bool HasSoundOutput() override;
     void Play() override;
     void Stop() override;
     void Pause() override;

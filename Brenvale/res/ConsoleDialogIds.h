@@ -12,6 +12,9 @@
 #define IDD_PROPERTIES_DESCRIPTION 214
 
 // About dialog.
+// The program's own icon, the frame's (IDR_MAINFRAME), which the About box shows.
+#define IDI_ABOUT_PROGRAM 100
+#define IDC_ABOUT_ICON 1010
 #define IDC_ABOUT_VERSION 1003
 #define IDC_ABOUT_PLAYER_VERSION 1007
 #define IDC_ABOUT_PLATFORM_VERSION 1009

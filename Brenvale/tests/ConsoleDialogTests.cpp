@@ -348,6 +348,11 @@ std::tuple<CString, CString, CString> ShownVersions(const wchar_t* picture)
     CString version, player, platform;
     StepRunner steps({
         [&] {
+            // The program's own icon, not the system's generic one.
+            const auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(dialog.m_hWnd, IDC_ABOUT_ICON, STM_GETICON, 0, 0));
+            EXPECT_NE(icon, nullptr);
+            EXPECT_EQ(icon, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ABOUT_PROGRAM)));
+            EXPECT_NE(icon, LoadIconW(nullptr, IDI_APPLICATION));
             version = ConsoleDialog::ItemText(dialog.m_hWnd, IDC_ABOUT_VERSION);
             player = ConsoleDialog::ItemText(dialog.m_hWnd, IDC_ABOUT_PLAYER_VERSION);
             platform = ConsoleDialog::ItemText(dialog.m_hWnd, IDC_ABOUT_PLATFORM_VERSION);

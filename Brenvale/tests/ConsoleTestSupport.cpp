@@ -1,6 +1,9 @@
 #include "ConsoleTestSupport.h"
 
 #include "WindowTestSupport.h"
+#include "res/MediaExplorerIds.h"
+
+#include <mmsystem.h>
 
 bool ConsoleUnderTest::Start(const wchar_t* appName, const CRuntimeClass* documentClass, int width, int height)
 {
@@ -31,4 +34,13 @@ void ConsoleUnderTest::Stop(DWORD waitMs)
     app.reset();
     frame = nullptr;
     hwnd = nullptr;
+}
+
+void ExpectOnlyNoSoundOutputBoxes(testsupport::MessageBoxRecorder& boxes, size_t playersOpened)
+{
+    const size_t expected = waveOutGetNumDevs() > 0 ? 0 : playersOpened;
+    EXPECT_EQ(boxes.Boxes().size(), expected);
+    for (const AfxMessageBoxRequest& box : boxes.Boxes())
+        EXPECT_EQ(box.text, AfxLoadString(IDS_NO_SOUND_OUTPUT));
+    boxes.Clear();
 }

@@ -5,6 +5,7 @@
 
 #include "BrenvaleApp.h"
 #include "MainFrm.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,11 @@ struct ConsoleUnderTest {
     CMainFrame* frame = nullptr;
     HWND hwnd = nullptr;
 };
+
+// The player window tells at opening when the machine has no sound output: checks that the
+// boxes shown are that message, once for each player opened (none where there is a sound
+// output), and forgets them.
+void ExpectOnlyNoSoundOutputBoxes(testsupport::MessageBoxRecorder& boxes, size_t playersOpened);
 
 // A fixture (over Base) that holds one console under test, with its application, frame and
 // frame window at hand while it runs.

@@ -350,6 +350,41 @@ protected:
         ASSERT_TRUE(m_road.Start(testsupport::UnixPath(m_title.m_folder)));
     }
 
+    // The download folder of MP3 audiobooks (made) and the server as the service, in the settings.
+    CString UseDownloadsFolder()
+    {
+        const CString downloads = m_scratch / L"Downloads";
+        EXPECT_TRUE(CreateFolderPath(downloads));
+        CRegistryKey settings;
+        EXPECT_EQ(settings.Create(HKEY_CURRENT_USER, kSettingsKey, KEY_WRITE), ERROR_SUCCESS);
+        RegSetValueExW(settings, L"DownloadFolder-MP3 Audiobook", 0, REG_SZ, reinterpret_cast<const BYTE*>(downloads.GetString()),
+                       static_cast<DWORD>((downloads.GetLength() + 1) * sizeof(wchar_t)));
+        const CString service = m_road.Url(L"");
+        RegSetValueExW(settings, kServiceAddressSetting, 0, REG_SZ, reinterpret_cast<const BYTE*>(service.GetString()),
+                       static_cast<DWORD>((service.GetLength() + 1) * sizeof(wchar_t)));
+        return downloads;
+    }
+
+    // Hands the order file to the frame and answers its Get Media and Download dialogs with OK.
+    void HandOverAndAccept(const CString& order)
+    {
+        testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+            [&] {
+                HWND dialog = testsupport::WaitForWindow(L"#32770", L"Get Media", 0);
+                if (dialog)
+                    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+                return dialog != nullptr;
+            },
+            [&] {
+                HWND dialog = testsupport::WaitForWindow(L"#32770", L"Download", 0);
+                if (dialog)
+                    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+                return dialog != nullptr;
+            },
+        });
+        SendMessageW(m_hwnd, WM_OPEN_PATH, 0, reinterpret_cast<LPARAM>(order.GetString()));
+    }
+
     CString WriteOrderFile(const wchar_t* id, const wchar_t* titleText)
     {
         const CString path = m_scratch / L"road order.vpm";
@@ -363,17 +398,7 @@ protected:
 
 TEST_F(OrderFileRoad, AnOrderFileBecomesALibraryTitleSavedAtOnceWhosePartsDownloadWhole)
 {
-    const CString downloads = m_scratch / L"Downloads";
-    ASSERT_TRUE(CreateFolderPath(downloads));
-    {
-        CRegistryKey settings;
-        ASSERT_EQ(settings.Create(HKEY_CURRENT_USER, kSettingsKey, KEY_WRITE), ERROR_SUCCESS);
-        RegSetValueExW(settings, L"DownloadFolder-MP3 Audiobook", 0, REG_SZ, reinterpret_cast<const BYTE*>(downloads.GetString()),
-                       static_cast<DWORD>((downloads.GetLength() + 1) * sizeof(wchar_t)));
-        const CString service = m_road.Url(L"");
-        RegSetValueExW(settings, kServiceAddressSetting, 0, REG_SZ, reinterpret_cast<const BYTE*>(service.GetString()),
-                       static_cast<DWORD>((service.GetLength() + 1) * sizeof(wchar_t)));
-    }
+    const CString downloads = UseDownloadsFolder();
     Start();
     const CString order = WriteOrderFile(L"{7D1E0F00-0000-4000-8000-0000000000AA}", L"Road Test: Loopback");
 
@@ -445,11 +470,31 @@ TEST_F(OrderFileRoad, AnOrderFileBecomesALibraryTitleSavedAtOnceWhosePartsDownlo
     m_boxes.Clear();
     SendMessageW(m_hwnd, WM_OPEN_PATH, 0, reinterpret_cast<LPARAM>(link.GetString()));
     RunMessages(100);
-    EXPECT_TRUE(m_boxes.Boxes().empty());
+    ExpectOnlyNoSoundOutputBoxes(m_boxes, 1);
     EXPECT_TRUE(title->GetLastPlayedDate().GetStatus() == COleDateTime::valid);
     const auto played = m_frame->GetListView()->GetSelectedTitles();
     ASSERT_EQ(played.size(), 1u);
     EXPECT_EQ(played[0], title);
+}
+
+TEST_F(OrderFileRoad, APartNameWithBlanksAndAccentsIsRequestedEscapedAsUtf8)
+{
+    m_title.m_firstPartName = L"partie 1 \u00E9.mp3";
+    ASSERT_TRUE(m_title.Make(m_title.m_folder));
+    UseDownloadsFolder();
+    Start();
+    const wchar_t* id = L"{7D1E0F00-0000-4000-8000-0000000000AC}";
+    HandOverAndAccept(WriteOrderFile(id, L"Escaped Part Names"));
+    ASSERT_TRUE(RunUntil([&] { return QueueIsDone(); }));
+    CMediaObject* title = m_frame->GetLibrary()->FindTitle(id);
+    ASSERT_NE(title, nullptr);
+    // The name's bytes as UTF-8 escapes, the base URL as given.
+    EXPECT_EQ(m_road.RequestsFor("/root/partie%201%20%C3%A9.mp3").size(), 1u);
+    for (const auto& request : m_road.Requests())
+        EXPECT_EQ(request.find("%E9"), std::string::npos) << request;
+    for (int n = 1; n <= ServedTitle::kParts; ++n)
+        EXPECT_EQ(testsupport::ReadAll(title->GetPart(n - 1)->GetFilePath(title)), testsupport::ReadAll(m_title.PartPath(n))) << n;
+    EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
 // --- The connection probe ---

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using testsupport::ScratchFolder;
 
@@ -31,8 +32,9 @@ CString ConsolePath()
     return path + L"\\Brenvale\\Larkmoor.exe";
 }
 
-// Starts the console with the arguments; the process handle (closed by the caller).
-HANDLE StartConsole(const CString& arguments)
+// Starts the console with the arguments (in that current folder when given); the process
+// handle (closed by the caller), and its main thread's when asked for (closed by the caller).
+HANDLE StartConsole(const CString& arguments, const CString& folder = CString(), HANDLE* mainThread = nullptr)
 {
     const CString program = ConsolePath();
     CString commandLine = L"\"" + program + L"\"";
@@ -42,9 +44,13 @@ HANDLE StartConsole(const CString& arguments)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::wstring buffer = commandLine.str();
-    if (!CreateProcessW(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessW(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.IsEmpty() ? nullptr : folder.GetString(), &startup, &process))
         return nullptr;
-    CloseHandle(process.hThread);
+    if (mainThread)
+        *mainThread = process.hThread;
+    else
+        CloseHandle(process.hThread);
     return process.hProcess;
 }
 
@@ -92,6 +98,174 @@ bool WaitForLog(const CString& path, const std::string& text, DWORD ms = 10000)
         Sleep(50);
     }
     return true;
+}
+
+// How often the log holds the line.
+int CountLogLines(const CString& path, const std::string& line)
+{
+    const std::string text = "\n" + ReadLog(path);
+    int count = 0;
+    for (size_t at = text.find("\n" + line + "\n"); at != std::string::npos; at = text.find("\n" + line + "\n", at + 1))
+        ++count;
+    return count;
+}
+
+// Answers the running console's message boxes (order files that cannot be read).
+void DismissConsoleBoxes()
+{
+    for (int i = 0; i < 20; ++i) {
+        HWND box = FindWindowW(L"#32770", L"Vesperlin");
+        if (!box)
+            return;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        Sleep(200);
+    }
+}
+
+HWND WaitForFrame(DWORD ms = 30000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND frame = FindWindowW(kConsoleWindowClass, nullptr))
+            return frame;
+        if (GetTickCount() - start > ms)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+// Waits for the processes to end and closes them; false when one is still running.
+bool WaitForAll(std::vector<HANDLE>& processes, DWORD ms = 60000)
+{
+    bool ended = true;
+    for (HANDLE process : processes) {
+        ended = WaitForSingleObject(process, ms) == WAIT_OBJECT_0 && ended;
+        CloseHandle(process);
+    }
+    processes.clear();
+    return ended;
+}
+
+void CloseConsole(HANDLE first)
+{
+    DismissConsoleBoxes();
+    if (HWND frame = FindWindowW(kConsoleWindowClass, nullptr))
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+    std::vector<HANDLE> processes{first};
+    EXPECT_TRUE(WaitForAll(processes, 30000));
+}
+
+TEST(HandOver, OrderFilesHandedOverTogetherAreEachOfferedOnce)
+{
+    ScratchFolder scratch;
+    const CString log = scratch / L"together.log";
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", log);
+    HANDLE consoleThread = nullptr;
+    HANDLE first = StartConsole(L"", CString(), &consoleThread);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(WaitForFrame(), nullptr);
+    ASSERT_TRUE(WaitForLog(log, "0x501\n"));
+
+    // The first round finds the running console busy (its thread held) until every start
+    // has had time to write the shared buffer; the second finds it answering.
+    constexpr int kTogether = 3;
+    std::vector<std::string> expected;
+    for (bool busy : {true, false}) {
+        if (busy)
+            ASSERT_NE(SuspendThread(consoleThread), static_cast<DWORD>(-1));
+        std::vector<HANDLE> seconds;
+        for (int n = 0; n < kTogether; ++n) {
+            CString order;
+            order.Format(L"%s\\order %s-%d.vpm", scratch.Path().GetString(), busy ? L"busy" : L"free", n);
+            expected.push_back("0x500 " + order.ToNarrow(CP_UTF8));
+            seconds.push_back(StartConsole(L"\"" + order + L"\""));
+            ASSERT_NE(seconds.back(), nullptr);
+        }
+        if (busy) {
+            Sleep(4000);
+            ResumeThread(consoleThread);
+        }
+        EXPECT_TRUE(WaitForAll(seconds));
+        DismissConsoleBoxes();
+    }
+    CloseHandle(consoleThread);
+    for (const auto& line : expected) {
+        EXPECT_TRUE(WaitForLog(log, line + "\n")) << ReadLog(log);
+        EXPECT_EQ(CountLogLines(log, line), 1) << line << "\n" << ReadLog(log);
+    }
+    EXPECT_EQ(CountConsoleWindows(), 1);
+    CloseConsole(first);
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", nullptr);
+}
+
+TEST(HandOver, ConsolesStartedTogetherMakeOneConsoleThatGetsEveryFile)
+{
+    ScratchFolder scratch;
+    const CString log = scratch / L"cold.log";
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", log);
+    ASSERT_EQ(CountConsoleWindows(), 0);
+    std::vector<HANDLE> starts;
+    std::vector<std::string> expected;
+    for (int n = 0; n < 3; ++n) {
+        CString order;
+        order.Format(L"%s\\cold order %d.vpm", scratch.Path().GetString(), n);
+        expected.push_back("0x500 " + order.ToNarrow(CP_UTF8));
+        starts.push_back(StartConsole(L"\"" + order + L"\""));
+        ASSERT_NE(starts.back(), nullptr);
+    }
+    ASSERT_NE(WaitForFrame(), nullptr);
+    for (const auto& line : expected) {
+        EXPECT_TRUE(WaitForLog(log, line + "\n", 30000)) << ReadLog(log);
+        DismissConsoleBoxes();
+    }
+    for (const auto& line : expected)
+        EXPECT_EQ(CountLogLines(log, line), 1) << line << "\n" << ReadLog(log);
+    // Every start but the first has ended; one frame stands.
+    int running = 0;
+    HANDLE console = nullptr;
+    for (HANDLE start : starts) {
+        if (WaitForSingleObject(start, 0) == WAIT_TIMEOUT) {
+            ++running;
+            console = start;
+        } else {
+            CloseHandle(start);
+        }
+    }
+    EXPECT_EQ(running, 1);
+    EXPECT_EQ(CountConsoleWindows(), 1);
+    if (console)
+        CloseConsole(console);
+    EXPECT_EQ(CountConsoleWindows(), 0);
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", nullptr);
+}
+
+TEST(HandOver, ARelativePathIsHandedOverAbsoluteAgainstTheStartingFolder)
+{
+    ScratchFolder scratch;
+    const CString log = scratch / L"relative.log";
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", log);
+    const CString elsewhere = scratch / L"Elsewhere";
+    ASSERT_TRUE(CreateFolderPath(elsewhere + L"\\Orders"));
+    HANDLE first = StartConsole(L"");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(WaitForFrame(), nullptr);
+    const struct {
+        CString argument;
+        CString handed;
+    } cases[] = {
+        {L"\"relative order.vpm\"", elsewhere + L"\\relative order.vpm"},
+        {L"Orders\\..\\Orders\\x.vpm", elsewhere + L"\\Orders\\x.vpm"},
+        {L"zkyopen://Orders/x.vpm", L"zkyopen://Orders/x.vpm"},  // a link stays as it is
+    };
+    for (const auto& c : cases) {
+        std::vector<HANDLE> second{StartConsole(c.argument, elsewhere)};
+        ASSERT_NE(second[0], nullptr);
+        EXPECT_TRUE(WaitForAll(second));
+        EXPECT_TRUE(WaitForLog(log, "0x500 " + c.handed.ToNarrow(CP_UTF8) + "\n")) << ReadLog(log);
+        DismissConsoleBoxes();
+    }
+    CloseConsole(first);
+    SetEnvironmentVariableW(L"LARKMOOR_LOG", nullptr);
 }
 
 TEST(HandOver, ASecondConsoleHandsItsPathOrLinkToTheRunningOneAndEnds)
@@ -206,8 +380,12 @@ TEST(HandOver, AnOrderFileFromASecondConsoleBecomesATitleWhosePartsDownload)
 
     HWND getMedia = WaitForConsoleWindow(L"#32770", L"Get Media");
     ASSERT_NE(getMedia, nullptr) << ReadLog(log);
+    // Found as soon as it exists: its fields are filled while it initialises.
     wchar_t folder[MAX_PATH] = {};
-    GetDlgItemTextW(getMedia, IDC_GET_MEDIA_FOLDER, folder, MAX_PATH);
+    for (int i = 0; i < 100 && CString(folder) != downloads; ++i) {
+        Sleep(i ? 50 : 0);
+        GetDlgItemTextW(getMedia, IDC_GET_MEDIA_FOLDER, folder, MAX_PATH);
+    }
     EXPECT_EQ(CString(folder), downloads);
     PostMessageW(getMedia, WM_COMMAND, IDOK, 0);
     HWND parts = WaitForConsoleWindow(L"#32770", L"Download");

@@ -520,8 +520,9 @@ TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
     WriteBitmap(title->GetThumbnailPath(m_scratch.Path(), FALSE), 40, 20);
     library.AddTitleToLibrary(title);
     EXPECT_EQ(title->GetPictureIndex(), 23);
+    EXPECT_EQ(library.GetPictureSlotsInUse(), 24);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(library.GetPictures(i).GetImageCount(), 24) << i;
+        EXPECT_GE(library.GetPictures(i).GetImageCount(), 24) << i;
 
     CMediaObject* without = MakeTitle(L"nopic", L"s");
     library.AddTitleToLibrary(without);
@@ -533,7 +534,7 @@ TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
     again->GetMetadata().SetThumbnailUrl(L"http://img.test/p.bmp");
     library.AddTitleToLibrary(again);
     EXPECT_EQ(again->GetPictureIndex(), 23);
-    EXPECT_EQ(library.GetPictures(0).GetImageCount(), 24);
+    EXPECT_EQ(library.GetPictureSlotsInUse(), 24);
 
     // Loading the library finds the thumbnail again; the title without one keeps the placeholder.
     ASSERT_TRUE(library.SaveLibrary());
@@ -544,6 +545,56 @@ TEST_F(Library, GivesATitleItsThumbnailInEveryPictureList)
     EXPECT_EQ(loaded.FindTitle(L"pic")->GetPictureIndex(), 23);
     EXPECT_EQ(loaded.FindTitle(L"nopic")->GetPictureIndex(), DefaultTitlePicture);
     EXPECT_EQ(loaded.GetPictures(3).GetImageCount(), 24);
+}
+
+// Titles filed one by one: the picture lists grow by a share of their size, so they are
+// copied a few times in all rather than once every few titles.
+TEST_F(Library, PictureListsGrowGeometricallyAsTitlesAreAddedOneByOne)
+{
+    TestLibrary library(m_scratch.Path());
+    ASSERT_TRUE(library.OnNewDocument());
+    CreateDirectoryW(m_scratch / L"Pic", nullptr);
+    constexpr int kTitles = 400;
+    int resizes = 0;
+    int capacity = library.GetPictures(0).GetImageCount();
+    for (int n = 0; n < kTitles; ++n) {
+        CString id;
+        id.Format(L"one-by-one-%d", n);
+        CMediaObject* title = MakeTitle(id, L"s");
+        title->SetDownloadFolder(m_scratch.Path());
+        title->SetTitleFolder(L"Pic");
+        title->GetMetadata().SetThumbnailUrl(L"http://img.test/p.bmp");
+        if (n == 0)
+            WriteBitmap(title->GetThumbnailPath(m_scratch.Path(), FALSE), 40, 20);
+        library.AddTitleToLibrary(title);
+        ASSERT_EQ(title->GetPictureIndex(), 23 + n);
+        const int now = library.GetPictures(0).GetImageCount();
+        if (now != capacity) {
+            ++resizes;
+            capacity = now;
+        }
+        for (int i = 1; i < 4; ++i)
+            ASSERT_EQ(library.GetPictures(i).GetImageCount(), now) << i;
+    }
+    EXPECT_EQ(library.GetPictureSlotsInUse(), 23 + kTitles);
+    // Growing by ten every ten titles would be 40 copies; a quarter of the size each time
+    // is about a dozen.
+    EXPECT_LE(resizes, 16);
+    EXPECT_LE(capacity, (23 + kTitles) * 5 / 4 + 16);
+
+    // Saved and loaded, the lists hold exactly what is in use; the next title grows them again.
+    ASSERT_TRUE(library.SaveLibrary());
+    TestLibrary loaded(m_scratch.Path());
+    ASSERT_TRUE(loaded.OnNewDocument());
+    EXPECT_EQ(loaded.FillPendingPictures(), 0);
+    EXPECT_EQ(loaded.GetPictures(2).GetImageCount(), 23 + kTitles);
+    CMediaObject* more = MakeTitle(L"one-more", L"s");
+    more->SetDownloadFolder(m_scratch.Path());
+    more->SetTitleFolder(L"Pic");
+    more->GetMetadata().SetThumbnailUrl(L"http://img.test/p.bmp");
+    loaded.AddTitleToLibrary(more);
+    EXPECT_EQ(more->GetPictureIndex(), 23 + kTitles);
+    EXPECT_EQ(loaded.GetPictureSlotsInUse(), 24 + kTitles);
 }
 
 TEST_F(Library, FitsAThumbnailIntoAFramedSquareIcon)

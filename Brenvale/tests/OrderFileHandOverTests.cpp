@@ -5,6 +5,7 @@
 #include "DownloadFolders.h"
 #include "LibraryTestSupport.h"
 #include "OrderFileHandOver.h"
+#include "UrlEscapes.h"
 #include "TestSupport.h"
 #include "res/BrenvaleIds.h"
 
@@ -30,12 +31,41 @@ TEST(OrderFileHandOver, LinksBecomeWindowsPathsAndPlaylistsAreToldByTheirExtensi
         {L"C:/kept/as/given.vpm", L"C:/kept/as/given.vpm", false},  // no "://": not a link
         {L"C:\\Titles\\a.b\\Book.wax", L"C:\\Titles\\a.b\\Book.wax", true},
         {L"C:\\Titles\\wax", L"C:\\Titles\\wax", false},
+        // Browsers hand links over escaped (UTF-8); a plain path is never decoded.
+        {L"zkyopen://Z:/Orders/My%20Orders/x.vpm", L"Z:\\Orders\\My Orders\\x.vpm", false},
+        {L"zkyopen://Z:/Caf%C3%A9%2fOrders/x%2Ewax", L"Z:\\Caf\u00E9\\Orders\\x.wax", true},
+        {L"zkyopen://Z:/100%25/%22q%22.vpm", L"Z:\\100%\\\"q\".vpm", false},
+        {L"zkyopen://Z:/50%/x%2.vpm", L"Z:\\50%\\x%2.vpm", false},          // no escapes: kept
+        {L"zkyopen://Z:/bad%E9/x.vpm", L"Z:\\bad%E9\\x.vpm", false},      // no UTF-8: kept as given
+        {L"zkyopen://Z:/nul%00/x.vpm", L"Z:\\nul%00\\x.vpm", false},
+        {L"zkyopen://Z:/\u65E5%E6%9C%AC/x.vpm", L"Z:\\\u65E5\u672C\\x.vpm", false},
+        {L"Z:\\My%20Orders\\x.vpm", L"Z:\\My%20Orders\\x.vpm", false},
     };
     for (const auto& c : cases) {
         const CString path = NormalizeHandedPath(c.handed);
         EXPECT_EQ(path, c.path) << CString(c.handed).ToNarrow();
         EXPECT_EQ(IsPlaylistPath(path), c.playlist) << CString(c.handed).ToNarrow();
     }
+}
+
+TEST(OrderFileHandOver, PartNamesAreEscapedAsUtf8ForTheDownloadUrlButNeverTwice)
+{
+    const struct {
+        const wchar_t* name;
+        const wchar_t* escaped;
+    } cases[] = {
+        {L"road-part1.mp3", L"road-part1.mp3"},
+        {L"partie 1 \u00E9.mp3", L"partie%201%20%C3%A9.mp3"},
+        {L"partie%201%20%C3%A9.mp3", L"partie%201%20%C3%A9.mp3"},  // already escaped
+        {L"100% #1?.mp3", L"100%25%20%231%3F.mp3"},
+        {L"disc 1/part 2.mp3", L"disc%201/part%202.mp3"},
+        {L"\u65E5\u672C.mp3", L"%E6%97%A5%E6%9C%AC.mp3"},
+        {L"\U0001F3B5.mp3", L"%F0%9F%8E%B5.mp3"},
+        {L"a+b&c=d;e,f'(g)~h_i.mp3", L"a+b&c=d;e,f'(g)~h_i.mp3"},
+        {L"back\\slash.mp3", L"back%5Cslash.mp3"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EscapeUrlPath(c.name), c.escaped) << CString(c.name).ToNarrow(CP_UTF8);
 }
 
 TEST(OrderFileHandOver, EveryEncodingAndPrologIsReadAndOnlyTheRightRootPasses)

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <shlwapi.h>
+#include <mmsystem.h>
 
 #include <algorithm>
 #include <cmath>
@@ -184,6 +185,7 @@ public:
     bool IsBusy() override { return IsBusyPlayState(state); }
     void SetFullScreen(BOOL value) override { calls.push_back(value ? "fullScreen" : "window"); }
     void SetUiMode(const wchar_t* mode) override { calls.push_back("uiMode " + CString(mode).ToNarrow()); }
+    bool HasSoundOutput() override { return soundOutput; }
     void Play() override
     {
         calls.push_back("play");
@@ -247,6 +249,7 @@ public:
     std::vector<long> volumes;
     std::vector<std::pair<CString, double>> markers;
     std::vector<std::string> calls;
+    bool soundOutput = true;
 };
 
 class CPlayerTestApp : public CWinApp {
@@ -459,6 +462,35 @@ TEST_F(PlayerWindow, ReopeningTheTitleTakesItsResumePoint)
         }
         Close();
     }
+}
+
+TEST_F(PlayerWindow, WithoutASoundOutputTheControlIsNeverAskedToPlayAndTheUserIsTold)
+{
+    MakeTitle(2, {1, 2});
+    m_control.soundOutput = false;
+    Open();
+    const CString noSound = AfxLoadString(IDS_NO_SOUND_OUTPUT);
+    ASSERT_EQ(1u, m_boxes.Boxes().size()) << "told at opening";
+    EXPECT_EQ(noSound, m_boxes.Boxes()[0].text);
+    for (int press = 1; press <= 2; ++press) {
+        Command(IDC_PLAY);
+        ASSERT_EQ(static_cast<size_t>(1 + press), m_boxes.Boxes().size()) << "told for each press";
+        EXPECT_EQ(noSound, m_boxes.Boxes().back().text);
+    }
+    // The window stays usable.
+    Command(IDC_NEXT_PART);
+    EXPECT_EQ(PartPath(2), m_control.url);
+    Command(IDC_MUTE);
+    EXPECT_TRUE(m_control.mute);
+    EXPECT_FALSE(m_control.Called("play"));
+    EXPECT_TRUE(IsWindow(m_hwnd));
+
+    // With a sound output Play plays, and nothing is said.
+    m_control.soundOutput = true;
+    m_boxes.Clear();
+    Command(IDC_PLAY);
+    EXPECT_TRUE(m_control.Called("play"));
+    EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
 TEST_F(PlayerWindow, DisabledAutoPlayStopsAtTheFirstPlayingState)
@@ -841,6 +873,20 @@ TEST(PlayerWindowOnTheSystem, OpensWithTheControlPlaysAPartAndFreesItWhenClosed)
                   static_cast<long>(SendDlgItemMessageW(hwnd, IDC_POSITION_SLIDER, TBM_GETRANGEMAX, 0, 0)));
         EXPECT_EQ(40, SendDlgItemMessageW(hwnd, IDC_VOLUME_SLIDER, TBM_GETPOS, 0, 0));
         EXPECT_EQ(VolumeFromSliderLevel(40), player->Control().GetVolume());
+        // Play pressed (pausing first what auto-play started where there is sound): on a
+        // machine without a sound output the control is never asked to play, the user is
+        // told, and the window stays.
+        const bool sound = waveOutGetNumDevs() > 0;
+        EXPECT_EQ(sound, player->Control().HasSoundOutput());
+        if (player->Control().IsBusy())
+            SendMessageW(hwnd, WM_COMMAND, IDC_PLAY, 0);
+        SendMessageW(hwnd, WM_COMMAND, IDC_PLAY, 0);
+        PumpMessages(500);
+        ASSERT_TRUE(IsWindow(hwnd));
+        const CString noSound = AfxLoadString(IDS_NO_SOUND_OUTPUT);
+        const auto told = std::count_if(boxes.Boxes().begin(), boxes.Boxes().end(),
+                                        [&](const AfxMessageBoxRequest& box) { return box.text == noSound; });
+        EXPECT_EQ(told, sound ? 0 : 2) << "at opening and for the press";
         IUnknown* unknown = static_cast<CWMPPlayer&>(player->Control()).GetControlUnknown();
         ASSERT_NE(nullptr, unknown);
         unknown->AddRef();

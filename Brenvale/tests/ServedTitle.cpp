@@ -31,7 +31,7 @@ void ServedTitle::WriteOrderFile(const CString& path, const HttpTestServer& serv
     for (int n = 1; n <= kParts; ++n) {
         CString line;
         line.Format(L"<Part number=\"%d\" filesize=\"%d\" name=\"Part %d\" filename=\"%s\" duration=\"0:20\"/>", n,
-                    static_cast<int>(testsupport::ReadAll(PartPath(n)).size()), n, PartName(n).GetString());
+                    static_cast<int>(testsupport::ReadAll(PartPath(n)).size()), n, FileNameOf(n).GetString());
         parts += line;
     }
     const CString picture = server.Url(L"/root/road.jpg");

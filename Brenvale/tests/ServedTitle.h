@@ -15,7 +15,10 @@ public:
     bool Make(const CString& folder);
     // "road-part<n>.mp3" (n from 1).
     static CString PartName(int n);
-    CString PartPath(int n) const { return m_folder + L"\\" + PartName(n); }
+    // The file name the order file gives part n: PartName(n), or m_firstPartName for part 1
+    // when set (a name with blanks or accents, as shops name parts).
+    CString FileNameOf(int n) const { return n == 1 && !m_firstPartName.IsEmpty() ? m_firstPartName : PartName(n); }
+    CString PartPath(int n) const { return m_folder + L"\\" + FileNameOf(n); }
     // Writes the order file (UTF-8 without a mark, with a declaration and a document type) for
     // the server that serves the folder: the parts under "<server>/root", the picture as the
     // title's thumbnail and the source's banner, the licence "road-licence".
@@ -23,4 +26,5 @@ public:
                         const wchar_t* titleText) const;
 
     CString m_folder;
+    CString m_firstPartName;
 };

@@ -145,7 +145,7 @@ TEST_F(TitleList, SelectsByNodeKindAndSortsByEachColumn)
         {64, L"", kColumnTitle, TRUE, ""},
         // Sorts.
         {kNodeAllTitles, L"", kColumnCreator1, TRUE, "abc"},   // "Ames, Ann" < "Ames2" < "Cole, Cy"
-        {kNodeAllTitles, L"", kColumnCreator2, TRUE, "bca"},   // b has no second listed creator
+        {kNodeAllTitles, L"", kColumnCreator2, TRUE, "bca"},   // b has no listed creator but authors
         {kNodeAllTitles, L"", kColumnPublisher, TRUE, "bac"},
         {kNodeAllTitles, L"", kColumnSource, FALSE, "cba"},
         {kNodeAllTitles, L"", kColumnAcquired, TRUE, "cab"},   // no valid date: last
@@ -157,6 +157,42 @@ TEST_F(TitleList, SelectsByNodeKindAndSortsByEachColumn)
     for (const auto& c : cases)
         EXPECT_EQ(List(c.kind, c.text, c.column, c.ascending), c.expected)
             << "kind " << c.kind << " text " << CString(c.text).ToNarrow() << " column " << c.column;
+}
+
+// The creator columns sort by the creator they show: Creator 1 the first author, Creator 2
+// the first listed creator of another role, wherever they stand in the title's list.
+TEST(TitleListCreators, EachCreatorColumnSortsByTheCreatorItShows)
+{
+    ScratchFolder scratch;
+    TestLibrary library(scratch.Path());
+    const COleDateTime when(2024, 1, 1, 0, 0, 0);
+    const TitleSpec titles[] = {
+        {L"x", L"X", {{L"Al Aaron", L"Aaron, Al", L"Narrator"}, {L"Zoe Zed", L"Zed, Zoe", L"Author"}}, nullptr, nullptr,
+         L"s", nullptr, when, when, nullptr},
+        {L"y", L"Y", {{L"Mo Mid", L"Mid, Mo", L"Author"}, {L"Bo Best", L"Best, Bo", L"Author"}, {L"Vi Vale", L"Vale, Vi", L"Translator"}},
+         nullptr, nullptr, L"s", nullptr, when, when, nullptr},
+        {L"z", L"Z", {{L"Ed Eve", L"Eve, Ed", L"Author"}, {L"Cy Cole", L"Cole, Cy", L"Narrator"}}, nullptr, nullptr, L"s",
+         nullptr, when, when, nullptr},
+    };
+    for (const TitleSpec& spec : titles)
+        library.AddTitleToLibrary(Build(spec));
+    const struct {
+        int column;
+        BOOL ascending;
+        const char* expected;
+    } cases[] = {
+        {kColumnCreator1, TRUE, "zyx"},   // Eve < Mid < Zed (not Aaron, the narrator listed first)
+        {kColumnCreator1, FALSE, "xyz"},
+        {kColumnCreator2, TRUE, "xzy"},   // Aaron < Cole < Vale (not Best, y's second author)
+    };
+    for (const auto& c : cases) {
+        CObArray sorted;
+        library.BuildTitleList(sorted, kNodeAllTitles, L"", c.column, c.ascending);
+        std::string ids;
+        for (CObject* object : sorted)
+            ids += static_cast<CMediaObject*>(object)->m_mediaId.ToNarrow();
+        EXPECT_EQ(ids, c.expected) << "column " << c.column << " ascending " << c.ascending;
+    }
 }
 
 TEST_F(TitleList, GroupsListedCreatorsSubjectsAndLanguagesOncePerName)

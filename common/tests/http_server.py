@@ -21,7 +21,7 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /hangup                    reads the request and closes the connection without answering
   /loop                      302 to itself, for ever
   /moved?to=<url>            302 to url (escaped)
-  /root/<name>               the file <name> of --root (sent with sendfile, or with --rate at most
+  /root/<name>               the file <name> of --root, its escapes read as UTF-8 (sent with sendfile, or with --rate at most
                              that many bytes per second)
   /ZKY/<service>/<name>      a service's reply as a test scripted it in --root: the status in the
                              file <name>.status, the body in <name>.body (none without one, and
@@ -254,7 +254,9 @@ class Handler(BaseHTTPRequestHandler):
             elif kind == "ZKY" and len(parts) > 2:
                 self.scripted_reply(parts[-1])
             elif kind == "root":
-                path = os.path.join(self.server.root, os.path.basename(parts[1]))
+                # The name as a server expecting UTF-8 escapes reads it (a Latin-1 byte is no name).
+                name = urllib.parse.unquote(parts[1], errors="strict")
+                path = os.path.join(self.server.root, os.path.basename(name))
                 with open(path, "rb") as f:
                     size = os.fstat(f.fileno()).st_size
                     self.head(200, size)

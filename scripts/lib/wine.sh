@@ -97,7 +97,7 @@ wine_fonts() {
   local face
   cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   [ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || return 0
-  for face in "Tahoma" "Microsoft Sans Serif" "MS Sans Serif" "Segoe UI" "Arial"; do
+  for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "MS Sans Serif" "Segoe UI" "Arial"; do
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
       /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1 </dev/null || true
   done
