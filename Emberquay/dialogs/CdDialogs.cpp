@@ -78,6 +78,8 @@ BOOL CBurnOptionsDialog::OnInitDialog()
     CheckDlgButton(IDC_OPTIONS_TEST_MODE, m_testMode ? BST_CHECKED : BST_UNCHECKED);
     m_speedBox.SubclassDlgItem(IDC_OPTIONS_SPEED, this);
     m_itemSpeeds = ItemSpeeds(m_speeds, m_speed);
+    m_speedBox.ResetContent();
+    m_speedBox.AddString(L"Fastest");
     for (auto it = m_speeds.rbegin(); it != m_speeds.rend(); ++it) {
         CString item;
         item.Format(L"%s (%d KB/sec)", CString::FromNarrow(it->label ? it->label : "", -1).GetString(),

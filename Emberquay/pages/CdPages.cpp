@@ -177,6 +177,12 @@ BOOL CCdSuccessPage::OnInitDialog()
 {
     if (!CWizardPage::OnInitDialog())
         return FALSE;
+    ShowResult();
+    return TRUE;
+}
+
+void CCdSuccessPage::ShowResult()
+{
     SetMarkupText(IDC_SUCCESS_MESSAGE, L"Message", this);
     CString elapsed;
     if (m_sheet->m_elapsedText.IsEmpty())
@@ -184,12 +190,13 @@ BOOL CCdSuccessPage::OnInitDialog()
     else
         elapsed.Format(AfxLoadString(IDS_TIME_ELAPSED), m_sheet->m_elapsedText.GetString());
     SetDlgItemText(IDC_SUCCESS_ELAPSED, elapsed);
-    return TRUE;
 }
 
 BOOL CCdSuccessPage::OnSetActive()
 {
     const BOOL active = CWizardPage::OnSetActive();
+    // The burn's count and time are known by now.
+    ShowResult();
     if (m_ownerSheet) {
         m_ownerSheet->PostMessage(PSM_SETWIZBUTTONS, 0, PSWIZB_FINISH);
         m_ownerSheet->CancelToClose();

@@ -68,5 +68,6 @@ protected:
     BOOL OnSetActive() override;
 
 private:
+    void ShowResult();
     CCdWizardSheet* m_sheet;
 };
