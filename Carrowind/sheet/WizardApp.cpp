@@ -10,6 +10,8 @@
 #include "Wnd.h"
 #include "res/WizardSheetIds.h"
 
+#include <commctrl.h>
+#include <objbase.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -226,4 +228,47 @@ CWizardAppBase::ServerRun CWizardAppBase::HandleServerSwitches(com::Module& modu
         return ServerRun::ended;
     }
     return ServerRun::wizard;
+}
+
+CWizardAppBase::StartUp CWizardAppBase::StartWizardOrServer(UINT registryKeyId)
+{
+    if (!TakeSingleInstance())
+        return StartUp::failed;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        AfxMessageBox(IDS_WIZARD_COM_FAILED, MB_OK);
+        WriteVerboseLog(AfxLoadString(IDS_WIZARD_COM_FAILED));
+        return StartUp::failed;
+    }
+    m_comStarted = TRUE;
+    InitCommonControls();
+    SetRegistryKey(registryKeyId);
+    CCommandLineInfo info;
+    ParseCommandLine(info);
+    com::Module& module = com::Module::Current();
+    if (FAILED(module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE))) {
+        WriteVerboseLog(L"RegisterClassObjects=Failed");
+        return StartUp::failed;
+    }
+    m_classObjectsRegistered = TRUE;
+    switch (HandleServerSwitches(module, info)) {
+    case ServerRun::serve:
+        return StartUp::serve;
+    case ServerRun::ended:
+        return StartUp::ended;
+    case ServerRun::wizard:
+        break;
+    }
+    return StartUp::wizard;
+}
+
+void CWizardAppBase::EndWizardOrServer()
+{
+    if (m_classObjectsRegistered) {
+        com::Module::Current().RevokeClassObjects();
+        m_classObjectsRegistered = FALSE;
+    }
+    if (m_comStarted) {
+        CoUninitialize();
+        m_comStarted = FALSE;
+    }
 }

@@ -71,6 +71,15 @@ public:
     // objects must be registered before.
     ServerRun HandleServerSwitches(com::Module& module, const CCommandLineInfo& info);
 
+    // The start-up both wizards share, after their own first steps: the single-instance rule,
+    // COM in the apartment model (its failure told), the common controls, the class library's
+    // registry key and command line, the class objects registered, then the server switches.
+    // failed: the program ends (the user was told when there was something to tell).
+    enum class StartUp { wizard, serve, ended, failed };
+    StartUp StartWizardOrServer(UINT registryKeyId);
+    // Its end, for ExitInstance: the class objects revoked, COM ended (what was started only).
+    void EndWizardOrServer();
+
     const WizardNames& Names() const { return m_names; }
 
     CString m_programFolder;
@@ -89,6 +98,8 @@ private:
     CFile* m_logFile = nullptr;
     HANDLE m_singleInstanceMutex = nullptr;
     UINT m_singleInstanceMessage = 0;
+    BOOL m_comStarted = FALSE;
+    BOOL m_classObjectsRegistered = FALSE;
 };
 
 // The program's wizard application (null outside a wizard).
