@@ -3,13 +3,9 @@
 #include "AfxMessageBox.h"
 #include "BurnSdk.h"
 #include "CdWizardSheet.h"
-#include "DocTemplate.h"
-#include "Module.h"
 #include "WizardServices.h"
 #include "res/EmberquayIds.h"
-#include "res/WizardSheetIds.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 
 IMPLEMENT_DYNAMIC(CCdWizardApp, CWizardAppBase)
@@ -46,27 +42,13 @@ BOOL CCdWizardApp::InitInstance()
 {
     if (!CWizardAppBase::InitInstance())
         return FALSE;
-    if (!TakeSingleInstance())
-        return FALSE;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        AfxMessageBox(IDS_WIZARD_COM_FAILED, MB_OK);
-        return FALSE;
-    }
-    m_comStarted = TRUE;
-    InitCommonControls();
-    SetRegistryKey(IDS_EMBERQUAY_REGISTRY_KEY);
-    CCommandLineInfo info;
-    ParseCommandLine(info);
-    com::Module& module = com::Module::Current();
-    if (FAILED(module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE)))
-        return FALSE;
-    m_classObjectsRegistered = TRUE;
-    switch (HandleServerSwitches(module, info)) {
-    case ServerRun::serve:
+    switch (StartWizardOrServer(IDS_EMBERQUAY_REGISTRY_KEY)) {
+    case StartUp::serve:
         return TRUE;
-    case ServerRun::ended:
+    case StartUp::ended:
+    case StartUp::failed:
         return FALSE;
-    case ServerRun::wizard:
+    case StartUp::wizard:
         break;
     }
     char text[1024] = {};
@@ -106,13 +88,6 @@ void CCdWizardApp::RunWizard()
 
 int CCdWizardApp::ExitInstance()
 {
-    if (m_classObjectsRegistered) {
-        com::Module::Current().RevokeClassObjects();
-        m_classObjectsRegistered = FALSE;
-    }
-    if (m_comStarted) {
-        CoUninitialize();
-        m_comStarted = FALSE;
-    }
+    EndWizardOrServer();
     return CWizardAppBase::ExitInstance();
 }

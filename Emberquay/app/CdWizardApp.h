@@ -25,7 +25,4 @@ public:
 
 private:
     void RunWizard();
-
-    BOOL m_comStarted = FALSE;
-    BOOL m_classObjectsRegistered = FALSE;
 };
