@@ -320,6 +320,59 @@ TEST_F(CdPages, CancelWhileSearchingStopsTheSearchAndStaysOnWelcome)
     CloseHandle(running);
 }
 
+TEST_F(CdPages, MorePartsThanOneBurnTakesAreRefusedOnNext)
+{
+    Use(kOneRecorder);
+    // 97 parts: copies of one real part file.
+    const CString folder = m_folder / L"Long";
+    CreateFolderPath(folder);
+    const CString source = mediafixtures::MakeMp3(m_folder, L"source.mp3");
+    std::vector<std::wstring> paths;
+    for (int i = 1; i <= 97; ++i) {
+        CString path;
+        path.Format(L"%s\\Long-Part%02d.mp3", folder.GetString(), i);
+        ASSERT_TRUE(CopyFileW(source, path, FALSE));
+        paths.push_back(path.str());
+    }
+    const CString playlist = folder + L"\\Long.wax";
+    wizardtest::WriteConsolePlaylist(playlist, paths, false);
+    CCdWizardSheet sheet(playlist);
+    int pageAfterRefusal = -1;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2; },
+        [&] {
+            testsupport::PumpMessages(100);
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return !m_boxes.Boxes().empty(); },
+        [&] {
+            testsupport::PumpMessages(100);
+            pageAfterRefusal = sheet.GetActiveIndex();
+            // One part less is taken.
+            sheet.m_confirm.PartList().SetCheck(96, CCheckedListCtrl::kUnchecked);
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 3; },
+        [&] {
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    EXPECT_EQ(2, pageAfterRefusal);
+    ASSERT_EQ(1u, m_boxes.Boxes().size());
+    EXPECT_EQ(CString(L"More parts have been selected than one burn can take.  Please select at most 96 parts."),
+              m_boxes.Boxes()[0].text);
+    EXPECT_EQ(96, sheet.m_selectedParts.GetSize());
+}
+
 TEST_F(CdPages, TitlesThatCannotBeBurnedEndTheWizardAfterTheirMessage)
 {
     const struct {
