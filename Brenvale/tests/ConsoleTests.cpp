@@ -1216,6 +1216,49 @@ TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)
     EXPECT_FALSE(FileExists(device + L".txt"));
 }
 
+// The whole road: Burn starts the real CD wizard, which reads the playlist the console left
+// and names the title on its Welcome page.
+TEST_F(Console, BurnStartsTheRealCdWizardWhichShowsTheTitle)
+{
+    ScratchFolder programs, media;
+    Start();
+    m_frame->SetWizardFolder(programs.Path());
+    CMediaObject* title = Library()->FindTitle(L"t1");
+    title->SetDownloadFolder(media.Path());
+    const CString part = title->GetPart(0)->GetFilePath(title);
+    ASSERT_TRUE(CreateParentFolder(part));
+    testsupport::WriteAll(part, std::string("audio"));
+    for (const wchar_t* file : {L"Emberquay.exe", L"StarBurn.dll"})
+        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath((CString(L"Emberquay/") + file).GetString()), programs / file, FALSE));
+    SetEnvironmentVariableW(L"VESPERLIN_RECORDERS", nullptr);
+    SelectRows({0});
+    m_boxes.Clear();
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_BURN);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+
+    HWND wizard = nullptr;
+    for (int i = 0; i < 400 && !wizard; ++i) {
+        wizard = FindWindowW(L"#32770", L"Vesperlin Emberquay - Welcome");
+        if (!wizard)
+            testsupport::PumpMessages(50);
+    }
+    ASSERT_NE(nullptr, wizard) << "the CD wizard's sheet did not appear";
+    CString welcome;
+    for (const testsupport::WindowInfo& window : testsupport::WindowTree(wizard)) {
+        if (window.id == 1000)
+            welcome = window.text;
+    }
+    CString playlistName = title->GetPlaylistPath();
+    playlistName = playlistName.Mid(playlistName.ReverseFind(L'\\') + 1);
+    playlistName.Truncate(playlistName.ReverseFind(L'.'));
+    EXPECT_NE(-1, welcome.Find(L"<b>" + playlistName + L"</b>")) << welcome.ToNarrow();
+    testsupport::CaptureWindow(wizard, L"Console.BurnStartsTheRealCdWizard");
+    PostMessageW(wizard, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 200 && IsWindow(wizard); ++i)
+        testsupport::PumpMessages(50);
+    EXPECT_FALSE(IsWindow(wizard));
+}
+
 TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)
 {
     ScratchFolder media, install;

@@ -27,6 +27,10 @@ public:
     explicit CWinApp(const wchar_t* appName = nullptr);
     ~CWinApp() override;
 
+    // An application's start-up goes on unless a derived one says otherwise (a plain thread's
+    // InitInstance ends it).
+    BOOL InitInstance() override { return TRUE; }
+
     // Names the company key; the profile name becomes the application's name.
     void SetRegistryKey(const wchar_t* registryKey);
     void SetRegistryKey(UINT registryKeyId);

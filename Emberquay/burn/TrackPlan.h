@@ -1,0 +1,49 @@
+// How the chosen parts of a title fall into CD tracks and onto discs: each part is split into
+// tracks at its markers (the first marker always starts one; a later marker named with six
+// no-break spaces in front is a sub-chapter and starts none; at most 99 a disc), and the discs
+// are filled in list order. Durations are counted in CD frames (75 a second) in 64 bits.
+#pragma once
+
+#include "afx.h"
+
+#include <cstdint>
+#include <vector>
+
+struct MarkerEntry;
+
+// What a disc holds: 79:57 of audio, 99 tracks, and the 2-second pause before every track
+// after the first.
+inline constexpr uint64_t kDiscSeconds = 4797;
+inline constexpr uint64_t kFramesPerSecond = 75;
+inline constexpr int kDiscTracks = 99;
+inline constexpr uint64_t kTrackGapFrames = 150;
+// The most parts one burn takes.
+inline constexpr int kMaxBurnParts = 96;
+
+// One chosen part as the disc count sees it.
+struct PlannedPart {
+    uint64_t durationMs = 0;
+    int tracks = 1;      // its tracks (at least 1)
+    bool known = true;   // false: no part object, counted as a whole disc
+};
+
+// The number of discs the parts need, in list order: a part starts a new disc when its tracks
+// and their pauses would not fit in the time or track count left; a part too long for any disc
+// still takes one disc of its own.
+int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discFrames = kDiscSeconds * kFramesPerSecond,
+                     uint64_t gapFrames = kTrackGapFrames);
+
+// One track of a part: its name (trimmed, without the characters " ()" around it) and start.
+struct PlannedTrack {
+    CString name;
+    DWORD startMs = 0;
+};
+// The tracks a part's markers give, at most 99.
+std::vector<PlannedTrack> TracksOfMarkers(const std::vector<MarkerEntry>& markers);
+// "Track 01: Name (00:05.250)".
+CString FormatTrackLabel(int number, const PlannedTrack& track);
+// A part's markers, as the burn splits it: the suite's own list for MP3 files, the native
+// markers of a Windows Media header otherwise. FALSE when the file's markers cannot be read.
+BOOL ReadPartMarkers(const CString& path, std::vector<MarkerEntry>& markers);
+// The part's duration from its "m:ss" or "h:mm:ss" text, in milliseconds (0 when unreadable).
+uint64_t DurationTextToMs(const CString& text);
