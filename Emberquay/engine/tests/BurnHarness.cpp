@@ -65,10 +65,10 @@ void BurnHarness::TearDown()
     RecorderTest::TearDown();
 }
 
-void BurnHarness::UseDrive(const std::vector<std::string>& discs)
+void BurnHarness::UseDrive(const std::vector<std::string>& discs, const std::string& drive)
 {
     std::ostringstream fixture;
-    fixture << "[Recorders]\nCount=1\n[Drive1]\nDevice=CdRom0\nDiscs=" << discs.size() << "\n";
+    fixture << "[Recorders]\nCount=1\n[Drive1]\nDevice=CdRom0\nDiscs=" << discs.size() << "\n" << drive;
     for (size_t i = 0; i < discs.size(); ++i)
         fixture << "[Drive1.Disc" << i + 1 << "]\n" << discs[i];
     Use(fixture.str());
@@ -81,7 +81,7 @@ LRESULT CALLBACK BurnHarness::PageProc(HWND window, UINT message, WPARAM wParam,
         return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_PART_STATUS:
-        return 1;
+        return self->m_statusReply;
     case WM_BURN_PROGRESS: {
         const LONG value = static_cast<LONG>(lParam);
         self->m_progress.push_back({wParam, value});
@@ -102,16 +102,16 @@ LRESULT CALLBACK BurnHarness::PageProc(HWND window, UINT message, WPARAM wParam,
     }
 }
 
-LONG BurnHarness::RunBurn()
+LONG BurnHarness::RunBurn(bool withJob)
 {
     HANDLE thread = nullptr;
     CWinThread* burn = AfxBeginThread(RUNTIME_CLASS(CDBurnThread), THREAD_PRIORITY_NORMAL, 0, 0, nullptr, &thread);
     EXPECT_NE(nullptr, burn);
     if (!burn)
         return -1;
-    burn->PostThreadMessage(WM_BURNING_START, 0, reinterpret_cast<LPARAM>(&m_job));
+    burn->PostThreadMessage(WM_BURNING_START, 0, withJob ? reinterpret_cast<LPARAM>(&m_job) : 0);
     const DWORD start = GetTickCount();
-    while (m_done < 0 && GetTickCount() - start < 120000) {
+    while (m_done < 0 && GetTickCount() - start < 120000 && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
@@ -119,6 +119,9 @@ LONG BurnHarness::RunBurn()
     }
     EXPECT_TRUE(AfxWaitForThreadEnd(thread, 30000));
     CloseHandle(thread);
+    MSG msg;  // a WM_PART_DONE posted just before the thread ended
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
     return m_done;
 }
 

@@ -17,12 +17,14 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // One recorder whose discs are given as fixture sections ("FreeBytes=...\n").
-    void UseDrive(const std::vector<std::string>& discs);
+    // One recorder whose discs are given as fixture sections ("FreeBytes=...\n"); drive: more
+    // lines of the drive's own section ("FailSendOPC=1\n").
+    void UseDrive(const std::vector<std::string>& discs, const std::string& drive = std::string());
     // A job for drive 1 with these parts (path, duration in ms).
     void AddPart(const CString& path, DWORD durationMs) { ASSERT_TRUE(m_job.AddPart(path, durationMs)); }
-    // Starts the burn thread on the job and handles the page's messages until WM_PART_DONE.
-    LONG RunBurn();
+    // Starts the burn thread on the job (null: hands it none) and handles the page's messages
+    // until WM_PART_DONE, or until the thread has ended without posting it (then -1).
+    LONG RunBurn(bool withJob = true);
 
     // The files of the temporary folder.
     std::vector<CString> TempFiles() const;
@@ -41,6 +43,7 @@ protected:
     std::vector<CString> m_boxes;          // message-box texts
     std::deque<int> m_answers;             // the buttons pressed, in order (then IDOK/IDRETRY)
     LONG m_done = -1;                      // WM_PART_DONE's wParam
+    LRESULT m_statusReply = 1;             // the page's reply to WM_PART_STATUS
     // The page's reply to the nth WM_BURN_PROGRESS with a value that is not -1 (0: cancel), and
     // a cancel by the page when a track starts being written.
     int m_cancelAtProgress = -1;
@@ -48,9 +51,10 @@ protected:
     // Cancel while a box is up: the page's cancel arrives before the box is answered.
     bool m_cancelInBox = false;
 
+    HWND m_page = nullptr;
+
 private:
     static LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    HWND m_page = nullptr;
     AfxMessageBoxHandler m_previousBoxes;
     CString m_oldTmp, m_oldTemp;
 };

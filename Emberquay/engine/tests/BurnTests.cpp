@@ -83,8 +83,9 @@ TEST_F(BurnTest, BurnsATitleOnOneDisc)
 
 TEST_F(BurnTest, AsksForASecondDiscWhenTheTitleNeedsOne)
 {
-    // Two parts fit the first disc with every gap counted; the third goes to the second disc.
-    UseDrive({FreeFor(2), FreeFor(1)});
+    // The first disc's space would take all three parts if only the last part's gap were
+    // counted; with every gap counted two fit, and the third goes to the second disc.
+    UseDrive({"FreeBytes=" + std::to_string(900 * 2048) + "\n", FreeFor(1)});
     wmreader::ScriptedReaderFactory reader(CdScript());
     AddParts(3);
 
@@ -269,6 +270,102 @@ TEST(BurnCapacity, CountsInSixtyFourBitsWithEveryGap)
     EXPECT_EQ(226ull + 151 + 1, CWMABurn::BlocksNeeded(3001, 1, kTrackGapFrames));
     EXPECT_EQ(588ull * 375, CWMABurn::TrackStartFrame(5000));
     EXPECT_EQ(588ull * 375, CWMABurn::TrackStartFrame(5006));  // to the nearest sector
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BurnTest, StartsOnlyWhenThePageTakesTheJob)
+{
+    struct Case {
+        const char* name;
+        bool withJob;
+        LRESULT statusReply;
+        bool cancelledFirst;
+        LONG done;  // WM_PART_DONE's wParam, -1: none posted
+    };
+    const std::vector<Case> cases = {
+        {"no job", false, 1, false, -1},
+        {"the page answers 5", true, 5, false, 5},
+        {"the page answers 0", true, 0, false, 0},
+        {"cancelled before the burn", true, 1, true, CDBurnThread::kCancelled},
+    };
+    UseDrive({FreeFor(1)});
+    wmreader::ScriptedReaderFactory reader(CdScript());
+    AddParts(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_done = -1;
+        m_statusReply = c.statusReply;
+        m_job.Cancelled = c.cancelledFirst ? 1 : 0;
+        EXPECT_EQ(c.done, RunBurn(c.withJob));
+    }
+    // None of them touched the disc or decoded anything.
+    EXPECT_EQ(0, reader.Created());
+    EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_CreateEx").empty());
+}
+
+TEST_F(BurnTest, RecorderFailures)
+{
+    struct Case {
+        const char* name;
+        std::string drive;
+        std::deque<int> answers;
+        LONG result;
+        const wchar_t* error;  // the start of the text under "BurningPart"
+        int tracks;            // on the disc
+        LONG partIndex;        // the job's next part afterwards
+    };
+    const std::vector<Case> cases = {
+        {"not ready", "FailTestUnitReady=1\n", {}, CDBurnThread::kFailed,
+         L"The selected recordable CD drive is not ready.\nStarBurn_CdvdBurnerGrabber_TestUnitReady failed", 0, 0},
+        {"calibration failed, the user stops", "FailSendOPC=1\n", {IDYES}, CDBurnThread::kCancelled, L"", 0, 0},
+        {"calibration failed, the user goes on", "FailSendOPC=1\n", {IDNO}, CDBurnThread::kDone, L"", 2, 2},
+        {"session not closed", "FailCloseSession=1\n", {}, CDBurnThread::kFailed,
+         L"Unable to close session.\nStarBurn_CdvdBurnerGrabber_CloseSession failed", 2, 0},
+        {"ignored failures", "FailSetBUP=1\nFailSetSpeeds=1\nFailEject=1\n", {}, CDBurnThread::kDone, L"", 2, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_done = -1;
+        m_boxes.clear();
+        m_answers = c.answers;
+        m_drive.errors.RemoveAll();
+        UseDrive({FreeFor(2)}, c.drive);
+        wmreader::ScriptedReaderFactory reader(CdScript());
+        m_job.PartIndex = -1;
+        AddParts(2);
+        EXPECT_EQ(c.result, RunBurn());
+        const CString error = BurningPart();
+        if (*c.error)
+            EXPECT_EQ(0, error.Find(c.error)) << error.ToNarrow(CP_UTF8);
+        else
+            EXPECT_TRUE(error.IsEmpty()) << error.ToNarrow(CP_UTF8);
+        EXPECT_EQ(static_cast<size_t>(c.tracks), DiscTrackFrames(1).size());
+        EXPECT_EQ(c.partIndex, m_job.PartIndex);
+        EXPECT_TRUE(TempFiles().empty());
+        if (!c.answers.empty()) {
+            ASSERT_EQ(1u, m_boxes.size());
+            EXPECT_EQ(0, m_boxes[0].Find(L"Power Calibration error.\nError details: StarBurn_CdvdBurnerGrabber_SendOPC failed"));
+        }
+    }
+}
+
+TEST_F(BurnTest, ProgressIsSentWhenItChanges)
+{
+    CBurnProgress progress(m_page, &m_job);
+    progress.Begin(2);
+    for (DWORD value : {DWORD(-1), DWORD(100), DWORD(100), DWORD(200), DWORD(-1), DWORD(-1), DWORD(200)})
+        EXPECT_EQ(S_OK, progress.Progress(value));
+    const std::vector<std::pair<WPARAM, LONG>> sent = {{2, -1}, {2, 100}, {2, 200}, {2, -1}, {2, -1}};
+    EXPECT_EQ(sent, m_progress);
+    // A zero reply, or the job cancelled, cancels.
+    m_cancelAtProgress = 0;
+    EXPECT_EQ(kBurnCancelled, progress.Progress(300));
+    m_job.Cancel();
+    EXPECT_EQ(kBurnCancelled, progress.Progress(400));
+    EXPECT_EQ(S_OK, progress.End());
 }
 
 }  // namespace
