@@ -1,6 +1,8 @@
 // Parts made by real tools, with markers, decoded through the system's reader and burned on the
 // virtual recorder: the tracks start at the markers and hold the part's audio as ffmpeg decodes it.
 #include "BurnHarness.h"
+#include "CdAudio.h"
+#include "CdAudioCompare.h"
 #include "MediaMarkers.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@ struct RealPart {
     const wchar_t* file;
     const char* make;  // after "ffmpeg -i tone.wav": the encoder and its layout
     bool mp3;          // markers in the suite's list (else the header's own)
+    int packetFrames;  // one packet of the codec, in CD-audio frames
 };
 
 class DecodeBurnTest : public burntest::BurnHarness {
@@ -49,74 +52,33 @@ protected:
         return part;
     }
 
-    // Joins the tracks ("a.wav|b.wav|") and compares them with ffmpeg's decoding of the part:
-    // the length within a packet and the decoder's delay (the last track padded to a sector),
-    // each channel correlated once aligned. "ok" or what differs.
-    std::string CompareWithFfmpeg(const CString& part, const CString& tracks)
+    // The tracks joined into one WAV file, as a player would play them one after the other.
+    CString JoinTracks(int first, int count)
     {
-        const CString wav = m_folder / L"ffmpeg.wav";
-        EXPECT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -i " + ShellQuoted(part) + " -ar 44100 -ac 2 " +
-                                                 ShellQuoted(wav)));
-        const CString script = m_folder / L"compare.py";
-        testsupport::WriteAll(script, std::string(kCompare));
-        std::string args;
-        int start = 0;
-        for (int bar; (bar = tracks.Find(L'|', start)) >= 0; start = bar + 1)
-            args += " " + ShellQuoted(tracks.Mid(start, bar - start));
-        std::string output;
-        testsupport::RunHostCommand("python3 " + ShellQuoted(script) + " " + ShellQuoted(wav) + args, &output);
-        while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
-            output.pop_back();
-        return output;
+        const CString joined = m_folder / L"joined.wav";
+        CWaveWriter wav;
+        EXPECT_EQ(S_OK, wav.Open(joined, CdAudioFormat()));
+        for (int t = first; t < first + count; ++t) {
+            CString track;
+            track.Format(L"%s\\Track%02d.wav", DiscFolder(1, 1).GetString(), t);
+            const std::vector<BYTE> bytes = testsupport::ReadAll(track);
+            // The recorder's tracks have a plain 44-byte header.
+            if (bytes.size() > 44) {
+                EXPECT_EQ(S_OK, wav.Write(bytes.data() + 44, static_cast<DWORD>(bytes.size() - 44)));
+            }
+        }
+        EXPECT_EQ(S_OK, wav.Close());
+        return joined;
     }
-
-    static constexpr const char* kCompare = R"PY(
-import sys, wave, array
-def frames(path):
-    w = wave.open(path)
-    if (w.getframerate(), w.getnchannels(), w.getsampwidth()) != (44100, 2, 2): print('layout of', path); sys.exit()
-    a = array.array('h', w.readframes(w.getnframes()))
-    if sys.byteorder != 'little': a.byteswap()
-    return a
-b = frames(sys.argv[1])
-a = array.array('h')
-for t in sys.argv[2:]: a.extend(frames(t))
-na, nb = len(a) // 2, len(b) // 2
-if abs(na - nb) > 4096 + 588: print('length', na, 'against', nb); sys.exit()
-# The system's reader now and then hands out noise in the first packet of a WMA part (the
-# decoder's priming output); the tone starts after half a second of silence.
-def onset(x, skip):
-    for i in range(2 * skip, len(x), 2):
-        if abs(x[i]) > 2000: return i // 2
-    return -1
-oa, ob = onset(a, 4096), onset(b, 0)
-if oa < 0 or ob < 0: print('silence', oa, ob); sys.exit()
-def corr(ch, lag, start, count):
-    sx = sy = sxx = syy = sxy = 0.0
-    n = 0
-    for i in range(start, start + count):
-        j = i + lag
-        if j < 0 or j >= na or i >= nb: continue
-        x = a[2 * j + ch]; y = b[2 * i + ch]
-        sx += x; sy += y; sxx += x * x; syy += y * y; sxy += x * y; n += 1
-    if n < 100: return 0.0
-    vx = sxx - sx * sx / n; vy = syy - sy * sy / n
-    return (sxy - sx * sy / n) / ((vx * vy) ** 0.5) if vx > 0 and vy > 0 else 0.0
-lag = max(range(oa - ob - 48, oa - ob + 49), key=lambda l: corr(0, l, ob + 4000, 2000))
-# Across the whole part, both track joins included.
-r = [corr(ch, lag, ob + 1000, nb - ob - 6000) for ch in (0, 1)]
-if min(r) < 0.9: print('correlation', r, 'at lag', lag); sys.exit()
-print('ok')
-)PY";
 };
 
 TEST_F(DecodeBurnTest, BurnsRealPartsSplitAtTheirMarkers)
 {
     const std::vector<RealPart> cases = {
-        {"MP3 44.1 kHz stereo", L"Book-Part01.mp3", "-c:a libmp3lame -b:a 128k -ar 44100 -ac 2", true},
-        {"MP3 22.05 kHz mono", L"Book-Part02.mp3", "-c:a libmp3lame -b:a 64k -ar 22050 -ac 1", true},
-        {"WMA 44.1 kHz stereo", L"Book-Part03.wma", "-c:a wmav2 -b:a 128k -ar 44100 -ac 2", false},
-        {"WMA 22.05 kHz mono", L"Book-Part04.wma", "-c:a wmav2 -b:a 64k -ar 22050 -ac 1", false},
+        {"MP3 44.1 kHz stereo", L"Book-Part01.mp3", "-c:a libmp3lame -b:a 128k -ar 44100 -ac 2", true, 1152},
+        {"MP3 22.05 kHz mono", L"Book-Part02.mp3", "-c:a libmp3lame -b:a 64k -ar 22050 -ac 1", true, 1152},
+        {"WMA 44.1 kHz stereo", L"Book-Part03.wma", "-c:a wmav2 -b:a 128k -ar 44100 -ac 2", false, 2048},
+        {"WMA 22.05 kHz mono", L"Book-Part04.wma", "-c:a wmav2 -b:a 64k -ar 22050 -ac 1", false, 4096},
     };
     UseDrive({"FreeBytes=700000000\n"});
     for (const RealPart& c : cases)
@@ -134,11 +96,12 @@ TEST_F(DecodeBurnTest, BurnsRealPartsSplitAtTheirMarkers)
         // Each track ends at its marker within 1/75 s (one sector).
         EXPECT_EQ(5 * 44100, frames[3 * i]);
         EXPECT_EQ(6 * 44100, frames[3 * i + 1]);
-        // Together they hold the part as ffmpeg decodes it.
-        CString tracks;
-        for (int t = 1; t <= 3; ++t)
-            tracks.AppendFormat(L"%s\\Track%02d.wav|", DiscFolder(1, 1).GetString(), static_cast<int>(3 * i) + t);
-        EXPECT_EQ("ok", CompareWithFfmpeg(m_job.PartPaths[i], tracks));
+        // Together they hold the part as ffmpeg decodes it: within a packet, and the silence
+        // that fills the last track's last sector.
+        const std::string out = cdaudiotest::CompareWithFfmpeg(m_folder, m_job.PartPaths[i],
+                                                               JoinTracks(3 * static_cast<int>(i) + 1, 3),
+                                                               cases[i].packetFrames + 588);
+        EXPECT_EQ(0u, out.rfind("ok", 0)) << out;
     }
 }
 
