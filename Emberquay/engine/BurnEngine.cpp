@@ -385,7 +385,8 @@ HRESULT CWMABurn::WriteDisc()
             CString question;
             question.Format(burntext::kPowerCalibration,
                             call.Describe(L"StarBurn_CdvdBurnerGrabber_SendOPC", e).GetString());
-            if (AfxMessageBox(question, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+            const int answer = AfxMessageBox(question, MB_YESNO | MB_ICONEXCLAMATION);
+            if (answer == IDYES || (m_cancelled && *m_cancelled)) {
                 StarBurn_Destroy(&m_grabber);
                 return kBurnCancelled;
             }

@@ -57,6 +57,8 @@ public:
     void SetWriteSpeed(ULONG speed) { m_writeSpeed = speed; }
     void SetTestMode(BOOL testMode) { m_testMode = testMode; }
     void SetDrive(const BurnDrive& drive);
+    // A flag another thread sets to cancel (the job's); seen after the engine's own question.
+    void SetCancelFlag(const volatile LONG* cancelled) { m_cancelled = cancelled; }
     // The folder for the track files (empty: the system's temporary folder).
     void SetTempFolder(const wchar_t* folder) { m_tempFolder = folder; }
 
@@ -93,6 +95,7 @@ private:
     CString m_tempFolder;
     CString m_error;
     HWND m_owner = nullptr;
+    const volatile LONG* m_cancelled = nullptr;
     void* m_grabber = nullptr;
     std::vector<TrackFileEntry> m_tracks;
 };

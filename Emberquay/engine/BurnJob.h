@@ -39,6 +39,17 @@ void QueryBurnDisc(BurnDrive& drive);
 
 class CBurnJob {
 public:
+    // What the page records of the job for itself; the burn reads none of these.
+    CString SourceFile;   // the last part's file
+    CString TargetName;   // "<base>-PartNN.<ext>" of the last part
+    CString SideFile;
+    CString DriveText;
+    DWORD Flags = 0;
+    DWORD TotalBytes = 0;
+    DWORD LastExtra = 0;
+    CString ContentType;
+    DWORD GapFrames = 150;
+
     HWND OwnerWindow = nullptr;
     LONG Result = 0;
     // The last part handed over; when the thread ends, the next part to burn.

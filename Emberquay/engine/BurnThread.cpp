@@ -162,6 +162,7 @@ HRESULT CDBurnThread::BurnOnePart()
             engine.SetPart(m_job->PartPaths[i], m_job->PartDurations[i], i);
         engine.SetWriteSpeed(m_job->WriteSpeed);
         engine.SetTestMode(m_job->TestMode);
+        engine.SetCancelFlag(&m_job->Cancelled);
 
         const DiscRefresh refresh = m_job->RefreshDisc ? m_job->RefreshDisc : DiscRefresh(QueryBurnDisc);
         refresh(drive);

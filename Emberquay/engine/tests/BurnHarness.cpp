@@ -67,6 +67,9 @@ void BurnHarness::TearDown()
 
 void BurnHarness::UseDrive(const std::vector<std::string>& discs, const std::string& drive)
 {
+    // A fresh recorder: no disc written before.
+    testsupport::RemoveTree(m_folder / L"discs");
+    DeleteFileW(m_folder / L"calls.log");
     std::ostringstream fixture;
     fixture << "[Recorders]\nCount=1\n[Drive1]\nDevice=CdRom0\nDiscs=" << discs.size() << "\n" << drive;
     for (size_t i = 0; i < discs.size(); ++i)

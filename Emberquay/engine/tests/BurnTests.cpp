@@ -316,12 +316,14 @@ TEST_F(BurnTest, RecorderFailures)
         const wchar_t* error;  // the start of the text under "BurningPart"
         int tracks;            // on the disc
         LONG partIndex;        // the job's next part afterwards
+        bool cancelInBox = false;
     };
     const std::vector<Case> cases = {
         {"not ready", "FailTestUnitReady=1\n", {}, CDBurnThread::kFailed,
          L"The selected recordable CD drive is not ready.\nStarBurn_CdvdBurnerGrabber_TestUnitReady failed", 0, 0},
         {"calibration failed, the user stops", "FailSendOPC=1\n", {IDYES}, CDBurnThread::kCancelled, L"", 0, 0},
         {"calibration failed, the user goes on", "FailSendOPC=1\n", {IDNO}, CDBurnThread::kDone, L"", 2, 2},
+        {"calibration failed, cancelled while asking", "FailSendOPC=1\n", {IDNO}, CDBurnThread::kCancelled, L"", 0, 0, true},
         {"session not closed", "FailCloseSession=1\n", {}, CDBurnThread::kFailed,
          L"Unable to close session.\nStarBurn_CdvdBurnerGrabber_CloseSession failed", 2, 0},
         {"ignored failures", "FailSetBUP=1\nFailSetSpeeds=1\nFailEject=1\n", {}, CDBurnThread::kDone, L"", 2, 2},
@@ -331,6 +333,8 @@ TEST_F(BurnTest, RecorderFailures)
         m_done = -1;
         m_boxes.clear();
         m_answers = c.answers;
+        m_cancelInBox = c.cancelInBox;
+        m_job.Cancelled = 0;
         m_drive.errors.RemoveAll();
         UseDrive({FreeFor(2)}, c.drive);
         wmreader::ScriptedReaderFactory reader(CdScript());
