@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -370,6 +371,51 @@ TEST_F(BurnTest, ProgressIsSentWhenItChanges)
     m_job.Cancel();
     EXPECT_EQ(kBurnCancelled, progress.Progress(400));
     EXPECT_EQ(S_OK, progress.End());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BurnTest, ADecodingFailureStopsTheDiscAndLeavesNoTrackFile)
+{
+    struct Case {
+        const char* name;
+        std::function<void(wmreader::ReaderScript&)> change;
+        const wchar_t* error;  // the start of the text under "BurningPart"
+    };
+    const std::vector<Case> cases = {
+        {"a damaged sample",
+         [](wmreader::ReaderScript& s) { s.samples[10] = wmreader::ScriptedSample::Failure(wmreader::kBadDataUnit, 1000); },
+         L"Unable to get next sample.\nError 0xC00D080D: Bad Data Unit at Time=1000"},
+        {"a failure half-way", [](wmreader::ReaderScript& s) { s.samples[10] = wmreader::ScriptedSample::Failure(E_FAIL, 1000); },
+         L"Unable to get next sample.\n"},
+        {"no audio output",
+         [](wmreader::ReaderScript& s) {
+             s.outputs = {{wmreader::VideoType(), {wmreader::VideoType()}}};
+             s.streams = {{1, wmreader::kMediaTypeVideo}};
+         },
+         L"Unable to GetAudioOutput.\nCould not find an audio stream in the specified file"},
+        {"a part that cannot be opened", [](wmreader::ReaderScript& s) { s.openResult = E_ACCESSDENIED; },
+         L"Unable to open media file.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_done = -1;
+        m_drive.errors.RemoveAll();
+        UseDrive({FreeFor(2)});
+        wmreader::ReaderScript script = CdScript();
+        c.change(script);
+        wmreader::ScriptedReaderFactory reader(script);
+        m_job.PartIndex = -1;
+        AddParts(2);
+        EXPECT_EQ(CDBurnThread::kFailed, RunBurn());
+        const CString error = BurningPart();
+        EXPECT_EQ(0, error.Find(c.error)) << error.ToNarrow(CP_UTF8);
+        EXPECT_EQ(1, reader.Created());
+        EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").empty());
+        EXPECT_TRUE(TempFiles().empty());
+    }
 }
 
 }  // namespace
