@@ -76,6 +76,16 @@ TEST_F(BurnTest, BurnsATitleOnOneDisc)
     EXPECT_TRUE(Saw(kStageTrackBegin) && Saw(kStageTrackWrite));
     EXPECT_EQ(std::vector<CString>{L"T01"}, TempFiles());
     EXPECT_EQ("not ours", testsupport::ReadAllBytes(m_temp + L"\\T01"));
+    // Each track was written into a file the system reserved for it in the temporary folder
+    // (its ".tmp" name), never into a name some other file might have.
+    const std::string folder = m_temp.ToNarrow(CP_ACP) + "\\T0";
+    for (const std::string& call : Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile")) {
+        const size_t at = call.find("file=\"");
+        ASSERT_NE(std::string::npos, at) << call;
+        const std::string file = call.substr(at + 6, call.find('"', at + 6) - at - 6);
+        EXPECT_EQ(0u, file.find(folder)) << file;
+        EXPECT_EQ(file.size() - 4, file.rfind(".tmp")) << file;
+    }
     // Decoding progress for each part, from its start.
     ASSERT_FALSE(m_progress.empty());
     EXPECT_EQ(std::make_pair(WPARAM(0), LONG(-1)), m_progress.front());
