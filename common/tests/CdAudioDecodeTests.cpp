@@ -1,6 +1,7 @@
 // Parts made by real tools, decoded through the system's reader into CD-audio WAV files, and
 // compared with ffmpeg's own decoding of the same part.
 #include "CdAudio.h"
+#include "CdAudioCompare.h"
 #include "MediaFixtures.h"
 #include "TestSupport.h"
 
@@ -11,53 +12,6 @@ using testsupport::ShellQuoted;
 
 namespace {
 
-// Checks a decoded WAV against ffmpeg's decoding of the part to CD audio: the WAV is 44,100 Hz
-// 16-bit stereo, its length within `slack` frames (one packet) of ffmpeg's, and each channel
-// correlates with ffmpeg's once the two are aligned at the tone's onset. Whether a decoder drops
-// the encoder's delay and padding is its own choice (ffmpeg does, the system's reader keeps part
-// of it), so the length may lie anywhere from ffmpeg's trimmed decoding to its untrimmed one.
-// Prints "ok ..." or a fault.
-const char* const kCompare = R"PY(
-import sys, wave, array
-ours, ref, untrimmed, slack = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-def frames(path):
-    w = wave.open(path)
-    p = (w.getframerate(), w.getnchannels(), w.getsampwidth())
-    a = array.array('h', w.readframes(w.getnframes()))
-    if sys.byteorder != 'little': a.byteswap()
-    return p, a
-p, a = frames(ours)
-q, b = frames(ref)
-if p != (44100, 2, 2): print('fault: layout', p); sys.exit()
-if q != (44100, 2, 2): print('fault: reference layout', q); sys.exit()
-na, nb = len(a) // 2, len(b) // 2
-nu = wave.open(untrimmed).getnframes()
-if na < min(nb, nu) - slack or na > max(nb, nu) + slack: print('fault: length', na, 'frames against', nb, 'to', nu); sys.exit()
-def onset(x, skip):
-    for i in range(2 * skip, len(x), 2):
-        if abs(x[i]) > 2000 or abs(x[i + 1]) > 2000: return i // 2
-    return -1
-# The system's reader here now and then hands out noise in the first packet of a WMA part (the
-# decoder's priming output); the tone's onset lies well after it.
-oa, ob = onset(a, slack), onset(b, 0)
-if oa < 0 or ob < 0: print('fault: silence', oa, ob); sys.exit()
-def corr(ch, lag, start, count):
-    sx = sy = sxx = syy = sxy = 0.0
-    n = 0
-    for i in range(start, start + count):
-        j = i + lag
-        if j < 0 or j >= na or i >= nb: continue
-        x = a[2 * j + ch]; y = b[2 * i + ch]
-        sx += x; sy += y; sxx += x * x; syy += y * y; sxy += x * y; n += 1
-    if n < 100: return 0.0
-    vx = sxx - sx * sx / n; vy = syy - sy * sy / n
-    return (sxy - sx * sy / n) / ((vx * vy) ** 0.5) if vx > 0 and vy > 0 else 0.0
-start = ob + 2000
-lag = max(range(oa - ob - 24, oa - ob + 25), key=lambda l: corr(0, l, start, 3000))
-r = [corr(ch, lag, ob, nb - ob - 2000) for ch in (0, 1)]
-if min(r) < 0.9: print('fault: correlation', r, 'at lag', lag); sys.exit()
-print('ok', na, nb, nu, lag, round(min(r), 3))
-)PY";
 
 struct PartCase {
     const char* name;
@@ -112,19 +66,8 @@ TEST(CdAudioDecode, PartsOfEveryLayoutBecomeCdAudioLikeFfmpegsDecoding)
             << "reader step " << static_cast<int>(result.readerStep) << ", writer step " << static_cast<int>(result.writerStep);
         EXPECT_EQ(c.rate != 44100 || c.channels != 2, result.converted);
 
-        const CString reference = folder / L"ffmpeg.wav";
-        mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -i " + ShellQuoted(part) +
-                                           " -ar 44100 -ac 2 " + ShellQuoted(reference));
-        const CString untrimmed = folder / L"untrimmed.wav";
-        mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -flags2 +skip_manual -i " + ShellQuoted(part) +
-                                           " -ar 44100 -ac 2 " + ShellQuoted(untrimmed));
-        const CString script = folder / L"compare.py";
-        testsupport::WriteAll(script, std::string(kCompare));
         const int slack = static_cast<int>(c.packetFrames * 44100ull / c.rate);
-        std::string out;
-        mediafixtures::RunTool(folder, "/usr/bin/python3 " + ShellQuoted(script) + " " + ShellQuoted(wav) + " " +
-                                           ShellQuoted(reference) + " " + ShellQuoted(untrimmed) + " " + std::to_string(slack),
-                               &out);
+        const std::string out = cdaudiotest::CompareWithFfmpeg(folder, part, wav, slack);
         EXPECT_EQ(0u, out.rfind("ok", 0)) << out;
     }
 }

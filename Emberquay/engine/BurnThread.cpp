@@ -1,0 +1,212 @@
+#include "BurnThread.h"
+
+#include "AfxMessageBox.h"
+#include "BurnTexts.h"
+#include "ErrorTable.h"
+#include "SuiteMessages.h"
+
+#include <objbase.h>
+
+IMPLEMENT_DYNCREATE(CDBurnThread, CWinThread)
+
+DWORD CDBurnThread::s_nextDiscPauseMs = 2000;
+
+namespace {
+
+constexpr wchar_t kBurningPart[] = L"BurningPart";
+
+}  // namespace
+
+STDMETHODIMP CBurnProgress::QueryInterface(REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWMDMProgress)) {
+        *object = static_cast<IWMDMProgress*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP CBurnProgress::Begin(DWORD value)
+{
+    m_begin = value;
+    return S_OK;
+}
+
+STDMETHODIMP CBurnProgress::Progress(DWORD value)
+{
+    if (m_job && m_job->IsCancelled())
+        return kBurnCancelled;
+    if (!m_owner)
+        return S_OK;
+    if (m_sent && value == m_last && value != static_cast<DWORD>(-1))
+        return S_OK;
+    const LRESULT reply = SendMessageW(m_owner, WM_BURN_PROGRESS, m_begin, static_cast<LPARAM>(static_cast<LONG>(value)));
+    if (value != static_cast<DWORD>(-1)) {
+        m_last = value;
+        m_sent = true;
+    }
+    return reply ? S_OK : kBurnCancelled;
+}
+
+BOOL CDBurnThread::OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)wParam;
+    if (message == WM_BURNING_START) {
+        OnBurnStart(reinterpret_cast<CBurnJob*>(lParam));
+        return TRUE;
+    }
+    if (message == WM_TRANSFER_CANCEL) {
+        m_cancel = TRUE;
+        return TRUE;
+    }
+    return CWinThread::OnThreadMessage(message, wParam, lParam);
+}
+
+void CDBurnThread::OnBurnStart(CBurnJob* job)
+{
+    m_job = job;
+    if (!job) {
+        FinishBurn(kFailed);
+        return;
+    }
+    if (job->OwnerWindow) {
+        const LRESULT reply = SendMessageW(job->OwnerWindow, WM_PART_STATUS, 0, reinterpret_cast<LPARAM>(job));
+        if (IsCancelled()) {
+            m_result = kCancelled;
+            FinishBurn(kCancelled);
+        } else if (reply != 1) {
+            m_result = static_cast<LONG>(reply);
+            FinishBurn(m_result);
+        }
+    }
+}
+
+BOOL CDBurnThread::OnIdle(LONG count)
+{
+    CWinThread::OnIdle(count);
+    return BurnIdle();
+}
+
+BOOL CDBurnThread::BurnIdle()
+{
+    if (!m_job || m_finished)
+        return FALSE;
+    if (IsCancelled()) {
+        m_result = kCancelled;
+        FinishBurn(kCancelled);
+        return FALSE;
+    }
+    const HRESULT hr = BurnOnePart();
+    if (IsCancelled() || hr == kBurnCancelled)
+        m_result = kCancelled;
+    else if (hr == kBurnNextDisc)
+        m_result = kAnotherDisc;
+    else if (FAILED(hr))
+        m_result = kFailed;
+    else
+        m_result = kDone;
+    if (m_result == kAnotherDisc) {
+        Sleep(s_nextDiscPauseMs);
+        return TRUE;
+    }
+    FinishBurn(m_result);
+    return FALSE;
+}
+
+void CDBurnThread::FinishBurn(LONG result)
+{
+    m_finished = true;
+    if (m_job) {
+        m_job->Result = result;
+        if (m_nextIndex < kMaxBurnParts)
+            m_job->SetPartIndex(static_cast<LONG>(m_nextIndex));
+        if (m_job->OwnerWindow)
+            PostMessageW(m_job->OwnerWindow, WM_PART_DONE, static_cast<WPARAM>(result), reinterpret_cast<LPARAM>(m_job));
+    }
+    PostQuitMessage(result);
+}
+
+void CDBurnThread::StoreError(const wchar_t* step, HRESULT hr)
+{
+    static const CErrorTable table;
+    CString text;
+    text.Format(burntext::kUnableTo, step, table.FormatErrorText(hr).GetString());
+    m_job->Drive->errors.SetAt(kBurningPart, text);
+}
+
+int CDBurnThread::Ask(const CString& text, UINT type, int cancelAnswer)
+{
+    const int answer = AfxMessageBox(text, type);
+    return IsCancelled() ? cancelAnswer : answer;
+}
+
+HRESULT CDBurnThread::BurnOnePart()
+{
+    if (!m_job || !m_job->Drive)
+        return E_FAIL;
+    BurnDrive& drive = *m_job->Drive;
+    HRESULT hr = CoInitialize(nullptr);
+    if (FAILED(hr)) {
+        StoreError(L"initialize the COM library", hr);
+        return hr;
+    }
+    const int parts = m_job->PartIndex + 1;
+    {
+        CBurnProgress progress(m_job->OwnerWindow, m_job);
+        CWMABurn engine;
+        for (int i = 0; i < parts && i < kMaxBurnParts; ++i)
+            engine.SetPart(m_job->PartPaths[i], m_job->PartDurations[i], i);
+        engine.SetWriteSpeed(m_job->WriteSpeed);
+        engine.SetTestMode(m_job->TestMode);
+        engine.SetCancelFlag(&m_job->Cancelled);
+
+        const DiscRefresh refresh = m_job->RefreshDisc ? m_job->RefreshDisc : DiscRefresh(QueryBurnDisc);
+        refresh(drive);
+        while (!drive.blank || !drive.takesTrack) {
+            CString text;
+            text.Format(burntext::kInsertBlank, burntext::kNoMedia, drive.name.GetString());
+            if (Ask(text, MB_RETRYCANCEL | MB_ICONQUESTION, IDCANCEL) == IDCANCEL) {
+                hr = kBurnCancelled;
+                break;
+            }
+            refresh(drive);
+        }
+        if (hr != kBurnCancelled) {
+            engine.SetDrive(drive);
+            CString error;
+            hr = engine.Burn(parts, m_job->OwnerWindow, &progress, &error, m_nextIndex, kTrackGapFrames);
+            m_nextIndex = engine.NextPartIndex();
+            if (!error.IsEmpty()) {
+                drive.errors.SetAt(kBurningPart, error);
+            } else if (hr != kBurnCancelled && !IsCancelled() && SUCCEEDED(hr)) {
+                const ULONG count = static_cast<ULONG>(parts);
+                CString text;
+                if (m_nextIndex != 0 && m_nextIndex >= count) {
+                    if (m_job->TestMode) {
+                        AfxMessageBox(burntext::kTestDone, MB_OK | MB_ICONINFORMATION);
+                        hr = kBurnCancelled;
+                    }
+                } else {
+                    if (m_nextIndex == 0)
+                        text = burntext::kNothingProcessed;
+                    else
+                        text.Format(m_job->TestMode ? burntext::kNextTestDisc : burntext::kNextDisc,
+                                    static_cast<int>(m_nextIndex), static_cast<int>(count),
+                                    static_cast<int>(m_nextIndex + 1));
+                    hr = Ask(text, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL) == IDCANCEL ? kBurnCancelled
+                                                                                           : kBurnNextDisc;
+                }
+            }
+        }
+    }
+    CoUninitialize();
+    CString stored;
+    if (FAILED(hr) && !IsCancelled() && hr != kBurnCancelled && hr != kBurnNextDisc &&
+        !drive.errors.Lookup(kBurningPart, stored))
+        StoreError(L"burn the selected part(s)", hr);
+    return hr;
+}
