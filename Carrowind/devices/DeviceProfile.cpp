@@ -1,0 +1,120 @@
+#include "DeviceProfile.h"
+
+#include "FileUtils.h"
+#include "StdioFile.h"
+#include "XmlNode.h"
+
+namespace {
+
+CString FirstChildText(const CXmlNode& root, std::initializer_list<const wchar_t*> names)
+{
+    for (const wchar_t* name : names) {
+        CString text;
+        if (root.GetChildText(name, text, TRUE)) {
+            text.Trim();
+            if (!text.IsEmpty())
+                return text;
+        }
+    }
+    return CString();
+}
+
+// A folder on the player's own drive: no drive or share of its own and no "..".
+bool StaysOnDrive(const CString& folder)
+{
+    if (folder.Find(L':') >= 0 || folder.Left(2) == L"\\\\" || folder.Find(L'/') >= 0)
+        return false;
+    CString rest = folder + L"\\";
+    int start = 0;
+    for (int end = rest.Find(L'\\'); end >= 0; end = rest.Find(L'\\', start)) {
+        CString part = rest.Mid(start, end - start);
+        part.Trim();
+        if (part == L"..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The folder made absolute on the drive of the profile file.
+CString OnDrive(const CString& driveRoot, CString folder)
+{
+    folder.TrimRight(L'\\');
+    if (folder.IsEmpty() || !StaysOnDrive(folder))
+        return CString();
+    if (driveRoot.Find(L":\\") > 0) {
+        folder.TrimLeft(L'\\');
+        return driveRoot + folder;
+    }
+    return folder;
+}
+
+}  // namespace
+
+CString FindDeviceProfile(wchar_t driveLetter)
+{
+    for (const wchar_t* format : {L"%c:\\Vesperlin.xml", L"%c:\\.Vesperlin.xml"}) {
+        CString path;
+        path.Format(format, driveLetter);
+        if (FileExists(path))
+            return path;
+    }
+    return CString();
+}
+
+void ReadDeviceProfile(PlayerRecord* player, const wchar_t* profilePath)
+{
+    if (!player)
+        return;
+    player->targetFolder.Empty();
+    player->joinTarget = FALSE;
+    player->thumbnailFlag = FALSE;
+    player->coverFlag = FALSE;
+    player->bannerFolder.Empty();
+    player->clientId.Empty();
+    if (!profilePath || !*profilePath || !FileExists(profilePath))
+        return;
+    const CString driveRoot = CString(profilePath).Left(3);
+
+    CString text;
+    {
+        CStdioFile file;
+        if (!file.Open(profilePath, CFile::modeRead | CFile::shareDenyNone | CFile::typeText))
+            return;
+        CString line;
+        bool first = true;
+        try {
+            while (file.ReadString(line)) {
+                if (!first)
+                    text += L"\n";
+                text += line;
+                first = false;
+            }
+        } catch (const CException&) {
+            return;
+        }
+    }
+    text.Trim();
+    const int start = text.Find(L"<Carrowind>");
+    if (start > 0)
+        text = text.Mid(start);
+    CXmlNode root;
+    if (!root.Parse(StripXmlProlog(text)) || root.GetName().CompareNoCase(L"Carrowind") != 0)
+        return;
+
+    CString folder = FirstChildText(root, {L"VPM", L"vpm"});
+    CString lower = folder;
+    lower.MakeLower();
+    const int title = lower.Find(L"[title]");
+    if (title > 0) {
+        folder = folder.Left(title);
+        player->joinTarget = TRUE;
+    }
+    player->targetFolder = OnDrive(driveRoot, folder);
+    if (player->targetFolder.IsEmpty())
+        player->joinTarget = FALSE;
+    player->thumbnailFlag = _wtoi(FirstChildText(root, {L"Thumbnail", L"thumbnail"})) == 1;
+    player->coverFlag = _wtoi(FirstChildText(root, {L"Cover", L"cover"})) == 1;
+    player->bannerFolder = OnDrive(driveRoot, FirstChildText(root, {L"Banner", L"banner"}));
+    player->clientId = FirstChildText(root, {L"ClientID", L"ClientId", L"clientId", L"clientid"});
+}
