@@ -6,6 +6,7 @@
 #include "MobileLink.h"
 #include "PlayerRecord.h"
 #include "SuiteMessages.h"
+#include "ZuneClient.h"
 #include "res/DeviceStringIds.h"
 
 #include <map>
@@ -164,6 +165,91 @@ CString ChooseDescription(const CString& name, const DeviceProperties& propertie
     return name;
 }
 
+enum class ZunePass { Connected, NoneConnected, ComFailed };
+
+// Leaves the thread's apartment for the multithreaded one, where the Zune servers are created
+// and connected (the pages and the transfer call them directly afterwards), and comes back.
+ZunePass ConnectZuneDevices(DeviceSearchJob* job)
+{
+    CoUninitialize();
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        AfxMessageBox(IDS_COM_START_FAILED, MB_ICONERROR);
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        return ZunePass::ComFailed;
+    }
+    int added = 0;
+    ZuneEntry* entries = ZuneDevices();
+    for (int i = 0; i < ZuneDeviceCount() && !job->stopRequested;) {
+        ZuneEntry& entry = entries[i];
+        CString text;
+        bool retryOffered = false;
+        if (!entry.server) {
+            const HRESULT hr = CoCreateInstance(CLSID_ZuneSupport, nullptr, CLSCTX_INPROC_SERVER, IID_IZuneSupport,
+                                                reinterpret_cast<void**>(&entry.server));
+            if (FAILED(hr)) {
+                entry.server = nullptr;
+                text.Format(L"Unable to create instance of Corvatine (error 0x%.8X) required to connect Zune device ('%s')",
+                            static_cast<unsigned>(hr), static_cast<const wchar_t*>(entry.displayName));
+            }
+        }
+        if (entry.server) {
+            // No index to fall back on: the server finds the Zune by its name or not at all, so
+            // that a name it cannot find never connects another player.
+            ULONG index = static_cast<ULONG>(-1);
+            ULONG count = 0xFFFF;
+            LONG retry = 0;
+            CString status;
+            const HRESULT hr = ConnectNewZuneDevice(job->owner, entry.server, entry.displayName, &index, &count, &status, &retry);
+            if (SUCCEEDED(hr)) {
+                CString zuneName;
+                zuneName.LoadString(3503);
+                WMDMID serial{};
+                serial.cbSize = sizeof(WMDMID);
+                auto* record = new PlayerRecord(entry.displayName, nullptr, zuneName, serial, kUnknownValue);
+                record->zuneIndex = i;
+                record->isMobileStorageCard = 0;
+                record->SetMp3Only(0);
+                job->devices->Add(record);
+                ++added;
+                ++i;
+                continue;
+            }
+            if (status == L"shown") {
+                // The server has told the user; its retry flag asks for another attempt.
+                if (!(retry && added == 0))
+                    ++i;
+                continue;
+            }
+            if (!status.IsEmpty()) {
+                text.Format(L"Can't access the device '%s'.\n\n%s", static_cast<const wchar_t*>(entry.displayName),
+                            static_cast<const wchar_t*>(status));
+                retryOffered = retry != 0;
+            } else {
+                text.Format(L"Can't access the device '%s'. (error 0x%.8X)\n\nPlease reconnect it and try again.",
+                            static_cast<const wchar_t*>(entry.displayName), static_cast<unsigned>(hr));
+                retryOffered = true;
+            }
+        }
+        if (added == 0 && !text.IsEmpty()) {
+            if (retryOffered) {
+                if (AfxMessageBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY)
+                    continue;  // the same Zune again
+            } else {
+                AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+            }
+        }
+        ++i;
+    }
+    if (added == 0)
+        ReleaseZuneDevices();
+    CoUninitialize();
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        AfxMessageBox(IDS_COM_START_FAILED, MB_ICONERROR);
+        return ZunePass::ComFailed;
+    }
+    return added ? ZunePass::Connected : ZunePass::NoneConnected;
+}
+
 }  // namespace
 
 ITunesProbe SetITunesProbe(ITunesProbe probe)
@@ -220,6 +306,8 @@ BOOL CDeviceSearchThread::InitInstance()
     if (job->mobileCurVersion.IsEmpty())
         job->mobileCurVersion = LoadText(IDS_DEFAULT_MOBILE_VERSION);
 
+    if (ZuneDeviceCount() > 0)
+        ReleaseZuneDevices();
     Search(manager, manager2);
 
     if (manager2)
@@ -369,6 +457,25 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
                 }
             }
             job->devices->Add(record);
+        }
+
+        if (BuildZuneTable() > 0 && !job->stopRequested) {
+            const CString version = ReadZuneSoftwareVersion();
+            if (!IsZuneSoftware3OrNewer(version)) {
+                CString text;
+                text.Format(IDS_ZUNE_SOFTWARE_TOO_OLD, 3, 0, static_cast<const wchar_t*>(version));
+                AfxMessageBox(text, MB_ICONWARNING);
+                ReleaseZuneDevices();  // no record stands for them
+            } else {
+                switch (ConnectZuneDevices(job)) {
+                case ZunePass::ComFailed:
+                    return;
+                case ZunePass::NoneConnected:
+                    return;  // the user was told about each Zune: no further question
+                case ZunePass::Connected:
+                    break;
+                }
+            }
         }
 
         if (job->devices->GetSize() == 0 && !job->stopRequested) {

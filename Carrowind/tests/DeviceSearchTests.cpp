@@ -4,6 +4,7 @@
 #include "PlayerRecord.h"
 #include "SuiteMessages.h"
 #include "TestDrive.h"
+#include "DeviceEnumeration.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,7 @@ CString WithDrive(const wchar_t* text, wchar_t letter)
 
 class DeviceSearch : public ::testing::TestWithParam<SearchCase> {
 protected:
+    void SetUp() override { FreeUsbDeviceTable(); }
     void TearDown() override
     {
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
