@@ -14,6 +14,11 @@
 
 #include <vector>
 
+// The system headers keep a 16-bit era macro of this name; the record's query takes it.
+#ifdef GetFreeSpace
+#undef GetFreeSpace
+#endif
+
 // A lazy value that has not been computed yet.
 inline constexpr int kUnknownValue = -9999;
 // The storage layout of a player whose first storage has a name of its own.
@@ -62,6 +67,17 @@ public:
     int IsZune();
     int IsMp3Only();
     void SetMp3Only(int value) { isMp3Only = value ? 1 : 0; }
+    // Storage queries, each computed once and kept (PlayerStorage.cpp).
+    // 1 for a storage card of a Windows Mobile device, 0 for its main memory; kUnknownValue
+    // while the device cannot be reached (asked again on the next call).
+    int IsMobileStorageCard();
+    // 1 MTP, 0 a plain root storage (or a Windows Mobile player), kNamedRootLayout when the
+    // first storage has a name of its own, kUnknownValue when it cannot be told.
+    int GetStorageLayout();
+    // Free bytes on the player (a Zune through its server, the others through their first
+    // storage); locked is left as it is for these players.
+    BOOL GetFreeSpace(ULONGLONG* freeBytes, BOOL* locked = nullptr);
+
     int AddFormatCode(DWORD code);
     // The index of the first equal code; found is FALSE and the index the count when absent.
     int FindFormatCode(DWORD code, BOOL* found) const;
