@@ -203,9 +203,7 @@ ZunePass ConnectZuneDevices(DeviceSearchJob* job)
             if (SUCCEEDED(hr)) {
                 CString zuneName;
                 zuneName.LoadString(3503);
-                WMDMID serial{};
-                serial.cbSize = sizeof(WMDMID);
-                auto* record = new PlayerRecord(entry.displayName, nullptr, zuneName, serial, kUnknownValue);
+                auto* record = new PlayerRecord(entry.displayName, nullptr, zuneName, NoSerialNumber(), kUnknownValue);
                 record->zuneIndex = i;
                 record->isMobileStorageCard = 0;
                 record->SetMp3Only(0);
@@ -369,13 +367,10 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
             if (letter && IsIPodDrive(letter) && !iTunes.connected)
                 continue;
 
-            WMDMID serial{};
-            serial.cbSize = sizeof(WMDMID);
-            bool hasSerial = SUCCEEDED(device.p->GetSerialNumber(&serial)) && serial.SerialNumberLength >= 2;
-            if (!hasSerial) {
-                serial = WMDMID{};
-                serial.cbSize = sizeof(WMDMID);
-            }
+            WMDMID serial = NoSerialNumber();
+            const bool hasSerial = SUCCEEDED(device.p->GetSerialNumber(&serial)) && serial.SerialNumberLength >= 2;
+            if (!hasSerial)
+                serial = NoSerialNumber();
             DeviceProperties properties;
             const bool offersDevice3 = ReadDeviceProperties(device.p, &properties);
             if (!hasSerial && !offersDevice3)

@@ -124,6 +124,14 @@ public:
     std::vector<DWORD> formatCodes;
 };
 
+// A serial number record with only its size set: the device gave none.
+inline WMDMID NoSerialNumber()
+{
+    WMDMID serial{};
+    serial.cbSize = sizeof(WMDMID);
+    return serial;
+}
+
 // The record at an index of a device array, or null.
 PlayerRecord* PlayerAt(const CObArray& devices, INT_PTR index);
 

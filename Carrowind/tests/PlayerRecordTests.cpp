@@ -11,12 +11,6 @@
 
 namespace {
 
-WMDMID NoSerial()
-{
-    WMDMID serial{};
-    serial.cbSize = sizeof(WMDMID);
-    return serial;
-}
 
 struct DisplayCase {
     const wchar_t* name;
@@ -35,7 +29,7 @@ TEST(PlayerRecord, DisplayNames)
         {L"KP-1", L"Kitchen Player", L"Kitchen Player (KP-1)"},
     };
     for (const DisplayCase& c : cases) {
-        PlayerRecord record(c.name, nullptr, c.description, NoSerial(), kUnknownValue);
+        PlayerRecord record(c.name, nullptr, c.description, NoSerialNumber(), kUnknownValue);
         EXPECT_EQ(CString(c.expected), record.GetDisplayName()) << c.name << L" / " << c.description;
     }
 }
@@ -52,7 +46,7 @@ TEST(PlayerRecord, FolderPaths)
         {L"Books\\Night <Crossing>?  ", L"Books\\Night Crossing"},
     };
     for (const auto& c : cases) {
-        PlayerRecord record(L"P", nullptr, L"", NoSerial(), 0);
+        PlayerRecord record(L"P", nullptr, L"", NoSerialNumber(), 0);
         record.SetFolderPath(c.text);
         EXPECT_EQ(CString(c.expected), record.GetFolderPath()) << c.text;
         EXPECT_LE(record.GetFolderPath().Mid(record.GetFolderPath().ReverseFind(L'\\') + 1).GetLength(), 50);
@@ -74,19 +68,19 @@ TEST(PlayerRecord, KindsFromTheDisplayName)
         {L"Kitchen Player MP3 only", 0, 0, 1},
     };
     for (const auto& c : cases) {
-        PlayerRecord record(c.description, nullptr, c.description, NoSerial(), 0);
+        PlayerRecord record(c.description, nullptr, c.description, NoSerialNumber(), 0);
         EXPECT_EQ(c.apple, record.IsApple()) << c.description;
         EXPECT_EQ(c.zune, record.IsZune()) << c.description;
         EXPECT_EQ(c.mp3Only, record.IsMp3Only()) << c.description;
     }
-    PlayerRecord noSerial(L"Player", nullptr, L"", NoSerial(), 0);
+    PlayerRecord noSerial(L"Player", nullptr, L"", NoSerialNumber(), 0);
     noSerial.SetMp3Only(5);
     EXPECT_EQ(1, noSerial.IsMp3Only());
 }
 
 TEST(PlayerRecord, FormatCodesAndTargetPaths)
 {
-    PlayerRecord record(L"P", nullptr, L"", NoSerial(), 0);
+    PlayerRecord record(L"P", nullptr, L"", NoSerialNumber(), 0);
     EXPECT_EQ(0, record.AddFormatCode(0x3009));
     EXPECT_EQ(1, record.AddFormatCode(0xB901));
     BOOL found = FALSE;
@@ -104,7 +98,7 @@ TEST(PlayerRecord, FormatCodesAndTargetPaths)
 
 TEST(PlayerRecord, ErrorDetails)
 {
-    PlayerRecord record(L"P", nullptr, L"", NoSerial(), 0);
+    PlayerRecord record(L"P", nullptr, L"", NoSerialNumber(), 0);
     EXPECT_EQ(CString(), record.GetErrorDetails(L"TransferPart"));
     record.errorDetails.SetAt(L"TransferPart", L"Unable to copy.");
     EXPECT_EQ(CString(L"Error details: Unable to copy."), record.GetErrorDetails(L"TransferPart"));
@@ -118,7 +112,7 @@ TEST(PlayerRecord, DeletesTargetFilesOnlyInsideItsFolder)
     testsupport::WriteAll(folder / L"drive\\Books\\Keep.mp3", "keep");
     testsupport::TestDrive drive(folder / L"drive", testsupport::DriveKind::Removable);
     ASSERT_TRUE(drive.Made());
-    PlayerRecord record(L"Removable Disk", nullptr, L"", NoSerial(), 0);
+    PlayerRecord record(L"Removable Disk", nullptr, L"", NoSerialNumber(), 0);
     record.driveLetter = drive.Letter();
     record.folderPath = L"\\Books\\Night";
 
@@ -165,7 +159,7 @@ TEST(DeviceProfile, Reading)
     for (const ProfileCase& c : cases) {
         SCOPED_TRACE(c.label);
         testsupport::WriteAll(folder / L"Vesperlin.xml", c.text);
-        PlayerRecord record(L"P", nullptr, L"", NoSerial(), 0);
+        PlayerRecord record(L"P", nullptr, L"", NoSerialNumber(), 0);
         record.clientId = L"stale";
         ReadDeviceProfile(&record, folder / L"Vesperlin.xml");
         CString target = c.targetFolder, banner = c.bannerFolder;
@@ -178,7 +172,7 @@ TEST(DeviceProfile, Reading)
         EXPECT_EQ(banner, record.bannerFolder);
         EXPECT_EQ(CString(c.clientId), record.clientId);
     }
-    PlayerRecord missing(L"P", nullptr, L"", NoSerial(), 0);
+    PlayerRecord missing(L"P", nullptr, L"", NoSerialNumber(), 0);
     missing.targetFolder = L"old";
     ReadDeviceProfile(&missing, folder / L"absent.xml");
     EXPECT_EQ(CString(), missing.targetFolder);

@@ -42,13 +42,6 @@ protected:
         return stream;
     }
 
-    static WMDMID NoSerial()
-    {
-        WMDMID serial{};
-        serial.cbSize = sizeof(WMDMID);
-        return serial;
-    }
-
     testsupport::ScratchFolder m_folder;
 };
 
@@ -78,7 +71,7 @@ TEST_F(StorageQueries, LayoutAndFreeSpace)
         IStream* stream = DeviceStream(std::string("[Devices]\nCount=1\n[Device1]\nName=P\n") + c.device +
                                        "[Device1.Storage1]\nFolder=player\n" + c.storage);
         ASSERT_NE(nullptr, stream);
-        PlayerRecord record(L"P", stream, L"", NoSerial(), c.seed);
+        PlayerRecord record(L"P", stream, L"", NoSerialNumber(), c.seed);
         record.mobileDevice = c.mobile;
         EXPECT_EQ(c.layout, record.GetStorageLayout());
         EXPECT_EQ(c.layout, record.GetStorageLayout());  // kept
@@ -93,13 +86,13 @@ TEST_F(StorageQueries, LayoutAndFreeSpace)
 
 TEST_F(StorageQueries, PlayersWithoutADeviceOrTableEntry)
 {
-    PlayerRecord none(L"P", nullptr, L"", NoSerial(), kUnknownValue);
+    PlayerRecord none(L"P", nullptr, L"", NoSerialNumber(), kUnknownValue);
     ULONGLONG freeBytes = 1;
     EXPECT_EQ(kUnknownValue, none.GetStorageLayout());
     EXPECT_FALSE(none.GetFreeSpace(&freeBytes));
 
     // A Zune without an entry in the Zune table has no free space answer.
-    PlayerRecord zune(L"Microsoft Zune", nullptr, L"Microsoft Zune", NoSerial(), kUnknownValue);
+    PlayerRecord zune(L"Microsoft Zune", nullptr, L"Microsoft Zune", NoSerialNumber(), kUnknownValue);
     zune.zuneIndex = 3;
     EXPECT_FALSE(zune.GetFreeSpace(&freeBytes));
     EXPECT_EQ(kUnknownValue, zune.GetStorageLayout());
@@ -110,7 +103,7 @@ TEST_F(StorageQueries, PlayersWithoutADeviceOrTableEntry)
 TEST_F(StorageQueries, StorageCardOrMainMemory)
 {
     const GUID id = {0x6E1A1C9A, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x66}};
-    PlayerRecord before(L"Pocket PC", nullptr, L"", NoSerial(), 0);
+    PlayerRecord before(L"Pocket PC", nullptr, L"", NoSerialNumber(), 0);
     before.mobileDeviceId = id;
     EXPECT_EQ(kUnknownValue, before.IsMobileStorageCard());  // no link yet: asked again later
 
@@ -125,7 +118,7 @@ TEST_F(StorageQueries, StorageCardOrMainMemory)
         int card;
     } cases[] = {{L"Pocket PC", L"", 0}, {L"Storage Card", L"", 1}, {L"WM Device", L"Pocket PC", 0}};
     for (const auto& c : cases) {
-        PlayerRecord record(c.name, nullptr, L"", NoSerial(), 0, c.altName);
+        PlayerRecord record(c.name, nullptr, L"", NoSerialNumber(), 0, c.altName);
         record.mobileDeviceId = id;
         EXPECT_EQ(c.card, record.IsMobileStorageCard()) << c.name;
     }
