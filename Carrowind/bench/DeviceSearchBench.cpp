@@ -5,10 +5,9 @@
 // The stand-in must be registered in the prefix (devicesearch.sh does it). Prints, per count,
 // the median milliseconds of a search and of a listing, and their ratio.
 #include "BenchClock.h"
-#include "DeviceSearch.h"
-#include "PlayerRecord.h"
-#include "SuiteMessages.h"
+#include "SearchRunner.h"
 #include "Wmdm.h"
+#include "afx.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,11 +16,6 @@
 #include <vector>
 
 namespace {
-
-LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return message == WM_DEVICE_SEARCH_DONE ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
-}
 
 void WriteFixture(const std::wstring& folder, int players)
 {
@@ -38,23 +32,14 @@ void WriteFixture(const std::wstring& folder, int players)
 }
 
 // One search as the Search page runs it; the number of records.
-INT_PTR Search(HWND owner)
+INT_PTR Search()
 {
     CObArray found;
-    auto job = std::make_shared<DeviceSearchJob>();
-    job->owner = owner;
-    job->devices = &found;
-    job->notFoundText = L"No portable players could be found.";
-    CWinThread* thread = StartDeviceSearch(job);
-    if (!thread)
+    SearchRun run(&found, L"No portable players could be found.");
+    if (!run.Run())
         return -1;
-    HANDLE handle = thread->DuplicateThreadHandle();
-    thread->ResumeThread();
-    AfxWaitForThreadEnd(handle, 60000);
-    CloseHandle(handle);
     const INT_PTR count = found.GetSize();
-    for (INT_PTR i = 0; i < count; ++i)
-        delete found[i];
+    DeleteRecords(found);
     return count;
 }
 
@@ -120,24 +105,18 @@ int wmain(int argc, wchar_t** argv)
     const int rounds = argc > 3 ? std::max(1, _wtoi(argv[3])) : 5;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     AfxSetMessageBoxHandler([](const AfxMessageBoxRequest&) { return IDCANCEL; });
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = OwnerProc;
-    windowClass.lpszClassName = L"DeviceSearchBenchOwner";
-    RegisterClassW(&windowClass);
-    HWND owner = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     std::printf("players  search-ms  listing-ms  ratio  records\n");
     int status = 0;
     for (int players : counts) {
         WriteFixture(folder, players);
-        INT_PTR records = Search(owner);  // warm-up
-        const double search = MedianMs(rounds, [&] { records = Search(owner); });
+        INT_PTR records = Search();  // warm-up
+        const double search = MedianMs(rounds, [&] { records = Search(); });
         const double listing = MedianMs(rounds, [] { List(); });
         std::printf("%7d  %9.1f  %10.1f  %5.1f  %7d\n", players, search, listing, listing > 0 ? search / listing : 0.0,
                     static_cast<int>(records));
         if (records != players)
             status = 1;
     }
-    DestroyWindow(owner);
     CoUninitialize();
     return status;
 }

@@ -19,28 +19,11 @@ CString FirstChildText(const CXmlNode& root, std::initializer_list<const wchar_t
     return CString();
 }
 
-// A folder on the player's own drive: no drive or share of its own and no "..".
-bool StaysOnDrive(const CString& folder)
-{
-    if (folder.Find(L':') >= 0 || folder.Left(2) == L"\\\\" || folder.Find(L'/') >= 0)
-        return false;
-    CString rest = folder + L"\\";
-    int start = 0;
-    for (int end = rest.Find(L'\\'); end >= 0; end = rest.Find(L'\\', start)) {
-        CString part = rest.Mid(start, end - start);
-        part.Trim();
-        if (part == L"..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 // The folder made absolute on the drive of the profile file.
 CString OnDrive(const CString& driveRoot, CString folder)
 {
     folder.TrimRight(L'\\');
-    if (folder.IsEmpty() || !StaysOnDrive(folder))
+    if (folder.IsEmpty() || folder.Find(L'/') >= 0 || !StaysOnPlayer(folder))
         return CString();
     if (driveRoot.Find(L":\\") > 0) {
         folder.TrimLeft(L'\\');

@@ -5,6 +5,7 @@
 #include "FileUtils.h"
 #include "MobileLink.h"
 #include "PlayerRecord.h"
+#include "SearchRunner.h"
 #include "SuiteMessages.h"
 #include "ZuneClient.h"
 #include "res/DeviceStringIds.h"
@@ -287,9 +288,7 @@ BOOL CDeviceSearchThread::InitInstance()
         return FALSE;
     }
     // The records of an earlier search go: pages keep indexes into the array, not records.
-    for (INT_PTR i = 0; i < job->devices->GetSize(); ++i)
-        delete job->devices->GetAt(i);
-    job->devices->RemoveAll();
+    DeleteRecords(*job->devices);
 
     IWMDeviceManager* manager = nullptr;
     if (!CreateDeviceManager(&manager)) {

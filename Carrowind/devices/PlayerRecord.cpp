@@ -17,27 +17,6 @@ bool Contains(const CString& text, UINT id)
     return !part.IsEmpty() && text.Find(part) >= 0;
 }
 
-// A relative path that stays below its folder: no drive, no leading backslash, no "..".
-bool StaysInside(const CString& path)
-{
-    if (path.IsEmpty() || path.Find(L':') >= 0 || path[0] == L'\\' || path[0] == L'/')
-        return false;
-    CString rest = path;
-    rest.Replace(L'/', L'\\');
-    int start = 0;
-    while (start <= rest.GetLength()) {
-        int end = rest.Find(L'\\', start);
-        if (end < 0)
-            end = rest.GetLength();
-        CString part = rest.Mid(start, end - start);
-        part.Trim();
-        if (part == L"..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 }  // namespace
 
 PlayerRecord::PlayerRecord(const CString& name_, IStream* stream, const CString& description, const WMDMID& serial,
@@ -139,6 +118,23 @@ CString PlayerRecord::GetTargetPath(const CString& titleName) const
     return path;
 }
 
+bool StaysOnPlayer(const CString& path)
+{
+    if (path.Find(L':') >= 0 || path.Left(2) == L"\\\\")
+        return false;
+    CString rest = path + L"\\";
+    rest.Replace(L'/', L'\\');
+    int start = 0;
+    for (int end = rest.Find(L'\\'); end >= 0; end = rest.Find(L'\\', start)) {
+        CString part = rest.Mid(start, end - start);
+        part.Trim();
+        if (part == L"..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 BOOL PlayerRecord::DeleteTargetFile(const CString& relativePath)
 {
     // Only a player reached through its drive: its folder is the folder path on that drive.
@@ -146,7 +142,7 @@ BOOL PlayerRecord::DeleteTargetFile(const CString& relativePath)
         return FALSE;
     CString path = relativePath;
     path.Trim(L'\\');
-    if (path.IsEmpty() || !StaysInside(path))
+    if (path.IsEmpty() || path[0] == L'/' || !StaysOnPlayer(path))
         return FALSE;
     CString inside = folderPath;
     inside.Trim(L'\\');

@@ -135,6 +135,9 @@ inline WMDMID NoSerialNumber()
 // The record at an index of a device array, or null.
 PlayerRecord* PlayerAt(const CObArray& devices, INT_PTR index);
 
+// A path that stays on the player's drive: no drive or share of its own and no ".." step.
+bool StaysOnPlayer(const CString& path);
+
 // The system's text of a Win32 error code, cut at its first line break; "Unknown error code
 // %08x (%d)" when the system has none.
 CString FormatSystemError(DWORD code);

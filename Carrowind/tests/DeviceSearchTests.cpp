@@ -1,6 +1,7 @@
 // The device search over the device manager's and the mobile link's stand-ins and a removable
 // test drive: what records it makes, the questions it asks and its one report.
 #include "DeviceSearch.h"
+#include "SearchRunner.h"
 #include "PlayerRecord.h"
 #include "SuiteMessages.h"
 #include "TestDrive.h"
@@ -9,42 +10,20 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::atomic<int> g_reports{0};
-
-LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// A case label as a test name: its letters and digits.
+std::string TestName(const char* label)
 {
-    if (message == WM_DEVICE_SEARCH_DONE) {
-        ++g_reports;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    std::string name;
+    for (const char* p = label; *p; ++p)
+        if (isalnum(static_cast<unsigned char>(*p)))
+            name += *p;
+    return name;
 }
-
-// A window that counts the search's reports.
-class ReportWindow {
-public:
-    ReportWindow()
-    {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = OwnerProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"DeviceSearchTestOwner";
-        RegisterClassW(&windowClass);
-        m_hwnd = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 windowClass.hInstance, nullptr);
-    }
-    ~ReportWindow() { DestroyWindow(m_hwnd); }
-    HWND Get() const { return m_hwnd; }
-
-private:
-    HWND m_hwnd = nullptr;
-};
 
 struct Found {
     CString name;
@@ -173,24 +152,13 @@ TEST_P(DeviceSearch, ListsThePlayersAndReportsOnce)
 
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     testsupport::MessageBoxRecorder boxes(c.answers.empty() ? std::vector<int>{IDOK} : c.answers);
-    ReportWindow owner;
     CObArray found;
-    auto job = std::make_shared<DeviceSearchJob>();
-    job->owner = owner.Get();
-    job->devices = &found;
-    job->notFoundText = L"No portable players could be found.";
-    job->mobileMinVersion = c.minVersion;
-    job->mobileCurVersion = c.curVersion;
-    job->mp3Title = TRUE;
-    g_reports = 0;
-    CWinThread* thread = StartDeviceSearch(job);
-    ASSERT_NE(nullptr, thread);
-    HANDLE handle = thread->DuplicateThreadHandle();
-    thread->ResumeThread();
-    ASSERT_TRUE(AfxWaitForThreadEnd(handle, 30000));
-    CloseHandle(handle);
-
-    EXPECT_EQ(1, g_reports.load());
+    SearchRun run(&found, L"No portable players could be found.");
+    run.job->mobileMinVersion = c.minVersion;
+    run.job->mobileCurVersion = c.curVersion;
+    run.job->mp3Title = TRUE;
+    ASSERT_TRUE(run.Run());
+    EXPECT_EQ(1, run.reports);
     ASSERT_EQ(c.expected.size(), static_cast<size_t>(found.GetSize()));
     for (size_t i = 0; i < c.expected.size(); ++i) {
         const Found& want = c.expected[i];
@@ -220,18 +188,11 @@ TEST_P(DeviceSearch, ListsThePlayersAndReportsOnce)
     ASSERT_EQ(c.boxes.size(), boxes.Boxes().size());
     for (size_t i = 0; i < c.boxes.size(); ++i)
         EXPECT_GE(boxes.Boxes()[i].text.Find(c.boxes[i]), 0) << static_cast<const wchar_t*>(boxes.Boxes()[i].text);
-    for (INT_PTR i = 0; i < found.GetSize(); ++i)
-        delete found[i];
+    DeleteRecords(found);
     CoUninitialize();
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DeviceSearch, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<SearchCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.label; *p; ++p)
-                                 if (isalnum(static_cast<unsigned char>(*p)))
-                                     name += *p;
-                             return name;
-                         });
+                         [](const ::testing::TestParamInfo<SearchCase>& info) { return TestName(info.param.label); });
 
 }  // namespace

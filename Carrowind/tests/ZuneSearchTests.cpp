@@ -2,6 +2,7 @@
 // device server over the portable-devices stand-in, and the questions when it cannot be had.
 #include "ComTestSupport.h"
 #include "DeviceSearch.h"
+#include "SearchRunner.h"
 #include "PlayerRecord.h"
 #include "SuiteMessages.h"
 #include "DeviceEnumeration.h"
@@ -12,11 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return message == WM_DEVICE_SEARCH_DONE ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
-}
 
 void SetZuneSoftware(const wchar_t* version)
 {
@@ -77,6 +73,7 @@ protected:
 TEST_P(ZuneSearch, FindsTheZuneThroughTheServer)
 {
     const ZuneCase& c = GetParam();
+    SCOPED_TRACE(c.label);
     testsupport::WriteAll(m_folder / L"devices.ini", "[Devices]\nCount=0\n");
     SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_folder / L"devices.ini");
     testsupport::WriteAll(m_folder / L"lists.ini",
@@ -93,23 +90,10 @@ TEST_P(ZuneSearch, FindsTheZuneThroughTheServer)
     comtest::ServerMessageBoxes serverBoxes(L"Corvatine.dll", c.serverAnswer);
     ASSERT_TRUE(serverBoxes.Installed());
     testsupport::MessageBoxRecorder boxes(c.answers.empty() ? std::vector<int>{IDCANCEL} : c.answers);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = OwnerProc;
-    windowClass.lpszClassName = L"ZuneSearchTestOwner";
-    RegisterClassW(&windowClass);
-    HWND owner = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-
     CObArray found;
-    auto job = std::make_shared<DeviceSearchJob>();
-    job->owner = owner;
-    job->devices = &found;
-    job->notFoundText = L"No portable players could be found.";
-    CWinThread* thread = StartDeviceSearch(job);
-    ASSERT_NE(nullptr, thread);
-    HANDLE handle = thread->DuplicateThreadHandle();
-    thread->ResumeThread();
-    ASSERT_TRUE(AfxWaitForThreadEnd(handle, 30000));
-    CloseHandle(handle);
+    SearchRun run(&found, L"No portable players could be found.");
+    ASSERT_TRUE(run.Run());
+    EXPECT_EQ(1, run.reports);
 
     ASSERT_EQ(c.found ? 1 : 0, found.GetSize());
     if (c.found) {
@@ -134,21 +118,12 @@ TEST_P(ZuneSearch, FindsTheZuneThroughTheServer)
     ASSERT_EQ(c.boxes.size(), boxes.Boxes().size());
     for (size_t i = 0; i < c.boxes.size(); ++i)
         EXPECT_GE(boxes.Boxes()[i].text.Find(c.boxes[i]), 0) << static_cast<const wchar_t*>(boxes.Boxes()[i].text);
-    for (INT_PTR i = 0; i < found.GetSize(); ++i)
-        delete found[i];
+    DeleteRecords(found);
     ReleaseZuneDevices();
-    DestroyWindow(owner);
     CoUninitialize();
 }
 
-INSTANTIATE_TEST_SUITE_P(Zunes, ZuneSearch, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<ZuneCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.label; *p; ++p)
-                                 if (isalnum(static_cast<unsigned char>(*p)))
-                                     name += *p;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Zunes, ZuneSearch, ::testing::ValuesIn(kCases));
 
 TEST(ZuneClient, SoftwareVersions)
 {
