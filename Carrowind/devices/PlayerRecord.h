@@ -57,6 +57,7 @@ public:
     void SetFolderPath(const CString& text);
     const CString& GetFolderPath() const { return folderPath; }
     void SetMobileAppFolder(const CString& folder);
+    CString GetBaseFileName() const { return baseFileName; }
     // The profile's folder for a title (joined with the name when the profile asks for it).
     CString GetTargetPath(const CString& titleName) const;
     // Deletes a file below the player's target folder (mass-storage players only) and the folder
@@ -86,6 +87,7 @@ public:
     CString name;
     CString displayName;
     CString baseFileName;
+    CString otherName;  // the title's name when no base file name is set
     IStream* deviceStream = nullptr;
     IWMDMDevice* device = nullptr;
     CString folderPath;

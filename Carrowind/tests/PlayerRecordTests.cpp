@@ -1,6 +1,7 @@
 // Player records (display names, folder paths, lazy kinds, file deletion on mass-storage players),
 // the profile file of a mass-storage player, and drive letters and names of the device search.
 #include "DeviceEnumeration.h"
+#include "DataFolder.h"
 #include "DeviceProfile.h"
 #include "FileUtils.h"
 #include "PlayerRecord.h"
@@ -194,6 +195,71 @@ TEST(DeviceEnumeration, IPodDrivesByTheirLibraryFolder)
 {
     EXPECT_FALSE(IsIPodDrive(0));
     EXPECT_FALSE(IsIPodDrive(L'1'));
+}
+
+}  // namespace
+
+namespace {
+
+struct SideFileCase {
+    const char* label;
+    const wchar_t* baseName;
+    BOOL massStorage, thumbnail, cover;
+    BOOL result;
+    std::vector<const wchar_t*> written;  // below the target folder
+};
+
+TEST(DeviceProfile, SideFilesOfAMassStoragePlayer)
+{
+    testsupport::ScratchFolder folder;
+    CreateFolderPath(folder / L"title");
+    testsupport::WriteAll(folder / L"title\\Harbour.wax", "playlist");
+    testsupport::WriteAll(folder / L"title\\Harbour.vpm", "order");
+    testsupport::WriteAll(folder / L"title\\Cover.jpg", "cover");
+    testsupport::WriteAll(folder / L"title\\Cover-Cover.jpg", "small");
+    const SideFileCase cases[] = {
+        {"every side file", L"Harbour", TRUE, TRUE, TRUE, TRUE, {L"Harbour.vpm", L"HarbourImg200.jpg", L"HarbourImg100.jpg"}},
+        {"no thumbnail flag", L"Harbour", TRUE, FALSE, TRUE, TRUE, {L"Harbour.vpm", L"HarbourImg100.jpg"}},
+        {"a format suffix", L"Harbour}Fmt2", TRUE, FALSE, FALSE, TRUE, {L"Harbour}.vpm"}},
+        {"not a mass-storage player", L"Harbour", FALSE, TRUE, TRUE, FALSE, {}},
+        {"a name leading out", L"..\\..\\Harbour", TRUE, TRUE, TRUE, FALSE, {}},
+    };
+    for (const SideFileCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        testsupport::RemoveTree(folder / L"player");
+        PlayerRecord record(L"P", nullptr, L"", NoSerialNumber(), 0);
+        record.targetFolder = folder / L"player\\Books";
+        record.massStorage = c.massStorage;
+        record.thumbnailFlag = c.thumbnail;
+        record.coverFlag = c.cover;
+        record.baseFileName = c.baseName;
+        EXPECT_EQ(c.result, CopySideFilesToDevice(&record, folder / L"title\\Harbour.wax", folder / L"title\\Cover.jpg", L""));
+        EXPECT_EQ(static_cast<int>(c.written.size()), testsupport::FileCount(folder / L"player\\Books"));
+        for (const wchar_t* name : c.written)
+            EXPECT_TRUE(FileExists(folder / L"player\\Books" + L"\\" + name)) << name;
+        EXPECT_FALSE(FileExists(folder / L"Harbour.vpm"));
+    }
+}
+
+TEST(DeviceProfile, TheBannerOfTheSource)
+{
+    testsupport::ScratchFolder folder;
+    testsupport::WriteAll(folder / L"Harbour.wax", "playlist");
+    testsupport::WriteAll(folder / L"Harbour.vpm", "order");
+    const CString banners = GetConsoleDataFolder() + L"\\Banners";
+    CreateFolderPath(banners);
+    testsupport::WriteAll(banners + L"\\src-25.png", "banner");
+    for (const wchar_t* source : {L"src-25", L"..\\Banners\\src-25"}) {
+        testsupport::RemoveTree(folder / L"art");
+        PlayerRecord record(L"P", nullptr, L"", NoSerialNumber(), 0);
+        record.targetFolder = folder / L"player";
+        record.bannerFolder = folder / L"art";
+        record.massStorage = TRUE;
+        record.baseFileName = L"Harbour";
+        EXPECT_TRUE(CopySideFilesToDevice(&record, folder / L"Harbour.wax", L"", source));
+        EXPECT_EQ(CString(source) == L"src-25", FileExists(folder / L"art\\src-25.png") != FALSE) << source;
+    }
+    DeleteFileW(banners + L"\\src-25.png");
 }
 
 }  // namespace
