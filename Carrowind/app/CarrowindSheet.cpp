@@ -11,10 +11,12 @@ CWizardSheet::CWizardSheet(const CString& playlistPath, CWnd* parent)
     : CWizardSheetBase(playlistPath, IDI_CARROWIND, IDR_WIZARD_ACCELERATORS, parent),
       m_welcome(this),
       m_search(this),
+      m_confirm(this),
       m_success(this)
 {
     AddPage(&m_welcome);
     AddPage(&m_search);
+    AddPage(&m_confirm);
     AddPage(&m_success);
     SetWizardMode();
 }

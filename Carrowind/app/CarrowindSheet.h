@@ -2,6 +2,7 @@
 // array the search fills and what the pages leave for each other.
 #pragma once
 
+#include "ConfirmPage.h"
 #include "SearchPage.h"
 #include "SuccessPage.h"
 #include "WelcomePage.h"
@@ -25,6 +26,7 @@ public:
 
     CWelcomePage m_welcome;
     CSearchPage m_search;
+    CConfirmPage m_confirm;
     CSuccessPage m_success;
 
 protected:

@@ -13,6 +13,7 @@
 
 #include "Collections.h"
 #include "WinThread.h"
+#include "Wmdm.h"
 
 #include <atomic>
 #include <functional>
@@ -35,8 +36,22 @@ using DeviceSearchStarter = std::function<CWinThread*(std::shared_ptr<DeviceSear
 DeviceSearchStarter SetDeviceSearchStarter(DeviceSearchStarter starter);
 CWinThread* StartDeviceSearch(std::shared_ptr<DeviceSearchJob> job);
 
-// The product's search thread until the players' search exists: it finds no player, leaves
-// the array empty and reports at once.
+// Whether iTunes is running and connected, and the names of its sources ("|"-separated) with
+// the value its source listing gives. The product's answer until the Apple players' code
+// exists: iTunes is not running.
+struct ITunesSources {
+    bool connected = false;
+    CString names;
+    DWORD sourceFlag = 0;
+};
+using ITunesProbe = std::function<ITunesSources()>;
+ITunesProbe SetITunesProbe(ITunesProbe probe);
+
+// The product's search thread: every player the device manager lists (with the mass-storage
+// players' profile files and the Windows Mobile devices the mobile link knows), appended to the
+// job's array; when none is found the user is asked whether to search again. Reports
+// WM_DEVICE_SEARCH_DONE once, unless COM or the device manager cannot be started or the job
+// was asked to stop.
 class CDeviceSearchThread : public CWinThread {
     DECLARE_DYNCREATE(CDeviceSearchThread)
 public:
@@ -44,4 +59,7 @@ public:
 
 protected:
     BOOL InitInstance() override;
+
+private:
+    void Search(IWMDeviceManager* manager, IWMDeviceManager2* manager2);
 };

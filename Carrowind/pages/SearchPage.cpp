@@ -2,6 +2,7 @@
 
 #include "CarrowindSheet.h"
 #include "MediaElements.h"
+#include "PlayerRecord.h"
 #include "SuiteMessages.h"
 #include "WizardApp.h"
 #include "WizardSettings.h"
@@ -90,6 +91,12 @@ void CSearchPage::FinishSearch()
             CString record;
             record.Format(L"DeviceSearch: %d device(s)", static_cast<int>(found));
             m_app->WriteVerboseLog(record);
+            for (INT_PTR i = 0; i < found; ++i) {
+                const PlayerRecord* player = PlayerAt(m_sheet->m_devices, i);
+                record.Format(L"DeviceSearch: found \"%s\" (%s)", static_cast<const wchar_t*>(player->GetDisplayName()),
+                              static_cast<const wchar_t*>(player->GetName()));
+                m_app->WriteVerboseLog(record);
+            }
         }
         m_ownerSheet->PressButton(PSBTN_NEXT);
     } else {

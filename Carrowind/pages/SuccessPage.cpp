@@ -4,6 +4,7 @@
 #include "MarkupLabel.h"
 #include "Menu.h"
 #include "CarrowindSheet.h"
+#include "SafeRemoval.h"
 #include "WizardApp.h"
 #include "WizardSettings.h"
 #include "res/CarrowindIds.h"
@@ -19,11 +20,10 @@ PlayerRemover& Remover()
     return remover;
 }
 
-// Until players can be removed here, removal says so.
-int RemoveNotAvailable(const CString&, CString& status)
+// The player is found in the device tree by its name and ejected.
+int RemoveNotAvailable(const CString& deviceName, CString& status)
 {
-    status = AfxLoadString(IDS_REMOVAL_NOT_AVAILABLE);
-    return 12;
+    return SafelyRemovePlayer(L"EjectName", deviceName, status, FALSE, FALSE);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "CarrowindSheet.h"
 #include "FileUtils.h"
 #include "MarkupLabel.h"
+#include "PlayerRecord.h"
 #include "SuiteMessages.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
@@ -23,14 +24,14 @@ using testsupport::StepRunner;
 CWizardApp& App() { return *static_cast<CWizardApp*>(AfxGetWizardApp()); }
 
 // A record the fake searches put into the device array.
-class CFoundPlayer : public CObject {
+class CFoundPlayer : public PlayerRecord {
 public:
     static int& Alive()
     {
         static int alive = 0;
         return alive;
     }
-    CFoundPlayer() { ++Alive(); }
+    CFoundPlayer() : PlayerRecord(L"Kitchen Player", nullptr, L"", NoSerialNumber(), 1) { ++Alive(); }
     ~CFoundPlayer() override { --Alive(); }
 };
 
@@ -153,7 +154,14 @@ TEST_F(Pages, APlayerFoundGoesOnAndTheSuccessPageEndsTheWizard)
             SetEvent(go);
             return true;
         },
+        // The Confirm page shows the player found; Next goes on.
         [&] { return sheet.GetActiveIndex() == 2; },
+        [&] {
+            testsupport::PumpMessages(100);
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 3; },
         [&] {
             testsupport::PumpMessages(100);
             successButtons = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3025)) ? 1 : 0;
