@@ -207,27 +207,47 @@ CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority, UINT 
     return thread;
 }
 
+namespace {
+
+// Handles what is queued now; remembers a WM_QUIT taken from the queue.
+void HandleQueuedMessages(bool& quitSeen, WPARAM& quitCode)
+{
+    CWinThread* self = AfxGetThread();
+    MSG msg;
+    // PeekMessage also delivers messages sent from other threads.
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quitSeen = true;
+            quitCode = msg.wParam;
+            continue;
+        }
+        if (!(self && self->PreTranslateMessage(&msg))) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+}  // namespace
+
+BOOL AfxPumpQueuedMessages()
+{
+    bool quitSeen = false;
+    WPARAM quitCode = 0;
+    HandleQueuedMessages(quitSeen, quitCode);
+    if (quitSeen)
+        PostQuitMessage(static_cast<int>(quitCode));
+    return !quitSeen;
+}
+
 BOOL AfxWaitForThreadEnd(HANDLE thread, DWORD timeout, DWORD* exitCode)
 {
     const ULONGLONG start = GetTickCount64();
     bool quitSeen = false;
     WPARAM quitCode = 0;
     BOOL ended = FALSE;
-    CWinThread* self = AfxGetThread();
     for (;;) {
-        MSG msg;
-        // PeekMessage also delivers messages sent from other threads.
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                quitSeen = true;
-                quitCode = msg.wParam;
-                continue;
-            }
-            if (!(self && self->PreTranslateMessage(&msg))) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
+        HandleQueuedMessages(quitSeen, quitCode);
         DWORD step = 100;
         if (timeout != INFINITE) {
             const ULONGLONG elapsed = GetTickCount64() - start;

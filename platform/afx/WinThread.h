@@ -103,3 +103,10 @@ CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority = THRE
 // timeout is in milliseconds (INFINITE: no limit). Returns TRUE when the handle was
 // signalled; exitCode (optional) then receives the thread's exit code.
 BOOL AfxWaitForThreadEnd(HANDLE thread, DWORD timeout = INFINITE, DWORD* exitCode = nullptr);
+
+// Handles every message already queued for the calling thread (and those sent to it) inside
+// a handler, as the run loop would: each passes the thread's PreTranslateMessage first (so a
+// sheet's dialog manager and accelerators see the keys), then is dispatched. Does not wait.
+// A WM_QUIT taken from the queue is posted again before returning, and FALSE tells the
+// caller to stop its work; TRUE otherwise.
+BOOL AfxPumpQueuedMessages();

@@ -39,6 +39,45 @@ bool Module::GetPath(wchar_t* path, DWORD size) const
     return length > 0 && length < size;
 }
 
+LONG Module::Unlock()
+{
+    const LONG locks = InterlockedDecrement(&m_locks);
+    if (m_quitThread != 0 && locks <= m_classObjectLocks)
+        PostThreadMessageW(m_quitThread, WM_QUIT, 0, 0);
+    return locks;
+}
+
+HRESULT Module::RegisterClassObjects(DWORD context, DWORD flags)
+{
+    if (m_classes.size() > sizeof(m_cookies) / sizeof(m_cookies[0]))
+        return E_OUTOFMEMORY;
+    const LONG before = m_locks;
+    HRESULT hr = S_OK;
+    for (size_t i = 0; i < m_classes.size() && SUCCEEDED(hr); ++i) {
+        IUnknown* factory = nullptr;
+        hr = GetClassObject(*m_classes[i].clsid, IID_IUnknown, reinterpret_cast<void**>(&factory));
+        if (SUCCEEDED(hr)) {
+            hr = CoRegisterClassObject(*m_classes[i].clsid, factory, context, flags, &m_cookies[i]);
+            factory->Release();  // COM holds it while it is registered
+        }
+    }
+    m_classObjectLocks = m_locks - before;
+    if (FAILED(hr))
+        RevokeClassObjects();
+    return hr;
+}
+
+void Module::RevokeClassObjects()
+{
+    m_quitThread = 0;
+    m_classObjectLocks = 0;
+    for (DWORD& cookie : m_cookies) {
+        if (cookie != 0)
+            CoRevokeClassObject(cookie);
+        cookie = 0;
+    }
+}
+
 HRESULT Module::GetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
     if (!object)

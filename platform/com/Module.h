@@ -12,6 +12,14 @@
 //
 // Every object and every LockServer(TRUE) holds a lock; the module may be unloaded (DLL) or
 // end (program) only when the count is zero. Linking com_inproc adds the four DLL exports.
+//
+// A program that serves its classes to other processes (a local server) registers its class
+// objects while it runs and, started by COM for a client, ends when the last object goes:
+//
+//     g_module.RegisterClassObjects();          // CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE
+//     g_module.QuitWhenUnused(GetCurrentThreadId());   // only when started with /Embedding
+//     ... run the message loop ...
+//     g_module.RevokeClassObjects();
 #pragma once
 
 #include "Registrar.h"
@@ -43,8 +51,19 @@ public:
     static Module& Current();
 
     LONG Lock() { return InterlockedIncrement(&m_locks); }
-    LONG Unlock() { return InterlockedDecrement(&m_locks); }
+    // When QuitWhenUnused was asked and the count falls to what the registered class objects
+    // hold themselves, WM_QUIT is posted to the serving thread.
+    LONG Unlock();
     LONG LockCount() const { return m_locks; }
+
+    // Registers a class object of each class with COM, for other processes to create objects
+    // through. On failure the ones registered so far are revoked again.
+    HRESULT RegisterClassObjects(DWORD context = CLSCTX_LOCAL_SERVER, DWORD flags = REGCLS_MULTIPLEUSE);
+    // Revokes what RegisterClassObjects registered (nothing when it did not run).
+    void RevokeClassObjects();
+    // The program serves only: its loop on that thread ends once no client holds an object
+    // or a server lock any more.
+    void QuitWhenUnused(DWORD threadId) { m_quitThread = threadId; }
 
     HINSTANCE Instance() const { return m_instance; }
     void SetInstance(HINSTANCE instance) { m_instance = instance; }
@@ -69,6 +88,10 @@ private:
     const AppIdRegistration* m_appId;
     HINSTANCE m_instance = nullptr;
     LONG m_locks = 0;
+    // The class objects registered with COM: their cookies, and the locks they hold.
+    DWORD m_cookies[8] = {};
+    LONG m_classObjectLocks = 0;
+    DWORD m_quitThread = 0;
     SRWLOCK m_typeLock = SRWLOCK_INIT;
     ITypeLib* m_typeLibrary = nullptr;
     struct CachedInfo {

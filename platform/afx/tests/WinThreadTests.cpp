@@ -286,4 +286,42 @@ TEST_F(WaitHelperTest, TimesOutOnALiveThreadAndKeepsAQuitMessage)
     CloseHandle(own);
 }
 
+// Stands for the test's own thread: records what passes its PreTranslateMessage and keeps
+// the messages it is told to.
+class CRecordingThread : public CWinThread {
+public:
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        seen.push_back(msg->message);
+        return msg->message == WM_TEST_ASK;  // taken here, never dispatched
+    }
+    std::vector<UINT> seen;
+};
+
+TEST_F(WaitHelperTest, PumpHandlesWhatIsQueuedThroughPreTranslateAndKeepsTheQuit)
+{
+    CRecordingThread self;
+    CWinThread* before = AfxGetThread();
+    AfxSetThread(&self);
+    PostMessageW(g_owner, WM_TEST_NOTE, 0, 0);
+    PostMessageW(g_owner, WM_TEST_ASK, 0, 0);
+    EXPECT_TRUE(AfxPumpQueuedMessages());
+    EXPECT_EQ(std::count(self.seen.begin(), self.seen.end(), WM_TEST_NOTE), 1);
+    EXPECT_EQ(std::count(self.seen.begin(), self.seen.end(), WM_TEST_ASK), 1);
+    EXPECT_EQ(std::count(m_record.messages.begin(), m_record.messages.end(), WM_TEST_NOTE), 1);
+    EXPECT_EQ(std::count(m_record.messages.begin(), m_record.messages.end(), WM_TEST_ASK), 0);
+
+    // A quit taken from the queue stops the caller and waits in the queue again.
+    PostQuitMessage(9);
+    PostMessageW(g_owner, WM_TEST_NOTE, 0, 0);
+    EXPECT_FALSE(AfxPumpQueuedMessages());
+    EXPECT_EQ(std::count(m_record.messages.begin(), m_record.messages.end(), WM_TEST_NOTE), 2);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 9u);
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    AfxSetThread(before);
+}
+
 }  // namespace

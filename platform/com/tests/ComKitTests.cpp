@@ -1,6 +1,7 @@
 // The COM kit through a server of its own (comkit_server.dll): registration with regsvr32,
 // creation, dispatch over the type library, class factory, aggregation and unloading.
 #include "ComHolders.h"
+#include "Object.h"
 #include "ComTestSupport.h"
 #include "KitTestServer.h"
 #include "TestSupport.h"
@@ -281,6 +282,68 @@ TEST_F(ComKit, FreeThreadedObjectCountsReferencesFromManyThreads)
     EXPECT_EQ(S_FALSE, server.CanUnloadNow());
     EXPECT_EQ(0u, pinger->Release());
     EXPECT_EQ(S_OK, server.CanUnloadNow());
+}
+
+// A class of a program's own module, served as a local server would serve it.
+class CServedThing : public com::ObjectRoot<com::ApartmentThreading>, public IPersist {
+public:
+    static const com::InterfaceEntry* Interfaces()
+    {
+        static constexpr com::InterfaceEntry table[] = {
+            com::Implements<CServedThing, IPersist>(IID_IPersist),
+            {},
+        };
+        return table;
+    }
+    STDMETHODIMP GetClassID(CLSID* clsid) override
+    {
+        *clsid = kServedClass;
+        return S_OK;
+    }
+    static constexpr CLSID kServedClass = {0x6B1E04F2, 0x35C8, 0x4A57, {0x9D, 0x0B, 0x2C, 0x91, 0xA4, 0xE7, 0xF3, 0x20}};
+};
+
+bool QuitIsQueued()
+{
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        quit = quit || msg.message == WM_QUIT;
+    return quit;
+}
+
+TEST_F(ComKit, ServedClassObjectsAreFoundByCoGetClassObjectAndTheServerQuitsWhenUnused)
+{
+    const com::ClassEntry classes[] = {
+        {&CServedThing::kServedClass, &com::CreateInstance<CServedThing>,
+         {L"Served", nullptr, nullptr, nullptr, false, com::ServerKind::LocalServer}},
+    };
+    com::Module module(classes);
+    ASSERT_EQ(S_OK, module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE));
+    const LONG held = module.LockCount();  // what the registered class object holds
+    EXPECT_GE(held, 1);
+    module.QuitWhenUnused(GetCurrentThreadId());
+
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(S_OK, CoGetClassObject(CServedThing::kServedClass, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
+                                     reinterpret_cast<void**>(&factory)));
+    IPersist* thing = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IPersist, reinterpret_cast<void**>(&thing)));
+    factory->Release();
+    CLSID clsid{};
+    EXPECT_EQ(S_OK, thing->GetClassID(&clsid));
+    EXPECT_TRUE(IsEqualCLSID(clsid, CServedThing::kServedClass));
+    EXPECT_FALSE(QuitIsQueued());  // a client still holds an object
+    thing->Release();
+    EXPECT_EQ(held, module.LockCount());
+    EXPECT_TRUE(QuitIsQueued());
+
+    // Revoked, the class is no longer served and nothing more asks to quit.
+    module.RevokeClassObjects();
+    EXPECT_EQ(0, module.LockCount());
+    EXPECT_FALSE(QuitIsQueued());
+    EXPECT_NE(S_OK, CoGetClassObject(CServedThing::kServedClass, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
+                                     reinterpret_cast<void**>(&factory)));
 }
 
 }  // namespace

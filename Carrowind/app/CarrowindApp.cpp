@@ -1,0 +1,139 @@
+#include "CarrowindApp.h"
+
+#include "AfxMessageBox.h"
+#include "CarrowindSheet.h"
+#include "DocTemplate.h"
+#include "Module.h"
+#include "WizardServices.h"
+#include "res/CarrowindIds.h"
+#include "res/WizardSheetIds.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+IMPLEMENT_DYNAMIC(CWizardApp, CWizardAppBase)
+
+namespace {
+
+const WizardNames kNames{L"Carrowind", IDS_CARROWIND_TITLE, L"CARROWIND-1573193E-0E49-49a8-A45D-18A47D48FB0D",
+                         IDS_ALREADY_RUNNING};
+
+CString ProgramPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return CString(path, static_cast<int>(length < MAX_PATH ? length : 0));
+}
+
+}  // namespace
+
+CWizardApp::CWizardApp() : CWizardAppBase(kNames) {}
+
+const WizardCommandLineRules& CWizardApp::CommandLineRules()
+{
+    static const WizardCommandLineRules rules{L"zkytransfer://", L"MP3 Audiobook", L"Vesperlin", true};
+    return rules;
+}
+
+BOOL CWizardApp::IsPlaylistPath(const CString& path)
+{
+    CString ending = path.Right(4);
+    return path.GetLength() >= 4 && ending.MakeUpper() == L".WAX";
+}
+
+BOOL CWizardApp::InitInstance()
+{
+    if (!CWizardAppBase::InitInstance())
+        return FALSE;
+    if (!TakeSingleInstance())
+        return FALSE;
+    const CString commandLine = GetCommandLineW();
+    if (HasVerboseSwitch(commandLine))
+        m_verbose = TRUE;
+    WriteVerboseLog(L"INIT");
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        AfxMessageBox(IDS_WIZARD_COM_FAILED, MB_OK);
+        WriteVerboseLog(AfxLoadString(IDS_WIZARD_COM_FAILED));
+        return FALSE;
+    }
+    m_comStarted = TRUE;
+    InitCommonControls();
+    SetRegistryKey(IDS_CARROWIND_REGISTRY_KEY);
+    CCommandLineInfo info;
+    ParseCommandLine(info);
+    com::Module& module = com::Module::Current();
+    if (FAILED(module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE))) {
+        WriteVerboseLog(L"RegisterClassObjects=Failed");
+        return FALSE;
+    }
+    m_classObjectsRegistered = TRUE;
+    switch (HandleServerSwitches(module, info)) {
+    case ServerRun::serve:
+        return TRUE;
+    case ServerRun::ended:
+        return FALSE;
+    case ServerRun::wizard:
+        break;
+    }
+    RunWizard();
+    return FALSE;
+}
+
+void CWizardApp::RunWizard()
+{
+    m_sourceId.Empty();
+    m_contentType.Empty();
+    m_mobileMinVersion.Empty();
+    m_mobileCurVersion.Empty();
+    m_bannerPath.Empty();
+    const CString commandLine = GetCommandLineW();
+    WizardCommandLine options;
+    ParseWizardCommandLine(commandLine, ProgramPath(), CommandLineRules(), options);
+    m_sourceId = options.sourceId;
+    m_contentType = options.contentType;
+    m_mobileMinVersion = options.mobileMinVersion;
+    m_mobileCurVersion = options.mobileCurVersion;
+    if (options.path.IsEmpty() || !IsPlaylistPath(options.path)) {
+        AfxMessageBox(IDS_NO_PLAYLIST_PATH, MB_OK | MB_ICONEXCLAMATION);
+        WriteVerboseLog(AfxLoadString(IDS_NO_PLAYLIST_PATH));
+        return;
+    }
+    m_bannerPath = FindBannerImage(m_sourceId);
+    WriteVerboseLog(commandLine);
+    CString cleared = L"Clear ";
+    {
+        CWizardSheet sheet(options.path);
+        m_pMainWnd = &sheet;
+        AfxSetMessageBoxOwner(nullptr);
+        sheet.DoModal();
+        m_pMainWnd = nullptr;
+        if (sheet.m_iTunesStarted) {
+            cleared += L" [Checked:";
+            if (FindWindowW(L"iTunes", L"iTunes")) {
+                Sleep(2000);
+                if (HWND iTunes = FindWindowW(L"iTunes", L"iTunes")) {
+                    PostMessageW(iTunes, WM_CLOSE, 0, 0);
+                    cleared += L"PostQuitIT]";
+                } else {
+                    cleared += L"NotFoundIT]";
+                }
+            } else {
+                cleared += L"NotFoundIT]";
+            }
+        }
+        WriteVerboseLog(cleared);
+    }
+}
+
+int CWizardApp::ExitInstance()
+{
+    if (m_classObjectsRegistered) {
+        com::Module::Current().RevokeClassObjects();
+        m_classObjectsRegistered = FALSE;
+    }
+    if (m_comStarted) {
+        CoUninitialize();
+        m_comStarted = FALSE;
+    }
+    return CWizardAppBase::ExitInstance();
+}

@@ -1,0 +1,28 @@
+// CWizardApp: the device wizard's application. One program with two roles: the wizard the
+// console starts for one title (a single instance), and the COM local server of the device
+// manager's progress class (/RegServer, /UnregServer, /Embedding).
+#pragma once
+
+#include "WizardApp.h"
+#include "WizardCommandLine.h"
+
+class CWizardApp : public CWizardAppBase {
+    DECLARE_DYNAMIC(CWizardApp)
+public:
+    CWizardApp();
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // The device wizard's reading of its command line or link.
+    static const WizardCommandLineRules& CommandLineRules();
+    // TRUE for a playlist path the wizard runs with (ends in ".wax", any case).
+    static BOOL IsPlaylistPath(const CString& path);
+
+private:
+    // The wizard itself, from the command line to the end of the sheet.
+    void RunWizard();
+
+    BOOL m_comStarted = FALSE;
+    BOOL m_classObjectsRegistered = FALSE;
+};

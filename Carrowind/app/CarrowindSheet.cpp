@@ -1,0 +1,52 @@
+#include "CarrowindSheet.h"
+
+#include "AboutDialog.h"
+#include "WizardApp.h"
+#include "WizardSettings.h"
+#include "res/CarrowindIds.h"
+
+IMPLEMENT_DYNAMIC(CWizardSheet, CWizardSheetBase)
+
+CWizardSheet::CWizardSheet(const CString& playlistPath, CWnd* parent)
+    : CWizardSheetBase(playlistPath, IDI_CARROWIND, IDR_WIZARD_ACCELERATORS, parent),
+      m_welcome(this),
+      m_search(this),
+      m_success(this)
+{
+    AddPage(&m_welcome);
+    AddPage(&m_search);
+    AddPage(&m_success);
+    SetWizardMode();
+}
+
+CWizardSheet::~CWizardSheet() { DeleteDevices(); }
+
+void CWizardSheet::DeleteDevices()
+{
+    for (INT_PTR i = 0; i < m_devices.GetSize(); ++i)
+        delete m_devices[i];
+    m_devices.RemoveAll();
+}
+
+void CWizardSheet::ShowAboutDialog()
+{
+    CAboutDialog about(this);
+    about.DoModal();
+}
+
+CString CWizardSheet::ReadWindowPosition() { return ReadWindowPositionSetting(); }
+
+void CWizardSheet::OnTitleLoaded()
+{
+    if (!m_app || !m_app->m_verbose)
+        return;
+    CString line;
+    line.Format(L"%s (%s) [iTunes=", m_title.GetString(), m_contentType.GetString());
+    CString version;
+    if (IsLocalServerInstalled(kITunesApplicationClass, &version))
+        line += version + (FindWindowW(L"iTunes", L"iTunes") ? L".Launched" : L".NotLaunched");
+    else
+        line += L"Not-Installed";
+    line += L"]";
+    m_app->WriteVerboseLog(line);
+}

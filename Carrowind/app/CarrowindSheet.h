@@ -1,0 +1,34 @@
+// The device wizard's sheet: the shared wizard sheet with the device wizard's pages, the device
+// array the search fills and what the pages leave for each other.
+#pragma once
+
+#include "SearchPage.h"
+#include "SuccessPage.h"
+#include "WelcomePage.h"
+#include "WizardSheet.h"
+
+class CWizardSheet : public CWizardSheetBase {
+    DECLARE_DYNAMIC(CWizardSheet)
+public:
+    explicit CWizardSheet(const CString& playlistPath, CWnd* parent = nullptr);
+    ~CWizardSheet() override;
+
+    // Deletes every player record and empties the array.
+    void DeleteDevices();
+
+    CObArray m_devices;              // the players the search found; the sheet owns them
+    int m_confirmedIndex = -1;
+    int m_currentIndex = -1;
+    CUIntArray m_numbers;
+    BOOL m_iTunesStarted = FALSE;    // iTunes was started by this wizard: closed at the end
+    CString m_elapsedText;           // the transfer's time, for the Success page
+
+    CWelcomePage m_welcome;
+    CSearchPage m_search;
+    CSuccessPage m_success;
+
+protected:
+    void ShowAboutDialog() override;
+    void OnTitleLoaded() override;
+    CString ReadWindowPosition() override;
+};

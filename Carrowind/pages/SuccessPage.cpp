@@ -1,0 +1,133 @@
+#include "SuccessPage.h"
+
+#include "AfxMessageBox.h"
+#include "MarkupLabel.h"
+#include "Menu.h"
+#include "CarrowindSheet.h"
+#include "WizardApp.h"
+#include "WizardSettings.h"
+#include "res/CarrowindIds.h"
+#include "res/HelpTopics.h"
+
+IMPLEMENT_DYNAMIC(CSuccessPage, CWizardPage)
+
+namespace {
+
+PlayerRemover& Remover()
+{
+    static PlayerRemover remover;
+    return remover;
+}
+
+// Until players can be removed here, removal says so.
+int RemoveNotAvailable(const CString&, CString& status)
+{
+    status = AfxLoadString(IDS_REMOVAL_NOT_AVAILABLE);
+    return 12;
+}
+
+}  // namespace
+
+PlayerRemover SetPlayerRemover(PlayerRemover remover)
+{
+    PlayerRemover before = std::move(Remover());
+    Remover() = std::move(remover);
+    return before;
+}
+
+CSuccessPage::CSuccessPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_SUCCESS_PAGE), m_sheet(sheet)
+{
+    m_helpTopic = kSuccessHelpTopic;
+    m_status = AfxLoadString(IDS_REMOVAL_NOT_PROCESSED);
+}
+
+int CSuccessPage::AppleKindOfName(const CString& name)
+{
+    int kind = 0;
+    if (name.Find(L"Apple iPod Shuffle") >= 0)
+        kind = 0x1300;
+    else if (name.Find(L"Apple device") >= 0)
+        kind = 0x1290;
+    else if (name.Find(L"Apple iPod") >= 0)
+        kind = 0x1200;
+    if (name.Find(AfxLoadString(IDS_ITUNES_LIBRARY_NAME)) >= 0)
+        kind += 1;
+    return kind;
+}
+
+BOOL CSuccessPage::OnInitDialog()
+{
+    if (!CWizardPage::OnInitDialog())
+        return FALSE;
+    SetMarkupText(IDC_SUCCESS_MESSAGE, L"Message", this);
+    CString elapsed;
+    if (!m_sheet->m_elapsedText.IsEmpty())
+        elapsed.Format(AfxLoadString(IDS_TIME_ELAPSED), m_sheet->m_elapsedText.GetString());
+    SetDlgItemText(IDC_SUCCESS_ELAPSED, elapsed);
+    ShowItem(IDC_SUCCESS_ELAPSED, TRUE);
+    if (m_app)
+        m_app->WriteVerboseLog(elapsed);
+    return TRUE;
+}
+
+BOOL CSuccessPage::OnSetActive()
+{
+    const BOOL active = CWizardPage::OnSetActive();
+    m_ownerSheet->PostMessage(PSM_SETWIZBUTTONS, 0, PSWIZB_FINISH);
+    m_ownerSheet->CancelToClose();
+    m_removalResult = 0;
+    m_appleKind = 0;
+    m_iTunesDeviceName = L"iPod";
+    m_deviceName = L"player";
+    m_status = AfxLoadString(IDS_REMOVAL_NOT_PROCESSED);
+    CString name;
+    if (m_sheet->GetPlaceholders().Lookup(L"%%DEVICE_NAME%%", name) && !name.IsEmpty()) {
+        m_deviceName = name;
+        m_appleKind = AppleKindOfName(name);
+        const int open = name.Find(L'(');
+        m_iTunesDeviceName = open < 0 ? name : name.Mid(open + 1, name.GetLength() - open - 2);
+        if (open > 1) {
+            m_deviceName = name.Left(open);
+            m_deviceName.TrimRight();
+        }
+    }
+    m_removalResult = 99;
+    if (m_appleKind == 1) {
+        CString text = GetDlgItemText(IDC_SUCCESS_MESSAGE);
+        if (CMarkupLabel* label = m_ownerSheet->FindMarkupLabel(this, IDC_SUCCESS_MESSAGE)) {
+            text = label->GetWindowText();
+            text.Replace(AfxLoadString(IDS_DISCONNECT_SENTENCE), L"");
+            label->SetText(text);
+        }
+    }
+    MessageBeep(0);
+    return active;
+}
+
+BOOL CSuccessPage::OnCmdMsg(UINT id, UINT code)
+{
+    if (id == ID_SAFELY_REMOVE_PLAYER && code == BN_CLICKED) {
+        OnSafelyRemovePlayer();
+        return TRUE;
+    }
+    return CWizardPage::OnCmdMsg(id, code);
+}
+
+void CSuccessPage::OnSafelyRemovePlayer()
+{
+    if (m_appleKind == 1 || IsZuneName(m_deviceName))
+        return;
+    if (m_removalResult == 0) {
+        AfxMessageBox(m_status, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    CString question = m_status;
+    if (m_removalResult != 99)
+        question.Format(AfxLoadString(IDS_REMOVAL_FAILED_RETRY), m_deviceName.GetString(), m_status.GetString());
+    if (AfxMessageBox(question, MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
+        return;
+    CWaitCursor wait;
+    const PlayerRemover& remover = Remover();
+    m_removalResult = remover ? remover(m_deviceName, m_status) : RemoveNotAvailable(m_deviceName, m_status);
+    AfxMessageBox(m_status, MB_OK | MB_ICONINFORMATION);
+}

@@ -1,0 +1,8 @@
+// The device wizard's help topics: the pages of Carrowind.chm its windows open.
+#pragma once
+
+inline constexpr const wchar_t* kWelcomeHelpTopic = L"QuillmereWizardWelcome.txt";
+inline constexpr const wchar_t* kSearchHelpTopic = L"QuillmereWizardSearch.txt";
+inline constexpr const wchar_t* kSuccessHelpTopic = L"QuillmereWizardSuccess.txt";
+inline constexpr const wchar_t* kAboutHelpTopic = L"AboutDialog.txt";
+inline constexpr const wchar_t* kWizardHelpTopic = L"Wizard.txt";

@@ -1,0 +1,95 @@
+// The application object both wizards derive from: the program folder, the options of the
+// command line, the verbose log, the strings file that overrides texts, the message box of
+// the program, help for pages and controls, the single-instance rule and the COM server
+// switches.
+//
+//     class CWizardApp : public CWizardAppBase {
+//     public:
+//         CWizardApp() : CWizardAppBase(kNames) {}
+//         BOOL InitInstance() override;   // TakeSingleInstance, HandleServerSwitches, the sheet
+//     };
+#pragma once
+
+#include "WinApp.h"
+
+#include <ctime>
+
+class CCommandLineInfo;
+class CFile;
+
+namespace com {
+class Module;
+}
+
+// What names a wizard: its program, its texts and its keys.
+struct WizardNames {
+    const wchar_t* program;          // "Carrowind": the log and strings files are named after it
+    UINT appTitleId;                 // "Vesperlin Carrowind": captions of boxes and pages
+    const wchar_t* singleInstance;   // the mutex and registered message name
+    UINT alreadyRunningId;           // the message a second start shows
+};
+
+class CWizardAppBase : public CWinApp {
+    DECLARE_DYNAMIC(CWizardAppBase)
+public:
+    explicit CWizardAppBase(const WizardNames& names);
+    ~CWizardAppBase() override;
+
+    // --- The verbose log ---
+    // Appends "[hh:mm:ss] message" (time since start) when verbose is on; the first record
+    // creates the file (its failure is told once and turns the log off).
+    void WriteVerboseLog(const wchar_t* message);
+    // "<documents>\Vesperlin\<program>.log", or beside the program when there is no documents folder.
+    CString DefaultLogFilePath() const;
+
+    // --- Texts ---
+    // The strings file's value (at most 499 characters), or the default when there is none.
+    CString LookupStringsFile(const wchar_t* section, const wchar_t* key, const wchar_t* defaultText) const;
+    // "<program folder>\<name>".
+    CString JoinPath(const wchar_t* name) const;
+    CString GetAppTitle() const;
+
+    // Caption the application title, the question icon on questions (WizardMessageBoxType),
+    // owner the thread's main window.
+    int DoMessageBox(const wchar_t* text, UINT type, UINT helpId) override;
+    // A page's or dialog's WM_HELP: F1 on a control asks its dialog for the dialog's own topic;
+    // otherwise the control's text pop-up from the topic; a menu item's context help.
+    void ShowHelpTopic(const HELPINFO* info, const wchar_t* topic) override;
+
+    // --- Start-up ---
+    // The single-instance rule: FALSE when another copy runs (it was told and brought to the
+    // front). The mutex stays held for the life of the process.
+    BOOL TakeSingleInstance();
+    // The registered message a running copy's sheet answers with its own number.
+    UINT SingleInstanceMessage() const { return m_singleInstanceMessage; }
+    // The top-level window that answers the single-instance message, or null.
+    HWND FindRunningWizard() const;
+
+    enum class ServerRun { wizard, serve, ended };
+    // The class library's server switches: /RegServer and /UnregServer (registry, then end),
+    // /Embedding and /Automation (serve only, until the last object is released). Class
+    // objects must be registered before.
+    ServerRun HandleServerSwitches(com::Module& module, const CCommandLineInfo& info);
+
+    const WizardNames& Names() const { return m_names; }
+
+    CString m_programFolder;
+    CString m_stringsFilePath;  // empty when the program has no strings file
+    CString m_sourceId;
+    CString m_bannerPath;
+    CString m_contentType;
+    CString m_mobileMinVersion;
+    CString m_mobileCurVersion;
+    BOOL m_verbose = FALSE;
+    CString m_logFilePath;  // empty: DefaultLogFilePath() at the first record
+    time_t m_startTime = 0;
+
+private:
+    WizardNames m_names;
+    CFile* m_logFile = nullptr;
+    HANDLE m_singleInstanceMutex = nullptr;
+    UINT m_singleInstanceMessage = 0;
+};
+
+// The program's wizard application (null outside a wizard).
+CWizardAppBase* AfxGetWizardApp();
