@@ -7,6 +7,7 @@
 #include "ScriptedReader.h"
 #include "SuiteMessages.h"
 #include "TestSupport.h"
+#include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -31,18 +32,10 @@ struct Report {
 // A message-only window standing in for the Progress page.
 class ConversionOwner {
 public:
-    ConversionOwner()
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &ConversionOwner::Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VesperlinConversionTestOwner";
-        RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~ConversionOwner() { DestroyWindow(m_hwnd); }
-    HWND Hwnd() const { return m_hwnd; }
+    ConversionOwner() : m_window([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+        return Handle(message, wParam, lParam, result);
+    }) {}
+    HWND Hwnd() const { return m_window.Hwnd(); }
 
     std::vector<Report> reports;
     LRESULT startAnswer = 1;
@@ -58,18 +51,18 @@ public:
     }
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     {
-        auto* self = reinterpret_cast<ConversionOwner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (!self || message < WM_CONVERT_STARTED || message > WM_CONVERT_PROGRESS)
-            return DefWindowProcW(hwnd, message, wParam, lParam);
+        if (message < WM_CONVERT_STARTED || message > WM_CONVERT_PROGRESS)
+            return false;
         Report report{message, wParam, lParam, reinterpret_cast<CDownloadJob*>(lParam)->GetErrorText()};
-        self->reports.push_back(report);
-        if (self->onReport)
-            self->onReport(report);
-        return message == WM_CONVERT_STARTED ? self->startAnswer : 0;
+        reports.push_back(report);
+        if (onReport)
+            onReport(report);
+        *result = message == WM_CONVERT_STARTED ? startAnswer : 0;
+        return true;
     }
-    HWND m_hwnd = nullptr;
+    OwnerWindow m_window;
 };
 
 // One conversion as the page runs it: a thread per job, waited for while the test thread

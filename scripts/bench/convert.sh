@@ -2,27 +2,27 @@
 # Converts a 60-minute Windows Media part to a WAV file through the device wizard's conversion
 # thread under Wine (convert_bench.exe), and in the same run decodes the same part with
 # `ffmpeg -i part.wma out.wav`, taking turns; prints each one's times, the medians and their
-# ratio. Two parts: 44.1 kHz stereo and 22.05 kHz mono.
+# ratio, what the thread itself took (without Wine's start), and what the system's reader alone
+# takes for the same part (cddecode_bench without a file; for the mono part that also converts
+# to CD audio), the floor under the first figure.
+# Two parts: 44.1 kHz stereo and 22.05 kHz mono.
 #   [ARCH=x64] scripts/bench/convert.sh [minutes] [rounds]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+. "$root/scripts/bench/wmaparts.sh"
 minutes="${1:-60}"
 rounds="${2:-3}"
 exe=$(find "$build" -name convert_bench.exe -print -quit)
 [ -n "$exe" ] || { echo "no convert_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
+reader=$(find "$build" -name cddecode_bench.exe -print -quit)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-convert-bench.XXXXXX")
 trap 'wine_stop; rm -rf "$work"' EXIT
 seconds=$((minutes * 60))
 
-# A tone on the left and noise on the right, so that neither channel is silence.
-ffmpeg -nostdin -v error -y -filter_complex \
-  "sine=frequency=440:sample_rate=44100:duration=$seconds[a];anoisesrc=duration=$seconds:amplitude=0.2:sample_rate=44100[b];[a][b]amerge=inputs=2" \
-  -c:a wmav2 -b:a 128k "$work/stereo44.wma"
-ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=300:sample_rate=22050:duration=$seconds" \
-  -c:a wmav2 -b:a 32k "$work/mono22.wma"
+make_wma_parts "$work" "$seconds"
 
 wine_env "${WINEPREFIX:-$build/bench-prefix}"
 wine_start
@@ -37,6 +37,8 @@ for part in stereo44 mono22; do
   source="Z:$(echo "$wma" | tr '/' '\\')"
   : >"$work/ffmpeg.times"
   : >"$work/ours.times"
+  : >"$work/inside.times"
+  : >"$work/alone.times"
   for round in $(seq "$rounds"); do
     start=$(now)
     ffmpeg -nostdin -v error -y -i "$wma" "$work/ffmpeg.wav"
@@ -45,12 +47,16 @@ for part in stereo44 mono22; do
     start=$(now)
     line=$(wine "$exe" "$source" "$folder" "$seconds" | tr -d '\r')
     echo "$(now) - $start" | bc -l >>"$work/ours.times"
+    echo "$line" | awk '{ print $2 }' >>"$work/inside.times"
+    [ -z "$reader" ] || wine "$reader" "$source" - | tr -d '\r' | awk '{ print $2 }' >>"$work/alone.times"
     [ "$round" = 1 ] && echo "$part: $line; ffmpeg's WAV $(stat -c %s "$work/ffmpeg.wav") bytes"
   done
   rm -f "$work/ours"/*.wav
   f=$(median <"$work/ffmpeg.times")
   o=$(median <"$work/ours.times")
-  printf '%s, %d min, %d rounds (medians)\n  ffmpeg (native):              %8.3f s   [%s]\n  conversion thread (Wine):     %8.3f s   [%s]\n  ratio conversion/ffmpeg:      %8.2f\n' \
+  i=$(median <"$work/inside.times")
+  a=$( [ -s "$work/alone.times" ] && median <"$work/alone.times" || echo 0)
+  printf '%s, %d min, %d rounds (medians)\n  ffmpeg (native):              %8.3f s   [%s]\n  conversion thread (Wine):     %8.3f s   [%s]\n    of which the thread itself: %8.3f s\n  the reader alone, no file:    %8.3f s\n  ratio conversion/ffmpeg:      %8.2f\n' \
     "$part" "$minutes" "$rounds" "$f" "$(tr '\n' ' ' <"$work/ffmpeg.times")" "$o" "$(tr '\n' ' ' <"$work/ours.times")" \
-    "$(echo "$o / $f" | bc -l)"
+    "$i" "$a" "$(echo "$o / $f" | bc -l)"
 done
