@@ -69,13 +69,15 @@ private:
 // dispatches its messages.
 class Conversion {
 public:
-    explicit Conversion(CDownloadJob* job, DWORD throttleWaitMs = 50) : m_job(job)
+    explicit Conversion(CDownloadJob* job, DWORD throttleWaitMs = 50, ULONGLONG maxWaveBytes = CWaveWriter::kMaxDataBytes)
+        : m_job(job)
     {
         m_thread = static_cast<CWindowsMediaThread*>(AfxBeginThread(RUNTIME_CLASS(CWindowsMediaThread), THREAD_PRIORITY_NORMAL,
                                                                     0, CREATE_SUSPENDED, nullptr, &m_handle));
         if (!m_thread)
             return;
         m_thread->m_throttleWaitMs = throttleWaitMs;
+        m_thread->m_maxWaveBytes = maxWaveBytes;
         m_threadId = m_thread->m_nThreadID;
         m_thread->ResumeThread();
         PostThreadMessageW(m_threadId, WM_CONVERT_PART, 0, reinterpret_cast<LPARAM>(job));
@@ -365,6 +367,42 @@ TEST(ConversionThread, EveryFailureEndsWithOneErrorTextAndResult3)
             // The part-written file is closed with both sizes fixed.
             EXPECT_EQ(Expected(22050, 2, 2, c.dataBytes), WaveReading(folder, job->GetTargetPath()));
         }
+    }
+}
+
+TEST(ConversionThread, AudioBeyondWhatAWavFileCanHoldFailsAndLeavesAValidFile)
+{
+    // 100,000 bytes where the file may take less (4 GiB in a program): buffered and direct
+    // writes alike are refused before the sizes could wrap.
+    struct Case {
+        const char* name;
+        DWORD sampleBytes;
+        ULONGLONG maxBytes;
+        const wchar_t* action;
+    };
+    const Case cases[] = {
+        // 20,000-byte samples do not fit the 16 KiB buffer: the third one is refused.
+        {"samples written directly", 20000, 50000, L"Unable to process 'mmioWrite.sample'."},
+        // 1,000-byte samples: 16 buffered, then one direct; the third buffer is refused.
+        {"samples through the buffer", 1000, 40000, L"Unable to process 'mmioWrite.buffer'."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        ScriptedReaderFactory factory(Script(AudioType(22050, 1, 16), {}, Samples(100000 / c.sampleBytes, c.sampleBytes)));
+        ConversionOwner owner;
+        auto job = MakeJob(L"C:\\part.wma", folder / L"part.wav", owner.Hwnd(), 1);
+        {
+            Conversion conversion(job.get(), 50, c.maxBytes);
+            ASSERT_TRUE(conversion.Wait(30000));
+        }
+        EXPECT_EQ(kConvertFailed, job->GetResult());
+        const auto errors = owner.Of(WM_CONVERT_ERROR);
+        ASSERT_EQ(1u, errors.size());
+        EXPECT_EQ(0, errors[0].text.Find(c.action)) << ::testing::PrintToString(errors[0].text);
+        const std::string reading = WaveReading(folder, job->GetTargetPath());
+        EXPECT_EQ(0u, reading.rfind("22050 1 2 ", 0)) << reading;
+        EXPECT_LE(FileSizeOf(job->GetTargetPath()), static_cast<LONGLONG>(kHeaderBytes + c.maxBytes));
     }
 }
 

@@ -281,9 +281,10 @@ BOOL CWindowsMediaThread::CreateWaveFile(const CString& folder)
             return FALSE;
         }
     }
-    const HRESULT hr = m_wave.Open(path, m_format);
+    m_pWave = std::make_unique<CWaveWriter>(m_maxWaveBytes);
+    const HRESULT hr = m_pWave->Open(path, m_format);
     if (FAILED(hr)) {
-        SetActionError(WriterAction(m_wave.FailedStep()), hr);
+        SetActionError(WriterAction(m_pWave->FailedStep()), hr);
         DeleteFileW(path);
         return FALSE;
     }
@@ -352,7 +353,7 @@ CWindowsMediaThread::SampleOutcome CWindowsMediaThread::ReadNextSample(DWORD* le
         m_sample.Reset();
         return SampleOutcome::End;
     }
-    if (m_wave.IsOpen()) {
+    if (WaveOpen()) {
         if (m_nBufferFill + size < m_buffer.size()) {
             std::copy(m_sample.Data(), m_sample.Data() + size, m_buffer.begin() + m_nBufferFill);
             m_nBufferFill += size;
@@ -361,7 +362,7 @@ CWindowsMediaThread::SampleOutcome CWindowsMediaThread::ReadNextSample(DWORD* le
                 m_sample.Reset();
                 return SampleOutcome::Failed;
             }
-            hr = m_wave.Write(m_sample.Data(), size);
+            hr = m_pWave->Write(m_sample.Data(), size);
             if (FAILED(hr)) {
                 SetActionError(L"process 'mmioWrite.sample'", hr);
                 m_sample.Reset();
@@ -376,9 +377,9 @@ CWindowsMediaThread::SampleOutcome CWindowsMediaThread::ReadNextSample(DWORD* le
 
 BOOL CWindowsMediaThread::FlushBuffer(const wchar_t* action)
 {
-    if (!m_nBufferFill || !m_wave.IsOpen())
+    if (!m_nBufferFill || !WaveOpen())
         return TRUE;
-    const HRESULT hr = m_wave.Write(m_buffer.data(), static_cast<DWORD>(m_nBufferFill));
+    const HRESULT hr = m_pWave->Write(m_buffer.data(), static_cast<DWORD>(m_nBufferFill));
     m_nBufferFill = 0;
     if (SUCCEEDED(hr))
         return TRUE;
@@ -410,7 +411,8 @@ void CWindowsMediaThread::Close()
     m_nBufferFill = 0;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
-    m_wave.Close();
+    if (m_pWave)
+        m_pWave->Close();
     m_sample.Reset();
     if (m_pReader) {
         m_pReader->Close();

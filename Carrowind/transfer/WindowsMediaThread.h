@@ -75,6 +75,10 @@ public:
     // files; set before the job starts (tests shorten it).
     DWORD m_throttleWaitMs = 3000;
 
+    // The most sample bytes the WAV file may take (tests lower it); a part whose audio needs
+    // more fails rather than wrapping the file's sizes.
+    ULONGLONG m_maxWaveBytes = CWaveWriter::kMaxDataBytes;
+
     // The percentage of total bytes that done bytes make, 0-100.
     static int Percent(ULONGLONG done, ULONGLONG total);
     // The write buffer's capacity for a format's rate and the job's buffer length.
@@ -92,6 +96,7 @@ protected:
     BOOL CreateWaveFile(const CString& folder);
     enum class SampleOutcome { Bytes, End, Failed };
     SampleOutcome ReadNextSample(DWORD* length);
+    bool WaveOpen() const { return m_pWave && m_pWave->IsOpen(); }
     // Writes what the buffer holds; FALSE with the job's error text (action) set.
     BOOL FlushBuffer(const wchar_t* action);
     // Stores the text of a failed action in the job.
@@ -118,7 +123,7 @@ protected:
     WORD m_wAudioStream = 0;
     WORD m_wVideoStream = 0;
     wmreader::Sample m_sample;
-    CWaveWriter m_wave;
+    std::unique_ptr<CWaveWriter> m_pWave;  // from CreateWaveFile on
     std::vector<BYTE> m_buffer;
     size_t m_nBufferFill = 0;
     BOOL m_bComInitialized = FALSE;
