@@ -5,6 +5,7 @@
 #include "DownloadThread.h"
 #include "HttpTestServer.h"
 #include "TestSupport.h"
+#include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -135,18 +136,10 @@ struct Report {
 // Questions are answered through the message-box funnel, as the programs do.
 class TestOwner {
 public:
-    TestOwner()
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &TestOwner::Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VesperlinDownloadTestOwner";
-        RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~TestOwner() { DestroyWindow(m_hwnd); }
-    HWND Hwnd() const { return m_hwnd; }
+    TestOwner() : m_window([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+        return Handle(message, wParam, lParam, result);
+    }) {}
+    HWND Hwnd() const { return m_window.Hwnd(); }
 
     std::vector<Report> reports;
     // Called before a question is answered (to repair what failed) and on every posted report.
@@ -165,28 +158,28 @@ public:
     }
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     {
-        auto* self = reinterpret_cast<TestOwner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (!self || message < WM_DOWNLOAD_STARTED || message > WM_DOWNLOAD_ERROR)
-            return DefWindowProcW(hwnd, message, wParam, lParam);
+        if (message < WM_DOWNLOAD_STARTED || message > WM_DOWNLOAD_ERROR)
+            return false;
         auto* job = reinterpret_cast<CDownloadJob*>(lParam);
         Report report{message, wParam, lParam, CString()};
         if (message == WM_DOWNLOAD_ERROR) {
             report.text = job->GetErrorText();
-            self->reports.push_back(report);
-            if (self->beforeAnswer)
-                self->beforeAnswer(report);
-            return AfxMessageBox(report.text, wParam ? MB_YESNO | MB_ICONQUESTION : MB_OK | MB_ICONERROR);
+            reports.push_back(report);
+            if (beforeAnswer)
+                beforeAnswer(report);
+            *result = AfxMessageBox(report.text, wParam ? MB_YESNO | MB_ICONQUESTION : MB_OK | MB_ICONERROR);
+            return true;
         }
-        self->reports.push_back(report);
-        if (self->onReport)
-            self->onReport(report);
-        if (message == WM_DOWNLOAD_DONE && self->deleteJobOnDone)
+        reports.push_back(report);
+        if (onReport)
+            onReport(report);
+        if (message == WM_DOWNLOAD_DONE && deleteJobOnDone)
             delete job;
-        return 0;
+        return true;
     }
-    HWND m_hwnd = nullptr;
+    testsupport::OwnerWindow m_window;
 };
 
 class DownloadThreadTest : public HttpServerSuite {

@@ -346,4 +346,26 @@ CString CaptureWindow(HWND hwnd, const wchar_t* name)
     return written ? path : CString();
 }
 
+OwnerWindow::OwnerWindow(Handler handler) : m_handler(std::move(handler))
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &OwnerWindow::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VesperlinTestOwnerWindow";
+    RegisterClassW(&wc);  // fails harmlessly once registered
+    m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+OwnerWindow::~OwnerWindow() { DestroyWindow(m_hwnd); }
+
+LRESULT CALLBACK OwnerWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<OwnerWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    LRESULT result = 0;
+    if (self && self->m_handler && self->m_handler(message, wParam, lParam, &result))
+        return result;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 }  // namespace testsupport

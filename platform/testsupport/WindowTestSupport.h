@@ -40,6 +40,24 @@ CString DumpWindowTree(HWND root);
 // The first window of the tree with this id below the root (null when none).
 const WindowInfo* FindById(const std::vector<WindowInfo>& tree, int id);
 
+// A message-only window of the calling thread, standing in for a program's owner window that
+// workers report to. Every message goes to the handler first; one it leaves (returns false)
+// goes to DefWindowProcW.
+class OwnerWindow {
+public:
+    using Handler = std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)>;
+    explicit OwnerWindow(Handler handler);
+    ~OwnerWindow();
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+    HWND Hwnd() const { return m_hwnd; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    Handler m_handler;
+    HWND m_hwnd = nullptr;
+};
+
 // Handles this thread's pending messages (sent and posted) for up to ms milliseconds.
 void PumpMessages(DWORD ms = 0);
 // Handles messages for ms milliseconds (0: those waiting) the way a program's loop does: keys

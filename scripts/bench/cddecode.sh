@@ -10,6 +10,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
 . "$root/scripts/lib/wine.sh"
+. "$root/scripts/bench/wmaparts.sh"
 minutes="${1:-60}"
 rounds="${2:-3}"
 exe=$(find "$build" -name cddecode_bench.exe -print -quit)
@@ -19,12 +20,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-cddecode-bench.XXXXXX")
 trap 'wine_stop; rm -rf "$work"' EXIT
 seconds=$((minutes * 60))
 
-# A tone on the left and noise on the right, so that neither channel is silence.
-ffmpeg -nostdin -v error -y -filter_complex \
-  "sine=frequency=440:sample_rate=44100:duration=$seconds[a];anoisesrc=duration=$seconds:amplitude=0.2:sample_rate=44100[b];[a][b]amerge=inputs=2" \
-  -c:a wmav2 -b:a 128k "$work/stereo44.wma"
-ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=300:sample_rate=22050:duration=$seconds" \
-  -c:a wmav2 -b:a 32k "$work/mono22.wma"
+make_wma_parts "$work" "$seconds"
 
 wine_env "${WINEPREFIX:-$build/bench-prefix}"
 wine_start
