@@ -128,6 +128,18 @@ protected:
     void Start() { StartConsole(kTestAppName, RUNTIME_CLASS(FixtureLibrary), 1000, 680); }
     void Stop() { StopConsole(0); }
 
+    // Title t1 with its first part downloaded into media, the wizards looked for in programs.
+    CMediaObject* TitleForTheWizards(const ScratchFolder& programs, const ScratchFolder& media)
+    {
+        m_frame->SetWizardFolder(programs.Path());
+        CMediaObject* title = Library()->FindTitle(L"t1");
+        title->SetDownloadFolder(media.Path());
+        const CString part = title->GetPart(0)->GetFilePath(title);
+        EXPECT_TRUE(CreateParentFolder(part));
+        testsupport::WriteAll(part, std::string("audio"));
+        return title;
+    }
+
     // The tree as "text(kind)" lines, indented by depth.
     std::string TreeText() const
     {
@@ -963,12 +975,8 @@ TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
 {
     ScratchFolder programs, media;
     Start();
-    m_frame->SetWizardFolder(programs.Path());
-    CMediaObject* title = Library()->FindTitle(L"t1");
-    title->SetDownloadFolder(media.Path());
-    const CString part = title->GetPart(0)->GetFilePath(title);
-    ASSERT_TRUE(CreateParentFolder(part));
-    testsupport::WriteAll(part, std::string("audio"));
+    CMediaObject* title = nullptr;
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
     const CString wizard = programs / L"Carrowind.exe";
     ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), wizard, FALSE));
     SelectRows({0});
@@ -989,7 +997,9 @@ TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
     HWND page = FindWindowExW(sheet, nullptr, L"#32770", nullptr);
     wchar_t text[1024] = {};
     GetWindowTextW(GetDlgItem(page, 1000), text, 1024);
-    EXPECT_NE(nullptr, wcsstr(text, L"<b>Autumn Light</b> (MP3 Audiobook)")) << CString(text).ToNarrow();
+    const CString named = L"<b>" + title->GetMetadata().GetDisplayTitle(FALSE, TRUE) + L"</b> (MP3 Audiobook)";
+    EXPECT_EQ(CString(L"<b>Autumn Light</b> (MP3 Audiobook)"), named);
+    EXPECT_NE(nullptr, wcsstr(text, named)) << CString(text).ToNarrow();
     testsupport::CaptureWindow(sheet, L"Carrowind.FromConsole");
 
     // A second start says the wizard runs already and brings the first one to the front.
@@ -1026,12 +1036,8 @@ TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)
 {
     ScratchFolder programs, media;
     Start();
-    m_frame->SetWizardFolder(programs.Path());
-    CMediaObject* title = Library()->FindTitle(L"t1");
-    title->SetDownloadFolder(media.Path());
-    const CString part = title->GetPart(0)->GetFilePath(title);
-    ASSERT_TRUE(CreateParentFolder(part));
-    testsupport::WriteAll(part, std::string("audio"));
+    CMediaObject* title = nullptr;
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
     const CString device = programs / L"Carrowind.exe";
     const CString cd = programs / L"Emberquay.exe";
     ASSERT_TRUE(CopyFileW(programtest::StubProgram(), device, FALSE));
