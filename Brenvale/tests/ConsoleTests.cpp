@@ -15,6 +15,7 @@
 #include "LibraryTestSupport.h"
 #include "MainFrm.h"
 #include "MediaExplorerDialog.h"
+#include "OtherProcessWindows.h"
 #include "ProgramTestSupport.h"
 #include "RegistryKey.h"
 #include "SplashWnd.h"
@@ -129,6 +130,18 @@ protected:
 
     void Start() { StartConsole(kTestAppName, RUNTIME_CLASS(FixtureLibrary), 1000, 680); }
     void Stop() { StopConsole(0); }
+
+    // Title t1 with its first part downloaded into media, the wizards looked for in programs.
+    CMediaObject* TitleForTheWizards(const ScratchFolder& programs, const ScratchFolder& media)
+    {
+        m_frame->SetWizardFolder(programs.Path());
+        CMediaObject* title = Library()->FindTitle(L"t1");
+        title->SetDownloadFolder(media.Path());
+        const CString part = title->GetPart(0)->GetFilePath(title);
+        EXPECT_TRUE(CreateParentFolder(part));
+        testsupport::WriteAll(part, std::string("audio"));
+        return title;
+    }
 
     // The tree as "text(kind)" lines, indented by depth.
     std::string TreeText() const
@@ -1148,16 +1161,76 @@ TEST_F(Console, PropertiesShowTheSelectedTitleWithItsPictureAndDescription)
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
+// The real road: the Transfer command starts the real device wizard beside the console, which
+// reads the title the console wrote and shows its Welcome page; a second start tells the user
+// and brings the first wizard to the front; the first ends when its sheet is cancelled.
+TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
+{
+    ScratchFolder programs, media;
+    Start();
+    CMediaObject* title = nullptr;
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+    const CString wizard = programs / L"Carrowind.exe";
+    ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), wizard, FALSE));
+    SelectRows({0});
+
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    DWORD first = 0;
+    HWND sheet = nullptr;
+    for (int i = 0; i < 600 && !sheet; ++i) {
+        sheet = testsupport::FindOtherProcessWindow(L"Vesperlin Carrowind - Welcome", &first);
+        if (!sheet)
+            RunMessages(50);
+    }
+    ASSERT_NE(nullptr, sheet);
+    HANDLE firstProcess = OpenProcess(SYNCHRONIZE, FALSE, first);
+    ASSERT_NE(nullptr, firstProcess);
+    // The Welcome page names the title the console handed over.
+    HWND page = FindWindowExW(sheet, nullptr, L"#32770", nullptr);
+    wchar_t text[1024] = {};
+    GetWindowTextW(GetDlgItem(page, 1000), text, 1024);
+    const CString named = L"<b>" + title->GetMetadata().GetDisplayTitle(FALSE, TRUE) + L"</b> (MP3 Audiobook)";
+    EXPECT_EQ(CString(L"<b>Autumn Light</b> (MP3 Audiobook)"), named);
+    EXPECT_NE(nullptr, wcsstr(text, named)) << CString(text).ToNarrow();
+    testsupport::CaptureWindow(sheet, L"Carrowind.FromConsole");
+
+    // A second start says the wizard runs already and brings the first one to the front.
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
+    testsupport::ProcessBox box;
+    for (int i = 0; i < 600 && !box.window; ++i) {
+        for (const testsupport::ProcessBox& shown : testsupport::BoxesOfOtherProcesses()) {
+            if (shown.process != first)
+                box = shown;
+        }
+        if (!box.window)
+            RunMessages(50);
+    }
+    ASSERT_NE(nullptr, box.window);
+    EXPECT_EQ(CString(L"Vesperlin Carrowind"), box.caption);
+    EXPECT_EQ(CString(L"Carrowind is already running.  Please either close Carrowind or let Carrowind finish, then "
+                      L"attempt this transfer again."),
+              box.text);
+    HANDLE second = OpenProcess(SYNCHRONIZE, FALSE, box.process);
+    testsupport::Answer(box, IDOK);
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(second, 20000));
+    CloseHandle(second);
+    EXPECT_EQ(sheet, GetForegroundWindow());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(firstProcess, 0));  // unaffected
+
+    // Cancel ends the first wizard.
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(firstProcess, 20000));
+    CloseHandle(firstProcess);
+}
+
 TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)
 {
     ScratchFolder programs, media;
     Start();
-    m_frame->SetWizardFolder(programs.Path());
-    CMediaObject* title = Library()->FindTitle(L"t1");
-    title->SetDownloadFolder(media.Path());
-    const CString part = title->GetPart(0)->GetFilePath(title);
-    ASSERT_TRUE(CreateParentFolder(part));
-    testsupport::WriteAll(part, std::string("audio"));
+    CMediaObject* title = nullptr;
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
     const CString device = programs / L"Carrowind.exe";
     const CString cd = programs / L"Emberquay.exe";
     ASSERT_TRUE(CopyFileW(programtest::StubProgram(), device, FALSE));

@@ -43,8 +43,8 @@ BOOL CWizardApp::IsPlaylistPath(const CString& path)
 
 BOOL CWizardApp::InitInstance()
 {
-    if (!CWizardAppBase::InitInstance())
-        return FALSE;
+    // (The class library's application has no set-up of its own here: its base is the
+    // worker threads', which ends a thread.)
     if (!TakeSingleInstance())
         return FALSE;
     const CString commandLine = GetCommandLineW();
