@@ -1,8 +1,9 @@
 # vesperlin_add_help_file(TARGET target PROJECT Name.hhp OUTPUT path/Name.chm PAGES ... TOPICS header
 #                         DESCRIPTION "the console's")
 # Compiles a program's HTML help file with chmcmd (Debian's fp-utils) from the pages of the
-# calling folder; the pages are copied next to the project first, since chmcmd writes its output
-# beside the project file. Adds the test <target>_topics: every topic the header names is in the
+# calling folder (a page given by its full path may come from another program's help folder);
+# the pages are copied next to the project first, since chmcmd writes its output beside the
+# project file. Adds the test <target>_topics: every topic the header names is in the
 # compiled file, as compiled from these pages.
 find_program(CHMCMD chmcmd)
 
@@ -14,7 +15,15 @@ function(vesperlin_add_help_file)
   endif()
   get_filename_component(compiled ${H_PROJECT} NAME_WE)
   set(stage ${CMAKE_CURRENT_BINARY_DIR}/pages)
-  list(TRANSFORM H_PAGES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE help_sources)
+  set(help_sources)
+  set(page_folders ${CMAKE_CURRENT_SOURCE_DIR})
+  foreach(page IN LISTS H_PAGES)
+    get_filename_component(page ${page} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND help_sources ${page})
+    get_filename_component(folder ${page} DIRECTORY)
+    list(APPEND page_folders ${folder})
+  endforeach()
+  list(REMOVE_DUPLICATES page_folders)
   add_custom_command(OUTPUT ${H_OUTPUT}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
@@ -28,5 +37,5 @@ function(vesperlin_add_help_file)
   add_custom_target(${H_TARGET} ALL DEPENDS ${H_OUTPUT})
   add_test(NAME ${H_TARGET}_topics
     COMMAND python3 ${PROJECT_SOURCE_DIR}/Brenvale/help/check_help_file.py ${H_OUTPUT} ${H_TOPICS}
-            ${CMAKE_CURRENT_SOURCE_DIR})
+            ${page_folders})
 endfunction()

@@ -3,9 +3,10 @@
 
 Reads the file's directory (the ITSF header, its ITSP directory header and the PMGL
 listing chunks) and looks for "/<topic>" with content for every L"....txt" constant of
-the header; with a page folder, each topic's length must also be its page's size there
-(a file compiled from other pages fails). Refuses a file whose directory cannot be read.
-Usage: check_help_file.py HELP_FILE TOPICS_HEADER [PAGE_FOLDER]
+the header; with page folders, each topic's length must also be the size of its page in the first
+of them that holds it (a file compiled from other pages fails). Refuses a file whose directory
+cannot be read.
+Usage: check_help_file.py HELP_FILE TOPICS_HEADER [PAGE_FOLDER...]
 """
 import os
 import re
@@ -74,8 +75,17 @@ def header_topics(text):
     return re.findall(r'L"([^"\\]+\.txt)"', text)
 
 
+def page_size(folders, topic):
+    """The size of the topic's page in the first folder that holds it; None without one."""
+    for folder in folders:
+        path = os.path.join(folder, topic)
+        if os.path.isfile(path):
+            return os.path.getsize(path)
+    return None
+
+
 def main(argv):
-    if len(argv) not in (3, 4):
+    if len(argv) < 3:
         print(__doc__, file=sys.stderr)
         return 2
     with open(argv[1], "rb") as f:
@@ -90,6 +100,7 @@ def main(argv):
     except (ChmError, struct.error, UnicodeDecodeError) as e:
         print("%s: %s" % (argv[1], e), file=sys.stderr)
         return 1
+    folders = argv[3:]
     failed = 0
     for topic in topics:
         entry = entries.get("/" + topic)
@@ -99,8 +110,8 @@ def main(argv):
         elif entry[0] != 1 or entry[2] == 0:
             print("topic without content: %s" % topic, file=sys.stderr)
             failed = 1
-        elif len(argv) == 4 and entry[2] != os.path.getsize(os.path.join(argv[3], topic)):
-            print("topic %s is not the page of %s" % (topic, argv[3]), file=sys.stderr)
+        elif folders and entry[2] != page_size(folders, topic):
+            print("topic %s is not its page in %s" % (topic, " ".join(folders)), file=sys.stderr)
             failed = 1
     if not failed:
         print("%d topics found in %s" % (len(topics), argv[1]))

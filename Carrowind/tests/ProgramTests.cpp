@@ -9,6 +9,7 @@
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
 #include "OtherProcessWindows.h"
+#include "ServerRegistration.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -20,67 +21,11 @@ using testsupport::ScratchFolder;
 // The program as the build made it.
 CString WizardProgram() { return testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"); }
 
-const wchar_t* const kClsid = L"{2A50E646-7610-48AA-8F31-AA9EB98F9115}";
-const wchar_t* const kAppId = L"{1573193E-0E49-49A8-A45D-18A47D48FB0D}";
-const wchar_t* const kLibId = L"{CD4CAA69-0BB6-492C-B88C-74ADCEAE9349}";
-
-std::string View() { return sizeof(void*) == 8 ? " /reg:64" : " /reg:32"; }
-
-// wine reg query of a key under HKEY_CLASSES_ROOT with its subkeys; its exit code.
-int RegQuery(const CString& key, std::string* output)
-{
-    return testsupport::RunHostCommand("wine reg query \"HKCR\\" + key.ToNarrow() + "\" /s" + View(), output);
-}
-
-std::vector<CString> ServerKeys()
-{
-    std::vector<CString> keys = comtest::RegisteredKeys({CLSID_WMDMProgressObject, L"Vesperlin.WMDMProgressObject.1",
-                                    L"Vesperlin.WMDMProgressObject", *[] {
-                                        static GUID appId;
-                                        CLSIDFromString(kAppId, &appId);
-                                        return &appId;
-                                    }(),
-                                    L"Carrowind.exe", LIBID_CarrowindLib, L"1.0", IID_IWMDMProgressObject});
-    for (CString& key : keys)
-        key.Replace(L"\\InprocServer32", L"\\LocalServer32");  // a program, not a DLL
-    return keys;
-}
-
 TEST(Program, RegServerWritesTheClassProgIdsAppIdAndTypeLibraryAndUnregServerRemovesThem)
 {
-    const CString program = WizardProgram();
-    ASSERT_TRUE(FileExists(program));
-    ASSERT_EQ(0, testsupport::RunProgram(L"\"" + program + L"\" /RegServer"));
-    for (const CString& key : ServerKeys())
-        EXPECT_TRUE(comtest::KeyExists(key)) << key.ToNarrow();
-    std::string output;
-    ASSERT_EQ(0, RegQuery(CString(L"CLSID\\") + kClsid, &output));
-    EXPECT_NE(std::string::npos, output.find("WMDMProgressObject Class")) << output;
-    EXPECT_NE(std::string::npos, output.find("LocalServer32")) << output;
-    EXPECT_NE(std::string::npos, output.find("Carrowind.exe")) << output;
-    EXPECT_NE(std::string::npos, output.find("Vesperlin.WMDMProgressObject.1")) << output;
-    EXPECT_NE(std::string::npos, output.find("Programmable")) << output;
-    EXPECT_NE(std::string::npos, CString(CString(output.c_str())).MakeUpper().Find(CString(kAppId).MakeUpper())) << output;
-    ASSERT_EQ(0, RegQuery(L"Vesperlin.WMDMProgressObject", &output));
-    EXPECT_NE(std::string::npos, output.find("CurVer")) << output;
-    EXPECT_NE(std::string::npos, output.find("Vesperlin.WMDMProgressObject.1")) << output;
-    ASSERT_EQ(0, RegQuery(CString(L"AppID\\") + kAppId, &output));
-    EXPECT_NE(std::string::npos, output.find("Quillmere")) << output;
-    ASSERT_EQ(0, RegQuery(L"AppID\\Carrowind.exe", &output));
-    ASSERT_EQ(0, RegQuery(CString(L"TypeLib\\") + kLibId, &output));
-    EXPECT_NE(std::string::npos, output.find("Carrowind 1.0 Type Library")) << output;
-    // Registering shows nothing and asks for no playlist.
-    EXPECT_TRUE(testsupport::BoxesOfOtherProcesses().empty());
-
-    ASSERT_EQ(0, testsupport::RunProgram(L"\"" + program + L"\" /UnregServer"));
-    for (const CString& key : ServerKeys())
-        EXPECT_FALSE(comtest::KeyExists(key)) << key.ToNarrow();
-    for (const CString& key : {CString(L"CLSID\\") + kClsid, CString(L"Vesperlin.WMDMProgressObject"),
-                               CString(L"Vesperlin.WMDMProgressObject.1"), CString(L"AppID\\") + kAppId,
-                               CString(L"AppID\\Carrowind.exe"), CString(L"TypeLib\\") + kLibId})
-        EXPECT_NE(0, RegQuery(key, &output)) << key.ToNarrow();
-    // What is not the wizard's stays.
-    EXPECT_TRUE(comtest::KeyExists(L"CLSID\\{00020424-0000-0000-C000-000000000046}"));
+    wizardtest::ExpectRegistrationAndItsRemoval({WizardProgram(), L"Carrowind.exe", L"{1573193E-0E49-49A8-A45D-18A47D48FB0D}",
+                                                 L"Quillmere", L"{CD4CAA69-0BB6-492C-B88C-74ADCEAE9349}",
+                                                 L"Carrowind 1.0 Type Library"});
 }
 
 // The test window the served object reports to.

@@ -9,3 +9,4 @@ inline constexpr const wchar_t* kSuccessHelpTopic = L"EmberquaySuccess.txt";
 inline constexpr const wchar_t* kAboutHelpTopic = L"AboutDialog.txt";
 inline constexpr const wchar_t* kOptionsHelpTopic = L"BurnOptionsDialog.txt";
 inline constexpr const wchar_t* kTracksHelpTopic = L"ShowMarkerDialog.txt";
+inline constexpr const wchar_t* kWizardHelpTopic = L"Wizard.txt";  // the wizard buttons, the shared sheet's

@@ -1,7 +1,9 @@
 // Emberquay.exe itself, started as the console and the user start it: the message of each way
 // start-up ends early (no playlist, the recording library cannot start, a second start while
-// one runs), and the running wizard's sheet showing the title.
+// one runs), the running wizard's sheet showing the title, and the registration of its COM
+// server and its removal.
 #include "RecorderFixture.h"
+#include "ServerRegistration.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
 #include "res/EmberquayIds.h"
@@ -163,6 +165,13 @@ TEST_F(Program, ASecondStartIsToldAndBringsTheRunningWizardForward)
 
     PostMessageW(sheet, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Ends(first));
+}
+
+TEST(Registration, RegServerWritesTheClassProgIdsAppIdAndTypeLibraryAndUnregServerRemovesThem)
+{
+    wizardtest::ExpectRegistrationAndItsRemoval({testsupport::BinaryPath(L"Emberquay/Emberquay.exe"), L"Emberquay.exe",
+                                                 L"{87B2C489-1EB7-4ff7-B05C-D77B42FF0B9D}", L"Emberquay",
+                                                 L"{5E0C7A31-8D2B-4C55-9E61-3B7F0A4C2D18}", L"Emberquay 1.0 Type Library"});
 }
 
 }  // namespace
