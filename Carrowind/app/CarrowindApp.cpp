@@ -3,13 +3,9 @@
 #include "AfxMessageBox.h"
 #include "CarrowindSheet.h"
 #include "DocTemplate.h"
-#include "Module.h"
 #include "WizardServices.h"
 #include "res/CarrowindIds.h"
 #include "res/WizardSheetIds.h"
-
-#include <commctrl.h>
-#include <objbase.h>
 
 IMPLEMENT_DYNAMIC(CWizardApp, CWizardAppBase)
 
@@ -44,35 +40,21 @@ BOOL CWizardApp::IsPlaylistPath(const CString& path)
 BOOL CWizardApp::InitInstance()
 {
     // (The class library's application has no set-up of its own here: its base is the
-    // worker threads', which ends a thread.)
+    // worker threads', which ends a thread.) The single-instance rule comes before the log's
+    // first record, so a second copy writes none; the shared start-up finds it held.
     if (!TakeSingleInstance())
         return FALSE;
     const CString commandLine = GetCommandLineW();
     if (HasVerboseSwitch(commandLine))
         m_verbose = TRUE;
     WriteVerboseLog(L"INIT");
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        AfxMessageBox(IDS_WIZARD_COM_FAILED, MB_OK);
-        WriteVerboseLog(AfxLoadString(IDS_WIZARD_COM_FAILED));
-        return FALSE;
-    }
-    m_comStarted = TRUE;
-    InitCommonControls();
-    SetRegistryKey(IDS_CARROWIND_REGISTRY_KEY);
-    CCommandLineInfo info;
-    ParseCommandLine(info);
-    com::Module& module = com::Module::Current();
-    if (FAILED(module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE))) {
-        WriteVerboseLog(L"RegisterClassObjects=Failed");
-        return FALSE;
-    }
-    m_classObjectsRegistered = TRUE;
-    switch (HandleServerSwitches(module, info)) {
-    case ServerRun::serve:
+    switch (StartWizardOrServer(IDS_CARROWIND_REGISTRY_KEY)) {
+    case StartUp::serve:
         return TRUE;
-    case ServerRun::ended:
+    case StartUp::ended:
+    case StartUp::failed:
         return FALSE;
-    case ServerRun::wizard:
+    case StartUp::wizard:
         break;
     }
     RunWizard();
@@ -127,13 +109,6 @@ void CWizardApp::RunWizard()
 
 int CWizardApp::ExitInstance()
 {
-    if (m_classObjectsRegistered) {
-        com::Module::Current().RevokeClassObjects();
-        m_classObjectsRegistered = FALSE;
-    }
-    if (m_comStarted) {
-        CoUninitialize();
-        m_comStarted = FALSE;
-    }
+    EndWizardOrServer();
     return CWizardAppBase::ExitInstance();
 }

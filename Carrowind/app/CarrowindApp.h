@@ -22,7 +22,4 @@ public:
 private:
     // The wizard itself, from the command line to the end of the sheet.
     void RunWizard();
-
-    BOOL m_comStarted = FALSE;
-    BOOL m_classObjectsRegistered = FALSE;
 };

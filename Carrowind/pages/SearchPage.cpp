@@ -11,19 +11,10 @@
 
 IMPLEMENT_DYNAMIC(CSearchPage, CWizardPage)
 
-namespace {
-
-constexpr UINT_PTR kWatchTimer = 1;
-constexpr UINT kWatchIntervalMs = 200;
-
-}  // namespace
-
 CSearchPage::CSearchPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_SEARCH_PAGE), m_sheet(sheet)
 {
     m_helpTopic = kSearchHelpTopic;
 }
-
-CSearchPage::~CSearchPage() { ForgetSearch(); }
 
 BOOL CSearchPage::OnInitDialog()
 {
@@ -65,26 +56,14 @@ void CSearchPage::StartSearch()
         m_ownerSheet->PressButton(PSBTN_BACK);
         return;
     }
-    m_thread = thread->DuplicateThreadHandle();
     m_job = job;
-    SetTimer(kWatchTimer, kWatchIntervalMs, nullptr);
-    thread->ResumeThread();
-}
-
-void CSearchPage::ForgetSearch()
-{
-    if (m_hWnd)
-        KillTimer(kWatchTimer);
-    m_job.reset();
-    if (m_thread) {
-        CloseHandle(m_thread);
-        m_thread = nullptr;
-    }
+    m_watch.Start(this, thread, &job->stopRequested);
 }
 
 void CSearchPage::FinishSearch()
 {
-    ForgetSearch();
+    m_watch.Forget();
+    m_job.reset();
     const INT_PTR found = m_sheet->m_devices.GetSize();
     if (found > 0) {
         if (m_app && m_app->m_verbose) {
@@ -106,12 +85,12 @@ void CSearchPage::FinishSearch()
 
 void CSearchPage::OnTimer(UINT_PTR id)
 {
-    if (id != kWatchTimer) {
+    if (id != CSearchWatch::kTimerId) {
         CWizardPage::OnTimer(id);
         return;
     }
     // A thread that ended without its report leaves the page waiting no longer.
-    if (m_job && !m_job->stopRequested && m_thread && WaitForSingleObject(m_thread, 0) == WAIT_OBJECT_0)
+    if (m_job && m_watch.EndedWithoutReport(id))
         FinishSearch();
 }
 
@@ -119,18 +98,13 @@ BOOL CSearchPage::OnQueryCancel()
 {
     if (!m_job)
         return CWizardPage::OnQueryCancel();
-    m_job->stopRequested = true;
-    KillTimer(kWatchTimer);
-    // Answers the thread meanwhile (its report is ignored now), so it can stop by itself.
-    if (!AfxWaitForThreadEnd(m_thread, kStopWaitMs)) {
-        TerminateThread(m_thread, 0);
-        WaitForSingleObject(m_thread, kStopWaitMs);
+    if (m_watch.Stop()) {
         // What a stopped search left may be half made.
         m_sheet->DeleteDevices();
         if (m_app)
             m_app->WriteVerboseLog(L"DeviceSearch: ended by force");
     }
-    ForgetSearch();
+    m_job.reset();
     m_ownerSheet->SendMessage(PSM_PRESSBUTTON, PSBTN_BACK);
     return FALSE;
 }

@@ -7,6 +7,7 @@
 
 #include "AnimateCtrl.h"
 #include "DeviceSearch.h"
+#include "SearchWatch.h"
 #include "WizardPage.h"
 
 #include <memory>
@@ -16,11 +17,7 @@ class CWizardSheet;
 class CSearchPage : public CWizardPage {
     DECLARE_DYNAMIC(CSearchPage)
 public:
-    // How long Cancel waits for a search to stop before ending it by force.
-    static constexpr DWORD kStopWaitMs = 3000;
-
     explicit CSearchPage(CWizardSheet* sheet);
-    ~CSearchPage() override;
 
     BOOL IsSearching() const { return m_job != nullptr; }
 
@@ -36,10 +33,9 @@ private:
     void StartSearch();
     // The search has reported (or its thread ended): forget it, then Next or Back.
     void FinishSearch();
-    void ForgetSearch();
 
     CWizardSheet* m_sheet;
     CAnimateCtrl m_animation;
     std::shared_ptr<DeviceSearchJob> m_job;
-    HANDLE m_thread = nullptr;  // our own handle: valid after the thread object deleted itself
+    CSearchWatch m_watch;
 };

@@ -195,11 +195,15 @@ HWND CWizardAppBase::FindRunningWizard() const
 
 BOOL CWizardAppBase::TakeSingleInstance()
 {
+    if (m_singleInstanceHeld)
+        return TRUE;
     if (!m_singleInstanceMutex) {
         m_singleInstanceMutex = CreateMutexW(nullptr, FALSE, m_names.singleInstance);
         const DWORD error = GetLastError();
-        if (m_singleInstanceMutex && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)
+        if (m_singleInstanceMutex && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) {
+            m_singleInstanceHeld = TRUE;
             return TRUE;
+        }
     }
     AfxMessageBox(m_names.alreadyRunningId, MB_OK);
     if (HWND running = FindRunningWizard()) {

@@ -58,7 +58,7 @@ public:
 
     // --- Start-up ---
     // The single-instance rule: FALSE when another copy runs (it was told and brought to the
-    // front). The mutex stays held for the life of the process.
+    // front). The mutex stays held for the life of the process; once held, TRUE again.
     BOOL TakeSingleInstance();
     // The registered message a running copy's sheet answers with its own number.
     UINT SingleInstanceMessage() const { return m_singleInstanceMessage; }
@@ -98,6 +98,7 @@ private:
     CFile* m_logFile = nullptr;
     HANDLE m_singleInstanceMutex = nullptr;
     UINT m_singleInstanceMessage = 0;
+    BOOL m_singleInstanceHeld = FALSE;
     BOOL m_comStarted = FALSE;
     BOOL m_classObjectsRegistered = FALSE;
 };

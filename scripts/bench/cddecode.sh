@@ -8,25 +8,10 @@
 #   [ARCH=x64] scripts/bench/cddecode.sh [minutes] [rounds]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
-. "$root/scripts/lib/wine.sh"
-. "$root/scripts/bench/wmaparts.sh"
 minutes="${1:-60}"
 rounds="${2:-3}"
-exe=$(find "$build" -name cddecode_bench.exe -print -quit)
-[ -n "$exe" ] || { echo "no cddecode_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-cddecode-bench.XXXXXX")
-trap 'wine_stop; rm -rf "$work"' EXIT
-seconds=$((minutes * 60))
-
-make_wma_parts "$work" "$seconds"
-
-wine_env "${WINEPREFIX:-$build/bench-prefix}"
-wine_start
-
-now() { date +%s.%N; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$root/scripts/bench/lib/wma-bench.sh"
+wma_bench_setup cddecode_bench vesperlin-cddecode-bench "$minutes"
 
 for part in stereo44 mono22; do
   wma="$work/$part.wma"

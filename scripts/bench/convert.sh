@@ -9,26 +9,11 @@
 #   [ARCH=x64] scripts/bench/convert.sh [minutes] [rounds]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${BUILD_DIR:-$root/build}/${ARCH:-i686}"
-. "$root/scripts/lib/wine.sh"
-. "$root/scripts/bench/wmaparts.sh"
 minutes="${1:-60}"
 rounds="${2:-3}"
-exe=$(find "$build" -name convert_bench.exe -print -quit)
-[ -n "$exe" ] || { echo "no convert_bench.exe in $build; run scripts/setup.sh" >&2; exit 2; }
+. "$root/scripts/bench/lib/wma-bench.sh"
+wma_bench_setup convert_bench vesperlin-convert-bench "$minutes"
 reader=$(find "$build" -name cddecode_bench.exe -print -quit)
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vesperlin-convert-bench.XXXXXX")
-trap 'wine_stop; rm -rf "$work"' EXIT
-seconds=$((minutes * 60))
-
-make_wma_parts "$work" "$seconds"
-
-wine_env "${WINEPREFIX:-$build/bench-prefix}"
-wine_start
-
-now() { date +%s.%N; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 mkdir -p "$work/ours"
 folder="Z:$(echo "$work/ours" | tr '/' '\\')"
