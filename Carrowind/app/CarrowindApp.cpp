@@ -14,13 +14,6 @@ namespace {
 const WizardNames kNames{L"Carrowind", IDS_CARROWIND_TITLE, L"CARROWIND-1573193E-0E49-49a8-A45D-18A47D48FB0D",
                          IDS_ALREADY_RUNNING};
 
-CString ProgramPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return CString(path, static_cast<int>(length < MAX_PATH ? length : 0));
-}
-
 }  // namespace
 
 CWizardApp::CWizardApp() : CWizardAppBase(kNames) {}
@@ -29,12 +22,6 @@ const WizardCommandLineRules& CWizardApp::CommandLineRules()
 {
     static const WizardCommandLineRules rules{L"zkytransfer://", L"MP3 Audiobook", L"Vesperlin", true};
     return rules;
-}
-
-BOOL CWizardApp::IsPlaylistPath(const CString& path)
-{
-    CString ending = path.Right(4);
-    return path.GetLength() >= 4 && ending.MakeUpper() == L".WAX";
 }
 
 BOOL CWizardApp::InitInstance()

@@ -17,7 +17,6 @@ public:
     // The device wizard's reading of its command line or link.
     static const WizardCommandLineRules& CommandLineRules();
     // TRUE for a playlist path the wizard runs with (ends in ".wax", any case).
-    static BOOL IsPlaylistPath(const CString& path);
 
 private:
     // The wizard itself, from the command line to the end of the sheet.

@@ -276,3 +276,16 @@ void CWizardAppBase::EndWizardOrServer()
         m_comStarted = FALSE;
     }
 }
+
+CString CWizardAppBase::ProgramPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return CString(path, static_cast<int>(length < MAX_PATH ? length : 0));
+}
+
+BOOL CWizardAppBase::IsPlaylistPath(const CString& path)
+{
+    CString ending = path.Right(4);
+    return path.GetLength() >= 4 && ending.MakeUpper() == L".WAX";
+}

@@ -82,6 +82,11 @@ public:
 
     const WizardNames& Names() const { return m_names; }
 
+    // The program file's full path (empty when it does not fit MAX_PATH).
+    static CString ProgramPath();
+    // A ".wax" playlist, whatever the case: the only file either wizard opens as its title.
+    static BOOL IsPlaylistPath(const CString& path);
+
     CString m_programFolder;
     CString m_stringsFilePath;  // empty when the program has no strings file
     CString m_sourceId;

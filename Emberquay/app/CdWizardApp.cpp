@@ -15,13 +15,6 @@ namespace {
 const WizardNames kNames{L"Emberquay", IDS_EMBERQUAY_TITLE, L"EMBERQUAY-87B2C489-1EB7-4ff7-B05C-D77B42FF0B9D",
                          IDS_ALREADY_RUNNING};
 
-CString ProgramPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return CString(path, static_cast<int>(length < MAX_PATH ? length : 0));
-}
-
 }  // namespace
 
 CCdWizardApp::CCdWizardApp() : CWizardAppBase(kNames) {}
@@ -30,12 +23,6 @@ const WizardCommandLineRules& CCdWizardApp::CommandLineRules()
 {
     static const WizardCommandLineRules rules{L"zkycdburn://", L"MP3 Audiobook", L"Vesperlin", false};
     return rules;
-}
-
-BOOL CCdWizardApp::IsPlaylistPath(const CString& path)
-{
-    CString ending = path.Right(4);
-    return path.GetLength() >= 4 && ending.MakeUpper() == L".WAX";
 }
 
 BOOL CCdWizardApp::InitInstance()

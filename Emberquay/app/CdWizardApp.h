@@ -18,7 +18,6 @@ public:
     // The CD wizard's reading of its command line or "zkycdburn://" link.
     static const WizardCommandLineRules& CommandLineRules();
     // TRUE for a playlist path the wizard runs with (ends in ".wax", any case).
-    static BOOL IsPlaylistPath(const CString& path);
 
     CString m_sourceFolder;
     int m_trackGapFrames = 150;
