@@ -365,8 +365,9 @@ protected:
         return downloads;
     }
 
-    // Hands the order file to the frame and answers its Get Media and Download dialogs with OK.
-    void HandOverAndAccept(const CString& order)
+    // Hands the order file to the frame and answers its Get Media and Download dialogs with OK,
+    // showing the Download dialog to onDownload first when given.
+    void HandOverAndAccept(const CString& order, const std::function<void(HWND)>& onDownload = {})
     {
         testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
             [&] {
@@ -377,6 +378,8 @@ protected:
             },
             [&] {
                 HWND dialog = testsupport::WaitForWindow(L"#32770", L"Download", 0);
+                if (dialog && onDownload)
+                    onDownload(dialog);
                 if (dialog)
                     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
                 return dialog != nullptr;
@@ -508,31 +511,17 @@ TEST_F(OrderFileRoad, PartsPastTwoGigabytesKeepTheirSizesAndABodyCutShortOfThemI
     const CString downloads = UseDownloadsFolder();
     Start();
     const wchar_t* id = L"{7D1E0F00-0000-4000-8000-0000000000AD}";
-    CString shownSize;
-    testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
-        [&] {
-            HWND dialog = testsupport::WaitForWindow(L"#32770", L"Get Media", 0);
-            if (dialog)
-                PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            return dialog != nullptr;
-        },
-        [&] {
-            HWND dialog = testsupport::WaitForWindow(L"#32770", L"Download", 0);
-            if (!dialog)
-                return false;
-            wchar_t text[64] = {};
-            LVITEMW item{};
-            item.iSubItem = 2;
-            item.pszText = text;
-            item.cchTextMax = 64;
-            SendDlgItemMessageW(dialog, IDC_DOWNLOAD_PARTS, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
-            shownSize = text;
-            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            return true;
-        },
+    CString shownSize;  // the second part's, as the Download dialog lists it
+    HandOverAndAccept(WriteOrderFile(id, L"Large Parts"), [&](HWND dialog) {
+        wchar_t text[64] = {};
+        LVITEMW item{};
+        item.iSubItem = 2;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        SendDlgItemMessageW(dialog, IDC_DOWNLOAD_PARTS, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
+        shownSize = text;
+        testsupport::CaptureWindow(dialog, L"Console.Download.LargeParts");
     });
-    const CString order = WriteOrderFile(id, L"Large Parts");
-    SendMessageW(m_hwnd, WM_OPEN_PATH, 0, reinterpret_cast<LPARAM>(order.GetString()));
     EXPECT_EQ(shownSize, L"4882,812 KB");
     CMediaObject* title = m_frame->GetLibrary()->FindTitle(id);
     ASSERT_NE(title, nullptr);
