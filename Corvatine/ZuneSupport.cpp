@@ -258,6 +258,10 @@ HRESULT CZuneSupport::Transfer(ZuneDeviceSession& session, BSTR folderId, bool w
         output.Clear();
         return ZUNE_E_CANCELLED;
     }
+    // What the caller is told (with S_FALSE) where the transfer still went ahead in a way it
+    // did not ask for: a box here would wait inside the call for a person the caller may not
+    // have, so the caller shows its own message.
+    CString notice;
     std::wstring folder = TextOf(folderId);
     if (folder.empty()) {
         if (wholeDevice)
@@ -272,9 +276,7 @@ HRESULT CZuneSupport::Transfer(ZuneDeviceSession& session, BSTR folderId, bool w
         if (SUCCEEDED(session.CreateFolder(wpd::kStorageObjectId, kMakerFolder, created))) {
             folder = created.Text();
         } else {
-            ShowBox(hwndCaller,
-                    L"Failed to create 'Vesperlin' sub-folder, the selected audiobook will be transferred to root folder.",
-                    MB_OK);
+            notice = L"Failed to create 'Vesperlin' sub-folder, the selected audiobook will be transferred to root folder.";
             folder = wpd::kStorageObjectId;
         }
     }
@@ -299,13 +301,14 @@ HRESULT CZuneSupport::Transfer(ZuneDeviceSession& session, BSTR folderId, bool w
     else
         result.Write(L"SendAlbumArt ERROR:  Failed to get the newly transferred object's identifier from the device.");
     if (id.empty() || FAILED(art)) {
-        // The file is there without its cover (no image, or one the device refused): the caller
-        // is told with S_FALSE and the text, and shows its own message. A box here would wait
-        // inside the call for a person the caller may not have.
+        // The file is there without its cover (no image, or one the device refused).
         CString text;
         text.Format(L"The selected file '%s' has been successfully transferred to the Zune device with no album art.\n\n%s",
                     TextOf(TargetFileName), result.Text());
-        output.Write(text);
+        notice += notice.IsEmpty() ? text : L"\n\n" + text;
+    }
+    if (!notice.IsEmpty()) {
+        output.Write(notice);
         return S_FALSE;
     }
     output.Write(id.c_str());

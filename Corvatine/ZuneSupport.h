@@ -58,7 +58,9 @@ public:
 private:
     // The steps TransferToZune and TransferToZuneEx share once the session is open: the
     // caller's window asked, the folder chosen (searched by wholeDevice or under the storage),
-    // the file and its album art sent.
+    // the file and its album art sent. S_FALSE, with the texts in the output instead of the new
+    // object's id, when the maker's folder could not be made (the file went to the storage) or
+    // the file went without its album art.
     HRESULT Transfer(ZuneDeviceSession& session, BSTR folderId, bool wholeDevice, BSTR FilePath, BSTR ImgFilePath,
                      BSTR MediaTitle, BSTR TargetFileName, BSTR Artist, ULONGLONG Duration, ULONGLONG FileSize,
                      HWND hwndCaller, const TextBuffer& output);

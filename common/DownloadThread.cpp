@@ -18,23 +18,6 @@ CString HeaderValue(const CString& value)
     return clean;
 }
 
-// Content-Length as a 64-bit number; FALSE when it is not a plain decimal number.
-bool ParseContentLength(const CString& text, ULONGLONG& value)
-{
-    CString digits(text);
-    digits.Trim();
-    if (digits.IsEmpty() || digits.GetLength() > 19)
-        return false;
-    value = 0;
-    for (int i = 0; i < digits.GetLength(); ++i) {
-        const wchar_t ch = digits[i];
-        if (ch < L'0' || ch > L'9')
-            return false;
-        value = value * 10 + static_cast<ULONGLONG>(ch - L'0');
-    }
-    return true;
-}
-
 bool IsRedirect(DWORD status)
 {
     return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD ||
@@ -339,7 +322,7 @@ CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
     CString length;
     ULONGLONG size = 0;
     m_nExpectedSize = m_pJob->m_nExpectedSize;
-    if (m_pFile->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length) && ParseContentLength(length, size)) {
+    if (m_pFile->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length) && ParseByteCount(length, size)) {
         m_bHaveContentLength = true;
         m_nContentLength = size;
     } else {

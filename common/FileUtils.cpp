@@ -125,6 +125,27 @@ wchar_t* TrimLineBreaks(wchar_t* text)
     return text;
 }
 
+BOOL ParseByteCount(const CString& text, ULONGLONG& value)
+{
+    CString digits(text);
+    digits.Trim();
+    if (digits.IsEmpty())
+        return FALSE;
+    constexpr ULONGLONG kLargest = 0x7FFFFFFFFFFFFFFFull;
+    ULONGLONG number = 0;
+    for (int i = 0; i < digits.GetLength(); ++i) {
+        const wchar_t ch = digits[i];
+        if (ch < L'0' || ch > L'9')
+            return FALSE;
+        const ULONGLONG digit = static_cast<ULONGLONG>(ch - L'0');
+        if (number > (kLargest - digit) / 10)
+            return FALSE;
+        number = number * 10 + digit;
+    }
+    value = number;
+    return TRUE;
+}
+
 CString CapitalizeWords(const wchar_t* text)
 {
     CString source(text);

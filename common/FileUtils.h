@@ -20,6 +20,10 @@ BOOL CreateParentFolder(const wchar_t* filePath);
 CString MakeTempFileName(const wchar_t* prefix);
 // Removes CR and LF characters from the end of the text, in place; returns the same buffer.
 wchar_t* TrimLineBreaks(wchar_t* text);
+// A size in bytes written as decimal digits only, blanks around them allowed (a header's
+// Content-Length, an order file's part size). FALSE for an empty text, a sign, any other
+// character, or a number past 63 bits; value is then left as it was.
+BOOL ParseByteCount(const CString& text, ULONGLONG& value);
 // "  MY   device " -> "My Device": words split at blanks, lower case with a capital first letter.
 CString CapitalizeWords(const wchar_t* text);
 // Compares dotted version texts ("1.2.0.0", "3, 6, 0, 12") by up to four decimal numbers:

@@ -1,6 +1,7 @@
 #include "MediaElements.h"
 
 #include "ElementListParser.h"
+#include "FileUtils.h"
 #include "MediaObjectBase.h"
 #include "XmlNode.h"
 #include "res/MediaCoreIds.h"
@@ -25,7 +26,8 @@ constexpr WORD kCreatorVersion = 1;
 constexpr WORD kSubjectVersion = 1;
 constexpr WORD kLanguageVersion = 1;
 constexpr WORD kProtocolVersion = 1;
-constexpr WORD kPartVersion = 3;
+// Parts of version 4 hold their file size in 64 bits; older ones in 32.
+constexpr WORD kPartVersion = 4;
 constexpr WORD kSourceVersion = 1;
 constexpr WORD kMetadataVersion = 4;
 
@@ -306,9 +308,12 @@ BOOL CPartObject::ParsePart(const CXmlNode* node, CString& error, const COrderFi
     if (!RequiredAttribute(node, L"number", text))
         return Fail(error, messages.noPartNumber);
     m_number = TextToInt(text);
-    if (!RequiredAttribute(node, L"filesize", text))
+    // A size that is not a plain count of bytes (negative, not a number, too large) is as
+    // good as none: the download's completeness check rests on it.
+    ULONGLONG size = 0;
+    if (!RequiredAttribute(node, L"filesize", text) || !ParseByteCount(text, size))
         return Fail(error, messages.noPartFileSize);
-    m_fileSize = TextToInt(text);
+    m_fileSize = static_cast<LONGLONG>(size);
     if (!RequiredAttribute(node, L"name", m_name))
         return Fail(error, messages.noPartName);
     if (!RequiredAttribute(node, L"filename", m_fileName))
@@ -325,7 +330,15 @@ void CPartObject::Serialize(CArchive& ar)
         ar << m_number << m_fileSize << m_name << m_fileName << m_duration;
         return;
     }
-    ar >> m_number >> m_fileSize >> m_name >> m_fileName;
+    ar >> m_number;
+    if (version >= 4) {
+        ar >> m_fileSize;
+    } else {
+        int size;
+        ar >> size;
+        m_fileSize = size;
+    }
+    ar >> m_name >> m_fileName;
     if (version == 2) {
         int dropped;
         ar >> dropped;  // a field of the second version that is no longer kept

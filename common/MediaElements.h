@@ -101,8 +101,8 @@ public:
     CString GetFilePath(const CMediaObjectBase* title) const;
 
     int m_number = 0;
-    int m_fileSize = 0;  // bytes
-    CString m_name;      // display name
+    LONGLONG m_fileSize = 0;  // bytes; parts may be larger than 4 GiB
+    CString m_name;           // display name
     CString m_fileName;  // file name on the server
     CString m_duration;  // "h:m:s" or "m:s", trimmed
 };

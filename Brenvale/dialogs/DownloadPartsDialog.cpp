@@ -6,10 +6,10 @@
 #include "res/ConsoleDialogIds.h"
 #include "res/HelpTopics.h"
 
-CString FormatPartSize(int fileSize)
+CString FormatPartSize(LONGLONG fileSize)
 {
     CString text;
-    text.Format(L"%u KB", static_cast<unsigned>(fileSize) / 1024u);
+    text.Format(L"%lld KB", (fileSize > 0 ? fileSize : 0) / 1024);
     if (text.GetLength() > 6)
         text.Insert(text.GetLength() - 6, L',');
     return text;

@@ -15,8 +15,9 @@ class CMediaObject;
 
 enum class PartStatus { Downloaded, Downloading, Pending, NotDownloaded };
 
-// "976 KB", "1,024 KB": KiB of the size, read as an unsigned 32-bit number.
-CString FormatPartSize(int fileSize);
+// "976 KB", "1,024 KB": whole KiB of the size, with one separator before the last six
+// digits; a negative size shows as 0 KB.
+CString FormatPartSize(LONGLONG fileSize);
 // Where a part stands: on disk; at the head of the queue (downloading); later in it
 // (pending, the first matching job decides); or not downloaded. The queue holds
 // CDownloadJob objects, head first; titles are compared without regard to case.

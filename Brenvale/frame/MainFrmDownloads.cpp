@@ -225,7 +225,7 @@ BOOL CMainFrame::QueueTitleDownload(CMediaObject* title)
         job->m_strTargetPath = part->GetFilePath(title);
         job->m_strTitleId = title->m_mediaId;
         job->m_nPartIndex = static_cast<int>(index);
-        job->m_nExpectedSize = static_cast<unsigned int>(part->m_fileSize);
+        job->m_nExpectedSize = part->m_fileSize > 0 ? static_cast<ULONGLONG>(part->m_fileSize) : 0;
         job->m_hOwnerWnd = m_hWnd;
         job->m_strClientId = library->GetLibraryId();
         job->m_strLicense = title->m_licenseText;

@@ -92,10 +92,10 @@ void AddRecordList(CXmlElementList& list, CXmlElement* parent, const wchar_t* ta
         wrapper->AddChild(makeElement(*static_cast<const Record*>(object)));
 }
 
-CString Number(int value)
+CString Number(long long value)
 {
     CString text;
-    text.Format(L"%d", value);
+    text.Format(L"%lld", value);
     return text;
 }
 
@@ -186,7 +186,9 @@ void BuildOrderDocument(CXmlElementList& list, CXmlElement* root, const CMediaOb
         const auto* part = static_cast<const CPartObject*>(object);
         CXmlElement* element = list.AddElement(L"Part");
         element->AddAttribute(L"number", Number(part->m_number));
-        element->AddAttribute(L"filesize", Number(part->m_fileSize));
+        // A negative size (kept from an old library) is written as unknown: readers refuse a
+        // negative one.
+        element->AddAttribute(L"filesize", Number(part->m_fileSize > 0 ? part->m_fileSize : 0));
         element->AddAttribute(L"name", RawAttr(part->m_name));
         element->AddAttribute(L"filename", RawAttr(part->m_fileName));
         if (!part->m_duration.IsEmpty())

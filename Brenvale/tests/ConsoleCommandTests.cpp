@@ -261,9 +261,11 @@ TEST(AboutVersionTexts, ShowWhatTheDetectObjectReports)
 
 TEST(DownloadParts, SizesAndStatesOfParts)
 {
-    const std::pair<int, const wchar_t*> sizes[] = {
+    const std::pair<LONGLONG, const wchar_t*> sizes[] = {
         {0, L"0 KB"}, {1023, L"0 KB"}, {999424, L"976 KB"}, {1048576, L"1,024 KB"}, {102400000, L"100,000 KB"},
-        {static_cast<int>(3000000000u), L"2929,687 KB"},  // above 2 GiB; one separator only
+        {3000000000LL, L"2929,687 KB"},  // above 2 GiB; one separator only
+        {5000000000LL, L"4882,812 KB"},  // above 4 GiB
+        {-1, L"0 KB"},                   // a negative size kept from an old library
     };
     for (const auto& [bytes, text] : sizes)
         EXPECT_EQ(CString(text), FormatPartSize(bytes)) << bytes;

@@ -365,8 +365,9 @@ protected:
         return downloads;
     }
 
-    // Hands the order file to the frame and answers its Get Media and Download dialogs with OK.
-    void HandOverAndAccept(const CString& order)
+    // Hands the order file to the frame and answers its Get Media and Download dialogs with OK,
+    // showing the Download dialog to onDownload first when given.
+    void HandOverAndAccept(const CString& order, const std::function<void(HWND)>& onDownload = {})
     {
         testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
             [&] {
@@ -377,6 +378,8 @@ protected:
             },
             [&] {
                 HWND dialog = testsupport::WaitForWindow(L"#32770", L"Download", 0);
+                if (dialog && onDownload)
+                    onDownload(dialog);
                 if (dialog)
                     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
                 return dialog != nullptr;
@@ -495,6 +498,59 @@ TEST_F(OrderFileRoad, APartNameWithBlanksAndAccentsIsRequestedEscapedAsUtf8)
     for (int n = 1; n <= ServedTitle::kParts; ++n)
         EXPECT_EQ(testsupport::ReadAll(title->GetPart(n - 1)->GetFilePath(title)), testsupport::ReadAll(m_title.PartPath(n))) << n;
     EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+TEST_F(OrderFileRoad, PartsPastTwoGigabytesKeepTheirSizesAndABodyCutShortOfThemIsNeverStored)
+{
+    // Sizes past 2 and 4 GiB, announced by the order file only: every part is served as a
+    // chunked body that the server cuts after 200,000 bytes, which without a Content-Length
+    // only the order file's size tells from a whole file.
+    const LONGLONG sizes[] = {3000000000LL, 5000000000LL, 3000000000LL};
+    m_title.m_announcedSizes.assign(std::begin(sizes), std::end(sizes));
+    m_title.m_partsUrl = s_server->Url(L"/chunked/300000/200000");
+    const CString downloads = UseDownloadsFolder();
+    Start();
+    const wchar_t* id = L"{7D1E0F00-0000-4000-8000-0000000000AD}";
+    CString shownSize;  // the second part's, as the Download dialog lists it
+    HandOverAndAccept(WriteOrderFile(id, L"Large Parts"), [&](HWND dialog) {
+        wchar_t text[64] = {};
+        LVITEMW item{};
+        item.iSubItem = 2;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        SendDlgItemMessageW(dialog, IDC_DOWNLOAD_PARTS, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
+        shownSize = text;
+        testsupport::CaptureWindow(dialog, L"Console.Download.LargeParts");
+    });
+    EXPECT_EQ(shownSize, L"4882,812 KB");
+    CMediaObject* title = m_frame->GetLibrary()->FindTitle(id);
+    ASSERT_NE(title, nullptr);
+
+    // The library on disk and the queued jobs hold the sizes whole.
+    {
+        TestLibrary saved(RoadLibrary::Folder());
+        ASSERT_TRUE(saved.OnNewDocument());
+        const CMediaObject* stored = saved.FindTitle(id);
+        ASSERT_NE(stored, nullptr);
+        for (int n = 0; n < ServedTitle::kParts; ++n)
+            EXPECT_EQ(stored->GetPart(n)->m_fileSize, sizes[n]) << n;
+    }
+    ASSERT_EQ(m_frame->GetDownloadQueue().GetSize(), ServedTitle::kParts);
+    for (int n = 0; n < ServedTitle::kParts; ++n)
+        EXPECT_EQ(static_cast<CDownloadJob*>(m_frame->GetDownloadQueue()[n])->m_nExpectedSize,
+                  static_cast<ULONGLONG>(sizes[n]))
+            << n;
+
+    m_boxes.SetAnswer(IDOK);
+    ASSERT_TRUE(RunUntil([&] { return QueueIsDone(); }));
+    ASSERT_EQ(m_boxes.Boxes().size(), static_cast<size_t>(ServedTitle::kParts));
+    for (int n = 0; n < ServedTitle::kParts; ++n) {
+        EXPECT_NE(m_boxes.Boxes()[n].text.Find(L"The connection to the Internet has been lost"), -1)
+            << m_boxes.Boxes()[n].text.ToNarrow();
+        EXPECT_FALSE(Exists(title->GetPart(n)->GetFilePath(title))) << n;
+        EXPECT_EQ(s_server->RequestsFor("/chunked/300000/200000/" + ServedTitle::PartName(n + 1).ToNarrow()).size(), 1u);
+    }
+    EXPECT_EQ(CountTemporaryFiles(downloads), 0);
 }
 
 // --- The connection probe ---

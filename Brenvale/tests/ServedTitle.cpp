@@ -30,8 +30,11 @@ void ServedTitle::WriteOrderFile(const CString& path, const HttpTestServer& serv
     CString parts;
     for (int n = 1; n <= kParts; ++n) {
         CString line;
-        line.Format(L"<Part number=\"%d\" filesize=\"%d\" name=\"Part %d\" filename=\"%s\" duration=\"0:20\"/>", n,
-                    static_cast<int>(testsupport::ReadAll(PartPath(n)).size()), n, FileNameOf(n).GetString());
+        const LONGLONG size = static_cast<size_t>(n) <= m_announcedSizes.size()
+                                  ? m_announcedSizes[static_cast<size_t>(n - 1)]
+                                  : static_cast<LONGLONG>(testsupport::ReadAll(PartPath(n)).size());
+        line.Format(L"<Part number=\"%d\" filesize=\"%lld\" name=\"Part %d\" filename=\"%s\" duration=\"0:20\"/>", n,
+                    size, n, FileNameOf(n).GetString());
         parts += line;
     }
     const CString picture = server.Url(L"/root/road.jpg");
@@ -47,7 +50,8 @@ void ServedTitle::WriteOrderFile(const CString& path, const HttpTestServer& serv
                 L"<Parts count=\"%d\">%s</Parts></Format></Formats>"
                 L"<Source id=\"road-shop\"><Name>Road Shop</Name><WebsiteUrl>http://shop.test/</WebsiteUrl>"
                 L"<BannerUrl>%s</BannerUrl></Source></VesperlinMedia>",
-                id, titleText, titleText, picture.GetString(), server.Url(L"/root").GetString(), kParts,
+                id, titleText, titleText, picture.GetString(),
+                (m_partsUrl.IsEmpty() ? server.Url(L"/root") : m_partsUrl).GetString(), kParts,
                 parts.GetString(), picture.GetString());
     testsupport::WriteAll(path, text.ToNarrow(CP_UTF8));
 }

@@ -6,6 +6,7 @@
 #include "HttpTestServer.h"
 
 #include <string>
+#include <vector>
 
 class ServedTitle {
 public:
@@ -27,4 +28,8 @@ public:
 
     CString m_folder;
     CString m_firstPartName;
+    // When set, the place the order file gives for the parts instead of "<server>/root", and
+    // the size it gives part n (from 1) instead of the file's.
+    CString m_partsUrl;
+    std::vector<LONGLONG> m_announcedSizes;
 };

@@ -10,6 +10,8 @@
 
 #include <objbase.h>
 
+#include <climits>
+
 namespace {
 
 void ShowNotValid(const CString& path, const CString& reason)
@@ -168,7 +170,7 @@ BOOL ParseWaxShortcut(const CXmlNode& root, const CString& contentType, const CS
             }
             QWORD size = 0;
             if (SUCCEEDED(ReadWmFileAttribute(path, L"FileSize", &type, &size)))
-                part->m_fileSize = static_cast<int>(std::min<QWORD>(size, 0x7FFFFFFF));
+                part->m_fileSize = static_cast<LONGLONG>(std::min<QWORD>(size, LLONG_MAX));
         }
         title.AddPart(part);
     }

@@ -273,6 +273,42 @@ TEST_F(ZuneTransfer, AMissingCoverIsToldToTheCallerWithoutABox)
     EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(L"Vesperlin\\Part01 (2).mp3")));
 }
 
+TEST_F(ZuneTransfer, AMakersFolderThatCannotBeMadeIsToldToTheCallerWithoutABox)
+{
+    // Both transfers look for the maker's folder and make it when it is missing; on a device
+    // that makes no folders the part goes to the storage with its cover, and the caller hears
+    // of it through S_FALSE and the text.
+    Device device{L"Zune"};
+    device.extra = L"RefuseFolders=1\r\n";
+    Devices devices({device});
+    com::ComPtr<IZuneSupport> zune = m_server.Create();
+    ProgressWindow window;
+    ASSERT_EQ(S_OK, Connect(zune.Get(), L"Zune", window.Handle()));
+    const struct {
+        const char* what;
+        bool oneShot;
+        const wchar_t* target;
+    } cases[] = {{"TransferToZune", false, L"Part01"}, {"TransferToZuneEx", true, L"Part02"}};
+    for (const auto& c : cases) {
+        Output out;
+        const HRESULT hr = c.oneShot ? zune->TransferToZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(m_mp3), B(m_cover),
+                                                              B(L"Night"), B(c.target), B(L"Ada"), 0, 0,
+                                                              window.Handle(), out.Buffer(), out.Length())
+                                     : Transfer(zune.Get(), m_mp3, c.target, window.Handle(), out);
+        EXPECT_EQ(S_FALSE, hr) << c.what;
+        EXPECT_EQ(CString(L"Failed to create 'Vesperlin' sub-folder, the selected audiobook will be transferred to "
+                          L"root folder."),
+                  out.Text())
+            << c.what;
+        EXPECT_TRUE(out.GuardIntact()) << c.what;
+        const CString file = CString(c.target) + L".mp3";
+        EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(file))) << c.what;
+        EXPECT_EQ(Bytes(m_cover), Bytes(devices.Storage(file + L".albumart.jpg"))) << c.what;
+    }
+    EXPECT_FALSE(Exists(devices.Storage(L"Vesperlin")));
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
 TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
 {
     Device refusesFolders{L"Plain Zune"};
@@ -286,17 +322,15 @@ TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
     {
         com::ComPtr<IZuneSupport> zune = m_server.Create();
         ASSERT_EQ(S_OK, Connect(zune.Get(), L"Plain Zune", window.Handle()));
-        // No folder can be made: the part goes to the storage, without its cover; the missing
-        // cover is told to the caller (who shows its own message), not in a box.
+        // No folder can be made: the part goes to the storage, without its cover; both are
+        // told to the caller (who shows its own message), not in a box.
         ASSERT_EQ(S_FALSE, Transfer(zune.Get(), m_mp3, L"Part01", window.Handle(), out));
-        EXPECT_EQ(0, out.Text().Find(L"The selected file 'Part01' has been successfully transferred to the Zune device "
-                                     L"with no album art.\n\nSendAlbumArt ERROR:  Failed to create resource from "
-                                     L"IPortableDeviceValues, hr = 0x"))
+        EXPECT_EQ(0, out.Text().Find(L"Failed to create 'Vesperlin' sub-folder, the selected audiobook will be "
+                                     L"transferred to root folder.\n\nThe selected file 'Part01' has been successfully "
+                                     L"transferred to the Zune device with no album art.\n\nSendAlbumArt ERROR:  Failed "
+                                     L"to create resource from IPortableDeviceValues, hr = 0x"))
             << out.Text().ToNarrow();
-        ASSERT_EQ(1u, m_boxes.Boxes().size());
-        EXPECT_EQ(CString(L"Failed to create 'Vesperlin' sub-folder, the selected audiobook will be transferred to "
-                          L"root folder."),
-                  m_boxes.Boxes()[0].text);
+        EXPECT_TRUE(m_boxes.Boxes().empty());
         EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(L"Part01.mp3")));
         EXPECT_FALSE(Exists(devices.Storage(L"Part01.mp3.albumart.jpg")));
     }

@@ -18,10 +18,10 @@ enum Column { kPartColumn, kSizeColumn, kDurationColumn, kPathColumn };
 
 }  // namespace
 
-CString FormatPartSize(int bytes)
+CString FormatPartSize(LONGLONG bytes)
 {
     CString digits;
-    digits.Format(L"%d", bytes / 1024);
+    digits.Format(L"%lld", bytes / 1024);
     CString grouped;
     const int length = digits.GetLength();
     for (int i = 0; i < length; ++i) {

@@ -13,7 +13,7 @@
 class CCdWizardSheet;
 
 // "1,234 KB" for a size in bytes (thousands grouped).
-CString FormatPartSize(int bytes);
+CString FormatPartSize(LONGLONG bytes);
 // The speed text the Confirm page shows for a drive's speeds and the stored speed; store is
 // set (with the speed to store) when the stored speed is not one the drive offers.
 CString ChooseSpeedText(const DriveSpeedList& speeds, ULONG storedSpeed, BOOL testMode, bool& store, ULONG& speedToStore);

@@ -174,10 +174,11 @@ TEST(DiscPlan, DurationTextsInMilliseconds)
 TEST(ConfirmTexts, PartSizesAreGroupedByThousands)
 {
     const struct {
-        int bytes;
+        LONGLONG bytes;
         const wchar_t* text;
     } cases[] = {{0, L"0 KB"},           {1023, L"0 KB"},           {999 * 1024, L"999 KB"},
-                 {1234 * 1024, L"1,234 KB"}, {1234567 * 1024, L"1,234,567 KB"}, {0x7FFFFFFF, L"2,097,151 KB"}};
+                 {1234 * 1024, L"1,234 KB"}, {1234567 * 1024, L"1,234,567 KB"}, {0x7FFFFFFF, L"2,097,151 KB"},
+                 {3000000000LL, L"2,929,687 KB"}, {5000000000LL, L"4,882,812 KB"}};
     for (const auto& c : cases)
         EXPECT_EQ(CString(c.text), FormatPartSize(c.bytes)) << c.bytes;
 }

@@ -110,6 +110,42 @@ TEST_F(OrderFileTest, EachMissingRequiredItemGivesItsMessage)
     }
 }
 
+TEST_F(OrderFileTest, PartSizesAreReadInSixtyFourBitsAndAnythingButACountIsRefused)
+{
+    const struct {
+        const wchar_t* text;
+        LONGLONG size;  // -1: refused as a part without a size
+    } cases[] = {
+        {L"3000000000", 3000000000LL},
+        {L"5000000000", 5000000000LL},
+        {L"4294967296", 4294967296LL},
+        {L"0", 0},
+        {L" 42 ", 42},
+        {L"9223372036854775807", 9223372036854775807LL},
+        {L"9223372036854775808", -1},  // past 63 bits
+        {L"99999999999999999999", -1},
+        {L"-1", -1},
+        {L"+5", -1},
+        {L"12abc", -1},
+        {L"abc", -1},
+        {L"1.5", -1},
+        {L" ", -1},
+    };
+    for (const auto& c : cases) {
+        const CString text = SampleWith(L"filesize=\"2097152\"", L"filesize=\"" + CString(c.text) + L"\"");
+        CMediaObject title;
+        CString error;
+        const BOOL parsed = ParseOrderText(text, title, error);
+        if (c.size < 0) {
+            EXPECT_FALSE(parsed) << CString(c.text).ToNarrow();
+            EXPECT_EQ(error, AfxLoadString(IDS_ORDER_NO_PART_FILE_SIZE)) << CString(c.text).ToNarrow();
+        } else {
+            ASSERT_TRUE(parsed) << CString(c.text).ToNarrow() << " " << error.ToNarrow();
+            EXPECT_EQ(title.GetPart(1)->m_fileSize, c.size) << CString(c.text).ToNarrow();
+        }
+    }
+}
+
 TEST_F(OrderFileTest, ContentKinds)
 {
     struct Case {

@@ -21,6 +21,7 @@ public:
     }
     Bytes& u16(int v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
     Bytes& u32(unsigned v) { return u16(static_cast<int>(v & 0xFFFF)).u16(static_cast<int>(v >> 16)); }
+    Bytes& u64(unsigned long long v) { return u32(static_cast<unsigned>(v & 0xFFFFFFFF)).u32(static_cast<unsigned>(v >> 32)); }
     Bytes& f64(double v)
     {
         BYTE raw[8];
@@ -116,8 +117,8 @@ Bytes SmallTitleBytes()
     b.u16(0).u16(0);  // no subjects, no languages
     b.u32(32).text(L"").text(L"Tales");
     b.u16(1).newClass("CProtocolObject").u16(1).text(L"download").text(L"http://m.test/s");  // 5, 6
-    b.u16(2).newClass("CPartObject").u16(3).u32(1).u32(1000).text(L"One").text(L"s-1.mp3").text(L"1:00");  // 7, 8
-    b.u16(0x8007).u16(3).u32(2).u32(2000).text(L"Two").text(L"s-2.mp3").text(L"");  // 9
+    b.u16(2).newClass("CPartObject").u16(4).u32(1).u64(1000).text(L"One").text(L"s-1.mp3").text(L"1:00");  // 7, 8
+    b.u16(0x8007).u16(4).u32(2).u64(2000).text(L"Two").text(L"s-2.mp3").text(L"");  // 9
     return b;
 }
 
@@ -179,6 +180,47 @@ TEST(TitleArchiveTest, OlderRecordVersionsLoad)
     }
 }
 
+TEST(TitleArchiveTest, PartSizesAreKeptInSixtyFourBitsAndOlderPartsReadTheirs)
+{
+    // The current record holds the size in 64 bits, so sizes past 2 and 4 GiB come back
+    // whole; a record of an older version holds a 32-bit size, read as it always was.
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        LONGLONG size;
+    } cases[] = {
+        {"version 4, 3,000,000,000", Bytes().newClass("CPartObject").u16(4).u32(1).u64(3000000000ull).text(L"P").text(L"p.mp3").text(L"1:00"), 3000000000LL},
+        {"version 4, 5,000,000,000", Bytes().newClass("CPartObject").u16(4).u32(1).u64(5000000000ull).text(L"P").text(L"p.mp3").text(L"1:00"), 5000000000LL},
+        {"version 3, largest", Bytes().newClass("CPartObject").u16(3).u32(1).u32(0x7FFFFFFF).text(L"P").text(L"p.mp3").text(L"1:00"), 0x7FFFFFFF},
+        {"version 3, negative", Bytes().newClass("CPartObject").u16(3).u32(1).u32(0xFFFFFFFF).text(L"P").text(L"p.mp3").text(L"1:00"), -1},
+        {"version 2", Bytes().newClass("CPartObject").u16(2).u32(1).u32(2097152).text(L"P").text(L"p.mp3").u32(77), 2097152},
+        {"version 1", Bytes().newClass("CPartObject").u16(1).u32(1).u32(4096).text(L"P").text(L"p.mp3"), 4096},
+    };
+    for (const Case& c : cases) {
+        auto part = Load<CPartObject>(c.bytes.data());
+        ASSERT_TRUE(part) << c.what;
+        EXPECT_EQ(part->m_fileSize, c.size) << c.what;
+        EXPECT_EQ(part->m_fileName, L"p.mp3") << c.what;
+        // Stored again, it is a current record with the same size.
+        auto again = Load<CPartObject>(titletest::StoreObject(*part));
+        EXPECT_EQ(again->m_fileSize, c.size) << c.what;
+    }
+
+    // A whole title with such parts, parsed from an order file, survives the round trip.
+    BuildEntityTable();
+    CString text = titletest::ReadUtf8File(testsupport::SourcePath(L"common/tests/data/sample.vpm"));
+    ASSERT_EQ(text.Replace(L"filesize=\"2097152\"", L"filesize=\"5000000000\""), 1);
+    ASSERT_EQ(text.Replace(L"filesize=\"512\"", L"filesize=\"3000000000\""), 1);
+    CMediaObject title;
+    CString error;
+    ASSERT_TRUE(titletest::ParseOrderText(text, title, error)) << error.ToNarrow();
+    auto loaded = Load<CMediaObject>(titletest::StoreObject(title));
+    ASSERT_EQ(loaded->m_parts.GetSize(), 3);
+    EXPECT_EQ(loaded->GetPart(1)->m_fileSize, 5000000000LL);
+    EXPECT_EQ(loaded->GetPart(2)->m_fileSize, 3000000000LL);
+    EXPECT_EQ(Describe(*loaded), Describe(title));
+}
+
 TEST(TitleArchiveTest, NullElementsOfEveryListAreSkipped)
 {
     // The archive form allows a null element (tag 0) in any list. A title without a kind
@@ -219,7 +261,7 @@ TEST(TitleArchiveTest, NewerRecordVersionsAreRefused)
         Bytes bytes;
     } cases[] = {
         {"title 3", Bytes().newClass("CMediaObject").u16(3)},
-        {"part 4", Bytes().newClass("CPartObject").u16(4)},
+        {"part 5", Bytes().newClass("CPartObject").u16(5)},
         {"creator 2", Bytes().newClass("CCreatorObject").u16(2)},
         {"source 2", Bytes().newClass("CSourceObject").u16(2)},
     };
