@@ -42,6 +42,15 @@ IStream* WmdmDeviceStream(const testsupport::ScratchFolder& folder, const std::s
     return stream;
 }
 
+std::unique_ptr<PlayerRecord> MakePlayer(const testsupport::ScratchFolder& folder, const std::string& fixture,
+                                         const wchar_t* name, int protocolFlag)
+{
+    IStream* stream = WmdmDeviceStream(folder, fixture);
+    if (!stream)
+        return nullptr;
+    return std::make_unique<PlayerRecord>(name, stream, name, NoSerialNumber(), protocolFlag);
+}
+
 void UseMobileFixture(const testsupport::ScratchFolder& folder, const std::string& fixture)
 {
     testsupport::WriteAll(folder / L"mobiles.ini", fixture);

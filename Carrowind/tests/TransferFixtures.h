@@ -18,6 +18,9 @@ namespace transfertest {
 // Writes the device manager's fixture (an INI text) as "devices.ini" in the folder and names it
 // to the stand-in; the stream of its first device (or of the device given), or null.
 IStream* WmdmDeviceStream(const testsupport::ScratchFolder& folder, const std::string& fixture, int device = 1);
+// A record of the fixture's first device, as the search makes it (null without the device).
+std::unique_ptr<PlayerRecord> MakePlayer(const testsupport::ScratchFolder& folder, const std::string& fixture,
+                                         const wchar_t* name, int protocolFlag);
 // Writes the mobile link's fixture as "mobiles.ini" and names it to the stand-in.
 void UseMobileFixture(const testsupport::ScratchFolder& folder, const std::string& fixture);
 // Both stand-ins forgotten again.

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 
 using transfertest::Exists;
@@ -41,11 +42,13 @@ protected:
     PlayerRecord* Player(const std::string& device, const std::string& storage = "Name=Internal Storage\n",
                          int protocolFlag = 1, const wchar_t* name = L"Kitchen Player")
     {
-        IStream* stream = transfertest::WmdmDeviceStream(
-            m_folder, std::string(kMtpPlayer) + device + "[Device1.Storage1]\nFolder=player\n" + storage);
-        EXPECT_NE(nullptr, stream);
-        m_players.push_back(std::make_unique<PlayerRecord>(name, stream, name, NoSerialNumber(), protocolFlag));
+        m_players.push_back(transfertest::MakePlayer(
+            m_folder, std::string(kMtpPlayer) + device + "[Device1.Storage1]\nFolder=player\n" + storage, name,
+            protocolFlag));
         PlayerRecord* player = m_players.back().get();
+        EXPECT_NE(nullptr, player);
+        if (!player)
+            throw std::runtime_error("the fixture's player is missing");
         player->folderPath = L"\\Books";
         return player;
     }
