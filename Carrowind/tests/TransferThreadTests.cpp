@@ -405,3 +405,33 @@ TEST(TransferResults, StepResults)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TransferJobs, AJobGoesOnlyOnceNothingQueuedCarriesIt)
+{
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        transfertest::TestPage page;
+        CTransferJob first(nullptr, page.Window()), second(nullptr, page.Window());
+        PostMessageW(page.Window(), WM_PART_DONE, kTransferDone, reinterpret_cast<LPARAM>(&first));
+        PostMessageW(page.Window(), WM_PART_DONE, kTransferCancelled, reinterpret_cast<LPARAM>(&second));
+        PostMessageW(page.Window(), WM_PART_DONE, kTransferFailed, reinterpret_cast<LPARAM>(&first));
+        EXPECT_TRUE(DiscardTransferMessages(page.Window(), &first));
+        EXPECT_FALSE(DiscardTransferMessages(page.Window(), &first));
+        // The other job's report is still there.
+        MSG msg;
+        ASSERT_TRUE(PeekMessageW(&msg, page.Window(), WM_PART_DONE, WM_PART_DONE, PM_REMOVE));
+        EXPECT_EQ(reinterpret_cast<LPARAM>(&second), msg.lParam);
+        EXPECT_FALSE(PeekMessageW(&msg, page.Window(), WM_PART_DONE, WM_PART_DONE, PM_REMOVE));
+
+        // A thread that has ended (and deleted itself) is reached by its id only: a late cancel is harmless.
+        CTransferJob empty(nullptr, page.Window());
+        EXPECT_EQ(kTransferFailed, page.Run(&empty));
+        PostTransferCancel(page.ThreadId());
+        EXPECT_EQ(nullptr, StartTransferThread(nullptr, nullptr));
+    }
+    CoUninitialize();
+}
+
+}  // namespace
