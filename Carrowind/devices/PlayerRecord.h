@@ -12,6 +12,10 @@
 #include "Wmdm.h"
 #include "afx.h"
 
+#include <commctrl.h>
+
+#include <map>
+#include <memory>
 #include <vector>
 
 // The system headers keep a 16-bit era macro of this name; the record's query takes it.
@@ -33,6 +37,17 @@ struct PlayerFolderEntry {
     CString productVersion;    // "ProductVersion"
     BOOL isMainEntry = FALSE;  // keyed by the device's own name, not by a storage card
     CString mobileId;          // the application's "MobileID"
+
+    // A player's folder list (PlayerRecord::folders).
+    int parentIndex = -1;        // the entry's parent, -1 for the start storage
+    DWORD attributes = 0;        // the storage's attribute word
+    DWORD isFolder = 0;          // the folder bit (8) or 0; 1 for a Zune's start storage
+    HTREEITEM treeItem = nullptr;  // the folder browser's item
+    CString name;
+    CString path;                // the full path on the player
+    CString sizeText;            // files only: "12 KB"
+    CString zuneObjectId;        // a Zune's object id
+    int deletionResult = 0;      // set once a Zune object was deleted
 };
 
 class PlayerRecord : public CObject {
@@ -79,6 +94,46 @@ public:
     // storage); locked is left as it is for these players.
     BOOL GetFreeSpace(ULONGLONG* freeBytes, BOOL* locked = nullptr);
 
+    // Folders and files on the player through the device manager (PlayerFolders.cpp). Paths
+    // start with a backslash ("\\Music\\Books"); a Windows Mobile player's paths are below its
+    // root (My Documents on the main memory, the card's folder on a card).
+    // The start storage: a Windows Mobile player's root folder, else the device's first
+    // storage; the caller releases it.
+    IWMDMStorage* GetRootStorage(IWMDMDevice* wmdmDevice);
+    // The folder of a path and a file in it (see FindWmdmStorageByPath); the caller releases both.
+    HRESULT FindStorage(IWMDMDevice* wmdmDevice, const CString& folderPath, const wchar_t* fileName,
+                        IWMDMStorage** folder, IWMDMStorage** file);
+    BOOL FolderExists(const CString& path, DWORD* attributes = nullptr);
+    BOOL FileExists(const CString& fileName, const CString& folderPath);
+    BOOL SetStorageAttributes(const CString& fileName, const CString& folderPath, DWORD attributes);
+    // Create mode (no new name, item FALSE): makes every missing folder of the path. Rename mode
+    // (a new name): renames the path's last item. Delete mode (item TRUE): deletes the last item
+    // with all it holds. 0, ERROR_CANNOT_MAKE (82) for every failure, ERROR_ALREADY_EXISTS (183),
+    // ERROR_FILENAME_EXCED_RANGE (206) for a path or name longer than MAX_PATH.
+    DWORD EditDevicePath(const CString& path, const wchar_t* newName, BOOL targetIsItem);
+    // Rebuilds the folder list for the folder browser: entry 0 the start storage (captioned
+    // rootCaption, else the display name, else the name), then its tree depth first.
+    void ListFolders(const CString& rootCaption);
+    // Appends the storage's children (and theirs) below the entry parentIndex; count is the next
+    // free index.
+    void AppendStorageTree(IWMDMStorage* storage, int parentIndex, int* count);
+    // Adds an entry under the next free index; that index.
+    int AddFolderEntry(std::unique_ptr<PlayerFolderEntry> entry);
+    void ClearFolderEntries();
+    // A Zune's file of that name in the folder list, else asked of its server; its object id.
+    BOOL FindZuneFile(const CString& fileName, CString* objectId);
+
+    // The Windows Mobile side through the device link (MobileSideFiles.cpp).
+    // 1 when the path exists below the device root (attributes: its file attributes), 0 when it
+    // does not, -1 when it cannot be told (not a Windows Mobile player, empty path, no link).
+    int QueryMobilePath(const CString& path, DWORD* attributes = nullptr);
+    // Deletes a file in the player's folder on the device, then the folder when left empty.
+    void DeleteMobileTargetFile(const CString& fileName);
+    // The start storage's name (cached with its attributes); a Zune's name.
+    CString GetRootStorageName(DWORD* attributes = nullptr, int* layout = nullptr);
+    // "\\<card>" on a storage card, "\\My Documents" on the main memory.
+    CString GetMobileDeviceRoot();
+
     int AddFormatCode(DWORD code);
     // The index of the first equal code; found is FALSE and the index the count when absent.
     int FindFormatCode(DWORD code, BOOL* found) const;
@@ -124,7 +179,17 @@ public:
     DWORD iTunesSourceFlag = 0;
     int zuneIndex = -1;
     std::vector<DWORD> formatCodes;
+    // The folder list, keyed by entry index (0: the start storage).
+    std::map<int, std::unique_ptr<PlayerFolderEntry>> folders;
 };
+
+// Copies a title's side files to a Windows Mobile player whose reading application was found:
+// the order file beside the playlist (hidden), the cover, the small cover and a hidden
+// "folder.<ext>" into the title's folder, the source's banner into the application's library
+// folder; then appends the order file's device path to the application's list file and tells
+// the application. TRUE when the order file was copied, the line written and the call made.
+BOOL CopySideFilesToMobile(PlayerRecord* player, const CString& playlistPath, const CString& coverPath,
+                           const CString& sourceId);
 
 // A serial number record with only its size set: the device gave none.
 inline WMDMID NoSerialNumber()
