@@ -13,8 +13,9 @@
 
 // Walks folderPath from start (held once more and given back as the folder when the path names
 // it) or, without one, from the device's first storage, and looks fileName up in the folder
-// reached. The text before the first backslash names the start storage and is skipped; empty
-// components (a doubled or trailing backslash) are passed over. Storages without the folder bit
+// reached. The text before the first backslash names the start storage and is skipped; trailing
+// backslashes are passed over; an empty name inside the path (a doubled backslash) is
+// HRESULT_FROM_WIN32(ERROR_INVALID_NAME). Storages without the folder bit
 // are entered only with descend set. S_OK (found), S_FALSE (a file name was not found), E_FAIL
 // (a folder of the path is missing: no folder given back), E_POINTER for a null device.
 HRESULT FindWmdmStorageByPath(IWMDMDevice* device, const wchar_t* fileName, IWMDMStorage** folder,
@@ -27,5 +28,6 @@ HRESULT FindWmdmStorageByPath(IWMDMDevice* device, const wchar_t* fileName, IWMD
 IWMDMStorage* CreateAlbumOnDevice(PlayerRecord* player, IWMDMDevice* device, const CString& title,
                                   const CString& coverPath, const CString& folderPath, const CString& sourcePath);
 
-// "1 KB" for a file of up to 1 KB, "1024 KB" for 1 MiB, "1,234,567 KB" for 1234567 KiB.
-CString FormatStorageSize(ULONGLONG bytes);
+// "1 KB" for a file of up to 1 KB, "1,024 KB" for 1 MiB, "1,234,567 KB" for 1234567 KiB.
+// Below 1 KB: "1 KB", or "0 KB" without atLeastOne.
+CString FormatStorageSize(ULONGLONG bytes, bool atLeastOne = true);

@@ -18,6 +18,8 @@
 #include <memory>
 #include <vector>
 
+struct IZuneSupport;
+
 // The system headers keep a 16-bit era macro of this name; the record's query takes it.
 #ifdef GetFreeSpace
 #undef GetFreeSpace
@@ -122,6 +124,8 @@ public:
     void ClearFolderEntries();
     // A Zune's file of that name in the folder list, else asked of its server; its object id.
     BOOL FindZuneFile(const CString& fileName, CString* objectId);
+    // The Zune's server in the Zune table, or null.
+    IZuneSupport* ZuneServer() const;
 
     // The Windows Mobile side through the device link (MobileSideFiles.cpp).
     // 1 when the path exists below the device root (attributes: its file attributes), 0 when it
@@ -147,6 +151,9 @@ public:
     IWMDMDevice* device = nullptr;
     CString folderPath;
     CString rootStorageName;
+    // The start storage (GetRootStorage) as GetRootStorageName found it.
+    CString startStorageName;
+    DWORD startStorageAttributes = 0;
     CString manufacturerText;
     DWORD rootStorageAttributes = 0;
     int storageLayout = kUnknownValue;
@@ -181,6 +188,9 @@ public:
     std::vector<DWORD> formatCodes;
     // The folder list, keyed by entry index (0: the start storage).
     std::map<int, std::unique_ptr<PlayerFolderEntry>> folders;
+
+private:
+    void ListZuneFolders(const CString& caption);
 };
 
 // Copies a title's side files to a Windows Mobile player whose reading application was found:

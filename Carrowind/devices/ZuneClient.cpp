@@ -171,3 +171,75 @@ BOOL IsZuneSoftware3OrNewer(const CString& version)
         return FALSE;
     return _wtoi(version.Left(dot)) >= 3;
 }
+
+HRESULT TransferToZuneDevice(HWND owner, IZuneSupport* server, const CString& folderId, const CString& sourcePath,
+                             const CString& imagePath, const CString& mediaTitle, const CString& targetName,
+                             const CString& artist, ULONGLONG duration, ULONGLONG fileSize, CString* status)
+{
+    if (status)
+        status->Empty();
+    if (!server)
+        return E_POINTER;
+    StatusBuffer output;
+    const HRESULT hr = server->TransferToZune(com::Bstr(folderId), com::Bstr(sourcePath), com::Bstr(imagePath),
+                                              com::Bstr(mediaTitle), com::Bstr(targetName), com::Bstr(artist), duration,
+                                              fileSize, owner, output.Get(), kStatusChars);
+    if (status)
+        *status = output.Text();
+    return hr;
+}
+
+BOOL DeleteZuneObject(HWND owner, IZuneSupport* server, const CString& displayName, const CString& objectId)
+{
+    if (!server || objectId.IsEmpty())
+        return FALSE;
+    StatusBuffer output;
+    const HRESULT hr = server->DeleteFromZune(com::Bstr(objectId), owner, output.Get(), kStatusChars);
+    if (SUCCEEDED(hr))
+        return TRUE;
+    CString text;
+    const CString said = output.Text();
+    if (said.IsEmpty())
+        text.Format(IDS_CANNOT_DELETE_ON_PLAYER, L"delete", static_cast<const wchar_t*>(displayName));
+    else
+        text.Format(L"Delete %s", static_cast<const wchar_t*>(said));
+    if (owner)
+        AfxShowMessageBox(owner, text, nullptr, MB_ICONERROR);
+    return FALSE;
+}
+
+HRESULT ListZuneObjects(IZuneSupport* server, const CString& parentId, std::vector<ZuneObject>* objects)
+{
+    objects->clear();
+    if (!server)
+        return E_POINTER;
+    StatusBuffer output;
+    StatusBuffer parentName;
+    ULONG count = 0;
+    HRESULT hr = server->GetObjectIdList(com::Bstr(parentId), parentName.Get(), &count, nullptr, nullptr, nullptr,
+                                         nullptr, output.Get(), kStatusChars);
+    if (FAILED(hr) || count == 0)
+        return hr;
+    std::vector<std::vector<wchar_t>> ids(count, std::vector<wchar_t>(kStatusChars, L'\0'));
+    std::vector<std::vector<wchar_t>> names(count, std::vector<wchar_t>(kStatusChars, L'\0'));
+    std::vector<LPWSTR> idList(count), nameList(count);
+    for (ULONG i = 0; i < count; ++i) {
+        idList[i] = ids[i].data();
+        nameList[i] = names[i].data();
+    }
+    std::vector<ULONG> attributes(count, 0);
+    std::vector<ULONGLONG> sizes(count, 0);
+    ULONG* attributeList = attributes.data();
+    ULONGLONG* sizeList = sizes.data();
+    ULONG filled = count;
+    hr = server->GetObjectIdList(com::Bstr(parentId), parentName.Get(), &filled, idList.data(), nameList.data(),
+                                 &attributeList, &sizeList, output.Get(), kStatusChars);
+    if (FAILED(hr))
+        return hr;
+    for (ULONG i = 0; i < filled && i < count; ++i) {
+        ids[i].back() = L'\0';
+        names[i].back() = L'\0';
+        objects->push_back({ids[i].data(), names[i].data(), attributes[i], sizes[i]});
+    }
+    return hr;
+}

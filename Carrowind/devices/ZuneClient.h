@@ -10,6 +10,8 @@
 #include "ZuneSupportInterface.h"
 #include "afx.h"
 
+#include <vector>
+
 inline constexpr int kMaxZuneDevices = 16;
 inline constexpr wchar_t kZuneClientName[] = L"Vesperlin Carrowind";
 
@@ -45,3 +47,20 @@ HRESULT GetZuneStorageSize(IZuneSupport* server, ULONGLONG* capacity, ULONGLONG*
 // version is 3 or more.
 CString ReadZuneSoftwareVersion();
 BOOL IsZuneSoftware3OrNewer(const CString& version);
+
+// TransferToZune with the wizard's status buffer; E_POINTER for a null server.
+HRESULT TransferToZuneDevice(HWND owner, IZuneSupport* server, const CString& folderId, const CString& sourcePath,
+                             const CString& imagePath, const CString& mediaTitle, const CString& targetName,
+                             const CString& artist, ULONGLONG duration, ULONGLONG fileSize, CString* status);
+// DeleteFromZune; a failure is shown (owned by owner, when given). FALSE without a server or id.
+BOOL DeleteZuneObject(HWND owner, IZuneSupport* server, const CString& displayName, const CString& objectId);
+
+// One object below a Zune folder.
+struct ZuneObject {
+    CString id;
+    CString name;
+    ULONG attributes = 0;
+    ULONGLONG size = 0;
+};
+// The objects below parentId (S_OK with none when it has none).
+HRESULT ListZuneObjects(IZuneSupport* server, const CString& parentId, std::vector<ZuneObject>* objects);
