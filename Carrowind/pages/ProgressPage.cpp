@@ -301,14 +301,22 @@ void CProgressPage::TransferPart(int index)
     UpdateWindow();
     if (StartWorker(player, index))
         return;
-    auto* job = new CTransferJob(nullptr, m_hWnd);
+    // No worker: the failure takes the road of a finished part.
+    CTransferJob* job = MakeJob(nullptr, player, index, part->name);
+    PostMessage(WM_PART_DONE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(job));
+}
+
+CTransferJob* CProgressPage::MakeJob(IStream* deviceStream, PlayerRecord* player, int index, const CString& target) const
+{
+    auto* job = new CTransferJob(deviceStream, m_hWnd);
     job->m_nPartIndex = index;
     job->m_pPlayer = player;
     job->m_strCoverPath = m_sheet->m_imagePath;
     job->m_strTitle = m_sheet->m_title;
-    job->m_strSourcePath = part->sourcePath;
-    job->m_strTargetName = part->name;
-    PostMessage(WM_PART_DONE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(job));
+    job->m_strArtist = m_sheet->m_artist;
+    job->m_strSourcePath = m_parts.at(index)->sourcePath;
+    job->m_strTargetName = target;
+    return job;
 }
 
 BOOL CProgressPage::StartWorker(PlayerRecord* player, int index)
@@ -346,14 +354,7 @@ BOOL CProgressPage::StartWorker(PlayerRecord* player, int index)
             stream->Release();
         return FALSE;
     }
-    auto* job = new CTransferJob(stream, m_hWnd);
-    job->m_nPartIndex = index;
-    job->m_pPlayer = player;
-    job->m_strCoverPath = m_sheet->m_imagePath;
-    job->m_strTitle = m_sheet->m_title;
-    job->m_strArtist = m_sheet->m_artist;
-    job->m_strSourcePath = part->sourcePath;
-    job->m_strTargetName = target;
+    CTransferJob* job = MakeJob(stream, player, index, target);
     if (m_isZune) {
         WMT_ATTR_DATATYPE type = WMT_TYPE_QWORD;
         QWORD value = 0;

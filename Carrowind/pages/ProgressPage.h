@@ -19,6 +19,7 @@
 #include <memory>
 
 class CTransferJob;
+struct IStream;
 class CWizardSheet;
 class PlayerRecord;
 
@@ -78,6 +79,8 @@ private:
     void PrepareParts();
     void TransferPart(int index);
     BOOL StartWorker(PlayerRecord* player, int index);
+    // A job of the page for a part (the stream is the job's from here).
+    CTransferJob* MakeJob(IStream* deviceStream, PlayerRecord* player, int index, const CString& target) const;
     void OnPartDone(int result, CTransferJob* job);
     LRESULT OnPartStatus();
     LRESULT OnTransferPercent(int percent);

@@ -33,6 +33,7 @@ struct PartScript {
     bool status = true;        // reports WM_PART_STATUS first
     CString reason;            // stored under the thread's key before a failure
     bool holdAtHalf = false;   // waits at 50 % until cancelled (or released)
+    bool counts = false;       // reports counts of work done (WM_ADD_PROGRESS) instead of percents
 };
 
 class ScriptedWorkers {
@@ -43,6 +44,8 @@ public:
     std::atomic<bool> holding{false};
     std::atomic<bool> release{false};
     std::vector<LRESULT> percentReplies;
+    CString statusAfterCancel;  // the page's status once a counting worker was told to stop
+    BOOL cancelEnabledAfterCancel = TRUE;
     std::mutex lock;
 
     DWORD Start(CTransferJob* job)
@@ -84,7 +87,7 @@ private:
                 result = static_cast<int>(reply);
         }
         bool cancelled = result != script.result;
-        for (int percent = 10; percent <= 100 && !cancelled && script.status; percent += 10) {
+        for (int percent = 10; percent <= 100 && !cancelled && script.status && !script.counts; percent += 10) {
             if (Cancelled()) {
                 cancelled = true;
                 break;
@@ -105,7 +108,24 @@ private:
                 self.holding = false;
             }
         }
-        if (cancelled) {
+        if (script.counts && !cancelled) {
+            self.holding = true;
+            for (int i = 0; i < 1000 && !self.release && !cancelled; ++i) {
+                cancelled = Cancelled();
+                Sleep(10);
+            }
+            self.holding = false;
+        }
+        if (cancelled && script.counts) {
+            const LRESULT reply = SendMessageW(owner, WM_ADD_PROGRESS, 1, 2);
+            wchar_t text[256] = {};
+            GetDlgItemTextW(owner, IDC_PROGRESS_TRANSFER_STATUS, text, 256);
+            std::lock_guard<std::mutex> guard(self.lock);
+            self.statusAfterCancel = text;
+            self.cancelEnabledAfterCancel = IsWindowEnabled(GetDlgItem(GetParent(owner), IDCANCEL));
+            self.percentReplies.push_back(reply);
+            result = kTransferCancelled;
+        } else if (cancelled) {
             // The page answers stop to every report once it is cancelling.
             const LRESULT reply = SendMessageW(owner, WM_TRANSFER_PERCENT, 60, 0);
             std::lock_guard<std::mutex> guard(self.lock);
@@ -278,6 +298,36 @@ TEST_F(ProgressPage, CancelInTheSecondPartKeepsTheFirstDeletesTheHalfPartAndRetu
     EXPECT_EQ(1, sheet.m_lastTransferredPart);
     ASSERT_FALSE(m_workers.percentReplies.empty());
     EXPECT_EQ(0, m_workers.percentReplies.back());
+}
+
+// A worker that counts its work (as a Zune transfer does): after Cancel the next count is
+// answered with stop, the status says so and Cancel is off until the part has ended.
+TEST_F(ProgressPage, CancelWhileCountsArriveSaysCancelingAndTurnsCancelOff)
+{
+    m_workers.scripts[1].counts = true;
+    CWizardSheet sheet(m_playlist);
+    BOOL cancelEnabledAtEnd = FALSE;
+    StepRunner steps(Then(Begin(sheet), {
+        [&] { return m_workers.holding.load(); },
+        [&] {
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+        [&] { return OnPage(sheet, &sheet.m_confirm); },
+        [&] {
+            cancelEnabledAtEnd = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    EXPECT_EQ(CString(L"Status: Canceling \"Part 2\" (2/3)..."), m_workers.statusAfterCancel);
+    EXPECT_FALSE(m_workers.cancelEnabledAfterCancel);
+    EXPECT_TRUE(cancelEnabledAtEnd);
+    EXPECT_EQ(0, m_workers.percentReplies.back());
+    EXPECT_EQ((std::vector<CString>{L"Harbour-Part02.mp3"}), m_deleted);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
 // Each failure of part 2 ends the run with one message and part 3 is never started.
