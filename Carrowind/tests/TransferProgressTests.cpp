@@ -1,6 +1,8 @@
 // The Progress page's arithmetic without its window: part weights, durations, the elapsed
 // time, and how the workers' reports move the position (percents of a part, Zune byte
-// counts, iTunes step percents, the run-back of a cancel), at and past the total.
+// counts, iTunes step percents, the run-back of a cancel), at and past the total; and the
+// texts the Confirm page makes of sizes, folders and part paths.
+#include "ConfirmPage.h"
 #include "TransferProgress.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +124,54 @@ TEST(TransferProgress, ByteCountsStepPercentsAndTheRunBackOfACancel)
         steps.Advance(increase, false);
         EXPECT_DOUBLE_EQ(s.done, steps.Done()) << s.percent;
     }
+}
+
+TEST(ConfirmPageTexts, SizesFoldersAndPartPaths)
+{
+    const struct {
+        ULONGLONG bytes;
+        const wchar_t* text;
+    } sizes[] = {{0, L"0 KB"},          {1023, L"0 KB"},           {1024, L"1 KB"},
+                 {999 * 1024, L"999 KB"}, {1000 * 1024, L"1,000 KB"}, {1234567ull * 1024, L"1,234,567 KB"},
+                 {300ull << 20, L"307,200 KB"}, {5ull << 40, L"5,368,709,120 KB"}};
+    for (const auto& c : sizes)
+        EXPECT_EQ(CString(c.text), CConfirmPage::FormatKilobytes(c.bytes)) << c.bytes;
+
+    const struct {
+        const wchar_t* oldPath;
+        const wchar_t* folder;
+        const wchar_t* baseName;
+        const wchar_t* path;
+    } paths[] = {
+        {L"\\Old-Part01.mp3", L"", L"Night", L"\\Night-Part01.mp3"},
+        {L"\\Old-Part02.mp3", L"\\", L"Night", L"\\Night-Part02.mp3"},
+        {L"\\Music\\Old-Part03.wma", L"\\Books", L"Night", L"\\Books\\Night-Part03.wma"},
+        {L"\\Music\\Old-Part03.wma", L"\\Books\\", L"Night", L"\\Books\\Night-Part03.wma"},
+        {L"-Part04.mp3", L"\\Books", L"Night", L"\\Books\\Night.mp3"},  // a dash at 0 does not count
+        {L"\\Plain.mp3", L"\\Books", L"Night", L"\\Books\\Night.mp3"},
+    };
+    for (const auto& c : paths)
+        EXPECT_EQ(CString(c.path), CConfirmPage::JoinPartPath(c.folder, c.baseName, CConfirmPage::PartPathSuffix(c.oldPath)))
+            << CString(c.oldPath).ToNarrow();
+
+    const struct {
+        const wchar_t* format;
+        const wchar_t* creator;
+        const wchar_t* titleFolder;
+        const wchar_t* folder;
+    } defaults[] = {
+        {L"wmv", L"Ada Quill", L"Night", L"\\Video"},
+        {L"wma", L"", L"Night", L"\\Music"},
+        {L"MP3", L"Ada Quill", L"", L"\\Music"},
+        {L"mp3", L"Ada Quill", L"Night", L"\\Music\\Ada Quill\\Night"},
+        {L"m4b", L"Ada Quill", L"Night", L"\\"},
+    };
+    for (const auto& c : defaults)
+        EXPECT_EQ(CString(c.folder), CConfirmPage::DefaultFolderFor(c.format, c.creator, c.titleFolder)) << CString(c.format).ToNarrow();
+
+    EXPECT_EQ(CString(L"\\My Media"), CConfirmPage::MobileFolderFor(L"", L""));
+    EXPECT_EQ(CString(L"\\My Media\\Audiobooks\\Night"), CConfirmPage::MobileFolderFor(L"Audiobook", L"Night"));
+    EXPECT_EQ(CString(L"\\My Media\\Videos"), CConfirmPage::MobileFolderFor(L"Video", L""));
 }
 
 }  // namespace
