@@ -6,6 +6,7 @@
 #include "CarrowindSheet.h"
 #include "DeviceEnumeration.h"
 #include "MediaFixtures.h"
+#include "TestDrive.h"
 #include "TitleFixtures.h"
 #include "TransferFixtures.h"
 #include "WindowTestSupport.h"
@@ -227,6 +228,59 @@ TEST(TransferRoad, CancelInTheMiddleOfTheSecondPart)
     EXPECT_EQ(CString(L"Harbour-Part01.mp3"), sent[0].Mid(sent[0].ReverseFind(L'\\') + 1));
     EXPECT_TRUE(parts[0] == testsupport::ReadAllBytes(scratch / L"player\\" + sent[0]));
     EXPECT_EQ(1, sheet.m_lastTransferredPart);
+}
+
+// A mass-storage player on a removable drive with its profile: the parts go into the folder
+// the profile names, then the title's order file beside them; nothing half-written stays.
+TEST(TransferRoad, ARemovableDriveGetsThePartsAndThenTheOrderFile)
+{
+    ScratchFolder scratch, driveFolder;
+    testsupport::TestDrive drive(driveFolder.Path(), testsupport::DriveKind::Removable);
+    ASSERT_TRUE(drive.Made());
+    testsupport::WriteAll(drive.Root() + L"Vesperlin.xml", "<?xml version=\"1.0\"?>\r\n<Carrowind><VPM>\\Books\\[title]"
+                                                           "</VPM><Thumbnail>1</Thumbnail></Carrowind>\r\n");
+    std::vector<std::string> parts;
+    const CString playlist = MakeRoad(scratch, L"mp3", "", "", &parts);
+    CString driveName;
+    driveName.Format(L"Removable Disk (%c:)", drive.Letter());
+    testsupport::WriteAll(scratch / L"devices.ini", "[Devices]\nCount=1\n[Device1]\nName=" + driveName.ToNarrow() +
+                                                        "\nSerial=0x0781:0102\n[Device1.Storage1]\nName=\\\nFolder=" +
+                                                        driveFolder.Path().ToNarrow() + "\n");
+    MessageBoxRecorder boxes(IDNO);
+    CWizardSheet sheet(playlist);
+    bool success = false;
+    StepRunner runner(Then(ToConfirmAndNext(sheet, nullptr), {
+        [&] {
+            success = sheet.GetActiveIndex() == sheet.GetPageIndex(&sheet.m_success);
+            return success || !boxes.Boxes().empty();
+        },
+        [&] {
+            testsupport::PumpMessages(50);
+            sheet.PressButton(success ? PSBTN_FINISH : PSBTN_CANCEL);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+    EXPECT_TRUE(runner.Done());
+    EXPECT_TRUE(success);
+    EXPECT_TRUE(boxes.Boxes().empty()) << (boxes.Boxes().empty() ? "" : boxes.Boxes()[0].text.ToNarrow());
+    const std::vector<CString> files = transfertest::FilesBelow(driveFolder.Path());
+    std::vector<CString> sent;
+    bool orderFile = false;
+    for (const CString& file : files) {
+        EXPECT_EQ(-1, file.Find(L".partial")) << file.ToNarrow();
+        EXPECT_EQ(-1, file.Find(L".tmp")) << file.ToNarrow();
+        if (file.Right(4) == L".mp3")
+            sent.push_back(file);
+        orderFile = orderFile || file.Right(4) == L".vpm";
+    }
+    ASSERT_EQ(3u, sent.size());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(0, sent[i].Find(L"Books\\")) << sent[i].ToNarrow();
+        EXPECT_TRUE(parts[i] == testsupport::ReadAllBytes(driveFolder / sent[i])) << sent[i].ToNarrow();
+    }
+    EXPECT_TRUE(orderFile);
 }
 
 }  // namespace
