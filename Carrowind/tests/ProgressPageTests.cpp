@@ -48,6 +48,19 @@ public:
     BOOL cancelEnabledAfterCancel = TRUE;
     std::mutex lock;
 
+    // Back to no script and nothing recorded.
+    void Reset()
+    {
+        scripts.clear();
+        started.clear();
+        sources.clear();
+        percentReplies.clear();
+        statusAfterCancel.Empty();
+        cancelEnabledAfterCancel = TRUE;
+        holding = false;
+        release = false;
+    }
+
     DWORD Start(CTransferJob* job)
     {
         started.push_back(job->m_strTargetName);
@@ -270,64 +283,52 @@ TEST_F(ProgressPage, EveryPartGoesOnceThenTheSideFilesAndTheSuccessPageWithTheEl
         EXPECT_EQ(1, reply);
 }
 
+// Cancel while part 2 is on its way, once for a worker reporting percents (the device
+// manager's) and once for one counting its work (as a Zune transfer does): the first part
+// stays, the half-written second is deleted, the third never starts, the next report is
+// answered with stop, and the Confirm page is back without a message. While counts arrive
+// the status says "Canceling" and Cancel is off until the part has ended.
 TEST_F(ProgressPage, CancelInTheSecondPartKeepsTheFirstDeletesTheHalfPartAndReturnsToConfirmSilently)
 {
-    m_workers.scripts[1].holdAtHalf = true;
-    CWizardSheet sheet(m_playlist);
-    StepRunner steps(Then(Begin(sheet), {
-        [&] { return m_workers.holding.load(); },
-        [&] {
-            sheet.PressButton(PSBTN_CANCEL);
-            return true;
-        },
-        [&] { return OnPage(sheet, &sheet.m_confirm); },
-        [&] {
-            sheet.PressButton(PSBTN_CANCEL);
-            return true;
-        },
-    }));
-    sheet.DoModal();
-    EXPECT_TRUE(steps.Done());
-    EXPECT_EQ((std::vector<CString>{L"Harbour-Part01.mp3", L"Harbour-Part02.mp3"}), m_workers.started);
-    EXPECT_EQ((std::vector<CString>{L"Harbour-Part02.mp3"}), m_deleted);
-    EXPECT_TRUE(m_sideFiles.empty());
-    EXPECT_TRUE(m_boxes.Boxes().empty());
-    EXPECT_EQ(2, sheet.m_progress.GetPart(0)->transferState);
-    EXPECT_EQ(1, sheet.m_progress.GetPart(1)->transferState);
-    EXPECT_EQ(0, sheet.m_progress.GetPart(2)->transferState);
-    EXPECT_EQ(1, sheet.m_lastTransferredPart);
-    ASSERT_FALSE(m_workers.percentReplies.empty());
-    EXPECT_EQ(0, m_workers.percentReplies.back());
-}
-
-// A worker that counts its work (as a Zune transfer does): after Cancel the next count is
-// answered with stop, the status says so and Cancel is off until the part has ended.
-TEST_F(ProgressPage, CancelWhileCountsArriveSaysCancelingAndTurnsCancelOff)
-{
-    m_workers.scripts[1].counts = true;
-    CWizardSheet sheet(m_playlist);
-    BOOL cancelEnabledAtEnd = FALSE;
-    StepRunner steps(Then(Begin(sheet), {
-        [&] { return m_workers.holding.load(); },
-        [&] {
-            sheet.PressButton(PSBTN_CANCEL);
-            return true;
-        },
-        [&] { return OnPage(sheet, &sheet.m_confirm); },
-        [&] {
-            cancelEnabledAtEnd = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
-            sheet.PressButton(PSBTN_CANCEL);
-            return true;
-        },
-    }));
-    sheet.DoModal();
-    EXPECT_TRUE(steps.Done());
-    EXPECT_EQ(CString(L"Status: Canceling \"Part 2\" (2/3)..."), m_workers.statusAfterCancel);
-    EXPECT_FALSE(m_workers.cancelEnabledAfterCancel);
-    EXPECT_TRUE(cancelEnabledAtEnd);
-    EXPECT_EQ(0, m_workers.percentReplies.back());
-    EXPECT_EQ((std::vector<CString>{L"Harbour-Part02.mp3"}), m_deleted);
-    EXPECT_TRUE(m_boxes.Boxes().empty());
+    for (const bool counts : {false, true}) {
+        SCOPED_TRACE(counts ? "counts" : "percents");
+        m_workers.Reset();
+        m_deleted.clear();
+        m_workers.scripts[1].holdAtHalf = !counts;
+        m_workers.scripts[1].counts = counts;
+        CWizardSheet sheet(m_playlist);
+        BOOL cancelEnabledAtEnd = FALSE;
+        StepRunner steps(Then(Begin(sheet), {
+            [&] { return m_workers.holding.load(); },
+            [&] {
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+            [&] { return OnPage(sheet, &sheet.m_confirm); },
+            [&] {
+                cancelEnabledAtEnd = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+        }));
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        EXPECT_EQ((std::vector<CString>{L"Harbour-Part01.mp3", L"Harbour-Part02.mp3"}), m_workers.started);
+        EXPECT_EQ((std::vector<CString>{L"Harbour-Part02.mp3"}), m_deleted);
+        EXPECT_TRUE(m_sideFiles.empty());
+        EXPECT_TRUE(m_boxes.Boxes().empty());
+        EXPECT_EQ(2, sheet.m_progress.GetPart(0)->transferState);
+        EXPECT_EQ(1, sheet.m_progress.GetPart(1)->transferState);
+        EXPECT_EQ(0, sheet.m_progress.GetPart(2)->transferState);
+        EXPECT_EQ(1, sheet.m_lastTransferredPart);
+        ASSERT_FALSE(m_workers.percentReplies.empty());
+        EXPECT_EQ(0, m_workers.percentReplies.back());
+        EXPECT_TRUE(cancelEnabledAtEnd);
+        if (counts) {
+            EXPECT_EQ(CString(L"Status: Canceling \"Part 2\" (2/3)..."), m_workers.statusAfterCancel);
+            EXPECT_FALSE(m_workers.cancelEnabledAfterCancel);
+        }
+    }
 }
 
 // Each failure of part 2 ends the run with one message and part 3 is never started.
@@ -352,8 +353,7 @@ TEST_F(ProgressPage, AFailedPartShowsItsReasonOnceAndTheRunStops)
          L"transfer thread.\nAfxBeginThread returns NULL."},
     };
     for (const auto& c : cases) {
-        m_workers.started.clear();
-        m_workers.scripts.clear();
+        m_workers.Reset();
         m_workers.scripts[1] = c.script;
         m_boxes.Clear();
         m_deleted.clear();
