@@ -14,6 +14,7 @@
 #include "GameTitles.h"
 #include "LibraryTestSupport.h"
 #include "MainFrm.h"
+#include "MediaFixtures.h"
 #include "MediaExplorerDialog.h"
 #include "OtherProcessWindows.h"
 #include "ProgramTestSupport.h"
@@ -1223,6 +1224,94 @@ TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
     PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(firstProcess, 20000));
     CloseHandle(firstProcess);
+}
+
+// The road a user takes: Transfer in the running console, then the device wizard's pages
+// answered as a user would (Next on Welcome, Next on Confirm), onto the player of the device
+// manager's stand-in. Each part of the 3-part title arrives byte for byte and the wizard ends
+// on its Success page.
+TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
+{
+    ScratchFolder programs, media, player;
+    Start();
+    CMediaObject* title = nullptr;
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+    for (int n = 2; n <= 3; ++n) {
+        auto* part = new CPartObject;
+        part->m_number = n;
+        part->m_fileSize = 1000;
+        part->m_name.Format(L"Part %d", n);
+        part->m_fileName.Format(L"autumn-%d.mp3", n);
+        title->AddPart(part);
+    }
+    std::vector<std::string> sources;
+    for (int i = 0; i < 3; ++i) {
+        const CString path = title->GetPart(i)->GetFilePath(title);
+        ASSERT_TRUE(CreateParentFolder(path));
+        const CString made = mediafixtures::MakeMp3(media, i == 1 ? L"tone-b.mp3" : L"tone-a.mp3", i == 1);
+        ASSERT_TRUE(CopyFileW(made, path, FALSE));
+        sources.push_back(testsupport::ReadAllBytes(path));
+    }
+    ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
+    testsupport::WriteAll(player / L"devices.ini",
+                          "[Devices]\nCount=1\n[Device1]\nName=Kitchen Player\nProtocol=MTP\nSerial=0x045E:0A0B0C0D\n"
+                          "FriendlyName=Kitchen Player\nFormats=0x3009,0xB901,0xBA03\n"
+                          "[Device1.Storage1]\nName=\\\nFolder=storage\n");
+    CreateDirectoryW(player / L"storage", nullptr);
+    // The wizard gets the console's environment.
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", player / L"devices.ini");
+    SelectRows({0});
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+
+    DWORD wizard = 0;
+    auto waitFor = [&](const wchar_t* caption) {
+        HWND found = nullptr;
+        for (int i = 0; i < 600 && !found; ++i) {
+            found = testsupport::FindOtherProcessWindow(caption, &wizard);
+            if (!found)
+                RunMessages(50);
+        }
+        return found;
+    };
+    HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
+    ASSERT_NE(nullptr, sheet);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
+    ASSERT_NE(nullptr, process);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
+    // The buttons come back once the page is set up.
+    for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
+        RunMessages(50);
+    RunMessages(200);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    const HWND done = waitFor(L"Vesperlin Carrowind - Transfer Complete");
+    for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses())
+        ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
+    ASSERT_NE(nullptr, done);
+    testsupport::CaptureWindow(sheet, L"Carrowind.SuccessFromConsole");
+
+    std::string listing;
+    ASSERT_EQ(0, testsupport::RunHostCommand("cd " + testsupport::ShellQuoted(player / L"storage") +
+                                                 " && find . -type f | sort",
+                                             &listing));
+    EXPECT_EQ(std::string::npos, listing.find(".partial")) << listing;
+    std::vector<CString> sent;
+    for (size_t at = 0, end; (end = listing.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = listing.substr(at + 2, end - at - 2);  // without "./"
+        if (line.size() > 4 && line.compare(line.size() - 4, 4, ".mp3") == 0) {
+            CString path(line.c_str());
+            path.Replace(L"/", L"\\");
+            sent.push_back(path);
+        }
+    }
+    ASSERT_EQ(3u, sent.size()) << listing;
+    for (size_t i = 0; i < sent.size(); ++i)
+        EXPECT_TRUE(sources[i] == testsupport::ReadAllBytes(player / L"storage\\" + sent[i])) << sent[i].ToNarrow();
+
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
+    CloseHandle(process);
 }
 
 TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)

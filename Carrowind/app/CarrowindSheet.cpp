@@ -12,11 +12,13 @@ CWizardSheet::CWizardSheet(const CString& playlistPath, CWnd* parent)
       m_welcome(this),
       m_search(this),
       m_confirm(this),
+      m_progress(this),
       m_success(this)
 {
     AddPage(&m_welcome);
     AddPage(&m_search);
     AddPage(&m_confirm);
+    AddPage(&m_progress);
     AddPage(&m_success);
     SetWizardMode();
 }

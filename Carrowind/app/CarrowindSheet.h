@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ConfirmPage.h"
+#include "ProgressPage.h"
 #include "SearchPage.h"
 #include "SuccessPage.h"
 #include "WelcomePage.h"
@@ -21,12 +22,15 @@ public:
     int m_confirmedIndex = -1;
     int m_currentIndex = -1;
     CUIntArray m_numbers;
+    CUIntArray m_selectedParts;      // the chosen parts' indexes, rebuilt by the Confirm page's Next
+    int m_lastTransferredPart = -1;  // the number of the part sent last
     BOOL m_iTunesStarted = FALSE;    // iTunes was started by this wizard: closed at the end
     CString m_elapsedText;           // the transfer's time, for the Success page
 
     CWelcomePage m_welcome;
     CSearchPage m_search;
     CConfirmPage m_confirm;
+    CProgressPage m_progress;
     CSuccessPage m_success;
 
 protected:

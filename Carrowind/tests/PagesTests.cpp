@@ -154,14 +154,15 @@ TEST_F(Pages, APlayerFoundGoesOnAndTheSuccessPageEndsTheWizard)
             SetEvent(go);
             return true;
         },
-        // The Confirm page shows the player found; Next goes on.
+        // The Confirm page shows the player found; the transfer's pages are tested on their
+        // own, so the sheet goes to the Success page from here.
         [&] { return sheet.GetActiveIndex() == 2; },
         [&] {
             testsupport::PumpMessages(100);
-            sheet.PressButton(PSBTN_NEXT);
+            sheet.SetActivePage(&sheet.m_success);
             return true;
         },
-        [&] { return sheet.GetActiveIndex() == 3; },
+        [&] { return sheet.GetActiveIndex() == sheet.GetPageIndex(&sheet.m_success); },
         [&] {
             testsupport::PumpMessages(100);
             successButtons = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3025)) ? 1 : 0;

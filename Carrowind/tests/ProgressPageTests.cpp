@@ -1,0 +1,411 @@
+// The Progress page under a display with scripted workers in place of the transfer thread:
+// each worker speaks the thread's messages (status, percents of its part, its result) from a
+// thread of its own, so the page answers them as it answers the real one. The road through
+// all parts to the Success page, Cancel in the middle of a part, failures with and without a
+// reason, a worker that cannot start, and the player removed between parts.
+#include "CarrowindApp.h"
+#include "CarrowindSheet.h"
+#include "DeviceEnumeration.h"
+#include "PlayerRecord.h"
+#include "SuiteMessages.h"
+#include "TitleFixtures.h"
+#include "TransferJob.h"
+#include "WindowTestSupport.h"
+#include "res/ProgressPageIds.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+namespace {
+
+using testsupport::MessageBoxRecorder;
+using testsupport::ScratchFolder;
+using testsupport::StepRunner;
+
+CWizardApp& App() { return *static_cast<CWizardApp*>(AfxGetWizardApp()); }
+
+// What a scripted worker does with its part.
+struct PartScript {
+    int result = kTransferDone;
+    bool status = true;        // reports WM_PART_STATUS first
+    CString reason;            // stored under the thread's key before a failure
+    bool holdAtHalf = false;   // waits at 50 % until cancelled (or released)
+    bool counts = false;       // reports counts of work done (WM_ADD_PROGRESS) instead of percents
+};
+
+class ScriptedWorkers {
+public:
+    std::map<int, PartScript> scripts;  // by part index; missing: done
+    std::vector<CString> started;       // target names, in order
+    std::vector<CString> sources;
+    std::atomic<bool> holding{false};
+    std::atomic<bool> release{false};
+    std::vector<LRESULT> percentReplies;
+    CString statusAfterCancel;  // the page's status once a counting worker was told to stop
+    BOOL cancelEnabledAfterCancel = TRUE;
+    std::mutex lock;
+
+    // Back to no script and nothing recorded.
+    void Reset()
+    {
+        scripts.clear();
+        started.clear();
+        sources.clear();
+        percentReplies.clear();
+        statusAfterCancel.Empty();
+        cancelEnabledAfterCancel = TRUE;
+        holding = false;
+        release = false;
+    }
+
+    DWORD Start(CTransferJob* job)
+    {
+        started.push_back(job->m_strTargetName);
+        sources.push_back(job->m_strSourcePath);
+        auto* context = new std::pair<ScriptedWorkers*, CTransferJob*>(this, job);
+        context->first->m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        DWORD id = 0;
+        HANDLE thread = CreateThread(nullptr, 0, &ScriptedWorkers::Run, context, 0, &id);
+        WaitForSingleObject(m_ready, 5000);
+        CloseHandle(m_ready);
+        CloseHandle(thread);
+        return id;
+    }
+
+private:
+    static bool Cancelled()
+    {
+        MSG msg;
+        return PeekMessageW(&msg, nullptr, WM_TRANSFER_CANCEL, WM_TRANSFER_CANCEL, PM_REMOVE) != FALSE;
+    }
+    static DWORD WINAPI Run(void* parameter)
+    {
+        auto* context = static_cast<std::pair<ScriptedWorkers*, CTransferJob*>*>(parameter);
+        ScriptedWorkers& self = *context->first;
+        CTransferJob* job = context->second;
+        delete context;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue for the cancel
+        SetEvent(self.m_ready);
+        const auto found = self.scripts.find(job->m_nPartIndex);
+        const PartScript script = found == self.scripts.end() ? PartScript() : found->second;
+        HWND owner = job->m_hOwnerWnd;
+        int result = script.result;
+        if (script.status) {
+            const LRESULT reply = SendMessageW(owner, WM_PART_STATUS, 0, reinterpret_cast<LPARAM>(job));
+            if (reply != 1)
+                result = static_cast<int>(reply);
+        }
+        bool cancelled = result != script.result;
+        for (int percent = 10; percent <= 100 && !cancelled && script.status && !script.counts; percent += 10) {
+            if (Cancelled()) {
+                cancelled = true;
+                break;
+            }
+            const LRESULT reply = SendMessageW(owner, WM_TRANSFER_PERCENT, percent, 0);
+            {
+                std::lock_guard<std::mutex> guard(self.lock);
+                self.percentReplies.push_back(reply);
+            }
+            if (reply == 0)
+                cancelled = true;
+            if (percent == 50 && script.holdAtHalf) {
+                self.holding = true;
+                for (int i = 0; i < 1000 && !self.release && !cancelled; ++i) {
+                    cancelled = Cancelled();
+                    Sleep(10);
+                }
+                self.holding = false;
+            }
+        }
+        if (script.counts && !cancelled) {
+            self.holding = true;
+            for (int i = 0; i < 1000 && !self.release && !cancelled; ++i) {
+                cancelled = Cancelled();
+                Sleep(10);
+            }
+            self.holding = false;
+        }
+        if (cancelled && script.counts) {
+            const LRESULT reply = SendMessageW(owner, WM_ADD_PROGRESS, 1, 2);
+            wchar_t text[256] = {};
+            GetDlgItemTextW(owner, IDC_PROGRESS_TRANSFER_STATUS, text, 256);
+            std::lock_guard<std::mutex> guard(self.lock);
+            self.statusAfterCancel = text;
+            self.cancelEnabledAfterCancel = IsWindowEnabled(GetDlgItem(GetParent(owner), IDCANCEL));
+            self.percentReplies.push_back(reply);
+            result = kTransferCancelled;
+        } else if (cancelled) {
+            // The page answers stop to every report once it is cancelling.
+            const LRESULT reply = SendMessageW(owner, WM_TRANSFER_PERCENT, 60, 0);
+            std::lock_guard<std::mutex> guard(self.lock);
+            self.percentReplies.push_back(reply);
+            result = kTransferCancelled;
+        }
+        if (!script.reason.IsEmpty())
+            job->m_pPlayer->errorDetails.SetAt(kTransferPartKey, script.reason);
+        job->m_nResult = result;
+        PostMessageW(owner, WM_PART_DONE, static_cast<WPARAM>(result), reinterpret_cast<LPARAM>(job));
+        return 0;
+    }
+    HANDLE m_ready = nullptr;
+};
+
+// Two players of the device manager's stand-in; the search finds them as a user's would be.
+const char kTwoPlayers[] =
+    "[Devices]\nCount=2\n"
+    "[Device1]\nName=Kitchen Player\nSerial=0x045E:0A0B0C0D\nProtocol=MTP\nFriendlyName=Kitchen Player\n"
+    "[Device1.Storage1]\nName=\\\nFolder=player1\n"
+    "[Device2]\nName=Garden Player\nProtocol=MTP\nFriendlyName=Garden Player\n[Device2.Storage1]\nName=\\\nFolder=player2\n";
+
+class ProgressPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 3, L"Harbour Lights");
+        CreateDirectoryW(m_scratch / L"player1", nullptr);
+        CreateDirectoryW(m_scratch / L"player2", nullptr);
+        testsupport::WriteAll(m_scratch / L"devices.ini", kTwoPlayers);
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_scratch / L"devices.ini");
+        FreeUsbDeviceTable();
+        App().m_contentType = L"MP3 Audiobook";
+        App().m_bannerPath.Empty();
+        App().m_stringsFilePath.Empty();
+        TransferPageServices services;
+        services.startWorker = [this](CTransferJob* job) -> DWORD {
+            if (job->m_nPartIndex == m_refuseIndex)
+                return 0;
+            return m_workers.Start(job);
+        };
+        services.playerPresent = [this](PlayerRecord*) { return m_presentChecks++ < m_presentFor; };
+        services.copySideFiles = [this](PlayerRecord* player, const CString&, const CString&, const CString&,
+                                        BOOL mp3) { m_sideFiles.push_back(player->GetName() + (mp3 ? L" mp3" : L"")); };
+        services.deletePartial = [this](PlayerRecord*, const CString& target) { m_deleted.push_back(target); };
+        m_before = SetTransferPageServices(services);
+    }
+    void TearDown() override
+    {
+        SetTransferPageServices(m_before);
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+    }
+
+    // The steps from the Welcome page to the Confirm page (the search finds both players),
+    // then the first player chosen with every part, and the Progress page opened as the
+    // Confirm page's Next does.
+    std::vector<StepRunner::Step> Begin(CWizardSheet& sheet)
+    {
+        return {
+            [&sheet] {
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+            [&sheet] { return OnPage(sheet, &sheet.m_confirm) && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+            [&sheet] {
+                sheet.m_confirmedIndex = 0;
+                sheet.m_selectedParts.RemoveAll();
+                for (UINT i = 0; i < 3; ++i)
+                    sheet.m_selectedParts.Add(i);
+                sheet.GetPlaceholders().SetAt(L"%%DEVICE_NAME%%", L"Kitchen Player");
+                sheet.GetPlaceholders().SetAt(L"%%PART_COUNT%%", L"3");
+                sheet.GetPlaceholders().SetAt(L"%%DEVICE_FOLDER%%", L"\\Books");
+                sheet.SetActivePage(&sheet.m_progress);
+                return true;
+            },
+        };
+    }
+    static std::vector<StepRunner::Step> Then(std::vector<StepRunner::Step> first, std::vector<StepRunner::Step> more)
+    {
+        first.insert(first.end(), more.begin(), more.end());
+        return first;
+    }
+    static bool OnPage(CWizardSheet& sheet, CPropertyPage* page) { return sheet.GetActiveIndex() == sheet.GetPageIndex(page); }
+
+    ScratchFolder m_scratch;
+    CString m_playlist;
+    ScriptedWorkers m_workers;
+    int m_refuseIndex = -1;
+    int m_presentChecks = 0;
+    int m_presentFor = 1000;
+    std::vector<CString> m_sideFiles;
+    std::vector<CString> m_deleted;
+    TransferPageServices m_before;
+    MessageBoxRecorder m_boxes{IDOK};
+};
+
+TEST_F(ProgressPage, EveryPartGoesOnceThenTheSideFilesAndTheSuccessPageWithTheElapsedTime)
+{
+    m_workers.scripts[1].holdAtHalf = true;
+    CWizardSheet sheet(m_playlist);
+    int midBar = -1, range = -1;
+    CString midStatus;
+    BOOL buttonsOff = FALSE;
+    StepRunner steps(Then(Begin(sheet), {
+        [&] { return m_workers.holding.load(); },
+        [&] {
+            HWND page = sheet.m_progress.m_hWnd;
+            midBar = static_cast<int>(::SendDlgItemMessageW(page, IDC_PROGRESS_TRANSFER_BAR, PBM_GETPOS, 0, 0));
+            range = static_cast<int>(::SendDlgItemMessageW(page, IDC_PROGRESS_TRANSFER_BAR, PBM_GETRANGE, FALSE, 0));
+            midStatus = sheet.m_progress.GetDlgItemText(IDC_PROGRESS_TRANSFER_STATUS);
+            buttonsOff = !::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)) &&
+                         !::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3023));
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.TransferProgress");
+            m_workers.release = true;
+            return true;
+        },
+        [&] { return OnPage(sheet, &sheet.m_success); },
+        [&] {
+            testsupport::PumpMessages(100);
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.TransferSuccess");
+            sheet.PressButton(PSBTN_FINISH);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    EXPECT_EQ((std::vector<CString>{L"Harbour-Part01.mp3", L"Harbour-Part02.mp3", L"Harbour-Part03.mp3"}),
+              m_workers.started);
+    // Three parts of 1 unit each: part 1 done and half of part 2, plus one.
+    EXPECT_EQ(4, range);
+    EXPECT_EQ(2, midBar);
+    EXPECT_EQ(CString(L"Status: Transferring \"Part 2\" (2/3)..."), midStatus);
+    EXPECT_TRUE(buttonsOff);
+    EXPECT_EQ((std::vector<CString>{L"Kitchen Player mp3"}), m_sideFiles);
+    EXPECT_TRUE(m_deleted.empty());
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_EQ(3, sheet.m_lastTransferredPart);
+    EXPECT_EQ(5, sheet.m_elapsedText.GetLength()) << sheet.m_elapsedText.ToNarrow();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(2, sheet.m_progress.GetPart(i)->transferState);
+    for (LRESULT reply : m_workers.percentReplies)
+        EXPECT_EQ(1, reply);
+}
+
+// Cancel while part 2 is on its way, once for a worker reporting percents (the device
+// manager's) and once for one counting its work (as a Zune transfer does): the first part
+// stays, the half-written second is deleted, the third never starts, the next report is
+// answered with stop, and the Confirm page is back without a message. While counts arrive
+// the status says "Canceling" and Cancel is off until the part has ended.
+TEST_F(ProgressPage, CancelInTheSecondPartKeepsTheFirstDeletesTheHalfPartAndReturnsToConfirmSilently)
+{
+    for (const bool counts : {false, true}) {
+        SCOPED_TRACE(counts ? "counts" : "percents");
+        m_workers.Reset();
+        m_deleted.clear();
+        m_workers.scripts[1].holdAtHalf = !counts;
+        m_workers.scripts[1].counts = counts;
+        CWizardSheet sheet(m_playlist);
+        BOOL cancelEnabledAtEnd = FALSE;
+        StepRunner steps(Then(Begin(sheet), {
+            [&] { return m_workers.holding.load(); },
+            [&] {
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+            [&] { return OnPage(sheet, &sheet.m_confirm); },
+            [&] {
+                cancelEnabledAtEnd = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+        }));
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        EXPECT_EQ((std::vector<CString>{L"Harbour-Part01.mp3", L"Harbour-Part02.mp3"}), m_workers.started);
+        EXPECT_EQ((std::vector<CString>{L"Harbour-Part02.mp3"}), m_deleted);
+        EXPECT_TRUE(m_sideFiles.empty());
+        EXPECT_TRUE(m_boxes.Boxes().empty());
+        EXPECT_EQ(2, sheet.m_progress.GetPart(0)->transferState);
+        EXPECT_EQ(1, sheet.m_progress.GetPart(1)->transferState);
+        EXPECT_EQ(0, sheet.m_progress.GetPart(2)->transferState);
+        EXPECT_EQ(1, sheet.m_lastTransferredPart);
+        ASSERT_FALSE(m_workers.percentReplies.empty());
+        EXPECT_EQ(0, m_workers.percentReplies.back());
+        EXPECT_TRUE(cancelEnabledAtEnd);
+        if (counts) {
+            EXPECT_EQ(CString(L"Status: Canceling \"Part 2\" (2/3)..."), m_workers.statusAfterCancel);
+            EXPECT_FALSE(m_workers.cancelEnabledAfterCancel);
+        }
+    }
+}
+
+// Each failure of part 2 ends the run with one message and part 3 is never started.
+TEST_F(ProgressPage, AFailedPartShowsItsReasonOnceAndTheRunStops)
+{
+    const struct {
+        PartScript script;
+        bool refuseStart;
+        const wchar_t* message;
+    } cases[] = {
+        {{kTransferFailed, true, L"Unable to insert the selected title.\nError 0x80045004: not supported."}, false,
+         L"An error occurred while attempting to transfer \"Harbour-Part02.mp3\".\n\nError details: Unable to insert the "
+         L"selected title.\nError 0x80045004: not supported."},
+        {{kTransferFailed, true, L""}, false,
+         L"An error occurred while attempting to transfer \"Harbour-Part02.mp3\". Please disconnect your device and "
+         L"try again."},
+        {{kTransferFailed, false, L""}, false,
+         L"An error occurred while attempting to transfer \"Harbour-Part02.mp3\".\n\nError details: Failed to start "
+         L"transfer thread, WM_TRANSFER_START is not acknowledged."},
+        {{}, true,
+         L"An error occurred while attempting to transfer \"Part 2\".\n\nError details: Unable to begin the "
+         L"transfer thread.\nAfxBeginThread returns NULL."},
+    };
+    for (const auto& c : cases) {
+        m_workers.Reset();
+        m_workers.scripts[1] = c.script;
+        m_boxes.Clear();
+        m_deleted.clear();
+        m_refuseIndex = c.refuseStart ? 1 : -1;
+        CWizardSheet sheet(m_playlist);
+        StepRunner steps(Then(Begin(sheet), {
+            [&] { return OnPage(sheet, &sheet.m_confirm); },
+            [&] {
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+        }));
+        sheet.DoModal();
+        m_refuseIndex = -1;
+        EXPECT_TRUE(steps.Done());
+        ASSERT_EQ(1u, m_boxes.Boxes().size()) << CString(c.message).ToNarrow();
+        EXPECT_EQ(CString(c.message), m_boxes.Boxes()[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), m_boxes.Boxes()[0].type);
+        EXPECT_EQ(c.refuseStart ? 1u : 2u, m_workers.started.size());
+        EXPECT_TRUE(m_deleted.empty());
+        EXPECT_TRUE(m_sideFiles.empty());
+        EXPECT_EQ(2, sheet.m_progress.GetPart(0)->transferState);
+        EXPECT_EQ(1, sheet.m_progress.GetPart(1)->transferState);
+    }
+}
+
+// The chosen player is gone before part 2: the user is told even though another player is
+// left, its record leaves the array and no index points at the other player.
+TEST_F(ProgressPage, ThePlayerRemovedBetweenPartsIsToldAndForgotten)
+{
+    m_presentFor = 1;
+    CWizardSheet sheet(m_playlist);
+    int confirmedAfter = 99;
+    StepRunner steps(Then(Begin(sheet), {
+        [&] { return !m_boxes.Boxes().empty() && OnPage(sheet, &sheet.m_confirm); },
+        [&] {
+            confirmedAfter = sheet.m_confirmedIndex;
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    EXPECT_EQ((std::vector<CString>{L"Harbour-Part01.mp3"}), m_workers.started);
+    ASSERT_EQ(1u, m_boxes.Boxes().size());
+    EXPECT_EQ(CString(L"The selected portable player (\"Kitchen Player\") could not be found.\n\nThis process will be "
+                      L"aborted. Please reconnect your device and try again."),
+              m_boxes.Boxes()[0].text);
+    ASSERT_EQ(1, sheet.m_devices.GetSize());
+    EXPECT_EQ(CString(L"Garden Player"), PlayerAt(sheet.m_devices, 0)->GetName());
+    EXPECT_EQ(-1, confirmedAfter);
+    EXPECT_TRUE(m_sideFiles.empty());
+}
+
+}  // namespace
