@@ -482,7 +482,7 @@ BOOL CBrowseFolderDialog::LookUpShellItem(const CString& path)
     PIDLIST_ABSOLUTE computer = nullptr;
     IShellFolder* folder = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(m_hWnd, CSIDL_DRIVES, &computer)))
-        desktop->BindToObject(computer, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
+        desktop->BindToObject(computer, nullptr, IID_PPV_ARGS(&folder));
     desktop->Release();
     // The player's own name, then each component of the path, by the shell's display names.
     CString walk = m_player->GetDisplayName() + L"\\" + ComparablePath(path, CString());
@@ -516,7 +516,7 @@ BOOL CBrowseFolderDialog::LookUpShellItem(const CString& path)
         PIDLIST_ABSOLUTE next = match ? ILCombine(current, match) : nullptr;
         IShellFolder* inner = nullptr;
         if (match && start <= walk.GetLength())
-            folder->BindToObject(match, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&inner));
+            folder->BindToObject(match, nullptr, IID_PPV_ARGS(&inner));
         if (match)
             ::CoTaskMemFree(match);
         ::CoTaskMemFree(current);

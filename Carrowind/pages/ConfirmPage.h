@@ -15,11 +15,18 @@ public:
     // The chosen player (the drop-down's selection, or the only one); null when none.
     PlayerRecord* GetSelectedPlayer();
     int GetSelectedIndex() const { return m_selectedPlayer; }
+    // Advanced Options for the chosen player (ConfirmAdvancedOptions.cpp): takes back the folder
+    // and base name the user accepted; a lost Zune ends the wizard.
+    void OnAdvancedOptions();
+
+    CString m_strFolder = L"\\";  // the folder on the player that receives the parts
+    CString m_strBaseName;         // the parts' base file name
 
 protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardBack() override;
+    BOOL OnCmdMsg(UINT id, UINT code) override;
 
 private:
     void ShowPlayerChoice(INT_PTR playerCount);

@@ -1,0 +1,291 @@
+// Advanced Options and the player folder browser in the running wizard, on players the device
+// search finds: a player of the device manager's stand-in and a mass-storage player on a
+// removable test drive. New folders, a rename onto a name in use, a delete with its one
+// question and a delete the player refuses, checked on the player's own folders.
+#include "AdvancedOptionsDialog.h"
+#include "BrowseFolderDialog.h"
+#include "CarrowindApp.h"
+#include "CarrowindSheet.h"
+#include "DeviceEnumeration.h"
+#include "Edit.h"
+#include "FolderBrowserRules.h"
+#include "PlayerRecord.h"
+#include "TestDrive.h"
+#include "TitleFixtures.h"
+#include "WindowTestSupport.h"
+#include "res/AdvancedOptionsIds.h"
+#include "res/BrowseFolderIds.h"
+#include "res/ConfirmPageIds.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using testsupport::MessageBoxRecorder;
+using testsupport::ScratchFolder;
+using testsupport::StepRunner;
+
+CWizardApp& App() { return *static_cast<CWizardApp*>(AfxGetWizardApp()); }
+
+const char kProfile[] = "<?xml version=\"1.0\"?>\r\n<Carrowind><VPM>\\Books\\[title]</VPM></Carrowind>\r\n";
+
+bool IsFolder(const CString& path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The texts of the tree items below an item.
+std::vector<CString> ChildTexts(CTreeCtrl& tree, HTREEITEM parent)
+{
+    std::vector<CString> texts;
+    for (HTREEITEM item = tree.GetChildItem(parent); item; item = tree.GetNextSiblingItem(item))
+        texts.push_back(tree.GetItemText(item));
+    return texts;
+}
+
+bool Holds(const std::vector<CString>& texts, const wchar_t* text)
+{
+    return std::find(texts.begin(), texts.end(), CString(text)) != texts.end();
+}
+
+bool PlayerListHolds(const PlayerRecord* player, const wchar_t* path)
+{
+    for (const auto& [index, entry] : player->folders) {
+        if (entry->path.CompareNoCase(path) == 0)
+            return true;
+    }
+    return false;
+}
+
+CBrowseFolderDialog* OpenBrowser()
+{
+    HWND window = FindWindowW(L"#32770", L"Browse Portable Player");
+    return window ? dynamic_cast<CBrowseFolderDialog*>(CWnd::FromHandlePermanent(window)) : nullptr;
+}
+
+void Click(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))); }
+
+struct PlayerCase {
+    const char* label;
+    const char* devices;    // the device manager's fixture; "%F" the player's folder, "%D" the drive letter
+    bool onDrive;           // the player's folder is a removable test drive with a profile file
+    const wchar_t* displayName;
+    bool renamesNewFolder;  // a new folder may be renamed at once (the player allows renaming)
+    const char* picture;
+};
+
+const PlayerCase kPlayers[] = {
+    {"a player of the device manager",
+     "[Devices]\nCount=1\n[Device1]\nName=Kitchen Player\nSerial=0x045E:0A0B0C0D\nProtocol=MTP\n"
+     "FriendlyName=Kitchen Player\n[Device1.Storage1]\nName=\\\nFolder=%F\n",
+     false, L"Kitchen Player", false, "Player"},
+    {"a mass-storage player on a removable drive",
+     "[Devices]\nCount=1\n[Device1]\nName=Removable Disk (%D:)\nSerial=0x0781:0102\n[Device1.Storage1]\nName=\\\nFolder=%F\n",
+     true, L"Removable Disk (%D:)", true, "Drive"},
+};
+
+class FolderBrowser : public ::testing::TestWithParam<PlayerCase> {
+protected:
+    void SetUp() override
+    {
+        FreeUsbDeviceTable();
+        App().m_contentType = L"MP3 Audiobook";
+        App().m_bannerPath.Empty();
+        App().m_stringsFilePath.Empty();
+        App().m_verbose = FALSE;
+    }
+    void TearDown() override { SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr); }
+
+    ScratchFolder m_scratch;
+};
+
+TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
+{
+    const PlayerCase& c = GetParam();
+    ScratchFolder playerFolder;
+    std::unique_ptr<testsupport::TestDrive> drive;
+    wchar_t letter = L'?';
+    if (c.onDrive) {
+        drive = std::make_unique<testsupport::TestDrive>(playerFolder.Path(), testsupport::DriveKind::Removable);
+        ASSERT_TRUE(drive->Made());
+        letter = drive->Letter();
+        testsupport::WriteAll(drive->Root() + L"Vesperlin.xml", kProfile);
+    }
+    const CString root = playerFolder.Path();
+    CreateDirectoryW(root + L"\\Music", nullptr);
+    CreateDirectoryW(root + L"\\Books", nullptr);
+    // The device manager's player lets this folder be renamed.
+    testsupport::WriteAll(root + L"\\Books.props", "Attributes=0x28008\n");
+    std::string devices = c.devices;
+    // Scratch folders have plain ASCII paths.
+    std::string folderBytes;
+    for (int i = 0; i < root.GetLength(); ++i)
+        folderBytes += static_cast<char>(root[i]);
+    for (size_t at = devices.find("%F"); at != std::string::npos; at = devices.find("%F"))
+        devices.replace(at, 2, folderBytes);
+    for (size_t at = devices.find("%D"); at != std::string::npos; at = devices.find("%D"))
+        devices.replace(at, 2, 1, static_cast<char>(letter));
+    const CString fixture = m_scratch / L"devices.ini";
+    testsupport::WriteAll(fixture, devices);
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", fixture);
+    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
+    CString displayName = c.displayName;
+    displayName.Replace(L"%D", CString(letter));
+    MessageBoxRecorder boxes(IDYES);
+
+    CWizardSheet sheet(playlist);
+    PlayerRecord* player = nullptr;
+    CBrowseFolderDialog* browser = nullptr;
+    CString example;
+    std::vector<CString> afterCreate;
+    std::vector<CString> afterDelete;
+    CString retryText;
+    size_t boxesBefore = 0;
+    auto endEdit = [&](BOOL cancel) {
+        if (browser && browser->Tree().GetEditControl())
+            TreeView_EndEditLabelNow(browser->Tree().m_hWnd, cancel);
+    };
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+        [&] {
+            player = sheet.m_confirm.GetSelectedPlayer();
+            EXPECT_NE(nullptr, player);
+            if (player)
+                EXPECT_EQ(c.onDrive, player->massStorage != FALSE);
+            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
+            return true;
+        },
+        [&] {
+            HWND options = FindWindowW(L"#32770", L"Advanced Options");
+            if (!options)
+                return false;
+            wchar_t text[MAX_PATH] = {};
+            GetDlgItemTextW(options, IDC_ADVANCED_EXAMPLE, text, MAX_PATH);
+            example = text;
+            testsupport::CaptureWindow(options, CString(L"Carrowind.AdvancedOptions.") + CString(c.picture));
+            Click(options, IDC_ADVANCED_BROWSE);
+            return true;
+        },
+        [&] {
+            browser = OpenBrowser();
+            if (!browser)
+                return false;
+            testsupport::PumpMessages(100);
+            testsupport::CaptureWindow(browser->m_hWnd, CString(L"Carrowind.BrowseFolder.") + CString(c.picture));
+            browser->Tree().SelectItem(browser->Tree().GetRootItem());
+            Click(browser->m_hWnd, IDC_BROWSE_NEW_FOLDER);
+            return true;
+        },
+        [&] {
+            if (!IsFolder(root + L"\\New Folder"))
+                return false;
+            // The new folder's name is being typed where the player allows renaming.
+            EXPECT_EQ(c.renamesNewFolder, browser->Tree().GetEditControl() != nullptr);
+            endEdit(TRUE);
+            browser->Tree().SelectItem(browser->Tree().GetRootItem());
+            Click(browser->m_hWnd, IDC_BROWSE_NEW_FOLDER);
+            return true;
+        },
+        [&] {
+            if (!IsFolder(root + L"\\New Folder (2)"))
+                return false;
+            endEdit(TRUE);
+            afterCreate = ChildTexts(browser->Tree(), browser->Tree().GetRootItem());
+            testsupport::CaptureWindow(browser->m_hWnd, CString(L"Carrowind.BrowseFolder.NewFolders.") + CString(c.picture));
+            // Books onto the name of Music.
+            HTREEITEM books = browser->FindItem(L"\\Books");
+            EXPECT_NE(nullptr, books);
+            if (!books)
+                return true;
+            browser->Tree().SelectItem(books);
+            browser->Tree().SetFocus();
+            HWND edit = TreeView_EditLabel(browser->Tree().m_hWnd, books);
+            EXPECT_NE(nullptr, edit);
+            boxesBefore = boxes.Boxes().size();
+            SetWindowTextW(edit, L"Music");
+            TreeView_EndEditLabelNow(browser->Tree().m_hWnd, FALSE);
+            return true;
+        },
+        [&] {
+            CEdit* edit = browser->Tree().GetEditControl();
+            if (!edit)
+                return false;
+            retryText = edit->GetWindowText();
+            endEdit(TRUE);
+            // The new folder goes, after one question.
+            HTREEITEM created = browser->FindItem(L"\\New Folder");
+            EXPECT_NE(nullptr, created);
+            browser->Tree().SelectItem(created);
+            boxes.Clear();
+            SendMessageW(browser->m_hWnd, WM_COMMAND, MAKEWPARAM(ID_BROWSE_DELETE, 0), 0);
+            return true;
+        },
+        [&] {
+            afterDelete = ChildTexts(browser->Tree(), browser->Tree().GetRootItem());
+            EXPECT_FALSE(IsFolder(root + L"\\New Folder"));
+            EXPECT_FALSE(PlayerListHolds(player, L"\\New Folder"));
+            EXPECT_TRUE(PlayerListHolds(player, L"\\New Folder (2)"));
+            EXPECT_EQ(1u, boxes.Boxes().size());
+            if (boxes.Boxes().size() == 1)
+                EXPECT_EQ(CString(L"Are you sure you want to remove the folder \"New Folder\" and all its contents?"),
+                      boxes.Boxes()[0].text);
+            if (!boxes.Boxes().empty())
+                EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.Boxes()[0].type & (MB_TYPEMASK | MB_ICONMASK));
+            // The player refuses the next delete.
+            WritePrivateProfileStringW(L"Device1", L"Fail.Delete", L"0x80004005", fixture);
+            browser->Tree().SelectItem(browser->FindItem(L"\\New Folder (2)"));
+            boxes.Clear();
+            SendMessageW(browser->m_hWnd, WM_COMMAND, MAKEWPARAM(ID_BROWSE_DELETE, 0), 0);
+            return true;
+        },
+        [&] {
+            EXPECT_TRUE(IsFolder(root + L"\\New Folder (2)"));
+            EXPECT_EQ(2u, boxes.Boxes().size());
+            if (boxes.Boxes().size() == 2)
+                EXPECT_EQ(CString(L"Cannot delete: The portable player (\"") + displayName +
+                          L"\") does not support this function.",
+                      boxes.Boxes()[1].text);
+            EXPECT_TRUE(player->deleteFailed);
+            Click(browser->m_hWnd, IDCANCEL);
+            return true;
+        },
+        [&] {
+            if (OpenBrowser())
+                return false;
+            browser = nullptr;
+            HWND options = FindWindowW(L"#32770", L"Advanced Options");
+            if (options)
+                Click(options, IDCANCEL);
+            return true;
+        },
+        [&] {
+            if (FindWindowW(L"#32770", L"Advanced Options"))
+                return false;
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+
+    EXPECT_EQ(CString(L"\\Harbour-Part01.mp3"), example);
+    EXPECT_TRUE(Holds(afterCreate, L"New Folder"));
+    EXPECT_TRUE(Holds(afterCreate, L"New Folder (2)"));
+    EXPECT_FALSE(Holds(afterDelete, L"New Folder"));
+    EXPECT_TRUE(Holds(afterDelete, L"New Folder (2)"));
+    // The rename was refused with its message, the folder kept its name and editing resumed.
+    EXPECT_EQ(CString(L"Music"), retryText);
+    EXPECT_TRUE(IsFolder(root + L"\\Books"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),
+                         [](const ::testing::TestParamInfo<PlayerCase>& info) { return std::string(info.param.picture); });
+
+}  // namespace
