@@ -312,11 +312,17 @@ BOOL CBrowseFolderDialog::OnBeginLabelEdit(const NMTVDISPINFOW* info)
         return TRUE;  // refused
     if (CEdit* edit = m_tree.GetEditControl())
         edit->SetWindowText(entry->name);
+    m_editing = TRUE;
     return FALSE;
 }
 
 void CBrowseFolderDialog::OnEndLabelEdit(const NMTVDISPINFOW* info)
 {
+    // The tree may end one edit twice (the edit box losing the focus to a message box ends it
+    // again): the first end is the user's.
+    if (!m_editing)
+        return;
+    m_editing = FALSE;
     PlayerFolderEntry* entry = EntryOf(info->item.hItem);
     if (!entry)
         return;

@@ -91,4 +91,5 @@ private:
     CString m_pendingSelect;
     CString m_retryName;
     HTREEITEM m_retryItem = nullptr;
+    BOOL m_editing = FALSE;  // a label edit has begun and not yet ended
 };

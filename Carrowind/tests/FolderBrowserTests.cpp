@@ -51,6 +51,15 @@ bool Holds(const std::vector<CString>& texts, const wchar_t* text)
     return std::find(texts.begin(), texts.end(), CString(text)) != texts.end();
 }
 
+// The texts of the boxes shown from the index on.
+std::vector<CString> Texts(const MessageBoxRecorder& boxes, size_t from)
+{
+    std::vector<CString> texts;
+    for (size_t i = from; i < boxes.Boxes().size(); ++i)
+        texts.push_back(boxes.Boxes()[i].text);
+    return texts;
+}
+
 bool PlayerListHolds(const PlayerRecord* player, const wchar_t* path)
 {
     for (const auto& [index, entry] : player->folders) {
@@ -143,6 +152,13 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
     std::vector<CString> afterCreate;
     std::vector<CString> afterDelete;
     CString retryText;
+    CString selectedAfterRename;
+    std::vector<CString> renameBoxes;
+    std::vector<CString> deleteBoxes;
+    std::vector<CString> refusedBoxes;
+    UINT deleteBoxType = 0;
+    bool deletedOnPlayer = false;
+    bool refusedKept = false;
     size_t boxesBefore = 0;
     auto endEdit = [&](BOOL cancel) {
         if (browser && browser->Tree().GetEditControl())
@@ -156,9 +172,7 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
         [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
         [&] {
             player = sheet.m_confirm.GetSelectedPlayer();
-            EXPECT_NE(nullptr, player);
-            if (player)
-                EXPECT_EQ(c.onDrive, player->massStorage != FALSE);
+            EXPECT_TRUE(player && (player->massStorage != FALSE) == c.onDrive);
             Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
             return true;
         },
@@ -218,7 +232,17 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
             if (!edit)
                 return false;
             retryText = edit->GetWindowText();
-            endEdit(TRUE);
+            renameBoxes = Texts(boxes, boxesBefore);
+            // Editing goes on: another name is taken.
+            SetWindowTextW(edit->m_hWnd, L"Stories");
+            TreeView_EndEditLabelNow(browser->Tree().m_hWnd, FALSE);
+            return true;
+        },
+        [&] {
+            if (!IsFolder(root + L"\\Stories"))
+                return false;
+            testsupport::PumpMessages(50);
+            selectedAfterRename = browser->Tree().GetItemText(browser->Tree().GetSelectedItem());
             // The new folder goes, after one question.
             HTREEITEM created = browser->FindItem(L"\\New Folder");
             EXPECT_NE(nullptr, created);
@@ -229,15 +253,11 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
         },
         [&] {
             afterDelete = ChildTexts(browser->Tree(), browser->Tree().GetRootItem());
-            EXPECT_FALSE(IsFolder(root + L"\\New Folder"));
-            EXPECT_FALSE(PlayerListHolds(player, L"\\New Folder"));
-            EXPECT_TRUE(PlayerListHolds(player, L"\\New Folder (2)"));
-            EXPECT_EQ(1u, boxes.Boxes().size());
-            if (boxes.Boxes().size() == 1)
-                EXPECT_EQ(CString(L"Are you sure you want to remove the folder \"New Folder\" and all its contents?"),
-                      boxes.Boxes()[0].text);
+            deletedOnPlayer = !IsFolder(root + L"\\New Folder") && !PlayerListHolds(player, L"\\New Folder") &&
+                              PlayerListHolds(player, L"\\New Folder (2)");
+            deleteBoxes = Texts(boxes, 0);
             if (!boxes.Boxes().empty())
-                EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.Boxes()[0].type & (MB_TYPEMASK | MB_ICONMASK));
+                deleteBoxType = boxes.Boxes()[0].type & (MB_TYPEMASK | MB_ICONMASK);
             // The player refuses the next delete.
             WritePrivateProfileStringW(L"Device1", L"Fail.Delete", L"0x80004005", fixture);
             browser->Tree().SelectItem(browser->FindItem(L"\\New Folder (2)"));
@@ -246,12 +266,8 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
             return true;
         },
         [&] {
-            EXPECT_TRUE(IsFolder(root + L"\\New Folder (2)"));
-            EXPECT_EQ(2u, boxes.Boxes().size());
-            if (boxes.Boxes().size() == 2)
-                EXPECT_EQ(CString(L"Cannot delete: The portable player (\"") + displayName +
-                          L"\") does not support this function.",
-                      boxes.Boxes()[1].text);
+            refusedKept = IsFolder(root + L"\\New Folder (2)");
+            refusedBoxes = Texts(boxes, 0);
             EXPECT_TRUE(player->deleteFailed);
             Click(browser->m_hWnd, IDCANCEL);
             return true;
@@ -280,9 +296,25 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
     EXPECT_TRUE(Holds(afterCreate, L"New Folder (2)"));
     EXPECT_FALSE(Holds(afterDelete, L"New Folder"));
     EXPECT_TRUE(Holds(afterDelete, L"New Folder (2)"));
-    // The rename was refused with its message, the folder kept its name and editing resumed.
+    // The rename onto Music was refused with its message and editing resumed with the name
+    // typed; the next name was taken and the renamed folder is selected.
+    EXPECT_EQ(std::vector<CString>{L"Cannot rename \"Books\": The name \"Music\" you specified already exists. "
+                                   L"Specify a different name."},
+              renameBoxes);
     EXPECT_EQ(CString(L"Music"), retryText);
-    EXPECT_TRUE(IsFolder(root + L"\\Books"));
+    EXPECT_FALSE(IsFolder(root + L"\\Books"));
+    EXPECT_EQ(CString(L"Stories"), selectedAfterRename);
+    // One question before the delete; the folder is gone from the player and its list.
+    EXPECT_EQ(std::vector<CString>{L"Are you sure you want to remove the folder \"New Folder\" and all its contents?"},
+              deleteBoxes);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), deleteBoxType);
+    EXPECT_TRUE(deletedOnPlayer);
+    // The refused delete: its message after the question, the folder still there.
+    EXPECT_EQ((std::vector<CString>{L"Are you sure you want to remove the folder \"New Folder (2)\" and all its contents?",
+                                    CString(L"Cannot delete: The portable player (\"") + displayName +
+                                        L"\") does not support this function."}),
+              refusedBoxes);
+    EXPECT_TRUE(refusedKept);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),
