@@ -31,6 +31,8 @@ CWizardApp& App() { return *static_cast<CWizardApp*>(AfxGetWizardApp()); }
 
 const char kProfile[] = "<?xml version=\"1.0\"?>\r\n<Carrowind><VPM>\\Books\\[title]</VPM></Carrowind>\r\n";
 
+bool FileExists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
 bool IsFolder(const CString& path)
 {
     const DWORD attributes = GetFileAttributesW(path);
@@ -96,17 +98,69 @@ const PlayerCase kPlayers[] = {
      true, L"Removable Disk (%D:)", true, "Drive"},
 };
 
+// The wizard's settings for an MP3 title (mass-storage players are looked for then).
+void SetUpWizard()
+{
+    FreeUsbDeviceTable();
+    App().m_contentType = L"MP3 Audiobook";
+    App().m_bannerPath.Empty();
+    App().m_stringsFilePath.Empty();
+    App().m_verbose = FALSE;
+}
+
+// A player of a case over a scratch folder with the folders Music and Books, named to the
+// device manager's stand-in; a title to transfer.
+class FixturePlayer {
+public:
+    FixturePlayer(const PlayerCase& c, const ScratchFolder& scratch)
+    {
+        if (c.onDrive) {
+            m_drive = std::make_unique<testsupport::TestDrive>(m_folder.Path(), testsupport::DriveKind::Removable);
+            if (!m_drive->Made())
+                return;
+            letter = m_drive->Letter();
+            testsupport::WriteAll(m_drive->Root() + L"Vesperlin.xml", kProfile);
+        }
+        root = m_folder.Path();
+        CreateDirectoryW(root + L"\\Music", nullptr);
+        CreateDirectoryW(root + L"\\Books", nullptr);
+        // The device manager's player lets this folder be renamed.
+        testsupport::WriteAll(root + L"\\Books.props", "Attributes=0x28008\n");
+        devices = c.devices;
+        // Scratch folders have plain ASCII paths.
+        std::string folderBytes;
+        for (int i = 0; i < root.GetLength(); ++i)
+            folderBytes += static_cast<char>(root[i]);
+        for (size_t at = devices.find("%F"); at != std::string::npos; at = devices.find("%F"))
+            devices.replace(at, 2, folderBytes);
+        for (size_t at = devices.find("%D"); at != std::string::npos; at = devices.find("%D"))
+            devices.replace(at, 2, 1, static_cast<char>(letter));
+        fixture = scratch / L"devices.ini";
+        testsupport::WriteAll(fixture, devices);
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", fixture);
+        playlist = wizardtest::MakeTitleFolder(scratch, L"Harbour", 2, L"Harbour Lights");
+        displayName = c.displayName;
+        displayName.Replace(L"%D", CString(letter));
+        made = true;
+    }
+    ~FixturePlayer() { SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr); }
+
+    bool made = false;
+    wchar_t letter = L'?';
+    CString root;
+    std::string devices;
+    CString fixture;
+    CString playlist;
+    CString displayName;
+
+private:
+    ScratchFolder m_folder;
+    std::unique_ptr<testsupport::TestDrive> m_drive;
+};
+
 class FolderBrowser : public ::testing::TestWithParam<PlayerCase> {
 protected:
-    void SetUp() override
-    {
-        FreeUsbDeviceTable();
-        App().m_contentType = L"MP3 Audiobook";
-        App().m_bannerPath.Empty();
-        App().m_stringsFilePath.Empty();
-        App().m_verbose = FALSE;
-    }
-    void TearDown() override { SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr); }
+    void SetUp() override { SetUpWizard(); }
 
     ScratchFolder m_scratch;
 };
@@ -114,35 +168,12 @@ protected:
 TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
 {
     const PlayerCase& c = GetParam();
-    ScratchFolder playerFolder;
-    std::unique_ptr<testsupport::TestDrive> drive;
-    wchar_t letter = L'?';
-    if (c.onDrive) {
-        drive = std::make_unique<testsupport::TestDrive>(playerFolder.Path(), testsupport::DriveKind::Removable);
-        ASSERT_TRUE(drive->Made());
-        letter = drive->Letter();
-        testsupport::WriteAll(drive->Root() + L"Vesperlin.xml", kProfile);
-    }
-    const CString root = playerFolder.Path();
-    CreateDirectoryW(root + L"\\Music", nullptr);
-    CreateDirectoryW(root + L"\\Books", nullptr);
-    // The device manager's player lets this folder be renamed.
-    testsupport::WriteAll(root + L"\\Books.props", "Attributes=0x28008\n");
-    std::string devices = c.devices;
-    // Scratch folders have plain ASCII paths.
-    std::string folderBytes;
-    for (int i = 0; i < root.GetLength(); ++i)
-        folderBytes += static_cast<char>(root[i]);
-    for (size_t at = devices.find("%F"); at != std::string::npos; at = devices.find("%F"))
-        devices.replace(at, 2, folderBytes);
-    for (size_t at = devices.find("%D"); at != std::string::npos; at = devices.find("%D"))
-        devices.replace(at, 2, 1, static_cast<char>(letter));
-    const CString fixture = m_scratch / L"devices.ini";
-    testsupport::WriteAll(fixture, devices);
-    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", fixture);
-    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
-    CString displayName = c.displayName;
-    displayName.Replace(L"%D", CString(letter));
+    FixturePlayer made(c, m_scratch);
+    ASSERT_TRUE(made.made);
+    const CString& root = made.root;
+    const CString& fixture = made.fixture;
+    const CString& playlist = made.playlist;
+    const CString& displayName = made.displayName;
     MessageBoxRecorder boxes(IDYES);
 
     CWizardSheet sheet(playlist);
@@ -315,6 +346,85 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
                                         L"\") does not support this function."}),
               refusedBoxes);
     EXPECT_TRUE(refusedKept);
+}
+
+// The Confirm page opens the browser in its delete mode when the player is too full for the
+// parts: read-only files are not offered, the player's own folders cannot be deleted, and the
+// space line is red while the parts do not fit.
+TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
+{
+    SetUpWizard();
+    ScratchFolder scratch;
+    FixturePlayer made(kPlayers[1], scratch);
+    ASSERT_TRUE(made.made);
+    testsupport::WriteAll(made.root + L"\\Books\\Part.mp3", std::string(3072, 'p'));
+    testsupport::WriteAll(made.root + L"\\Books\\Kept.mp3", std::string(3000, 'k'));
+    SetFileAttributesW(made.root + L"\\Books\\Kept.mp3", FILE_ATTRIBUTE_READONLY);
+    MessageBoxRecorder boxes(IDYES);
+
+    CWizardSheet sheet(made.playlist);
+    CString prompt, deleteText, closeText, status;
+    std::vector<CString> books;
+    BOOL deleteForMusic = TRUE, deleteForPart = FALSE;
+    std::vector<CString> questions;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+        [&] {
+            PlayerRecord* player = sheet.m_confirm.GetSelectedPlayer();
+            EXPECT_NE(nullptr, player);
+            if (!player)
+                return true;
+            CBrowseFolderDialog browser(L"\\Books", player, kBrowseDeleteFlags, CString(), 1ull << 50, &sheet.m_confirm);
+            StepRunner inner(std::vector<StepRunner::Step>{
+                [&] {
+                    if (!browser.m_hWnd || !::IsWindowVisible(browser.m_hWnd))
+                        return false;
+                    testsupport::PumpMessages(100);
+                    testsupport::CaptureWindow(browser.m_hWnd, L"Carrowind.BrowseFolder.DeleteMode");
+                    prompt = browser.GetDlgItemText(IDC_BROWSE_PROMPT);
+                    deleteText = browser.GetDlgItemText(IDC_BROWSE_NEW_FOLDER);
+                    closeText = browser.GetDlgItemText(IDCANCEL);
+                    status = browser.GetStatusText();
+                    books = ChildTexts(browser.Tree(), browser.FindItem(L"\\Books"));
+                    browser.Tree().SelectItem(browser.FindItem(L"\\Music"));
+                    deleteForMusic = ::IsWindowEnabled(::GetDlgItem(browser.m_hWnd, IDC_BROWSE_NEW_FOLDER));
+                    browser.Tree().SelectItem(browser.FindItem(L"\\Books\\Part.mp3"));
+                    deleteForPart = ::IsWindowEnabled(::GetDlgItem(browser.m_hWnd, IDC_BROWSE_NEW_FOLDER));
+                    boxes.Clear();
+                    Click(browser.m_hWnd, IDC_BROWSE_NEW_FOLDER);
+                    return true;
+                },
+                [&] {
+                    if (FileExists(made.root + L"\\Books\\Part.mp3"))
+                        return false;
+                    questions = Texts(boxes, 0);
+                    Click(browser.m_hWnd, IDCANCEL);
+                    return true;
+                },
+            });
+            browser.DoModal();
+            EXPECT_TRUE(inner.Done());
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+
+    EXPECT_EQ(CString(L"Browse your portable player to delete files to free up more space."), prompt);
+    EXPECT_EQ(CString(L"&Delete"), deleteText);
+    EXPECT_EQ(CString(L"&Close"), closeText);
+    EXPECT_EQ(0, status.Find(L"<font color=\"red\">Needed space: 1,099,511,627,776 KB    Free space: "));
+    EXPECT_EQ(std::vector<CString>{L"Part.mp3 (3 KB)"}, books);
+    EXPECT_FALSE(deleteForMusic);
+    EXPECT_TRUE(deleteForPart);
+    EXPECT_EQ(std::vector<CString>{L"Are you sure you want to delete \"Part.mp3\"?"}, questions);
+    EXPECT_TRUE(FileExists(made.root + L"\\Books\\Kept.mp3"));
+    SetFileAttributesW(made.root + L"\\Books\\Kept.mp3", FILE_ATTRIBUTE_NORMAL);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),
