@@ -13,6 +13,8 @@
 #include "TestDrive.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
+#include "ZuneClient.h"
+#include "ZuneTestSupport.h"
 #include "res/AdvancedOptionsIds.h"
 #include "res/BrowseFolderIds.h"
 #include "res/ConfirmPageIds.h"
@@ -429,5 +431,133 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),
                          [](const ::testing::TestParamInfo<PlayerCase>& info) { return std::string(info.param.picture); });
+
+// A Zune through the Zune device server: Advanced Options browses it from its root, and a part
+// in the maker's folder is deleted after one question (the server asks nothing more).
+class ZuneFolderBrowser : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static HMODULE loaded = LoadLibraryW(zunetest::ServerPath());
+        static const int registered = comtest::RunRegsvr32(zunetest::ServerPath());
+        ASSERT_NE(nullptr, loaded);
+        ASSERT_EQ(0, registered);
+    }
+    void SetUp() override
+    {
+        SetUpWizard();
+        SetZuneSoftware(L"3.1");
+    }
+    void TearDown() override
+    {
+        ReleaseZuneDevices();
+        FreeUsbDeviceTable();
+        SetZuneSoftware(nullptr);
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+        SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", nullptr);
+    }
+    static void SetZuneSoftware(const wchar_t* version)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Zune", 0, nullptr, 0,
+                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
+        if (version)
+            RegSetValueExW(key, L"CurrentVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                           static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteValueW(key, L"CurrentVersion");
+        RegCloseKey(key);
+    }
+
+    ScratchFolder m_scratch;
+};
+
+TEST_F(ZuneFolderBrowser, DeletesAPartAfterOneQuestion)
+{
+    testsupport::WriteAll(m_scratch / L"devices.ini", "[Devices]\nCount=0\n");
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_scratch / L"devices.ini");
+    testsupport::WriteAll(m_scratch / L"lists.ini",
+                          "[Interfaces]\nCount=1\n[Interface1]\nClass=USB\n"
+                          "Path=\\\\?\\usb#vid_045e&pid_0710#5&1&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\n"
+                          "Description=Zune\n");
+    SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", m_scratch / L"lists.ini");
+    zunetest::Devices zunes({zunetest::Device(L"Microsoft Zune")});
+    zunes.AddFile(L"Vesperlin\\Harbour-Part01.mp3", 4096);
+    zunes.AddFile(L"Vesperlin\\Harbour-Part02.mp3", 4096);
+    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
+    comtest::ServerMessageBoxes serverBoxes(L"Corvatine.dll", IDOK);
+    ASSERT_TRUE(serverBoxes.Installed());
+    MessageBoxRecorder boxes(IDYES);
+
+    CWizardSheet sheet(playlist);
+    CBrowseFolderDialog* browser = nullptr;
+    BOOL folderEditable = TRUE;
+    std::vector<CString> before, after, questions;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+        [&] {
+            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
+            return true;
+        },
+        [&] {
+            HWND options = FindWindowW(L"#32770", L"Advanced Options");
+            if (!options)
+                return false;
+            folderEditable = ::IsWindowEnabled(::GetDlgItem(options, IDC_ADVANCED_FOLDER));
+            testsupport::CaptureWindow(options, L"Carrowind.AdvancedOptions.Zune");
+            Click(options, IDC_ADVANCED_BROWSE);
+            return true;
+        },
+        [&] {
+            browser = OpenBrowser();
+            if (!browser)
+                return false;
+            testsupport::PumpMessages(100);
+            HTREEITEM maker = browser->FindItem(L"\\Vesperlin");
+            EXPECT_NE(nullptr, maker);
+            browser->Tree().Expand(maker, TVE_EXPAND);
+            before = ChildTexts(browser->Tree(), maker);
+            testsupport::CaptureWindow(browser->m_hWnd, L"Carrowind.BrowseFolder.Zune");
+            browser->Tree().SelectItem(browser->FindItem(L"\\Vesperlin\\Harbour-Part01.mp3"));
+            boxes.Clear();
+            SendMessageW(browser->m_hWnd, WM_COMMAND, MAKEWPARAM(ID_BROWSE_DELETE, 0), 0);
+            return true;
+        },
+        [&] {
+            questions = Texts(boxes, 0);
+            after = ChildTexts(browser->Tree(), browser->FindItem(L"\\Vesperlin"));
+            Click(browser->m_hWnd, IDCANCEL);
+            return true;
+        },
+        [&] {
+            if (OpenBrowser())
+                return false;
+            browser = nullptr;
+            if (HWND options = FindWindowW(L"#32770", L"Advanced Options"))
+                Click(options, IDCANCEL);
+            return true;
+        },
+        [&] {
+            if (FindWindowW(L"#32770", L"Advanced Options"))
+                return false;
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+
+    EXPECT_FALSE(folderEditable);
+    EXPECT_EQ((std::vector<CString>{L"Harbour-Part01.mp3 (4 KB)", L"Harbour-Part02.mp3 (4 KB)"}), before);
+    EXPECT_EQ(std::vector<CString>{L"Are you sure you want to delete \"Harbour-Part01.mp3\"?"}, questions);
+    EXPECT_TRUE(serverBoxes.Boxes().empty());
+    EXPECT_EQ(std::vector<CString>{L"Harbour-Part02.mp3 (4 KB)"}, after);
+    EXPECT_FALSE(zunetest::Exists(zunes.Storage(L"Vesperlin\\Harbour-Part01.mp3")));
+    EXPECT_TRUE(zunetest::Exists(zunes.Storage(L"Vesperlin\\Harbour-Part02.mp3")));
+}
 
 }  // namespace
