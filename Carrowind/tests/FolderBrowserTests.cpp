@@ -432,6 +432,111 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
 INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),
                          [](const ::testing::TestParamInfo<PlayerCase>& info) { return std::string(info.param.picture); });
 
+// Advanced Options on a device-manager player: what the user types is checked as it is typed,
+// a folder the player lacks is made on request (a name the player refuses is not sent), the
+// browser opens there, and OK hands folder and base name to the Confirm page.
+TEST(AdvancedOptions, EditsTheFolderAndBaseNameOfTheParts)
+{
+    SetUpWizard();
+    ScratchFolder scratch;
+    FixturePlayer made(kPlayers[0], scratch);
+    ASSERT_TRUE(made.made);
+    MessageBoxRecorder boxes(IDYES);
+
+    CWizardSheet sheet(made.playlist);
+    HWND options = nullptr;
+    auto item = [&](int id) { return ::GetDlgItem(options, id); };
+    auto text = [&](int id) {
+        wchar_t buffer[MAX_PATH] = {};
+        ::GetDlgItemTextW(options, id, buffer, MAX_PATH);
+        return CString(buffer);
+    };
+    CString typedFolder, typedExample, cleanedBase, chosenInBrowser;
+    BOOL okWithoutBase = TRUE, okWithBase = FALSE;
+    std::vector<CString> typingBoxes, refusedNameBoxes, createBoxes;
+    bool refusedNameMade = true, nightMade = false;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+        [&] {
+            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
+            return true;
+        },
+        [&] {
+            options = FindWindowW(L"#32770", L"Advanced Options");
+            if (!options)
+                return false;
+            boxes.Clear();
+            ::SetWindowTextW(item(IDC_ADVANCED_FOLDER), L"Books");
+            typedFolder = text(IDC_ADVANCED_FOLDER);
+            typedExample = text(IDC_ADVANCED_EXAMPLE);
+            ::SetWindowTextW(item(IDC_ADVANCED_BASE_NAME), L"a:b");
+            cleanedBase = text(IDC_ADVANCED_BASE_NAME);
+            typingBoxes = Texts(boxes, 0);
+            ::SetWindowTextW(item(IDC_ADVANCED_BASE_NAME), L"");
+            okWithoutBase = ::IsWindowEnabled(item(IDOK));
+            ::SetWindowTextW(item(IDC_ADVANCED_BASE_NAME), L"Tales");
+            okWithBase = ::IsWindowEnabled(item(IDOK));
+            // A reserved device name never reaches the player.
+            ::SetWindowTextW(item(IDC_ADVANCED_FOLDER), L"\\Books\\CON");
+            boxes.Clear();
+            SendMessageW(options, WM_COMMAND, MAKEWPARAM(IDC_ADVANCED_BROWSE, BN_CLICKED), 0);
+            refusedNameBoxes = Texts(boxes, 0);
+            refusedNameMade = IsFolder(made.root + L"\\Books\\CON");
+            ::SetWindowTextW(item(IDC_ADVANCED_FOLDER), L"\\Books\\Night");
+            boxes.Clear();
+            Click(options, IDC_ADVANCED_BROWSE);
+            return true;
+        },
+        [&] {
+            CBrowseFolderDialog* browser = OpenBrowser();
+            if (!browser)
+                return false;
+            createBoxes = Texts(boxes, 0);
+            nightMade = IsFolder(made.root + L"\\Books\\Night");
+            chosenInBrowser = browser->Tree().GetItemText(browser->Tree().GetSelectedItem());
+            Click(browser->m_hWnd, IDOK);
+            return true;
+        },
+        [&] {
+            if (OpenBrowser())
+                return false;
+            Click(options, IDOK);
+            return true;
+        },
+        [&] {
+            if (FindWindowW(L"#32770", L"Advanced Options"))
+                return false;
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+
+    EXPECT_EQ(CString(L"\\Books"), typedFolder);
+    EXPECT_EQ(CString(L"\\Books\\Harbour-Part01.mp3"), typedExample);
+    EXPECT_EQ(CString(L"ab"), cleanedBase);
+    EXPECT_EQ(std::vector<CString>{L"You've entered (\"a:b\") as base file name.\nThe character (\":\") is not valid in "
+                                   L"file name.\n\nCould it be (\"ab\")?"},
+              typingBoxes);
+    EXPECT_FALSE(okWithoutBase);
+    EXPECT_TRUE(okWithBase);
+    EXPECT_EQ(std::vector<CString>{L"The name \"CON\" is reserved for a device and cannot be used on the portable "
+                                   L"player. Specify a different name."},
+              refusedNameBoxes);
+    EXPECT_FALSE(refusedNameMade);
+    EXPECT_EQ(std::vector<CString>{L"Do you want to create new folder in selected player for \"\\Books\\Night\"?"},
+              createBoxes);
+    EXPECT_TRUE(nightMade);
+    EXPECT_EQ(CString(L"Night"), chosenInBrowser);
+    EXPECT_EQ(CString(L"\\Books\\Night"), sheet.m_confirm.m_strFolder);
+    EXPECT_EQ(CString(L"Tales"), sheet.m_confirm.m_strBaseName);
+}
+
 // A Zune through the Zune device server: Advanced Options browses it from its root, and a part
 // in the maker's folder is deleted after one question (the server asks nothing more).
 class ZuneFolderBrowser : public ::testing::Test {
