@@ -28,6 +28,6 @@ HRESULT FindWmdmStorageByPath(IWMDMDevice* device, const wchar_t* fileName, IWMD
 IWMDMStorage* CreateAlbumOnDevice(PlayerRecord* player, IWMDMDevice* device, const CString& title,
                                   const CString& coverPath, const CString& folderPath, const CString& sourcePath);
 
-// "1 KB" for a file of up to 1 KB, "1024 KB" for 1 MiB, "1,234,567 KB" for 1234567 KiB.
+// "1 KB" for a file of up to 1 KB, "1,024 KB" for 1 MiB, "1,234,567 KB" for 1234567 KiB.
 // Below 1 KB: "1 KB", or "0 KB" without atLeastOne.
 CString FormatStorageSize(ULONGLONG bytes, bool atLeastOne = true);

@@ -204,7 +204,7 @@ BOOL DeleteZuneObject(HWND owner, IZuneSupport* server, const CString& displayNa
     else
         text.Format(L"Delete %s", static_cast<const wchar_t*>(said));
     if (owner)
-        MessageBoxW(owner, text, nullptr, MB_ICONERROR);
+        AfxShowMessageBox(owner, text, nullptr, MB_ICONERROR);
     return FALSE;
 }
 

@@ -60,6 +60,9 @@ public:
     DWORD m_iTunesSourceFlag = 0;
     ULONGLONG m_nDuration = 0;  // Zune only: milliseconds
     ULONGLONG m_nFileSize = 0;  // Zune only: bytes
+    // Set by the thread when the player held a file of the target name before this part: a
+    // cancelled part then leaves that file as it was, and the page must not delete it.
+    BOOL m_bTargetExisted = FALSE;
 };
 
 // Creates a transfer thread (it deletes itself when it ends), hands it the job and returns a
