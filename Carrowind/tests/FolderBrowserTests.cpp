@@ -12,6 +12,8 @@
 #include "PlayerRecord.h"
 #include "TestDrive.h"
 #include "TitleFixtures.h"
+#include "TransferFixtures.h"
+#include "MediaFixtures.h"
 #include "WindowTestSupport.h"
 #include "ZuneClient.h"
 #include "ZuneTestSupport.h"
@@ -87,6 +89,9 @@ struct PlayerCase {
     bool onDrive;           // the player's folder is a removable test drive with a profile file
     const wchar_t* displayName;
     bool renamesNewFolder;  // a new folder may be renamed at once (the player allows renaming)
+    // The folder chosen in the browser becomes the parts' folder (a mass-storage player's
+    // folder comes from its profile instead).
+    const wchar_t* confirmedFolder;
     const char* picture;
 };
 
@@ -94,10 +99,10 @@ const PlayerCase kPlayers[] = {
     {"a player of the device manager",
      "[Devices]\nCount=1\n[Device1]\nName=Kitchen Player\nSerial=0x045E:0A0B0C0D\nProtocol=MTP\n"
      "FriendlyName=Kitchen Player\n[Device1.Storage1]\nName=\\\nFolder=%F\n",
-     false, L"Kitchen Player", false, "Player"},
+     false, L"Kitchen Player", false, L"\\New Folder (2)", "Player"},
     {"a mass-storage player on a removable drive",
      "[Devices]\nCount=1\n[Device1]\nName=Removable Disk (%D:)\nSerial=0x0781:0102\n[Device1.Storage1]\nName=\\\nFolder=%F\n",
-     true, L"Removable Disk (%D:)", true, "Drive"},
+     true, L"Removable Disk (%D:)", true, L"\\", "Drive"},
 };
 
 // The wizard's settings for an MP3 title (mass-storage players are looked for then).
@@ -192,6 +197,8 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
     UINT deleteBoxType = 0;
     bool deletedOnPlayer = false;
     bool refusedKept = false;
+    CString confirmedFolder;
+    int transferResult = 0;
     size_t boxesBefore = 0;
     auto endEdit = [&](BOOL cancel) {
         if (browser && browser->Tree().GetEditControl())
@@ -302,7 +309,9 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
             refusedKept = IsFolder(root + L"\\New Folder (2)");
             refusedBoxes = Texts(boxes, 0);
             EXPECT_TRUE(player->deleteFailed);
-            Click(browser->m_hWnd, IDCANCEL);
+            // The new folder becomes the parts' folder.
+            browser->Tree().SelectItem(browser->FindItem(L"\\New Folder (2)"));
+            Click(browser->m_hWnd, IDOK);
             return true;
         },
         [&] {
@@ -311,12 +320,29 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
             browser = nullptr;
             HWND options = FindWindowW(L"#32770", L"Advanced Options");
             if (options)
-                Click(options, IDCANCEL);
+                Click(options, IDOK);
             return true;
         },
         [&] {
             if (FindWindowW(L"#32770", L"Advanced Options"))
                 return false;
+            confirmedFolder = sheet.m_confirm.m_strFolder;
+            if (confirmedFolder != L"\\New Folder (2)") {
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            }
+            // A part sent by the transfer thread lands in that folder.
+            IStream* stream = nullptr;
+            if (IWMDMDevice* device = player->GetDeviceInterface())
+                CoMarshalInterThreadInterfaceInStream(IID_IWMDMDevice, device, &stream);
+            transfertest::TestPage page;
+            CTransferJob job(stream, page.Window());
+            CreateDirectoryW(m_scratch / L"src", nullptr);
+            job.m_strSourcePath = mediafixtures::MakeMp3(m_scratch, L"src\\Harbour-1.mp3");
+            job.m_strTargetName = L"Harbour-Part01.mp3";
+            job.m_strTitle = L"Harbour Lights";
+            job.m_pPlayer = player;
+            transferResult = page.Run(&job);
             sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
@@ -348,6 +374,11 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
                                         L"\") does not support this function."}),
               refusedBoxes);
     EXPECT_TRUE(refusedKept);
+    EXPECT_EQ(CString(c.confirmedFolder), confirmedFolder);
+    if (confirmedFolder == L"\\New Folder (2)") {
+        EXPECT_EQ(kTransferDone, transferResult);
+        EXPECT_TRUE(FileExists(root + L"\\New Folder (2)\\Harbour-Part01.mp3"));
+    }
 }
 
 // The Confirm page opens the browser in its delete mode when the player is too full for the
