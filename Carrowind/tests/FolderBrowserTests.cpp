@@ -696,4 +696,64 @@ TEST_F(ZuneFolderBrowser, DeletesAPartAfterOneQuestion)
     EXPECT_TRUE(zunetest::Exists(zunes.Storage(L"Vesperlin\\Harbour-Part02.mp3")));
 }
 
+// A Zune that is gone when its folders are asked for: the user is told and the wizard ends.
+TEST_F(ZuneFolderBrowser, AZuneThatLostItsConnectionEndsTheWizard)
+{
+    testsupport::WriteAll(m_scratch / L"devices.ini", "[Devices]\nCount=0\n");
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_scratch / L"devices.ini");
+    testsupport::WriteAll(m_scratch / L"lists.ini",
+                          "[Interfaces]\nCount=1\n[Interface1]\nClass=USB\n"
+                          "Path=\\\\?\\usb#vid_045e&pid_0710#5&1&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\n"
+                          "Description=Zune\n");
+    SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", m_scratch / L"lists.ini");
+    zunetest::Devices zunes({zunetest::Device(L"Microsoft Zune")});
+    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
+    comtest::ServerMessageBoxes serverBoxes(L"Corvatine.dll", IDCANCEL);
+    ASSERT_TRUE(serverBoxes.Installed());
+    MessageBoxRecorder boxes(IDOK);
+
+    CWizardSheet sheet(playlist);
+    std::vector<CString> told;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+        [&] {
+            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
+            return true;
+        },
+        [&] {
+            HWND options = FindWindowW(L"#32770", L"Advanced Options");
+            if (!options)
+                return false;
+            // The wizard no longer holds the Zune.
+            ReleaseZuneDevices();
+            boxes.Clear();
+            Click(options, IDC_ADVANCED_BROWSE);
+            return true;
+        },
+        [&] {
+            // Only reached when the wizard did not end.
+            if (CBrowseFolderDialog* browser = OpenBrowser()) {
+                ADD_FAILURE() << "the browser opened on a Zune that is gone";
+                Click(browser->m_hWnd, IDCANCEL);
+            }
+            if (HWND options = FindWindowW(L"#32770", L"Advanced Options"))
+                Click(options, IDCANCEL);
+            if (sheet.m_hWnd)
+                sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    const INT_PTR result = sheet.DoModal();
+    EXPECT_EQ(kAdvancedOptionsZuneLost, result);
+    told = Texts(boxes, 0);
+    EXPECT_EQ(std::vector<CString>{L"The selected Zune device ('Microsoft Zune') has lost its connection.\n\nThis "
+                                   L"process will be aborted. Please connect your Zune device and try again."},
+              told);
+    EXPECT_EQ(nullptr, OpenBrowser());
+}
+
 }  // namespace
