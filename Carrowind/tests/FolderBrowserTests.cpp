@@ -463,6 +463,83 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
 INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),
                          [](const ::testing::TestParamInfo<PlayerCase>& info) { return std::string(info.param.picture); });
 
+// Names the player would refuse or that are all taken never reach it: a reserved name typed
+// for a folder is refused before the rename (editing goes on), and when every "New Folder (n)"
+// up to the last one tried is taken the user is told instead of trying for ever.
+TEST(FolderBrowserNames, RefusedAndExhaustedNamesAreToldBeforeThePlayerIsAsked)
+{
+    SetUpWizard();
+    ScratchFolder scratch;
+    FixturePlayer made(kPlayers[1], scratch);
+    ASSERT_TRUE(made.made);
+    for (int attempt = 1; attempt <= kMaxNewFolderNames; ++attempt)
+        CreateDirectoryW(made.root + L"\\Books\\" + NewFolderName(attempt), nullptr);
+    MessageBoxRecorder boxes(IDOK);
+
+    CWizardSheet sheet(made.playlist);
+    std::vector<CString> renameBoxes, createBoxes;
+    CString editText;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+        [&] {
+            PlayerRecord* player = sheet.m_confirm.GetSelectedPlayer();
+            EXPECT_NE(nullptr, player);
+            if (!player)
+                return true;
+            CBrowseFolderDialog browser(L"\\Books", player, kBrowseShowReadOnly, CString(), 0, &sheet.m_confirm);
+            StepRunner inner(std::vector<StepRunner::Step>{
+                [&] {
+                    if (!browser.m_hWnd || !::IsWindowVisible(browser.m_hWnd))
+                        return false;
+                    HTREEITEM books = browser.FindItem(L"\\Books");
+                    browser.Tree().SelectItem(books);
+                    browser.Tree().SetFocus();
+                    HWND edit = TreeView_EditLabel(browser.Tree().m_hWnd, books);
+                    EXPECT_NE(nullptr, edit);
+                    boxes.Clear();
+                    SetWindowTextW(edit, L"CON");
+                    TreeView_EndEditLabelNow(browser.Tree().m_hWnd, FALSE);
+                    return true;
+                },
+                [&] {
+                    CEdit* edit = browser.Tree().GetEditControl();
+                    if (!edit)
+                        return false;
+                    editText = edit->GetWindowText();
+                    renameBoxes = Texts(boxes, 0);
+                    TreeView_EndEditLabelNow(browser.Tree().m_hWnd, TRUE);
+                    browser.Tree().SelectItem(browser.FindItem(L"\\Books"));
+                    boxes.Clear();
+                    SendMessageW(browser.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_NEW_FOLDER, BN_CLICKED), 0);
+                    createBoxes = Texts(boxes, 0);
+                    Click(browser.m_hWnd, IDCANCEL);
+                    return true;
+                },
+            });
+            browser.DoModal();
+            EXPECT_TRUE(inner.Done());
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+
+    EXPECT_EQ(std::vector<CString>{L"The name \"CON\" is reserved for a device and cannot be used on the portable "
+                                   L"player. Specify a different name."},
+              renameBoxes);
+    EXPECT_EQ(CString(L"CON"), editText);
+    EXPECT_TRUE(IsFolder(made.root + L"\\Books"));
+    EXPECT_EQ(std::vector<CString>{L"Cannot create folder: \"\\Books\" already holds too many folders named \"New "
+                                   L"Folder\"."},
+              createBoxes);
+    EXPECT_FALSE(IsFolder(made.root + L"\\Books\\" + NewFolderName(kMaxNewFolderNames + 1)));
+}
+
 // Advanced Options on a device-manager player: what the user types is checked as it is typed,
 // a folder the player lacks is made on request (a name the player refuses is not sent), the
 // browser opens there, and OK hands folder and base name to the Confirm page.
