@@ -16,6 +16,7 @@
 #include "MediaFixtures.h"
 #include "WindowTestSupport.h"
 #include "ZuneClient.h"
+#include "ZuneFixtures.h"
 #include "ZuneTestSupport.h"
 #include "res/AdvancedOptionsIds.h"
 #include "res/BrowseFolderIds.h"
@@ -82,6 +83,58 @@ CBrowseFolderDialog* OpenBrowser()
 }
 
 void Click(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))); }
+
+// The steps that take the wizard over the real search to the Confirm page (and open Advanced
+// Options there), then those given, then the closing ones.
+std::vector<StepRunner::Step> AtConfirmPage(CWizardSheet& sheet, bool openOptions, std::vector<StepRunner::Step> steps,
+                                            std::vector<StepRunner::Step> after = {})
+{
+    std::vector<StepRunner::Step> all{
+        [&sheet] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&sheet] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+    };
+    if (openOptions) {
+        all.push_back([&sheet] {
+            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
+            return true;
+        });
+    }
+    all.insert(all.end(), steps.begin(), steps.end());
+    all.insert(all.end(), after.begin(), after.end());
+    return all;
+}
+
+// Closes the browser (once it is gone by itself or asked to), Advanced Options, the wizard.
+std::vector<StepRunner::Step> ClosingSteps(CWizardSheet& sheet)
+{
+    return {
+        [] {
+            if (OpenBrowser())
+                return false;
+            if (HWND options = FindWindowW(L"#32770", L"Advanced Options"))
+                Click(options, IDCANCEL);
+            return true;
+        },
+        [&sheet] {
+            if (FindWindowW(L"#32770", L"Advanced Options"))
+                return false;
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    };
+}
+
+// Runs the browser modally while the steps drive it.
+void RunBrowser(CBrowseFolderDialog& browser, std::vector<StepRunner::Step> steps)
+{
+    steps.insert(steps.begin(), [&browser] { return browser.m_hWnd && ::IsWindowVisible(browser.m_hWnd); });
+    StepRunner inner(steps);
+    browser.DoModal();
+    EXPECT_TRUE(inner.Done());
+}
 
 struct PlayerCase {
     const char* label;
@@ -204,12 +257,7 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
         if (browser && browser->Tree().GetEditControl())
             TreeView_EndEditLabelNow(browser->Tree().m_hWnd, cancel);
     };
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+    StepRunner steps(AtConfirmPage(sheet, false, {
         [&] {
             player = sheet.m_confirm.GetSelectedPlayer();
             EXPECT_TRUE(player && (player->massStorage != FALSE) == c.onDrive);
@@ -346,7 +394,7 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
             sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
-    });
+    }));
     sheet.DoModal();
     EXPECT_TRUE(steps.Done());
 
@@ -400,22 +448,15 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
     std::vector<CString> books;
     BOOL deleteForMusic = TRUE, deleteForPart = FALSE;
     std::vector<CString> questions;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+    StepRunner steps(AtConfirmPage(sheet, false, {
         [&] {
             PlayerRecord* player = sheet.m_confirm.GetSelectedPlayer();
             EXPECT_NE(nullptr, player);
             if (!player)
                 return true;
             CBrowseFolderDialog browser(L"\\Books", player, kBrowseDeleteFlags, CString(), 1ull << 50, &sheet.m_confirm);
-            StepRunner inner(std::vector<StepRunner::Step>{
+            RunBrowser(browser, {
                 [&] {
-                    if (!browser.m_hWnd || !::IsWindowVisible(browser.m_hWnd))
-                        return false;
                     testsupport::PumpMessages(100);
                     testsupport::CaptureWindow(browser.m_hWnd, L"Carrowind.BrowseFolder.DeleteMode");
                     prompt = browser.GetDlgItemText(IDC_BROWSE_PROMPT);
@@ -439,12 +480,10 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
                     return true;
                 },
             });
-            browser.DoModal();
-            EXPECT_TRUE(inner.Done());
             sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
-    });
+    }));
     sheet.DoModal();
     EXPECT_TRUE(steps.Done());
 
@@ -479,22 +518,15 @@ TEST(FolderBrowserNames, RefusedAndExhaustedNamesAreToldBeforeThePlayerIsAsked)
     CWizardSheet sheet(made.playlist);
     std::vector<CString> renameBoxes, createBoxes;
     CString editText;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+    StepRunner steps(AtConfirmPage(sheet, false, {
         [&] {
             PlayerRecord* player = sheet.m_confirm.GetSelectedPlayer();
             EXPECT_NE(nullptr, player);
             if (!player)
                 return true;
             CBrowseFolderDialog browser(L"\\Books", player, kBrowseShowReadOnly, CString(), 0, &sheet.m_confirm);
-            StepRunner inner(std::vector<StepRunner::Step>{
+            RunBrowser(browser, {
                 [&] {
-                    if (!browser.m_hWnd || !::IsWindowVisible(browser.m_hWnd))
-                        return false;
                     HTREEITEM books = browser.FindItem(L"\\Books");
                     browser.Tree().SelectItem(books);
                     browser.Tree().SetFocus();
@@ -520,12 +552,10 @@ TEST(FolderBrowserNames, RefusedAndExhaustedNamesAreToldBeforeThePlayerIsAsked)
                     return true;
                 },
             });
-            browser.DoModal();
-            EXPECT_TRUE(inner.Done());
             sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
-    });
+    }));
     sheet.DoModal();
     EXPECT_TRUE(steps.Done());
 
@@ -563,16 +593,7 @@ TEST(AdvancedOptions, EditsTheFolderAndBaseNameOfTheParts)
     BOOL okWithoutBase = TRUE, okWithBase = FALSE;
     std::vector<CString> typingBoxes, refusedNameBoxes, createBoxes;
     bool refusedNameMade = true, nightMade = false;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
-        [&] {
-            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
-            return true;
-        },
+    StepRunner steps(AtConfirmPage(sheet, true, {
         [&] {
             options = FindWindowW(L"#32770", L"Advanced Options");
             if (!options)
@@ -621,7 +642,7 @@ TEST(AdvancedOptions, EditsTheFolderAndBaseNameOfTheParts)
             sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
-    });
+    }));
     sheet.DoModal();
     EXPECT_TRUE(steps.Done());
 
@@ -649,73 +670,44 @@ TEST(AdvancedOptions, EditsTheFolderAndBaseNameOfTheParts)
 // in the maker's folder is deleted after one question (the server asks nothing more).
 class ZuneFolderBrowser : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static HMODULE loaded = LoadLibraryW(zunetest::ServerPath());
-        static const int registered = comtest::RunRegsvr32(zunetest::ServerPath());
-        ASSERT_NE(nullptr, loaded);
-        ASSERT_EQ(0, registered);
-    }
+    static void SetUpTestSuite() { wizardtest::LoadZuneServer(); }
+    // No player of the device manager; a Zune on USB that the server knows; the title.
     void SetUp() override
     {
         SetUpWizard();
-        SetZuneSoftware(L"3.1");
+        wizardtest::SetZuneSoftware(L"3.1");
+        testsupport::WriteAll(m_scratch / L"devices.ini", "[Devices]\nCount=0\n");
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_scratch / L"devices.ini");
+        wizardtest::UseUsbZune(m_scratch);
+        m_playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
     }
     void TearDown() override
     {
         ReleaseZuneDevices();
         FreeUsbDeviceTable();
-        SetZuneSoftware(nullptr);
+        wizardtest::SetZuneSoftware(nullptr);
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
-        SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", nullptr);
-    }
-    static void SetZuneSoftware(const wchar_t* version)
-    {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Zune", 0, nullptr, 0,
-                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
-        if (version)
-            RegSetValueExW(key, L"CurrentVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                           static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
-        else
-            RegDeleteValueW(key, L"CurrentVersion");
-        RegCloseKey(key);
+        wizardtest::ForgetUsbZune();
     }
 
+    CString m_playlist;
     ScratchFolder m_scratch;
 };
 
 TEST_F(ZuneFolderBrowser, DeletesAPartAfterOneQuestion)
 {
-    testsupport::WriteAll(m_scratch / L"devices.ini", "[Devices]\nCount=0\n");
-    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_scratch / L"devices.ini");
-    testsupport::WriteAll(m_scratch / L"lists.ini",
-                          "[Interfaces]\nCount=1\n[Interface1]\nClass=USB\n"
-                          "Path=\\\\?\\usb#vid_045e&pid_0710#5&1&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\n"
-                          "Description=Zune\n");
-    SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", m_scratch / L"lists.ini");
     zunetest::Devices zunes({zunetest::Device(L"Microsoft Zune")});
     zunes.AddFile(L"Vesperlin\\Harbour-Part01.mp3", 4096);
     zunes.AddFile(L"Vesperlin\\Harbour-Part02.mp3", 4096);
-    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
     comtest::ServerMessageBoxes serverBoxes(L"Corvatine.dll", IDOK);
     ASSERT_TRUE(serverBoxes.Installed());
     MessageBoxRecorder boxes(IDYES);
 
-    CWizardSheet sheet(playlist);
+    CWizardSheet sheet(m_playlist);
     CBrowseFolderDialog* browser = nullptr;
     BOOL folderEditable = TRUE;
     std::vector<CString> before, after, questions;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
-        [&] {
-            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
-            return true;
-        },
+    StepRunner steps(AtConfirmPage(sheet, true, {
         [&] {
             HWND options = FindWindowW(L"#32770", L"Advanced Options");
             if (!options)
@@ -746,21 +738,7 @@ TEST_F(ZuneFolderBrowser, DeletesAPartAfterOneQuestion)
             Click(browser->m_hWnd, IDCANCEL);
             return true;
         },
-        [&] {
-            if (OpenBrowser())
-                return false;
-            browser = nullptr;
-            if (HWND options = FindWindowW(L"#32770", L"Advanced Options"))
-                Click(options, IDCANCEL);
-            return true;
-        },
-        [&] {
-            if (FindWindowW(L"#32770", L"Advanced Options"))
-                return false;
-            sheet.PressButton(PSBTN_CANCEL);
-            return true;
-        },
-    });
+    }, ClosingSteps(sheet)));
     sheet.DoModal();
     EXPECT_TRUE(steps.Done());
 
@@ -776,31 +754,14 @@ TEST_F(ZuneFolderBrowser, DeletesAPartAfterOneQuestion)
 // A Zune that is gone when its folders are asked for: the user is told and the wizard ends.
 TEST_F(ZuneFolderBrowser, AZuneThatLostItsConnectionEndsTheWizard)
 {
-    testsupport::WriteAll(m_scratch / L"devices.ini", "[Devices]\nCount=0\n");
-    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_scratch / L"devices.ini");
-    testsupport::WriteAll(m_scratch / L"lists.ini",
-                          "[Interfaces]\nCount=1\n[Interface1]\nClass=USB\n"
-                          "Path=\\\\?\\usb#vid_045e&pid_0710#5&1&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\n"
-                          "Description=Zune\n");
-    SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", m_scratch / L"lists.ini");
     zunetest::Devices zunes({zunetest::Device(L"Microsoft Zune")});
-    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
     comtest::ServerMessageBoxes serverBoxes(L"Corvatine.dll", IDCANCEL);
     ASSERT_TRUE(serverBoxes.Installed());
     MessageBoxRecorder boxes(IDOK);
 
-    CWizardSheet sheet(playlist);
+    CWizardSheet sheet(m_playlist);
     std::vector<CString> told;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
-        [&] {
-            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
-            return true;
-        },
+    StepRunner steps(AtConfirmPage(sheet, true, {
         [&] {
             HWND options = FindWindowW(L"#32770", L"Advanced Options");
             if (!options)
@@ -823,7 +784,7 @@ TEST_F(ZuneFolderBrowser, AZuneThatLostItsConnectionEndsTheWizard)
                 sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
-    });
+    }));
     const INT_PTR result = sheet.DoModal();
     EXPECT_EQ(kAdvancedOptionsZuneLost, result);
     told = Texts(boxes, 0);
