@@ -651,16 +651,6 @@ BOOL CBrowseFolderDialog::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result
         *result = TRUE;
         return TRUE;
     }
-    case TVN_KEYDOWN: {
-        const auto* key = reinterpret_cast<const NMTVKEYDOWN*>(lParam);
-        if (key->wVKey == VK_F5) {
-            Refresh();
-        } else if (key->wVKey == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000)) {
-            OnContextMenu(nullptr, CPoint(-1, -1));
-        }
-        *result = 0;
-        return TRUE;
-    }
     default:
         return CDialog::OnNotify(wParam, lParam, result);
     }
@@ -710,6 +700,7 @@ BOOL CBrowseFolderDialog::PreTranslateMessage(MSG* msg)
             return TRUE;
         }
     }
+    // F5 anywhere in the dialog; Shift+F10 and the menu key come as WM_CONTEXTMENU.
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_F5) {
         Refresh();
         return TRUE;

@@ -504,7 +504,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),
 
 // Names the player would refuse or that are all taken never reach it: a reserved name typed
 // for a folder is refused before the rename (editing goes on), and when every "New Folder (n)"
-// up to the last one tried is taken the user is told instead of trying for ever.
+// up to the last one tried is taken the user is told instead of trying for ever. Refresh and
+// Show hidden read the player again.
 TEST(FolderBrowserNames, RefusedAndExhaustedNamesAreToldBeforeThePlayerIsAsked)
 {
     SetUpWizard();
@@ -518,6 +519,7 @@ TEST(FolderBrowserNames, RefusedAndExhaustedNamesAreToldBeforeThePlayerIsAsked)
     CWizardSheet sheet(made.playlist);
     std::vector<CString> renameBoxes, createBoxes;
     CString editText;
+    bool addedBeforeRefresh = true, addedAfterRefresh = false, hiddenListed = true, hiddenShown = false;
     StepRunner steps(AtConfirmPage(sheet, false, {
         [&] {
             PlayerRecord* player = sheet.m_confirm.GetSelectedPlayer();
@@ -548,6 +550,17 @@ TEST(FolderBrowserNames, RefusedAndExhaustedNamesAreToldBeforeThePlayerIsAsked)
                     boxes.Clear();
                     SendMessageW(browser.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_NEW_FOLDER, BN_CLICKED), 0);
                     createBoxes = Texts(boxes, 0);
+                    // What changed on the player meanwhile shows after Refresh; a hidden file
+                    // only while hidden items are shown.
+                    CreateDirectoryW(made.root + L"\\Books\\Added", nullptr);
+                    testsupport::WriteAll(made.root + L"\\Books\\Notes.txt", "notes");
+                    testsupport::WriteAll(made.root + L"\\Books\\Notes.txt.props", "Attributes=0x400000\n");
+                    addedBeforeRefresh = browser.FindItem(L"\\Books\\Added") != nullptr;
+                    SendMessageW(browser.m_hWnd, WM_COMMAND, MAKEWPARAM(ID_BROWSE_REFRESH, 0), 0);
+                    addedAfterRefresh = browser.FindItem(L"\\Books\\Added") != nullptr;
+                    hiddenListed = browser.FindItem(L"\\Books\\Notes.txt") != nullptr;
+                    SendMessageW(browser.m_hWnd, WM_COMMAND, MAKEWPARAM(ID_BROWSE_SHOW_HIDDEN, 0), 0);
+                    hiddenShown = browser.FindItem(L"\\Books\\Notes.txt") != nullptr;
                     Click(browser.m_hWnd, IDCANCEL);
                     return true;
                 },
@@ -568,6 +581,10 @@ TEST(FolderBrowserNames, RefusedAndExhaustedNamesAreToldBeforeThePlayerIsAsked)
                                    L"Folder\"."},
               createBoxes);
     EXPECT_FALSE(IsFolder(made.root + L"\\Books\\" + NewFolderName(kMaxNewFolderNames + 1)));
+    EXPECT_FALSE(addedBeforeRefresh);
+    EXPECT_TRUE(addedAfterRefresh);
+    EXPECT_FALSE(hiddenListed);
+    EXPECT_TRUE(hiddenShown);
 }
 
 // Advanced Options on a device-manager player: what the user types is checked as it is typed,
