@@ -35,6 +35,28 @@ CString CutAtLastBackslash(const CString& path)
 
 void SetBrowseiPodOpener(BrowseiPodOpener opener) { Opener() = std::move(opener); }
 
+INT_PTR RunAdvancedOptions(CWizardSheet* sheet, PlayerRecord* player, const CString& defaultFolder,
+                           const CString& format, CString* folder, CString* baseName, BOOL* changed)
+{
+    *changed = FALSE;
+    if (baseName->IsEmpty())
+        *baseName = sheet->m_baseFileName;
+    CAdvancedOptions options(player, player->GetDisplayName(), *folder, *baseName, sheet->m_defaultBaseFileName,
+                             defaultFolder, format, sheet);
+    const INT_PTR result = options.DoModal();
+    if (result != IDOK)
+        return result;
+    if (player->GetFolderPath().CompareNoCase(*folder) != 0) {
+        *folder = player->GetFolderPath().IsEmpty() ? CString(L"\\") : player->GetFolderPath();
+        *changed = TRUE;
+    }
+    if (player->GetBaseFileName().CompareNoCase(*baseName) != 0) {
+        *baseName = player->GetBaseFileName();
+        *changed = TRUE;
+    }
+    return result;
+}
+
 CAdvancedOptions::CAdvancedOptions(PlayerRecord* player, const CString& playerName, const CString& folder,
                                    const CString& baseName, const CString& defaultBaseName,
                                    const CString& defaultFolder, const CString& format, CWizardSheet* sheet)

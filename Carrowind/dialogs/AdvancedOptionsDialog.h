@@ -23,6 +23,13 @@ void SetBrowseiPodOpener(BrowseiPodOpener opener);
 // The dialog's result when a Zune lost its connection: the wizard ends.
 inline constexpr INT_PTR kAdvancedOptionsZuneLost = 3;
 
+// Opens Advanced Options for the Confirm page's player with its folder and base name and the
+// defaults to offer (the sheet's default base name; "\\" for no default folder). On IDOK the
+// two take what the dialog left in the player record (folder "\\" when empty) and changed
+// says whether either differs now (ignoring case). kAdvancedOptionsZuneLost: the wizard ends.
+INT_PTR RunAdvancedOptions(CWizardSheet* sheet, PlayerRecord* player, const CString& defaultFolder,
+                           const CString& format, CString* folder, CString* baseName, BOOL* changed);
+
 class CAdvancedOptions : public CDialog {
     DECLARE_DYNAMIC(CAdvancedOptions)
 public:

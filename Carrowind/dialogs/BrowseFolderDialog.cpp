@@ -90,6 +90,12 @@ CString ParentPath(const CString& path)
 
 }  // namespace
 
+BOOL BrowsePlayerToFreeSpace(CWnd* parent, PlayerRecord* player, const CString& startFolder, ULONGLONG neededBytes)
+{
+    CBrowseFolderDialog browser(startFolder, player, kBrowseDeleteFlags, player->name, neededBytes, parent);
+    return browser.DoModal() == IDOK;
+}
+
 CBrowseFolderDialog::CBrowseFolderDialog(const CString& initialPath, PlayerRecord* player, DWORD flags,
                                          const CString& rootCaption, ULONGLONG neededBytes, CWnd* parent)
     : CDialog(IDD_BROWSE_FOLDER, parent), m_initialPath(initialPath), m_player(player), m_flags(flags),

@@ -17,6 +17,11 @@
 class PlayerRecord;
 struct PlayerFolderEntry;
 
+// The Confirm page's answer to a full player: the browser in its delete mode at startFolder,
+// captioned with the player's name and showing the bytes the parts need. TRUE when the user
+// closed it with OK (the free space is then asked again), FALSE for Close.
+BOOL BrowsePlayerToFreeSpace(CWnd* parent, PlayerRecord* player, const CString& startFolder, ULONGLONG neededBytes);
+
 class CBrowseFolderDialog : public CDialog {
     DECLARE_DYNAMIC(CBrowseFolderDialog)
 public:

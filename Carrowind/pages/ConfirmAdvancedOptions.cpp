@@ -1,15 +1,14 @@
-// The Confirm page's Advanced Options: the defaults the dialog offers, and what the page takes
-// back from the player record afterwards.
+// The Confirm page's Advanced Options: the default folder the dialog offers, and the folder and
+// base name the page takes back.
 #include "AdvancedOptionsDialog.h"
 #include "CarrowindSheet.h"
 #include "ConfirmPage.h"
 #include "PlayerRecord.h"
-#include "res/AdvancedOptionsIds.h"
 #include "res/ConfirmPageIds.h"
 
 BOOL CConfirmPage::OnCmdMsg(UINT id, UINT code)
 {
-    if ((code == BN_CLICKED && id == IDC_CONFIRM_ADVANCED_OPTIONS) || id == ID_ADVANCED_OPTIONS) {
+    if ((id == IDC_CONFIRM_ADVANCED || id == ID_CONFIRM_ADVANCED_OPTIONS) && code == BN_CLICKED) {
         OnAdvancedOptions();
         return TRUE;
     }
@@ -21,8 +20,6 @@ void CConfirmPage::OnAdvancedOptions()
     PlayerRecord* player = GetSelectedPlayer();
     if (!player)
         return;
-    if (m_strBaseName.IsEmpty())
-        m_strBaseName = m_sheet->m_baseFileName;
     CString defaultFolder = L"\\";
     if (player->IsZune() > 0)
         defaultFolder = m_strFolder;
@@ -31,16 +28,8 @@ void CConfirmPage::OnAdvancedOptions()
     const CString& firstPart = m_sheet->m_firstPartFileName;
     const int dot = firstPart.ReverseFind(L'.');
     const CString format = dot >= 0 ? firstPart.Mid(dot + 1) : CString();
-
-    CAdvancedOptions options(player, player->GetDisplayName(), m_strFolder, m_strBaseName,
-                             m_sheet->m_defaultBaseFileName, defaultFolder, format, m_sheet);
-    const INT_PTR result = options.DoModal();
-    if (result == IDOK) {
-        if (player->GetFolderPath().CompareNoCase(m_strFolder) != 0)
-            m_strFolder = player->GetFolderPath().IsEmpty() ? CString(L"\\") : player->GetFolderPath();
-        if (player->GetBaseFileName().CompareNoCase(m_strBaseName) != 0)
-            m_strBaseName = player->GetBaseFileName();
-    } else if (result == kAdvancedOptionsZuneLost && player->IsZune() > 0 && m_ownerSheet) {
+    BOOL changed = FALSE;
+    const INT_PTR result = RunAdvancedOptions(m_sheet, player, defaultFolder, format, &m_strFolder, &m_strBaseName, &changed);
+    if (result == kAdvancedOptionsZuneLost && player->IsZune() > 0 && m_ownerSheet)
         m_ownerSheet->EndDialog(static_cast<int>(kAdvancedOptionsZuneLost));
-    }
 }

@@ -15,12 +15,7 @@ public:
     // The chosen player (the drop-down's selection, or the only one); null when none.
     PlayerRecord* GetSelectedPlayer();
     int GetSelectedIndex() const { return m_selectedPlayer; }
-    // Advanced Options for the chosen player (ConfirmAdvancedOptions.cpp): takes back the folder
-    // and base name the user accepted; a lost Zune ends the wizard.
-    void OnAdvancedOptions();
-
-    CString m_strFolder = L"\\";  // the folder on the player that receives the parts
-    CString m_strBaseName;         // the parts' base file name
+    const CString& GetFolder() const { return m_strFolder; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -28,10 +23,16 @@ protected:
     LRESULT OnWizardBack() override;
     BOOL OnCmdMsg(UINT id, UINT code) override;
 
+    // Ctrl+Alt+F12 and "Advanced Options...": the options of the transfer to the player
+    // (ConfirmAdvancedOptions.cpp).
+    virtual void OnAdvancedOptions();
+
 private:
     void ShowPlayerChoice(INT_PTR playerCount);
     void FillPlayers();
 
     CWizardSheet* m_sheet;
+    CString m_strFolder = L"\\";
+    CString m_strBaseName;
     int m_selectedPlayer = -1;
 };

@@ -98,7 +98,7 @@ std::vector<StepRunner::Step> AtConfirmPage(CWizardSheet& sheet, bool openOption
     };
     if (openOptions) {
         all.push_back([&sheet] {
-            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
+            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED);
             return true;
         });
     }
@@ -261,7 +261,7 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
         [&] {
             player = sheet.m_confirm.GetSelectedPlayer();
             EXPECT_TRUE(player && (player->massStorage != FALSE) == c.onDrive);
-            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED_OPTIONS);
+            Click(sheet.m_confirm.m_hWnd, IDC_CONFIRM_ADVANCED);
             return true;
         },
         [&] {
@@ -374,7 +374,7 @@ TEST_P(FolderBrowser, CreatesRenamesAndDeletesFoldersOnThePlayer)
         [&] {
             if (FindWindowW(L"#32770", L"Advanced Options"))
                 return false;
-            confirmedFolder = sheet.m_confirm.m_strFolder;
+            confirmedFolder = sheet.m_confirm.GetFolder();
             if (confirmedFolder != L"\\New Folder (2)") {
                 sheet.PressButton(PSBTN_CANCEL);
                 return true;
@@ -448,15 +448,20 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
     std::vector<CString> books;
     BOOL deleteForMusic = TRUE, deleteForPart = FALSE;
     std::vector<CString> questions;
+    BOOL closedWithOk = TRUE;
     StepRunner steps(AtConfirmPage(sheet, false, {
         [&] {
             PlayerRecord* player = sheet.m_confirm.GetSelectedPlayer();
             EXPECT_NE(nullptr, player);
             if (!player)
                 return true;
-            CBrowseFolderDialog browser(L"\\Books", player, kBrowseDeleteFlags, CString(), 1ull << 50, &sheet.m_confirm);
-            RunBrowser(browser, {
+            CBrowseFolderDialog* shown = nullptr;
+            StepRunner inner(std::vector<StepRunner::Step>{
                 [&] {
+                    shown = OpenBrowser();
+                    if (!shown)
+                        return false;
+                    CBrowseFolderDialog& browser = *shown;
                     testsupport::PumpMessages(100);
                     testsupport::CaptureWindow(browser.m_hWnd, L"Carrowind.BrowseFolder.DeleteMode");
                     prompt = browser.GetDlgItemText(IDC_BROWSE_PROMPT);
@@ -476,10 +481,12 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
                     if (FileExists(made.root + L"\\Books\\Part.mp3"))
                         return false;
                     questions = Texts(boxes, 0);
-                    Click(browser.m_hWnd, IDCANCEL);
+                    Click(shown->m_hWnd, IDCANCEL);
                     return true;
                 },
             });
+            closedWithOk = BrowsePlayerToFreeSpace(&sheet.m_confirm, player, L"\\Books", 1ull << 50);
+            EXPECT_TRUE(inner.Done());
             sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
@@ -490,6 +497,7 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
     EXPECT_EQ(CString(L"Browse your portable player to delete files to free up more space."), prompt);
     EXPECT_EQ(CString(L"&Delete"), deleteText);
     EXPECT_EQ(CString(L"&Close"), closeText);
+    EXPECT_FALSE(closedWithOk);  // Close: the page stays
     EXPECT_EQ(0, status.Find(L"<font color=\"red\">Needed space: 1,099,511,627,776 KB    Free space: "));
     EXPECT_EQ(std::vector<CString>{L"Part.mp3 (3 KB)"}, books);
     EXPECT_FALSE(deleteForMusic);
@@ -679,8 +687,8 @@ TEST(AdvancedOptions, EditsTheFolderAndBaseNameOfTheParts)
               createBoxes);
     EXPECT_TRUE(nightMade);
     EXPECT_EQ(CString(L"Night"), chosenInBrowser);
-    EXPECT_EQ(CString(L"\\Books\\Night"), sheet.m_confirm.m_strFolder);
-    EXPECT_EQ(CString(L"Tales"), sheet.m_confirm.m_strBaseName);
+    EXPECT_EQ(CString(L"\\Books\\Night"), sheet.m_confirm.GetFolder());
+    EXPECT_EQ(CString(L"Tales"), PlayerAt(sheet.m_devices, 0)->GetBaseFileName());
 }
 
 // A Zune through the Zune device server: Advanced Options browses it from its root, and a part
