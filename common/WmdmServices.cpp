@@ -140,15 +140,6 @@ HRESULT ReadWmAttributes(const wchar_t* sourceFile, IWMDMMetaData* metadata, DWO
 
 namespace {
 
-template <class T>
-void ReleaseAndClear(T*& pointer)
-{
-    if (pointer) {
-        pointer->Release();
-        pointer = nullptr;
-    }
-}
-
 IWMDMStorageControl* StorageControl(IWMDMStorage* storage)
 {
     IWMDMStorageControl* control = nullptr;
@@ -160,6 +151,28 @@ IWMDMStorageControl* StorageControl(IWMDMStorage* storage)
 bool TooLong(const wchar_t* name) { return name && wcslen(name) > MAX_PATH; }
 
 }  // namespace
+
+IWMDMStorage* GetFirstWmdmStorage(IWMDMDevice* device, HRESULT* hr)
+{
+    HRESULT result = E_POINTER;
+    IWMDMStorage* storage = nullptr;
+    IWMDMEnumStorage* storages = nullptr;
+    if (device)
+        result = device->EnumStorage(&storages);
+    if (SUCCEEDED(result) && storages) {
+        ULONG fetched = 0;
+        if (storages->Next(1, &storage, &fetched) != S_OK) {
+            ReleaseAndClear(storage);
+            result = E_FAIL;
+        }
+        storages->Release();
+    } else if (SUCCEEDED(result)) {
+        result = E_FAIL;
+    }
+    if (hr)
+        *hr = result;
+    return storage;
+}
 
 DWORD CreateWmdmFolder(IWMDMStorage* storage, const wchar_t* name, IWMDMProgress* progress, IWMDMStorage** created)
 {

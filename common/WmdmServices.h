@@ -13,6 +13,20 @@
 #include "CString.h"
 #include "Wmdm.h"
 
+// Releases an interface the caller holds and clears the pointer; nothing for a null one.
+template <class T>
+void ReleaseAndClear(T*& pointer)
+{
+    if (pointer) {
+        pointer->Release();
+        pointer = nullptr;
+    }
+}
+
+// The device's first storage (the caller releases it), or null; hr (when asked) receives the
+// enumeration's failure, or E_FAIL when it listed none.
+IWMDMStorage* GetFirstWmdmStorage(IWMDMDevice* device, HRESULT* hr = nullptr);
+
 // TRUE when the device's serial number has the same vendor id, length and bytes (up to 128) as
 // the stored one; FALSE when it differs or cannot be read.
 BOOL MatchDeviceSerialNumber(IWMDMDevice* device, const WMDMID& stored);

@@ -148,7 +148,10 @@ BOOL CopySideFilesToMobile(PlayerRecord* player, const CString& playlistPath, co
     if (dot < 0 || !StaysOnPlayer(player->folderPath))
         return FALSE;
     const CString orderFile = playlistPath.Left(dot + 1) + L"vpm";
-    const CString deviceFolder = L"\\" + player->GetRootStorageName() + player->folderPath + L"\\";
+    const CString rootName = player->GetRootStorageName();
+    if (rootName.IsEmpty())
+        return FALSE;  // the title's folder on the device cannot be named
+    const CString deviceFolder = L"\\" + rootName + player->folderPath + L"\\";
     try {
         MobileSession session(player->mobileDeviceId);
         const CString deviceOrderFile = deviceFolder + FileNameOf(orderFile);

@@ -10,41 +10,11 @@
 
 namespace {
 
-template <class T>
-void ReleaseAndClear(T*& pointer)
-{
-    if (pointer) {
-        pointer->Release();
-        pointer = nullptr;
-    }
-}
-
 CString LoadText(UINT id)
 {
     CString text;
     text.LoadString(id);
     return text;
-}
-
-// The device's first storage (the caller releases it); hr receives the enumeration's failure.
-IWMDMStorage* FirstStorage(IWMDMDevice* device, HRESULT* hr = nullptr)
-{
-    IWMDMEnumStorage* storages = nullptr;
-    HRESULT result = device->EnumStorage(&storages);
-    IWMDMStorage* storage = nullptr;
-    if (SUCCEEDED(result) && storages) {
-        ULONG fetched = 0;
-        if (storages->Next(1, &storage, &fetched) != S_OK) {
-            ReleaseAndClear(storage);
-            result = E_FAIL;
-        }
-        storages->Release();
-    } else if (SUCCEEDED(result)) {
-        result = E_FAIL;
-    }
-    if (hr)
-        *hr = result;
-    return storage;
 }
 
 // The components of a path after the part that names the start storage, without trailing
@@ -99,7 +69,7 @@ HRESULT FindWmdmStorageByPath(IWMDMDevice* device, const wchar_t* fileName, IWMD
         current->AddRef();
     } else {
         HRESULT hr = S_OK;
-        current = FirstStorage(device, &hr);
+        current = GetFirstWmdmStorage(device, &hr);
         if (!current)
             return FAILED(hr) ? hr : E_FAIL;
     }
@@ -156,7 +126,7 @@ IWMDMStorage* PlayerRecord::GetRootStorage(IWMDMDevice* wmdmDevice)
     if (!wmdmDevice)
         return nullptr;
     if (!mobileDevice)
-        return FirstStorage(wmdmDevice);
+        return GetFirstWmdmStorage(wmdmDevice);
     const CString startPath = IsMobileStorageCard() == 1 ? name : LoadText(IDS_MOBILE_DOCUMENTS);
     IWMDMStorage* folder = nullptr;
     if (FAILED(FindWmdmStorageByPath(wmdmDevice, nullptr, &folder, nullptr, startPath, 0, nullptr)))
@@ -300,7 +270,7 @@ DWORD PlayerRecord::EditDevicePath(const CString& path, const wchar_t* newName, 
     std::vector<CString> parts;
     if (!SplitPath(path, &parts) || (!create && parts.empty()))
         return ERROR_CANNOT_MAKE;
-    IWMDMStorage* current = mobileDevice ? GetRootStorage(wmdmDevice) : FirstStorage(wmdmDevice);
+    IWMDMStorage* current = mobileDevice ? GetRootStorage(wmdmDevice) : GetFirstWmdmStorage(wmdmDevice);
     if (!current)
         return ERROR_CANNOT_MAKE;
     const int descend = GetStorageLayout();

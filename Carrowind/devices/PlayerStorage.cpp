@@ -5,24 +5,6 @@
 #include "WmdmServices.h"
 #include "ZuneClient.h"
 
-namespace {
-
-// The device's first storage (the caller releases it), or null.
-IWMDMStorage* FirstStorage(IWMDMDevice* device)
-{
-    IWMDMEnumStorage* storages = nullptr;
-    if (FAILED(device->EnumStorage(&storages)) || !storages)
-        return nullptr;
-    IWMDMStorage* storage = nullptr;
-    ULONG fetched = 0;
-    if (storages->Next(1, &storage, &fetched) != S_OK)
-        storage = nullptr;
-    storages->Release();
-    return storage;
-}
-
-}  // namespace
-
 int PlayerRecord::IsMobileStorageCard()
 {
     if (isMobileStorageCard != kUnknownValue)
@@ -60,7 +42,7 @@ int PlayerRecord::GetStorageLayout()
     IWMDMDevice* wmdmDevice = GetDeviceInterface();
     if (!wmdmDevice)
         return storageLayout;
-    if (IWMDMStorage* storage = FirstStorage(wmdmDevice)) {
+    if (IWMDMStorage* storage = GetFirstWmdmStorage(wmdmDevice)) {
         DWORD attributes = 0;
         rootStorageName = GetWmdmStorageName(storage, &attributes);
         rootStorageAttributes = attributes;
@@ -88,7 +70,7 @@ BOOL PlayerRecord::GetFreeSpace(ULONGLONG* freeBytes, BOOL* /*locked: only the i
     IWMDMDevice* wmdmDevice = GetDeviceInterface();
     if (!wmdmDevice)
         return FALSE;
-    IWMDMStorage* storage = FirstStorage(wmdmDevice);
+    IWMDMStorage* storage = GetFirstWmdmStorage(wmdmDevice);
     if (!storage)
         return FALSE;
     IWMDMStorageGlobals* globals = nullptr;

@@ -47,18 +47,7 @@ protected:
         return player;
     }
 
-    // A Windows Mobile player over "ppc": its main memory, or its card "Storage Card".
-    std::unique_ptr<PlayerRecord> MobilePlayer(bool card)
-    {
-        auto player = transfertest::MakePlayer(
-            m_folder, "[Devices]\nCount=1\n[Device1]\nName=Pocket PC\nProtocol=RAPI\n[Device1.Storage1]\nName=\\\nFolder=ppc\n",
-            card ? L"Storage Card" : L"Pocket PC", 0);
-        if (!player)
-            throw std::runtime_error("the fixture's player is missing");
-        player->mobileDevice = TRUE;
-        player->isMobileStorageCard = card ? 1 : 0;
-        return player;
-    }
+    std::unique_ptr<PlayerRecord> MobilePlayer(bool card) { return transfertest::MakeMobilePlayer(m_folder, card); }
 
     testsupport::ScratchFolder m_folder;
 };
@@ -325,6 +314,35 @@ TEST_F(DeviceFolders, SupportedFormats)
         EXPECT_GE(report.Find(c.report), 0) << static_cast<const wchar_t*>(report);
         EXPECT_EQ(c.found, IsFormatSupportedByDevice(player->GetDeviceInterface(), c.code, FALSE));
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DeviceFolders, StorageOperationsRefuseBeforeAsking)
+{
+    auto player = Player("\\");
+    IWMDMStorage* root = GetFirstWmdmStorage(player->GetDeviceInterface());
+    ASSERT_NE(nullptr, root);
+    DeleteFileW(m_folder / L"Device1.events.log");
+    const CString longName(L'n', MAX_PATH + 1);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), CreateWmdmFolder(root, longName, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), RenameWmdmStorage(root, longName));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_MAKE), CreateWmdmFolder(nullptr, L"New", nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_MAKE), RenameWmdmStorage(nullptr, L"New"));
+    EXPECT_EQ(E_POINTER, InsertWmdmFile(nullptr, L"a.mp3", L"a.mp3", nullptr, nullptr));
+    EXPECT_FALSE(AppendWmdmReferences(root, 0, nullptr));
+    EXPECT_FALSE(Exists(m_folder / L"Device1.events.log"));  // the device was not asked
+    IWMDMStorage* made = nullptr;
+    EXPECT_EQ(0u, CreateWmdmFolder(root, L"New", nullptr, &made));
+    ASSERT_NE(nullptr, made);
+    EXPECT_EQ(CString(L"New"), GetWmdmStorageName(made));
+    made->Release();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_MAKE), CreateWmdmFolder(root, L"New", nullptr));
+    EXPECT_EQ(0u, ReadWmdmStorage(root, m_folder / L"copied", TRUE));
+    EXPECT_TRUE(Exists(m_folder / L"copied\\Music\\Books\\big.mp3"));
+    root->Release();
 }
 
 }  // namespace

@@ -13,8 +13,6 @@ using transfertest::Text;
 
 namespace {
 
-constexpr GUID kPocketPc = {0x6E1A1C9A, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x66}};
-
 class MobileSideFiles : public ::testing::Test {
 protected:
     void SetUp() override
@@ -50,14 +48,7 @@ protected:
     // The device's main memory (or its card) with the reading application found.
     std::unique_ptr<PlayerRecord> Player(bool card = false)
     {
-        auto player = transfertest::MakePlayer(
-            m_folder, "[Devices]\nCount=1\n[Device1]\nName=Pocket PC\nProtocol=RAPI\n[Device1.Storage1]\nName=\\\nFolder=ppc\n",
-            card ? L"Storage Card" : L"Pocket PC", 0);
-        if (!player)
-            throw std::runtime_error("the fixture's player is missing");
-        player->mobileDevice = TRUE;
-        player->mobileDeviceId = kPocketPc;
-        player->isMobileStorageCard = card ? 1 : 0;
+        auto player = transfertest::MakeMobilePlayer(m_folder, card);
         player->SetMobileAppFolder(L"\\Program Files\\Reader\\");
         player->mobileMediaDbFolder = L"\\My Documents\\Reader\\";
         player->folderPath = L"\\Audiobooks\\Night";

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 
 namespace transfertest {
 
@@ -49,6 +50,19 @@ std::unique_ptr<PlayerRecord> MakePlayer(const testsupport::ScratchFolder& folde
     if (!stream)
         return nullptr;
     return std::make_unique<PlayerRecord>(name, stream, name, NoSerialNumber(), protocolFlag);
+}
+
+std::unique_ptr<PlayerRecord> MakeMobilePlayer(const testsupport::ScratchFolder& folder, bool card)
+{
+    auto player = MakePlayer(
+        folder, "[Devices]\nCount=1\n[Device1]\nName=Pocket PC\nProtocol=RAPI\n[Device1.Storage1]\nName=\\\nFolder=ppc\n",
+        card ? L"Storage Card" : L"Pocket PC", 0);
+    if (!player)
+        throw std::runtime_error("the fixture's player is missing");
+    player->mobileDevice = TRUE;
+    player->mobileDeviceId = kPocketPcId;
+    player->isMobileStorageCard = card ? 1 : 0;
+    return player;
 }
 
 void UseMobileFixture(const testsupport::ScratchFolder& folder, const std::string& fixture)

@@ -21,6 +21,10 @@ IStream* WmdmDeviceStream(const testsupport::ScratchFolder& folder, const std::s
 // A record of the fixture's first device, as the search makes it (null without the device).
 std::unique_ptr<PlayerRecord> MakePlayer(const testsupport::ScratchFolder& folder, const std::string& fixture,
                                          const wchar_t* name, int protocolFlag);
+// The Windows Mobile device "Pocket PC" as the device manager lists it over the folder "ppc":
+// its main memory, or its card "Storage Card" (the link's fixture names the same device id).
+inline constexpr GUID kPocketPcId = {0x6E1A1C9A, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x66}};
+std::unique_ptr<PlayerRecord> MakeMobilePlayer(const testsupport::ScratchFolder& folder, bool card);
 // Writes the mobile link's fixture as "mobiles.ini" and names it to the stand-in.
 void UseMobileFixture(const testsupport::ScratchFolder& folder, const std::string& fixture);
 // Both stand-ins forgotten again.

@@ -361,12 +361,8 @@ TEST_F(TransferThreadTest, PartsOntoAWindowsMobileDevice)
     CreateDirectoryW(m_folder / L"ppc\\My Documents\\Audiobooks", nullptr);
     transfertest::UseMobileFixture(m_folder, "[Devices]\nCount=1\n[Device1]\nName=Pocket PC\n"
                                              "Guid={6E1A1C9A-1111-2222-3333-444455556666}\nFolder=ppc\n");
-    IStream* stream = transfertest::WmdmDeviceStream(
-        m_folder, "[Devices]\nCount=1\n[Device1]\nName=Pocket PC\nProtocol=RAPI\n[Device1.Storage1]\nName=\\\nFolder=ppc\n");
-    ASSERT_NE(nullptr, stream);
-    PlayerRecord player(L"Pocket PC", stream, L"Pocket PC", NoSerialNumber(), 0);
-    player.mobileDevice = TRUE;
-    player.mobileDeviceId = {0x6E1A1C9A, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x66}};
+    auto mobile = transfertest::MakeMobilePlayer(m_folder, false);
+    PlayerRecord& player = *mobile;
     player.folderPath = L"\\Audiobooks";
     const std::vector<CString> parts = Mp3Parts();
     for (int i = 0; i < 3; ++i) {

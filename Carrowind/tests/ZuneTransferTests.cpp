@@ -134,3 +134,48 @@ TEST_F(ZuneTransferThread, ThePageCancels)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ZuneTransferThread, TheFolderListShowsTheMakersFolder)
+{
+    m_devices.AddFolder(L"Music");
+    m_devices.AddFile(L"Loose.mp3", 2048);
+    const CString part = mediafixtures::MakeMp3(m_folder, L"Night-1.mp3");
+    auto job = Job(part, L"Night Crossing-Part01.mp3");
+    ASSERT_EQ(kTransferDone, m_page->Run(job.get()));
+
+    m_zune->ListFolders(L"Microsoft Zune");
+    ASSERT_FALSE(m_zune->folders.empty());
+    const PlayerFolderEntry& root = *m_zune->folders.at(0);
+    EXPECT_EQ(-1, root.parentIndex);
+    EXPECT_EQ(CString(L"s10001"), root.zuneObjectId);
+    EXPECT_EQ(1u, root.isFolder);
+    int maker = -1;
+    bool loose = false, music = false, arrived = false;
+    for (const auto& [index, entry] : m_zune->folders) {
+        if (entry->name == L"Vesperlin") {
+            maker = index;
+            EXPECT_EQ(0, entry->parentIndex);
+            EXPECT_TRUE(entry->attributes & 0x8000);  // the maker's folder may be emptied
+        }
+        loose |= entry->name == L"Loose.mp3" && entry->parentIndex == 0 && entry->sizeText == L"2 KB";
+        music |= entry->name == L"Music";
+        arrived |= entry->name == L"Night Crossing-Part01.mp3" && entry->parentIndex == maker && maker > 0 &&
+                   !entry->zuneObjectId.IsEmpty();
+    }
+    EXPECT_GT(maker, 0);
+    EXPECT_TRUE(loose);
+    EXPECT_FALSE(music);  // other folders at the top are not the wizard's to show
+    EXPECT_TRUE(arrived);
+    // A Zune keeps its list until the browser asks for it anew.
+    const size_t listed = m_zune->folders.size();
+    m_zune->ListFolders(L"Microsoft Zune");
+    EXPECT_EQ(listed, m_zune->folders.size());
+    // The list now answers whether the part is there, without asking the server.
+    CString id;
+    EXPECT_TRUE(m_zune->FindZuneFile(L"night crossing-part01.mp3", &id));
+    EXPECT_FALSE(id.IsEmpty());
+}
+
+}  // namespace

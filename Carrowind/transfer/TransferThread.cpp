@@ -17,15 +17,6 @@ IMPLEMENT_DYNCREATE(CTransferThread, CWinThread)
 
 namespace {
 
-template <class T>
-void ReleaseAndClear(T*& pointer)
-{
-    if (pointer) {
-        pointer->Release();
-        pointer = nullptr;
-    }
-}
-
 // Failures after which the insertion is not tried again without metadata: the file itself is
 // refused, not the way it was offered.
 bool RetryWithoutMetadata(HRESULT hr)
