@@ -158,6 +158,7 @@ public:
     DWORD rootStorageAttributes = 0;
     int storageLayout = kUnknownValue;
     int folderCreationFailed = 0;
+    int deleteFailed = 0;  // a deletion on the player failed: the folder browser offers no more
     int albumReady = 0;
     WMDMID serialNumber{};
     BOOL mobileDevice = FALSE;

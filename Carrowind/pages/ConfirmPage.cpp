@@ -205,7 +205,7 @@ void CConfirmPage::ShowPlayerChoice(INT_PTR playerCount)
 void CConfirmPage::SetPlayerFolders(PlayerRecord* player)
 {
     if (player->IsZune() > 0) {
-        player->SetFolderPath(L"\\" + AfxLoadString(IDS_CONFIRM_ZUNE_FOLDER));
+        player->SetFolderPath(L"\\" + AfxLoadString(IDS_MAKER_FOLDER));
     } else if (player->GetStorageLayout() == 1) {
         if (player->GetFolderPath().IsEmpty())
             player->SetFolderPath(DefaultFolderFor(m_strFormat, m_sheet->m_artist, m_strTitleFolder));
@@ -325,7 +325,6 @@ int CConfirmPage::Refuse(const CString& text, UINT type)
     return AfxMessageBox(text, type);
 }
 
-BOOL CConfirmPage::BrowsePlayerToFreeSpace(PlayerRecord*, const CString&, ULONGLONG) { return FALSE; }
 
 BOOL CConfirmPage::CheckFreeSpace(PlayerRecord* player, ULONGLONG needed, BOOL* endWizard)
 {
@@ -448,7 +447,7 @@ LRESULT CConfirmPage::OnWizardNext()
         if (m_parts.GetCheck(row) != CCheckedListCtrl::kChecked || !part)
             continue;
         m_sheet->m_selectedParts.Add(static_cast<UINT>(row));
-        total += static_cast<ULONGLONG>(std::max(part->m_fileSize, 0));
+        total += static_cast<ULONGLONG>(std::max<LONGLONG>(part->m_fileSize, 0));
     }
     if (m_sheet->m_selectedParts.GetSize() == 0) {
         Refuse(LoadPageText(IDS_CONFIRM_NO_PARTS, L"ERROR_NO_PARTS_SELECTED"), MB_OK);

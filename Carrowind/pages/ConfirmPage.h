@@ -42,7 +42,8 @@ protected:
     BOOL OnCmdMsg(UINT id, UINT code) override;
 
     // Ctrl+Alt+F12 and "Advanced Options...": the options of the transfer to the player.
-    virtual void OnAdvancedOptions() {}
+    // (ConfirmAdvancedOptions.cpp)
+    virtual void OnAdvancedOptions();
     // After the free-space question was answered Yes: lets the user delete files on the player
     // (TRUE: the user is done and the space is asked again; FALSE: the page stays).
     virtual BOOL BrowsePlayerToFreeSpace(PlayerRecord* player, const CString& startFolder, ULONGLONG neededBytes);

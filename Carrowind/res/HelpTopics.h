@@ -7,3 +7,5 @@ inline constexpr const wchar_t* kProgressHelpTopic = L"QuillmereWizardProgress.t
 inline constexpr const wchar_t* kSuccessHelpTopic = L"QuillmereWizardSuccess.txt";
 inline constexpr const wchar_t* kAboutHelpTopic = L"AboutDialog.txt";
 inline constexpr const wchar_t* kWizardHelpTopic = L"Wizard.txt";
+inline constexpr const wchar_t* kBrowseFolderHelpTopic = L"BrowseFolderDialog.txt";
+inline constexpr const wchar_t* kAdvancedOptionsHelpTopic = L"AdvancedOptions.txt";

@@ -8,24 +8,14 @@
 #include "DeviceEnumeration.h"
 #include "TestSupport.h"
 #include "ZuneClient.h"
+#include "ZuneFixtures.h"
 #include "ZuneTestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-void SetZuneSoftware(const wchar_t* version)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Zune", 0, nullptr, 0,
-                                             KEY_SET_VALUE, nullptr, &key, nullptr));
-    if (version)
-        RegSetValueExW(key, L"CurrentVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                       static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
-    else
-        RegDeleteValueW(key, L"CurrentVersion");
-    RegCloseKey(key);
-}
+using wizardtest::SetZuneSoftware;
 
 struct ZuneCase {
     const char* label;
@@ -52,19 +42,13 @@ const ZuneCase kCases[] = {
 
 class ZuneSearch : public ::testing::TestWithParam<ZuneCase> {
 protected:
-    static void SetUpTestSuite()
-    {
-        static HMODULE loaded = LoadLibraryW(zunetest::ServerPath());
-        static const int registered = comtest::RunRegsvr32(zunetest::ServerPath());
-        ASSERT_NE(nullptr, loaded);
-        ASSERT_EQ(0, registered);
-    }
+    static void SetUpTestSuite() { wizardtest::LoadZuneServer(); }
     void TearDown() override
     {
         // The USB device table is kept for the process: the next test lists its own devices.
         FreeUsbDeviceTable();
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
-        SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", nullptr);
+        wizardtest::ForgetUsbZune();
         SetZuneSoftware(nullptr);
     }
     testsupport::ScratchFolder m_folder;
@@ -76,11 +60,7 @@ TEST_P(ZuneSearch, FindsTheZuneThroughTheServer)
     SCOPED_TRACE(c.label);
     testsupport::WriteAll(m_folder / L"devices.ini", "[Devices]\nCount=0\n");
     SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", m_folder / L"devices.ini");
-    testsupport::WriteAll(m_folder / L"lists.ini",
-                          "[Interfaces]\nCount=1\n[Interface1]\nClass=USB\n"
-                          "Path=\\\\?\\usb#vid_045e&pid_0710#5&1&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\n"
-                          "Description=Zune\n");
-    SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", m_folder / L"lists.ini");
+    wizardtest::UseUsbZune(m_folder);
     SetZuneSoftware(c.software);
     zunetest::Device device{c.deviceName};
     device.extra = c.extra;
