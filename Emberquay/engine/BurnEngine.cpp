@@ -98,12 +98,6 @@ void CWMABurn::SetPart(const wchar_t* path, DWORD durationMs, int index)
     m_durations[index] = durationMs;
 }
 
-void CWMABurn::SetDrive(const BurnDrive& drive)
-{
-    m_address = drive.address;
-    m_freeBytes = drive.freeBytes;
-}
-
 ULONGLONG CWMABurn::BlocksNeeded(ULONGLONG totalMs, ULONGLONG tracks, ULONG gapFrames)
 {
     const ULONGLONG audio = (totalMs * 75 + 999) / 1000;
@@ -281,7 +275,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
         m_tempFolder = n > 0 && n <= MAX_PATH ? CString(folder) : CString(L".");
     }
 
-    const ULONGLONG available = m_freeBytes / kBytesPerBlock;
+    const ULONGLONG available = m_record.freeBytes / kBytesPerBlock;
     ULONGLONG cumulativeMs = 0;
     for (ULONG p = startIndex; p < m_partCount; ++p) {
         if (progress) {
@@ -352,14 +346,16 @@ HRESULT CWMABurn::WriteDisc()
 {
     SdkCall call;
     ULONG e = 0;
-    if (m_address.kind == 1) {
+    if (m_record.kind == DriveAddressKind::scsi) {
         e = StarBurn_CdvdBurnerGrabber_Create(&m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure,
-                                              BurnerCallback, this, m_address.port, m_address.bus, m_address.target,
-                                              m_address.lun, STARBURN_OPEN_EXCLUSIVE);
+                                              BurnerCallback, this, m_record.port, m_record.bus, m_record.target,
+                                              m_record.lun, STARBURN_OPEN_EXCLUSIVE);
         if (e != STARBURN_OK)
             return FailText(L"create burner grabber", call.Describe(L"StarBurn_CdvdBurnerGrabber_Create()", e), E_FAIL);
     } else {
-        const std::string device = m_address.deviceName.ToNarrow(CP_ACP);
+        // A record found by its wide name opens by the same name in the ANSI code page.
+        const std::string device =
+            m_record.deviceName[0] ? std::string(m_record.deviceName) : CString(m_record.deviceNameW).ToNarrow(CP_ACP);
         e = StarBurn_CdvdBurnerGrabber_CreateEx(&m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure,
                                                 BurnerCallback, this, device.c_str(), STARBURN_OPEN_EXCLUSIVE);
         if (e != STARBURN_OK)
