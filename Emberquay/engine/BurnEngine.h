@@ -22,8 +22,6 @@
 
 #include <vector>
 
-// The gap the recorder leaves before each track, in blocks (1/75 s).
-inline constexpr ULONG kTrackGapFrames = 150;
 // The user cancelled (a progress reply, a question answered so).
 inline constexpr HRESULT kBurnCancelled = wmdm::kUserCancelled;
 // The disc is done and another one follows.

@@ -10,6 +10,8 @@
 
 // A job holds at most this many parts.
 inline constexpr int kMaxBurnParts = 96;
+// The gap the recorder leaves before each track, in blocks (1/75 s).
+inline constexpr ULONG kTrackGapFrames = 150;
 
 // Reads the disc state of the recorder's record again (its disc type, blank, the next track's
 // information, free bytes); RefreshDiscState when a job sets none.
