@@ -323,6 +323,10 @@ LRESULT CCdProgressPage::OnBurnProgress(int part, LONG decodedMs)
         MakeCurrent(part);
     } else if (part > last && !m_states.empty()) {
         // Every part is decoded: the disc is written now, which cannot be stopped.
+        int lower = 0, upper = 0;
+        m_prepareBar.GetRange(lower, upper);
+        m_prepareBar.SetPos(upper);
+        SetDlgItemText(IDC_PROGRESS_PREPARE_TIME, L"");
         SetDlgItemText(IDC_PROGRESS_BURN_TIME, L"");
         CString text;
         text.Format(AfxLoadString(IDS_STATUS_PROCESSED), m_states[m_current].Name.GetString(), m_current + 1,
