@@ -1,7 +1,7 @@
 #include "BurnEngine.h"
 
 #include "AfxMessageBox.h"
-#include "BurnTexts.h"
+#include "res/BurnTextIds.h"
 #include "CdAudio.h"
 #include "ErrorTable.h"
 #include "SuiteMessages.h"
@@ -117,7 +117,7 @@ HRESULT CWMABurn::Fail(const wchar_t* step, HRESULT hr)
 
 HRESULT CWMABurn::FailText(const wchar_t* step, const CString& detail, HRESULT hr)
 {
-    m_error.Format(burntext::kUnableTo, step, detail.GetString());
+    m_error.Format(AfxLoadString(IDS_UNABLE_TO), step, detail.GetString());
     return hr;
 }
 
@@ -155,7 +155,7 @@ HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrac
     if (FAILED(hr)) {
         reader->Close();
         if (cd.Refused())
-            return FailText(L"GetAudioOutput", burntext::kNo44kFormat, E_FAIL);
+            return FailText(L"GetAudioOutput", AfxLoadString(IDS_NO_CD_AUDIO_FORMAT), E_FAIL);
         const std::wstring detail = wmreader::AudioOutputFailureText(step);
         if (!detail.empty())
             return FailText(L"GetAudioOutput", detail.c_str(), hr);
@@ -296,7 +296,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
         const ULONGLONG needed = BlocksNeeded(cumulativeMs + m_durations[p], totalTracks, m_gap);
         if (needed > available || totalTracks > kMaxCdTracks) {
             if (p == startIndex) {
-                hr = FailText(L"burn to recordable CD", burntext::kInsufficientSpace, E_FAIL);
+                hr = FailText(L"burn to recordable CD", AfxLoadString(IDS_INSUFFICIENT_SPACE), E_FAIL);
             }
             break;
         }
@@ -314,7 +314,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
     }
 
     if (SUCCEEDED(hr) && m_error.IsEmpty() && m_tracks.empty())
-        hr = FailText(L"burn to recordable CD", burntext::kInsufficientSpace, E_FAIL);
+        hr = FailText(L"burn to recordable CD", AfxLoadString(IDS_INSUFFICIENT_SPACE), E_FAIL);
     if (SUCCEEDED(hr) && m_error.IsEmpty() && progress) {
         progress->Begin(m_partCount + 1);
         if (progress->Progress(static_cast<DWORD>(-1)) == kBurnCancelled)
@@ -366,7 +366,7 @@ HRESULT CWMABurn::WriteDisc()
     e = StarBurn_CdvdBurnerGrabber_TestUnitReady(m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure);
     if (e != STARBURN_OK) {
         StarBurn_Destroy(&m_grabber);
-        m_error.Format(burntext::kNotReady, call.Describe(L"StarBurn_CdvdBurnerGrabber_TestUnitReady", e).GetString());
+        m_error.Format(AfxLoadString(IDS_NOT_READY), call.Describe(L"StarBurn_CdvdBurnerGrabber_TestUnitReady", e).GetString());
         return E_FAIL;
     }
     call.Clear();
@@ -379,7 +379,7 @@ HRESULT CWMABurn::WriteDisc()
         e = StarBurn_CdvdBurnerGrabber_SendOPC(m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure);
         if (e != STARBURN_OK) {
             CString question;
-            question.Format(burntext::kPowerCalibration,
+            question.Format(AfxLoadString(IDS_POWER_CALIBRATION),
                             call.Describe(L"StarBurn_CdvdBurnerGrabber_SendOPC", e).GetString());
             const int answer = AfxMessageBox(question, MB_YESNO | MB_ICONEXCLAMATION);
             if (answer == IDYES || (m_cancelled && *m_cancelled)) {
@@ -397,7 +397,7 @@ HRESULT CWMABurn::WriteDisc()
                                                            m_testMode ? 1 : 0, 0, 1, 5);
         if (e != STARBURN_OK) {
             StarBurn_Destroy(&m_grabber);
-            m_error.Format(burntext::kTrackFailed, L"burn track",
+            m_error.Format(AfxLoadString(IDS_TRACK_FAILED), L"burn track",
                            call.Describe(L"StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile", e).GetString());
             // The disc is neither closed nor ejected; the parts decoded count as handed over.
             m_startIndex = m_nextIndex;

@@ -1,7 +1,7 @@
 #include "BurnThread.h"
 
 #include "AfxMessageBox.h"
-#include "BurnTexts.h"
+#include "res/BurnTextIds.h"
 #include "DriveSearch.h"
 #include "ErrorTable.h"
 #include "SuiteMessages.h"
@@ -142,7 +142,7 @@ void CDBurnThread::StoreError(const wchar_t* step, HRESULT hr)
 {
     static const CErrorTable table;
     CString text;
-    text.Format(burntext::kUnableTo, step, table.FormatErrorText(hr).GetString());
+    text.Format(AfxLoadString(IDS_UNABLE_TO), step, table.FormatErrorText(hr).GetString());
     m_job->Drive->m_errors.SetAt(kBurningPart, text);
 }
 
@@ -177,7 +177,7 @@ HRESULT CDBurnThread::BurnOnePart()
         refresh(record);
         while (!TakesTracks(record)) {
             CString text;
-            text.Format(burntext::kInsertBlank, burntext::kNoMedia, drive.m_displayName.GetString());
+            text.Format(AfxLoadString(IDS_INSERT_BLANK), AfxLoadString(IDS_NO_MEDIA).GetString(), drive.m_displayName.GetString());
             if (Ask(text, MB_RETRYCANCEL | MB_ICONQUESTION, IDCANCEL) == IDCANCEL) {
                 hr = kBurnCancelled;
                 break;
@@ -196,14 +196,14 @@ HRESULT CDBurnThread::BurnOnePart()
                 CString text;
                 if (m_nextIndex != 0 && m_nextIndex >= count) {
                     if (m_job->TestMode) {
-                        AfxMessageBox(burntext::kTestDone, MB_OK | MB_ICONINFORMATION);
+                        AfxMessageBox(IDS_TEST_DONE, MB_OK | MB_ICONINFORMATION);
                         hr = kBurnCancelled;
                     }
                 } else {
                     if (m_nextIndex == 0)
-                        text = burntext::kNothingProcessed;
+                        text = AfxLoadString(IDS_NOTHING_PROCESSED);
                     else
-                        text.Format(m_job->TestMode ? burntext::kNextTestDisc : burntext::kNextDisc,
+                        text.Format(AfxLoadString(m_job->TestMode ? IDS_NEXT_TEST_DISC : IDS_NEXT_DISC),
                                     static_cast<int>(m_nextIndex), static_cast<int>(count),
                                     static_cast<int>(m_nextIndex + 1));
                     hr = Ask(text, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL) == IDCANCEL ? kBurnCancelled

@@ -1,6 +1,8 @@
 // Resource ids of the CD wizard (Emberquay): dialogs, items, pictures, menus and texts.
 #pragma once
 
+#include "BurnTextIds.h"
+
 // Dialogs.
 #define IDD_ABOUT 100
 #define IDD_WELCOME_PAGE 129
@@ -64,7 +66,6 @@
 #define IDS_EMBERQUAY_TITLE 105
 #define IDS_EMBERQUAY_SETTINGS_KEY 110
 #define IDS_WRITE_SPEED_VALUE 117
-#define IDS_UNABLE_TO 5001
 #define IDS_BURN_FAILED_NO_TEXT 5002
 #define IDS_BURN_FAILED 5003
 #define IDS_TARGET_NAME_CORRUPTED 5005

@@ -109,6 +109,29 @@ protected:
     static CString ItemText(CWnd& page, UINT id) { return page.GetDlgItemText(static_cast<int>(id)); }
     static bool Visible(CWnd& page, UINT id) { return ::IsWindowVisible(::GetDlgItem(page.m_hWnd, static_cast<int>(id))) != FALSE; }
 
+    // The steps from the Welcome page to the burn (Next twice; atConfirm runs on the Confirm
+    // page), then the test's own.
+    static std::vector<StepRunner::Step> ToTheBurn(CCdWizardSheet& sheet, std::vector<StepRunner::Step> rest,
+                                                   std::function<void()> atConfirm = nullptr)
+    {
+        std::vector<StepRunner::Step> steps = {
+            [&sheet] {
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+            [&sheet] { return sheet.GetActiveIndex() == 2; },
+            [&sheet, atConfirm] {
+                testsupport::PumpMessages(100);
+                if (atConfirm)
+                    atConfirm();
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+        };
+        steps.insert(steps.end(), rest.begin(), rest.end());
+        return steps;
+    }
+
     // The track files go into a temporary folder of the test's own.
     void UseOwnTemp()
     {
@@ -541,17 +564,7 @@ TEST_F(CdPages, TheBurnShowsItsProgressAndEndsOnTheSuccessPage)
     std::unique_ptr<PageWatch> watch;
     CString writing, decodingPart, success;
     BOOL cancelEnabledWhileWriting = TRUE;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2; },
-        [&] {
-            testsupport::PumpMessages(100);
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
+    StepRunner steps(ToTheBurn(sheet, {
         [&] { return sheet.GetActiveIndex() == 3 && readers.Reached(); },
         [&] {
             testsupport::PumpMessages(100);
@@ -578,7 +591,7 @@ TEST_F(CdPages, TheBurnShowsItsProgressAndEndsOnTheSuccessPage)
             sheet.PressButton(PSBTN_FINISH);
             return true;
         },
-    });
+    }));
     EXPECT_EQ(ID_WIZFINISH, sheet.DoModal());
     EXPECT_TRUE(steps.Done());
     EXPECT_NE(-1, decodingPart.Find(L"(1/2)")) << decodingPart.ToNarrow();
@@ -600,17 +613,7 @@ TEST_F(CdPages, CancelWhileDecodingGoesBackToConfirmWithoutATrackFile)
     readers.Hold();
     CCdWizardSheet sheet(m_playlist);
     CString canceling;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActiveIndex() == 2; },
-        [&] {
-            testsupport::PumpMessages(100);
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
+    StepRunner steps(ToTheBurn(sheet, {
         [&] { return sheet.GetActiveIndex() == 3 && readers.Reached(); },
         [&] {
             sheet.PressButton(PSBTN_CANCEL);
@@ -626,7 +629,7 @@ TEST_F(CdPages, CancelWhileDecodingGoesBackToConfirmWithoutATrackFile)
             sheet.PressButton(PSBTN_CANCEL);
             return true;
         },
-    });
+    }));
     sheet.DoModal();
     EXPECT_TRUE(steps.Done());
     EXPECT_TRUE(m_boxes.Boxes().empty());
@@ -677,18 +680,7 @@ TEST_F(CdPages, BurnOutcomes)
         m_boxes.SetAnswer(c.answer);
         CCdWizardSheet sheet(m_playlist);
         int ended = -1;
-        StepRunner steps(std::vector<StepRunner::Step>{
-            [&] {
-                sheet.PressButton(PSBTN_NEXT);
-                return true;
-            },
-            [&] { return sheet.GetActiveIndex() == 2; },
-            [&] {
-                testsupport::PumpMessages(100);
-                sheet.m_testMode = c.testMode;
-                sheet.PressButton(PSBTN_NEXT);
-                return true;
-            },
+        StepRunner steps(ToTheBurn(sheet, {
             // The burn has run (quickly, when it ends at its first question) and left the page.
             [&] {
                 return !sheet.m_progress.States().empty() && sheet.GetActiveIndex() != 3 &&
@@ -700,7 +692,7 @@ TEST_F(CdPages, BurnOutcomes)
                 sheet.PressButton(ended == 4 ? PSBTN_FINISH : PSBTN_CANCEL);
                 return true;
             },
-        });
+        }, [&] { sheet.m_testMode = c.testMode; }));
         sheet.DoModal();
         EXPECT_TRUE(steps.Done());
         EXPECT_EQ(c.page, ended);

@@ -1,7 +1,7 @@
 // The burn thread and the burn engine against the virtual recorder, with parts the scripted
 // reader plays: discs, test mode, failures, questions and Cancel.
 #include "BurnHarness.h"
-#include "BurnTexts.h"
+#include "res/BurnTextIds.h"
 #include "ScriptedReader.h"
 
 #include <gtest/gtest.h>
@@ -103,7 +103,7 @@ TEST_F(BurnTest, AsksForASecondDiscWhenTheTitleNeedsOne)
     EXPECT_EQ(CDBurnThread::kDone, RunBurn());
     ASSERT_EQ(1u, m_boxes.size());
     CString next;
-    next.Format(burntext::kNextDisc, 2, 3, 3);
+    next.Format(AfxLoadString(IDS_NEXT_DISC), 2, 3, 3);
     EXPECT_EQ(next, m_boxes[0]);
     EXPECT_EQ(std::vector<long>(2, kPartFrames), DiscTrackFrames(1));
     EXPECT_EQ(std::vector<long>(1, kPartFrames), DiscTrackFrames(2));
@@ -133,7 +133,7 @@ TEST_F(BurnTest, TestModeWritesNothingAndSaysSo)
     // A test burn that went well is reported as cancelled, after its message.
     EXPECT_EQ(CDBurnThread::kCancelled, RunBurn());
     ASSERT_EQ(1u, m_boxes.size());
-    EXPECT_EQ(CString(burntext::kTestDone), m_boxes[0]);
+    EXPECT_EQ(AfxLoadString(IDS_TEST_DONE), m_boxes[0]);
     EXPECT_TRUE(DiscTrackFrames(1).empty());
     EXPECT_EQ(3u, Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").size());
     EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_SendOPC").empty());
