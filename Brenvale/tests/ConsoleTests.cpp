@@ -15,12 +15,14 @@
 #include "LibraryTestSupport.h"
 #include "MainFrm.h"
 #include "MediaFixtures.h"
+#include "MediaMarkers.h"
 #include "MediaExplorerDialog.h"
 #include "OtherProcessWindows.h"
 #include "ProgramTestSupport.h"
 #include "RegistryKey.h"
 #include "SplashWnd.h"
 #include "SuppressibleMessageDlg.h"
+#include "TestDrive.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 #include "res/BrenvaleIds.h"
@@ -1419,6 +1421,248 @@ TEST_F(Console, BurnStartsTheRealCdWizardWhichShowsTheTitle)
     for (int i = 0; i < 200 && IsWindow(wizard); ++i)
         testsupport::PumpMessages(50);
     EXPECT_FALSE(IsWindow(wizard));
+}
+
+// The visible window with this id among the descendants of a window (of any process).
+BOOL CALLBACK FindVisibleItem(HWND child, LPARAM param)
+{
+    auto* wanted = reinterpret_cast<std::pair<int, HWND>*>(param);
+    if (GetDlgCtrlID(child) != wanted->first || !IsWindowVisible(child))
+        return TRUE;
+    wanted->second = child;
+    return FALSE;
+}
+HWND VisibleItemOf(HWND window, int id)
+{
+    std::pair<int, HWND> wanted(id, nullptr);
+    EnumChildWindows(window, FindVisibleItem, reinterpret_cast<LPARAM>(&wanted));
+    return wanted.second;
+}
+
+// The burn road from the console's Burn command to the virtual recorder behind a CD drive letter,
+// through the real CD wizard: a title of three parts of 10 s, each with a chapter marker at 5 s,
+// burned onto one disc or two, in test mode, and with a write failure; the wizard's questions
+// are answered as a user would.
+TEST_F(Console, BurnRoadFromTheConsoleToTheVirtualRecorder)
+{
+    ScratchFolder programs, media, recorder, discRoot, temp;
+    Start();
+    m_frame->SetWizardFolder(programs.Path());
+    for (const wchar_t* file : {L"Emberquay.exe", L"StarBurn.dll"})
+        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath((CString(L"Emberquay/") + file).GetString()), programs / file, FALSE));
+    CMediaObject* title = librarytest::MakeTitle(L"b1", L"s1", 3);
+    title->GetMetadata().SetTitle(L"Dawn Crossing");
+    title->GetMetadata().SetSortTitle(L"Dawn Crossing");
+    title->GetMetadata().SetSubTitle(L"");
+    title->SetDownloadFolder(media.Path());
+    std::vector<CString> parts;
+    for (int i = 0; i < 3; ++i) {
+        CPartObject* part = title->GetPart(i);
+        part->SetDuration(L"0:10");
+        const CString path = part->GetFilePath(title);
+        ASSERT_TRUE(CreateParentFolder(path));
+        ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i 'sine=frequency=" +
+                                                 std::to_string(300 + 100 * i) + ":duration=10' -ac 2 -ar 44100 "
+                                                 "-b:a 128k '" + testsupport::UnixPath(path) + "'"));
+        CMediaMarkers markers;
+        ASSERT_EQ(S_OK, markers.Open(path, FALSE));
+        markers.AddMarker(L"Opening", 0);
+        markers.AddMarker(L"Middle", 5000);
+        ASSERT_EQ(S_OK, markers.Close(TRUE));
+        part->m_fileSize = static_cast<int>(testsupport::FileSizeOf(path));
+        parts.push_back(path);
+    }
+    Library()->AddTitleToLibrary(title);
+    Library()->UpdateAllViews(nullptr);
+    ASSERT_EQ(Rows(), "Autumn Light|Brass Harbour|Cinder Road|Dawn Crossing");
+
+    // The recorder is found through a drive letter the system types as a CD drive.
+    testsupport::TestDrive drive(discRoot.Path(), testsupport::DriveKind::CdRom);
+    ASSERT_TRUE(drive.Made());
+    const wchar_t letter[] = {drive.Letter(), L':', 0};
+    const CString device = drive.DeviceName();
+    ASSERT_EQ(0, device.Find(L"CdRom")) << device.ToNarrow();
+    const CString fixture = recorder / L"recorders.ini";
+    SetEnvironmentVariableW(L"VESPERLIN_RECORDERS", fixture);
+    // Whatever happens below, the environment comes back and no wizard of this test stays.
+    struct Cleanup {
+        wchar_t temp[MAX_PATH] = {}, tmp[MAX_PATH] = {};
+        std::vector<DWORD> wizards;
+        ~Cleanup()
+        {
+            for (DWORD id : wizards) {
+                if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+                    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+                        TerminateProcess(process, 1);
+                        WaitForSingleObject(process, 5000);
+                    }
+                    CloseHandle(process);
+                }
+            }
+            SetEnvironmentVariableW(L"TEMP", temp);
+            SetEnvironmentVariableW(L"TMP", tmp);
+            SetEnvironmentVariableW(L"VESPERLIN_RECORDERS", nullptr);
+        }
+    } cleanup;
+    GetEnvironmentVariableW(L"TEMP", cleanup.temp, MAX_PATH);
+    GetEnvironmentVariableW(L"TMP", cleanup.tmp, MAX_PATH);
+    SetEnvironmentVariableW(L"TEMP", temp.Path());
+    SetEnvironmentVariableW(L"TMP", temp.Path());
+
+    // Blocks of parts of 10 s with two tracks each, as the burn counts them.
+    auto blocksFor = [](int count) { return (count * 10000 * 75 + 999) / 1000 + count * 2 * 151 + 1; };
+    const struct Case {
+        const char* name;
+        std::string discs;
+        bool testMode;
+        std::vector<const wchar_t*> boxes;  // the beginnings of the boxes, answered OK in turn
+        const wchar_t* endPage;             // the page the wizard ends on
+        std::vector<size_t> tracks;         // per disc
+        size_t closed, ejected;
+    } cases[] = {
+        {"one disc", "Discs=1\n[Drive1.Disc1]\nType=CD-R\n", false, {}, L"Burn Complete", {6}, 1, 1},
+        {"two discs",
+         "Discs=2\n[Drive1.Disc1]\nType=CD-R\nFreeBytes=" + std::to_string((blocksFor(2) + 50) * 2048) +
+             "\n[Drive1.Disc2]\nType=CD-R\n",
+         false, {L"The burning of CD "}, L"Burn Complete",
+         {4, 2}, 2, 2},
+        {"test mode", "Discs=1\n[Drive1.Disc1]\nType=CD-R\n", true,
+         {L"The Emberquay will begin a burn in Test mode",
+          L"The Emberquay has completed burning in Test mode without errors."},
+         L"Confirm", {0}, 0, 1},
+        {"a write failure at track 3", "Discs=1\n[Drive1.Disc1]\nType=CD-R\nFailTrack=3\n", false,
+         {L"An error occurred while attempting to burn \"Folder b1-Part03.mp3\".\n\nUnable to burn track.\n"},
+         L"Confirm", {2}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::RemoveTree(recorder / L"discs");
+        DeleteFileW(recorder / L"calls.log");
+        testsupport::WriteAll(fixture, "[Recorders]\nCount=1\n[Drive1]\nDevice=" + device.ToNarrow() +
+                                           "\nLetter=" + CString(letter).ToNarrow() +
+                                           "\nVendor=VIRTUAL\nProduct=CD-RW 52X\n" + c.discs);
+        // A CD wizard still ending (of an earlier test) would take this start over as its own.
+        for (int i = 0; i < 600 && !testsupport::ProcessesNamed(L"Emberquay.exe").empty(); ++i)
+            RunMessages(50);
+        SelectRows({3});
+        m_boxes.Clear();
+        m_frame->SendMessage(WM_COMMAND, ID_TITLE_BURN);
+        EXPECT_TRUE(m_boxes.Boxes().empty());
+        DWORD process = 0;
+        HWND sheet = nullptr;
+        for (int i = 0; i < 2400 && !sheet; ++i) {
+            sheet = testsupport::FindOtherProcessWindow(L"Vesperlin Emberquay - Welcome", &process);
+            if (!sheet)
+                RunMessages(50);
+        }
+        if (!sheet) {
+            CString boxes;
+            for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses())
+                boxes += box.caption + L": " + box.text + L"\n";
+            for (DWORD id : testsupport::ProcessesNamed(L"Emberquay.exe")) {
+                cleanup.wizards.push_back(id);
+                boxes.AppendFormat(L"Emberquay.exe %lu runs\n", static_cast<unsigned long>(id));
+            }
+            FAIL() << "the CD wizard's sheet did not appear\n" << boxes.ToNarrow();
+        }
+        cleanup.wizards.push_back(process);
+        HANDLE wizard = OpenProcess(SYNCHRONIZE, FALSE, process);
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ASSERT_NE(nullptr, testsupport::WaitForProcessWindow(process, L"Vesperlin Emberquay - Confirm", 60000));
+        RunMessages(300);
+        if (c.testMode) {
+            HWND options = VisibleItemOf(sheet, 1042);  // "&Options..." on the Confirm page
+            ASSERT_NE(nullptr, options);
+            PostMessageW(options, BM_CLICK, 0, 0);
+            HWND dialog = testsupport::WaitForProcessWindow(process, L"Vesperlin Emberquay - Options");
+            ASSERT_NE(nullptr, dialog);
+            SendMessageW(GetDlgItem(dialog, 1060), BM_SETCHECK, BST_CHECKED, 0);
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            for (int i = 0; i < 100 && IsWindow(dialog); ++i)
+                RunMessages(50);
+        }
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+
+        // The questions and messages of the burn, answered OK in turn; then the page it ends on.
+        std::vector<CString> shown;
+        HWND end = nullptr;
+        const CString endTitle = CString(L"Vesperlin Emberquay - ") + c.endPage;
+        bool leftConfirm = false;
+        for (int i = 0; i < 1200 && !end; ++i) {
+            for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses()) {
+                if (box.process != process)
+                    continue;
+                shown.push_back(box.text);
+                testsupport::Answer(box, IDOK);
+            }
+            if (!testsupport::FindOtherProcessWindow(L"Vesperlin Emberquay - Confirm"))
+                leftConfirm = true;
+            if (leftConfirm && shown.size() >= c.boxes.size())
+                end = testsupport::FindOtherProcessWindow(endTitle);
+            if (!end)
+                RunMessages(50);
+        }
+        ASSERT_NE(nullptr, end) << "the wizard did not end on " << endTitle.ToNarrow();
+        RunMessages(300);
+        if (c.tracks.size() == 1 && c.tracks[0] == 6)
+            testsupport::CaptureWindow(end, L"Console.BurnRoad.Success");
+        PostMessageW(end, PSM_PRESSBUTTON, c.endPage == CString(L"Confirm") ? PSBTN_CANCEL : PSBTN_FINISH, 0);
+        EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(wizard, 20000));
+        CloseHandle(wizard);
+
+        ASSERT_EQ(c.boxes.size(), shown.size());
+        for (size_t i = 0; i < c.boxes.size(); ++i)
+            EXPECT_EQ(0, shown[i].Find(c.boxes[i])) << shown[i].ToNarrow();
+        // Every track is CD audio; the tracks of the first disc start at the parts and their markers.
+        std::string log;
+        testsupport::RunHostCommand("cat '" + testsupport::UnixPath(recorder / L"calls.log") + "'", &log);
+        auto count = [&log](const char* call) {
+            size_t n = 0;
+            for (size_t at = log.find(call); at != std::string::npos; at = log.find(call, at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_EQ(c.closed, count("StarBurn_CdvdBurnerGrabber_CloseSession grabber"));
+        EXPECT_EQ(c.ejected, count("StarBurn_CdvdBurnerGrabber_Eject grabber"));
+        for (size_t d = 0; d < c.tracks.size(); ++d) {
+            CString folder;
+            folder.Format(L"%s\\discs\\Drive1\\Disc%d", recorder.Path().GetString(), static_cast<int>(d) + 1);
+            std::string frames;
+            testsupport::RunHostCommand(
+                "cd '" + testsupport::UnixPath(folder) + "' 2>/dev/null && python3 -c \"import glob, wave\n"
+                "for f in sorted(glob.glob('Track*.wav')):\n"
+                "    w = wave.open(f)\n"
+                "    print(w.getframerate(), w.getnchannels(), w.getsampwidth(), w.getnframes())\"",
+                &frames);
+            std::vector<std::string> lines;
+            for (size_t at = 0; at < frames.size();) {
+                const size_t nl = frames.find('\n', at);
+                lines.push_back(frames.substr(at, nl - at));
+                at = nl == std::string::npos ? frames.size() : nl + 1;
+            }
+            ASSERT_EQ(c.tracks[d], lines.size()) << "disc " << d + 1 << "\n" << frames;
+            for (size_t t = 0; t < lines.size(); ++t) {
+                long rate = 0, channels = 0, width = 0, count = 0;
+                ASSERT_EQ(4, sscanf(lines[t].c_str(), "%ld %ld %ld %ld", &rate, &channels, &width, &count)) << lines[t];
+                EXPECT_EQ(44100, rate);
+                EXPECT_EQ(2, channels);
+                EXPECT_EQ(2, width);
+                // 5 s from a part's start to its marker, and about as long from there to its end.
+                EXPECT_LE(std::labs(count - 220500), t % 2 == 0 ? 588 : 4410) << "disc " << d + 1 << " track " << t + 1;
+            }
+        }
+        std::vector<CString> left;
+        WIN32_FIND_DATAW found = {};
+        HANDLE search = FindFirstFileW(temp / L"*", &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    left.emplace_back(found.cFileName);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        EXPECT_TRUE(left.empty()) << left.size() << " file(s) left in the temporary folder";
+    }
 }
 
 TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)

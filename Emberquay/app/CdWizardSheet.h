@@ -5,6 +5,7 @@
 
 #include "CdPages.h"
 #include "ConfirmPage.h"
+#include "ProgressPage.h"
 #include "WizardSheet.h"
 
 class CCdWizardSheet : public CWizardSheetBase {

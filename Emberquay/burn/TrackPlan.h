@@ -4,6 +4,7 @@
 // are filled in list order. Durations are counted in CD frames (75 a second) in 64 bits.
 #pragma once
 
+#include "BurnJob.h"
 #include "afx.h"
 
 #include <cstdint>
@@ -16,9 +17,6 @@ struct MarkerEntry;
 inline constexpr uint64_t kDiscSeconds = 4797;
 inline constexpr uint64_t kFramesPerSecond = 75;
 inline constexpr int kDiscTracks = 99;
-inline constexpr uint64_t kTrackGapFrames = 150;
-// The most parts one burn takes.
-inline constexpr int kMaxBurnParts = 96;
 
 // One chosen part as the disc count sees it.
 struct PlannedPart {

@@ -1,7 +1,7 @@
 #include "BurnEngine.h"
 
 #include "AfxMessageBox.h"
-#include "BurnTexts.h"
+#include "res/BurnTextIds.h"
 #include "CdAudio.h"
 #include "ErrorTable.h"
 #include "SuiteMessages.h"
@@ -98,12 +98,6 @@ void CWMABurn::SetPart(const wchar_t* path, DWORD durationMs, int index)
     m_durations[index] = durationMs;
 }
 
-void CWMABurn::SetDrive(const BurnDrive& drive)
-{
-    m_address = drive.address;
-    m_freeBytes = drive.freeBytes;
-}
-
 ULONGLONG CWMABurn::BlocksNeeded(ULONGLONG totalMs, ULONGLONG tracks, ULONG gapFrames)
 {
     const ULONGLONG audio = (totalMs * 75 + 999) / 1000;
@@ -123,7 +117,7 @@ HRESULT CWMABurn::Fail(const wchar_t* step, HRESULT hr)
 
 HRESULT CWMABurn::FailText(const wchar_t* step, const CString& detail, HRESULT hr)
 {
-    m_error.Format(burntext::kUnableTo, step, detail.GetString());
+    m_error.Format(AfxLoadString(IDS_UNABLE_TO), step, detail.GetString());
     return hr;
 }
 
@@ -161,7 +155,7 @@ HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrac
     if (FAILED(hr)) {
         reader->Close();
         if (cd.Refused())
-            return FailText(L"GetAudioOutput", burntext::kNo44kFormat, E_FAIL);
+            return FailText(L"GetAudioOutput", AfxLoadString(IDS_NO_CD_AUDIO_FORMAT), E_FAIL);
         const std::wstring detail = wmreader::AudioOutputFailureText(step);
         if (!detail.empty())
             return FailText(L"GetAudioOutput", detail.c_str(), hr);
@@ -281,7 +275,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
         m_tempFolder = n > 0 && n <= MAX_PATH ? CString(folder) : CString(L".");
     }
 
-    const ULONGLONG available = m_freeBytes / kBytesPerBlock;
+    const ULONGLONG available = m_record.freeBytes / kBytesPerBlock;
     ULONGLONG cumulativeMs = 0;
     for (ULONG p = startIndex; p < m_partCount; ++p) {
         if (progress) {
@@ -302,7 +296,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
         const ULONGLONG needed = BlocksNeeded(cumulativeMs + m_durations[p], totalTracks, m_gap);
         if (needed > available || totalTracks > kMaxCdTracks) {
             if (p == startIndex) {
-                hr = FailText(L"burn to recordable CD", burntext::kInsufficientSpace, E_FAIL);
+                hr = FailText(L"burn to recordable CD", AfxLoadString(IDS_INSUFFICIENT_SPACE), E_FAIL);
             }
             break;
         }
@@ -320,7 +314,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
     }
 
     if (SUCCEEDED(hr) && m_error.IsEmpty() && m_tracks.empty())
-        hr = FailText(L"burn to recordable CD", burntext::kInsufficientSpace, E_FAIL);
+        hr = FailText(L"burn to recordable CD", AfxLoadString(IDS_INSUFFICIENT_SPACE), E_FAIL);
     if (SUCCEEDED(hr) && m_error.IsEmpty() && progress) {
         progress->Begin(m_partCount + 1);
         if (progress->Progress(static_cast<DWORD>(-1)) == kBurnCancelled)
@@ -352,14 +346,16 @@ HRESULT CWMABurn::WriteDisc()
 {
     SdkCall call;
     ULONG e = 0;
-    if (m_address.kind == 1) {
+    if (m_record.kind == DriveAddressKind::scsi) {
         e = StarBurn_CdvdBurnerGrabber_Create(&m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure,
-                                              BurnerCallback, this, m_address.port, m_address.bus, m_address.target,
-                                              m_address.lun, STARBURN_OPEN_EXCLUSIVE);
+                                              BurnerCallback, this, m_record.port, m_record.bus, m_record.target,
+                                              m_record.lun, STARBURN_OPEN_EXCLUSIVE);
         if (e != STARBURN_OK)
             return FailText(L"create burner grabber", call.Describe(L"StarBurn_CdvdBurnerGrabber_Create()", e), E_FAIL);
     } else {
-        const std::string device = m_address.deviceName.ToNarrow(CP_ACP);
+        // A record found by its wide name opens by the same name in the ANSI code page.
+        const std::string device =
+            m_record.deviceName[0] ? std::string(m_record.deviceName) : CString(m_record.deviceNameW).ToNarrow(CP_ACP);
         e = StarBurn_CdvdBurnerGrabber_CreateEx(&m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure,
                                                 BurnerCallback, this, device.c_str(), STARBURN_OPEN_EXCLUSIVE);
         if (e != STARBURN_OK)
@@ -370,7 +366,7 @@ HRESULT CWMABurn::WriteDisc()
     e = StarBurn_CdvdBurnerGrabber_TestUnitReady(m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure);
     if (e != STARBURN_OK) {
         StarBurn_Destroy(&m_grabber);
-        m_error.Format(burntext::kNotReady, call.Describe(L"StarBurn_CdvdBurnerGrabber_TestUnitReady", e).GetString());
+        m_error.Format(AfxLoadString(IDS_NOT_READY), call.Describe(L"StarBurn_CdvdBurnerGrabber_TestUnitReady", e).GetString());
         return E_FAIL;
     }
     call.Clear();
@@ -383,7 +379,7 @@ HRESULT CWMABurn::WriteDisc()
         e = StarBurn_CdvdBurnerGrabber_SendOPC(m_grabber, call.text, sizeof call.text, &call.systemError, &call.failure);
         if (e != STARBURN_OK) {
             CString question;
-            question.Format(burntext::kPowerCalibration,
+            question.Format(AfxLoadString(IDS_POWER_CALIBRATION),
                             call.Describe(L"StarBurn_CdvdBurnerGrabber_SendOPC", e).GetString());
             const int answer = AfxMessageBox(question, MB_YESNO | MB_ICONEXCLAMATION);
             if (answer == IDYES || (m_cancelled && *m_cancelled)) {
@@ -401,7 +397,7 @@ HRESULT CWMABurn::WriteDisc()
                                                            m_testMode ? 1 : 0, 0, 1, 5);
         if (e != STARBURN_OK) {
             StarBurn_Destroy(&m_grabber);
-            m_error.Format(burntext::kTrackFailed, L"burn track",
+            m_error.Format(AfxLoadString(IDS_TRACK_FAILED), L"burn track",
                            call.Describe(L"StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile", e).GetString());
             // The disc is neither closed nor ejected; the parts decoded count as handed over.
             m_startIndex = m_nextIndex;

@@ -5,7 +5,7 @@
 //
 //     CWMABurn engine;
 //     engine.SetPart(path, durationMs, 0);               // for each part
-//     engine.SetDrive(drive);                            // the recorder and its disc's free space
+//     engine.SetDrive(entry.m_record);                   // the recorder and its disc's free space
 //     CString error;
 //     HRESULT hr = engine.Burn(count, page, progress, &error, start, kTrackGapFrames);
 //     start = engine.NextPartIndex();
@@ -22,8 +22,6 @@
 
 #include <vector>
 
-// The gap the recorder leaves before each track, in blocks (1/75 s).
-inline constexpr ULONG kTrackGapFrames = 150;
 // The user cancelled (a progress reply, a question answered so).
 inline constexpr HRESULT kBurnCancelled = wmdm::kUserCancelled;
 // The disc is done and another one follows.
@@ -56,7 +54,8 @@ public:
     void SetPart(const wchar_t* path, DWORD durationMs, int index);
     void SetWriteSpeed(ULONG speed) { m_writeSpeed = speed; }
     void SetTestMode(BOOL testMode) { m_testMode = testMode; }
-    void SetDrive(const BurnDrive& drive);
+    // A copy of the recorder's record: how it is opened and its disc's free space.
+    void SetDrive(const DriveRecord& record) { m_record = record; }
     // A flag another thread sets to cancel (the job's); seen after the engine's own question.
     void SetCancelFlag(const volatile LONG* cancelled) { m_cancelled = cancelled; }
     // The folder for the track files (empty: the system's temporary folder).
@@ -90,8 +89,7 @@ private:
     ULONG m_gap = kTrackGapFrames;
     ULONG m_writeSpeed = 0xFFFF;
     BOOL m_testMode = FALSE;
-    RecorderAddress m_address;
-    ULONGLONG m_freeBytes = 0;
+    DriveRecord m_record;
     CString m_tempFolder;
     CString m_error;
     HWND m_owner = nullptr;

@@ -3,39 +3,19 @@
 // the drive; the thread borrows both from WM_BURNING_START until WM_PART_DONE.
 #pragma once
 
+#include "DriveRecord.h"
 #include "afx.h"
 
 #include <functional>
 
 // A job holds at most this many parts.
 inline constexpr int kMaxBurnParts = 96;
+// The gap the recorder leaves before each track, in blocks (1/75 s).
+inline constexpr ULONG kTrackGapFrames = 150;
 
-// How a recorder is opened.
-struct RecorderAddress {
-    int kind = 0;  // 1: by its SCSI address, else by its device name
-    UCHAR port = 0;
-    UCHAR bus = 0;
-    UCHAR target = 0;
-    UCHAR lun = 0;
-    CString deviceName;  // "CdRom0"
-};
-
-// The recorder as the burn needs it, and the state of its disc.
-struct BurnDrive {
-    RecorderAddress address;
-    CString name;  // shown to the user ("D: VIRTUAL CD-RW 52X")
-    // The disc inserted, as the last refresh found it.
-    BOOL blank = FALSE;
-    BOOL takesTrack = FALSE;  // another track can be written
-    ULONGLONG freeBytes = 0;
-    // Texts of failures, by step ("BurningPart").
-    CMapStringToString errors;
-};
-
-// Reads the disc state of drive again (blank, takes a track, free bytes).
-using DiscRefresh = std::function<void(BurnDrive& drive)>;
-// The library's own query of the disc, used when a job sets none.
-void QueryBurnDisc(BurnDrive& drive);
+// Reads the disc state of the recorder's record again (its disc type, blank, the next track's
+// information, free bytes); RefreshDiscState when a job sets none.
+using DiscRefresh = std::function<void(DriveRecord& record)>;
 
 class CBurnJob {
 public:
@@ -54,7 +34,7 @@ public:
     LONG Result = 0;
     // The last part handed over; when the thread ends, the next part to burn.
     LONG PartIndex = -1;
-    BurnDrive* Drive = nullptr;
+    CDriveEntry* Drive = nullptr;
     ULONG WriteSpeed = 0xFFFF;
     BOOL TestMode = FALSE;
     CString PartPaths[kMaxBurnParts];

@@ -1,7 +1,8 @@
 #include "BurnThread.h"
 
 #include "AfxMessageBox.h"
-#include "BurnTexts.h"
+#include "res/BurnTextIds.h"
+#include "DriveSearch.h"
 #include "ErrorTable.h"
 #include "SuiteMessages.h"
 
@@ -14,6 +15,13 @@ DWORD CDBurnThread::s_nextDiscPauseMs = 2000;
 namespace {
 
 constexpr wchar_t kBurningPart[] = L"BurningPart";
+
+// A blank disc is in the drive and takes a track. A refresh that finds no disc leaves the space
+// fields of the disc before, so the type decides first.
+bool TakesTracks(const DriveRecord& record)
+{
+    return record.discType != STARBURN_DISC_NONE && record.blank && record.trackFlag;
+}
 
 }  // namespace
 
@@ -134,8 +142,8 @@ void CDBurnThread::StoreError(const wchar_t* step, HRESULT hr)
 {
     static const CErrorTable table;
     CString text;
-    text.Format(burntext::kUnableTo, step, table.FormatErrorText(hr).GetString());
-    m_job->Drive->errors.SetAt(kBurningPart, text);
+    text.Format(AfxLoadString(IDS_UNABLE_TO), step, table.FormatErrorText(hr).GetString());
+    m_job->Drive->m_errors.SetAt(kBurningPart, text);
 }
 
 int CDBurnThread::Ask(const CString& text, UINT type, int cancelAnswer)
@@ -148,7 +156,8 @@ HRESULT CDBurnThread::BurnOnePart()
 {
     if (!m_job || !m_job->Drive)
         return E_FAIL;
-    BurnDrive& drive = *m_job->Drive;
+    CDriveEntry& drive = *m_job->Drive;
+    DriveRecord& record = drive.m_record;
     HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr)) {
         StoreError(L"initialize the COM library", hr);
@@ -164,37 +173,37 @@ HRESULT CDBurnThread::BurnOnePart()
         engine.SetTestMode(m_job->TestMode);
         engine.SetCancelFlag(&m_job->Cancelled);
 
-        const DiscRefresh refresh = m_job->RefreshDisc ? m_job->RefreshDisc : DiscRefresh(QueryBurnDisc);
-        refresh(drive);
-        while (!drive.blank || !drive.takesTrack) {
+        const DiscRefresh refresh = m_job->RefreshDisc ? m_job->RefreshDisc : DiscRefresh(RefreshDiscState);
+        refresh(record);
+        while (!TakesTracks(record)) {
             CString text;
-            text.Format(burntext::kInsertBlank, burntext::kNoMedia, drive.name.GetString());
+            text.Format(AfxLoadString(IDS_INSERT_BLANK), AfxLoadString(IDS_NO_MEDIA).GetString(), drive.m_displayName.GetString());
             if (Ask(text, MB_RETRYCANCEL | MB_ICONQUESTION, IDCANCEL) == IDCANCEL) {
                 hr = kBurnCancelled;
                 break;
             }
-            refresh(drive);
+            refresh(record);
         }
         if (hr != kBurnCancelled) {
-            engine.SetDrive(drive);
+            engine.SetDrive(record);
             CString error;
             hr = engine.Burn(parts, m_job->OwnerWindow, &progress, &error, m_nextIndex, kTrackGapFrames);
             m_nextIndex = engine.NextPartIndex();
             if (!error.IsEmpty()) {
-                drive.errors.SetAt(kBurningPart, error);
+                drive.m_errors.SetAt(kBurningPart, error);
             } else if (hr != kBurnCancelled && !IsCancelled() && SUCCEEDED(hr)) {
                 const ULONG count = static_cast<ULONG>(parts);
                 CString text;
                 if (m_nextIndex != 0 && m_nextIndex >= count) {
                     if (m_job->TestMode) {
-                        AfxMessageBox(burntext::kTestDone, MB_OK | MB_ICONINFORMATION);
+                        AfxMessageBox(IDS_TEST_DONE, MB_OK | MB_ICONINFORMATION);
                         hr = kBurnCancelled;
                     }
                 } else {
                     if (m_nextIndex == 0)
-                        text = burntext::kNothingProcessed;
+                        text = AfxLoadString(IDS_NOTHING_PROCESSED);
                     else
-                        text.Format(m_job->TestMode ? burntext::kNextTestDisc : burntext::kNextDisc,
+                        text.Format(AfxLoadString(m_job->TestMode ? IDS_NEXT_TEST_DISC : IDS_NEXT_DISC),
                                     static_cast<int>(m_nextIndex), static_cast<int>(count),
                                     static_cast<int>(m_nextIndex + 1));
                     hr = Ask(text, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL) == IDCANCEL ? kBurnCancelled
@@ -206,7 +215,7 @@ HRESULT CDBurnThread::BurnOnePart()
     CoUninitialize();
     CString stored;
     if (FAILED(hr) && !IsCancelled() && hr != kBurnCancelled && hr != kBurnNextDisc &&
-        !drive.errors.Lookup(kBurningPart, stored))
+        !drive.m_errors.Lookup(kBurningPart, stored))
         StoreError(L"burn the selected part(s)", hr);
     return hr;
 }

@@ -8,7 +8,6 @@
 
 IMPLEMENT_DYNAMIC(CCdWelcomePage, CWizardPage)
 IMPLEMENT_DYNAMIC(CCdSearchPage, CWizardPage)
-IMPLEMENT_DYNAMIC(CCdProgressPage, CWizardPage)
 IMPLEMENT_DYNAMIC(CCdSuccessPage, CWizardPage)
 
 // --- Welcome ---
@@ -140,30 +139,6 @@ BOOL CCdSearchPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     default:
         return CWizardPage::OnWndMsg(message, wParam, lParam, result);
     }
-}
-
-// --- Progress ---
-
-CCdProgressPage::CCdProgressPage(CCdWizardSheet* sheet) : CWizardPage(sheet, IDD_PROGRESS_PAGE)
-{
-    m_helpTopic = kProgressHelpTopic;
-}
-
-BOOL CCdProgressPage::OnInitDialog()
-{
-    if (!CWizardPage::OnInitDialog())
-        return FALSE;
-    SetMarkupText(IDC_PROGRESS_MESSAGE, L"Message", this);
-    return TRUE;
-}
-
-BOOL CCdProgressPage::OnSetActive()
-{
-    const BOOL active = CWizardPage::OnSetActive();
-    SetMarkupText(IDC_PROGRESS_MESSAGE, L"Message", this);
-    if (m_ownerSheet)
-        m_ownerSheet->PostMessage(PSM_SETWIZBUTTONS, 0, PSWIZB_BACK);
-    return active;
 }
 
 // --- Success ---

@@ -1,5 +1,4 @@
-// The CD wizard's plain pages: Welcome (dialog 129), Search (132), Progress (131) and Success
-// (133). The Search page runs the recorder search each time it becomes active, with every
+// The CD wizard's plain pages: Welcome (dialog 129), Search (132) and Success (133). The Search page runs the recorder search each time it becomes active, with every
 // button off, and moves on by itself: Next when recorders were found, else Back to Welcome.
 #pragma once
 
@@ -45,17 +44,6 @@ private:
     CAnimateCtrl m_animation;
     std::shared_ptr<DriveSearchJob> m_job;
     CSearchWatch m_watch;
-};
-
-// The page the burn runs on; until the burn exists it only shows what was chosen.
-class CCdProgressPage : public CWizardPage {
-    DECLARE_DYNAMIC(CCdProgressPage)
-public:
-    explicit CCdProgressPage(CCdWizardSheet* sheet);
-
-protected:
-    BOOL OnInitDialog() override;
-    BOOL OnSetActive() override;
 };
 
 class CCdSuccessPage : public CWizardPage {

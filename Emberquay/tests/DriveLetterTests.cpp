@@ -1,8 +1,9 @@
-// The product's own search: recorders found through the drive letters Wine types "cdrom", in a
-// prefix that has one (Q: is \Device\CdRom0), opened by their "CdRom<n>" names.
-#include "CdDrivePrefix.h"
+// The product's own search: recorders found through the drive letters the system types as CD
+// drives (a test drive's letter is \Device\CdRom<n>), opened by their "CdRom<n>" names.
 #include "DriveSearch.h"
 #include "RecorderFixture.h"
+#include "TestDrive.h"
+
 
 namespace {
 
@@ -20,24 +21,28 @@ protected:
 
 TEST_F(DriveLetterSearch, FindsTheRecorderBehindACdDriveLetter)
 {
-    if (!cdprefix::InCdDrivePrefix()) {
-        std::string output;
-        EXPECT_EQ(0, cdprefix::RunInCdDrivePrefix("DriveLetterSearch.*", &output)) << output;
-        return;
-    }
+    testsupport::ScratchFolder disc;
+    testsupport::TestDrive drive(disc.Path(), testsupport::DriveKind::CdRom);
+    ASSERT_TRUE(drive.Made());
+    const CString device = drive.DeviceName();
+    ASSERT_EQ(0, device.Find(L"CdRom")) << device.ToNarrow();
+    // A device no drive letter stands for.
+    const CString hidden = L"CdRom90";
+    const std::string name = device.ToNarrow();
+    const std::string letter = std::string(1, static_cast<char>(drive.Letter())) + ":";
     const struct {
         const char* what;
-        const char* fixture;
-        const wchar_t* found;  // null: nothing
+        std::string fixture;
+        bool found;
     } cases[] = {
-        // CdRom0 is the drive behind Q:; CdRom1 has no letter and is never asked.
+        // The drive behind the letter is found; the other one has no letter and is never asked.
         {"the drive behind the letter",
-         "[Recorders]\r\nCount=2\r\n[Drive1]\r\nDevice=CdRom0\r\nVendor=VIRTUAL\r\nProduct=CD-RW 52X\r\n"
-         "[Drive2]\r\nDevice=CdRom1\r\nVendor=HIDDEN\r\nProduct=NO LETTER\r\n",
-         L"Q: (VIRTUAL CD-RW 52X)"},
+         "[Recorders]\r\nCount=2\r\n[Drive1]\r\nDevice=" + name + "\r\nVendor=VIRTUAL\r\nProduct=CD-RW 52X\r\n"
+         "[Drive2]\r\nDevice=" + hidden.ToNarrow() + "\r\nVendor=HIDDEN\r\nProduct=NO LETTER\r\n",
+         true},
         {"a drive that cannot be opened by its name",
-         "[Recorders]\r\nCount=1\r\n[Drive1]\r\nDevice=CdRom0\r\nVendor=VIRTUAL\r\nFailCreate=all\r\n", nullptr},
-        {"no recorder behind the letter", "[Recorders]\r\nCount=0\r\n", nullptr},
+         "[Recorders]\r\nCount=1\r\n[Drive1]\r\nDevice=" + name + "\r\nVendor=VIRTUAL\r\nFailCreate=all\r\n", false},
+        {"no recorder behind the letter", "[Recorders]\r\nCount=0\r\n", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -50,11 +55,11 @@ TEST_F(DriveLetterSearch, FindsTheRecorderBehindACdDriveLetter)
         ASSERT_TRUE(SearchRecorders(job));
         if (c.found) {
             ASSERT_EQ(1, m_drives.GetSize());
-            const auto* drive = static_cast<const CDriveEntry*>(m_drives[0]);
-            EXPECT_EQ(CString(c.found), drive->m_displayName);
-            EXPECT_STREQ(cdprefix::Letter(), drive->m_record.driveLetter);
-            EXPECT_STREQ("CdRom0", drive->m_record.deviceName);
-            EXPECT_EQ(16, drive->DriveNumber());
+            const auto* found = static_cast<const CDriveEntry*>(m_drives[0]);
+            EXPECT_EQ(CString(letter.c_str()) + L" (VIRTUAL CD-RW 52X)", found->m_displayName);
+            EXPECT_EQ(letter, std::string(found->m_record.driveLetter));
+            EXPECT_EQ(name, std::string(found->m_record.deviceName));
+            EXPECT_EQ(drive.Letter() - L'A', found->DriveNumber());
             EXPECT_TRUE(boxes.Boxes().empty());
         } else {
             EXPECT_EQ(0, m_drives.GetSize());

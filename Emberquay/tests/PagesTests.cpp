@@ -4,12 +4,14 @@
 // search runs; titles that cannot be burned. Pictures of every page and dialog go to the
 // screenshot folder.
 #include "CdWizardApp.h"
+#include "BurnThread.h"
 #include "CdWizardSheet.h"
 #include "FileUtils.h"
 #include "MarkupLabel.h"
 #include "MediaFixtures.h"
 #include "MediaMarkers.h"
 #include "RecorderFixture.h"
+#include "ScriptedReader.h"
 #include "SuiteMessages.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
@@ -17,6 +19,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <functional>
 
 namespace {
@@ -85,6 +88,8 @@ protected:
         SetDefaultDriveSearchMethod(m_method);
         SetDriveSearchStarter(nullptr);
         CHeldSearchThread::Work() = nullptr;
+        CDBurnThread::s_nextDiscPauseMs = 2000;
+        RestoreTemp();
         RecorderTest::TearDown();
     }
     void HoldSearches()
@@ -104,10 +109,156 @@ protected:
     static CString ItemText(CWnd& page, UINT id) { return page.GetDlgItemText(static_cast<int>(id)); }
     static bool Visible(CWnd& page, UINT id) { return ::IsWindowVisible(::GetDlgItem(page.m_hWnd, static_cast<int>(id))) != FALSE; }
 
+    // The steps from the Welcome page to the burn (Next twice; atConfirm runs on the Confirm
+    // page), then the test's own.
+    static std::vector<StepRunner::Step> ToTheBurn(CCdWizardSheet& sheet, std::vector<StepRunner::Step> rest,
+                                                   std::function<void()> atConfirm = nullptr)
+    {
+        std::vector<StepRunner::Step> steps = {
+            [&sheet] {
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+            [&sheet] { return sheet.GetActiveIndex() == 2; },
+            [&sheet, atConfirm] {
+                testsupport::PumpMessages(100);
+                if (atConfirm)
+                    atConfirm();
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+        };
+        steps.insert(steps.end(), rest.begin(), rest.end());
+        return steps;
+    }
+
+    // The track files go into a temporary folder of the test's own.
+    void UseOwnTemp()
+    {
+        m_temp = m_folder / L"temp";
+        CreateFolderPath(m_temp);
+        wchar_t old[MAX_PATH] = {};
+        GetEnvironmentVariableW(L"TMP", old, MAX_PATH);
+        m_oldTmp = old;
+        old[0] = 0;
+        GetEnvironmentVariableW(L"TEMP", old, MAX_PATH);
+        m_oldTemp = old;
+        SetEnvironmentVariableW(L"TMP", m_temp);
+        SetEnvironmentVariableW(L"TEMP", m_temp);
+    }
+    void RestoreTemp()
+    {
+        if (m_temp.IsEmpty())
+            return;
+        SetEnvironmentVariableW(L"TMP", m_oldTmp);
+        SetEnvironmentVariableW(L"TEMP", m_oldTemp);
+    }
+
     DriveSearchMethod m_method = DriveSearchMethod::automatic;
     CString m_playlist;
+    CString m_temp, m_oldTmp, m_oldTemp;
     MessageBoxRecorder m_boxes{IDCANCEL};
 };
+
+// Three seconds of CD audio, in samples of 100 ms, as the reader gives each part.
+wmreader::ReaderScript CdAudioScript()
+{
+    wmreader::ReaderScript script;
+    script.outputs = {{wmreader::AudioType(44100, 2, 16), {wmreader::AudioType(44100, 2, 16)}}};
+    script.streams = {{1, wmreader::kMediaTypeAudio}};
+    for (DWORD t = 0; t < 3000; t += 100)
+        script.samples.push_back(wmreader::ScriptedSample::Pcm(t, 17640, 1, 100));
+    return script;
+}
+
+// Readers of that script; the first sample of the whole burn waits, when the test holds it, until
+// the test lets it go (the burn is then decoding its first part).
+class HeldReaders {
+public:
+    HeldReaders()
+        : m_reached(CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        m_previous = wmreader::SetMediaReaderFactory([this](std::unique_ptr<wmreader::MediaReader>* reader) {
+            reader->reset(new Reader(*this));
+            return S_OK;
+        });
+    }
+    ~HeldReaders()
+    {
+        Release();
+        wmreader::SetMediaReaderFactory(std::move(m_previous));
+        CloseHandle(m_reached);
+        CloseHandle(m_release);
+    }
+    void Hold() { m_hold = true; }
+    bool Reached() const { return WaitForSingleObject(m_reached, 0) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(m_release); }
+
+private:
+    class Reader : public wmreader::ScriptedReader {
+    public:
+        explicit Reader(HeldReaders& owner) : ScriptedReader(CdAudioScript()), m_owner(owner) {}
+        HRESULT NextSample(wmreader::Sample* sample) override
+        {
+            if (m_owner.m_hold.exchange(false)) {
+                SetEvent(m_owner.m_reached);
+                WaitForSingleObject(m_owner.m_release, 20000);
+            }
+            return ScriptedReader::NextSample(sample);
+        }
+
+    private:
+        HeldReaders& m_owner;
+    };
+    HANDLE m_reached;
+    HANDLE m_release;
+    std::atomic<bool> m_hold{false};
+    wmreader::MediaReaderFactory m_previous;
+};
+
+// Sees the messages the burn sends the Progress page before the page handles them.
+class PageWatch {
+public:
+    using Seen = std::function<void(UINT message, WPARAM wParam, LPARAM lParam)>;
+    PageWatch(HWND page, Seen seen) : m_page(page)
+    {
+        s_seen = std::move(seen);
+        s_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(page, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~PageWatch()
+    {
+        if (IsWindow(m_page))
+            SetWindowLongPtrW(m_page, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_previous));
+        s_seen = nullptr;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (s_seen)
+            s_seen(message, wParam, lParam);
+        return CallWindowProcW(s_previous, window, message, wParam, lParam);
+    }
+    HWND m_page;
+    static inline WNDPROC s_previous = nullptr;
+    static inline Seen s_seen;
+};
+
+// The files of a folder.
+std::vector<CString> FilesIn(const CString& folder)
+{
+    std::vector<CString> files;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW(folder + L"\\*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return files;
+}
 
 // The tree's item texts, depth-first, indented by two blanks a level.
 void TreeTexts(HWND tree, HTREEITEM item, int depth, std::vector<CString>& out)
@@ -205,17 +356,16 @@ TEST_F(CdPages, ARecorderFoundFillsTheConfirmPageAndItsDialogs)
         },
         [&] { return sheet.GetActiveIndex() == 3; },
         [&] {
-            testsupport::PumpMessages(100);
-            progress = LabelText(sheet, &sheet.m_progress, IDC_PROGRESS_MESSAGE);
-            testsupport::CaptureWindow(sheet.m_hWnd, L"Emberquay.Progress");
-            sheet.m_elapsedText = L"03:07";
-            sheet.SetActivePage(4);
+            progress = LabelText(sheet, &sheet.m_progress, IDC_PROGRESS_MESSAGE) + L"|" +
+                       LabelText(sheet, &sheet.m_progress, IDC_PROGRESS_DRIVE) + L"|" +
+                       LabelText(sheet, &sheet.m_progress, IDC_PROGRESS_SPEED);
             return true;
         },
+        // The burn runs by itself and ends on the Success page.
         [&] { return sheet.GetActiveIndex() == 4; },
         [&] {
             testsupport::PumpMessages(100);
-            EXPECT_EQ(CString(L"Time elapsed: 03:07"), ItemText(sheet.m_success, IDC_SUCCESS_ELAPSED));
+            EXPECT_EQ(CString(L"Time elapsed: 00:0"), ItemText(sheet.m_success, IDC_SUCCESS_ELAPSED).Left(18));
             testsupport::CaptureWindow(sheet.m_hWnd, L"Emberquay.Success");
             sheet.PressButton(PSBTN_FINISH);
             return true;
@@ -359,6 +509,12 @@ TEST_F(CdPages, MorePartsThanOneBurnTakesAreRefusedOnNext)
             return true;
         },
         [&] { return sheet.GetActiveIndex() == 3; },
+        // Cancel stops the burn of the 96 parts and goes back to Confirm, where it closes.
+        [&] {
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && !sheet.m_progress.IsBurning(); },
         [&] {
             sheet.PressButton(PSBTN_CANCEL);
             return true;
@@ -394,6 +550,160 @@ TEST_F(CdPages, TitlesThatCannotBeBurnedEndTheWizardAfterTheirMessage)
         EXPECT_EQ(0, m_boxes.Boxes()[0].text.Find(c.firstBox)) << m_boxes.Boxes()[0].text.ToNarrow();
     }
     EXPECT_NE(-1, m_boxes.Boxes()[0].text.Find(L"The content type of Podcast is not supported by Emberquay."));
+}
+
+// The burn from the Confirm page on: decoding, then writing (Cancel grayed and refused, the
+// status naming the track), then the Success page with the count and the time.
+TEST_F(CdPages, TheBurnShowsItsProgressAndEndsOnTheSuccessPage)
+{
+    Use(kOneRecorder);
+    UseOwnTemp();
+    HeldReaders readers;
+    readers.Hold();
+    CCdWizardSheet sheet(m_playlist);
+    std::unique_ptr<PageWatch> watch;
+    CString writing, decodingPart, success;
+    BOOL cancelEnabledWhileWriting = TRUE;
+    StepRunner steps(ToTheBurn(sheet, {
+        [&] { return sheet.GetActiveIndex() == 3 && readers.Reached(); },
+        [&] {
+            testsupport::PumpMessages(100);
+            decodingPart = LabelText(sheet, &sheet.m_progress, IDC_PROGRESS_DOWNLOAD);
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Emberquay.Progress.Decoding");
+            watch = std::make_unique<PageWatch>(sheet.m_progress.m_hWnd, [&](UINT message, WPARAM wParam, LPARAM lParam) {
+                // The second track is about to be written: the first one's status shows.
+                if (message == WM_ADD_PROGRESS && lParam == kStageTrack && wParam == 1 && writing.IsEmpty()) {
+                    writing = ItemText(sheet.m_progress, IDC_PROGRESS_BURNING);
+                    cancelEnabledWhileWriting = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
+                    testsupport::CaptureWindow(sheet.m_hWnd, L"Emberquay.Progress.Writing");
+                    sheet.PressButton(PSBTN_CANCEL);
+                }
+            });
+            readers.Release();
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 4; },
+        [&] {
+            testsupport::PumpMessages(100);
+            success = LabelText(sheet, &sheet.m_success, IDC_SUCCESS_MESSAGE);
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Emberquay.Success.AfterBurn");
+            watch.reset();
+            sheet.PressButton(PSBTN_FINISH);
+            return true;
+        },
+    }));
+    EXPECT_EQ(ID_WIZFINISH, sheet.DoModal());
+    EXPECT_TRUE(steps.Done());
+    EXPECT_NE(-1, decodingPart.Find(L"(1/2)")) << decodingPart.ToNarrow();
+    EXPECT_FALSE(cancelEnabledWhileWriting);
+    EXPECT_EQ(0, writing.Find(L"Status: Burning \"")) << writing.ToNarrow();
+    EXPECT_NE(-1, writing.Find(L"(2/2), track 1/2 (cannot be cancelled)")) << writing.ToNarrow();
+    EXPECT_NE(-1, success.Find(L"has been burned to 2 part(s)")) << success.ToNarrow();
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_EQ((std::vector<CString>{L"Track01.wav", L"Track02.wav"}), FilesIn(DiscFolder(1, 1)));
+    EXPECT_TRUE(FilesIn(m_temp).empty());
+    EXPECT_EQ(2, sheet.m_lastBurnedPart);
+}
+
+TEST_F(CdPages, CancelWhileDecodingGoesBackToConfirmWithoutATrackFile)
+{
+    Use(kOneRecorder);
+    UseOwnTemp();
+    HeldReaders readers;
+    readers.Hold();
+    CCdWizardSheet sheet(m_playlist);
+    CString canceling;
+    StepRunner steps(ToTheBurn(sheet, {
+        [&] { return sheet.GetActiveIndex() == 3 && readers.Reached(); },
+        [&] {
+            sheet.PressButton(PSBTN_CANCEL);
+            testsupport::PumpMessages(100);
+            // The wizard stays until the burn has ended.
+            EXPECT_EQ(3, sheet.GetActiveIndex());
+            readers.Release();
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && !sheet.m_progress.IsBurning(); },
+        [&] {
+            testsupport::PumpMessages(100);
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_TRUE(FilesIn(m_temp).empty());
+    EXPECT_TRUE(FilesIn(DiscFolder(1, 1)).empty());
+    EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").empty());
+    EXPECT_EQ(-1, sheet.m_lastBurnedPart);
+}
+
+// How a burn ends, by the disc and the choices: the page it leaves for, the questions and
+// messages on the way and what lands on the discs.
+TEST_F(CdPages, BurnOutcomes)
+{
+    constexpr char kDrive[] =
+        "[Recorders]\r\nCount=1\r\n[Drive1]\r\nDevice=CdRom0\r\nLetter=D:\r\nVendor=VIRTUAL\r\nProduct=CD-RW 52X\r\n";
+    const struct Case {
+        const char* name;
+        std::string discs;  // Discs= and the disc sections
+        BOOL testMode;
+        int answer;
+        int page;           // where the wizard ends up
+        std::vector<const wchar_t*> boxes;  // the beginnings of the boxes shown
+        std::vector<size_t> tracks;         // per disc
+        size_t sessionsClosed;
+    } cases[] = {
+        {"one disc", "Discs=1\r\n[Drive1.Disc1]\r\nType=CD-R\r\n", FALSE, IDOK, 4, {}, {2}, 1},
+        {"two discs", "Discs=2\r\n[Drive1.Disc1]\r\nType=CD-R\r\nFreeBytes=1000000\r\n[Drive1.Disc2]\r\nType=CD-R\r\n",
+         FALSE, IDOK, 4, {L"The burning of CD 1 of 2 has completed.  Please insert another blank recordable CD"}, {1, 1}, 2},
+        {"test mode", "Discs=1\r\n[Drive1.Disc1]\r\nType=CD-R\r\n", TRUE, IDOK, 2,
+         {L"The Emberquay will begin a burn in Test mode", L"The Emberquay has completed burning in Test mode without errors."},
+         {0}, 0},
+        {"a write failure at the second track", "Discs=1\r\n[Drive1.Disc1]\r\nType=CD-R\r\nFailTrack=2\r\n", FALSE, IDOK, 2,
+         {L"An error occurred while attempting to burn \"Harbour-Part02.mp3\".\n\nUnable to burn track.\n"}, {1}, 0},
+        {"no blank disc", "Discs=1\r\n[Drive1.Disc1]\r\nType=CD-R\r\nUsedBytes=1000000\r\n", FALSE, IDCANCEL, 2,
+         {L"No recordable CD media could be found.\nPlease make sure a blank recordable CD is properly inserted into "
+          L"the selected recordable CD drive \"D: (VIRTUAL CD-RW 52X)\"."},
+         {0}, 0},
+    };
+    UseOwnTemp();
+    CDBurnThread::s_nextDiscPauseMs = 10;
+    wmreader::ScriptedReaderFactory reader(CdAudioScript());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::RemoveTree(m_folder / L"discs");
+        DeleteFileW(m_folder / L"calls.log");
+        Use(std::string(kDrive) + c.discs);
+        m_boxes.Clear();
+        m_boxes.SetAnswer(c.answer);
+        CCdWizardSheet sheet(m_playlist);
+        int ended = -1;
+        StepRunner steps(ToTheBurn(sheet, {
+            // The burn has run (quickly, when it ends at its first question) and left the page.
+            [&] {
+                return !sheet.m_progress.States().empty() && sheet.GetActiveIndex() != 3 &&
+                       !sheet.m_progress.IsBurning();
+            },
+            [&] {
+                testsupport::PumpMessages(100);
+                ended = sheet.GetActiveIndex();
+                sheet.PressButton(ended == 4 ? PSBTN_FINISH : PSBTN_CANCEL);
+                return true;
+            },
+        }, [&] { sheet.m_testMode = c.testMode; }));
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        EXPECT_EQ(c.page, ended);
+        ASSERT_EQ(c.boxes.size(), m_boxes.Boxes().size());
+        for (size_t i = 0; i < c.boxes.size(); ++i)
+            EXPECT_EQ(0, m_boxes.Boxes()[i].text.Find(c.boxes[i])) << m_boxes.Boxes()[i].text.ToNarrow();
+        for (size_t d = 0; d < c.tracks.size(); ++d)
+            EXPECT_EQ(c.tracks[d], FilesIn(DiscFolder(1, static_cast<int>(d) + 1)).size()) << "disc " << d + 1;
+        EXPECT_EQ(c.sessionsClosed, Calls("StarBurn_CdvdBurnerGrabber_CloseSession").size());
+        EXPECT_TRUE(FilesIn(m_temp).empty());
+    }
 }
 
 }  // namespace

@@ -101,4 +101,16 @@ CString TestDrive::Root() const
     return root;
 }
 
+CString TestDrive::DeviceName() const
+{
+    if (!m_letter)
+        return CString();
+    const wchar_t drive[] = {m_letter, L':', 0};
+    wchar_t target[MAX_PATH] = {};
+    if (!QueryDosDeviceW(drive, target, MAX_PATH))
+        return CString();
+    const CString text = target;
+    return text.Mid(text.ReverseFind(L'\\') + 1);
+}
+
 }  // namespace testsupport

@@ -9,7 +9,8 @@
 //
 // Under Wine a drive's kind comes from the mount manager, which reads the prefix's drive list
 // only when it starts; so the drive is also defined with the mount manager at once, and named in
-// HKLM\Software\Wine\Drives ("floppy" or "cdrom") for programs started later.
+// HKLM\Software\Wine\Drives ("floppy" or "cdrom") for programs started later. A CD drive is
+// "\Device\CdRom<n>" to QueryDosDevice, as a recorder's drive letter is.
 #pragma once
 
 #include "afx.h"
@@ -30,6 +31,9 @@ public:
     wchar_t Letter() const { return m_letter; }
     // "M:\\"
     CString Root() const;
+    // The device the letter stands for, after "\\Device\\" ("CdRom1" for a CD drive); empty when
+    // the system names none.
+    CString DeviceName() const;
 
 private:
     wchar_t m_letter = 0;

@@ -109,8 +109,8 @@ int wmain(int argc, wchar_t** argv)
     RegisterClassW(&wc);
     HWND owner = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 
-    BurnDrive drive;
-    drive.address.deviceName = L"CdRom0";
+    DriveRecord drive;
+    strcpy_s(drive.deviceName, "CdRom0");
     drive.freeBytes = CWMABurn::BlocksNeeded(durationMs, kMaxCdTracks, kTrackGapFrames) * 2048;
     CWMABurn engine;
     engine.SetPart(argv[1], durationMs, 0);

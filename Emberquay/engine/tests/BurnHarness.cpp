@@ -40,8 +40,8 @@ void BurnHarness::SetUp()
 
     m_job.OwnerWindow = m_page;
     m_job.Drive = &m_drive;
-    m_drive.address.deviceName = L"CdRom0";
-    m_drive.name = L"D: VIRTUAL CD-RW";
+    strcpy_s(m_drive.m_record.deviceName, "CdRom0");
+    m_drive.m_displayName = L"D: VIRTUAL CD-RW";
 
     m_previousBoxes = AfxSetMessageBoxHandler([this](const AfxMessageBoxRequest& box) {
         m_boxes.push_back(box.text);

@@ -34,7 +34,7 @@ protected:
     std::string WaveParameters(const CString& path) const;
 
     CBurnJob m_job;
-    BurnDrive m_drive;
+    CDriveEntry m_drive;
     CString m_temp;
 
     // What the page saw.

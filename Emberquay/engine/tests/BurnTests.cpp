@@ -1,7 +1,7 @@
 // The burn thread and the burn engine against the virtual recorder, with parts the scripted
 // reader plays: discs, test mode, failures, questions and Cancel.
 #include "BurnHarness.h"
-#include "BurnTexts.h"
+#include "res/BurnTextIds.h"
 #include "ScriptedReader.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +52,7 @@ protected:
     CString BurningPart() const
     {
         CString text;
-        m_drive.errors.Lookup(L"BurningPart", text);
+        m_drive.m_errors.Lookup(L"BurningPart", text);
         return text;
     }
 };
@@ -103,7 +103,7 @@ TEST_F(BurnTest, AsksForASecondDiscWhenTheTitleNeedsOne)
     EXPECT_EQ(CDBurnThread::kDone, RunBurn());
     ASSERT_EQ(1u, m_boxes.size());
     CString next;
-    next.Format(burntext::kNextDisc, 2, 3, 3);
+    next.Format(AfxLoadString(IDS_NEXT_DISC), 2, 3, 3);
     EXPECT_EQ(next, m_boxes[0]);
     EXPECT_EQ(std::vector<long>(2, kPartFrames), DiscTrackFrames(1));
     EXPECT_EQ(std::vector<long>(1, kPartFrames), DiscTrackFrames(2));
@@ -133,7 +133,7 @@ TEST_F(BurnTest, TestModeWritesNothingAndSaysSo)
     // A test burn that went well is reported as cancelled, after its message.
     EXPECT_EQ(CDBurnThread::kCancelled, RunBurn());
     ASSERT_EQ(1u, m_boxes.size());
-    EXPECT_EQ(CString(burntext::kTestDone), m_boxes[0]);
+    EXPECT_EQ(AfxLoadString(IDS_TEST_DONE), m_boxes[0]);
     EXPECT_TRUE(DiscTrackFrames(1).empty());
     EXPECT_EQ(3u, Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").size());
     EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_SendOPC").empty());
@@ -203,6 +203,23 @@ TEST_F(BurnTest, CancelWhileWritingFinishesTheDiscAndAsksNoMore)
     EXPECT_TRUE(TempFiles().empty());
 }
 
+TEST_F(BurnTest, AnEmptyDriveAfterTheFirstDiscIsAskedForABlankDisc)
+{
+    // The drive holds one disc only: after its eject the refresh finds no disc, which must not
+    // pass for the blank disc the drive held before.
+    UseDrive({FreeFor(2)});
+    wmreader::ScriptedReaderFactory reader(CdScript());
+    AddParts(3);
+    m_answers = {IDOK, IDCANCEL};
+
+    EXPECT_EQ(CDBurnThread::kCancelled, RunBurn());
+    ASSERT_EQ(2u, m_boxes.size());
+    EXPECT_TRUE(BoxStartsWith(1, L"No recordable CD media could be found.\nPlease make sure")) << m_boxes[1].ToNarrow();
+    EXPECT_EQ(2, m_job.PartIndex);
+    EXPECT_EQ(1u, Calls("StarBurn_CdvdBurnerGrabber_Eject").size());
+    EXPECT_TRUE(TempFiles().empty());
+}
+
 TEST_F(BurnTest, AsksForABlankDiscAndSeesCancelWhileAsking)
 {
     struct Case {
@@ -249,7 +266,7 @@ TEST_F(BurnTest, APartNotInCdAudioIsConvertedOrRefused)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_done = -1;
-        m_drive.errors.RemoveAll();
+        m_drive.m_errors.RemoveAll();
         UseDrive({FreeFor(1)});
         wmreader::ReaderScript script;
         script.outputs = {{c.type, {c.type}}};
@@ -346,7 +363,7 @@ TEST_F(BurnTest, RecorderFailures)
         m_answers = c.answers;
         m_cancelInBox = c.cancelInBox;
         m_job.Cancelled = 0;
-        m_drive.errors.RemoveAll();
+        m_drive.m_errors.RemoveAll();
         UseDrive({FreeFor(2)}, c.drive);
         wmreader::ScriptedReaderFactory reader(CdScript());
         m_job.PartIndex = -1;
@@ -412,7 +429,7 @@ TEST_F(BurnTest, ADecodingFailureStopsTheDiscAndLeavesNoTrackFile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_done = -1;
-        m_drive.errors.RemoveAll();
+        m_drive.m_errors.RemoveAll();
         UseDrive({FreeFor(2)});
         wmreader::ReaderScript script = CdScript();
         c.change(script);

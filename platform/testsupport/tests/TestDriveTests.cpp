@@ -30,10 +30,11 @@ TEST(TestDrive, RemovableAndCdDrivesAnswerAsTheSystemsDoAndGoAway)
         UINT driveType;
         DWORD deviceType;
         const wchar_t* value;
+        const wchar_t* device;  // how the device's name begins (null: not checked)
     };
     const Case cases[] = {
-        {testsupport::DriveKind::Removable, DRIVE_REMOVABLE, FILE_DEVICE_DISK, L"floppy"},
-        {testsupport::DriveKind::CdRom, DRIVE_CDROM, FILE_DEVICE_CD_ROM, L"cdrom"},
+        {testsupport::DriveKind::Removable, DRIVE_REMOVABLE, FILE_DEVICE_DISK, L"floppy", nullptr},
+        {testsupport::DriveKind::CdRom, DRIVE_CDROM, FILE_DEVICE_CD_ROM, L"cdrom", L"CdRom"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(CString(c.value).ToNarrow());
@@ -45,6 +46,8 @@ TEST(TestDrive, RemovableAndCdDrivesAnswerAsTheSystemsDoAndGoAway)
             letter = drive.Letter();
             EXPECT_EQ(c.driveType, GetDriveTypeW(drive.Root()));
             EXPECT_EQ(CString(c.value), DriveValue(letter));
+            if (c.device)
+                EXPECT_EQ(0, drive.DeviceName().Find(c.device)) << drive.DeviceName().ToNarrow();
             const wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', letter, L':', 0};
             HANDLE device = CreateFileW(volume, 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             ASSERT_NE(INVALID_HANDLE_VALUE, device);
