@@ -28,6 +28,8 @@ BOOL CConfirmPage::OnSetActive()
 
 LRESULT CConfirmPage::OnWizardBack() { return IDD_WELCOME_PAGE; }
 
+LRESULT CConfirmPage::OnWizardNext() { return m_sheet->PageAfterConfirm(); }
+
 void CConfirmPage::ShowPlayerChoice(INT_PTR playerCount)
 {
     const BOOL one = playerCount == 1;

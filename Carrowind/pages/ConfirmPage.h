@@ -20,6 +20,7 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardBack() override;
+    LRESULT OnWizardNext() override;
 
 private:
     void ShowPlayerChoice(INT_PTR playerCount);

@@ -6,3 +6,4 @@ inline constexpr const wchar_t* kSearchHelpTopic = L"QuillmereWizardSearch.txt";
 inline constexpr const wchar_t* kSuccessHelpTopic = L"QuillmereWizardSuccess.txt";
 inline constexpr const wchar_t* kAboutHelpTopic = L"AboutDialog.txt";
 inline constexpr const wchar_t* kWizardHelpTopic = L"Wizard.txt";
+inline constexpr const wchar_t* kSettingsHelpTopic = L"QuillmereWizardSettings.txt";
