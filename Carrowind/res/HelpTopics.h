@@ -7,3 +7,4 @@ inline constexpr const wchar_t* kSuccessHelpTopic = L"QuillmereWizardSuccess.txt
 inline constexpr const wchar_t* kAboutHelpTopic = L"AboutDialog.txt";
 inline constexpr const wchar_t* kWizardHelpTopic = L"Wizard.txt";
 inline constexpr const wchar_t* kSettingsHelpTopic = L"QuillmereWizardSettings.txt";
+inline constexpr const wchar_t* kBrowseiPodHelpTopic = L"BrowseiPod.txt";

@@ -362,6 +362,7 @@ public:
             text += std::string("\t<key>iTunes.exe:AAC Encoder</key>\r\n\t<data>\r\n\t") + presetValue +
                     "\r\n\tQmV0dGVyIFF1YWxpdHkgKDEyOCBrYnBzKQAAAAAAAAAAAAAAAAAAAAAA\r\n\t</data>\r\n";
         text += "</dict>\r\n</plist>\r\n";
+        CreateParentFolder(m_path);
         testsupport::WriteAll(m_path, text);
     }
     void Remove() { DeleteFileW(m_path); }
