@@ -84,7 +84,7 @@ bool CSortListCtrl::IsNumericColumn(const std::vector<CString>& cells)
     return true;
 }
 
-double CSortListCtrl::NumericValue(const CString& cell)
+std::vector<double> CSortListCtrl::NumericFields(const CString& cell)
 {
     CString text = cell;
     text.TrimLeft();
@@ -92,39 +92,49 @@ double CSortListCtrl::NumericValue(const CString& cell)
     text.Remove(L'%');
     text.Remove(L',');
     const bool negative = !text.IsEmpty() && text[0] == L'-';
-    double value = 0;
-    double field = 0;
+    std::vector<double> fields;
+    double value = 0;  // the field so far, its colon-separated parts folded in
+    double part = 0;
     double scale = 0;  // the place of the next decimal digit, 0 before the point
+    auto endField = [&] {
+        fields.push_back(value + part);
+        value = part = scale = 0;
+    };
     for (int i = negative ? 1 : 0; i < text.GetLength(); ++i) {
         const wchar_t ch = text[i];
         if (ch >= L'0' && ch <= L'9') {
             if (scale > 0) {
-                field += (ch - L'0') * scale;
+                part += (ch - L'0') * scale;
                 scale /= 10;
             } else {
-                field = field * 10 + (ch - L'0');
+                part = part * 10 + (ch - L'0');
             }
         } else if (ch == L'.' && scale == 0) {
             scale = 0.1;
         } else if (ch == L':') {
-            value = (value + field) * 60;
-            field = 0;
-            scale = 0;
+            value = (value + part) * 60;
+            part = scale = 0;
+        } else if (ch == L'-') {
+            endField();
         } else {
-            break;  // a second point or a sign inside: the rest does not count
+            break;  // a second point: the rest does not count
         }
     }
-    value += field;
-    return negative ? -value : value;
+    endField();
+    if (negative)
+        fields.front() = -fields.front();
+    return fields;
 }
 
 int CSortListCtrl::CompareCells(const CString& a, const CString& b, bool numeric, bool ascending)
 {
     int order;
     if (numeric) {
-        const double x = NumericValue(a);
-        const double y = NumericValue(b);
-        order = x < y ? -1 : (x > y ? 1 : 0);
+        const std::vector<double> x = NumericFields(a);
+        const std::vector<double> y = NumericFields(b);
+        order = std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end())   ? -1
+                : std::lexicographical_compare(y.begin(), y.end(), x.begin(), x.end()) ? 1
+                                                                                       : 0;
     } else {
         order = a.CompareNoCase(b);
         order = order < 0 ? -1 : (order > 0 ? 1 : 0);

@@ -49,9 +49,11 @@ public:
     // The comparison rules, shared by every sortable list.
     // Whether every non-empty text (leading blanks aside) is made of "$.%,:-" and digits.
     static bool IsNumericColumn(const std::vector<CString>& cells);
-    // The value a numeric cell stands for: "$", "%" and "," are left out; colon-separated
-    // fields are hours, minutes and seconds ("1:00:05" is 3605); a cell without digits is 0.
-    static double NumericValue(const CString& cell);
+    // The values a numeric cell stands for, compared in order: "$", "%" and "," are left out,
+    // a leading "-" is a sign, a "-" further on separates fields (the year, month and day of
+    // "2026-12-11"), and colon-separated parts are hours, minutes and seconds ("1:00:05" is
+    // 3605). A cell without digits is 0.
+    static std::vector<double> NumericFields(const CString& cell);
     // Below, equal to or above zero as a sorts before, with or after b.
     static int CompareCells(const CString& a, const CString& b, bool numeric, bool ascending);
     // "1:00:05" -> "1 hour 5 seconds"; empty for a text that is not digits with colons (a

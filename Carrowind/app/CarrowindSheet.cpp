@@ -36,7 +36,7 @@ void CWizardSheet::DeleteDevices()
 
 LRESULT CWizardSheet::PageAfterConfirm() const
 {
-    if (TheiTunesImportState().mode == 2)
+    if (TheiTunesImportState().mode == iTunesImportState::kModeChangeRecommended)
         return IDD_SETTINGS_PAGE;
     for (int i = 0; i + 1 < GetPageCount(); ++i) {
         if (GetPage(i) == &m_settings)

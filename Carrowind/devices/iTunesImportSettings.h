@@ -37,7 +37,9 @@ CString EstimatedConversionTime(DWORD bitRate);
 // Confirm page found, and the settings the user had before the wizard asked for a change
 // (each text kept from its first read, so that the user can be reminded of them at the end).
 struct iTunesImportState {
-    int mode = 0;  // 0 not read, 1 iTunes' settings are used as they are, 2 a change is recommended
+    // The import modes: not read, iTunes' settings used as they are, a change recommended.
+    enum : int { kModeNotRead = 0, kModeAsTheyAre = 1, kModeChangeRecommended = 2 };
+    int mode = kModeNotRead;
     CString savedEncoder;
     CString savedPreset;
 

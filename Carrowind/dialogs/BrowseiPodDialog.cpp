@@ -372,7 +372,7 @@ BOOL CBrowseiPodDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRE
     case WM_QUERYDRAGICON:
         *result = reinterpret_cast<LRESULT>(m_hIcon);
         return TRUE;
-    case WM_USER + 1:
+    case WM_BROWSE_RELOAD:
         Reload();
         *result = 0;
         return TRUE;

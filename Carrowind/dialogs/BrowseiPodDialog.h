@@ -47,6 +47,9 @@ private:
 class CBrowseiPodDialog : public CDialog {
     DECLARE_DYNAMIC(CBrowseiPodDialog)
 public:
+    // Posted or sent to the dialog: lists the playlist again (answers 0).
+    static constexpr UINT WM_BROWSE_RELOAD = WM_USER + 1;
+
     // The player's display name ("Apple iPod (John's iPod)") and its free-space text.
     CBrowseiPodDialog(const CString& playerName, const CString& freeSpace, CWnd* parent);
 

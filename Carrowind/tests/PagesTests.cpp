@@ -413,7 +413,7 @@ protected:
                 placeholders.SetAt(L"%%RECOMMEND_MINUTE%%", L"1 minute");
                 placeholders.SetAt(L"%%ENCODER_SETTING%%", L"High Quality (128 kbps)");
                 placeholders.SetAt(L"%%ESTIMATED_MINUTE%%", L"2.5 minutes");
-                TheiTunesImportState().mode = 2;
+                TheiTunesImportState().mode = iTunesImportState::kModeChangeRecommended;
                 sheet.PressButton(PSBTN_NEXT);
                 return true;
             },
@@ -499,7 +499,7 @@ TEST_F(SettingsPage, ShowsBothSettingsCancelGoesBackAndARefreshAfterTheChangeSho
     // The settings the user had before are kept for the end, the import mode stays, and the
     // page wrote nothing into iTunes' file.
     EXPECT_EQ(CString(L"High Quality (128 kbps)"), TheiTunesImportState().savedPreset);
-    EXPECT_EQ(2, TheiTunesImportState().mode);
+    EXPECT_EQ(iTunesImportState::kModeChangeRecommended, TheiTunesImportState().mode);
     EXPECT_EQ(written, m_preferences.Text());
 }
 
@@ -573,7 +573,7 @@ TEST_F(SettingsPage, WithoutAChangeToRecommendTheConfirmPageGoesPastIt)
         [&] { return sheet.GetActivePage() == &sheet.m_confirm; },
         [&] {
             testsupport::PumpMessages(50);
-            TheiTunesImportState().mode = 1;
+            TheiTunesImportState().mode = iTunesImportState::kModeAsTheyAre;
             sheet.PressButton(PSBTN_NEXT);
             return true;
         },

@@ -23,6 +23,7 @@ TEST(SortListRules, NumericColumnsAreThoseOfNumbersSumsPercentagesAndDurations)
         {{L"512", L"2048"}, true},
         {{L"$1,024.50", L"12%", L"-3"}, true},
         {{L"1:00:05", L"59:59", L""}, true},
+        {{L"2026-12-11", L"2025-01-31"}, true},
         {{L"  42", L"7"}, true},  // leading blanks do not count
         {{L"", L""}, true},
         {{L"512", L"2 KB"}, false},
@@ -52,6 +53,9 @@ TEST(SortListRules, CellsCompareByValueOrByTextIgnoringCase)
         {L"1:02:03", L"3723", true, 0},
         {L"", L"0", true, 0},
         {L"4000000000", L"1", true, 1},       // beyond 32 bits
+        {L"2026-01-05", L"2026-12-11", true, -1},  // dates by year, month and day
+        {L"2025-12-31", L"2026-01-01", true, -1},
+        {L"2026-03-09", L"2026-03-09", true, 0},
         {L"harbour", L"Harbour", false, 0},
         {L"apple", L"Banana", false, -1},
         {L"Zebra", L"apple", false, 1},
