@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
 #include <vector>
 
 namespace {
@@ -247,18 +249,29 @@ TEST_F(SortList, RowsAreBandedInTheirColours)
 TEST_F(SortList, TheAccessibleNameReadsTheSelectedRow)
 {
     Fill(kRows);
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    ASSERT_EQ(S_OK, m_list.get_accName(self, &name));
-    EXPECT_STREQ(L"No Info", name);
-    SysFreeString(name);
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(S_OK, AccessibleObjectFromWindow(m_list.m_hWnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                               reinterpret_cast<void**>(&accessible)));
+    auto name = [accessible](long child) {
+        VARIANT id;
+        VariantInit(&id);
+        id.vt = VT_I4;
+        id.lVal = child;
+        BSTR text = nullptr;
+        EXPECT_EQ(S_OK, accessible->get_accName(id, &text));
+        const CString result = text ? CString(text) : CString(L"<none>");
+        SysFreeString(text);
+        return result;
+    };
+    EXPECT_EQ(CString(L"No Info"), name(CHILDID_SELF));
     m_list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
-    ASSERT_EQ(S_OK, m_list.get_accName(self, &name));
-    EXPECT_STREQ(L"Name delta, Size 2048, Time 1 hour", name);
-    SysFreeString(name);
+    EXPECT_EQ(CString(L"Name delta, Size 2048, Time 1 hour"), name(CHILDID_SELF));
+    m_list.SetItemState(0, 0, LVIS_SELECTED);
+    m_list.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(CString(L"Name charlie, Size 512, Time 4 minutes 5 seconds"), name(CHILDID_SELF));
+    // A row itself keeps its own name.
+    EXPECT_EQ(CString(L"Alpha"), name(2));
+    accessible->Release();
     EXPECT_EQ(CString(L"Time"), m_list.GetHeaderText(2));
 }
 
