@@ -1,6 +1,7 @@
 #include "BrowseiPodDialog.h"
 
 #include "AfxMessageBox.h"
+#include "ComHolders.h"
 #include "DC.h"
 #include "FileUtils.h"
 #include "Menu.h"
@@ -32,44 +33,14 @@ BrowseiPodLookup& Lookup()
     return lookup;
 }
 
-// Releases a COM reference when it goes.
-template <class T>
-class Held {
-public:
-    Held() = default;
-    explicit Held(T* p) : m_p(p) {}
-    ~Held() { Reset(); }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    T** Out()
-    {
-        Reset();
-        return &m_p;
-    }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    void Reset()
-    {
-        if (m_p)
-            m_p->Release();
-        m_p = nullptr;
-    }
-
-private:
-    T* m_p = nullptr;
-};
-
 // A text property of iTunes' objects; empty when it gives none.
 template <class T>
 CString TextOf(T* object, HRESULT (STDMETHODCALLTYPE T::*get)(BSTR*))
 {
-    BSTR text = nullptr;
-    CString result;
-    if (SUCCEEDED((object->*get)(&text)) && text)
-        result = text;
-    SysFreeString(text);
-    return result;
+    com::Bstr text;
+    if (FAILED((object->*get)(text.Put())) || !text.Get())
+        return CString();
+    return CString(text.Get());
 }
 
 }  // namespace
@@ -252,31 +223,32 @@ void CBrowseiPodDialog::Reload()
 BOOL CBrowseiPodDialog::ListTracks()
 {
     BrowseiPodLookup lookup = Lookup();
-    Held<IITPlaylist> playlist(lookup.findPlaylist ? lookup.findPlaylist(m_strPlaylistName) : nullptr);
-    if (!playlist)
+    com::ComPtr<IITPlaylist> players;
+    players.Attach(lookup.findPlaylist ? lookup.findPlaylist(m_strPlaylistName) : nullptr);
+    if (!players)
         return FALSE;
+    // In the library, the maker's playlist is the one listed.
+    com::ComPtr<IITPlaylist> makers;
     if (m_bLibrary) {
-        Held<IITPlaylist> makers(lookup.findMakersPlaylist ? lookup.findMakersPlaylist(playlist.Get()) : nullptr);
+        makers.Attach(lookup.findMakersPlaylist ? lookup.findMakersPlaylist(players.Get()) : nullptr);
         if (!makers) {
             CString text;
             text.Format(AfxLoadString(IDS_BROWSE_NO_VESPERLIN_PLAYLIST), m_strPlaylistName.GetString());
             AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
             return FALSE;
         }
-        makers->AddRef();
-        playlist.Reset();
-        *playlist.Out() = makers.Get();
     }
-    Held<IITTrackCollection> tracks;
+    IITPlaylist* playlist = m_bLibrary ? makers.Get() : players.Get();
+    com::ComPtr<IITTrackCollection> tracks;
     LONG count = 0;
-    if (FAILED(playlist->get_Tracks(tracks.Out())) || !tracks || FAILED(tracks->get_Count(&count)))
+    if (FAILED(playlist->get_Tracks(tracks.Put())) || !tracks || FAILED(tracks->get_Count(&count)))
         count = 0;
     m_tracks.DeleteAllItems();
     m_rowArtwork.clear();
     ShowArtwork(CString());
     for (LONG number = 1; number <= count; ++number) {
-        Held<IITTrack> track;
-        if (FAILED(tracks->get_Item(number, track.Out())) || !track)
+        com::ComPtr<IITTrack> track;
+        if (FAILED(tracks->get_Item(number, track.Put())) || !track)
             continue;  // iTunes could not give this one; the next number is tried
         AddTrack(track.Get(), static_cast<int>(number));
     }
@@ -287,25 +259,23 @@ void CBrowseiPodDialog::AddTrack(IITTrack* track, int number)
 {
     const CString name = TextOf<IITObject>(track, &IITObject::get_Name);
     CString artworkFile;
-    Held<IITArtworkCollection> artworks;
+    com::ComPtr<IITArtworkCollection> artworks;
     LONG artworkCount = 0;
-    if (SUCCEEDED(track->get_Artwork(artworks.Out())) && artworks && SUCCEEDED(artworks->get_Count(&artworkCount)) &&
+    if (SUCCEEDED(track->get_Artwork(artworks.Put())) && artworks && SUCCEEDED(artworks->get_Count(&artworkCount)) &&
         artworkCount > 0) {
-        Held<IITArtwork> artwork;
+        com::ComPtr<IITArtwork> artwork;
         LONG format = ITArtworkFormatUnknown;
-        if (SUCCEEDED(artworks->get_Item(1, artwork.Out())) && artwork && SUCCEEDED(artwork->get_Format(&format))) {
+        if (SUCCEEDED(artworks->get_Item(1, artwork.Put())) && artwork && SUCCEEDED(artwork->get_Format(&format))) {
             artworkFile = ArtworkFileName(m_szArtworkDir, name, number, format);
             if (!artworkFile.IsEmpty() && !FileExists(artworkFile)) {
-                BSTR path = SysAllocString(artworkFile);
-                if (FAILED(artwork->SaveArtworkToFile(path)))
+                if (FAILED(artwork->SaveArtworkToFile(com::Bstr(artworkFile))))
                     artworkFile.Empty();
-                SysFreeString(path);
             }
         }
     }
     CString location;
-    Held<IITFileOrCDTrack> file;
-    if (SUCCEEDED(track->QueryInterface(IID_IITFileOrCDTrack, reinterpret_cast<void**>(file.Out()))) && file)
+    com::ComPtr<IITFileOrCDTrack> file;
+    if (SUCCEEDED(track->QueryInterface(IID_IITFileOrCDTrack, file.PutVoid())) && file)
         location = TextOf<IITFileOrCDTrack>(file.Get(), &IITFileOrCDTrack::get_Location);
     const CString artist = TextOf<IITTrack>(track, &IITTrack::get_Artist);
     const CString album = TextOf<IITTrack>(track, &IITTrack::get_Album);
