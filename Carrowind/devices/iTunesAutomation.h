@@ -15,6 +15,7 @@
 #include "iTunesInterfaces.h"
 
 #include <functional>
+#include <vector>
 
 // The name the library's record carries, and the maker's playlist in a source.
 inline constexpr wchar_t kiTunesLibraryName[] = L"iTunes Library";
@@ -107,12 +108,15 @@ public:
     IiTunes* iTunes();
     BOOL IsLocked() const { return m_locked; }
     const CString& CachedName() const { return m_playlistName; }
-    int TrackCount() const { return m_trackCount; }
+    int TrackCount() const { return static_cast<int>(m_tracks.size()); }
     const TrackEntry& Track(int index) const { return m_tracks[index]; }
 
 private:
     // Fills the track list with the tracks of the title in the player's playlist.
     void FillTrackList(const CString& title, const CString& playerName, BOOL audiobook);
+    // The player's playlist, or its source's audiobooks playlist when audiobook is set (the
+    // main one when the source has none); null when there is none.
+    IITPlaylist* PlaylistFor(const CString& playerName, BOOL audiobook);
     void ReleasePlaylist();
 
     IiTunes* m_iTunes = nullptr;
@@ -121,8 +125,7 @@ private:
     LONG m_sourceId = 0;
     LONG m_playlistId = 0;
     BOOL m_locked = FALSE;
-    TrackEntry* m_tracks = nullptr;
-    int m_trackCount = 0;
+    std::vector<TrackEntry> m_tracks;
     CString m_work1;
     CString m_work2;
 };
