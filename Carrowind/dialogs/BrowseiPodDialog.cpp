@@ -4,6 +4,7 @@
 #include "ComHolders.h"
 #include "DC.h"
 #include "FileUtils.h"
+#include "iTunesAutomation.h"
 #include "Menu.h"
 #include "res/BrowseiPodDialogIds.h"
 #include "res/CarrowindIds.h"
@@ -117,14 +118,6 @@ CBrowseiPodDialog::CBrowseiPodDialog(const CString& playerName, const CString& f
     m_hIcon = static_cast<HICON>(LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_CARROWIND), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
 
-CString CBrowseiPodDialog::PlaylistNameOf(const CString& playerName)
-{
-    const int open = playerName.Find(L'(');
-    if (open < 0 || playerName.GetLength() - open < 3)
-        return playerName;
-    return playerName.Mid(open + 1, playerName.GetLength() - open - 2);
-}
-
 CString CBrowseiPodDialog::ArtworkFolderFor(const CString& tempFolder, const CString& currentDir)
 {
     CString folder;
@@ -185,7 +178,7 @@ BOOL CBrowseiPodDialog::OnInitDialog()
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
         m_tracks.InsertColumn(i, kColumns[i].title, LVCFMT_LEFT, kColumns[i].width);
 
-    m_strPlaylistName = PlaylistNameOf(m_strPlayerName);
+    m_strPlaylistName = ExtractParenthesized(m_strPlayerName);
     const CString library = AfxLoadString(IDS_ITUNES_LIBRARY_NAME);
     const CString shown = m_strPlayerName.Find(library) >= 0 ? m_strPlaylistName : m_strPlayerName;
     m_bLibrary = m_strPlaylistName == library;
@@ -222,15 +215,26 @@ void CBrowseiPodDialog::Reload()
 
 BOOL CBrowseiPodDialog::ListTracks()
 {
+    // Without a lookup of the tests', this listing's own iTunes helper (it shows iTunes' failures).
+    CiTunesHelper helper;
     BrowseiPodLookup lookup = Lookup();
+    if (!lookup.findPlaylist) {
+        lookup.findPlaylist = [&helper](const CString& name) -> IITPlaylist* {
+            IITPlaylist* playlist = nullptr;
+            helper.FindPlaylist(name, &playlist);
+            return playlist;
+        };
+    }
+    if (!lookup.findMakersPlaylist)
+        lookup.findMakersPlaylist = [&helper](IITPlaylist* library) -> IITPlaylist* { return helper.FindVesperlinTracks(library, FALSE); };
     com::ComPtr<IITPlaylist> players;
-    players.Attach(lookup.findPlaylist ? lookup.findPlaylist(m_strPlaylistName) : nullptr);
+    players.Attach(lookup.findPlaylist(m_strPlaylistName));
     if (!players)
         return FALSE;
     // In the library, the maker's playlist is the one listed.
     com::ComPtr<IITPlaylist> makers;
     if (m_bLibrary) {
-        makers.Attach(lookup.findMakersPlaylist ? lookup.findMakersPlaylist(players.Get()) : nullptr);
+        makers.Attach(lookup.findMakersPlaylist(players.Get()));
         if (!makers) {
             CString text;
             text.Format(AfxLoadString(IDS_BROWSE_NO_VESPERLIN_PLAYLIST), m_strPlaylistName.GetString());

@@ -16,7 +16,7 @@
 
 // How the dialog reaches iTunes: the playlist standing for a player (by its playlist name), and
 // the maker's playlist inside the library's playlist. Each hands out a reference the dialog
-// releases, or null. The product's goes through the shared iTunes helpers.
+// releases, or null. The product's goes through the shared iTunes helpers (CiTunesHelper).
 struct BrowseiPodLookup {
     std::function<IITPlaylist*(const CString& playlistName)> findPlaylist;
     std::function<IITPlaylist*(IITPlaylist* library)> findMakersPlaylist;
@@ -56,9 +56,6 @@ public:
     // Lists the playlist again; closes the dialog when iTunes has no playlist for the player.
     void Reload();
 
-    // The player's playlist name in iTunes: the text between the first '(' and the last
-    // character when at least two characters follow the '(', else the whole name.
-    static CString PlaylistNameOf(const CString& playerName);
     // The artwork folder for the temporary folder (empty: none) and the current directory.
     static CString ArtworkFolderFor(const CString& tempFolder, const CString& currentDir);
     // "<folder>\<name><number>.<jpg|png|bmp>" for artwork formats 1-3, the name made safe for

@@ -255,22 +255,8 @@ private:
 
 // --- Rules ---
 
-TEST(BrowseiPodRules, PlaylistNamesArtworkFoldersAndFileNames)
+TEST(BrowseiPodRules, ArtworkFoldersAndFileNames)
 {
-    const struct {
-        const wchar_t* player;
-        const wchar_t* playlist;
-    } names[] = {
-        {L"Apple iPod (John's iPod)", L"John's iPod"},
-        {L"John's iPod", L"John's iPod"},  // no parentheses: the whole name
-        {L"iTunes Library (iTunes Library)", L"iTunes Library"},
-        {L"Apple iPod (J)", L"J"},
-        {L"Apple iPod (", L"Apple iPod ("},
-        {L"Apple iPod (J", L"Apple iPod (J"},
-    };
-    for (const auto& n : names)
-        EXPECT_EQ(CString(n.playlist), CBrowseiPodDialog::PlaylistNameOf(n.player)) << CString(n.player).ToNarrow();
-
     const struct {
         const wchar_t* temp;
         const wchar_t* folder;
