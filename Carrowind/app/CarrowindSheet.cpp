@@ -3,7 +3,9 @@
 #include "AboutDialog.h"
 #include "WizardApp.h"
 #include "WizardSettings.h"
+#include "iTunesImportSettings.h"
 #include "res/CarrowindIds.h"
+#include "res/SettingsPageIds.h"
 
 IMPLEMENT_DYNAMIC(CWizardSheet, CWizardSheetBase)
 
@@ -12,12 +14,14 @@ CWizardSheet::CWizardSheet(const CString& playlistPath, CWnd* parent)
       m_welcome(this),
       m_search(this),
       m_confirm(this),
+      m_settings(this),
       m_progress(this),
       m_success(this)
 {
     AddPage(&m_welcome);
     AddPage(&m_search);
     AddPage(&m_confirm);
+    AddPage(&m_settings);
     AddPage(&m_progress);
     AddPage(&m_success);
     SetWizardMode();
@@ -30,6 +34,17 @@ void CWizardSheet::DeleteDevices()
     for (INT_PTR i = 0; i < m_devices.GetSize(); ++i)
         delete m_devices[i];
     m_devices.RemoveAll();
+}
+
+LRESULT CWizardSheet::PageAfterConfirm() const
+{
+    if (TheiTunesImportState().mode == iTunesImportState::kModeChangeRecommended)
+        return IDD_SETTINGS_PAGE;
+    for (int i = 0; i + 1 < GetPageCount(); ++i) {
+        if (GetPage(i) == &m_settings)
+            return static_cast<LRESULT>(GetPage(i + 1)->m_nIDHelp);  // a page's help id is its template's
+    }
+    return 0;
 }
 
 void CWizardSheet::ShowAboutDialog()

@@ -5,6 +5,7 @@
 #include "ConfirmPage.h"
 #include "ProgressPage.h"
 #include "SearchPage.h"
+#include "SettingsPage.h"
 #include "SuccessPage.h"
 #include "WelcomePage.h"
 #include "WizardSheet.h"
@@ -17,6 +18,9 @@ public:
 
     // Deletes every player record and empties the array.
     void DeleteDevices();
+    // Where Next on the Confirm page leads: the Settings page when iTunes' import setting
+    // should be changed first, else the page after it.
+    LRESULT PageAfterConfirm() const;
 
     CObArray m_devices;              // the players the search found; the sheet owns them
     int m_confirmedIndex = -1;
@@ -30,6 +34,7 @@ public:
     CWelcomePage m_welcome;
     CSearchPage m_search;
     CConfirmPage m_confirm;
+    CSettingsPage m_settings;
     CProgressPage m_progress;
     CSuccessPage m_success;
 

@@ -151,3 +151,28 @@ int ReadiTunesEncoderSettingsFromText(const CString& text, BOOL flag, iTunesImpo
     }
     return result;
 }
+
+CString EstimatedConversionTime(DWORD bitRate)
+{
+    if (bitRate <= 64)
+        return L"1 minute";
+    if (bitRate <= 128)
+        return L"2.5 minutes";
+    if (bitRate <= 256)
+        return L"4 minutes";
+    return L"more than 5 minutes";
+}
+
+void iTunesImportState::Remember(const iTunesImportSettings& settings)
+{
+    if (savedEncoder.IsEmpty())
+        savedEncoder = settings.encoder;
+    if (savedPreset.IsEmpty())
+        savedPreset = settings.preset;
+}
+
+iTunesImportState& TheiTunesImportState()
+{
+    static iTunesImportState state;
+    return state;
+}

@@ -28,3 +28,24 @@ int ReadiTunesEncoderSettings(BOOL flag, iTunesImportSettings* settings, bool wa
 int ReadiTunesEncoderSettingsFrom(const CString& path, BOOL flag, iTunesImportSettings* settings, bool wantMusicFolder = true);
 // The same from the preferences text itself.
 int ReadiTunesEncoderSettingsFromText(const CString& text, BOOL flag, iTunesImportSettings* settings, bool wantMusicFolder = true);
+
+// The time iTunes takes to convert one part at an AAC bit rate: "1 minute" up to 64 kbps,
+// "2.5 minutes" up to 128, "4 minutes" up to 256, "more than 5 minutes" above.
+CString EstimatedConversionTime(DWORD bitRate);
+
+// What the wizard keeps of iTunes' import settings for its whole run: the import mode the
+// Confirm page found, and the settings the user had before the wizard asked for a change
+// (each text kept from its first read, so that the user can be reminded of them at the end).
+struct iTunesImportState {
+    // The import modes: not read, iTunes' settings used as they are, a change recommended.
+    enum : int { kModeNotRead = 0, kModeAsTheyAre = 1, kModeChangeRecommended = 2 };
+    int mode = kModeNotRead;
+    CString savedEncoder;
+    CString savedPreset;
+
+    // Keeps the encoder and the preset, each only while none is kept yet.
+    void Remember(const iTunesImportSettings& settings);
+    BOOL HasSaved() const { return !savedEncoder.IsEmpty() && !savedPreset.IsEmpty(); }
+    void Clear() { *this = iTunesImportState(); }
+};
+iTunesImportState& TheiTunesImportState();

@@ -2,6 +2,7 @@
 
 #include "AfxMessageBox.h"
 #include "BrowseFolderDialog.h"
+#include "BrowseiPodDialog.h"
 #include "CarrowindSheet.h"
 #include "Edit.h"
 #include "FolderBrowserRules.h"
@@ -16,12 +17,6 @@ IMPLEMENT_DYNAMIC(CAdvancedOptions, CDialog)
 
 namespace {
 
-BrowseiPodOpener& Opener()
-{
-    static BrowseiPodOpener opener;
-    return opener;
-}
-
 // The folder bit of a path's attributes: FILE_ATTRIBUTE_DIRECTORY through the mobile link, the
 // device manager's folder bit otherwise.
 DWORD FolderBitOf(const PlayerRecord* player) { return player->mobileDevice ? FILE_ATTRIBUTE_DIRECTORY : 0x8; }
@@ -33,8 +28,6 @@ CString CutAtLastBackslash(const CString& path)
 }
 
 }  // namespace
-
-void SetBrowseiPodOpener(BrowseiPodOpener opener) { Opener() = std::move(opener); }
 
 INT_PTR RunAdvancedOptions(CWizardSheet* sheet, PlayerRecord* player, const CString& defaultFolder,
                            const CString& format, CString* folder, CString* baseName, BOOL* changed)
@@ -174,11 +167,7 @@ void CAdvancedOptions::BrowseApplePlayer()
     CString freeText;
     if (m_pPlayer->GetFreeSpace(&freeBytes))
         freeText = AfxFormatString(IDS_IPOD_FREE_SPACE_GB, FormatGigabytes(freeBytes).GetString());
-    if (Opener()) {
-        Opener()(this, m_pSheet, m_strPlayerName, freeText);
-        return;
-    }
-    AfxMessageBox(AfxFormatString(IDS_BROWSE_IPOD_NOT_AVAILABLE, m_strPlayerName.GetString()), MB_OK | MB_ICONINFORMATION);
+    CBrowseiPodDialog(m_strPlayerName, freeText, this).DoModal();
 }
 
 void CAdvancedOptions::BrowseZune()

@@ -9,16 +9,9 @@
 
 #include "Dialog.h"
 
-#include <functional>
 
 class CWizardSheet;
 class PlayerRecord;
-
-// Opens the Browse iPod dialog for an Apple player with its display name and free-space text;
-// without one set, the dialog tells the user that browsing is not available.
-using BrowseiPodOpener = std::function<INT_PTR(CWnd* parent, CWizardSheet* sheet, const CString& displayName,
-                                               const CString& freeSpaceText)>;
-void SetBrowseiPodOpener(BrowseiPodOpener opener);
 
 // The dialog's result when a Zune lost its connection: the wizard ends.
 inline constexpr INT_PTR kAdvancedOptionsZuneLost = 3;

@@ -537,5 +537,5 @@ LRESULT CConfirmPage::OnWizardNext()
         placeholders.SetAt(L"%%DEVICE_FOLDER%%", m_strFolder);
     }
     WriteLastSelDevice(display);
-    return IDD_PROGRESS_PAGE;
+    return m_sheet->PageAfterConfirm();
 }

@@ -9,3 +9,5 @@ inline constexpr const wchar_t* kAboutHelpTopic = L"AboutDialog.txt";
 inline constexpr const wchar_t* kWizardHelpTopic = L"Wizard.txt";
 inline constexpr const wchar_t* kBrowseFolderHelpTopic = L"BrowseFolderDialog.txt";
 inline constexpr const wchar_t* kAdvancedOptionsHelpTopic = L"AdvancedOptions.txt";
+inline constexpr const wchar_t* kSettingsHelpTopic = L"QuillmereWizardSettings.txt";
+inline constexpr const wchar_t* kBrowseiPodHelpTopic = L"BrowseiPod.txt";

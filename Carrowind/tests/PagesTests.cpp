@@ -1,6 +1,7 @@
 // The device wizard's sheet and pages under a display: Welcome -> Search -> Next or back, with
 // search threads the tests supply through the page's starter; About; the banner; texts from
-// the strings file. Pictures of every page go to the screenshot folder.
+// the strings file; the Settings page with iTunes' preferences files the tests write. Pictures
+// of every page go to the screenshot folder.
 #include "CarrowindApp.h"
 #include "CarrowindSheet.h"
 #include "FileUtils.h"
@@ -9,7 +10,9 @@
 #include "SuiteMessages.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
+#include "iTunesImportSettings.h"
 #include "res/CarrowindIds.h"
+#include "res/SettingsPageIds.h"
 
 #include <gtest/gtest.h>
 
@@ -330,6 +333,261 @@ TEST_F(Pages, AnUnreadablePlaylistEndsTheWizardAfterItsMessage)
     ASSERT_EQ(1u, m_boxes.Boxes().size());
     EXPECT_NE(-1, m_boxes.Boxes()[0].text.Find(L"is not valid."));
     EXPECT_FALSE(sheet.IsTitleLoaded());
+}
+
+}  // namespace
+
+namespace {
+
+// iTunes' preferences file as iTunes writes its AAC preset (null: without it), in place of the
+// user's own while the object lives; the user's file comes back afterwards.
+class iTunesPreferences {
+public:
+    iTunesPreferences() : m_path(iTunesPreferencesPath())
+    {
+        m_had = FileExists(m_path);
+        if (m_had)
+            m_before = testsupport::ReadAllBytes(m_path);
+    }
+    ~iTunesPreferences()
+    {
+        if (m_had)
+            testsupport::WriteAll(m_path, m_before);
+        else
+            DeleteFileW(m_path);
+    }
+    void Write(const char* presetValue)
+    {
+        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<plist version=\"1.0\">\r\n<dict>\r\n";
+        if (presetValue)
+            text += std::string("\t<key>iTunes.exe:AAC Encoder</key>\r\n\t<data>\r\n\t") + presetValue +
+                    "\r\n\tQmV0dGVyIFF1YWxpdHkgKDEyOCBrYnBzKQAAAAAAAAAAAAAAAAAAAAAA\r\n\t</data>\r\n";
+        text += "</dict>\r\n</plist>\r\n";
+        CreateParentFolder(m_path);
+        testsupport::WriteAll(m_path, text);
+    }
+    void Remove() { DeleteFileW(m_path); }
+    std::string Text() const { return testsupport::ReadAllBytes(m_path); }
+
+private:
+    CString m_path;
+    bool m_had = false;
+    std::string m_before;
+};
+
+constexpr const char* kSpokenPodcast = "AAAAAAdQb2RjYXN0";
+constexpr const char* kHighQuality = "AAAAAAZCZXR0ZXI=";
+constexpr const char* kHigherQuality = "AAAAAARCZXN0AAAA";
+constexpr const char* kiTunesPlus = "AAAAAAppVHVuZXMA";
+constexpr const char* kCustom = "AAAAAAZDdXN0b20A";
+
+class SettingsPage : public Pages {
+protected:
+    void SetUp() override
+    {
+        Pages::SetUp();
+        CFakeSearchThread::Work() = [](DeviceSearchJob& job) {
+            job.devices->Add(new CFoundPlayer);
+            Report(job);
+        };
+        TheiTunesImportState().Clear();
+    }
+    void TearDown() override
+    {
+        TheiTunesImportState().Clear();
+        Pages::TearDown();
+    }
+    // The steps from the Welcome page to the Settings page, as the Confirm page leaves the
+    // placeholders for a Windows Media audiobook and a user on iTunes' 128 kbps preset.
+    static std::vector<StepRunner::Step> ToSettings(CWizardSheet& sheet)
+    {
+        return {
+            [&sheet] {
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+            [&sheet] { return sheet.GetActivePage() == &sheet.m_confirm; },
+            [&sheet] {
+                testsupport::PumpMessages(50);
+                CMapStringToString& placeholders = sheet.GetPlaceholders();
+                placeholders.SetAt(L"%%RECOMMEND_SETTING%%", L"Spoken Podcast (64 kbps)");
+                placeholders.SetAt(L"%%RECOMMEND_MINUTE%%", L"1 minute");
+                placeholders.SetAt(L"%%ENCODER_SETTING%%", L"High Quality (128 kbps)");
+                placeholders.SetAt(L"%%ESTIMATED_MINUTE%%", L"2.5 minutes");
+                TheiTunesImportState().mode = iTunesImportState::kModeChangeRecommended;
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+            [&sheet] { return sheet.GetActivePage() == &sheet.m_settings; },
+        };
+    }
+    static bool Visible(CWizardSheet& sheet, UINT id) { return ::IsWindowVisible(::GetDlgItem(sheet.m_settings.m_hWnd, id)) != FALSE; }
+    static void Click(CWizardSheet& sheet, UINT id)
+    {
+        sheet.m_settings.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(::GetDlgItem(sheet.m_settings.m_hWnd, id)));
+    }
+    iTunesPreferences m_preferences;
+};
+
+TEST_F(SettingsPage, ShowsBothSettingsCancelGoesBackAndARefreshAfterTheChangeShowsTheMatch)
+{
+    m_preferences.Write(kHighQuality);
+    CWizardSheet sheet(m_playlist);
+    CString caption, recommended, current, prompt, matched, matchPrompt;
+    std::string written;
+    bool buttonsOn = false, backOnConfirm = false, allShown = false, othersHidden = false;
+    std::vector<StepRunner::Step> steps = ToSettings(sheet);
+    steps.insert(steps.end(), {
+        [&] {
+            testsupport::PumpMessages(100);
+            caption = sheet.GetWindowText();
+            recommended = LabelText(sheet, &sheet.m_settings, IDC_SETTINGS_RECOMMENDED);
+            current = LabelText(sheet, &sheet.m_settings, IDC_SETTINGS_CURRENT);
+            prompt = LabelText(sheet, &sheet.m_settings, IDC_SETTINGS_PROMPT);
+            buttonsOn = ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3023)) && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024));
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.Settings");
+            // Cancel on this page only goes back.
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+        [&] { return sheet.GetActivePage() == &sheet.m_confirm; },
+        [&] {
+            backOnConfirm = ::IsWindow(sheet.m_hWnd) != FALSE;
+            testsupport::PumpMessages(50);
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActivePage() == &sheet.m_settings; },
+        [&] {
+            testsupport::PumpMessages(50);
+            allShown = Visible(sheet, IDC_SETTINGS_INTRO) && Visible(sheet, IDC_SETTINGS_CURRENT) &&
+                       Visible(sheet, IDC_SETTINGS_INSTRUCTIONS) && Visible(sheet, IDC_SETTINGS_REFRESH);
+            // The user picks the recommended preset in iTunes, then Refresh.
+            m_preferences.Write(kSpokenPodcast);
+            written = m_preferences.Text();
+            Click(sheet, IDC_SETTINGS_REFRESH);
+            matched = LabelText(sheet, &sheet.m_settings, IDC_SETTINGS_RECOMMENDED);
+            matchPrompt = LabelText(sheet, &sheet.m_settings, IDC_SETTINGS_PROMPT);
+            othersHidden = !Visible(sheet, IDC_SETTINGS_INTRO) && !Visible(sheet, IDC_SETTINGS_CURRENT) &&
+                           !Visible(sheet, IDC_SETTINGS_INSTRUCTIONS) && !Visible(sheet, IDC_SETTINGS_REFRESH) &&
+                           Visible(sheet, IDC_SETTINGS_RECOMMENDED) && Visible(sheet, IDC_SETTINGS_PROMPT);
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.SettingsMatch");
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActivePage() == &sheet.m_success; },
+        [&] {
+            sheet.PressButton(PSBTN_FINISH);
+            return true;
+        },
+    });
+    StepRunner runner(std::move(steps));
+    EXPECT_EQ(ID_WIZFINISH, sheet.DoModal());
+    EXPECT_TRUE(runner.Done());
+    EXPECT_EQ(CString(L"Vesperlin Carrowind - Settings"), caption);
+    EXPECT_NE(-1, recommended.Find(L"<b>Spoken Podcast (64 kbps)</b>")) << recommended.ToNarrow();
+    EXPECT_NE(-1, recommended.Find(L"<b>1 minute</b>")) << recommended.ToNarrow();
+    EXPECT_NE(-1, current.Find(L"<b>High Quality (128 kbps)</b>")) << current.ToNarrow();
+    EXPECT_NE(-1, current.Find(L"<b>2.5 minutes</b>")) << current.ToNarrow();
+    EXPECT_EQ(AfxLoadString(IDS_SETTINGS_NEXT_WHEN_SATISFIED), prompt);
+    EXPECT_TRUE(buttonsOn);
+    EXPECT_TRUE(backOnConfirm);
+    EXPECT_TRUE(allShown);
+    EXPECT_EQ(AfxLoadString(IDS_SETTINGS_NOW_MATCH), matched);
+    EXPECT_EQ(AfxLoadString(IDS_SETTINGS_SELECT_NEXT), matchPrompt);
+    EXPECT_TRUE(othersHidden);
+    // The settings the user had before are kept for the end, the import mode stays, and the
+    // page wrote nothing into iTunes' file.
+    EXPECT_EQ(CString(L"High Quality (128 kbps)"), TheiTunesImportState().savedPreset);
+    EXPECT_EQ(iTunesImportState::kModeChangeRecommended, TheiTunesImportState().mode);
+    EXPECT_EQ(written, m_preferences.Text());
+}
+
+TEST_F(SettingsPage, RefreshShowsWhatITunesPreferencesTell)
+{
+    const struct {
+        const char* name;
+        const char* preset;  // null: a file without the AAC key; "none": no file at all
+        bool match;
+        const wchar_t* setting;
+        const wchar_t* minutes;
+    } cases[] = {
+        {"the recommended preset", kSpokenPodcast, true, nullptr, nullptr},
+        {"iTunes' 128 kbps preset", kHighQuality, false, L"High Quality (128 kbps)", L"2.5 minutes"},
+        {"the 256 kbps preset", kHigherQuality, false, L"Higher Quality (256 kbps)", L"4 minutes"},
+        {"iTunes Plus", kiTunesPlus, false, L"iTunes Plus (256 kbps)", L"4 minutes"},
+        {"no AAC key: iTunes' default", nullptr, false, L"High Quality (128 kbps)", L"2.5 minutes"},
+        {"a custom preset", kCustom, false, L"Custom...", L"1 minute"},
+        {"no preferences file", "none", false, L"", L"1 minute"},
+    };
+    CWizardSheet sheet(m_playlist);
+    std::vector<StepRunner::Step> steps = ToSettings(sheet);
+    steps.push_back([&] {
+        testsupport::PumpMessages(50);
+        for (const auto& c : cases) {
+            if (c.preset && std::string(c.preset) == "none")
+                m_preferences.Remove();
+            else
+                m_preferences.Write(c.preset);
+            sheet.m_settings.Refresh();
+            EXPECT_EQ(c.match, sheet.m_settings.SettingsMatch() != FALSE) << c.name;
+            EXPECT_EQ(!c.match, Visible(sheet, IDC_SETTINGS_CURRENT)) << c.name;
+            if (!c.match) {
+                CString setting, minutes;
+                sheet.GetPlaceholders().Lookup(L"%%ENCODER_SETTING%%", setting);
+                sheet.GetPlaceholders().Lookup(L"%%ESTIMATED_MINUTE%%", minutes);
+                EXPECT_EQ(CString(c.setting), setting) << c.name;
+                EXPECT_EQ(CString(c.minutes), minutes) << c.name;
+                const CString current = LabelText(sheet, &sheet.m_settings, IDC_SETTINGS_CURRENT);
+                EXPECT_NE(-1, current.Find(L"<b>" + CString(c.minutes) + L"</b>")) << c.name << ": " << current.ToNarrow();
+            }
+            // Each case starts from the page as it opens.
+            sheet.PressButton(PSBTN_BACK);
+            testsupport::PumpMessages(50);
+            sheet.PressButton(PSBTN_NEXT);
+            testsupport::PumpMessages(50);
+            EXPECT_EQ(&sheet.m_settings, sheet.GetActivePage()) << c.name;
+        }
+        sheet.PressButton(PSBTN_CANCEL);  // back to Confirm
+        return true;
+    });
+    steps.push_back([&] { return sheet.GetActivePage() == &sheet.m_confirm; });
+    steps.push_back([&] {
+        sheet.PressButton(PSBTN_CANCEL);
+        return true;
+    });
+    StepRunner runner(std::move(steps));
+    EXPECT_EQ(IDCANCEL, sheet.DoModal());
+    EXPECT_TRUE(runner.Done());
+}
+
+TEST_F(SettingsPage, WithoutAChangeToRecommendTheConfirmPageGoesPastIt)
+{
+    CWizardSheet sheet(m_playlist);
+    bool passed = false;
+    StepRunner runner(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActivePage() == &sheet.m_confirm; },
+        [&] {
+            testsupport::PumpMessages(50);
+            TheiTunesImportState().mode = iTunesImportState::kModeAsTheyAre;
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActivePage() != &sheet.m_confirm; },
+        [&] {
+            passed = sheet.GetActivePage() != &sheet.m_settings;
+            sheet.PressButton(PSBTN_FINISH);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(runner.Done());
+    EXPECT_TRUE(passed);
 }
 
 }  // namespace

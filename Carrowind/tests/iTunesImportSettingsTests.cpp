@@ -139,3 +139,33 @@ TEST(iTunesImportSettings, TheUsersOwnPreferencesFileIsRead)
     EXPECT_EQ(64u, settings.bitRate);
     DeleteFileW(path);
 }
+
+TEST(iTunesImportSettings, ConversionTimeFollowsTheBitRate)
+{
+    const struct {
+        DWORD bitRate;
+        const wchar_t* time;
+    } cases[] = {
+        {0, L"1 minute"}, {64, L"1 minute"}, {65, L"2.5 minutes"}, {128, L"2.5 minutes"},
+        {129, L"4 minutes"}, {256, L"4 minutes"}, {257, L"more than 5 minutes"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CString(c.time), EstimatedConversionTime(c.bitRate)) << c.bitRate;
+}
+
+TEST(iTunesImportSettings, TheUsersSettingsAreKeptFromTheirFirstRead)
+{
+    iTunesImportState state;
+    iTunesImportSettings first;
+    first.encoder = L"MP3 Encoder";
+    first.preset = L"High Quality (128 kbps)";
+    iTunesImportSettings later;
+    later.encoder = L"AAC Encoder";
+    later.preset = L"Spoken Podcast (64 kbps)";
+    EXPECT_FALSE(state.HasSaved());
+    state.Remember(first);
+    state.Remember(later);
+    EXPECT_TRUE(state.HasSaved());
+    EXPECT_EQ(CString(L"MP3 Encoder"), state.savedEncoder);
+    EXPECT_EQ(CString(L"High Quality (128 kbps)"), state.savedPreset);
+}

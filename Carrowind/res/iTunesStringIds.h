@@ -1,0 +1,9 @@
+// Texts of the iTunes connection and its failures.
+#pragma once
+
+#define IDS_ITUNES_REQUIRED 3508
+#define IDS_ITUNES_CLOSE_WINDOWS 3513
+#define IDS_ITUNES_CONNECT_FAILED 3515
+#define IDS_ITUNES_ERROR 5008
+#define IDS_ITUNES_CLOSED_DURING 5009
+#define IDS_ITUNES_NOT_INSTALLED 5010

@@ -1,0 +1,133 @@
+#include "iTunesTestSupport.h"
+
+#include "OtherProcessWindows.h"
+#include "iTunesInterfaces.h"
+
+namespace itunestest {
+
+CString StandinProgram()
+{
+    return testsupport::WindowsPath(ITUNES_STANDIN_PATH);
+}
+
+bool RegisterStandin()
+{
+    return testsupport::RunProgram(L"\"" + StandinProgram() + L"\" /RegServer") == 0;
+}
+
+bool UnregisterStandin()
+{
+    return testsupport::RunProgram(L"\"" + StandinProgram() + L"\" /UnregServer") == 0;
+}
+
+std::vector<DWORD> StandinProcesses()
+{
+    return testsupport::ProcessesNamed(L"itunes_standin.exe");
+}
+
+namespace {
+
+void EndStandins()
+{
+    for (DWORD id : StandinProcesses()) {
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+}
+
+}  // namespace
+
+StandinRun::StandinRun(const std::string& fixture, bool start)
+{
+    const CString path = m_folder / L"iTunes.ini";
+    testsupport::WriteAll(path, fixture);
+    SetEnvironmentVariableW(L"VESPERLIN_ITUNES", path);
+    RegisterStandin();
+    if (!start)
+        return;
+    // In a prefix made moments before, Wine's first connection to a local server can stall:
+    // the stalled stand-in is ended and started once more.
+    for (int attempt = 0; attempt < 3 && !m_started; ++attempt) {
+        EndStandins();
+        Sleep(attempt * 1000);
+        if (!testsupport::StartProgram(L"\"" + StandinProgram() + L"\""))
+            return;
+        bool shown = false;
+        for (int i = 0; i < 200 && !shown; ++i) {
+            shown = FindWindowW(L"iTunes", L"iTunes") != nullptr;
+            if (!shown)
+                Sleep(50);
+        }
+        if (!shown)
+            continue;
+        // The first connection is made by another process, which is ended when it stalls.
+        HANDLE client = nullptr;
+        if (!testsupport::StartProgram(L"\"" + StandinProgram() + L"\" /Reach", &client) || !client)
+            return;
+        DWORD code = 1;
+        if (WaitForSingleObject(client, 20000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(client, &code);
+        else
+            TerminateProcess(client, 1);
+        CloseHandle(client);
+        m_started = code == 0;
+    }
+}
+
+StandinRun::~StandinRun()
+{
+    Stop();
+    SetEnvironmentVariableW(L"VESPERLIN_ITUNES", nullptr);
+}
+
+void StandinRun::Stop()
+{
+    // Every stand-in's window is asked to close (COM may have started one of its own).
+    for (int i = 0; i < 200 && !StandinProcesses().empty(); ++i) {
+        if (HWND window = FindWindowW(L"iTunes", L"iTunes"))
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        Sleep(100);
+    }
+    EndStandins();
+}
+
+CString StandinRun::State(const wchar_t* section, const wchar_t* key) const
+{
+    wchar_t value[4096] = {};
+    GetPrivateProfileStringW(section, key, L"", value, 4096, m_folder / L"iTunes.state.ini");
+    return value;
+}
+
+int StandinRun::StateNumber(const wchar_t* section, const wchar_t* key) const
+{
+    return _wtoi(State(section, key));
+}
+
+CString StandinRun::TrackSection(const wchar_t* name) const
+{
+    const int count = StateNumber(L"Tracks", L"Count");
+    for (int i = 1; i <= count; ++i) {
+        CString section;
+        section.Format(L"Track%d", i);
+        if (State(section, L"Name") == name)
+            return section;
+    }
+    return CString();
+}
+
+CString StandinRun::PlaylistSection(const wchar_t* source, const wchar_t* name) const
+{
+    const int count = StateNumber(L"Playlists", L"Count");
+    for (int i = 1; i <= count; ++i) {
+        CString section;
+        section.Format(L"Playlist%d", i);
+        if (State(section, L"Name") == name && State(section, L"Source") == source)
+            return section;
+    }
+    return CString();
+}
+
+}  // namespace itunestest
