@@ -9,6 +9,8 @@
 #include "SuiteMessages.h"
 #include "ZuneClient.h"
 #include "res/DeviceStringIds.h"
+#include "res/CarrowindIds.h"
+#include "iTunesAutomation.h"
 
 #include <map>
 
@@ -251,6 +253,51 @@ ZunePass ConnectZuneDevices(DeviceSearchJob* job)
 
 }  // namespace
 
+ITunesSources ListiTunesSources(BOOL startiTunes)
+{
+    ITunesSources sources;
+    const BOOL running = IsiTunesRunning();
+    if (!running && !startiTunes)
+        return sources;
+    CiTunesHelper helper;
+    if (!helper.iTunes())
+        return sources;
+    if (!running)
+        HideiTunesWindow();  // started for the search: kept out of the way
+    IITPlaylist* none = nullptr;
+    if (FAILED(helper.FindPlaylist(CString(), &none, nullptr, &sources.names)))
+        return sources;
+    if (none)
+        none->Release();
+    sources.connected = true;
+    sources.sourceFlag = 1;
+    return sources;
+}
+
+void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes)
+{
+    const CString library = LoadText(IDS_ITUNES_LIBRARY_NAME);
+    auto add = [&](const CString& name, const CString& description) {
+        auto* record = new PlayerRecord(name, nullptr, description, NoSerialNumber(), kUnknownValue);
+        record->iTunesSourceFlag = iTunes.sourceFlag;
+        record->SetMp3Only(0);
+        record->isMobileStorageCard = 0;
+        job.devices->Add(record);
+    };
+    bool appleAdded = false;
+    int start = 0;
+    for (CString name = iTunes.names.Tokenize(L"|", start); start >= 0; name = iTunes.names.Tokenize(L"|", start)) {
+        if (name.IsEmpty())
+            continue;
+        add(name, LoadText(IDS_APPLE_DEVICE));
+        appleAdded = true;
+        if (job.mp3Title)
+            add(library, library);  // the same iPod reached through the library
+    }
+    if (job.mp3Title && !appleAdded)
+        add(library, library);
+}
+
 ITunesProbe SetITunesProbe(ITunesProbe probe)
 {
     ITunesProbe before = std::move(Probe());
@@ -340,10 +387,8 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
         CString lastMobileName;
         ReadMobileDevices(&mobiles, &lastMobileName);
 
-        // iTunes: asked only through the probe (Apple players are reached through it).
-        ITunesSources iTunes;
-        if (Probe())
-            iTunes = Probe()();
+        // iTunes: Apple players are reached through it, when it runs (a test may answer for it).
+        ITunesSources iTunes = Probe() ? Probe()() : ListiTunesSources(FALSE);
 
         for (;;) {
             if (job->stopRequested)
@@ -452,6 +497,9 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
             }
             job->devices->Add(record);
         }
+
+        if (iTunes.connected && !job->stopRequested)
+            AddiTunesRecords(*job, iTunes);
 
         if (BuildZuneTable() > 0 && !job->stopRequested) {
             const CString version = ReadZuneSoftwareVersion();

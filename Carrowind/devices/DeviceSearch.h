@@ -36,9 +36,8 @@ using DeviceSearchStarter = std::function<CWinThread*(std::shared_ptr<DeviceSear
 DeviceSearchStarter SetDeviceSearchStarter(DeviceSearchStarter starter);
 CWinThread* StartDeviceSearch(std::shared_ptr<DeviceSearchJob> job);
 
-// Whether iTunes is running and connected, and the names of its sources ("|"-separated) with
-// the value its source listing gives. The product's answer until the Apple players' code
-// exists: iTunes is not running.
+// Whether iTunes is running and connected, and the names of its iPods ("|" after each) with
+// the value its source listing gives.
 struct ITunesSources {
     bool connected = false;
     CString names;
@@ -46,6 +45,13 @@ struct ITunesSources {
 };
 using ITunesProbe = std::function<ITunesSources()>;
 ITunesProbe SetITunesProbe(ITunesProbe probe);
+// The product's answer: iTunes asked through its automation when it runs (or, with
+// startiTunes, started for it and its window hidden).
+ITunesSources ListiTunesSources(BOOL startiTunes);
+// The records of the players iTunes shows: one per iPod ("Apple device"), followed for an MP3
+// title by the same player reached through "iTunes Library"; for an MP3 title without iPods,
+// the library's record alone.
+void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes);
 
 // The product's search thread: every player the device manager lists (with the mass-storage
 // players' profile files and the Windows Mobile devices the mobile link knows), appended to the

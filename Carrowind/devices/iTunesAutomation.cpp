@@ -404,24 +404,35 @@ HRESULT CiTunesHelper::FindPlaylist(const CString& playerName, IITPlaylist** pla
     return S_OK;
 }
 
+namespace {
+
+// The first user playlist of the collection that wants takes, or null.
+template <class Wants>
+IITUserPlaylist* FirstUserPlaylist(IITPlaylistCollection* playlists, Wants wants)
+{
+    LONG count = 0;
+    playlists->get_Count(&count);
+    for (LONG i = 1; i <= count; ++i) {
+        com::ComPtr<IITPlaylist> candidate;
+        com::ComPtr<IITUserPlaylist> user;
+        if (SUCCEEDED(playlists->get_Item(i, candidate.Put())) && candidate &&
+            SUCCEEDED(candidate.As(&user, IID_IITUserPlaylist)) && user && wants(user.Get()))
+            return user.Detach();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 IITUserPlaylist* CiTunesHelper::FindVesperlinTracks(IITPlaylist* playlist, BOOL create)
 {
     com::ComPtr<IITSource> source;
     com::ComPtr<IITPlaylistCollection> playlists;
     if (FAILED(SourcePlaylists(playlist, &source, &playlists)))
         return nullptr;
-    LONG count = 0;
-    playlists->get_Count(&count);
-    for (LONG i = 1; i <= count; ++i) {
-        com::ComPtr<IITPlaylist> candidate;
-        if (FAILED(playlists->get_Item(i, candidate.Put())) || !candidate)
-            continue;
-        if (NameOf(candidate.Get()) == kVesperlinPlaylistName) {
-            com::ComPtr<IITUserPlaylist> user;
-            if (SUCCEEDED(candidate.As(&user, IID_IITUserPlaylist)))
-                return user.Detach();
-        }
-    }
+    if (IITUserPlaylist* found = FirstUserPlaylist(
+            playlists.Get(), [](IITUserPlaylist* user) { return NameOf(user) == kVesperlinPlaylistName; }))
+        return found;
     if (!create || !iTunes())
         return nullptr;
     com::ComPtr<IITPlaylist> created;
@@ -438,21 +449,11 @@ IITUserPlaylist* CiTunesHelper::FindAudiobooksPlaylist(IITPlaylist* playlist)
     com::ComPtr<IITPlaylistCollection> playlists;
     if (FAILED(SourcePlaylists(playlist, &source, &playlists)))
         return nullptr;
-    LONG count = 0;
-    playlists->get_Count(&count);
-    for (LONG i = 1; i <= count; ++i) {
-        com::ComPtr<IITPlaylist> candidate;
-        LONG kind = 0;
-        if (FAILED(playlists->get_Item(i, candidate.Put())) || !candidate || FAILED(candidate->get_Kind(&kind)) ||
-            kind != ITPlaylistKindUser)
-            continue;
-        com::ComPtr<IITUserPlaylist> user;
-        LONG special = 0;
-        if (SUCCEEDED(candidate.As(&user, IID_IITUserPlaylist)) && SUCCEEDED(user->get_SpecialKind(&special)) &&
-            special == ITUserPlaylistSpecialKindAudiobooks)
-            return user.Detach();
-    }
-    return nullptr;
+    return FirstUserPlaylist(playlists.Get(), [](IITUserPlaylist* user) {
+        LONG kind = 0, special = 0;
+        return SUCCEEDED(user->get_Kind(&kind)) && kind == ITPlaylistKindUser && SUCCEEDED(user->get_SpecialKind(&special)) &&
+               special == ITUserPlaylistSpecialKindAudiobooks;
+    });
 }
 
 IITPlaylist* CiTunesHelper::PlaylistFor(const CString& playerName, BOOL audiobook)

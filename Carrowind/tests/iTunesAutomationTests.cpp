@@ -1,8 +1,13 @@
 // The wizard's iTunes helpers against the iTunes stand-in: connecting (not installed, a version
 // refused, rejected creation then success), the playlist of a player with its cache and the
 // lock probe, the maker's playlist, the parts of a title already there and deleting an old
-// copy, the error box, the encoder and the iTunes window.
+// copy, the error box, the encoder and the iTunes window; and the device search's Apple players
+// (the iPods iTunes shows and the library) found through them.
 #include "iTunesAutomation.h"
+
+#include "DeviceSearch.h"
+#include "PlayerRecord.h"
+#include "SearchRunner.h"
 
 #include "ComHolders.h"
 #include "ComTestSupport.h"
@@ -90,8 +95,6 @@ TEST(iTunesConnection, ResultsAndBoxesOfEachWayIn)
         bool checkAfter;  // CheckiTunesVersion afterwards (interactive, with the same answers)
     };
     const Case cases[] = {
-        {"not installed", kFixture, false, TRUE, {IDOK}, REGDB_E_CLASSNOTREG, {3508}, 0, false},
-        {"not installed, quiet", kFixture, false, FALSE, {IDOK}, REGDB_E_CLASSNOTREG, {}, 0, false},
         {"version refused", "[iTunes]\nVersion=1.11\n" + kSources, true, TRUE, {IDOK}, E_INVALIDARG, {}, 0, false},
         {"version check fails", "[iTunes]\nFail.CheckVersion=0x80004005\n" + kSources, true, TRUE, {IDOK}, E_FAIL, {}, 0, false},
         {"rejected twice, then in", "[iTunes]\nFail.Create=0x80010001*2\n" + kSources, true, TRUE, {IDOK}, S_OK,
@@ -101,6 +104,9 @@ TEST(iTunesConnection, ResultsAndBoxesOfEachWayIn)
         {"rejected, quiet", "[iTunes]\nFail.Create=0x80010001*2\n" + kSources, true, FALSE, {IDOK}, RPC_E_CALL_REJECTED,
          {}, 0, true},
         {"newer version", "[iTunes]\nVersion=2.0\n" + kSources, true, TRUE, {IDOK}, S_OK, {}, 0, true},
+        // Last: this program's first connection is to a stand-in already reached.
+        {"not installed", kFixture, false, TRUE, {IDOK}, REGDB_E_CLASSNOTREG, {3508}, 0, false},
+        {"not installed, quiet", kFixture, false, FALSE, {IDOK}, REGDB_E_CLASSNOTREG, {}, 0, false},
     };
     comtest::ApartmentScope com;
     for (const Case& c : cases) {
@@ -319,6 +325,58 @@ TEST(iTunesWindow, EncoderPutBackAndTheWindowHiddenAndClosed)
         Sleep(50);
     EXPECT_FALSE(IsiTunesRunning());
     EXPECT_EQ(CString(L"1"), run.State(L"iTunes", L"Closed"));
+}
+
+// Last: the first connection of this program is the main thread's, not the search's.
+struct Record {
+    const wchar_t* name;
+    const wchar_t* displayName;
+};
+
+TEST(iTunesSearch, FindsTheIPodsITunesShowsAndTheLibrary)
+{
+    const std::string twoPods =
+        "[Sources]\nCount=3\n[Source1]\nKind=1\nName=Library\n[Source2]\nKind=2\nName=Ada's iPod\n"
+        "[Source3]\nKind=2\nName=Bo\n";
+    const std::string libraryOnly = "[Sources]\nCount=1\n[Source1]\nKind=1\nName=Library\n";
+    const struct {
+        const char* label;
+        const std::string* fixture;
+        BOOL mp3Title;
+        std::vector<Record> records;
+    } cases[] = {
+        {"iPods, audiobook title", &twoPods, FALSE, {{L"Ada's iPod", L"Apple device (Ada's iPod)"}, {L"Bo", L"Apple device (Bo)"}}},
+        {"iPods, MP3 title", &twoPods, TRUE,
+         {{L"Ada's iPod", L"Apple device (Ada's iPod)"},
+          {L"iTunes Library", L"iTunes Library"},
+          {L"Bo", L"Apple device (Bo)"},
+          {L"iTunes Library", L"iTunes Library"}}},
+        {"library only, MP3 title", &libraryOnly, TRUE, {{L"iTunes Library", L"iTunes Library"}}},
+    };
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        itunestest::StandinRun iTunes(*c.fixture);
+        ASSERT_TRUE(iTunes.Started());
+        testsupport::MessageBoxRecorder boxes(IDNO);
+        CObArray found;
+        SearchRun run(&found, L"No portable players could be found.");
+        run.job->mp3Title = c.mp3Title;
+        ASSERT_TRUE(run.Run());
+        EXPECT_EQ(1, run.reports);
+        ASSERT_EQ(c.records.size(), static_cast<size_t>(found.GetSize()));
+        for (size_t i = 0; i < c.records.size(); ++i) {
+            auto* record = static_cast<PlayerRecord*>(found.GetAt(static_cast<INT_PTR>(i)));
+            EXPECT_EQ(CString(c.records[i].name), record->name);
+            EXPECT_EQ(CString(c.records[i].displayName), record->GetDisplayName());
+            EXPECT_EQ(1u, record->iTunesSourceFlag);
+            EXPECT_EQ(0, record->IsMp3Only());
+        }
+        EXPECT_TRUE(boxes.Boxes().empty());
+        for (INT_PTR i = 0; i < found.GetSize(); ++i)
+            delete static_cast<PlayerRecord*>(found.GetAt(i));
+    }
+    CoUninitialize();
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ StandinRun::StandinRun(const std::string& fixture, bool start)
         return;
     // In a prefix made moments before, Wine's first connection to a local server can stall:
     // the stalled stand-in is ended and started once more.
-    for (int attempt = 0; attempt < 3 && !m_started; ++attempt) {
+    for (int attempt = 0; attempt < 4 && !m_started; ++attempt) {
         EndStandins();
         Sleep(attempt * 1000);
         if (!testsupport::StartProgram(L"\"" + StandinProgram() + L"\""))
@@ -68,7 +68,7 @@ StandinRun::StandinRun(const std::string& fixture, bool start)
         if (!testsupport::StartProgram(L"\"" + StandinProgram() + L"\" /Reach", &client) || !client)
             return;
         DWORD code = 1;
-        if (WaitForSingleObject(client, 20000) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(client, 30000) == WAIT_OBJECT_0)
             GetExitCodeProcess(client, &code);
         else
             TerminateProcess(client, 1);
