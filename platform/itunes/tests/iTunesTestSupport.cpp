@@ -80,6 +80,8 @@ StandinRun::StandinRun(const std::string& fixture, bool start)
 StandinRun::~StandinRun()
 {
     Stop();
+    // Other tests of the prefix must not find iTunes registered.
+    UnregisterStandin();
     SetEnvironmentVariableW(L"VESPERLIN_ITUNES", nullptr);
 }
 
