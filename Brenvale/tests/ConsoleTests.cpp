@@ -1373,6 +1373,27 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
                 EXPECT_NE(std::string::npos, testsupport::ReadAllBytes(root + L"\\" + arrived + L".props").find(
                                                  c.wma ? "WMDM/FormatCode=47361" : "WMDM/FormatCode=12297"));
         }
+        auto endingIn = [&](const wchar_t* ending) {
+            std::vector<CString> found;
+            for (const CString& file : files)
+                if (file.Right(static_cast<int>(wcslen(ending))).CompareNoCase(ending) == 0)
+                    found.push_back(file);
+            return found;
+        };
+        if (c.player == RoadPlayer::Mtp) {
+            // One album of the title's name, referencing every part, with the picture as its art.
+            const std::vector<CString> albums = endingIn(L".alb");
+            ASSERT_EQ(1u, albums.size());
+            EXPECT_EQ(CString(L"Autumn Light.alb"), albums[0].Mid(albums[0].ReverseFind(L'\\') + 1));
+            const std::string references = testsupport::ReadAllBytes(root + L"\\" + albums[0] + L".refs");
+            for (const CString& name : names)
+                EXPECT_NE(std::string::npos, references.find(name.ToNarrow())) << references;
+            EXPECT_EQ("\xFF\xD8", testsupport::ReadAllBytes(root + L"\\" + albums[0] + L".AlbumCoverData.bin").substr(0, 2));
+        } else {
+            // After the parts, an MP3 title's order file and picture; a Windows Media title has none.
+            EXPECT_EQ(c.wma ? 0u : 1u, endingIn(L".vpm").size());
+            EXPECT_EQ(c.wma ? 0u : 1u, endingIn(L".jpg").size());
+        }
     }
 }
 
