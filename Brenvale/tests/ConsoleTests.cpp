@@ -1228,92 +1228,173 @@ TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
     CloseHandle(firstProcess);
 }
 
+// The players a transfer from the console reaches, each as a fixture of its stand-in.
+enum class RoadPlayer { Mtp, RemovableDrive };
+
+struct TransferRoadCase {
+    const char* name;
+    bool wma;  // a Windows Media title, else an MP3 one
+    RoadPlayer player;
+};
+
 // The road a user takes: Transfer in the running console, then the device wizard's pages
-// answered as a user would (Next on Welcome, Next on Confirm), onto the player of the device
-// manager's stand-in. Each part of the 3-part title arrives byte for byte and the wizard ends
-// on its Success page.
+// answered as a user would (Next on Welcome, Next on Confirm), onto each kind of player. Each
+// part of the 3-part title arrives byte for byte with what the player keeps beside it, the
+// wizard ends on its Success page, and nothing half-written stays behind.
 TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
 {
-    ScratchFolder programs, media, player;
-    Start();
-    CMediaObject* title = nullptr;
-    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
-    for (int n = 2; n <= 3; ++n) {
-        auto* part = new CPartObject;
-        part->m_number = n;
-        part->m_fileSize = 1000;
-        part->m_name.Format(L"Part %d", n);
-        part->m_fileName.Format(L"autumn-%d.mp3", n);
-        title->AddPart(part);
-    }
-    std::vector<std::string> sources;
-    for (int i = 0; i < 3; ++i) {
-        const CString path = title->GetPart(i)->GetFilePath(title);
-        ASSERT_TRUE(CreateParentFolder(path));
-        const CString made = mediafixtures::MakeMp3(media, i == 1 ? L"tone-b.mp3" : L"tone-a.mp3", i == 1);
-        ASSERT_TRUE(CopyFileW(made, path, FALSE));
-        sources.push_back(testsupport::ReadAllBytes(path));
-    }
-    ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
-    testsupport::WriteAll(player / L"devices.ini",
-                          "[Devices]\nCount=1\n[Device1]\nName=Kitchen Player\nProtocol=MTP\nSerial=0x045E:0A0B0C0D\n"
-                          "FriendlyName=Kitchen Player\nFormats=0x3009,0xB901,0xBA03\n"
-                          "[Device1.Storage1]\nName=\\\nFolder=storage\n");
-    CreateDirectoryW(player / L"storage", nullptr);
-    // The wizard gets the console's environment.
-    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", player / L"devices.ini");
-    SelectRows({0});
-    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
-    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
-
-    DWORD wizard = 0;
-    auto waitFor = [&](const wchar_t* caption) {
-        HWND found = nullptr;
-        for (int i = 0; i < 600 && !found; ++i) {
-            found = testsupport::FindOtherProcessWindow(caption, &wizard);
-            if (!found)
-                RunMessages(50);
-        }
-        return found;
+    const TransferRoadCase cases[] = {
+        {"MP3 title onto an MTP player", false, RoadPlayer::Mtp},
+        {"Windows Media title onto an MTP player", true, RoadPlayer::Mtp},
+        {"MP3 title onto a removable drive", false, RoadPlayer::RemovableDrive},
+        {"Windows Media title onto a removable drive", true, RoadPlayer::RemovableDrive},
     };
-    HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
-    ASSERT_NE(nullptr, sheet);
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
-    ASSERT_NE(nullptr, process);
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-    ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
-    // The buttons come back once the page is set up.
-    for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
-        RunMessages(50);
-    RunMessages(200);
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-    const HWND done = waitFor(L"Vesperlin Carrowind - Transfer Complete");
-    for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses())
-        ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
-    ASSERT_NE(nullptr, done);
-    testsupport::CaptureWindow(sheet, L"Carrowind.SuccessFromConsole");
+    Start();
+    for (const TransferRoadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder programs, media, player;
+        CMediaObject* title = nullptr;
+        ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+        title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
+        const wchar_t* extension = c.wma ? L".wma" : L".mp3";
+        for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
+            auto* part = new CPartObject;
+            part->m_number = n;
+            part->m_fileSize = 1000;
+            part->m_name.Format(L"Part %d", n);
+            title->AddPart(part);
+        }
+        std::vector<std::string> sources;
+        std::vector<CString> names;
+        for (int i = 0; i < 3; ++i) {
+            const CString path = title->GetPart(i)->GetFilePath(title);
+            ASSERT_TRUE(CreateParentFolder(path));
+            CString tone;
+            tone.Format(L"tone-%d%s", i + 1, extension);
+            const CString made =
+                c.wma ? mediafixtures::MakeWma(media, tone) : mediafixtures::MakeMp3(media, tone, i == 1);
+            ASSERT_TRUE(CopyFileW(made, path, FALSE));
+            sources.push_back(testsupport::ReadAllBytes(path));
+            names.push_back(path.Mid(path.ReverseFind(L'\\') + 1));
+        }
+        // The title's picture beside its playlist: the album's cover and a side file.
+        const CString playlist = title->GetPlaylistPath();
+        const CString picture = playlist.Left(playlist.GetLength() - 4) + L".jpg";
+        ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x3366aa:s=64x48 -frames:v 1 " +
+                                                 testsupport::ShellQuoted(picture)));
+        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
 
-    std::string listing;
-    ASSERT_EQ(0, testsupport::RunHostCommand("cd " + testsupport::ShellQuoted(player / L"storage") +
-                                                 " && find . -type f | sort",
-                                             &listing));
-    EXPECT_EQ(std::string::npos, listing.find(".partial")) << listing;
-    std::vector<CString> sent;
-    for (size_t at = 0, end; (end = listing.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::string line = listing.substr(at + 2, end - at - 2);  // without "./"
-        if (line.size() > 4 && line.compare(line.size() - 4, 4, ".mp3") == 0) {
-            CString path(line.c_str());
-            path.Replace(L"/", L"\\");
-            sent.push_back(path);
+        // The player, and the folder its files land in.
+        std::unique_ptr<testsupport::TestDrive> drive;
+        CString root = player / L"storage";
+        CreateDirectoryW(root, nullptr);
+        if (c.player == RoadPlayer::Mtp) {
+            testsupport::WriteAll(player / L"devices.ini",
+                                  "[Devices]\nCount=1\n[Device1]\nName=Kitchen Player\nProtocol=MTP\n"
+                                  "Serial=0x045E:0A0B0C0D\nFriendlyName=Kitchen Player\nFormats=0x3009,0xB901,0xBA03\n"
+                                  "[Device1.Storage1]\nName=\\\nFolder=storage\n");
+        } else {
+            drive = std::make_unique<testsupport::TestDrive>(root, testsupport::DriveKind::Removable);
+            ASSERT_TRUE(drive->Made());
+            testsupport::WriteAll(drive->Root() + L"Vesperlin.xml",
+                                  "<?xml version=\"1.0\"?>\r\n<Carrowind><VPM>\\Books\\[title]</VPM>"
+                                  "<Thumbnail>1</Thumbnail></Carrowind>\r\n");
+            CString driveName;
+            driveName.Format(L"Removable Disk (%c:)", drive->Letter());
+            testsupport::WriteAll(player / L"devices.ini", "[Devices]\nCount=1\n[Device1]\nName=" +
+                                                               driveName.ToNarrow() +
+                                                               "\nSerial=0x0781:0102\n[Device1.Storage1]\nName=\\\n"
+                                                               "Folder=" + root.ToNarrow() + "\n");
+        }
+        // The wizard gets the console's environment.
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", player / L"devices.ini");
+        SelectRows({0});
+        m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+
+        DWORD wizard = 0;
+        auto waitFor = [&](const wchar_t* caption) {
+            HWND found = nullptr;
+            for (int i = 0; i < 600 && !found; ++i) {
+                found = testsupport::FindOtherProcessWindow(caption, &wizard);
+                if (!found)
+                    RunMessages(50);
+            }
+            return found;
+        };
+        HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
+        ASSERT_NE(nullptr, sheet);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
+        ASSERT_NE(nullptr, process);
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
+        // The buttons come back once the page is set up.
+        for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
+            RunMessages(50);
+        RunMessages(200);
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        const HWND done = waitFor(L"Vesperlin Carrowind - Transfer Complete");
+        for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses()) {
+            ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
+            testsupport::Answer(box, IDCANCEL);
+        }
+        if (done) {
+            testsupport::CaptureWindow(sheet, L"Carrowind.SuccessFromConsole");
+            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+        } else {
+            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        }
+        EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
+        CloseHandle(process);
+        ASSERT_NE(nullptr, done);
+
+        const std::vector<CString> files = testsupport::FilesBelow(root);
+        std::string listing;
+        for (const CString& file : files)
+            listing += file.ToNarrow() + "\n";
+        SCOPED_TRACE(listing);
+        for (const CString& file : files) {
+            EXPECT_EQ(-1, file.Find(L".partial")) << file.ToNarrow();
+            EXPECT_EQ(-1, file.Find(L".tmp")) << file.ToNarrow();
+        }
+        for (const CString& file : testsupport::FilesBelow(media.Path()))
+            EXPECT_EQ(-1, file.Find(L".tmp")) << file.ToNarrow();
+        auto sent = [&](const CString& name) {
+            for (const CString& file : files)
+                if (file.Mid(file.ReverseFind(L'\\') + 1).CompareNoCase(name) == 0)
+                    return file;
+            return CString();
+        };
+        for (int i = 0; i < 3; ++i) {
+            const CString arrived = sent(names[i]);
+            ASSERT_FALSE(arrived.IsEmpty()) << names[i].ToNarrow();
+            EXPECT_TRUE(sources[i] == testsupport::ReadAllBytes(root + L"\\" + arrived)) << arrived.ToNarrow();
+            if (c.player == RoadPlayer::Mtp)
+                EXPECT_NE(std::string::npos, testsupport::ReadAllBytes(root + L"\\" + arrived + L".props").find(
+                                                 c.wma ? "WMDM/FormatCode=47361" : "WMDM/FormatCode=12297"));
+        }
+        auto endingIn = [&](const wchar_t* ending) {
+            std::vector<CString> found;
+            for (const CString& file : files)
+                if (file.Right(static_cast<int>(wcslen(ending))).CompareNoCase(ending) == 0)
+                    found.push_back(file);
+            return found;
+        };
+        if (c.player == RoadPlayer::Mtp) {
+            // One album of the title's name, referencing every part, with the picture as its art.
+            const std::vector<CString> albums = endingIn(L".alb");
+            ASSERT_EQ(1u, albums.size());
+            EXPECT_EQ(CString(L"Autumn Light.alb"), albums[0].Mid(albums[0].ReverseFind(L'\\') + 1));
+            const std::string references = testsupport::ReadAllBytes(root + L"\\" + albums[0] + L".refs");
+            for (const CString& name : names)
+                EXPECT_NE(std::string::npos, references.find(name.ToNarrow())) << references;
+            EXPECT_EQ("\xFF\xD8", testsupport::ReadAllBytes(root + L"\\" + albums[0] + L".AlbumCoverData.bin").substr(0, 2));
+        } else {
+            // After the parts, an MP3 title's order file and picture; a Windows Media title has none.
+            EXPECT_EQ(c.wma ? 0u : 1u, endingIn(L".vpm").size());
+            EXPECT_EQ(c.wma ? 0u : 1u, endingIn(L".jpg").size());
         }
     }
-    ASSERT_EQ(3u, sent.size()) << listing;
-    for (size_t i = 0; i < sent.size(); ++i)
-        EXPECT_TRUE(sources[i] == testsupport::ReadAllBytes(player / L"storage\\" + sent[i])) << sent[i].ToNarrow();
-
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
-    CloseHandle(process);
 }
 
 TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)

@@ -102,34 +102,6 @@ std::string Text(const CString& path) { return Exists(path) ? testsupport::ReadA
 
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
-namespace {
-void Collect(const CString& folder, const CString& prefix, std::vector<CString>* files)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const CString name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            Collect(folder + L"\\" + name, prefix + name + L"\\", files);
-        else
-            files->push_back(prefix + name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-}
-}  // namespace
-
-std::vector<CString> FilesBelow(const CString& folder)
-{
-    std::vector<CString> files;
-    Collect(folder, CString(), &files);
-    std::sort(files.begin(), files.end(), [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
-    return files;
-}
-
 std::string Narrow(const CString& text)
 {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);

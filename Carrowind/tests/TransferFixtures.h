@@ -37,8 +37,7 @@ CString MakeBytes(const testsupport::ScratchFolder& folder, const wchar_t* name,
 // The text of a file, or "" when it is missing.
 std::string Text(const CString& path);
 bool Exists(const CString& path);
-// The files of a folder tree (relative paths, "a\\b.mp3"), sorted.
-std::vector<CString> FilesBelow(const CString& folder);
+using testsupport::FilesBelow;
 // The number of lines of a text that contain the piece.
 int CountLines(const std::string& text, const std::string& piece);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <ostream>
@@ -238,6 +239,34 @@ int FileCount(const CString& folder)
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return count;
+}
+
+namespace {
+void CollectFiles(const CString& folder, const CString& prefix, std::vector<CString>* files)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const CString name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectFiles(folder + L"\\" + name, prefix + name + L"\\", files);
+        else
+            files->push_back(prefix + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+}  // namespace
+
+std::vector<CString> FilesBelow(const CString& folder)
+{
+    std::vector<CString> files;
+    CollectFiles(folder, CString(), &files);
+    std::sort(files.begin(), files.end(), [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
+    return files;
 }
 
 void WriteAll(const CString& path, const void* data, size_t size)

@@ -56,6 +56,8 @@ std::string ReadAllBytes(const CString& path);
 std::string Utf16LeBytes(const wchar_t* text);
 // The files (not the folders) directly in a folder.
 int FileCount(const CString& folder);
+// The files of a folder tree (relative paths, "a\\b.mp3"), sorted without regard to case.
+std::vector<CString> FilesBelow(const CString& folder);
 void WriteAll(const CString& path, const void* data, size_t size);
 void WriteAll(const CString& path, const std::string& text);
 
