@@ -75,7 +75,15 @@ wine_env() {
 wine_start() {
   [ "${1:-}" = fresh ] && rm -rf "$WINEPREFIX"
   local made=""
-  [ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1 </dev/null || true; made=1; }
+  if [ ! -d "$WINEPREFIX" ]; then
+    wineboot -i >/dev/null 2>&1 </dev/null || true
+    # Making a prefix restarts its services near the end, and the server that made it lingers
+    # with them: a local server registered before that settles is lost to the COM service
+    # started anew, and its first client waits a minute or more. So the prefix is left to
+    # settle (its server to end) before the persistent server starts.
+    "$wine_dir/wineserver" -w >/dev/null 2>&1 </dev/null || true
+    made=1
+  fi
   "$wine_dir/wineserver" -p >/dev/null 2>&1 </dev/null || true
   if [ -n "$made" ]; then
     # Windows not handed to an X window manager: there is none on the test display, and Wine

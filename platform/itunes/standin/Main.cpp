@@ -1,5 +1,5 @@
 // itunes_standin.exe: stands in for iTunes in test prefixes. Registered with /RegServer
-// (removed with /UnregServer; /Reach only connects to a running one); started by COM for a client (or by a test), it serves the
+// (removed with /UnregServer); started by COM for a client (or by a test), it serves the
 // application class until its window ("iTunes", of class "iTunes") is closed, as iTunes does.
 #include "Model.h"
 #include "Module.h"
@@ -60,20 +60,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     if (arguments && HasSwitch(count, arguments, L"UnregServer")) {
         LocalFree(arguments);
         return SUCCEEDED(g_module.UnregisterServer()) ? 0 : 1;
-    }
-    // /Reach: a client's first connection to the running stand-in, made by a process of its
-    // own (a test ends it when Wine stalls it).
-    if (arguments && HasSwitch(count, arguments, L"Reach")) {
-        LocalFree(arguments);
-        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-            return 1;
-        IClassFactory* factory = nullptr;
-        const HRESULT hr = CoGetClassObject(CLSID_iTunesApp, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
-                                            reinterpret_cast<void**>(&factory));
-        if (factory)
-            factory->Release();
-        CoUninitialize();
-        return SUCCEEDED(hr) ? 0 : 2;
     }
     LocalFree(arguments);
 

@@ -48,32 +48,13 @@ StandinRun::StandinRun(const std::string& fixture, bool start)
     RegisterStandin();
     if (!start)
         return;
-    // In a prefix made moments before, Wine's first connection to a local server can stall:
-    // the stalled stand-in is ended and started once more.
-    for (int attempt = 0; attempt < 4 && !m_started; ++attempt) {
-        EndStandins();
-        Sleep(attempt * 1000);
-        if (!testsupport::StartProgram(L"\"" + StandinProgram() + L"\""))
-            return;
-        bool shown = false;
-        for (int i = 0; i < 200 && !shown; ++i) {
-            shown = FindWindowW(L"iTunes", L"iTunes") != nullptr;
-            if (!shown)
-                Sleep(50);
-        }
-        if (!shown)
-            continue;
-        // The first connection is made by another process, which is ended when it stalls.
-        HANDLE client = nullptr;
-        if (!testsupport::StartProgram(L"\"" + StandinProgram() + L"\" /Reach", &client) || !client)
-            return;
-        DWORD code = 1;
-        if (WaitForSingleObject(client, 30000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(client, &code);
-        else
-            TerminateProcess(client, 1);
-        CloseHandle(client);
-        m_started = code == 0;
+    EndStandins();
+    if (!testsupport::StartProgram(L"\"" + StandinProgram() + L"\""))
+        return;
+    for (int i = 0; i < 200 && !m_started; ++i) {
+        m_started = FindWindowW(L"iTunes", L"iTunes") != nullptr;
+        if (!m_started)
+            Sleep(50);
     }
 }
 
