@@ -12,6 +12,7 @@
 #pragma once
 
 #include "Collections.h"
+#include "SearchWatch.h"
 #include "WinThread.h"
 #include "Wmdm.h"
 
@@ -19,15 +20,13 @@
 #include <functional>
 #include <memory>
 
-struct DeviceSearchJob {
-    HWND owner = nullptr;        // the Search page
+// notFoundText: what the search tells when it finds no player.
+struct DeviceSearchJob : SearchJob {
     CObArray* devices = nullptr; // the sheet's device array: records added are the sheet's
-    CString notFoundText;        // what the search tells when it finds no player
     CString mobileMinVersion;
     CString mobileCurVersion;
     BOOL mp3Title = FALSE;
     BOOL iTunesInstalled = FALSE;
-    std::atomic<bool> stopRequested{false};
 };
 
 // Makes the search thread for a job, suspended; null when it cannot be started.

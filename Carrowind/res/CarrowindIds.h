@@ -1,6 +1,8 @@
 // Resource ids of the device wizard (Carrowind): dialogs, items, pictures and texts.
 #pragma once
 
+#include "../sheet/res/SearchPageIds.h"  // the Search page's items and texts
+
 // Dialogs.
 #define IDD_ABOUT 100
 #define IDD_WELCOME_PAGE 120
@@ -10,13 +12,10 @@
 // Pictures and tables.
 #define IDI_CARROWIND 118
 #define IDR_WIZARD_ACCELERATORS 139
-#define IDR_SEARCH_ANIMATION 1002
 
 // Dialog items.
 #define IDC_WELCOME_MESSAGE 1000
 #define IDC_WELCOME_PROMPT 1001
-#define IDC_SEARCH_MESSAGE 1002
-#define IDC_SEARCH_ANIMATION 1003
 #define IDC_SUCCESS_MESSAGE 1040
 #define IDC_ABOUT_TITLE 1051
 #define IDC_SUCCESS_ELAPSED 1052
@@ -35,7 +34,6 @@
 #define IDS_WELCOME_CONNECT 6046
 #define IDS_WELCOME_CONNECT_MP3 6047
 #define IDS_ALREADY_RUNNING 6050
-#define IDS_NO_DEVICES_FOUND 8001
 #define IDS_NO_PLAYLIST_PATH 8030
 #define IDS_TIME_ELAPSED 9620
 #define IDS_DISCONNECT_SENTENCE 9621

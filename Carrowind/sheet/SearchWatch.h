@@ -13,6 +13,14 @@
 
 #include <atomic>
 
+// What every wizard's search job holds: the page it reports to, the text it shows when it finds
+// nothing, and the page's request to stop.
+struct SearchJob {
+    HWND owner = nullptr;  // the Search page
+    CString notFoundText;
+    std::atomic<bool> stopRequested{false};
+};
+
 class CSearchWatch {
 public:
     // How long Stop waits for a search to end before ending it by force.

@@ -5,8 +5,8 @@
 #include "CarrowindApp.h"
 #include "CarrowindSheet.h"
 #include "FileUtils.h"
-#include "MarkupLabel.h"
 #include "PlayerRecord.h"
+#include "SearchFixtures.h"
 #include "SuiteMessages.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
@@ -24,6 +24,8 @@ namespace {
 using testsupport::MessageBoxRecorder;
 using testsupport::ScratchFolder;
 using testsupport::StepRunner;
+using wizardtest::LabelText;
+using wizardtest::ReportSearchDone;
 
 CWizardApp& App() { return *static_cast<CWizardApp*>(AfxGetWizardApp()); }
 
@@ -39,29 +41,6 @@ public:
     ~CFoundPlayer() override { --Alive(); }
 };
 
-// A search thread whose work the test gives.
-class CFakeSearchThread : public CWinThread {
-    DECLARE_DYNCREATE(CFakeSearchThread)
-public:
-    static std::function<void(DeviceSearchJob&)>& Work()
-    {
-        static std::function<void(DeviceSearchJob&)> work;
-        return work;
-    }
-    std::shared_ptr<DeviceSearchJob> m_job;
-
-protected:
-    BOOL InitInstance() override
-    {
-        if (Work())
-            Work()(*m_job);
-        return FALSE;
-    }
-};
-IMPLEMENT_DYNCREATE(CFakeSearchThread, CWinThread)
-
-void Report(DeviceSearchJob& job) { SendMessageW(job.owner, WM_DEVICE_SEARCH_DONE, 0, 0); }
-
 class Pages : public ::testing::Test {
 protected:
     void SetUp() override
@@ -70,42 +49,26 @@ protected:
         App().m_contentType = L"WMA Audiobook";
         App().m_bannerPath.Empty();
         App().m_stringsFilePath.Empty();
-        m_before = SetDeviceSearchStarter([](std::shared_ptr<DeviceSearchJob> job) -> CWinThread* {
-            auto* thread = static_cast<CFakeSearchThread*>(
-                AfxBeginThread(RUNTIME_CLASS(CFakeSearchThread), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-            thread->m_job = std::move(job);
-            return thread;
-        });
-    }
-    void TearDown() override
-    {
-        SetDeviceSearchStarter(m_before);
-        CFakeSearchThread::Work() = nullptr;
     }
     // The sheet's current page index, once the page's posted work is done.
     static std::function<bool()> WaitForPage(CWizardSheet& sheet, int index)
     {
         return [&sheet, index] { return sheet.GetActiveIndex() == index && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); };
     }
-    static CString LabelText(CWizardSheet& sheet, CWnd* page, UINT id)
-    {
-        CMarkupLabel* label = sheet.FindMarkupLabel(page, id);
-        return label ? label->GetWindowText() : CString(L"<no label>");
-    }
     ScratchFolder m_scratch;
     CString m_playlist;
-    DeviceSearchStarter m_before;
+    wizardtest::ScriptedSearches<DeviceSearchJob> m_searches{SetDeviceSearchStarter};
     MessageBoxRecorder m_boxes{IDCANCEL};
 };
 
 TEST_F(Pages, NothingFoundAsksThenGoesBackToWelcome)
 {
     CString asked;
-    CFakeSearchThread::Work() = [&asked](DeviceSearchJob& job) {
+    m_searches.Do([&asked](DeviceSearchJob& job) {
         asked = job.notFoundText;
         AfxMessageBox(job.notFoundText, MB_RETRYCANCEL | MB_ICONEXCLAMATION);
-        Report(job);
-    };
+        ReportSearchDone(job);
+    });
     CWizardSheet sheet(m_playlist);
     CString welcomeText, caption;
     StepRunner steps(std::vector<StepRunner::Step>{
@@ -135,11 +98,11 @@ TEST_F(Pages, NothingFoundAsksThenGoesBackToWelcome)
 TEST_F(Pages, APlayerFoundGoesOnAndTheSuccessPageEndsTheWizard)
 {
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    CFakeSearchThread::Work() = [go](DeviceSearchJob& job) {
+    m_searches.Do([go](DeviceSearchJob& job) {
         WaitForSingleObject(go, 10000);
         job.devices->Add(new CFoundPlayer);
-        Report(job);
-    };
+        ReportSearchDone(job);
+    });
     CWizardSheet sheet(m_playlist);
     int successButtons = -1;
     CString searchCaption;
@@ -185,7 +148,7 @@ TEST_F(Pages, APlayerFoundGoesOnAndTheSuccessPageEndsTheWizard)
 
 TEST_F(Pages, ASearchThatEndsWithoutReportingLeavesNoPageWaiting)
 {
-    CFakeSearchThread::Work() = [](DeviceSearchJob&) {};  // ends, reports nothing
+    m_searches.Do([](DeviceSearchJob&) {});  // ends, reports nothing
     CWizardSheet sheet(m_playlist);
     bool backOnWelcome = false;
     StepRunner steps(std::vector<StepRunner::Step>{
@@ -216,17 +179,17 @@ TEST_F(Pages, CancelDuringASearchStopsItAndStaysOnWelcome)
         HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         HANDLE running = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         const bool stops = c.stops;
-        CFakeSearchThread::Work() = [never, running, stops](DeviceSearchJob& job) {
+        m_searches.Do([never, running, stops](DeviceSearchJob& job) {
             job.devices->Add(new CFoundPlayer);
             SetEvent(running);
             if (stops) {
                 while (!job.stopRequested)
                     Sleep(10);
-                Report(job);  // too late: ignored
+                ReportSearchDone(job);  // too late: ignored
             } else {
                 WaitForSingleObject(never, INFINITE);
             }
-        };
+        });
         CFoundPlayer::Alive() = 0;
         {
             CWizardSheet sheet(m_playlist);
@@ -387,10 +350,10 @@ protected:
     void SetUp() override
     {
         Pages::SetUp();
-        CFakeSearchThread::Work() = [](DeviceSearchJob& job) {
+        m_searches.Do([](DeviceSearchJob& job) {
             job.devices->Add(new CFoundPlayer);
-            Report(job);
-        };
+            ReportSearchDone(job);
+        });
         TheiTunesImportState().Clear();
     }
     void TearDown() override

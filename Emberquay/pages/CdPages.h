@@ -1,13 +1,9 @@
-// The CD wizard's plain pages: Welcome (dialog 129), Search (132) and Success (133). The Search page runs the recorder search each time it becomes active, with every
-// button off, and moves on by itself: Next when recorders were found, else Back to Welcome.
+// The CD wizard's plain pages: Welcome (dialog 129), Search (132) and Success (133). The Search page is the shared one over the
+// recorder search, which fills the sheet's drive array (recorders found: Next; none: Back).
 #pragma once
 
-#include "AnimateCtrl.h"
 #include "DriveSearch.h"
-#include "SearchWatch.h"
-#include "WizardPage.h"
-
-#include <memory>
+#include "WizardSearchPage.h"
 
 class CCdWizardSheet;
 
@@ -21,29 +17,20 @@ protected:
     BOOL OnSetActive() override;
 };
 
-class CCdSearchPage : public CWizardPage {
+class CCdSearchPage : public CWizardSearchPage {
     DECLARE_DYNAMIC(CCdSearchPage)
 public:
     explicit CCdSearchPage(CCdWizardSheet* sheet);
 
-    BOOL IsSearching() const { return m_job != nullptr; }
-
 protected:
-    BOOL OnInitDialog() override;
-    BOOL OnSetActive() override;
-    BOOL OnQueryCancel() override;
-    BOOL OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) override;
-    void OnTimer(UINT_PTR id) override;
-    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    std::shared_ptr<SearchJob> NewSearchJob() override;
+    CWinThread* StartSearchThread(const std::shared_ptr<SearchJob>& job) override;
+    INT_PTR FoundCount() const override;
+    void DiscardFound() override;
+    void LogFound(INT_PTR found) override;
 
 private:
-    void StartSearch();
-    void FinishSearch();
-
     CCdWizardSheet* m_sheet;
-    CAnimateCtrl m_animation;
-    std::shared_ptr<DriveSearchJob> m_job;
-    CSearchWatch m_watch;
 };
 
 class CCdSuccessPage : public CWizardPage {

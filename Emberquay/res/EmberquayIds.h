@@ -1,6 +1,8 @@
 // Resource ids of the CD wizard (Emberquay): dialogs, items, pictures, menus and texts.
 #pragma once
 
+#include "../../Carrowind/sheet/res/SearchPageIds.h"  // the Search page's items and texts
+
 #include "BurnTextIds.h"
 
 // Dialogs.
@@ -18,13 +20,10 @@
 #define IDR_TRACKS_BACKGROUND_MENU 135
 #define IDR_WIZARD_ACCELERATORS 139
 #define IDR_TRACKS_ITEM_MENU 140
-#define IDR_SEARCH_ANIMATION 1002
 
 // Dialog items.
 #define IDC_WELCOME_MESSAGE 1000
 #define IDC_WELCOME_PROMPT 1001
-#define IDC_SEARCH_MESSAGE 1002
-#define IDC_SEARCH_ANIMATION 1003
 #define IDC_CONFIRM_PARTS 1001
 #define IDC_CONFIRM_ONE_DRIVE 1017
 #define IDC_CONFIRM_TRACKS 1018
@@ -70,7 +69,6 @@
 #define IDS_BURN_FAILED 5003
 #define IDS_TARGET_NAME_CORRUPTED 5005
 #define IDS_BURN_NOT_ACKNOWLEDGED 5007
-#define IDS_NO_DEVICES_FOUND 8001
 #define IDS_NO_PARTS_SELECTED 8020
 #define IDS_NO_PLAYLIST_PATH 8030
 #define IDS_BURNING_NOT_INSTALLED 8040

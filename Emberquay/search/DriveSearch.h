@@ -14,6 +14,7 @@
 #pragma once
 
 #include "DriveRecord.h"
+#include "SearchWatch.h"
 #include "WinThread.h"
 
 #include <atomic>
@@ -22,12 +23,10 @@
 
 enum class DriveSearchMethod { automatic, driveLetters, library };
 
-struct DriveSearchJob {
-    HWND owner = nullptr;          // the Search page
+// notFoundText: the question when no recorder was found.
+struct DriveSearchJob : SearchJob {
     CObArray* drives = nullptr;    // the sheet's array of CDriveEntry: entries added are the sheet's
-    CString notFoundText;          // the question when no recorder was found
     DriveSearchMethod method = DriveSearchMethod::automatic;
-    std::atomic<bool> stopRequested{false};
 };
 
 // Which search a job gets by default (tests choose the library's).

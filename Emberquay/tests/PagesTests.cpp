@@ -7,11 +7,11 @@
 #include "BurnThread.h"
 #include "CdWizardSheet.h"
 #include "FileUtils.h"
-#include "MarkupLabel.h"
 #include "MediaFixtures.h"
 #include "MediaMarkers.h"
 #include "RecorderFixture.h"
 #include "ScriptedReader.h"
+#include "SearchFixtures.h"
 #include "SuiteMessages.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
@@ -21,11 +21,14 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 namespace {
 
 using testsupport::MessageBoxRecorder;
 using testsupport::StepRunner;
+using wizardtest::LabelText;
+using wizardtest::ReportSearchDone;
 
 CCdWizardApp& App() { return *static_cast<CCdWizardApp*>(AfxGetWizardApp()); }
 
@@ -33,27 +36,6 @@ constexpr char kOneRecorder[] =
     "[Recorders]\r\nCount=1\r\n"
     "[Drive1]\r\nDevice=CdRom0\r\nLetter=D:\r\nVendor=VIRTUAL\r\nProduct=CD-RW 52X\r\n"
     "WriteSpeeds=706,1760,4224\r\n[Drive1.Disc1]\r\nType=CD-R\r\n";
-
-// A search thread that waits for the test's go, then searches (or works as the test says).
-class CHeldSearchThread : public CWinThread {
-    DECLARE_DYNCREATE(CHeldSearchThread)
-public:
-    static std::function<void(DriveSearchJob&)>& Work()
-    {
-        static std::function<void(DriveSearchJob&)> work;
-        return work;
-    }
-    std::shared_ptr<DriveSearchJob> m_job;
-
-protected:
-    BOOL InitInstance() override
-    {
-        if (Work())
-            Work()(*m_job);
-        return FALSE;
-    }
-};
-IMPLEMENT_DYNCREATE(CHeldSearchThread, CWinThread)
 
 class CdPages : public burntest::RecorderTest {
 protected:
@@ -86,25 +68,16 @@ protected:
     void TearDown() override
     {
         SetDefaultDriveSearchMethod(m_method);
-        SetDriveSearchStarter(nullptr);
-        CHeldSearchThread::Work() = nullptr;
+        m_searches.reset();
         CDBurnThread::s_nextDiscPauseMs = 2000;
         RestoreTemp();
         RecorderTest::TearDown();
     }
-    void HoldSearches()
+    // The searches do what the test says instead of the recorder search.
+    void HoldSearches(wizardtest::ScriptedSearches<DriveSearchJob>::Work work)
     {
-        SetDriveSearchStarter([](std::shared_ptr<DriveSearchJob> job) -> CWinThread* {
-            auto* thread = static_cast<CHeldSearchThread*>(
-                AfxBeginThread(RUNTIME_CLASS(CHeldSearchThread), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-            thread->m_job = std::move(job);
-            return thread;
-        });
-    }
-    static CString LabelText(CCdWizardSheet& sheet, CWnd* page, UINT id)
-    {
-        CMarkupLabel* label = sheet.FindMarkupLabel(page, id);
-        return label ? label->GetWindowText() : CString(L"<no label>");
+        m_searches.emplace(SetDriveSearchStarter);
+        m_searches->Do(std::move(work));
     }
     static CString ItemText(CWnd& page, UINT id) { return page.GetDlgItemText(static_cast<int>(id)); }
     static bool Visible(CWnd& page, UINT id) { return ::IsWindowVisible(::GetDlgItem(page.m_hWnd, static_cast<int>(id))) != FALSE; }
@@ -155,6 +128,7 @@ protected:
     }
 
     DriveSearchMethod m_method = DriveSearchMethod::automatic;
+    std::optional<wizardtest::ScriptedSearches<DriveSearchJob>> m_searches;
     CString m_playlist;
     CString m_temp, m_oldTmp, m_oldTemp;
     MessageBoxRecorder m_boxes{IDCANCEL};
@@ -280,13 +254,12 @@ void TreeTexts(HWND tree, HTREEITEM item, int depth, std::vector<CString>& out)
 TEST_F(CdPages, ARecorderFoundFillsTheConfirmPageAndItsDialogs)
 {
     Use(kOneRecorder);
-    HoldSearches();
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    CHeldSearchThread::Work() = [go](DriveSearchJob& job) {
+    HoldSearches([go](DriveSearchJob& job) {
         WaitForSingleObject(go, 10000);
         SearchRecorders(job);
-        SendMessageW(job.owner, WM_DEVICE_SEARCH_DONE, 0, 0);
-    };
+        ReportSearchDone(job);
+    });
     CCdWizardSheet sheet(m_playlist);
     CString welcome, searchCaption, oneDrive, discs, optionsCaption, tracksCaption, progress;
     bool comboShown = true, oneDriveShown = false, speedEnabled = false;
@@ -431,15 +404,14 @@ TEST_F(CdPages, NoRecorderAsksThenGoesBackToWelcome)
 TEST_F(CdPages, CancelWhileSearchingStopsTheSearchAndStaysOnWelcome)
 {
     Use(kOneRecorder);
-    HoldSearches();
     HANDLE running = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    CHeldSearchThread::Work() = [running](DriveSearchJob& job) {
+    HoldSearches([running](DriveSearchJob& job) {
         SetEvent(running);
         while (!job.stopRequested)
             Sleep(10);
         SearchRecorders(job);  // a search that stops finds nothing more
-        SendMessageW(job.owner, WM_DEVICE_SEARCH_DONE, 0, 0);  // too late: ignored
-    };
+        ReportSearchDone(job);  // too late: ignored
+    });
     CCdWizardSheet sheet(m_playlist);
     int afterCancel = -1;
     bool searching = true;
