@@ -115,4 +115,35 @@ TEST(ZuneClient, SoftwareVersions)
         EXPECT_EQ(c.newer, IsZuneSoftware3OrNewer(c.version)) << c.version;
 }
 
+// A delete the server refuses is told, with the server's words, through the message-box funnel
+// when there is an owner; without one the caller tells it (no box).
+TEST(ZuneClient, ARefusedDeleteIsToldThroughTheFunnel)
+{
+    wizardtest::LoadZuneServer();
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    IZuneSupport* server = nullptr;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ZuneSupport, nullptr, CLSCTX_INPROC_SERVER, IID_IZuneSupport,
+                                           reinterpret_cast<void**>(&server))));
+    // Never connected: the server refuses every delete.
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, owner);
+    const struct {
+        HWND owner;
+        size_t boxes;
+    } cases[] = {{owner, 1}, {nullptr, 0}};
+    for (const auto& c : cases) {
+        testsupport::MessageBoxRecorder boxes(IDOK);
+        EXPECT_FALSE(DeleteZuneObject(c.owner, server, L"Microsoft Zune", L"o1"));
+        ASSERT_EQ(c.boxes, boxes.Boxes().size());
+        if (c.boxes) {
+            EXPECT_EQ(CString(L"Delete ERROR:  device is not connected"), boxes.Boxes()[0].text);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.Boxes()[0].type);
+            EXPECT_EQ(owner, boxes.Boxes()[0].owner);
+        }
+    }
+    DestroyWindow(owner);
+    server->Release();
+    CoUninitialize();
+}
+
 }  // namespace
