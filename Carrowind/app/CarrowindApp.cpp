@@ -35,47 +35,21 @@ BOOL CWizardApp::InitInstance()
     if (HasVerboseSwitch(commandLine))
         m_verbose = TRUE;
     WriteVerboseLog(L"INIT");
-    switch (StartWizardOrServer(IDS_CARROWIND_REGISTRY_KEY)) {
-    case StartUp::serve:
-        return TRUE;
-    case StartUp::ended:
-    case StartUp::failed:
-        return FALSE;
-    case StartUp::wizard:
-        break;
-    }
-    RunWizard();
-    return FALSE;
+    return StartAndRun(IDS_CARROWIND_REGISTRY_KEY, [this] { RunWizard(); });
 }
 
 void CWizardApp::RunWizard()
 {
-    m_sourceId.Empty();
-    m_contentType.Empty();
-    m_mobileMinVersion.Empty();
-    m_mobileCurVersion.Empty();
-    m_bannerPath.Empty();
-    const CString commandLine = GetCommandLineW();
     WizardCommandLine options;
-    ParseWizardCommandLine(commandLine, ProgramPath(), CommandLineRules(), options);
-    m_sourceId = options.sourceId;
-    m_contentType = options.contentType;
-    m_mobileMinVersion = options.mobileMinVersion;
-    m_mobileCurVersion = options.mobileCurVersion;
-    if (options.path.IsEmpty() || !IsPlaylistPath(options.path)) {
-        AfxMessageBox(IDS_NO_PLAYLIST_PATH, MB_OK | MB_ICONEXCLAMATION);
+    if (!ReadTitleCommandLine(CommandLineRules(), IDS_NO_PLAYLIST_PATH, options)) {
         WriteVerboseLog(AfxLoadString(IDS_NO_PLAYLIST_PATH));
         return;
     }
-    m_bannerPath = FindBannerImage(m_sourceId);
-    WriteVerboseLog(commandLine);
+    WriteVerboseLog(GetCommandLineW());
     CString cleared = L"Clear ";
     {
         CWizardSheet sheet(options.path);
-        m_pMainWnd = &sheet;
-        AfxSetMessageBoxOwner(nullptr);
-        sheet.DoModal();
-        m_pMainWnd = nullptr;
+        RunMainSheet(sheet);
         if (sheet.m_iTunesStarted) {
             cleared += L" [Checked:";
             if (FindWindowW(L"iTunes", L"iTunes")) {
@@ -92,10 +66,4 @@ void CWizardApp::RunWizard()
         }
         WriteVerboseLog(cleared);
     }
-}
-
-int CWizardApp::ExitInstance()
-{
-    EndWizardOrServer();
-    return CWizardAppBase::ExitInstance();
 }

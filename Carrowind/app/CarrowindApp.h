@@ -12,7 +12,6 @@ public:
     CWizardApp();
 
     BOOL InitInstance() override;
-    int ExitInstance() override;
 
     // The device wizard's reading of its command line or link.
     static const WizardCommandLineRules& CommandLineRules();

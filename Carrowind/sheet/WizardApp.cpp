@@ -6,6 +6,8 @@
 #include "FileUtils.h"
 #include "MarkedTextFile.h"
 #include "Module.h"
+#include "PropertySheet.h"
+#include "WizardCommandLine.h"
 #include "WizardServices.h"
 #include "Wnd.h"
 #include "res/WizardSheetIds.h"
@@ -275,6 +277,52 @@ void CWizardAppBase::EndWizardOrServer()
         CoUninitialize();
         m_comStarted = FALSE;
     }
+}
+
+BOOL CWizardAppBase::StartAndRun(UINT registryKeyId, const std::function<void()>& wizard)
+{
+    switch (StartWizardOrServer(registryKeyId)) {
+    case StartUp::serve:
+        return TRUE;
+    case StartUp::ended:
+    case StartUp::failed:
+        return FALSE;
+    case StartUp::wizard:
+        break;
+    }
+    wizard();
+    return FALSE;
+}
+
+int CWizardAppBase::ExitInstance()
+{
+    EndWizardOrServer();
+    return CWinApp::ExitInstance();
+}
+
+BOOL CWizardAppBase::ReadTitleCommandLine(const WizardCommandLineRules& rules, UINT noPlaylistId,
+                                          WizardCommandLine& options)
+{
+    m_bannerPath.Empty();
+    ParseWizardCommandLine(GetCommandLineW(), ProgramPath(), rules, options);
+    m_sourceId = options.sourceId;
+    m_contentType = options.contentType;
+    m_mobileMinVersion = options.mobileMinVersion;
+    m_mobileCurVersion = options.mobileCurVersion;
+    if (options.path.IsEmpty() || !IsPlaylistPath(options.path)) {
+        AfxMessageBox(noPlaylistId, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    m_bannerPath = FindBannerImage(m_sourceId);
+    return TRUE;
+}
+
+void CWizardAppBase::RunMainSheet(CPropertySheet& sheet)
+{
+    m_pMainWnd = &sheet;
+    AfxSetMessageBoxOwner(nullptr);
+    sheet.DoModal();
+    m_pMainWnd = nullptr;
 }
 
 CString CWizardAppBase::ProgramPath()

@@ -13,9 +13,13 @@
 #include "WinApp.h"
 
 #include <ctime>
+#include <functional>
 
 class CCommandLineInfo;
 class CFile;
+class CPropertySheet;
+struct WizardCommandLine;
+struct WizardCommandLineRules;
 
 namespace com {
 class Module;
@@ -79,6 +83,16 @@ public:
     StartUp StartWizardOrServer(UINT registryKeyId);
     // Its end, for ExitInstance: the class objects revoked, COM ended (what was started only).
     void EndWizardOrServer();
+    // The shared start-up, then wizard() for the wizard's role: InitInstance's answer (TRUE
+    // while it serves).
+    BOOL StartAndRun(UINT registryKeyId, const std::function<void()>& wizard);
+    // The title's command line read with the wizard's rules into options and into the source,
+    // content type and mobile versions here (those not given empty), and the source's banner
+    // found; FALSE when it names no playlist the wizard runs with (told with noPlaylistId's text).
+    BOOL ReadTitleCommandLine(const WizardCommandLineRules& rules, UINT noPlaylistId, WizardCommandLine& options);
+    // The sheet as the program's main window until it ends; its boxes find their own owners.
+    void RunMainSheet(CPropertySheet& sheet);
+    int ExitInstance() override;
 
     const WizardNames& Names() const { return m_names; }
 

@@ -29,52 +29,26 @@ BOOL CCdWizardApp::InitInstance()
 {
     if (!CWizardAppBase::InitInstance())
         return FALSE;
-    switch (StartWizardOrServer(IDS_EMBERQUAY_REGISTRY_KEY)) {
-    case StartUp::serve:
-        return TRUE;
-    case StartUp::ended:
-    case StartUp::failed:
-        return FALSE;
-    case StartUp::wizard:
-        break;
-    }
-    char text[1024] = {};
-    ULONG systemError = 0;
-    if (StarBurn_UpStartEx(STARBURN_INTERFACE_VERSION, text, sizeof(text), &systemError) != STARBURN_OK) {
-        AfxMessageBox(IDS_BURNING_NOT_INSTALLED, MB_OK | MB_ICONERROR);
-        return FALSE;
-    }
-    RunWizard();
-    StarBurn_DownShut();
-    return FALSE;
+    return StartAndRun(IDS_EMBERQUAY_REGISTRY_KEY, [this] {
+        char text[1024] = {};
+        ULONG systemError = 0;
+        if (StarBurn_UpStartEx(STARBURN_INTERFACE_VERSION, text, sizeof(text), &systemError) != STARBURN_OK) {
+            AfxMessageBox(IDS_BURNING_NOT_INSTALLED, MB_OK | MB_ICONERROR);
+            return;
+        }
+        RunWizard();
+        StarBurn_DownShut();
+    });
 }
 
 void CCdWizardApp::RunWizard()
 {
-    m_sourceId.Empty();
-    m_contentType.Empty();
-    m_bannerPath.Empty();
     WizardCommandLine options;
-    ParseWizardCommandLine(GetCommandLineW(), ProgramPath(), CommandLineRules(), options);
-    m_sourceId = options.sourceId;
-    m_contentType = options.contentType;
-    if (options.path.IsEmpty() || !IsPlaylistPath(options.path)) {
-        AfxMessageBox(IDS_NO_PLAYLIST_PATH, MB_OK | MB_ICONEXCLAMATION);
+    if (!ReadTitleCommandLine(CommandLineRules(), IDS_NO_PLAYLIST_PATH, options))
         return;
-    }
-    m_bannerPath = FindBannerImage(m_sourceId);
     const int slash = options.path.ReverseFind(L'\\');
     if (slash >= 0)
         m_sourceFolder = options.path.Left(slash);
     CCdWizardSheet sheet(options.path);
-    m_pMainWnd = &sheet;
-    AfxSetMessageBoxOwner(nullptr);
-    sheet.DoModal();
-    m_pMainWnd = nullptr;
-}
-
-int CCdWizardApp::ExitInstance()
-{
-    EndWizardOrServer();
-    return CWizardAppBase::ExitInstance();
+    RunMainSheet(sheet);
 }

@@ -13,7 +13,6 @@ public:
     CCdWizardApp();
 
     BOOL InitInstance() override;
-    int ExitInstance() override;
 
     // The CD wizard's reading of its command line or "zkycdburn://" link.
     static const WizardCommandLineRules& CommandLineRules();
