@@ -47,6 +47,58 @@ HRESULT Make(REFIID iid, void** result, Args&&... args)
     return com::Object<T>::Create(iid, result, std::forward<Args>(args)...);
 }
 
+// What every collection shares: items numbered from 1 (an index out of range is
+// E_INVALIDARG), ItemByName answering S_OK with no item when no name matches. The collection
+// gives its Size() and MakeItem(0-based index, item).
+template <class Derived, class Interface, const IID* InterfaceId, class Item>
+class CCollection : public com::ObjectRoot<com::ApartmentThreading>, public com::Dispatch<Interface, InterfaceId> {
+public:
+    static const com::InterfaceEntry* Interfaces()
+    {
+        static constexpr com::InterfaceEntry table[] = {
+            com::Implements<Derived, Interface>(*InterfaceId),
+            com::Implements<Derived, IDispatch>(IID_IDispatch),
+            {},
+        };
+        return table;
+    }
+    STDMETHODIMP get_Count(LONG* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = static_cast<LONG>(Self().Size());
+        return S_OK;
+    }
+    STDMETHODIMP get_Item(LONG index, Item** item) override
+    {
+        if (!item)
+            return E_POINTER;
+        *item = nullptr;
+        if (index < 1 || index > static_cast<LONG>(Self().Size()))
+            return E_INVALIDARG;
+        return Self().MakeItem(static_cast<size_t>(index - 1), item);
+    }
+
+protected:
+    // ItemByName's answer: the first item for which matches(index) holds.
+    template <class Matches>
+    HRESULT FindItem(Item** item, Matches matches)
+    {
+        if (!item)
+            return E_POINTER;
+        *item = nullptr;
+        const size_t size = Self().Size();
+        for (size_t i = 0; i < size; ++i) {
+            if (matches(i))
+                return Self().MakeItem(i, item);
+        }
+        return S_OK;  // none of that name
+    }
+
+private:
+    Derived& Self() { return *static_cast<Derived*>(this); }
+};
+
 // ---- encoders ----
 
 class CEncoder : public com::ObjectRoot<com::ApartmentThreading>, public com::Dispatch<IITEncoder, &IID_IITEncoder> {
@@ -72,46 +124,18 @@ private:
     std::wstring m_name;
 };
 
-class CEncoderCollection : public com::ObjectRoot<com::ApartmentThreading>,
-                           public com::Dispatch<IITEncoderCollection, &IID_IITEncoderCollection> {
+class CEncoderCollection
+    : public CCollection<CEncoderCollection, IITEncoderCollection, &IID_IITEncoderCollection, IITEncoder> {
 public:
-    static const com::InterfaceEntry* Interfaces()
+    size_t Size() const { return Model::Current().encoders.size(); }
+    HRESULT MakeItem(size_t index, IITEncoder** encoder)
     {
-        static constexpr com::InterfaceEntry table[] = {
-            com::Implements<CEncoderCollection, IITEncoderCollection>(IID_IITEncoderCollection),
-            com::Implements<CEncoderCollection, IDispatch>(IID_IDispatch),
-            {},
-        };
-        return table;
-    }
-    STDMETHODIMP get_Count(LONG* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = static_cast<LONG>(Model::Current().encoders.size());
-        return S_OK;
-    }
-    STDMETHODIMP get_Item(LONG index, IITEncoder** encoder) override
-    {
-        if (!encoder)
-            return E_POINTER;
-        *encoder = nullptr;
-        const auto& encoders = Model::Current().encoders;
-        if (index < 1 || index > static_cast<LONG>(encoders.size()))
-            return E_INVALIDARG;
-        return Make<CEncoder>(IID_IITEncoder, reinterpret_cast<void**>(encoder), encoders[index - 1]);
+        return Make<CEncoder>(IID_IITEncoder, reinterpret_cast<void**>(encoder), Model::Current().encoders[index]);
     }
     STDMETHODIMP get_ItemByName(BSTR name, IITEncoder** encoder) override
     {
         INJECT("ItemByName");
-        if (!encoder)
-            return E_POINTER;
-        *encoder = nullptr;
-        for (const std::wstring& candidate : Model::Current().encoders) {
-            if (candidate == TextOf(name))
-                return Make<CEncoder>(IID_IITEncoder, reinterpret_cast<void**>(encoder), candidate);
-        }
-        return S_OK;  // none of that name
+        return FindItem(encoder, [&](size_t i) { return Model::Current().encoders[i] == TextOf(name); });
     }
 };
 
@@ -172,36 +196,18 @@ private:
     size_t m_index;
 };
 
-class CArtworkCollection : public com::ObjectRoot<com::ApartmentThreading>,
-                           public com::Dispatch<IITArtworkCollection, &IID_IITArtworkCollection> {
+class CArtworkCollection
+    : public CCollection<CArtworkCollection, IITArtworkCollection, &IID_IITArtworkCollection, IITArtwork> {
 public:
     explicit CArtworkCollection(LONG track) : m_track(track) {}
-    static const com::InterfaceEntry* Interfaces()
+    size_t Size() const
     {
-        static constexpr com::InterfaceEntry table[] = {
-            com::Implements<CArtworkCollection, IITArtworkCollection>(IID_IITArtworkCollection),
-            com::Implements<CArtworkCollection, IDispatch>(IID_IDispatch),
-            {},
-        };
-        return table;
-    }
-    STDMETHODIMP get_Count(LONG* count) override
-    {
-        if (!count)
-            return E_POINTER;
         const Track* track = Model::Current().FindTrack(m_track);
-        *count = track ? static_cast<LONG>(track->artwork.size()) : 0;
-        return S_OK;
+        return track ? track->artwork.size() : 0;
     }
-    STDMETHODIMP get_Item(LONG index, IITArtwork** artwork) override
+    HRESULT MakeItem(size_t index, IITArtwork** artwork)
     {
-        if (!artwork)
-            return E_POINTER;
-        *artwork = nullptr;
-        const Track* track = Model::Current().FindTrack(m_track);
-        if (!track || index < 1 || index > static_cast<LONG>(track->artwork.size()))
-            return E_INVALIDARG;
-        return Make<CArtwork>(IID_IITArtwork, reinterpret_cast<void**>(artwork), m_track, static_cast<size_t>(index - 1));
+        return Make<CArtwork>(IID_IITArtwork, reinterpret_cast<void**>(artwork), m_track, index);
     }
 
 private:
@@ -400,48 +406,22 @@ private:
     LONG m_id;
 };
 
-class CTrackCollection : public com::ObjectRoot<com::ApartmentThreading>,
-                         public com::Dispatch<IITTrackCollection, &IID_IITTrackCollection> {
+class CTrackCollection : public CCollection<CTrackCollection, IITTrackCollection, &IID_IITTrackCollection, IITTrack> {
 public:
     explicit CTrackCollection(std::vector<LONG> ids) : m_ids(std::move(ids)) {}
-    static const com::InterfaceEntry* Interfaces()
+    size_t Size() const { return m_ids.size(); }
+    HRESULT MakeItem(size_t index, IITTrack** track)
     {
-        static constexpr com::InterfaceEntry table[] = {
-            com::Implements<CTrackCollection, IITTrackCollection>(IID_IITTrackCollection),
-            com::Implements<CTrackCollection, IDispatch>(IID_IDispatch),
-            {},
-        };
-        return table;
-    }
-    STDMETHODIMP get_Count(LONG* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = static_cast<LONG>(m_ids.size());
-        return S_OK;
-    }
-    STDMETHODIMP get_Item(LONG index, IITTrack** track) override
-    {
-        if (!track)
-            return E_POINTER;
-        *track = nullptr;
-        if (index < 1 || index > static_cast<LONG>(m_ids.size()))
-            return E_INVALIDARG;
-        if (!Model::Current().FindTrack(m_ids[index - 1]))
+        if (!Model::Current().FindTrack(m_ids[index]))
             return ITUNES_E_OBJECTDELETED;
-        return Make<CTrack>(IID_IITTrack, reinterpret_cast<void**>(track), m_ids[index - 1]);
+        return Make<CTrack>(IID_IITTrack, reinterpret_cast<void**>(track), m_ids[index]);
     }
     STDMETHODIMP get_ItemByName(BSTR name, IITTrack** track) override
     {
-        if (!track)
-            return E_POINTER;
-        *track = nullptr;
-        for (LONG id : m_ids) {
-            const Track* candidate = Model::Current().FindTrack(id);
-            if (candidate && _wcsicmp(candidate->name.c_str(), TextOf(name).c_str()) == 0)
-                return Make<CTrack>(IID_IITTrack, reinterpret_cast<void**>(track), id);
-        }
-        return S_OK;
+        return FindItem(track, [&](size_t i) {
+            const Track* candidate = Model::Current().FindTrack(m_ids[i]);
+            return candidate && _wcsicmp(candidate->name.c_str(), TextOf(name).c_str()) == 0;
+        });
     }
 
 private:
@@ -747,46 +727,21 @@ HRESULT MakePlaylist(LONG id, REFIID iid, void** playlist)
     return Make<CPlaylist>(iid, playlist, id);
 }
 
-class CPlaylistCollection : public com::ObjectRoot<com::ApartmentThreading>,
-                            public com::Dispatch<IITPlaylistCollection, &IID_IITPlaylistCollection> {
+class CPlaylistCollection
+    : public CCollection<CPlaylistCollection, IITPlaylistCollection, &IID_IITPlaylistCollection, IITPlaylist> {
 public:
     explicit CPlaylistCollection(LONG source) : m_ids(Model::Current().PlaylistsOf(source)) {}
-    static const com::InterfaceEntry* Interfaces()
+    size_t Size() const { return m_ids.size(); }
+    HRESULT MakeItem(size_t index, IITPlaylist** playlist)
     {
-        static constexpr com::InterfaceEntry table[] = {
-            com::Implements<CPlaylistCollection, IITPlaylistCollection>(IID_IITPlaylistCollection),
-            com::Implements<CPlaylistCollection, IDispatch>(IID_IDispatch),
-            {},
-        };
-        return table;
-    }
-    STDMETHODIMP get_Count(LONG* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = static_cast<LONG>(m_ids.size());
-        return S_OK;
-    }
-    STDMETHODIMP get_Item(LONG index, IITPlaylist** playlist) override
-    {
-        if (!playlist)
-            return E_POINTER;
-        *playlist = nullptr;
-        if (index < 1 || index > static_cast<LONG>(m_ids.size()))
-            return E_INVALIDARG;
-        return MakePlaylist(m_ids[index - 1], IID_IITPlaylist, reinterpret_cast<void**>(playlist));
+        return MakePlaylist(m_ids[index], IID_IITPlaylist, reinterpret_cast<void**>(playlist));
     }
     STDMETHODIMP get_ItemByName(BSTR name, IITPlaylist** playlist) override
     {
-        if (!playlist)
-            return E_POINTER;
-        *playlist = nullptr;
-        for (LONG id : m_ids) {
-            const Playlist* candidate = Model::Current().FindPlaylist(id);
-            if (candidate && candidate->name == TextOf(name))
-                return MakePlaylist(id, IID_IITPlaylist, reinterpret_cast<void**>(playlist));
-        }
-        return S_OK;
+        return FindItem(playlist, [&](size_t i) {
+            const Playlist* candidate = Model::Current().FindPlaylist(m_ids[i]);
+            return candidate && candidate->name == TextOf(name);
+        });
     }
 
 private:
@@ -883,44 +838,14 @@ HRESULT MakeSource(LONG id, IITSource** source)
     return Make<CSource>(IID_IITSource, reinterpret_cast<void**>(source), id);
 }
 
-class CSourceCollection : public com::ObjectRoot<com::ApartmentThreading>,
-                          public com::Dispatch<IITSourceCollection, &IID_IITSourceCollection> {
+class CSourceCollection
+    : public CCollection<CSourceCollection, IITSourceCollection, &IID_IITSourceCollection, IITSource> {
 public:
-    static const com::InterfaceEntry* Interfaces()
-    {
-        static constexpr com::InterfaceEntry table[] = {
-            com::Implements<CSourceCollection, IITSourceCollection>(IID_IITSourceCollection),
-            com::Implements<CSourceCollection, IDispatch>(IID_IDispatch),
-            {},
-        };
-        return table;
-    }
-    STDMETHODIMP get_Count(LONG* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = static_cast<LONG>(Model::Current().sources.size());
-        return S_OK;
-    }
-    STDMETHODIMP get_Item(LONG index, IITSource** source) override
-    {
-        if (!source)
-            return E_POINTER;
-        *source = nullptr;
-        if (index < 1 || index > static_cast<LONG>(Model::Current().sources.size()))
-            return E_INVALIDARG;
-        return MakeSource(Model::Current().sources[index - 1].id, source);
-    }
+    size_t Size() const { return Model::Current().sources.size(); }
+    HRESULT MakeItem(size_t index, IITSource** source) { return MakeSource(Model::Current().sources[index].id, source); }
     STDMETHODIMP get_ItemByName(BSTR name, IITSource** source) override
     {
-        if (!source)
-            return E_POINTER;
-        *source = nullptr;
-        for (const Source& candidate : Model::Current().sources) {
-            if (candidate.name == TextOf(name))
-                return MakeSource(candidate.id, source);
-        }
-        return S_OK;
+        return FindItem(source, [&](size_t i) { return Model::Current().sources[i].name == TextOf(name); });
     }
 };
 

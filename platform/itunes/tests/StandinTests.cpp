@@ -271,4 +271,60 @@ TEST(iTunesStandin, RefusesChangesToALockedIPodAndCreationWhenToldTo)
     }
 }
 
+// What every collection answers alike: items numbered from 1 to its count, anything else refused
+// with no item, and a name none of them has answered with S_OK and no item.
+template <class Collection, class Item>
+void ExpectItemsNumberedFromOne(Collection* collection, const wchar_t* knownName)
+{
+    ASSERT_TRUE(collection);
+    LONG count = 0;
+    ASSERT_EQ(S_OK, collection->get_Count(&count));
+    ASSERT_GT(count, 0);
+    for (LONG index : {0L, -1L, count + 1}) {
+        com::ComPtr<Item> item;
+        EXPECT_EQ(E_INVALIDARG, collection->get_Item(index, item.Put())) << index;
+        EXPECT_FALSE(item) << index;
+    }
+    for (LONG index : {1L, count}) {
+        com::ComPtr<Item> item;
+        EXPECT_EQ(S_OK, collection->get_Item(index, item.Put())) << index;
+        EXPECT_TRUE(item) << index;
+    }
+    com::ComPtr<Item> named;
+    EXPECT_EQ(S_OK, collection->get_ItemByName(com::Bstr(knownName), named.Put()));
+    EXPECT_TRUE(named);
+    com::ComPtr<Item> none;
+    EXPECT_EQ(S_OK, collection->get_ItemByName(com::Bstr(L"No Such Name"), none.Put()));
+    EXPECT_FALSE(none);
+}
+
+TEST(iTunesStandin, CollectionsNumberTheirItemsFromOneAndFindThemByName)
+{
+    comtest::ApartmentScope com;
+    itunestest::StandinRun run(kFixture);
+    ASSERT_TRUE(run.Started());
+    com::ComPtr<IiTunes> iTunes = Connect();
+    ASSERT_TRUE(iTunes);
+    com::ComPtr<IITSourceCollection> sources;
+    ASSERT_EQ(S_OK, iTunes->get_Sources(sources.Put()));
+    {
+        SCOPED_TRACE("sources");
+        ExpectItemsNumberedFromOne<IITSourceCollection, IITSource>(sources.Get(), L"Ada's iPod");
+    }
+    com::ComPtr<IITSource> iPod;
+    ASSERT_EQ(S_OK, sources->get_Item(2, iPod.Put()));
+    com::ComPtr<IITPlaylistCollection> playlists;
+    ASSERT_EQ(S_OK, iPod->get_Playlists(playlists.Put()));
+    {
+        SCOPED_TRACE("the iPod's playlists");
+        ExpectItemsNumberedFromOne<IITPlaylistCollection, IITPlaylist>(playlists.Get(), L"Vesperlin");
+    }
+    com::ComPtr<IITEncoderCollection> encoders;
+    ASSERT_EQ(S_OK, iTunes->get_Encoders(encoders.Put()));
+    {
+        SCOPED_TRACE("encoders");
+        ExpectItemsNumberedFromOne<IITEncoderCollection, IITEncoder>(encoders.Get(), L"AAC Encoder");
+    }
+}
+
 }  // namespace
