@@ -25,6 +25,14 @@ HRESULT PutText(BSTR* out, const std::wstring& text)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+HRESULT PutNumber(LONG* out, LONG value)
+{
+    if (!out)
+        return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
 std::wstring TextOf(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
 
 std::wstring ExtensionOf(const std::wstring& path)
@@ -62,13 +70,7 @@ public:
         };
         return table;
     }
-    STDMETHODIMP get_Count(LONG* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = static_cast<LONG>(Self().Size());
-        return S_OK;
-    }
+    STDMETHODIMP get_Count(LONG* count) override { return PutNumber(count, static_cast<LONG>(Self().Size())); }
     STDMETHODIMP get_Item(LONG index, Item** item) override
     {
         if (!item)
@@ -251,13 +253,7 @@ public:
         INJECT("put_Name");
         return SetText(name, &Track::name);
     }
-    STDMETHODIMP get_Index(LONG* index) override
-    {
-        if (!index)
-            return E_POINTER;
-        *index = m_id;
-        return S_OK;
-    }
+    STDMETHODIMP get_Index(LONG* index) override { return PutNumber(index, m_id); }
     STDMETHODIMP Delete() override
     {
         INJECT("Delete");
@@ -478,20 +474,8 @@ public:
             End();
         return MakeTracks(m_tracks, tracks);
     }
-    STDMETHODIMP get_ProgressValue(LONG* value) override
-    {
-        if (!value)
-            return E_POINTER;
-        *value = m_progress;
-        return S_OK;
-    }
-    STDMETHODIMP get_MaxProgressValue(LONG* value) override
-    {
-        if (!value)
-            return E_POINTER;
-        *value = kMaximum;
-        return S_OK;
-    }
+    STDMETHODIMP get_ProgressValue(LONG* value) override { return PutNumber(value, m_progress); }
+    STDMETHODIMP get_MaxProgressValue(LONG* value) override { return PutNumber(value, kMaximum); }
     STDMETHODIMP StopConversion() override
     {
         m_stopped = true;
@@ -587,13 +571,7 @@ public:
         Model::Current().Save();
         return S_OK;
     }
-    STDMETHODIMP get_Index(LONG* index) override
-    {
-        if (!index)
-            return E_POINTER;
-        *index = m_id;
-        return S_OK;
-    }
+    STDMETHODIMP get_Index(LONG* index) override { return PutNumber(index, m_id); }
     STDMETHODIMP Delete() override
     {
         Playlist* playlist = Model::Current().FindPlaylist(m_id);
@@ -780,13 +758,7 @@ public:
         return source ? PutText(name, source->name) : ITUNES_E_OBJECTDELETED;
     }
     STDMETHODIMP put_Name(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP get_Index(LONG* index) override
-    {
-        if (!index)
-            return E_POINTER;
-        *index = m_id;
-        return S_OK;
-    }
+    STDMETHODIMP get_Index(LONG* index) override { return PutNumber(index, m_id); }
     STDMETHODIMP get_Kind(LONG* kind) override
     {
         if (!kind)
