@@ -2,6 +2,7 @@
 
 #include "Model.h"
 
+#include <array>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -30,6 +31,18 @@ HRESULT PutNumber(LONG* out, LONG value)
     if (!out)
         return E_POINTER;
     *out = value;
+    return S_OK;
+}
+
+// GetITObjectIDs' answer: the source, playlist, track and database numbers, all or none.
+HRESULT PutObjectIDs(const std::array<LONG*, 4>& out, const std::array<LONG, 4>& ids)
+{
+    for (LONG* id : out) {
+        if (!id)
+            return E_POINTER;
+    }
+    for (size_t i = 0; i < out.size(); ++i)
+        *out[i] = ids[i];
     return S_OK;
 }
 
@@ -238,14 +251,9 @@ public:
         const Track* track = Model::Current().FindTrack(m_id);
         if (!track)
             return ITUNES_E_OBJECTDELETED;
-        if (!sourceID || !playlistID || !trackID || !databaseID)
-            return E_POINTER;
         const Playlist* main = Model::Current().MainPlaylist(track->sourceId);
-        *sourceID = track->sourceId;
-        *playlistID = main ? main->id : 0;
-        *trackID = track->id;
-        *databaseID = track->id;
-        return S_OK;
+        return PutObjectIDs({sourceID, playlistID, trackID, databaseID},
+                            {track->sourceId, main ? main->id : 0, track->id, track->id});
     }
     STDMETHODIMP get_Name(BSTR* name) override { return GetText(name, &Track::name); }
     STDMETHODIMP put_Name(BSTR name) override
@@ -546,13 +554,7 @@ public:
         const Playlist* playlist = Model::Current().FindPlaylist(m_id);
         if (!playlist)
             return ITUNES_E_OBJECTDELETED;
-        if (!sourceID || !playlistID || !trackID || !databaseID)
-            return E_POINTER;
-        *sourceID = playlist->sourceId;
-        *playlistID = playlist->id;
-        *trackID = 0;
-        *databaseID = 0;
-        return S_OK;
+        return PutObjectIDs({sourceID, playlistID, trackID, databaseID}, {playlist->sourceId, playlist->id, 0, 0});
     }
     STDMETHODIMP get_Name(BSTR* name) override
     {
@@ -743,11 +745,7 @@ public:
     }
     STDMETHODIMP GetITObjectIDs(LONG* sourceID, LONG* playlistID, LONG* trackID, LONG* databaseID) override
     {
-        if (!sourceID || !playlistID || !trackID || !databaseID)
-            return E_POINTER;
-        *sourceID = m_id;
-        *playlistID = *trackID = *databaseID = 0;
-        return S_OK;
+        return PutObjectIDs({sourceID, playlistID, trackID, databaseID}, {m_id, 0, 0, 0});
     }
     STDMETHODIMP get_Name(BSTR* name) override
     {
