@@ -30,6 +30,8 @@
 #include "afx.h"
 #include "iTunesAutomation.h"
 
+#include <memory>
+
 // The key of the player's error-detail map under which the add step leaves its step log.
 inline constexpr wchar_t kTransferPartLogKey[] = L"TransferPartLog";
 
@@ -105,6 +107,8 @@ protected:
     // Sends WM_ADD_PROGRESS; an answer of 0 sets the cancel flag (FALSE).
     BOOL SendAddProgress(WPARAM wParam, LPARAM lParam);
     void PostAddProgress(WPARAM wParam, LPARAM lParam);
+    // Deletes the copy of this part already in the player's playlist (the same title and number).
+    void DeleteOldCopy(const iTunesPartNames& names, const CString& player);
     HRESULT AddToLibrary(const iTunesPartNames& names, const CString& path, const CString& playerName,
                          ULONGLONG fileSize, CString* text);
     HRESULT AddToiPod(const iTunesPartNames& names, const CString& path, const CString& playerName,
@@ -118,7 +122,7 @@ protected:
     CString m_strConvertedPath;
     int m_nLastPercent = 0;
     LONG m_nProgressMax = 0;
-    CiTunesHelper m_iTunes;
+    std::unique_ptr<CiTunesHelper> m_pHelper;  // from InitInstance to ExitInstance (this apartment)
     IITEncoder* m_pSavedEncoder = nullptr;
     CString m_strStepLog;
     BOOL m_bComInitialized = FALSE;
