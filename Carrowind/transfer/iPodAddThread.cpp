@@ -13,14 +13,12 @@
 #include <algorithm>
 #include <string>
 
-IMPLEMENT_DYNCREATE(CiPodAddThread, CWinThread)
+IMPLEMENT_DYNCREATE(CiPodAddThread, CWorkerThread)
 
 namespace {
 
 constexpr DWORD kPollMs = 1000;
 constexpr DWORD kConversionSettleMs = 3000;
-// Waits are taken in slices so that a cancel is seen between them.
-constexpr DWORD kWaitSliceMs = 100;
 
 bool EndsWithNoCase(const CString& text, const wchar_t* tail)
 {
@@ -58,7 +56,7 @@ std::string ChapterMarkerText(const CString& markers)
 
 }  // namespace
 
-CiPodAddThread::CiPodAddThread() = default;
+CiPodAddThread::CiPodAddThread() : CWorkerThread(COINIT_APARTMENTTHREADED, WM_TRANSFER_CANCEL) {}
 
 CiPodAddThread::~CiPodAddThread()
 {
@@ -70,9 +68,8 @@ CiPodAddThread::~CiPodAddThread()
 
 BOOL CiPodAddThread::InitInstance()
 {
-    m_bComInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     m_pHelper = std::make_unique<CiTunesHelper>();
-    return TRUE;
+    return CWorkerThread::InitInstance();
 }
 
 int CiPodAddThread::ExitInstance()
@@ -84,11 +81,7 @@ int CiPodAddThread::ExitInstance()
     }
     RestoreEncoder();
     m_pHelper.reset();
-    if (m_bComInitialized) {
-        CoUninitialize();
-        m_bComInitialized = FALSE;
-    }
-    return CWinThread::ExitInstance();
+    return CWorkerThread::ExitInstance();
 }
 
 BOOL CiPodAddThread::OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -130,9 +123,7 @@ void CiPodAddThread::OnTransferStart(LPARAM lParam)
         return;
     m_pJob = reinterpret_cast<CTransferJob*>(lParam);
     if (!m_pJob) {
-        m_nResult = kTransferFailed;
-        m_bFinished = TRUE;
-        PostQuitMessage(kTransferFailed);
+        EndJob(kTransferFailed, nullptr, WM_PART_DONE, 0);  // nothing to report to
         return;
     }
     if (PlayerRecord* player = m_pJob->m_pPlayer) {
@@ -178,7 +169,7 @@ void CiPodAddThread::OnTransferStart(LPARAM lParam)
         FinishPart(kTransferFailed);
         return;
     }
-    if (!Wait(kPollMs))
+    if (!WaitCancellable(kPollMs))
         return;  // the next idle call ends the part as cancelled
     m_nLastPercent = 0;
     m_nProgressMax = 0;
@@ -234,7 +225,7 @@ BOOL CiPodAddThread::OnIdle(LONG count)
         return FALSE;
     }
     if (m_bCancel) {
-        Wait(kPollMs);
+        WaitCancellable(kPollMs);
         FinishPart(kTransferCancelled);
         return FALSE;
     }
@@ -246,15 +237,15 @@ BOOL CiPodAddThread::OnIdle(LONG count)
             LONG value = 0;
             if (SUCCEEDED(m_pConversion->get_ProgressValue(&value)) && value > 0)
                 ReportConversionPercent(value);
-            Wait(kPollMs);
+            WaitCancellable(kPollMs);
             return TRUE;
         }
         if (hr == RPC_E_CALL_REJECTED) {
             AfxMessageBox(IDS_ITUNES_CLOSE_WINDOWS, MB_OK | MB_ICONEXCLAMATION);
-            Wait(kPollMs);
+            WaitCancellable(kPollMs);
             return TRUE;
         }
-        if (!Wait(kConversionSettleMs))
+        if (!WaitCancellable(kConversionSettleMs))
             return TRUE;  // cancelled: the next call ends the part
         CString error;
         if (!FinishConversion(m_strConvertedPath, &error)) {
@@ -276,7 +267,7 @@ BOOL CiPodAddThread::OnIdle(LONG count)
     RestoreEncoder();
     const int result = MapAddResult(hr, m_bCancel);
     if (result == kTransferBusy) {
-        Wait(kPollMs);
+        WaitCancellable(kPollMs);
         return TRUE;  // the same add again (a cancel is seen by the next call)
     }
     FinishPart(result);
@@ -387,34 +378,12 @@ void CiPodAddThread::FinishPart(int result)
     }
     // The user's import setting comes back whichever way the part ends.
     RestoreEncoder();
-    m_nResult = result;
-    m_bFinished = TRUE;
-    if (m_pJob) {
-        // The page may delete the job as soon as the report is posted.
-        CTransferJob* job = m_pJob;
-        m_pJob = nullptr;
+    // The page may delete the job as soon as the report is posted.
+    CTransferJob* job = m_pJob;
+    m_pJob = nullptr;
+    if (job)
         job->m_nResult = result;
-        if (job->m_hOwnerWnd)
-            PostMessageW(job->m_hOwnerWnd, WM_PART_DONE, static_cast<WPARAM>(result), reinterpret_cast<LPARAM>(job));
-    }
-    PostQuitMessage(result);
-}
-
-BOOL CiPodAddThread::Wait(DWORD ms)
-{
-    for (DWORD waited = 0;;) {
-        MSG msg;
-        if (!m_bCancel &&
-            PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_TRANSFER_CANCEL, WM_TRANSFER_CANCEL, PM_REMOVE))
-            OnCancel();
-        if (m_bCancel)
-            return FALSE;
-        if (waited >= ms)
-            return TRUE;
-        const DWORD slice = std::min(kWaitSliceMs, ms - waited);
-        iTunesWait(slice);
-        waited += slice;
-    }
+    EndJob(result, job ? job->m_hOwnerWnd : nullptr, WM_PART_DONE, reinterpret_cast<LPARAM>(job));
 }
 
 void CiPodAddThread::SetPartText(const CString& text)

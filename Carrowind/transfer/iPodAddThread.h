@@ -27,6 +27,7 @@
 
 #include "ErrorTable.h"
 #include "TransferJob.h"
+#include "WorkerThread.h"
 #include "afx.h"
 #include "iTunesAutomation.h"
 
@@ -63,7 +64,7 @@ struct iTunesAddWaits {
 };
 iTunesAddWaits ComputeiTunesAddWaits(int waitSeconds);
 
-class CiPodAddThread : public CWinThread {
+class CiPodAddThread : public CWorkerThread {
     DECLARE_DYNCREATE(CiPodAddThread)
 public:
     CiPodAddThread();
@@ -89,6 +90,9 @@ public:
 protected:
     void OnTransferStart(LPARAM lParam);
     void OnCancel();
+    void OnCancelMessage() override { OnCancel(); }
+    // Waits through the iTunes clock.
+    void Pause(DWORD ms) override { iTunesWait(ms); }
     // Stores the result in the job, posts WM_PART_DONE, puts iTunes' encoder back and ends
     // the loop.
     void FinishPart(int result);
@@ -100,8 +104,6 @@ protected:
     // Writes the job's markers into the converted file as chapters (failures are ignored).
     void WriteChapters(const CString& path);
     void RestoreEncoder();
-    // Waits ms through the iTunes clock; a cancel arriving meanwhile is taken at once (FALSE).
-    BOOL Wait(DWORD ms);
     void SetPartText(const CString& text);
     void StoreLog();
     // Sends WM_ADD_PROGRESS; an answer of 0 sets the cancel flag (FALSE).
@@ -115,9 +117,6 @@ protected:
                       ULONGLONG fileSize, CString* text);
 
     CTransferJob* m_pJob = nullptr;
-    BOOL m_bCancel = FALSE;
-    BOOL m_bFinished = FALSE;
-    int m_nResult = kTransferFailed;
     IITConvertOperationStatus* m_pConversion = nullptr;
     CString m_strConvertedPath;
     int m_nLastPercent = 0;
@@ -125,7 +124,6 @@ protected:
     std::unique_ptr<CiTunesHelper> m_pHelper;  // from InitInstance to ExitInstance (this apartment)
     IITEncoder* m_pSavedEncoder = nullptr;
     CString m_strStepLog;
-    BOOL m_bComInitialized = FALSE;
     CErrorTable m_errors;
 };
 
