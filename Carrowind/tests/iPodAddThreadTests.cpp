@@ -265,6 +265,7 @@ TEST_F(iPodAddTest, FaultsEndThePartWithItsResultAndText)
         const wchar_t* action;    // of the 5001 text, or null for none
         bool added;
         size_t boxes;
+        bool missing = false;  // the part's file is gone before the add: iTunes gives no status
     };
     const Case cases[] = {
         {"locked iPod, manual management", "", false, L"Locked Pod", FALSE, 1, kTransferFailed,
@@ -287,6 +288,10 @@ TEST_F(iPodAddTest, FaultsEndThePartWithItsResultAndText)
          L"get the name of the encoder", false, 0},
         {"no such iPod", "", false, L"Ada's iPod nano", FALSE, 1, kTransferFailed, {IDS_IPOD_PLAYLIST_MISSING},
          L"transfer the selected title to Ada's iPod nano", false, 0},
+        {"no status from the iPod", "", false, kPod, FALSE, 1, kTransferFailed, {IDS_IPOD_NOT_PLAYABLE},
+         L"transfer the selected title to Ada's iPod", false, 0, true},
+        {"no status from the library", "", false, kiTunesLibraryName, FALSE, 1, kTransferFailed,
+         {IDS_IPOD_NOT_PLAYABLE_ITUNES}, L"transfer the selected title to iTunes Library", false, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -298,6 +303,8 @@ TEST_F(iPodAddTest, FaultsEndThePartWithItsResultAndText)
         auto job = Job(source, c.wave ? L"Book-Part05.m4b" : L"Book-Part05.mp3", c.player);
         job->m_bIsShuffle = c.shuffle;
         job->m_iTunesSourceFlag = c.sourceFlag;
+        if (c.missing)
+            DeleteFileW(source);
         EXPECT_EQ(c.result, m_page->Run(job.get()));
         const CString text = Detail(kTransferPartKey);
         if (c.action) {
@@ -307,10 +314,14 @@ TEST_F(iPodAddTest, FaultsEndThePartWithItsResultAndText)
         }
         for (UINT id : c.texts) {
             CString piece;
-            piece.Format(id, c.player);
+            if (id == IDS_IPOD_NOT_PLAYABLE)
+                piece.Format(id, static_cast<unsigned>(E_FAIL));
+            else
+                piece.Format(id, c.player);
             EXPECT_NE(-1, text.Find(piece)) << id << ": " << transfertest::Narrow(text);
         }
-        const std::vector<CString> added = Tracks(run, c.player, L"Book-Part05");
+        const wchar_t* source_name = CString(c.player) == kiTunesLibraryName ? L"Library" : c.player;
+        const std::vector<CString> added = Tracks(run, source_name, L"Book-Part05");
         EXPECT_EQ(c.added ? 1u : 0u, added.size());
         if (c.added) {
             EXPECT_EQ(CString(L"Audiobook"), run.State(added[0], L"Genre"));
@@ -324,6 +335,46 @@ TEST_F(iPodAddTest, FaultsEndThePartWithItsResultAndText)
         DeleteFileW(source);
         DeleteFileW(m_folder / L"src\\Book-Part05.m4b");
     }
+}
+
+TEST_F(iPodAddTest, AnIPodReachedThroughTheLibraryGetsTheLibrarysTrack)
+{
+    {
+        itunestest::StandinRun run(Fixture());
+        ASSERT_TRUE(run.Started());
+        auto job = Job(Mp3(L"src\\Book-Part09.mp3"), L"Book-Part09.mp3");
+        job->m_bIsApple = TRUE;
+        ASSERT_EQ(kTransferDone, m_page->Run(job.get()));
+        EXPECT_EQ(1u, Tracks(run, L"Library", L"Book-Part09").size());
+        EXPECT_EQ(1u, Tracks(run, kPod, L"Book-Part09").size());
+        EXPECT_NE(-1, Detail(kTransferPartLogKey).Find(L"[sAddTrack=0x00000000|")) << transfertest::Narrow(Detail(kTransferPartLogKey));
+    }
+    // Without the library nothing is added, whichever player stands behind it.
+    itunestest::StandinRun run("[iTunes]\nCurrentEncoder=MP3 Encoder\n[Sources]\nCount=1\n"
+                               "[Source1]\nKind=2\nName=Ada's iPod\nFreeSpace=4000000000\n");
+    ASSERT_TRUE(run.Started());
+    auto job = Job(Mp3(L"src\\Book-Part10.mp3"), L"Book-Part10.mp3");
+    job->m_bIsApple = TRUE;
+    EXPECT_EQ(kTransferFailed, m_page->Run(job.get()));
+    CString expected;
+    expected.Format(IDS_TRANSFER_UNABLE_TO, L"transfer the selected title to iTunes Library",
+                    AfxLoadString(IDS_IPOD_LIBRARY_PLAYLIST_MISSING).GetString());
+    EXPECT_EQ(expected, Detail(kTransferPartKey));
+    EXPECT_TRUE(Tracks(run, kPod, L"Book-Part10").empty());
+}
+
+TEST_F(iPodAddTest, MarkersTheCodePageCannotHoldAreLeftOutAndThePartIsStillAdded)
+{
+    itunestest::StandinRun run(Fixture());
+    ASSERT_TRUE(run.Started());
+    const CString wav = Wave(L"src\\Book-Part11.wav");
+    auto job = Job(wav, L"Book-Part11.m4b");
+    job->m_strMarkerText = L"0 \x4E00\x4E8C\x4E09\x56DB\r\n1500 \x4E94\x516D\x4E03\x516B\x4E5D\r\n";
+    ASSERT_EQ(kTransferDone, m_page->Run(job.get()));
+    const CString m4b = m_folder / L"src\\Book-Part11.m4b";
+    ASSERT_TRUE(transfertest::Exists(m4b));
+    EXPECT_EQ("", mp4fixtures::Chapters(m_folder, m4b));
+    EXPECT_EQ(1u, Tracks(run, kPod, L"Book-Part11").size());
 }
 
 TEST_F(iPodAddTest, TooLittleSpaceOnTheIPodFailsBeforeTheAdd)
