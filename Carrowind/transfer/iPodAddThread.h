@@ -109,6 +109,13 @@ protected:
     // Sends WM_ADD_PROGRESS; an answer of 0 sets the cancel flag (FALSE).
     BOOL SendAddProgress(WPARAM wParam, LPARAM lParam);
     void PostAddProgress(WPARAM wParam, LPARAM lParam);
+    // The playlist standing for the player; E_FAIL with the missing text when there is none.
+    HRESULT FindPlayerPlaylist(const CString& player, UINT missingText, IITPlaylist** playlist, CString* text);
+    // AddFile with its log entry; E_FAIL with the no-status text when iTunes gave no status.
+    HRESULT StartAdd(IITPlaylist* playlist, const CString& path, const wchar_t* logFormat, const CString& noStatus,
+                     IITOperationStatus** status, CString* text);
+    // The end of an add that was cancelled (its track deleted) or gave no track (noTrack).
+    HRESULT EndCancelledOrEmptyAdd(IITTrack* track, const CString& noTrack, CString* text);
     // Deletes the copy of this part already in the player's playlist (the same title and number).
     void DeleteOldCopy(const iTunesPartNames& names, const CString& player);
     HRESULT AddToLibrary(const iTunesPartNames& names, const CString& path, const CString& playerName,

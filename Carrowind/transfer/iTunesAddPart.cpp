@@ -9,6 +9,7 @@
 #include "res/iPodAddTextIds.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -89,6 +90,21 @@ BOOL SetAudiobookOptions(IITTrack* track)
            remember && exclude;
 }
 
+// Waits while iTunes adds the file; pass runs once for each look that finds it still busy.
+void WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass)
+{
+    for (;;) {
+        VARIANT_BOOL inProgress = VARIANT_FALSE;
+        const HRESULT asked = status->get_InProgress(&inProgress);
+        if (FAILED(asked) && asked != RPC_E_CALL_REJECTED)
+            break;
+        if (SUCCEEDED(asked) && !inProgress)
+            break;
+        pass();
+        iTunesWait(kStepMs);
+    }
+}
+
 CString LoadText(UINT id)
 {
     CString text;
@@ -164,6 +180,47 @@ void CiPodAddThread::DeleteOldCopy(const iTunesPartNames& names, const CString& 
     }
 }
 
+HRESULT CiPodAddThread::FindPlayerPlaylist(const CString& player, UINT missingText, IITPlaylist** playlist,
+                                           CString* text)
+{
+    const HRESULT hr = m_pHelper->FindPlaylist(player, playlist);
+    if (FAILED(hr))
+        return hr;
+    if (*playlist)
+        return S_OK;
+    *text = LoadText(missingText);
+    return E_FAIL;
+}
+
+HRESULT CiPodAddThread::StartAdd(IITPlaylist* playlist, const CString& path, const wchar_t* logFormat,
+                                 const CString& noStatus, IITOperationStatus** status, CString* text)
+{
+    const HRESULT hr = AddFileTo(playlist, path, status);
+    CString entry;
+    entry.Format(logFormat, static_cast<unsigned>(hr), PointerWord(*status));
+    m_strStepLog += entry;
+    if (FAILED(hr))
+        return hr;
+    if (*status)
+        return hr;
+    *text = noStatus;  // nothing was added
+    return E_FAIL;
+}
+
+HRESULT CiPodAddThread::EndCancelledOrEmptyAdd(IITTrack* track, const CString& noTrack, CString* text)
+{
+    if (!track) {
+        // A part counts as added only when a track was.
+        if (m_bCancel)
+            return kiTunesUserCancelled;
+        *text = noTrack;
+        return E_FAIL;
+    }
+    m_strStepLog += L"[Cancel DEL";
+    m_strStepLog += SUCCEEDED(track->Delete()) ? L" success]" : L" fail]";
+    return kiTunesUserCancelled;
+}
+
 HRESULT CiPodAddThread::AddPartToiTunes(const CString& path, const CString& playerName, BOOL library)
 {
     if (!m_pJob || path.IsEmpty() || playerName.IsEmpty() || !m_pJob->m_pPlayer || !m_pHelper)
@@ -232,51 +289,23 @@ HRESULT CiPodAddThread::AddToLibrary(const iTunesPartNames& names, const CString
 
     DeleteOldCopy(names, kiTunesLibraryName);
     PostAddProgress(progress, 0);
+    // Whichever player stands behind the library: without it nothing is added.
     com::ComPtr<IITPlaylist> playlist;
-    HRESULT hr = m_pHelper->FindPlaylist(kiTunesLibraryName, playlist.Put());
+    HRESULT hr = FindPlayerPlaylist(kiTunesLibraryName, IDS_IPOD_LIBRARY_PLAYLIST_MISSING, playlist.Put(), text);
     if (FAILED(hr))
         return hr;
-    if (!playlist) {
-        // Whichever player stands behind the library: nothing was added.
-        *text = LoadText(IDS_IPOD_LIBRARY_PLAYLIST_MISSING);
-        return E_FAIL;
-    }
     PostAddProgress(progress, 0);
+    const CString noStatus = LoadText(IDS_IPOD_NOT_PLAYABLE_ITUNES);
     com::ComPtr<IITOperationStatus> status;
-    hr = AddFileTo(playlist.Get(), path, status.Put());
-    CString entry;
-    entry.Format(L"[AddFileLib=0x%.8X|iStatus=0x%.8X]", static_cast<unsigned>(hr), PointerWord(status.Get()));
-    m_strStepLog += entry;
+    hr = StartAdd(playlist.Get(), path, L"[AddFileLib=0x%.8X|iStatus=0x%.8X]", noStatus, status.Put(), text);
     if (FAILED(hr))
         return hr;
-    if (!status) {
-        *text = LoadText(IDS_IPOD_NOT_PLAYABLE_ITUNES);
-        return E_FAIL;
-    }
     // The add is never abandoned half-way: a cancel takes effect once iTunes has finished.
-    for (;;) {
-        if (!SendAddProgress(progress, 0))
-            hr = kiTunesUserCancelled;
-        VARIANT_BOOL inProgress = VARIANT_FALSE;
-        const HRESULT asked = status->get_InProgress(&inProgress);
-        if (FAILED(asked) && asked != RPC_E_CALL_REJECTED)
-            break;
-        if (SUCCEEDED(asked) && !inProgress)
-            break;
-        iTunesWait(kStepMs);
-    }
+    SendAddProgress(progress, 0);
+    WaitWhileAdding(status.Get(), [&] { SendAddProgress(progress, 0); });
     com::ComPtr<IITTrack> track = FirstTrackOf(status.Get());
-    if (!track) {
-        // A part counts as added only when a track was.
-        if (!m_bCancel)
-            *text = LoadText(IDS_IPOD_NOT_PLAYABLE_ITUNES);
-        return m_bCancel ? kiTunesUserCancelled : E_FAIL;
-    }
-    if (m_bCancel) {
-        m_strStepLog += L"[Cancel DEL";
-        m_strStepLog += SUCCEEDED(track->Delete()) ? L" success]" : L" fail]";
-        return kiTunesUserCancelled;
-    }
+    if (!track || m_bCancel)
+        return EndCancelledOrEmptyAdd(track.Get(), noStatus, text);
     if (mp3) {
         track->put_TrackNumber(names.partNumber);
         SetAudiobookOptions(track.Get());
@@ -287,16 +316,13 @@ HRESULT CiPodAddThread::AddToLibrary(const iTunesPartNames& names, const CString
 
     // An Apple player reached through the library: the track goes into its playlist too.
     com::ComPtr<IITPlaylist> player;
-    hr = m_pHelper->FindPlaylist(playerName, player.Put());
+    hr = FindPlayerPlaylist(playerName, IDS_IPOD_LIBRARY_PLAYLIST_MISSING, player.Put(), text);
     if (FAILED(hr))
         return hr;
-    if (!player) {
-        *text = LoadText(IDS_IPOD_LIBRARY_PLAYLIST_MISSING);
-        return E_FAIL;
-    }
     PostAddProgress(progress, 0);
     com::ComPtr<IITTrack> added;
     hr = AddTrackTo(player.Get(), track.Get(), added.Put());
+    CString entry;
     entry.Format(L"[sAddTrack=0x%.8X|iAddedTrack=0x%.8X]", static_cast<unsigned>(hr), PointerWord(added.Get()));
     m_strStepLog += entry;
     PostAddProgress(progress, 0);
@@ -314,13 +340,9 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
     const iTunesAddWaits waits = ComputeiTunesAddWaits(m_pJob->m_nWaitSeconds);
 
     com::ComPtr<IITPlaylist> playlist;
-    HRESULT hr = m_pHelper->FindPlaylist(playerName, playlist.Put());
+    HRESULT hr = FindPlayerPlaylist(playerName, IDS_IPOD_PLAYLIST_MISSING, playlist.Put(), text);
     if (FAILED(hr))
         return hr;
-    if (!playlist) {
-        *text = LoadText(IDS_IPOD_PLAYLIST_MISSING);
-        return E_FAIL;
-    }
     if (!mp3) {
         com::ComPtr<IITSource> source;
         double freeSpace = 0;
@@ -340,37 +362,24 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
             return E_FAIL;
         }
     }
-    com::ComPtr<IITOperationStatus> status;
-    hr = AddFileTo(playlist.Get(), path, status.Put());
     CString entry;
-    entry.Format(L"[AddFile=0x%.8X|iStatus=0x%.8X]", static_cast<unsigned>(hr), PointerWord(status.Get()));
-    m_strStepLog += entry;
+    CString noStatus;
+    noStatus.Format(IDS_IPOD_NOT_PLAYABLE, static_cast<unsigned>(E_FAIL));
+    com::ComPtr<IITOperationStatus> status;
+    hr = StartAdd(playlist.Get(), path, L"[AddFile=0x%.8X|iStatus=0x%.8X]", noStatus, status.Put(), text);
     if (FAILED(hr))
         return hr;
-    if (!status) {
-        text->Format(IDS_IPOD_NOT_PLAYABLE, static_cast<unsigned>(E_FAIL));
-        return E_FAIL;
-    }
-    for (;;) {
-        VARIANT_BOOL inProgress = VARIANT_FALSE;
-        const HRESULT asked = status->get_InProgress(&inProgress);
-        if (FAILED(asked) && asked != RPC_E_CALL_REJECTED)
-            break;
-        if (SUCCEEDED(asked) && !inProgress)
-            break;
+    WaitWhileAdding(status.Get(), [&] {
         if (mode == 1)
             ++count;
-        if (!SendAddProgress(count, mode))
-            hr = kiTunesUserCancelled;
-        iTunesWait(kStepMs);
-    }
+        SendAddProgress(count, mode);
+    });
 
     com::ComPtr<IITTrack> track;
     HRESULT nameHr = S_OK, numberHr = S_OK, genreHr = S_OK;
     for (int attempt = 1; attempt <= kFieldAttempts; ++attempt) {
         iTunesWait(waits.a + waits.b + kStepMs);
-        if (!SendAddProgress(mode == 1 ? count + 1 : count / 15, mode))
-            hr = kiTunesUserCancelled;
+        SendAddProgress(mode == 1 ? count + 1 : count / 15, mode);
         track = FirstTrackOf(status.Get());
         if (!track || m_bCancel)
             break;
@@ -412,18 +421,8 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
         m_strStepLog += Hex(L"[put_TrackNumber=0x%.8X]", numberHr);
     if (FAILED(genreHr))
         m_strStepLog += Hex(L"[put_Genre=0x%.8X]", genreHr);
-    if (!track) {
-        // A part counts as added only when a track was.
-        if (m_bCancel)
-            return kiTunesUserCancelled;
-        text->Format(IDS_IPOD_NOT_PLAYABLE, static_cast<unsigned>(E_FAIL));
-        return E_FAIL;
-    }
-    if (m_bCancel) {
-        m_strStepLog += L"[Cancel DEL";
-        m_strStepLog += SUCCEEDED(track->Delete()) ? L" success]" : L" fail]";
-        return kiTunesUserCancelled;
-    }
+    if (!track || m_bCancel)
+        return EndCancelledOrEmptyAdd(track.Get(), noStatus, text);
     iTunesWait(waits.a + waits.c + kStepMs);
 
     m_pHelper->Reset();
@@ -433,7 +432,7 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
     if (found.IsEmpty()) {
         entry.Format(L"[NotFound:%s|%d]", names.trackName.GetString(), names.partNumber);
         m_strStepLog += entry;
-        text->Format(IDS_IPOD_NOT_PLAYABLE, static_cast<unsigned>(E_FAIL));
+        *text = noStatus;
         return E_FAIL;
     }
     entry.Format(L"[Found:%s|%d]", found.GetString(), static_cast<int>(foundId));
