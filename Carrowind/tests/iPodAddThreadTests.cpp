@@ -286,6 +286,8 @@ TEST_F(iPodAddTest, FaultsEndThePartWithItsResultAndText)
          L"process 'ConvertFile2'", false, 0},
         {"no AAC encoder", "Encoders=MP3 Encoder\n", true, kPod, FALSE, 1, kTransferFailed, {},
          L"get the name of the encoder", false, 0},
+        {"free space unknown: no check", "Fail.FreeSpace=0x80004005\n", true, kPod, FALSE, 1, kTransferDone, {},
+         nullptr, true, 0},
         {"no such iPod", "", false, L"Ada's iPod nano", FALSE, 1, kTransferFailed, {IDS_IPOD_PLAYLIST_MISSING},
          L"transfer the selected title to Ada's iPod nano", false, 0},
         {"no status from the iPod", "", false, kPod, FALSE, 1, kTransferFailed, {IDS_IPOD_NOT_PLAYABLE},
@@ -422,16 +424,29 @@ TEST_F(iPodAddTest, ACancelDuringTheConversionStopsItAndPutsTheEncoderBack)
 
 TEST_F(iPodAddTest, ACancelDuringTheAddDeletesTheAddedTrack)
 {
-    itunestest::StandinRun run(Fixture("AddPolls=3\n"));
-    ASSERT_TRUE(run.Started());
-    const CString mp3 = Mp3(L"src\\Book-Part07.mp3");
-    auto job = Job(mp3, L"Book-Part07.mp3");
-    m_page->addProgressReply = [](WPARAM) { return LRESULT(InSendMessage() ? 0 : 1); };
-    EXPECT_EQ(kTransferCancelled, m_page->Run(job.get()));
-    EXPECT_TRUE(Tracks(run, kPod, L"Book-Part07").empty());
-    EXPECT_NE(-1, Detail(kTransferPartLogKey).Find(L"[Cancel DEL success]")) << transfertest::Narrow(Detail(kTransferPartLogKey));
-    EXPECT_TRUE(Detail(kTransferPartKey).IsEmpty()) << transfertest::Narrow(Detail(kTransferPartKey));
-    EXPECT_TRUE(transfertest::Exists(mp3));
+    // The page answers 0 to a report, or posts its cancel while iTunes adds.
+    for (const bool posted : {false, true}) {
+        SCOPED_TRACE(posted ? "cancel posted" : "report answered 0");
+        itunestest::StandinRun run(Fixture("AddPolls=3\n"));
+        ASSERT_TRUE(run.Started());
+        m_player->errorDetails.RemoveAll();
+        const CString mp3 = Mp3(L"src\\Book-Part07.mp3");
+        auto job = Job(mp3, L"Book-Part07.mp3");
+        m_page->addProgressReply = [this, posted](WPARAM) {
+            if (!InSendMessage())
+                return LRESULT(1);
+            if (!posted)
+                return LRESULT(0);
+            PostTransferCancel(m_page->ThreadId());
+            return LRESULT(1);
+        };
+        EXPECT_EQ(kTransferCancelled, m_page->Run(job.get()));
+        EXPECT_TRUE(Tracks(run, kPod, L"Book-Part07").empty());
+        EXPECT_NE(-1, Detail(kTransferPartLogKey).Find(L"[Cancel DEL success]"))
+            << transfertest::Narrow(Detail(kTransferPartLogKey));
+        EXPECT_TRUE(Detail(kTransferPartKey).IsEmpty()) << transfertest::Narrow(Detail(kTransferPartKey));
+        EXPECT_TRUE(transfertest::Exists(mp3));
+    }
 }
 
 TEST_F(iPodAddTest, TheStatusAnswerAndMissingNamesEndThePartAtOnce)

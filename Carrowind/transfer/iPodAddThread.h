@@ -31,6 +31,7 @@
 #include "afx.h"
 #include "iTunesAutomation.h"
 
+#include <functional>
 #include <memory>
 
 // The key of the player's error-detail map under which the add step leaves its step log.
@@ -109,6 +110,10 @@ protected:
     // Sends WM_ADD_PROGRESS; an answer of 0 sets the cancel flag (FALSE).
     BOOL SendAddProgress(WPARAM wParam, LPARAM lParam);
     void PostAddProgress(WPARAM wParam, LPARAM lParam);
+    // A wait of the add step (through the iTunes clock); a cancel that came meanwhile sets the flag.
+    void AddWait(DWORD ms);
+    // Waits while iTunes adds the file; pass runs once for each look that finds it still busy.
+    void WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass);
     // The playlist standing for the player; E_FAIL with the missing text when there is none.
     HRESULT FindPlayerPlaylist(const CString& player, UINT missingText, IITPlaylist** playlist, CString* text);
     // AddFile with its log entry; E_FAIL with the no-status text when iTunes gave no status.

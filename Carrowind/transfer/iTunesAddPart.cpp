@@ -90,21 +90,6 @@ BOOL SetAudiobookOptions(IITTrack* track)
            remember && exclude;
 }
 
-// Waits while iTunes adds the file; pass runs once for each look that finds it still busy.
-void WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass)
-{
-    for (;;) {
-        VARIANT_BOOL inProgress = VARIANT_FALSE;
-        const HRESULT asked = status->get_InProgress(&inProgress);
-        if (FAILED(asked) && asked != RPC_E_CALL_REJECTED)
-            break;
-        if (SUCCEEDED(asked) && !inProgress)
-            break;
-        pass();
-        iTunesWait(kStepMs);
-    }
-}
-
 CString LoadText(UINT id)
 {
     CString text;
@@ -177,6 +162,26 @@ void CiPodAddThread::DeleteOldCopy(const iTunesPartNames& names, const CString& 
         m_strStepLog += deleted;
     } else {
         m_strStepLog += L"[No DEL]";
+    }
+}
+
+void CiPodAddThread::AddWait(DWORD ms)
+{
+    CancelPending();  // a cancel from the page is seen by the add's next step
+    iTunesWait(ms);
+}
+
+void CiPodAddThread::WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass)
+{
+    for (;;) {
+        VARIANT_BOOL inProgress = VARIANT_FALSE;
+        const HRESULT asked = status->get_InProgress(&inProgress);
+        if (FAILED(asked) && asked != RPC_E_CALL_REJECTED)
+            break;
+        if (SUCCEEDED(asked) && !inProgress)
+            break;
+        pass();
+        AddWait(kStepMs);
     }
 }
 
@@ -378,12 +383,12 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
     com::ComPtr<IITTrack> track;
     HRESULT nameHr = S_OK, numberHr = S_OK, genreHr = S_OK;
     for (int attempt = 1; attempt <= kFieldAttempts; ++attempt) {
-        iTunesWait(waits.a + waits.b + kStepMs);
+        AddWait(waits.a + waits.b + kStepMs);
         SendAddProgress(mode == 1 ? count + 1 : count / 15, mode);
         track = FirstTrackOf(status.Get());
         if (!track || m_bCancel)
             break;
-        iTunesWait(waits.a + kStepMs);
+        AddWait(waits.a + kStepMs);
         com::Bstr name(names.trackName);
         com::Bstr genre(L"Audiobook");
         nameHr = track->put_Name(name);
@@ -403,7 +408,7 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
             com::ComPtr<IITArtwork> artwork;
             artHr = track->AddArtworkFromFile(coverPath, artwork.Put());
         }
-        iTunesWait(waits.a + kStepMs);
+        AddWait(waits.a + kStepMs);
         com::Bstr album(m_pJob->m_strTitle);
         com::Bstr artist(m_pJob->m_strArtist);
         const HRESULT albumHr = track->put_Album(album);
@@ -423,7 +428,7 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
         m_strStepLog += Hex(L"[put_Genre=0x%.8X]", genreHr);
     if (!track || m_bCancel)
         return EndCancelledOrEmptyAdd(track.Get(), noStatus, text);
-    iTunesWait(waits.a + waits.c + kStepMs);
+    AddWait(waits.a + waits.c + kStepMs);
 
     m_pHelper->Reset();
     CString found;
