@@ -42,10 +42,16 @@ BOOL CWorkerThread::WaitCancellable(DWORD ms)
             return FALSE;
         if (waited >= ms)
             return TRUE;
-        const DWORD slice = std::min(kWaitSliceMs, ms - waited);
-        Pause(slice);
-        waited += slice;
+        const DWORD passed = Pause(std::min(kWaitSliceMs, ms - waited));
+        waited = passed >= ms - waited ? ms : waited + passed;
     }
+}
+
+DWORD CWorkerThread::Pause(DWORD ms)
+{
+    const ULONGLONG start = GetTickCount64();
+    Sleep(ms);
+    return static_cast<DWORD>(std::min<ULONGLONG>(GetTickCount64() - start, MAXDWORD));
 }
 
 BOOL CWorkerThread::EndJob(int result, HWND owner, UINT doneMessage, LPARAM job)

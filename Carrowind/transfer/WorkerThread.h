@@ -30,8 +30,9 @@ protected:
     virtual void OnCancelMessage() { m_bCancel = TRUE; }
     // Waits ms in slices of Pause; FALSE as soon as a cancel is seen.
     BOOL WaitCancellable(DWORD ms);
-    // One slice of a wait; the base sleeps.
-    virtual void Pause(DWORD ms) { Sleep(ms); }
+    // One slice of a wait; returns the milliseconds that count as passed. The base sleeps and
+    // counts the clock's time (a slow sleep does not stretch the wait).
+    virtual DWORD Pause(DWORD ms);
     // Ends the job once: the result kept, doneMessage (result, job) posted to owner when there
     // is one, the loop ended with the result. FALSE when it had ended already.
     BOOL EndJob(int result, HWND owner, UINT doneMessage, LPARAM job);

@@ -92,8 +92,12 @@ protected:
     void OnTransferStart(LPARAM lParam);
     void OnCancel();
     void OnCancelMessage() override { OnCancel(); }
-    // Waits through the iTunes clock.
-    void Pause(DWORD ms) override { iTunesWait(ms); }
+    // Waits through the iTunes clock (which tests speed up).
+    DWORD Pause(DWORD ms) override
+    {
+        iTunesWait(ms);
+        return ms;
+    }
     // Stores the result in the job, posts WM_PART_DONE, puts iTunes' encoder back and ends
     // the loop.
     void FinishPart(int result);
