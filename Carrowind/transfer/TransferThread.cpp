@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <vector>
 
-IMPLEMENT_DYNCREATE(CTransferThread, CWinThread)
+IMPLEMENT_DYNCREATE(CTransferThread, CWorkerThread)
 
 namespace {
 
@@ -55,25 +55,15 @@ bool PlainName(const CString& text)
 
 }  // namespace
 
-CTransferThread::CTransferThread() = default;
+// The device arrives marshalled and the Zune servers live in the multithreaded apartment.
+CTransferThread::CTransferThread() : CWorkerThread(COINIT_MULTITHREADED, WM_TRANSFER_CANCEL) {}
 
 CTransferThread::~CTransferThread() { ReleaseAndClear(m_pDevice); }
-
-BOOL CTransferThread::InitInstance()
-{
-    // The device arrives marshalled and the Zune servers live in the multithreaded apartment.
-    m_bComInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    return TRUE;
-}
 
 int CTransferThread::ExitInstance()
 {
     ReleaseAndClear(m_pDevice);
-    if (m_bComInitialized) {
-        CoUninitialize();
-        m_bComInitialized = FALSE;
-    }
-    return CWinThread::ExitInstance();
+    return CWorkerThread::ExitInstance();
 }
 
 BOOL CTransferThread::OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -109,9 +99,7 @@ void CTransferThread::StartTransfer(LPARAM lParam)
     m_pJob = reinterpret_cast<CTransferJob*>(lParam);
     if (!m_pJob) {
         ReleaseAndClear(m_pDevice);
-        m_nResult = kTransferFailed;
-        m_bFinished = TRUE;
-        PostQuitMessage(kTransferFailed);
+        EndJob(kTransferFailed, nullptr, WM_PART_DONE, 0);  // nothing to report to
         return;
     }
     PlayerRecord* player = m_pJob->m_pPlayer;
@@ -185,35 +173,13 @@ void CTransferThread::Finish(int result)
 {
     if (m_bFinished)
         return;
-    m_nResult = result;
-    m_bFinished = TRUE;
-    if (m_pJob) {
-        // The page may delete the job as soon as the report is posted.
-        CTransferJob* job = m_pJob;
-        m_pJob = nullptr;
+    // The page may delete the job as soon as the report is posted.
+    CTransferJob* job = m_pJob;
+    m_pJob = nullptr;
+    if (job)
         job->m_nResult = result;
-        if (job->m_hOwnerWnd)
-            PostMessageW(job->m_hOwnerWnd, WM_PART_DONE, static_cast<WPARAM>(result), reinterpret_cast<LPARAM>(job));
-    }
     ReleaseAndClear(m_pDevice);
-    PostQuitMessage(result);
-}
-
-BOOL CTransferThread::WaitCancellable(DWORD ms)
-{
-    constexpr DWORD kSliceMs = 50;
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        MSG msg;
-        if (PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_TRANSFER_CANCEL, WM_TRANSFER_CANCEL, PM_REMOVE))
-            m_bCancel = TRUE;
-        if (m_bCancel)
-            return FALSE;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end)
-            return TRUE;
-        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kSliceMs, end - now)));
-    }
+    EndJob(result, job ? job->m_hOwnerWnd : nullptr, WM_PART_DONE, reinterpret_cast<LPARAM>(job));
 }
 
 void CTransferThread::SetPartError(const wchar_t* action, const CString& detail)

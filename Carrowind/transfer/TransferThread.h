@@ -15,9 +15,10 @@
 #include "ErrorTable.h"
 #include "TransferJob.h"
 #include "Wmdm.h"
+#include "WorkerThread.h"
 #include "afx.h"
 
-class CTransferThread : public CWinThread {
+class CTransferThread : public CWorkerThread {
     DECLARE_DYNCREATE(CTransferThread)
 public:
     static constexpr DWORD kBusyRetryMs = 2000;
@@ -25,7 +26,6 @@ public:
     CTransferThread();
     ~CTransferThread() override;
 
-    BOOL InitInstance() override;
     BOOL OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Runs the part's step; TRUE (call again) while the device is busy.
     BOOL OnIdle(LONG count) override;
@@ -51,15 +51,9 @@ protected:
     void SetPartError(const wchar_t* action, HRESULT hr);
     void SetPartError(const wchar_t* action, const CString& detail);
     BOOL HasPartError() const;
-    // Waits up to ms while handling thread messages; FALSE when a cancel came.
-    BOOL WaitCancellable(DWORD ms);
 
     CTransferJob* m_pJob = nullptr;
-    BOOL m_bCancel = FALSE;
     BOOL m_bIsZune = FALSE;
-    BOOL m_bFinished = FALSE;
-    int m_nResult = kTransferFailed;
     IWMDMDevice* m_pDevice = nullptr;
-    BOOL m_bComInitialized = FALSE;
     CErrorTable m_errors;
 };

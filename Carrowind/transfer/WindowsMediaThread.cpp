@@ -12,7 +12,7 @@
 #include <ctime>
 #include <new>
 
-IMPLEMENT_DYNCREATE(CWindowsMediaThread, CWinThread)
+IMPLEMENT_DYNCREATE(CWindowsMediaThread, CWorkerThread)
 
 void DiscardConversionProgress(HWND owner)
 {
@@ -57,7 +57,7 @@ const wchar_t* WriterAction(CWaveWriter::Step step)
 
 }  // namespace
 
-CWindowsMediaThread::CWindowsMediaThread() = default;
+CWindowsMediaThread::CWindowsMediaThread() : CWorkerThread(COINIT_APARTMENTTHREADED, WM_CONVERT_QUIT) {}
 
 CWindowsMediaThread::~CWindowsMediaThread() { Close(); }
 
@@ -74,11 +74,7 @@ BOOL CWindowsMediaThread::InitInstance()
 int CWindowsMediaThread::ExitInstance()
 {
     Close();
-    if (m_bComInitialized) {
-        CoUninitialize();
-        m_bComInitialized = FALSE;
-    }
-    return CWinThread::ExitInstance();
+    return CWorkerThread::ExitInstance();
 }
 
 BOOL CWindowsMediaThread::OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -134,9 +130,7 @@ void CWindowsMediaThread::OnConvertPart(LPARAM lParam)
         return;
     m_pJob = reinterpret_cast<CDownloadJob*>(lParam);
     if (!m_pJob) {
-        m_nResult = kConvertFailed;
-        m_bFinished = TRUE;
-        PostQuitMessage(kConvertFailed);
+        EndJob(kConvertFailed, nullptr, WM_CONVERT_END, 0);  // nothing to report to
         return;
     }
     m_hOwner = m_pJob->GetOwnerWindow();
@@ -233,14 +227,6 @@ BOOL CWindowsMediaThread::OpenReader()
     m_wAudioStream = streams.audio;
     m_wVideoStream = streams.video;
     return TRUE;
-}
-
-BOOL CWindowsMediaThread::CancelPending()
-{
-    MSG msg;
-    if (PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_CONVERT_QUIT, WM_CONVERT_QUIT, PM_REMOVE))
-        m_bCancel = TRUE;
-    return m_bCancel;
 }
 
 BOOL CWindowsMediaThread::WaitForRoom(const CString& folder)
@@ -422,11 +408,6 @@ void CWindowsMediaThread::Close()
 
 void CWindowsMediaThread::Finish(int result)
 {
-    m_nResult = result;
-    m_bFinished = TRUE;
-    CDownloadJob* job = m_pJob;
-    job->SetResult(result);
-    if (m_hOwner)
-        PostMessageW(m_hOwner, WM_CONVERT_END, static_cast<WPARAM>(result), reinterpret_cast<LPARAM>(job));
-    PostQuitMessage(result);
+    m_pJob->SetResult(result);
+    EndJob(result, m_hOwner, WM_CONVERT_END, reinterpret_cast<LPARAM>(m_pJob));
 }

@@ -35,6 +35,7 @@
 #include "ErrorTable.h"
 #include "MediaReader.h"
 #include "WaveWriter.h"
+#include "WorkerThread.h"
 
 #include <memory>
 #include <vector>
@@ -49,7 +50,7 @@ constexpr int kConvertFailed = 3;
 // messages carry the job.
 void DiscardConversionProgress(HWND owner);
 
-class CWindowsMediaThread : public CWinThread {
+class CWindowsMediaThread : public CWorkerThread {
     DECLARE_DYNCREATE(CWindowsMediaThread)
 public:
     // WAV files at least this long in the target folder count as waiting for their consumer.
@@ -107,14 +108,9 @@ protected:
     void Close();
     // Stores the result, posts WM_CONVERT_END and ends the thread's loop.
     void Finish(int result);
-    // Whether WM_CONVERT_QUIT has come (also when it still waits in the queue).
-    BOOL CancelPending();
 
     CDownloadJob* m_pJob = nullptr;
     HWND m_hOwner = nullptr;
-    BOOL m_bCancel = FALSE;
-    BOOL m_bFinished = FALSE;
-    int m_nResult = kConvertFailed;
     ULONGLONG m_nTotalBytes = 0;
     ULONGLONG m_nDoneBytes = 0;
     int m_nLastPercent = 0;
@@ -126,6 +122,5 @@ protected:
     std::unique_ptr<CWaveWriter> m_pWave;  // from CreateWaveFile on
     std::vector<BYTE> m_buffer;
     size_t m_nBufferFill = 0;
-    BOOL m_bComInitialized = FALSE;
     CErrorTable m_errors;
 };
