@@ -25,6 +25,8 @@
 #include "TestDrive.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
+#include "ZuneFixtures.h"
+#include "ZuneTestSupport.h"
 #include "res/BrenvaleIds.h"
 #include "res/ConsoleDialogIds.h"
 #include "res/ConsoleIds.h"
@@ -1229,7 +1231,7 @@ TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
 }
 
 // The players a transfer from the console reaches, each as a fixture of its stand-in.
-enum class RoadPlayer { Mtp, RemovableDrive, Mobile };
+enum class RoadPlayer { Mtp, RemovableDrive, Mobile, Zune };
 
 struct TransferRoadCase {
     const char* name;
@@ -1250,6 +1252,8 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         {"Windows Media title onto a removable drive", true, RoadPlayer::RemovableDrive},
         {"MP3 title onto a Windows Mobile device", false, RoadPlayer::Mobile},
         {"Windows Media title onto a Windows Mobile device", true, RoadPlayer::Mobile},
+        {"MP3 title onto a Zune", false, RoadPlayer::Zune},
+        {"Windows Media title onto a Zune", true, RoadPlayer::Zune},
     };
     Start();
     for (const TransferRoadCase& c : cases) {
@@ -1288,6 +1292,8 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
 
         // The player, and the folder its files land in.
         std::unique_ptr<testsupport::TestDrive> drive;
+        std::unique_ptr<zunetest::Devices> zunes;
+        std::unique_ptr<wizardtest::ZuneServerRegistration> zuneServer;
         CString root = player / L"storage";
         CreateDirectoryW(root, nullptr);
         if (c.player == RoadPlayer::Mtp) {
@@ -1316,6 +1322,16 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
                 "HKCU\\Software\\Vesperlin, Inc.\\Brenvale\\Settings|ProductVersion=1.5.0.0\n"
                 "HKCU\\Software\\Vesperlin, Inc.\\Brenvale\\Settings|MobileID=PPC-42\n");
             SetEnvironmentVariableW(L"VESPERLIN_RAPI_DEVICES", player / L"mobiles.ini");
+        } else if (c.player == RoadPlayer::Zune) {
+            // No player of the device manager: the USB list shows a Zune, which the wizard
+            // reaches through the Zune device server over the portable devices.
+            testsupport::WriteAll(player / L"devices.ini", "[Devices]\nCount=0\n");
+            wizardtest::UseUsbZune(player);
+            ASSERT_NO_FATAL_FAILURE(wizardtest::SetZuneSoftware(L"3.1"));
+            zunes = std::make_unique<zunetest::Devices>(std::vector<zunetest::Device>{zunetest::Device(L"Microsoft Zune")});
+            root = zunes->Storage();
+            zuneServer = std::make_unique<wizardtest::ZuneServerRegistration>();
+            ASSERT_TRUE(zuneServer->Registered());
         } else {
             drive = std::make_unique<testsupport::TestDrive>(root, testsupport::DriveKind::Removable);
             ASSERT_TRUE(drive->Made());
@@ -1335,6 +1351,7 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
         SetEnvironmentVariableW(L"VESPERLIN_RAPI_DEVICES", nullptr);
+        wizardtest::ForgetUsbZune();
 
         DWORD wizard = 0;
         auto waitFor = [&](const wchar_t* caption) {
@@ -1370,6 +1387,8 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         }
         EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
         CloseHandle(process);
+        if (c.player == RoadPlayer::Zune)
+            wizardtest::SetZuneSoftware(nullptr);
         ASSERT_NE(nullptr, done);
 
         const std::vector<CString> files = testsupport::FilesBelow(root);
@@ -1414,6 +1433,20 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
             for (const CString& name : names)
                 EXPECT_NE(std::string::npos, references.find(name.ToNarrow())) << references;
             EXPECT_EQ("\xFF\xD8", testsupport::ReadAllBytes(root + L"\\" + albums[0] + L".AlbumCoverData.bin").substr(0, 2));
+        } else if (c.player == RoadPlayer::Zune) {
+            // Each part in the maker's folder, with the title's properties and its cover as art.
+            const std::string cover = testsupport::ReadAllBytes(picture);
+            for (int i = 0; i < 3; ++i) {
+                const CString sentPart = L"Vesperlin\\" + names[i];
+                EXPECT_EQ(sentPart, sent(names[i]));
+                std::string properties = zunes->Properties(sentPart);
+                properties.erase(std::remove(properties.begin(), properties.end(), '\r'), properties.end());
+                for (const std::string& line : {std::string("Title=Autumn Light"), std::string("Album=Autumn Light"),
+                                                "Track=" + std::to_string(i + 1),
+                                                std::string(c.wma ? "Format=0xB901" : "Format=0x3009")})
+                    EXPECT_NE(std::string::npos, ("\n" + properties).find("\n" + line + "\n")) << properties;
+                EXPECT_TRUE(cover == testsupport::ReadAllBytes(zunes->Storage(sentPart + L".albumart.jpg")));
+            }
         } else if (c.player == RoadPlayer::RemovableDrive) {
             // After the parts, an MP3 title's order file and picture; a Windows Media title has none.
             EXPECT_EQ(c.wma ? 0u : 1u, endingIn(L".vpm").size());
