@@ -25,6 +25,8 @@
 #include "TestDrive.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
+#include "ZuneFixtures.h"
+#include "ZuneTestSupport.h"
 #include "res/BrenvaleIds.h"
 #include "res/ConsoleDialogIds.h"
 #include "res/ConsoleIds.h"
@@ -1229,7 +1231,7 @@ TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
 }
 
 // The players a transfer from the console reaches, each as a fixture of its stand-in.
-enum class RoadPlayer { Mtp, RemovableDrive };
+enum class RoadPlayer { Mtp, RemovableDrive, Mobile, Zune };
 
 struct TransferRoadCase {
     const char* name;
@@ -1248,6 +1250,10 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         {"Windows Media title onto an MTP player", true, RoadPlayer::Mtp},
         {"MP3 title onto a removable drive", false, RoadPlayer::RemovableDrive},
         {"Windows Media title onto a removable drive", true, RoadPlayer::RemovableDrive},
+        {"MP3 title onto a Windows Mobile device", false, RoadPlayer::Mobile},
+        {"Windows Media title onto a Windows Mobile device", true, RoadPlayer::Mobile},
+        {"MP3 title onto a Zune", false, RoadPlayer::Zune},
+        {"Windows Media title onto a Zune", true, RoadPlayer::Zune},
     };
     Start();
     for (const TransferRoadCase& c : cases) {
@@ -1286,6 +1292,8 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
 
         // The player, and the folder its files land in.
         std::unique_ptr<testsupport::TestDrive> drive;
+        std::unique_ptr<zunetest::Devices> zunes;
+        std::unique_ptr<wizardtest::ZuneServerRegistration> zuneServer;
         CString root = player / L"storage";
         CreateDirectoryW(root, nullptr);
         if (c.player == RoadPlayer::Mtp) {
@@ -1293,6 +1301,37 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
                                   "[Devices]\nCount=1\n[Device1]\nName=Kitchen Player\nProtocol=MTP\n"
                                   "Serial=0x045E:0A0B0C0D\nFriendlyName=Kitchen Player\nFormats=0x3009,0xB901,0xBA03\n"
                                   "[Device1.Storage1]\nName=\\\nFolder=storage\n");
+        } else if (c.player == RoadPlayer::Mobile) {
+            // The device manager lists the device's main memory; the mobile link reaches its files
+            // and registry, which name the reading application and the download folder.
+            root = player / L"ppc";
+            for (const wchar_t* folder : {L"ppc", L"ppc\\My Documents", L"ppc\\Program Files",
+                                          L"ppc\\Program Files\\Reader"})
+                CreateDirectoryW(player / folder, nullptr);
+            testsupport::WriteAll(player / L"ppc\\Program Files\\Reader\\ZKYMobileRapi.DLL", "");
+            testsupport::WriteAll(player / L"devices.ini",
+                                  "[Devices]\nCount=1\n[Device1]\nName=Pocket PC\nSerial=0x0001:0A0B0C0D\n"
+                                  "Protocol=RAPI\n[Device1.Storage1]\nName=\\\nFolder=ppc\n");
+            testsupport::WriteAll(
+                player / L"mobiles.ini",
+                "[Devices]\nCount=1\n[Device1]\nName=Pocket PC\nGuid={6E1A1C9A-1111-2222-3333-444455556666}\n"
+                "Folder=ppc\n[Device1.Registry]\n"
+                "HKCR\\Vesperlin.Media\\Shell\\Open\\Command|=\"\\Program Files\\Reader\\Reader.exe\" \"%1\"\n"
+                "HKCU\\Software\\Vesperlin, Inc.\\Brenvale\\Settings|DownloadFolder=\\My Documents\\Audiobooks\n"
+                "HKCU\\Software\\Vesperlin, Inc.\\Brenvale\\Settings|MediaDBFolder=\\My Documents\\Library\n"
+                "HKCU\\Software\\Vesperlin, Inc.\\Brenvale\\Settings|ProductVersion=1.5.0.0\n"
+                "HKCU\\Software\\Vesperlin, Inc.\\Brenvale\\Settings|MobileID=PPC-42\n");
+            SetEnvironmentVariableW(L"VESPERLIN_RAPI_DEVICES", player / L"mobiles.ini");
+        } else if (c.player == RoadPlayer::Zune) {
+            // No player of the device manager: the USB list shows a Zune, which the wizard
+            // reaches through the Zune device server over the portable devices.
+            testsupport::WriteAll(player / L"devices.ini", "[Devices]\nCount=0\n");
+            wizardtest::UseUsbZune(player);
+            ASSERT_NO_FATAL_FAILURE(wizardtest::SetZuneSoftware(L"3.1"));
+            zunes = std::make_unique<zunetest::Devices>(std::vector<zunetest::Device>{zunetest::Device(L"Microsoft Zune")});
+            root = zunes->Storage();
+            zuneServer = std::make_unique<wizardtest::ZuneServerRegistration>();
+            ASSERT_TRUE(zuneServer->Registered());
         } else {
             drive = std::make_unique<testsupport::TestDrive>(root, testsupport::DriveKind::Removable);
             ASSERT_TRUE(drive->Made());
@@ -1311,6 +1350,8 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         SelectRows({0});
         m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+        SetEnvironmentVariableW(L"VESPERLIN_RAPI_DEVICES", nullptr);
+        wizardtest::ForgetUsbZune();
 
         DWORD wizard = 0;
         auto waitFor = [&](const wchar_t* caption) {
@@ -1346,6 +1387,8 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         }
         EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
         CloseHandle(process);
+        if (c.player == RoadPlayer::Zune)
+            wizardtest::SetZuneSoftware(nullptr);
         ASSERT_NE(nullptr, done);
 
         const std::vector<CString> files = testsupport::FilesBelow(root);
@@ -1369,9 +1412,10 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
             const CString arrived = sent(names[i]);
             ASSERT_FALSE(arrived.IsEmpty()) << names[i].ToNarrow();
             EXPECT_TRUE(sources[i] == testsupport::ReadAllBytes(root + L"\\" + arrived)) << arrived.ToNarrow();
-            if (c.player == RoadPlayer::Mtp)
+            if (c.player == RoadPlayer::Mtp) {
                 EXPECT_NE(std::string::npos, testsupport::ReadAllBytes(root + L"\\" + arrived + L".props").find(
                                                  c.wma ? "WMDM/FormatCode=47361" : "WMDM/FormatCode=12297"));
+            }
         }
         auto endingIn = [&](const wchar_t* ending) {
             std::vector<CString> found;
@@ -1389,10 +1433,46 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
             for (const CString& name : names)
                 EXPECT_NE(std::string::npos, references.find(name.ToNarrow())) << references;
             EXPECT_EQ("\xFF\xD8", testsupport::ReadAllBytes(root + L"\\" + albums[0] + L".AlbumCoverData.bin").substr(0, 2));
-        } else {
+        } else if (c.player == RoadPlayer::Zune) {
+            // Each part in the maker's folder, with the title's properties and its cover as art.
+            const std::string cover = testsupport::ReadAllBytes(picture);
+            for (int i = 0; i < 3; ++i) {
+                const CString sentPart = L"Vesperlin\\" + names[i];
+                EXPECT_EQ(sentPart, sent(names[i]));
+                std::string properties = zunes->Properties(sentPart);
+                properties.erase(std::remove(properties.begin(), properties.end(), '\r'), properties.end());
+                for (const std::string& line : {std::string("Title=Autumn Light"), std::string("Album=Autumn Light"),
+                                                "Track=" + std::to_string(i + 1),
+                                                std::string(c.wma ? "Format=0xB901" : "Format=0x3009")})
+                    EXPECT_NE(std::string::npos, ("\n" + properties).find("\n" + line + "\n")) << properties;
+                EXPECT_TRUE(cover == testsupport::ReadAllBytes(zunes->Storage(sentPart + L".albumart.jpg")));
+            }
+        } else if (c.player == RoadPlayer::RemovableDrive) {
             // After the parts, an MP3 title's order file and picture; a Windows Media title has none.
             EXPECT_EQ(c.wma ? 0u : 1u, endingIn(L".vpm").size());
             EXPECT_EQ(c.wma ? 0u : 1u, endingIn(L".jpg").size());
+        } else {
+            // The parts in the device's documents; beside them the order file and the pictures,
+            // the order file's one line in the reading application's list, and the application
+            // told of it on the device.
+            const CString folder = CString(L"My Documents\\My Media\\") + (c.wma ? L"WMA" : L"MP3") +
+                                   L" Audiobooks\\" + names[0].Left(names[0].Find(L"-Part"));
+            for (const CString& name : names)
+                EXPECT_EQ(folder + L"\\" + name, sent(name));
+            const std::vector<CString> orders = endingIn(L".vpm");
+            ASSERT_EQ(1u, orders.size());
+            EXPECT_EQ(folder, orders[0].Left(orders[0].ReverseFind(L'\\')));
+            const std::string cover = testsupport::ReadAllBytes(picture);
+            EXPECT_TRUE(cover == testsupport::ReadAllBytes(root + L"\\" + folder + picture.Mid(picture.ReverseFind(L'\\'))));
+            EXPECT_TRUE(cover == testsupport::ReadAllBytes(root + L"\\" + folder + L"\\folder.jpg"));
+            EXPECT_EQ("\\" + orders[0].ToNarrow() + "\r\n",
+                      testsupport::ReadAllBytes(root + L"\\Program Files\\Reader\\Carrowind.dat"));
+            EXPECT_EQ("ZKYMInvokableFunction\r\n",
+                      testsupport::ReadAllBytes(root + L"\\Program Files\\Reader\\ZKYMobileRapi.log"));
+            const std::string events = testsupport::ReadAllBytes(player / L"Device1.events.log");
+            EXPECT_NE(std::string::npos,
+                      events.find("CeRapiInvoke \\Program Files\\Reader\\ZKYMobileRapi.DLL ZKYMInvokableFunction"))
+                << events;
         }
     }
 }

@@ -38,4 +38,13 @@ void LoadZuneServer()
     ASSERT_EQ(0, registered);
 }
 
+ZuneServerRegistration::ZuneServerRegistration() : m_registered(comtest::RunRegsvr32(zunetest::ServerPath()) == 0) {}
+
+ZuneServerRegistration::~ZuneServerRegistration()
+{
+    if (m_registered) {
+        EXPECT_EQ(0, comtest::RunRegsvr32(zunetest::ServerPath(), true));
+    }
+}
+
 }  // namespace wizardtest

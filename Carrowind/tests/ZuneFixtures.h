@@ -15,4 +15,19 @@ void ForgetUsbZune();
 // The Zune device server loaded and registered once for the test program.
 void LoadZuneServer();
 
+// The Zune device server registered in the prefix while this lives, for programs the test
+// starts, and unregistered after. Tests that register the server take the CTest lock
+// "zune_server", so that none loses it while it runs.
+class ZuneServerRegistration {
+public:
+    ZuneServerRegistration();
+    ~ZuneServerRegistration();
+    ZuneServerRegistration(const ZuneServerRegistration&) = delete;
+    ZuneServerRegistration& operator=(const ZuneServerRegistration&) = delete;
+    bool Registered() const { return m_registered; }
+
+private:
+    bool m_registered = false;
+};
+
 }  // namespace wizardtest
