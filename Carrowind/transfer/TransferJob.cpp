@@ -15,11 +15,17 @@ CTransferJob::~CTransferJob()
 
 HANDLE StartTransferThread(CTransferJob* job, DWORD* threadId)
 {
+    return StartWorkerThread(job ? new CTransferThread : nullptr, job, threadId);
+}
+
+HANDLE StartWorkerThread(CWinThread* thread, CTransferJob* job, DWORD* threadId)
+{
     if (threadId)
         *threadId = 0;
-    if (!job)
+    if (!job || !thread) {
+        delete thread;
         return nullptr;
-    auto* thread = new CTransferThread;
+    }
     if (!thread->CreateThread(CREATE_SUSPENDED)) {
         delete thread;
         return nullptr;

@@ -70,6 +70,9 @@ public:
 // id, the only way to reach it afterwards (PostTransferCancel). Null when no thread could be
 // started: the job was not handed over.
 HANDLE StartTransferThread(CTransferJob* job, DWORD* threadId);
+// The same for a worker of any kind that takes its job with WM_TRANSFER_START (the thread
+// object is deleted when no thread could be started).
+HANDLE StartWorkerThread(CWinThread* thread, CTransferJob* job, DWORD* threadId);
 
 // Asks the thread with that id to cancel its part. Harmless when it has already ended.
 void PostTransferCancel(DWORD threadId);
