@@ -14,6 +14,7 @@
 #include "WizardServices.h"
 #include "MediaMarkers.h"
 #include "WindowsMediaThread.h"
+#include "iPodAddThread.h"
 #include "WizardSettings.h"
 #include "WmMetadata.h"
 #include "WmdmServices.h"
@@ -76,9 +77,14 @@ void DeletePartialFile(PlayerRecord* player, const CString& targetName)
 }
 
 // The iPod add thread of a part for an Apple player.
-DWORD StartAppleWorker(CTransferJob*)
+DWORD StartAppleWorker(CTransferJob* job)
 {
-    return 0;
+    DWORD threadId = 0;
+    HANDLE thread = StartiPodAddThread(job, &threadId);
+    if (!thread)
+        return 0;
+    CloseHandle(thread);
+    return threadId;
 }
 
 HANDLE StartConversionThread(CDownloadJob* job, DWORD* threadId)
@@ -504,7 +510,8 @@ CString CProgressPage::BuildMarkerText(const CString& path)
 
 void CProgressPage::FillAppleJob(CTransferJob* job, PlayerRecord* player, const CString& markerSource) const
 {
-    job->m_bIsApple = TRUE;
+    // The library's record adds to the library itself, the others to the iPod of that name.
+    job->m_bIsApple = (player->IsApple() & kAppleLibraryBit) != 0;
     job->m_striPodName = ExtractParenthesized(player->GetDisplayName());
     job->m_nAddProgressEst = static_cast<DWORD>(ReadiPodAddProgressEst());
     job->m_nWaitSeconds = ReadWmaToAppleWaitSeconds();

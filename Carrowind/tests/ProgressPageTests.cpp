@@ -74,7 +74,7 @@ public:
         started.push_back(job->m_strTargetName);
         sources.push_back(job->m_strSourcePath);
         sourceThere.push_back(GetFileAttributesW(job->m_strSourcePath) != INVALID_FILE_ATTRIBUTES);
-        if (job->m_bIsApple)
+        if (!job->m_striPodName.IsEmpty())
             apple.push_back(job->m_striPodName + L"|" + job->m_strFileExtension + L"|" + job->m_strMarkerText);
         auto* context = new std::pair<ScriptedWorkers*, CTransferJob*>(this, job);
         context->first->m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
