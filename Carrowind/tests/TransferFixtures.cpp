@@ -149,12 +149,14 @@ int TestPage::Run(CTransferJob* job, DWORD* exitCode)
     statusCount = 0;
     percents.clear();
     addProgress.clear();
+    addProgressModes.clear();
+    addProgressSent.clear();
     doneCount = 0;
     doneJob = nullptr;
     m_done = -1;
     HANDLE thread = nullptr;
     if (job) {
-        thread = StartTransferThread(job, &m_threadId);
+        thread = starter ? starter(job, &m_threadId) : StartTransferThread(job, &m_threadId);
     } else {
         // A thread handed no job.
         auto* worker = new CTransferThread;
@@ -215,6 +217,8 @@ LRESULT CALLBACK TestPage::Proc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case WM_ADD_PROGRESS:
         page->addProgress.push_back(wParam);
+        page->addProgressModes.push_back(lParam);
+        page->addProgressSent.push_back(InSendMessage() != FALSE);
         return page->addProgressReply ? page->addProgressReply(wParam) : 1;
     case WM_PART_DONE:
         ++page->doneCount;

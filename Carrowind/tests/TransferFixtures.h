@@ -65,6 +65,8 @@ public:
     // The reply to a percent message; given the percent and how many came before in this part.
     std::function<LRESULT(WPARAM percent, int count)> percentReply;
     std::function<LRESULT(WPARAM bytes)> addProgressReply;
+    // Starts the worker on a job (StartTransferThread unless set).
+    std::function<HANDLE(CTransferJob* job, DWORD* threadId)> starter;
     // Called when the status message comes (before it is answered).
     std::function<void()> onStatus;
 
@@ -72,6 +74,8 @@ public:
     int statusCount = 0;
     std::vector<WPARAM> percents;
     std::vector<WPARAM> addProgress;
+    std::vector<LPARAM> addProgressModes;  // lParam of each of addProgress
+    std::vector<bool> addProgressSent;     // sent (waiting for the answer) rather than posted
     int doneCount = 0;
     CTransferJob* doneJob = nullptr;
 

@@ -186,7 +186,7 @@ HRESULT CiPodAddThread::AddPartToiTunes(const CString& path, const CString& play
     HRESULT hr;
     if (library) {
         hr = AddToLibrary(names, path, playerName, size, &text);
-        if (FAILED(hr) && !m_bCancel && hr != kiTunesUserCancelled) {
+        if (FAILED(hr) && !m_bCancel && hr != kiTunesUserCancelled && hr != kiTunesDeviceBusy) {
             if (text.IsEmpty())
                 text = m_errors.FormatErrorText(hr);
             CString error;
@@ -195,7 +195,8 @@ HRESULT CiPodAddThread::AddPartToiTunes(const CString& path, const CString& play
         }
     } else {
         hr = AddToiPod(names, path, playerName, size, &text);
-        if (FAILED(hr) && !m_bCancel && hr != kiTunesUserCancelled) {
+        // A busy device is asked again: nothing to report yet.
+        if (FAILED(hr) && !m_bCancel && hr != kiTunesUserCancelled && hr != kiTunesDeviceBusy) {
             const BOOL mp3 = names.extension.CompareNoCase(L".mp3") == 0;
             if (text.IsEmpty() && hr == kiTunesSourceLocked) {
                 text = LoadText(m_pJob->m_bIsShuffle           ? IDS_IPOD_SHUFFLE_NEEDS_ITUNES
