@@ -141,7 +141,13 @@ void CProgressPage::OnDestroy()
 {
     // A result still queued for the page carries its job: the job goes with it.
     DropQueuedResults();
-    DeleteTempSiblings();
+    // iTunes and the chapter server may still hold a file of the last part for a moment.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        DeleteTempSiblings();
+        if (m_conversionFolder.IsEmpty() || m_workerId || m_converterId)
+            break;
+        Sleep(100);
+    }
     CWizardPage::OnDestroy();
 }
 
@@ -474,8 +480,9 @@ void CProgressPage::DeleteTempSiblings()
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryW(m_conversionFolder);
-    m_conversionFolder.Empty();
+    // Kept while something still holds a file in it: the next try removes it.
+    if (RemoveDirectoryW(m_conversionFolder) || GetFileAttributesW(m_conversionFolder) == INVALID_FILE_ATTRIBUTES)
+        m_conversionFolder.Empty();
 }
 
 CString CProgressPage::BuildMarkerText(const CString& path)
