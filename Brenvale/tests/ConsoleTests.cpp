@@ -1789,19 +1789,7 @@ TEST_F(Console, TransferSendsAWindowsMediaAudiobookToAnIPodThroughITunes)
     }
     ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
     const std::vector<CString> mediaBefore = testsupport::FilesBelow(media.Path());
-    auto audioInTemp = [] {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        CString folder = temp;
-        folder.TrimRight(L'\\');
-        std::vector<CString> audio;
-        for (const CString& file : testsupport::FilesBelow(folder)) {
-            const CString ext = file.Right(4);
-            if (ext.CompareNoCase(L".wav") == 0 || ext.CompareNoCase(L".m4b") == 0 || ext.CompareNoCase(L".m4a") == 0)
-                audio.push_back(file);
-        }
-        return audio;
-    };
+    auto audioInTemp = [] { return testsupport::TempFilesEndingIn({L".wav", L".m4a", L".m4b"}); };
     const std::vector<CString> tempBefore = audioInTemp();
 
     // No other player: the iPod is the only one.

@@ -37,13 +37,14 @@ namespace {
 constexpr int kAddStepPercent = 1;
 constexpr int kAddFileMarker = 0x30;
 
-DWORD StartTransferWorker(CTransferJob* job)
+// Starts a worker that deletes itself when it ends; only its id is kept, since a message to an
+// ended thread fails harmlessly.
+DWORD StartSelfDeletingWorker(HANDLE (*start)(CTransferJob*, DWORD*), CTransferJob* job)
 {
     DWORD threadId = 0;
-    HANDLE thread = StartTransferThread(job, &threadId);
+    HANDLE thread = start(job, &threadId);
     if (!thread)
         return 0;
-    // Only the id is kept: the thread deletes itself, and a message to an ended thread fails.
     CloseHandle(thread);
     return threadId;
 }
@@ -74,17 +75,6 @@ void DeletePartialFile(PlayerRecord* player, const CString& targetName)
         player->DeleteMobileTargetFile(targetName);
     if (player->massStorage)
         player->DeleteTargetFile(targetName);
-}
-
-// The iPod add thread of a part for an Apple player.
-DWORD StartAppleWorker(CTransferJob* job)
-{
-    DWORD threadId = 0;
-    HANDLE thread = StartiPodAddThread(job, &threadId);
-    if (!thread)
-        return 0;
-    CloseHandle(thread);
-    return threadId;
 }
 
 HANDLE StartConversionThread(CDownloadJob* job, DWORD* threadId)
@@ -701,8 +691,7 @@ BOOL CProgressPage::StartWorker(PlayerRecord* player, int index)
         FillAppleJob(job, player, markerSource);
     m_awaitingStart = TRUE;
     const DWORD id = Services().startWorker ? Services().startWorker(job)
-                     : apple                ? StartAppleWorker(job)
-                                            : StartTransferWorker(job);
+                     : StartSelfDeletingWorker(apple ? &StartiPodAddThread : &StartTransferThread, job);
     if (!id) {
         CString text;
         text.Format(AfxLoadString(IDS_TRANSFER_UNABLE_TO), L"begin the transfer thread", L"AfxBeginThread returns NULL.");

@@ -1,5 +1,5 @@
 // The Apple road inside the wizard, against the iTunes stand-in: the real search finds the iPod
-// iTunes shows, the Confirm page checks iTunes and the iPod, the Progress page converts each
+// (and for an MP3 title the library) iTunes shows, the Confirm page checks iTunes and the iPod, the Progress page converts each
 // Windows Media part to WAV with the real conversion thread and hands it to the real iPod add
 // thread, and the Success page ends the run. The iPod's playlist then holds every part with
 // its fields, iTunes' encoder is the user's again, and nothing the run made is left.
@@ -13,6 +13,7 @@
 #include "iTunesAutomation.h"
 #include "iTunesImportSettings.h"
 #include "iTunesTestSupport.h"
+#include "res/ConfirmPageIds.h"
 
 #include "ComTestSupport.h"
 
@@ -77,97 +78,110 @@ protected:
     }
 
     // The WAV and AAC files anywhere in the temporary folder.
-    static std::vector<CString> AudioInTemp()
-    {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        CString folder = temp;
-        folder.TrimRight(L'\\');
-        std::vector<CString> audio;
-        for (const CString& file : testsupport::FilesBelow(folder)) {
-            const CString ext = file.Right(4);
-            if (ext.CompareNoCase(L".wav") == 0 || ext.CompareNoCase(L".m4b") == 0 || ext.CompareNoCase(L".m4a") == 0)
-                audio.push_back(file);
-        }
-        return audio;
-    }
+    static std::vector<CString> AudioInTemp() { return testsupport::TempFilesEndingIn({L".wav", L".m4a", L".m4b"}); }
 
     testsupport::ScratchFolder m_scratch;
     NoWaits m_noWaits;
 };
 
-TEST_F(AppleRoad, AWindowsMediaAudiobookReachesTheiPodConvertedWithEveryPartAndNothingLeftBehind)
+// A Windows Media audiobook to the iPod (converted), and an MP3 audiobook to the iPod and to the
+// iTunes library (as it is): every part arrives once; on the iPod the older copy of part 2 is
+// asked about and replaced, the user's track beside it kept.
+TEST_F(AppleRoad, EveryPartReachesTheiPodOrTheLibraryAndNothingOfTheRunIsLeft)
 {
-    itunestest::StandinRun run(kFixture);
-    ASSERT_TRUE(run.Started());
-    App().m_contentType = L"WMA Audiobook";
-    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 3, L"Harbour Lights", false, L"wma");
-    const CString folder = playlist.Left(playlist.ReverseFind(L'\\'));
-    for (int i = 1; i <= 3; ++i) {
-        CString part;
-        part.Format(L"%s\\Harbour-Part%02d.wma", folder.GetString(), i);
-        ASSERT_TRUE(CopyFileW(mediafixtures::MakeWma(m_scratch, L"tone.wma"), part, FALSE));
-    }
-    const std::vector<CString> before = testsupport::FilesBelow(folder);
-    const std::vector<CString> tempBefore = AudioInTemp();
-    testsupport::MessageBoxRecorder boxes(IDYES);
+    const struct {
+        const char* name;
+        bool wma;
+        int player;  // index in the player list
+        const wchar_t* listed;
+        const wchar_t* source;
+    } cases[] = {
+        {"Windows Media audiobook to the iPod", true, 0, L"Apple device (Ada's iPod)", kPod},
+        {"MP3 audiobook to the iPod", false, 0, L"Apple device (Ada's iPod)", kPod},
+        {"MP3 audiobook to the library", false, 1, L"iTunes Library", L"Library"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        itunestest::StandinRun run(kFixture);
+        ASSERT_TRUE(run.Started());
+        App().m_contentType = c.wma ? L"WMA Audiobook" : L"MP3 Audiobook";
+        testsupport::ScratchFolder titles;
+        const CString playlist =
+            wizardtest::MakeTitleFolder(titles, L"Harbour", 3, L"Harbour Lights", false, c.wma ? L"wma" : L"mp3");
+        const CString folder = playlist.Left(playlist.ReverseFind(L'\\'));
+        for (int i = 1; i <= 3; ++i) {
+            CString part;
+            part.Format(L"%s\\Harbour-Part%02d.%s", folder.GetString(), i, c.wma ? L"wma" : L"mp3");
+            const CString made =
+                c.wma ? mediafixtures::MakeWma(m_scratch, L"tone.wma") : mediafixtures::MakeMp3(m_scratch, L"tone.mp3");
+            ASSERT_TRUE(CopyFileW(made, part, FALSE));
+        }
+        const std::vector<CString> before = testsupport::FilesBelow(folder);
+        const std::vector<CString> tempBefore = AudioInTemp();
+        testsupport::MessageBoxRecorder boxes(IDYES);
 
-    CWizardSheet sheet(playlist);
-    CString listed;
-    bool sawSettings = false;
-    StepRunner steps(std::vector<StepRunner::Step>{
-        [&] {
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] { return sheet.GetActivePage() == &sheet.m_confirm && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
-        [&] {
-            testsupport::PumpMessages(100);
-            if (PlayerRecord* player = PlayerAt(sheet.m_devices, 0))
-                listed = player->GetDisplayName();
-            sheet.PressButton(PSBTN_NEXT);
-            return true;
-        },
-        [&] {
-            // An iTunes older than 12 whose import setting is not the recommended one first
-            // shows the Settings page.
-            if (sheet.GetActivePage() == &sheet.m_settings && !sawSettings) {
-                sawSettings = true;
+        CWizardSheet sheet(playlist);
+        CString listed;
+        bool sawSettings = false;
+        StepRunner steps(std::vector<StepRunner::Step>{
+            [&] {
                 sheet.PressButton(PSBTN_NEXT);
-            }
-            return sheet.GetActivePage() == &sheet.m_success || !::IsWindow(sheet.m_hWnd);
-        },
-        [&] {
-            testsupport::PumpMessages(100);
-            sheet.PressButton(PSBTN_FINISH);
-            return true;
-        },
-    });
-    sheet.DoModal();
-    EXPECT_TRUE(steps.Done());
-    // The one question: the older copy of part 2 found on the iPod, answered Yes.
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(CString(L"One or more of the selected parts already exist on the Apple device (Ada's iPod).\n\nDo you "
-                      L"want to overwrite the existing part(s) on the Apple device (Ada's iPod)?"),
-              boxes.Boxes()[0].text);
-    EXPECT_EQ(CString(L"Apple device (Ada's iPod)"), listed);
-    EXPECT_EQ(3, sheet.m_lastTransferredPart);
-
-    // Every part on the iPod once, the older copy replaced, the user's track kept.
-    for (int i = 1; i <= 3; ++i) {
-        CString name;
-        name.Format(L"Harbour-Part%02d", i);
-        const std::vector<CString> tracks = Tracks(run, kPod, name);
-        ASSERT_EQ(1u, tracks.size()) << name.ToNarrow();
-        EXPECT_EQ(i, run.StateNumber(tracks[0], L"Number"));
-        EXPECT_EQ(CString(L"Audiobook"), run.State(tracks[0], L"Genre"));
-        EXPECT_EQ(CString(L"Harbour Lights"), run.State(tracks[0], L"Album"));
+                return true;
+            },
+            [&] { return sheet.GetActivePage() == &sheet.m_confirm && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+            [&] {
+                testsupport::PumpMessages(100);
+                ::SendDlgItemMessageW(sheet.m_confirm.m_hWnd, IDC_CONFIRM_PLAYERS, CB_SETCURSEL, c.player, 0);
+                if (PlayerRecord* player = PlayerAt(sheet.m_devices, c.player))
+                    listed = player->GetDisplayName();
+                sheet.PressButton(PSBTN_NEXT);
+                return true;
+            },
+            [&] {
+                // An iTunes older than 12 whose import setting is not the recommended one first
+                // shows the Settings page.
+                if (sheet.GetActivePage() == &sheet.m_settings && !sawSettings) {
+                    sawSettings = true;
+                    sheet.PressButton(PSBTN_NEXT);
+                }
+                return sheet.GetActivePage() == &sheet.m_success || !::IsWindow(sheet.m_hWnd);
+            },
+            [&] {
+                testsupport::PumpMessages(100);
+                sheet.PressButton(PSBTN_FINISH);
+                return true;
+            },
+        });
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        EXPECT_EQ(CString(c.listed), listed);
+        if (c.player == 0) {
+            // The one question: the older copy of part 2 found on the iPod, answered Yes.
+            ASSERT_EQ(1u, boxes.Boxes().size());
+            EXPECT_EQ(CString(L"One or more of the selected parts already exist on the Apple device (Ada's iPod).\n\nDo "
+                              L"you want to overwrite the existing part(s) on the Apple device (Ada's iPod)?"),
+                      boxes.Boxes()[0].text);
+        } else {
+            for (const auto& box : boxes.Boxes())
+                ADD_FAILURE() << box.text.ToNarrow();
+        }
+        EXPECT_EQ(3, sheet.m_lastTransferredPart);
+        for (int i = 1; i <= 3; ++i) {
+            CString name;
+            name.Format(L"Harbour-Part%02d", i);
+            const std::vector<CString> tracks = Tracks(run, c.source, name);
+            ASSERT_EQ(1u, tracks.size()) << name.ToNarrow();
+            EXPECT_EQ(i, run.StateNumber(tracks[0], L"Number"));
+            // (The library's tracks get their number; the add gives only an iPod's its album.)
+            if (c.player == 0)
+                EXPECT_EQ(CString(L"Harbour Lights"), run.State(tracks[0], L"Album"));
+        }
+        EXPECT_EQ(1u, Tracks(run, kPod, L"Harbour 2").size());
+        EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));
+        // The user's files as they were; no converted file or folder of the run left.
+        EXPECT_EQ(before, testsupport::FilesBelow(folder));
+        EXPECT_EQ(tempBefore, AudioInTemp());
     }
-    EXPECT_EQ(1u, Tracks(run, kPod, L"Harbour 2").size());
-    EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));
-    // The user's files as they were; no converted file or folder of the run left.
-    EXPECT_EQ(before, testsupport::FilesBelow(folder));
-    EXPECT_EQ(tempBefore, AudioInTemp());
 }
 
 }  // namespace

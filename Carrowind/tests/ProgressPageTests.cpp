@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -206,7 +207,9 @@ protected:
     // The steps from the Welcome page to the Confirm page (the search finds both players),
     // then the first player chosen with every part, and the Progress page opened as the
     // Confirm page's Next does.
-    std::vector<StepRunner::Step> Begin(CWizardSheet& sheet)
+    // A test may put another player first (prepare), named deviceName.
+    std::vector<StepRunner::Step> Begin(CWizardSheet& sheet, std::function<void()> prepare = {},
+                                        const wchar_t* deviceName = L"Kitchen Player", const wchar_t* folder = L"\\Books")
     {
         return {
             [&sheet] {
@@ -214,14 +217,16 @@ protected:
                 return true;
             },
             [&sheet] { return OnPage(sheet, &sheet.m_confirm) && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
-            [&sheet] {
+            [&sheet, prepare, deviceName, folder] {
+                if (prepare)
+                    prepare();
                 sheet.m_confirmedIndex = 0;
                 sheet.m_selectedParts.RemoveAll();
                 for (UINT i = 0; i < 3; ++i)
                     sheet.m_selectedParts.Add(i);
-                sheet.GetPlaceholders().SetAt(L"%%DEVICE_NAME%%", L"Kitchen Player");
+                sheet.GetPlaceholders().SetAt(L"%%DEVICE_NAME%%", deviceName);
                 sheet.GetPlaceholders().SetAt(L"%%PART_COUNT%%", L"3");
-                sheet.GetPlaceholders().SetAt(L"%%DEVICE_FOLDER%%", L"\\Books");
+                sheet.GetPlaceholders().SetAt(L"%%DEVICE_FOLDER%%", folder);
                 sheet.SetActivePage(&sheet.m_progress);
                 return true;
             },
@@ -533,21 +538,13 @@ protected:
     // The parts chosen on an iPod, "Apple iPod (John's iPod)", and the Progress page opened.
     std::vector<StepRunner::Step> BeginApple(CWizardSheet& sheet)
     {
-        std::vector<StepRunner::Step> steps = Begin(sheet);
-        steps.back() = [&sheet] {
-            sheet.m_devices.InsertAt(0, new PlayerRecord(L"John's iPod", nullptr, L"Apple iPod", NoSerialNumber(), 0));
-            sheet.m_iTunesCompatible = TRUE;
-            sheet.m_confirmedIndex = 0;
-            sheet.m_selectedParts.RemoveAll();
-            for (UINT i = 0; i < 3; ++i)
-                sheet.m_selectedParts.Add(i);
-            sheet.GetPlaceholders().SetAt(L"%%DEVICE_NAME%%", L"Apple iPod (John's iPod)");
-            sheet.GetPlaceholders().SetAt(L"%%PART_COUNT%%", L"3");
-            sheet.GetPlaceholders().SetAt(L"%%DEVICE_FOLDER%%", L"\\");
-            sheet.SetActivePage(&sheet.m_progress);
-            return true;
-        };
-        return steps;
+        return Begin(
+            sheet,
+            [&sheet] {
+                sheet.m_devices.InsertAt(0, new PlayerRecord(L"John's iPod", nullptr, L"Apple iPod", NoSerialNumber(), 0));
+                sheet.m_iTunesCompatible = TRUE;
+            },
+            L"Apple iPod (John's iPod)", L"\\");
     }
     CString TitleOf(const wchar_t* extension, const wchar_t* contentType)
     {
