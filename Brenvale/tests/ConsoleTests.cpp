@@ -27,6 +27,8 @@
 #include "WindowTestSupport.h"
 #include "ZuneFixtures.h"
 #include "ZuneTestSupport.h"
+#include "iTunesTestSupport.h"
+#include "ComTestSupport.h"
 #include "res/BrenvaleIds.h"
 #include "res/ConsoleDialogIds.h"
 #include "res/ConsoleIds.h"
@@ -1824,6 +1826,134 @@ TEST_F(Console, BurnRoadFromTheConsoleToTheVirtualRecorder)
         }
         EXPECT_TRUE(left.empty()) << left.size() << " file(s) left in the temporary folder";
     }
+}
+
+// The Apple road from the console: Transfer starts the real device wizard, which finds the
+// iPod the iTunes stand-in shows, converts each part of a Windows Media audiobook to WAV, has
+// iTunes make AAC of it and adds it to the iPod's playlist. Every part arrives with its
+// fields, iTunes' encoder is the user's again, and neither the title's folder nor the
+// temporary folder keeps anything of the run.
+TEST_F(Console, TransferSendsAWindowsMediaAudiobookToAnIPodThroughITunes)
+{
+    const CString tessaline = comtest::BuiltModule(TESSALINE_PATH);
+    ASSERT_EQ(0, comtest::RunRegsvr32(tessaline));
+    struct Unregister {
+        CString module;
+        ~Unregister() { comtest::RunRegsvr32(module, true); }
+    } unregister{tessaline};
+    // The add thread's extra waits for Windows Media parts are not wanted here.
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vesperlin, Inc.\\Carrowind", L"WMAToAppleDeviceWaitSeconds", REG_SZ,
+                    L"0", 2 * sizeof(wchar_t));
+    itunestest::StandinRun iTunes("[iTunes]\nCurrentEncoder=MP3 Encoder\nConvertPolls=2\n[Sources]\nCount=2\n"
+                                  "[Source1]\nKind=1\nName=Library\n"
+                                  "[Source2]\nKind=2\nName=Ada's iPod\nFreeSpace=4000000000\n");
+    ASSERT_TRUE(iTunes.Started());
+    Start();
+    ScratchFolder programs, media, player;
+    CMediaObject* title = nullptr;
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+    title->GetMetadata().SetContentKind(KindAudiobook);
+    for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
+        auto* part = new CPartObject;
+        part->m_number = n;
+        part->m_fileSize = 1000;
+        part->m_name.Format(L"Part %d", n);
+        title->AddPart(part);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const CString path = title->GetPart(i)->GetFilePath(title);
+        ASSERT_TRUE(CreateParentFolder(path));
+        CString tone;
+        tone.Format(L"tone-%d.wma", i + 1);
+        ASSERT_TRUE(CopyFileW(mediafixtures::MakeWma(media, tone), path, FALSE));
+    }
+    ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
+    const std::vector<CString> mediaBefore = testsupport::FilesBelow(media.Path());
+    auto audioInTemp = [] { return testsupport::TempFilesEndingIn({L".wav", L".m4a", L".m4b"}); };
+    const std::vector<CString> tempBefore = audioInTemp();
+
+    // No other player: the iPod is the only one.
+    testsupport::WriteAll(player / L"devices.ini", "[Devices]\nCount=0\n");
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", player / L"devices.ini");
+    SelectRows({0});
+    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+
+    DWORD wizard = 0;
+    auto waitFor = [&](const wchar_t* caption) {
+        HWND found = nullptr;
+        for (int i = 0; i < 600 && !found; ++i) {
+            found = testsupport::FindOtherProcessWindow(caption, &wizard);
+            if (!found)
+                RunMessages(50);
+        }
+        return found;
+    };
+    HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
+    ASSERT_NE(nullptr, sheet);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
+    ASSERT_NE(nullptr, process);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
+    for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
+        RunMessages(50);
+    RunMessages(200);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    // An iTunes whose import setting is not the recommended one shows the Settings page first.
+    HWND done = nullptr;
+    bool settingsPassed = false;
+    for (int i = 0; i < 1200 && !done; ++i) {
+        done = testsupport::FindOtherProcessWindow(L"Vesperlin Carrowind - Transfer Complete", &wizard);
+        if (!settingsPassed && testsupport::FindOtherProcessWindow(L"Vesperlin Carrowind - Settings", &wizard)) {
+            settingsPassed = true;
+            RunMessages(200);
+            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        }
+        for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses()) {
+            ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
+            testsupport::Answer(box, IDCANCEL);
+        }
+        if (!done)
+            RunMessages(100);
+    }
+    if (done) {
+        testsupport::CaptureWindow(sheet, L"Carrowind.AppleSuccessFromConsole");
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    } else {
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    }
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
+    CloseHandle(process);
+    ASSERT_NE(nullptr, done);
+
+    // The iPod's tracks: one per part, in order, with the title's fields.
+    std::vector<CString> tracks;
+    const int count = iTunes.StateNumber(L"Tracks", L"Count");
+    for (int i = 1; i <= count; ++i) {
+        CString section;
+        section.Format(L"Track%d", i);
+        if (iTunes.State(section, L"Source") == L"Ada's iPod")
+            tracks.push_back(section);
+    }
+    ASSERT_EQ(3u, tracks.size());
+    for (int i = 0; i < 3; ++i) {
+        CString suffix;
+        suffix.Format(L"-Part%02d", i + 1);
+        const CString name = iTunes.State(tracks[i], L"Name");
+        EXPECT_EQ(suffix, name.Right(suffix.GetLength())) << name.ToNarrow();
+        EXPECT_EQ(i + 1, iTunes.StateNumber(tracks[i], L"Number"));
+        EXPECT_EQ(CString(L"Audiobook"), iTunes.State(tracks[i], L"Genre"));
+        EXPECT_EQ(CString(L"Autumn Light"), iTunes.State(tracks[i], L"Album"));
+    }
+    EXPECT_EQ(CString(L"MP3 Encoder"), iTunes.State(L"iTunes", L"CurrentEncoder"));
+    // Only the playlist and order file the console left for the wizard are new there.
+    std::vector<CString> mediaAfter;
+    for (const CString& file : testsupport::FilesBelow(media.Path())) {
+        if (file.Right(4).CompareNoCase(L".wax") != 0 && file.Right(4).CompareNoCase(L".vpm") != 0)
+            mediaAfter.push_back(file);
+    }
+    EXPECT_EQ(mediaBefore, mediaAfter);
+    EXPECT_EQ(tempBefore, audioInTemp());
 }
 
 TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)

@@ -29,6 +29,7 @@ public:
     CUIntArray m_selectedParts;      // the chosen parts' indexes, rebuilt by the Confirm page's Next
     int m_lastTransferredPart = -1;  // the number of the part sent last
     BOOL m_iTunesStarted = FALSE;    // iTunes was started by this wizard: closed at the end
+    BOOL m_iTunesCompatible = FALSE; // the installed iTunes passed the version check
     CString m_elapsedText;           // the transfer's time, for the Success page
 
     CWelcomePage m_welcome;

@@ -1,5 +1,6 @@
 #include "PlayerRecord.h"
 
+#include "iTunesAutomation.h"
 #include "res/DeviceStringIds.h"
 
 namespace {
@@ -159,18 +160,8 @@ BOOL PlayerRecord::DeleteTargetFile(const CString& relativePath)
 
 int PlayerRecord::IsApple()
 {
-    if (isApple == kUnknownValue) {
-        int kind = 0;
-        if (Contains(displayName, IDS_APPLE_SHUFFLE))
-            kind = 0x1300;
-        else if (Contains(displayName, IDS_APPLE_DEVICE))
-            kind = 0x1290;
-        else if (Contains(displayName, IDS_APPLE_IPOD))
-            kind = 0x1200;
-        if (Contains(displayName, 3512))
-            kind += 1;
-        isApple = kind;
-    }
+    if (isApple == kUnknownValue)
+        isApple = static_cast<int>(GetAppleDeviceKind(displayName));
     return isApple;
 }
 

@@ -2,6 +2,7 @@
 // the free space.
 #include "MobileLink.h"
 #include "PlayerRecord.h"
+#include "iTunesAutomation.h"
 #include "WmdmServices.h"
 #include "ZuneClient.h"
 
@@ -57,9 +58,41 @@ int PlayerRecord::GetStorageLayout()
     return storageLayout;
 }
 
-BOOL PlayerRecord::GetFreeSpace(ULONGLONG* freeBytes, BOOL* /*locked: only the iPod's answer sets it*/)
+BOOL PlayerRecord::GetFreeSpace(ULONGLONG* freeBytes, BOOL* locked)
 {
     *freeBytes = 0;
+    if (IsApple() == static_cast<int>(kAppleLibraryBit)) {
+        // The library lives on the system drive.
+        DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+        if (GetDiskFreeSpaceW(L"c:\\", &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) &&
+            sectorsPerCluster && bytesPerSector && freeClusters)
+            *freeBytes = static_cast<ULONGLONG>(freeClusters) * sectorsPerCluster * bytesPerSector;
+        else
+            *freeBytes = 1ULL << 30;
+        return TRUE;
+    }
+    if (IsApple() > 0) {
+        CiTunesHelper helper;
+        IITPlaylist* playlist = nullptr;
+        BOOL iPodLocked = FALSE;
+        if (FAILED(helper.FindPlaylist(ExtractParenthesized(GetDisplayName()), &playlist, &iPodLocked)))
+            return FALSE;
+        if (locked)
+            *locked = iPodLocked;
+        if (!playlist)
+            return TRUE;
+        IITSource* source = nullptr;
+        BOOL ok = TRUE;
+        if (SUCCEEDED(playlist->get_Source(&source)) && source) {
+            double bytes = 0;
+            ok = SUCCEEDED(source->get_FreeSpace(&bytes));
+            if (ok && bytes > 0)
+                *freeBytes = static_cast<ULONGLONG>(bytes);
+            source->Release();
+        }
+        playlist->Release();
+        return ok;
+    }
     if (IsZune() > 0) {
         if (zuneIndex < 0 || zuneIndex >= ZuneDeviceCount() || !ZuneDevices()[zuneIndex].server)
             return FALSE;

@@ -10,10 +10,13 @@
 #include "WizardSettings.h"
 #include "WmdmServices.h"
 #include "ZuneClient.h"
+#include "iTunesAutomation.h"
+#include "res/AppleStringIds.h"
 #include "res/CarrowindIds.h"
 #include "res/ConfirmPageIds.h"
 #include "res/DeviceStringIds.h"
 #include "res/ProgressPageIds.h"
+#include "res/SettingsPageIds.h"
 
 #include <algorithm>
 
@@ -36,7 +39,202 @@ CString WithCommas(ULONGLONG value)
 
 const wchar_t* YesNo(BOOL value) { return value ? L"Yes" : L"No"; }
 
+ConfirmAppleServices& AppleServices()
+{
+    static ConfirmAppleServices services;
+    return services;
+}
+
+BOOL LoadiTunes()
+{
+    IiTunes* iTunes = nullptr;
+    if (FAILED(ConnectToiTunes(&iTunes, TRUE)) || !iTunes)
+        return FALSE;
+    HideiTunesWindow();
+    iTunes->Release();
+    return TRUE;
+}
+
+CString InstalledVersion()
+{
+    CString version;
+    if (!IsLocalServerInstalled(kITunesApplicationClass, &version))
+        return CString();
+    return version.Left(128);
+}
+
+int ReadTessalineBitRate(DWORD* bitRate)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Vesperlin, Inc.\\Tessaline", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD value = 0, size = sizeof(value), type = 0;
+    const LONG read = RegQueryValueExW(key, L"BitRate", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS || type != REG_DWORD)
+        return 0;
+    *bitRate = value;
+    return 1;
+}
+
+void FindExistingPart(const CString& title, int number, const CString& playerName, BOOL audiobook,
+                      CString* trackName, LONG* trackId)
+{
+    CiTunesHelper helper;
+    helper.FindExistingParts(title, number, playerName, audiobook, trackName, trackId);
+}
+
 }  // namespace
+
+ConfirmAppleServices SetConfirmAppleServices(ConfirmAppleServices services)
+{
+    ConfirmAppleServices before = AppleServices();
+    AppleServices() = std::move(services);
+    return before;
+}
+
+void CConfirmPage::ReadImportMode(const CString& installedVersion, int contentKind,
+                                  const std::function<int(iTunesImportSettings*)>& readSettings,
+                                  const std::function<int(DWORD*)>& readBitRate, int* mode,
+                                  iTunesImportSettings* settings, std::vector<CString>* log)
+{
+    CString line;
+    if (contentKind & (KindAudiobook | KindMusic)) {
+        CString version = installedVersion;
+        version.Trim();
+        const int dot = version.Find(L'.');
+        const CString majorText = dot >= 0 ? version.Left(dot) : version;
+        const int major = majorText.IsEmpty() ? 12 : _wtoi(majorText);
+        if (version.IsEmpty())
+            version = L"Unknown";
+        if (installedVersion.IsEmpty() || major >= 12) {
+            *mode = iTunesImportState::kModeAsTheyAre;
+            line.Format(L"Confirm: Skip Checking xPod iTunes=%s", version.GetString());
+            log->push_back(line);
+        } else {
+            line.Format(L"Confirm: Checking xPod iTunes=%s", version.GetString());
+            log->push_back(line);
+            try {
+                *mode = readSettings(settings);
+            } catch (const CException& e) {
+                line.Format(L"Confirm: Exception: %s", e.GetErrorMessage().GetString());
+                log->push_back(line);
+            }
+            line.Format(L"Confirm: DoesXPodUseITunes=%d, Encoder=%s, AACEncoderSettings=%s (%d)", *mode,
+                        settings->encoder.GetString(), settings->preset.GetString(),
+                        static_cast<int>(settings->bitRate));
+            log->push_back(line);
+        }
+    }
+    // Without a rate from iTunes (not read, or an iTunes that keeps its settings elsewhere) the
+    // estimate still needs one: the chapter server's.
+    if (*mode == iTunesImportState::kModeNotRead || settings->bitRate == 0) {
+        DWORD value = 0;
+        const int read = readBitRate(&value);
+        if (read > 0)
+            settings->bitRate = value;
+        else if (read == 0)
+            settings->bitRate = 42;
+        else if (settings->bitRate == 0)
+            settings->bitRate = 64;
+        if (contentKind == KindMusic)
+            settings->bitRate *= 2;
+        line.Format(L"Confirm: nUseITunes==0, Read HCU\\SOFTWARE\\Vesperlin, Inc.\\Tessaline dwBitRateVal=%d",
+                    static_cast<int>(settings->bitRate));
+        log->push_back(line);
+    }
+}
+
+ULONGLONG CConfirmPage::EstimateAacBytes(LONGLONG fileSize, const CString& duration, DWORD bitRate)
+{
+    double estimate = static_cast<double>(std::max<LONGLONG>(fileSize, 0)) * 1.35;
+    const int colon = duration.Find(L':');
+    if (!duration.IsEmpty() && colon >= 0) {
+        const long long seconds = _wtoi(duration.Left(colon)) * 60LL + _wtoi(duration.Mid(colon + 1));
+        if (seconds + 1 > 0)
+            estimate = static_cast<double>(bitRate) * static_cast<double>(seconds + 1) * 128.0;
+    }
+    return static_cast<ULONGLONG>(estimate);
+}
+
+BOOL CConfirmPage::CheckApplePlayer(PlayerRecord* player, int kind, const CString& incompatible)
+{
+    const ConfirmAppleServices& services = AppleServices();
+    const BOOL running = services.iTunesRunning ? services.iTunesRunning() : IsiTunesRunning();
+    if (!running) {
+        Log(L"Confirm: Loading iTunes");
+        if (!(services.loadiTunes ? services.loadiTunes() : LoadiTunes())) {
+            Log(L"LoadiTunes=FALSE");
+            return FALSE;
+        }
+        m_sheet->m_iTunesStarted = TRUE;
+    }
+    m_sheet->m_iTunesCompatible = services.checkVersion ? services.checkVersion() : CheckiTunesVersion();
+    const BOOL shuffle = player->IsApple() >= static_cast<int>(kAppleIPodShuffle);
+    CString line;
+    line.Format(L"Confirm: bTransferShuffle=%s bIsShuffle=%s", YesNo(m_sheet->m_iTunesCompatible), YesNo(shuffle));
+    Log(line);
+    if (kind & (KindVideo | KindMobileVideo)) {
+        Refuse(incompatible, MB_OK | MB_ICONSTOP);
+        return FALSE;
+    }
+    iTunesImportState& state = TheiTunesImportState();
+    m_iTunesSettings = iTunesImportSettings();
+    std::vector<CString> lines;
+    ReadImportMode(services.installedVersion ? services.installedVersion() : InstalledVersion(), kind,
+                   services.readSettings ? services.readSettings
+                                         : [](iTunesImportSettings* settings) { return ReadiTunesEncoderSettings(TRUE, settings); },
+                   services.readBitRate ? services.readBitRate : ReadTessalineBitRate, &state.mode, &m_iTunesSettings,
+                   &lines);
+    for (const CString& text : lines)
+        Log(text);
+    // The settings the user has before anything changes them, kept for the reminder at the end.
+    if (kind & (KindAudiobook | KindMusic))
+        state.Remember(m_iTunesSettings);
+    return TRUE;
+}
+
+CString CConfirmPage::FindPartsIniTunes(PlayerRecord* player, CString* hits)
+{
+    const ConfirmAppleServices& services = AppleServices();
+    const auto find = services.findExistingPart ? services.findExistingPart : FindExistingPart;
+    const CString library = AfxLoadString(IDS_ITUNES_LIBRARY_NAME);
+    const CString& display = player->GetDisplayName();
+    const CString own = ExtractParenthesized(display);
+    const BOOL audiobook = (m_sheet->m_media.GetMetadata().GetContentKind() & (KindAudiobook | KindMp3Audiobook)) != 0;
+    const CObArray& parts = m_sheet->m_media.m_parts;
+    BOOL inLibrary = FALSE, onPlayer = FALSE;
+    for (INT_PTR i = 0; i < m_sheet->m_selectedParts.GetSize(); ++i) {
+        const auto* part = static_cast<const CPartObject*>(parts[m_sheet->m_selectedParts[i]]);
+        CString name;
+        LONG id = 0;
+        if (!inLibrary && display.Find(library) >= 0) {
+            find(m_sheet->m_baseFileName, part->m_number, library, audiobook, &name, &id);
+            inLibrary = !name.IsEmpty();
+        }
+        if (name.IsEmpty() && own.CompareNoCase(library) != 0) {
+            find(m_sheet->m_baseFileName, part->m_number, own, audiobook, &name, &id);
+            onPlayer = onPlayer || !name.IsEmpty();
+        }
+        if (name.IsEmpty())
+            continue;
+        player->AddFormatCode(m_sheet->m_selectedParts[i]);
+        CString hit;
+        hit.Format(L"%s|%d", name.GetString(), part->m_number);
+        *hits += (hits->IsEmpty() ? L"" : L"|") + hit;
+    }
+    if (inLibrary)
+        return onPlayer ? display : library;
+    if (!onPlayer)
+        return CString();
+    const int at = display.Find(library);
+    if (at >= 0 && display.GetLength() - at - library.GetLength() > 5) {
+        CString rest = display.Mid(at + library.GetLength() + 5);
+        rest.Trim();
+        return rest;
+    }
+    return display;
+}
 
 CConfirmPage::CConfirmPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_CONFIRM_PAGE), m_sheet(sheet) {}
 
@@ -336,7 +534,23 @@ BOOL CConfirmPage::CheckFreeSpace(PlayerRecord* player, ULONGLONG needed, BOOL* 
     while (needed > 0) {
         ULONGLONG freeBytes = 0;
         BOOL locked = FALSE;
-        if (!player->GetFreeSpace(&freeBytes, &locked)) {
+        const BOOL gotSpace = player->GetFreeSpace(&freeBytes, &locked);
+        const BOOL apple = player->IsApple() > 0;
+        if (gotSpace && locked && apple &&
+            (!m_sheet->m_iTunesCompatible || player->IsApple() < static_cast<int>(kAppleIPodShuffle))) {
+            // iTunes does not let us change this iPod.
+            CString text = AfxLoadString(player->isShuffle             ? IDS_CONFIRM_SHUFFLE_NEEDS_ITUNES
+                                         : player->iTunesSourceFlag == 1 ? IDS_CONFIRM_MANUALLY_MANAGE
+                                                                         : IDS_CONFIRM_ITUNES_AND_MANUALLY_MANAGE);
+            if (m_sheet->m_media.GetMetadata().GetContentKind() & (KindMp3Audiobook | KindMp3Music)) {
+                CString more;
+                more.Format(AfxLoadString(IDS_CONFIRM_USE_ITUNES_LIBRARY), player->GetDisplayName().GetString());
+                text += more;
+            }
+            Refuse(text, MB_OK | MB_ICONSTOP);
+            return FALSE;
+        }
+        if (!gotSpace) {
             CString text;
             if (zune)
                 text.Format(AfxLoadString(IDS_CONFIRM_ZUNE_LOST), player->GetName().GetString());
@@ -358,7 +572,7 @@ BOOL CConfirmPage::CheckFreeSpace(PlayerRecord* player, ULONGLONG needed, BOOL* 
         extra.SetAt(L"%%SPACE_AVAIL%%", freeText);
         extra.SetAt(L"%%DEVICE_NAME%%", player->GetDisplayName());
         CString text = LoadPageText(IDS_CONFIRM_NOT_ENOUGH_SPACE, L"ERROR_INSUFFICENT_SPACE", &extra);
-        if (player->IsApple() > 0) {
+        if (apple) {
             Refuse(text, MB_OK);
             return FALSE;
         }
@@ -412,8 +626,10 @@ LRESULT CConfirmPage::OnWizardNext()
     Log(line);
     CString gone;
     gone.Format(LoadPageText(IDS_PLAYER_NOT_FOUND, L"ERROR_DEVICE_NOT_FOUND"), display.GetString());
-    if (player->IsApple() > 0) {
-        // Apple players are checked on their own road.
+    const BOOL apple = player->IsApple() > 0;
+    if (apple) {
+        if (!CheckApplePlayer(player, kind, incompatible))
+            return -1;
     } else if (zune) {
         if (!ConnectZuneDevice(m_hWnd, player->name)) {
             CString text;
@@ -437,8 +653,8 @@ LRESULT CConfirmPage::OnWizardNext()
     }
 
     m_sheet->m_selectedParts.RemoveAll();
-    line.Format(L"Confirm: Adding SelPartIndices bIsIPod=%s bAllowWMAxPod=%s", YesNo(player->IsApple() > 0),
-                YesNo(FALSE));
+    const BOOL wmaToApple = apple && (kind & (KindAudiobook | KindMusic)) != 0;
+    line.Format(L"Confirm: Adding SelPartIndices bIsIPod=%s bAllowWMAxPod=%s", YesNo(apple), YesNo(wmaToApple));
     Log(line);
     ULONGLONG total = 0;
     const CObArray& parts = m_sheet->m_media.m_parts;
@@ -447,7 +663,14 @@ LRESULT CConfirmPage::OnWizardNext()
         if (m_parts.GetCheck(row) != CCheckedListCtrl::kChecked || !part)
             continue;
         m_sheet->m_selectedParts.Add(static_cast<UINT>(row));
-        total += static_cast<ULONGLONG>(std::max<LONGLONG>(part->m_fileSize, 0));
+        if (wmaToApple) {
+            const ULONGLONG estimate = EstimateAacBytes(part->m_fileSize, part->GetDuration(), m_iTunesSettings.bitRate);
+            total += estimate;
+            line.Format(L"Confirm: dwTotalSize=%I64u (dEstimateSize=%I64u)", total, estimate);
+            Log(line);
+        } else {
+            total += static_cast<ULONGLONG>(std::max<LONGLONG>(part->m_fileSize, 0));
+        }
     }
     if (m_sheet->m_selectedParts.GetSize() == 0) {
         Refuse(LoadPageText(IDS_CONFIRM_NO_PARTS, L"ERROR_NO_PARTS_SELECTED"), MB_OK);
@@ -464,7 +687,11 @@ LRESULT CConfirmPage::OnWizardNext()
     Log(L"Confirm: Checking folder");
     DWORD attributes = 0;
     BOOL folderExists = FALSE;
-    if (player->mobileDevice) {
+    if (apple) {
+        // iTunes keeps an Apple player's tracks: there is no folder to look for or make.
+        folderExists = TRUE;
+        attributes = kWmdmFolderBit;
+    } else if (player->mobileDevice) {
         folderExists = player->QueryMobilePath(m_strFolder, &attributes) == 1;
         attributes &= kMobileFolderBit;
     } else {
@@ -486,9 +713,23 @@ LRESULT CConfirmPage::OnWizardNext()
     if (!m_strBaseName.IsEmpty() && m_strBaseName.CompareNoCase(m_sheet->m_baseFileName) != 0)
         m_sheet->SetBaseFileName(m_strBaseName);
 
-    if (folderExists) {
+    CString hits;
+    if (apple) {
         Log(L"Confirm: Checking existing parts");
-        CString hits;
+        const CString where = FindPartsIniTunes(player, &hits);
+        if (!where.IsEmpty()) {
+            CString question = AfxLoadString(IDS_CONFIRM_PARTS_EXIST);
+            if (where.Compare(AfxLoadString(IDS_ITUNES_LIBRARY_NAME)) == 0)
+                question.Replace(L" on the %s", L" in the %s");
+            CString text;
+            text.Format(question, where.GetString(), where.GetString());
+            if (Refuse(text, MB_YESNO) != IDYES) {
+                Log(L"[IDNO]");
+                return -1;
+            }
+        }
+    } else if (folderExists) {
+        Log(L"Confirm: Checking existing parts");
         for (INT_PTR i = 0; i < m_sheet->m_selectedParts.GetSize(); ++i) {
             const auto* part = static_cast<const CPartObject*>(parts[m_sheet->m_selectedParts[i]]);
             m_strFormat = part->m_fileName.Right(3);
@@ -537,5 +778,19 @@ LRESULT CConfirmPage::OnWizardNext()
         placeholders.SetAt(L"%%DEVICE_FOLDER%%", m_strFolder);
     }
     WriteLastSelDevice(display);
-    return m_sheet->PageAfterConfirm();
+    // What the Settings page shows.
+    const BOOL spoken = kind == KindAudiobook;
+    placeholders.SetAt(L"%%ENCODER_NAME%%", L"AAC Encoder");
+    placeholders.SetAt(L"%%ENCODER_SETTING%%", m_iTunesSettings.preset);
+    placeholders.SetAt(L"%%RECOMMEND_SETTING%%", spoken ? L"Spoken Podcast (64 kbps)" : L"High Quality (128 kbps)");
+    placeholders.SetAt(L"%%RECOMMEND_MINUTE%%", spoken ? L"1 minute" : L"2.5 minutes");
+    placeholders.SetAt(L"%%ESTIMATED_MINUTE%%", EstimatedConversionTime(m_iTunesSettings.bitRate));
+    // Only Windows Media audio for an Apple player may need iTunes' import setting changed.
+    const LRESULT next = wmaToApple ? m_sheet->PageAfterConfirm() : static_cast<LRESULT>(IDD_PROGRESS_PAGE);
+    line.Format(L"Confirm: %s (%s) [%s|AAC: %s|%s]->%s [Msg:%s]", display.GetString(),
+                FormatKilobytes(total).GetString(), m_iTunesSettings.encoder.GetString(),
+                m_iTunesSettings.preset.GetString(), spoken ? L"Spoken Podcast (64 kbps)" : L"High Quality (128 kbps)",
+                next == IDD_SETTINGS_PAGE ? L"Setting" : L"Progress", hits.GetString());
+    Log(line);
+    return next;
 }

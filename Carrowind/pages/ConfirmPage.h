@@ -9,9 +9,35 @@
 
 #include "CheckedListCtrl.h"
 #include "WizardPage.h"
+#include "iTunesImportSettings.h"
+
+#include <functional>
+#include <vector>
 
 class CWizardSheet;
 class PlayerRecord;
+
+// What the Confirm page asks of iTunes for an Apple player; tests replace single members (an
+// empty one keeps the product's).
+struct ConfirmAppleServices {
+    std::function<BOOL()> iTunesRunning;
+    // Starts iTunes (with its retry prompt) and hides its window; FALSE when it cannot.
+    std::function<BOOL()> loadiTunes;
+    std::function<BOOL()> checkVersion;
+    // The installed iTunes' version text; empty when unknown.
+    std::function<CString()> installedVersion;
+    // ReadiTunesEncoderSettings as the page calls it.
+    std::function<int(iTunesImportSettings* settings)> readSettings;
+    // The bit rate the chapter server keeps: 1 with *bitRate, 0 when the value cannot be
+    // read, -1 when its key cannot be opened.
+    std::function<int(DWORD* bitRate)> readBitRate;
+    // The part already in iTunes: the track's name and id (empty and 0 when none).
+    std::function<void(const CString& title, int number, const CString& playerName, BOOL audiobook,
+                       CString* trackName, LONG* trackId)>
+        findExistingPart;
+};
+// Replaces the services; returns those before.
+ConfirmAppleServices SetConfirmAppleServices(ConfirmAppleServices services);
 
 class CConfirmPage : public CWizardPage {
     DECLARE_DYNAMIC(CConfirmPage)
@@ -33,6 +59,20 @@ public:
     static CString DefaultFolderFor(const CString& format, const CString& creator, const CString& titleFolder);
     // A Windows Mobile player's folder: "\My Media[\<kind>s][\<base name>]".
     static CString MobileFolderFor(const CString& kindName, const CString& baseName);
+
+    // The import mode for a title to an Apple player (the mode before comes in *mode): for
+    // Windows Media audio, 1 with an iTunes of version 12 or later (or of no known version),
+    // else what iTunes' settings answer (the mode stays when reading them fails). The AAC bit
+    // rate comes from those settings; when they give none, from the chapter server's
+    // "BitRate" (42 when that value cannot be read, 64 without its key), doubled for music.
+    // The lines for the log are appended to *log.
+    static void ReadImportMode(const CString& installedVersion, int contentKind,
+                               const std::function<int(iTunesImportSettings*)>& readSettings,
+                               const std::function<int(DWORD*)>& readBitRate, int* mode,
+                               iTunesImportSettings* settings, std::vector<CString>* log);
+    // The size a part takes after AAC conversion: bit rate x (seconds + 1) x 128 bytes for a
+    // duration "m:ss", else its file size x 1.35.
+    static ULONGLONG EstimateAacBytes(LONGLONG fileSize, const CString& duration, DWORD bitRate);
 
 protected:
     BOOL OnInitDialog() override;
@@ -61,6 +101,12 @@ private:
     int Refuse(const CString& text, UINT type);
     // The free-space step: TRUE when the chosen parts fit. endWizard is set when the player is lost.
     BOOL CheckFreeSpace(PlayerRecord* player, ULONGLONG needed, BOOL* endWizard);
+    // The checks of an Apple player: iTunes loaded and compatible, the title's format, the
+    // import mode and bit rate; FALSE when the page stays.
+    BOOL CheckApplePlayer(PlayerRecord* player, int kind, const CString& incompatible);
+    // The parts of the title already in iTunes (the library, the player's playlist); the
+    // name to show in the question (empty: none there).
+    CString FindPartsIniTunes(PlayerRecord* player, CString* hits);
     void Log(const CString& line) const;
 
     CWizardSheet* m_sheet;
@@ -70,4 +116,5 @@ private:
     CString m_strTitleFolder;
     CString m_strFormat;
     int m_selectedPlayer = -1;
+    iTunesImportSettings m_iTunesSettings;  // as read on the last Next for an Apple player
 };

@@ -12,8 +12,14 @@
 #include "WinThread.h"
 #include "WizardApp.h"
 #include "WizardServices.h"
+#include "MediaMarkers.h"
+#include "WindowsMediaThread.h"
+#include "iPodAddThread.h"
+#include "WizardSettings.h"
 #include "WmMetadata.h"
 #include "WmdmServices.h"
+#include "iTunesAutomation.h"
+#include "res/AppleStringIds.h"
 #include "res/ConfirmPageIds.h"
 #include "res/DeviceStringIds.h"
 #include "res/HelpTopics.h"
@@ -31,13 +37,14 @@ namespace {
 constexpr int kAddStepPercent = 1;
 constexpr int kAddFileMarker = 0x30;
 
-DWORD StartTransferWorker(CTransferJob* job)
+// Starts a worker that deletes itself when it ends; only its id is kept, since a message to an
+// ended thread fails harmlessly.
+DWORD StartSelfDeletingWorker(HANDLE (*start)(CTransferJob*, DWORD*), CTransferJob* job)
 {
     DWORD threadId = 0;
-    HANDLE thread = StartTransferThread(job, &threadId);
+    HANDLE thread = start(job, &threadId);
     if (!thread)
         return 0;
-    // Only the id is kept: the thread deletes itself, and a message to an ended thread fails.
     CloseHandle(thread);
     return threadId;
 }
@@ -69,6 +76,28 @@ void DeletePartialFile(PlayerRecord* player, const CString& targetName)
     if (player->massStorage)
         player->DeleteTargetFile(targetName);
 }
+
+HANDLE StartConversionThread(CDownloadJob* job, DWORD* threadId)
+{
+    HANDLE own = nullptr;
+    auto* thread = static_cast<CWindowsMediaThread*>(AfxBeginThread(RUNTIME_CLASS(CWindowsMediaThread),
+                                                                    THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED,
+                                                                    nullptr, &own));
+    if (!thread)
+        return nullptr;
+    *threadId = thread->m_nThreadID;
+    thread->ResumeThread();
+    PostThreadMessageW(*threadId, WM_CONVERT_PART, 0, reinterpret_cast<LPARAM>(job));
+    return own;
+}
+
+bool FileThere(const CString& path)
+{
+    return !path.IsEmpty() && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The most markers handed to the iPod add thread.
+constexpr int kMaxMarkers = 256;
 
 TransferPageServices& Services()
 {
@@ -102,6 +131,13 @@ void CProgressPage::OnDestroy()
 {
     // A result still queued for the page carries its job: the job goes with it.
     DropQueuedResults();
+    // iTunes and the chapter server may still hold a file of the last part for a moment.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        DeleteTempSiblings();
+        if (m_conversionFolder.IsEmpty() || m_workerId || m_converterId)
+            break;
+        Sleep(100);
+    }
     CWizardPage::OnDestroy();
 }
 
@@ -141,6 +177,9 @@ BOOL CProgressPage::OnQueryCancel()
     m_cancelFlag = TRUE;
     if (m_workerId)
         PostThreadMessageW(m_workerId, WM_TRANSFER_CANCEL, 0, 0);
+    // The conversion hears of it at once, also while it waits for room in its folder.
+    if (m_converterId)
+        PostThreadMessageW(m_converterId, WM_CONVERT_QUIT, 0, 0);
     return FALSE;
 }
 
@@ -169,6 +208,15 @@ BOOL CProgressPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return TRUE;
     case WM_ADD_PROGRESS:
         *result = OnAddProgress(static_cast<unsigned>(wParam), static_cast<int>(lParam));
+        return TRUE;
+    case WM_CONVERT_STARTED:
+        *result = OnConvertStarted();
+        return TRUE;
+    case WM_CONVERT_PROGRESS:
+        *result = OnConvertProgress(static_cast<int>(wParam), reinterpret_cast<CDownloadJob*>(lParam));
+        return TRUE;
+    case WM_CONVERT_ERROR:
+        *result = OnConvertError(wParam != 0, reinterpret_cast<CDownloadJob*>(lParam));
         return TRUE;
     default:
         return CWizardPage::OnWndMsg(message, wParam, lParam, result);
@@ -199,7 +247,9 @@ void CProgressPage::PrepareParts()
     m_transferLabel.Reset();
     m_downloadLabel.Reset();
     DropQueuedResults();
+    DeleteTempSiblings();
     m_parts.clear();
+    const BOOL convert = NeedsConversion(player);
     std::vector<double> weights;
     for (INT_PTR i = 0; i < m_sheet->m_selectedParts.GetSize(); ++i) {
         const INT_PTR chosen = static_cast<INT_PTR>(m_sheet->m_selectedParts[i]);
@@ -213,9 +263,9 @@ void CProgressPage::PrepareParts()
         state->name = part->GetName();
         state->partFile = part->m_fileName;
         state->sourcePath = part->m_fileName;
-        // Windows Media audio waits for its conversion on Apple players; that road is not
-        // this page's, so every part is ready at once.
-        state->prepState = 2;
+        // Windows Media audio for an Apple player waits for its conversion; everything else
+        // (also a part that is not converted because iTunes cannot take it) is ready at once.
+        state->prepState = convert ? 0 : 2;
         weights.push_back(state->weight);
         m_parts[static_cast<int>(m_parts.size())] = std::move(state);
     }
@@ -236,10 +286,274 @@ void CProgressPage::PrepareParts()
     ShowStatus(IDC_PROGRESS_TRANSFER_TIME, CString());
     m_workerId = 0;
     m_sheet->m_lastTransferredPart = -1;
-    m_preparationDone = TRUE;
-    m_awaitingStart = FALSE;
     m_running = TRUE;
-    PostMessage(WM_TRANSFER_PART, 0, 0);
+    m_convertGiven = 0.0;
+    if (!convert) {
+        m_preparationDone = TRUE;
+        m_awaitingStart = FALSE;
+        PostMessage(WM_TRANSFER_PART, 0, 0);
+        return;
+    }
+    m_awaitingStart = TRUE;
+    ConvertParts();
+}
+
+BOOL CProgressPage::NeedsConversion(PlayerRecord* player) const
+{
+    const int apple = player->IsApple();
+    const int kind = m_sheet->m_media.GetMetadata().GetContentKind();
+    return apple > 1 && (m_sheet->m_iTunesCompatible || apple < static_cast<int>(kAppleIPodShuffle)) &&
+           (kind & (KindAudiobook | KindMusic)) != 0;
+}
+
+BOOL CProgressPage::MakeConversionFolder()
+{
+    CString folder = MakeTempFileName(L"");
+    DeleteFileW(folder);
+    const int dot = folder.ReverseFind(L'.');
+    if (dot > 0)
+        folder = folder.Left(dot);
+    // The converted parts go to a folder of our own only, never beside the user's files.
+    if (folder.IsEmpty() || (!CreateDirectoryW(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS))
+        return FALSE;
+    m_conversionFolder = folder;
+    return TRUE;
+}
+
+void CProgressPage::ConvertParts()
+{
+    const int count = GetPartCount();
+    if (!MakeConversionFolder()) {
+        m_preparationDone = TRUE;
+        m_awaitingStart = FALSE;
+        const CString text = FormatText(IDS_PROGRESS_TRANSFER_FAILED, GetPart(0)->name.GetString());
+        AfxMessageBox(text, MB_OK | MB_ICONERROR);
+        EndTransfer(TRUE);
+        return;
+    }
+    m_sheet->GetPlaceholders().SetAt(L"%%CUR_PART_NAME%%", GetPart(0)->name);
+    m_sheet->GetPlaceholders().SetAt(L"%%CUR_PART_NUM%%", L"1");
+    SetMarkupText(IDC_PROGRESS_TRANSFER_STATUS, L"TransferLabel");
+    for (int i = 0; i < count; ++i) {
+        PartTransferState* part = m_parts[i].get();
+        CString line;
+        line.Format(L"Read %d: ", i + 1);
+        if (m_firstStatus) {
+            ShowWaitingFor(i);
+            m_firstStatus = FALSE;
+            m_transferLabel.Start();
+            ShowStatus(IDC_PROGRESS_TRANSFER_TIME, AfxLoadString(IDS_PROGRESS_CALCULATING));
+        }
+        CString target;
+        target.Format(L"%s\\%s", m_conversionFolder.GetString(),
+                      m_sheet->FormatPartFileName(part->number, L"m4b").GetString());
+        line += part->partFile + L"|" + target;
+        if (!ConvertPartToWav(part->partFile, target, i)) {
+            part->prepState = 1;
+            if (m_cancelFlag) {
+                line += L" [CANCEL]";
+            } else {
+                m_cancelFlag = TRUE;
+                line += L" [FAILED]";
+            }
+        } else {
+            line += L" [DONE]";
+        }
+        if (m_app && m_app->m_verbose)
+            m_app->WriteVerboseLog(line);
+        if (m_cancelFlag)
+            break;
+        part->prepState = 2;
+        if (m_awaitingStart && !m_workerId) {
+            m_transferLabel.Pause();
+            PostMessage(WM_TRANSFER_PART, static_cast<WPARAM>(i), 0);
+            m_awaitingStart = FALSE;
+        }
+    }
+    m_preparationDone = TRUE;
+    if (m_awaitingStart && !m_workerId) {
+        m_transferLabel.Reset();
+        ShowStatus(IDC_PROGRESS_TRANSFER_TIME, CString());
+    }
+    // A part still on its way ends the run through its WM_PART_DONE.
+    if (m_cancelFlag && !m_workerId)
+        BackToConfirm();
+}
+
+CString CProgressPage::ConvertedName(const CString& target, const CString& produced)
+{
+    return target.Left(target.GetLength() - 3) + produced.Right(3);
+}
+
+BOOL CProgressPage::ConvertPartToWav(const CString& source, const CString& target, int index)
+{
+    PartTransferState* part = m_parts.count(index) ? m_parts[index].get() : nullptr;
+    if (!m_sheet || !part)
+        return FALSE;
+    auto job = std::make_unique<CDownloadJob>(nullptr, nullptr);
+    job->m_strUrl = source;
+    job->m_strTargetPath = target;
+    job->m_nPartIndex = index;
+    job->m_nPartWeight = static_cast<int>(part->weight);
+    job->m_nDurationSeconds = part->durationSeconds;
+    job->m_nBufferLength = part->durationSeconds;
+    job->m_hOwnerWnd = m_hWnd;
+    job->m_strCoverPath = m_sheet->m_imagePath;
+    job->m_strTitle = m_sheet->m_title;
+    job->m_strArtist = m_sheet->m_artist;
+    DWORD threadId = 0;
+    HANDLE thread = Services().startConverter ? Services().startConverter(job.get(), &threadId)
+                                              : StartConversionThread(job.get(), &threadId);
+    if (!thread)
+        return FALSE;
+    m_converterId = threadId;
+    if (m_cancelFlag)
+        PostThreadMessageW(threadId, WM_CONVERT_QUIT, 0, 0);
+    // The wait keeps the page alive: earlier parts transfer and Cancel is heard meanwhile.
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        AfxPumpQueuedMessages();
+        if (m_cancelFlag)
+            PostThreadMessageW(threadId, WM_CONVERT_QUIT, 0, 0);
+    }
+    CloseHandle(thread);
+    m_converterId = 0;
+    // The progress reports still queued name the job: they go before it does.
+    DiscardConversionProgress(m_hWnd);
+    const CString produced = job->GetTargetPath();
+    if (job->GetResult() == kConvertDone && FileThere(produced)) {
+        CString converted = ConvertedName(target, produced);
+        if (converted.CompareNoCase(produced) != 0 &&
+            !MoveFileExW(produced, converted, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+            converted = produced;
+        part->sourcePath = converted;
+        part->madeByRun = TRUE;
+        return TRUE;
+    }
+    // A result without its file is a failure too. Only what the conversion made is deleted.
+    DeleteSiblings(target);
+    if (FileThere(produced) && produced.CompareNoCase(source) != 0)
+        DeleteFileW(produced);
+    return FALSE;
+}
+
+CString CProgressPage::DeleteSiblings(const CString& path)
+{
+    CString deleted;
+    const CString stem = path.Left(path.GetLength() - 3);
+    for (const wchar_t* ext : {L"wav", L"m4a", L"m4b"}) {
+        const CString sibling = stem + ext;
+        if (FileThere(sibling) && DeleteFileW(sibling))
+            deleted += (deleted.IsEmpty() ? L"" : L"|") + sibling;
+    }
+    return deleted;
+}
+
+void CProgressPage::DeleteTempSiblings()
+{
+    // Nothing goes while a worker or the conversion may still use the files.
+    if (m_workerId || m_converterId)
+        return;
+    for (auto& [key, part] : m_parts) {
+        if (part->madeByRun && EndsWithConvertedExtension(part->sourcePath))
+            DeleteSiblings(part->sourcePath);
+        part->madeByRun = FALSE;
+    }
+    if (m_conversionFolder.IsEmpty())
+        return;
+    // The folder is ours alone: whatever a conversion left in it goes with it.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(m_conversionFolder + L"\\*", &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW(m_conversionFolder + L"\\" + found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    // Kept while something still holds a file in it: the next try removes it.
+    if (RemoveDirectoryW(m_conversionFolder) || GetFileAttributesW(m_conversionFolder) == INVALID_FILE_ATTRIBUTES)
+        m_conversionFolder.Empty();
+}
+
+CString CProgressPage::BuildMarkerText(const CString& path)
+{
+    std::vector<std::pair<DWORD, CString>> markers;
+    if (path.Right(3).CompareNoCase(L"mp3") == 0) {
+        CMediaMarkers reader;
+        if (SUCCEEDED(reader.Open(path, TRUE))) {
+            for (int i = 0; i < reader.GetMarkerCount() && i < kMaxMarkers; ++i)
+                markers.emplace_back(reader.GetMarkerTime(i), reader.GetMarkerName(i));
+            reader.Close(FALSE);
+        }
+    } else {
+        CWMEditor reader;
+        if (SUCCEEDED(reader.Open(path))) {
+            for (int i = 0; i < reader.GetMarkerCount() && i < kMaxMarkers; ++i)
+                markers.emplace_back(reader.GetMarkerTime(i), reader.GetMarkerName(i));
+        }
+    }
+    static const wchar_t kIndent[] = L"\u00a0\u00a0\u00a0\u00a0\u00a0\u00a0";
+    CString text;
+    for (auto& [time, name] : markers) {
+        if (name.Left(6) == kIndent)
+            name = L"-" + name.Mid(6);
+        name.Trim();
+        CString line;
+        line.Format(L"%lu %s\r\n", static_cast<unsigned long>(time), name.GetString());
+        text += line;
+    }
+    return text;
+}
+
+void CProgressPage::FillAppleJob(CTransferJob* job, PlayerRecord* player, const CString& markerSource) const
+{
+    // The library's record adds to the library itself, the others to the iPod of that name.
+    job->m_bIsApple = (player->IsApple() & kAppleLibraryBit) != 0;
+    job->m_striPodName = ExtractParenthesized(player->GetDisplayName());
+    job->m_nAddProgressEst = static_cast<DWORD>(ReadiPodAddProgressEst());
+    job->m_nWaitSeconds = ReadWmaToAppleWaitSeconds();
+    job->m_bIsShuffle = player->isShuffle;
+    job->m_iTunesSourceFlag = player->iTunesSourceFlag;
+    // The chapters come from the title's own part: a converted WAV file carries none.
+    job->m_strMarkerText = BuildMarkerText(markerSource);
+    job->m_strFileExtension = m_sheet->m_media.GetMetadata().GetContentKind() == KindMusic ? L"m4a" : L"m4b";
+}
+
+LRESULT CProgressPage::OnConvertStarted() { return m_cancelFlag ? 2 : 1; }
+
+LRESULT CProgressPage::OnConvertProgress(int percent, CDownloadJob* job)
+{
+    if (m_awaitingStart && !m_workerId && percent > 0 && job) {
+        const int index = job->m_nPartIndex;
+        if (const PartTransferState* part = GetPart(index)) {
+            double base = 0.0;
+            for (const auto& [key, state] : m_parts) {
+                if (key < index && state->prepState != 0)
+                    base += state->weight;
+            }
+            const double pos = std::min(percent, 100) * 0.01 * part->weight + base;
+            const double delta = pos - m_convertGiven;
+            if (delta > 0.0) {
+                m_transferLabel.Update(delta);
+                m_progress.Advance(delta, false);
+                m_convertGiven = pos;
+            }
+            SetBar(m_progress.BarPosition());
+            UpdateWindow();
+        }
+    }
+    return m_cancelFlag ? 0 : 1;
+}
+
+LRESULT CProgressPage::OnConvertError(BOOL retry, CDownloadJob* job)
+{
+    const PartTransferState* part = job ? GetPart(job->m_nPartIndex) : nullptr;
+    // While cancelling nobody is asked to try again.
+    if (!part || m_cancelFlag)
+        return IDNO;
+    const CString text = FormatText(retry ? IDS_CONVERT_ERROR_RETRY : IDS_CONVERT_ERROR, part->name.GetString(),
+                                    job->GetErrorText().GetString());
+    return AfxMessageBox(text, retry ? MB_YESNO : MB_OK | MB_ICONERROR);
 }
 
 BOOL CProgressPage::IsPlayerPresent(PlayerRecord* player)
@@ -344,6 +658,15 @@ BOOL CProgressPage::StartWorker(PlayerRecord* player, int index)
             return FALSE;
         }
     }
+    const BOOL apple = player->IsApple() > 0;
+    // The chapters of an Apple part come from the title's own file.
+    const CString markerSource = part->partFile;
+    if (apple && part->partFile.Right(3).CompareNoCase(L"mp3") == 0) {
+        // An MP3 part that already has its audiobook twin beside it goes as that file.
+        const CString twin = part->partFile.Left(part->partFile.GetLength() - 3) + L"m4b";
+        if (FileThere(twin))
+            part->partFile = part->sourcePath = twin;
+    }
     const CString ext = part->partFile.Right(3);
     const CString target = m_sheet->FormatPartFileName(part->number, ext);
     if (target.GetLength() < 5 || target.Right(3).CompareNoCase(ext) != 0) {
@@ -364,8 +687,11 @@ BOOL CProgressPage::StartWorker(PlayerRecord* player, int index)
         if (SUCCEEDED(ReadWmFileAttribute(part->sourcePath, L"FileSize", &type, &value)) && value)
             job->m_nFileSize = value;
     }
+    if (apple)
+        FillAppleJob(job, player, markerSource);
     m_awaitingStart = TRUE;
-    const DWORD id = Services().startWorker ? Services().startWorker(job) : StartTransferWorker(job);
+    const DWORD id = Services().startWorker ? Services().startWorker(job)
+                     : StartSelfDeletingWorker(apple ? &StartiPodAddThread : &StartTransferThread, job);
     if (!id) {
         CString text;
         text.Format(AfxLoadString(IDS_TRANSFER_UNABLE_TO), L"begin the transfer thread", L"AfxBeginThread returns NULL.");
@@ -487,8 +813,10 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
         return;
     }
     CString line = L"Complete: ";
-    if (EndsWithConvertedExtension(part->sourcePath))
-        line += part->sourcePath;
+    if (part->madeByRun && EndsWithConvertedExtension(part->sourcePath)) {
+        line += DeleteSiblings(part->sourcePath);
+        part->madeByRun = FALSE;
+    }
     if (transferred) {
         part->transferState = 2;
         m_sheet->m_lastTransferredPart = part->number;
@@ -562,6 +890,7 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
                                    mp3Title);
         }
         m_running = FALSE;
+        DeleteTempSiblings();
         m_ownerSheet->PressButton(PSBTN_NEXT);
         return;
     }
@@ -572,12 +901,31 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
         TransferPart(next);
         return;
     }
+    if (index + 1 < GetPartCount()) {
+        // The next part is still being converted: the conversion starts it when it is ready.
+        ShowWaitingFor(index + 1);
+        if (EndsWithConvertedExtension(part->sourcePath)) {
+            m_transferLabel.Reset();
+            m_transferLabel.Start();
+            ShowStatus(IDC_PROGRESS_TRANSFER_TIME, AfxLoadString(IDS_PROGRESS_CALCULATING));
+            m_progress.OnStepPercent(0);
+            m_convertGiven = 0.0;
+            SetBar(0);
+        } else {
+            ShowStatus(IDC_PROGRESS_TRANSFER_TIME, CString());
+        }
+        UpdateWindow();
+        m_awaitingStart = TRUE;
+        return;
+    }
     m_transferLabel.Reset();
     m_running = FALSE;
-    if (m_cancelFlag)
+    if (m_cancelFlag) {
         BackToConfirm();
-    else
+    } else {
+        DeleteTempSiblings();
         m_ownerSheet->PressButton(PSBTN_NEXT);
+    }
 }
 
 BOOL CProgressPage::AllPartsFinished(int* failed) const
@@ -612,6 +960,7 @@ void CProgressPage::BackToConfirm()
 {
     m_running = FALSE;
     m_workerId = 0;
+    DeleteTempSiblings();
     if (!m_sheet) {
         PostQuitMessage(0);
         return;

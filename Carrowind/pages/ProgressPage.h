@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 
+class CDownloadJob;
 class CTransferJob;
 struct IStream;
 class CWizardSheet;
@@ -33,6 +34,9 @@ struct PartTransferState {
     int prepState = 0;      // 0 waiting for conversion, 1 conversion failed, 2 ready
     int transferState = 0;  // 0 not yet, 1 failed or cancelled, 2 transferred
     int durationSeconds = 0;
+    // sourcePath is a file this run made (a converted part in the conversion folder): it and
+    // its siblings go when the part is done. A file of the user's never is.
+    BOOL madeByRun = FALSE;
 };
 
 // What the page does outside itself; tests replace single members (an empty one keeps the
@@ -49,6 +53,11 @@ struct TransferPageServices {
         copySideFiles;
     // After a cancel: deletes the half-written part (its name on the player).
     std::function<void(PlayerRecord* player, const CString& targetName)> deletePartial;
+    // Starts the conversion of a part to WAV: the converter's thread and a handle of the
+    // caller's own to wait on (closed by the caller), or null when none started. The
+    // converter speaks the conversion thread's messages (WM_CONVERT_STARTED, _PROGRESS,
+    // _ERROR) and ends on WM_CONVERT_QUIT; it stores its result and the WAV file in the job.
+    std::function<HANDLE(CDownloadJob* job, DWORD* threadId)> startConverter;
 };
 // Replaces the services; returns those before.
 TransferPageServices SetTransferPageServices(TransferPageServices services);
@@ -59,6 +68,14 @@ public:
     explicit CProgressPage(CWizardSheet* sheet);
     ~CProgressPage() override;
 
+    // The chapter list of a part file for the iPod add thread: "<ms> <name>\r\n" per marker
+    // (at most 256), from the marker attribute of an MP3 file, else from the Windows Media
+    // header; empty when the file cannot be read.
+    static CString BuildMarkerText(const CString& path);
+    // A converted part's file beside the conversion's own target: target with its last three
+    // characters replaced by the produced file's.
+    static CString ConvertedName(const CString& target, const CString& produced);
+
     // The run's state, for tests and the Success page.
     const CTransferProgress& GetProgress() const { return m_progress; }
     int GetCurrentIndex() const { return m_currentIndex; }
@@ -66,6 +83,8 @@ public:
     DWORD GetWorkerId() const { return m_workerId; }
     const PartTransferState* GetPart(int index) const;
     int GetPartCount() const { return static_cast<int>(m_parts.size()); }
+    // The folder of this run's converted parts; empty when nothing is converted.
+    const CString& GetConversionFolder() const { return m_conversionFolder; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -77,6 +96,25 @@ protected:
 
 private:
     void PrepareParts();
+    // Whether the parts wait for their conversion to WAV (Windows Media audio to an Apple
+    // player that takes it through iTunes).
+    BOOL NeedsConversion(PlayerRecord* player) const;
+    // Converts the parts in order while the earlier ones transfer; FALSE when it was stopped.
+    void ConvertParts();
+    BOOL MakeConversionFolder();
+    // Converts one part to WAV in the conversion folder; TRUE when its sourcePath is the WAV.
+    BOOL ConvertPartToWav(const CString& source, const CString& target, int index);
+    // Fills an Apple player's part of the job (iPod name, markers, settings).
+    void FillAppleJob(CTransferJob* job, PlayerRecord* player, const CString& markerSource) const;
+    // Deletes the files this run made (converted parts and their siblings)
+    // and removes the conversion folder with whatever is in it (it is ours alone); nothing
+    // while a worker or the conversion runs.
+    void DeleteTempSiblings();
+    // Deletes the wav, m4a and m4b siblings of a file; the names deleted, "|" between them.
+    static CString DeleteSiblings(const CString& path);
+    LRESULT OnConvertStarted();
+    LRESULT OnConvertProgress(int percent, CDownloadJob* job);
+    LRESULT OnConvertError(BOOL retry, CDownloadJob* job);
     void TransferPart(int index);
     BOOL StartWorker(PlayerRecord* player, int index);
     // A job of the page for a part (the stream is the job's from here).
@@ -116,5 +154,8 @@ private:
     BOOL m_running = FALSE;  // a run of this activation is under way
     int m_currentIndex = -1;
     DWORD m_workerId = 0;
+    DWORD m_converterId = 0;  // the conversion thread while one runs
     long long m_startTime = 0;
+    CString m_conversionFolder;
+    double m_convertGiven = 0.0;  // conversion progress given to the time label
 };

@@ -7,6 +7,9 @@
 #include "SafeRemoval.h"
 #include "WizardApp.h"
 #include "WizardSettings.h"
+#include "iTunesAutomation.h"
+#include "iTunesImportSettings.h"
+#include "res/AppleStringIds.h"
 #include "res/CarrowindIds.h"
 #include "res/HelpTopics.h"
 
@@ -41,20 +44,6 @@ CSuccessPage::CSuccessPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_SUCCESS
     m_status = AfxLoadString(IDS_REMOVAL_NOT_PROCESSED);
 }
 
-int CSuccessPage::AppleKindOfName(const CString& name)
-{
-    int kind = 0;
-    if (name.Find(L"Apple iPod Shuffle") >= 0)
-        kind = 0x1300;
-    else if (name.Find(L"Apple device") >= 0)
-        kind = 0x1290;
-    else if (name.Find(L"Apple iPod") >= 0)
-        kind = 0x1200;
-    if (name.Find(AfxLoadString(IDS_ITUNES_LIBRARY_NAME)) >= 0)
-        kind += 1;
-    return kind;
-}
-
 BOOL CSuccessPage::OnInitDialog()
 {
     if (!CWizardPage::OnInitDialog())
@@ -83,7 +72,7 @@ BOOL CSuccessPage::OnSetActive()
     CString name;
     if (m_sheet->GetPlaceholders().Lookup(L"%%DEVICE_NAME%%", name) && !name.IsEmpty()) {
         m_deviceName = name;
-        m_appleKind = AppleKindOfName(name);
+        m_appleKind = static_cast<int>(GetAppleDeviceKind(name));
         const int open = name.Find(L'(');
         m_iTunesDeviceName = open < 0 ? name : name.Mid(open + 1, name.GetLength() - open - 2);
         if (open > 1) {
@@ -98,6 +87,22 @@ BOOL CSuccessPage::OnSetActive()
             text = label->GetWindowText();
             text.Replace(AfxLoadString(IDS_DISCONNECT_SENTENCE), L"");
             label->SetText(text);
+        }
+    }
+    const int kind = m_sheet->m_media.GetMetadata().GetContentKind();
+    const iTunesImportState& saved = TheiTunesImportState();
+    if (m_appleKind > 1 && (kind == KindAudiobook || kind == KindMusic) && saved.HasSaved()) {
+        iTunesImportSettings now;
+        ReadiTunesEncoderSettings(TRUE, &now);
+        if (now.encoder != saved.savedEncoder || now.preset != saved.savedPreset) {
+            CString reminder;
+            reminder.Format(AfxLoadString(IDS_SUCCESS_ITUNES_REMINDER), m_deviceName.GetString(),
+                            saved.savedEncoder.GetString(), saved.savedPreset.GetString());
+            if (CMarkupLabel* label = m_ownerSheet->FindMarkupLabel(this, IDC_SUCCESS_MESSAGE)) {
+                CString text = label->GetWindowText();
+                text.Replace(AfxLoadString(IDS_DISCONNECT_SENTENCE), reminder);
+                label->SetText(text);
+            }
         }
     }
     MessageBeep(0);

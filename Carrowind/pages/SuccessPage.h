@@ -1,6 +1,8 @@
 // The Success page (dialog 125): ends the wizard (Finish only, Cancel becomes Close), shows the
 // time the transfer took and offers to remove the player safely (command 32788). For the
-// iTunes library the page tells nobody to disconnect anything and removal does nothing.
+// iTunes library the page tells nobody to disconnect anything and removal does nothing. After
+// Windows Media audio went to an Apple player, a user whose iTunes import setting now differs
+// from the one before the transfer is reminded of that one in place of the disconnect sentence.
 #pragma once
 
 #include "WizardPage.h"
@@ -18,10 +20,6 @@ class CSuccessPage : public CWizardPage {
     DECLARE_DYNAMIC(CSuccessPage)
 public:
     explicit CSuccessPage(CWizardSheet* sheet);
-
-    // The Apple kind of a player's name: 1 for the iTunes library alone, higher for Apple
-    // players, 0 for others.
-    static int AppleKindOfName(const CString& name);
 
     CString m_status;
     CString m_deviceName = L"player";

@@ -5,6 +5,7 @@
 #include "CarrowindSheet.h"
 #include "DeviceEnumeration.h"
 #include "PlayerRecord.h"
+#include "MediaElements.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
 #include "res/ConfirmPageIds.h"
@@ -81,6 +82,84 @@ TEST(ConfirmPage, TheSearchFindsThePlayersAndTheConfirmPageListsThem)
     EXPECT_GE(log.Find(L"DeviceSearch: found \"KP-1 Kitchen Player (Kitchen Player)\" (Kitchen Player)"), 0)
         << log.ToNarrow();
     EXPECT_GE(log.Find(L"DeviceSearch: found \"Garden Player\" (Garden Player)"), 0);
+}
+
+
+// How the import mode and the AAC bit rate follow from the installed iTunes, its settings and
+// the chapter server's value: an iTunes of version 12 or later (or of no known version) is
+// used as it is; an older one answers from its settings; a read that throws keeps the mode
+// before; without a rate from iTunes the chapter server's counts (42 when its value cannot be
+// read, iTunes' or 64 without its key), doubled for music.
+TEST(ConfirmPage, TheImportModeAndBitRateForEachiTunesAndTitle)
+{
+    struct Row {
+        const wchar_t* version;
+        int kind;
+        int answer;       // what iTunes' settings answer; -1 throws
+        DWORD rate;       // the rate they give
+        int registry;     // 1 value read (80), 0 value unreadable, -1 no key
+        int modeBefore;
+        int mode;
+        DWORD bitRate;
+        const wchar_t* firstLog;
+    };
+    const Row rows[] = {
+        {L"11.4.0.18", KindAudiobook, 2, 128, 1, 0, 2, 128, L"Confirm: Checking xPod iTunes=11.4.0.18"},
+        {L"10.7", KindAudiobook, 1, 64, 1, 0, 1, 64, L"Confirm: Checking xPod iTunes=10.7"},
+        {L" 9.2.1 ", KindMusic, 2, 256, -1, 0, 2, 256, L"Confirm: Checking xPod iTunes=9.2.1"},
+        {L"12.10.11.2", KindAudiobook, 2, 128, 1, 0, 1, 80, L"Confirm: Skip Checking xPod iTunes=12.10.11.2"},
+        {L"", KindAudiobook, 2, 128, 0, 0, 1, 42, L"Confirm: Skip Checking xPod iTunes=Unknown"},
+        {L".5", KindMusic, 2, 128, -1, 0, 1, 128, L"Confirm: Skip Checking xPod iTunes=.5"},
+        {L"10.1", KindAudiobook, -1, 0, 0, 0, 0, 42, L"Confirm: Checking xPod iTunes=10.1"},
+        {L"10.1", KindMusic, -1, 0, 1, 2, 2, 160, L"Confirm: Checking xPod iTunes=10.1"},
+        {L"10.1", KindMp3Audiobook, 2, 128, -1, 0, 0, 64, L"Confirm: nUseITunes==0, Read HCU\\SOFTWARE\\Vesperlin, Inc.\\Tessaline dwBitRateVal=64"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(CString(row.version).ToNarrow() + " kind " + std::to_string(row.kind));
+        bool readSettings = false;
+        const auto read = [&](iTunesImportSettings* settings) -> int {
+            readSettings = true;
+            if (row.answer < 0)
+                throw CException();
+            settings->bitRate = row.rate;
+            settings->encoder = L"AAC Encoder";
+            settings->preset = L"Preset";
+            return row.answer;
+        };
+        const auto registry = [&](DWORD* value) {
+            if (row.registry > 0)
+                *value = 80;
+            return row.registry;
+        };
+        int mode = row.modeBefore;
+        iTunesImportSettings settings;
+        std::vector<CString> log;
+        CConfirmPage::ReadImportMode(row.version, row.kind, read, registry, &mode, &settings, &log);
+        EXPECT_EQ(row.mode, mode);
+        EXPECT_EQ(row.bitRate, settings.bitRate);
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(CString(row.firstLog), log.front());
+        EXPECT_EQ(row.answer != 0 && row.kind != KindMp3Audiobook && CString(row.firstLog).Find(L"Skip") < 0, readSettings);
+    }
+}
+
+// The size a part counts for the free space once converted to AAC.
+TEST(ConfirmPage, TheConvertedSizeOfAPartFromItsDurationOrItsFile)
+{
+    const struct {
+        LONGLONG size;
+        const wchar_t* duration;
+        DWORD bitRate;
+        ULONGLONG bytes;
+    } rows[] = {
+        {1000000, L"30:00", 64, 64ULL * 1801 * 128},
+        {1000000, L"", 64, 1350000},
+        {1000000, L"90", 64, 1350000},
+        {1000, L"1:02:03", 128, 128ULL * 63 * 128},
+        {0, L"0:00", 42, 42ULL * 128},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.bytes, CConfirmPage::EstimateAacBytes(row.size, row.duration, row.bitRate)) << CString(row.duration).ToNarrow();
 }
 
 }  // namespace

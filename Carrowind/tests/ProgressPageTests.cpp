@@ -11,11 +11,16 @@
 #include "TitleFixtures.h"
 #include "TransferJob.h"
 #include "WindowTestSupport.h"
+#include "WindowsMediaThread.h"
+#include "iTunesImportSettings.h"
+#include "MarkupLabel.h"
+#include "res/CarrowindIds.h"
 #include "res/ProgressPageIds.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -41,6 +46,8 @@ public:
     std::map<int, PartScript> scripts;  // by part index; missing: done
     std::vector<CString> started;       // target names, in order
     std::vector<CString> sources;
+    std::vector<bool> sourceThere;      // whether each source existed when its worker started
+    std::vector<CString> apple;         // an Apple job's "<iPod name>|<extension>|<markers>"
     std::atomic<bool> holding{false};
     std::atomic<bool> release{false};
     std::vector<LRESULT> percentReplies;
@@ -54,6 +61,8 @@ public:
         scripts.clear();
         started.clear();
         sources.clear();
+        sourceThere.clear();
+        apple.clear();
         percentReplies.clear();
         statusAfterCancel.Empty();
         cancelEnabledAfterCancel = TRUE;
@@ -65,6 +74,9 @@ public:
     {
         started.push_back(job->m_strTargetName);
         sources.push_back(job->m_strSourcePath);
+        sourceThere.push_back(GetFileAttributesW(job->m_strSourcePath) != INVALID_FILE_ATTRIBUTES);
+        if (!job->m_striPodName.IsEmpty())
+            apple.push_back(job->m_striPodName + L"|" + job->m_strFileExtension + L"|" + job->m_strMarkerText);
         auto* context = new std::pair<ScriptedWorkers*, CTransferJob*>(this, job);
         context->first->m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         DWORD id = 0;
@@ -195,7 +207,9 @@ protected:
     // The steps from the Welcome page to the Confirm page (the search finds both players),
     // then the first player chosen with every part, and the Progress page opened as the
     // Confirm page's Next does.
-    std::vector<StepRunner::Step> Begin(CWizardSheet& sheet)
+    // A test may put another player first (prepare), named deviceName.
+    std::vector<StepRunner::Step> Begin(CWizardSheet& sheet, std::function<void()> prepare = {},
+                                        const wchar_t* deviceName = L"Kitchen Player", const wchar_t* folder = L"\\Books")
     {
         return {
             [&sheet] {
@@ -203,14 +217,16 @@ protected:
                 return true;
             },
             [&sheet] { return OnPage(sheet, &sheet.m_confirm) && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
-            [&sheet] {
+            [&sheet, prepare, deviceName, folder] {
+                if (prepare)
+                    prepare();
                 sheet.m_confirmedIndex = 0;
                 sheet.m_selectedParts.RemoveAll();
                 for (UINT i = 0; i < 3; ++i)
                     sheet.m_selectedParts.Add(i);
-                sheet.GetPlaceholders().SetAt(L"%%DEVICE_NAME%%", L"Kitchen Player");
+                sheet.GetPlaceholders().SetAt(L"%%DEVICE_NAME%%", deviceName);
                 sheet.GetPlaceholders().SetAt(L"%%PART_COUNT%%", L"3");
-                sheet.GetPlaceholders().SetAt(L"%%DEVICE_FOLDER%%", L"\\Books");
+                sheet.GetPlaceholders().SetAt(L"%%DEVICE_FOLDER%%", folder);
                 sheet.SetActivePage(&sheet.m_progress);
                 return true;
             },
@@ -406,6 +422,323 @@ TEST_F(ProgressPage, ThePlayerRemovedBetweenPartsIsToldAndForgotten)
     EXPECT_EQ(CString(L"Garden Player"), PlayerAt(sheet.m_devices, 0)->GetName());
     EXPECT_EQ(-1, confirmedAfter);
     EXPECT_TRUE(m_sideFiles.empty());
+}
+
+
+// What a scripted conversion does with its part.
+struct ConvertScript {
+    bool fail = false;  // stores a reason, asks whether to try again, then fails
+    bool hold = false;  // reports half its part, then waits until told to quit
+};
+
+// Conversions speaking the conversion thread's messages from threads of their own: each
+// reports its start and its percentages (the job in lParam), then leaves a WAV file of its own
+// name in the target's folder, as the thread does.
+class ScriptedConverter {
+public:
+    std::map<int, ConvertScript> scripts;  // by part index; missing: converts
+    std::vector<CString> sources;
+    std::vector<CString> targets;
+    std::vector<LRESULT> errorReplies;
+    std::atomic<bool> holding{false};
+    std::atomic<ULONGLONG> cancelledAt{0};
+    std::atomic<ULONGLONG> quitAfterMs{~0ULL};
+
+    void Reset()
+    {
+        scripts.clear();
+        sources.clear();
+        targets.clear();
+        errorReplies.clear();
+        holding = false;
+        cancelledAt = 0;
+        quitAfterMs = ~0ULL;
+    }
+
+    HANDLE Start(CDownloadJob* job, DWORD* threadId)
+    {
+        sources.push_back(job->m_strUrl);
+        targets.push_back(job->GetTargetPath());
+        m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        auto* context = new std::pair<ScriptedConverter*, CDownloadJob*>(this, job);
+        HANDLE thread = CreateThread(nullptr, 0, &ScriptedConverter::Run, context, 0, threadId);
+        WaitForSingleObject(m_ready, 5000);
+        CloseHandle(m_ready);
+        return thread;
+    }
+
+private:
+    static DWORD WINAPI Run(void* parameter)
+    {
+        auto* context = static_cast<std::pair<ScriptedConverter*, CDownloadJob*>*>(parameter);
+        ScriptedConverter& self = *context->first;
+        CDownloadJob* job = context->second;
+        delete context;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        SetEvent(self.m_ready);
+        const auto found = self.scripts.find(job->m_nPartIndex);
+        const ConvertScript script = found == self.scripts.end() ? ConvertScript() : found->second;
+        HWND owner = job->GetOwnerWindow();
+        const LPARAM lp = reinterpret_cast<LPARAM>(job);
+        int result = kConvertDone;
+        if (SendMessageW(owner, WM_CONVERT_STARTED, 0, lp) != 1) {
+            result = kConvertCancelled;
+        } else if (script.hold) {
+            PostMessageW(owner, WM_CONVERT_PROGRESS, 50, lp);
+            self.holding = true;
+            result = kConvertFailed;
+            for (int i = 0; i < 1000; ++i) {
+                if (PeekMessageW(&msg, nullptr, WM_CONVERT_QUIT, WM_CONVERT_QUIT, PM_REMOVE)) {
+                    self.quitAfterMs = GetTickCount64() - self.cancelledAt;
+                    result = kConvertCancelled;
+                    break;
+                }
+                Sleep(5);
+            }
+            self.holding = false;
+        } else if (script.fail) {
+            PostMessageW(owner, WM_CONVERT_PROGRESS, 40, lp);
+            job->SetErrorText(L"The data unit at 4096 cannot be decoded.");
+            self.errorReplies.push_back(SendMessageW(owner, WM_CONVERT_ERROR, 1, lp));
+            result = kConvertFailed;
+        } else {
+            for (int percent : {25, 50, 100, 130})
+                PostMessageW(owner, WM_CONVERT_PROGRESS, percent, lp);
+            CString wave = job->GetTargetPath();
+            wave = wave.Left(wave.ReverseFind(L'\\') + 1);
+            wave.AppendFormat(L"conv%u.wav", static_cast<unsigned>(GetCurrentThreadId()));
+            testsupport::WriteAll(wave, std::string("RIFF\x24\0\0\0WAVEfmt ", 16));
+            job->m_strTargetPath = wave;
+        }
+        job->SetResult(result);
+        PostMessageW(owner, WM_CONVERT_END, static_cast<WPARAM>(result), lp);
+        return 0;
+    }
+    HANDLE m_ready = nullptr;
+};
+
+// The Apple road of the page: an iPod chosen, its worker (the iPod add thread's place) and the
+// conversion scripted.
+class AppleProgressPage : public ProgressPage {
+protected:
+    void SetUp() override
+    {
+        ProgressPage::SetUp();
+        TransferPageServices services = SetTransferPageServices({});
+        services.startConverter = [this](CDownloadJob* job, DWORD* id) { return m_converter.Start(job, id); };
+        SetTransferPageServices(services);
+        TheiTunesImportState().Clear();
+    }
+    void TearDown() override
+    {
+        TheiTunesImportState().Clear();
+        ProgressPage::TearDown();
+    }
+    // The parts chosen on an iPod, "Apple iPod (John's iPod)", and the Progress page opened.
+    std::vector<StepRunner::Step> BeginApple(CWizardSheet& sheet)
+    {
+        return Begin(
+            sheet,
+            [&sheet] {
+                sheet.m_devices.InsertAt(0, new PlayerRecord(L"John's iPod", nullptr, L"Apple iPod", NoSerialNumber(), 0));
+                sheet.m_iTunesCompatible = TRUE;
+            },
+            L"Apple iPod (John's iPod)", L"\\");
+    }
+    CString TitleOf(const wchar_t* extension, const wchar_t* contentType)
+    {
+        App().m_contentType = contentType;
+        return wizardtest::MakeTitleFolder(m_scratch, extension, 3, L"Harbour Lights", false, extension);
+    }
+    static CString FolderOf(const CString& path) { return path.Left(path.ReverseFind(L'\\')); }
+    // The files left in a folder.
+    static std::vector<CString> FilesIn(const CString& folder)
+    {
+        std::vector<CString> names;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(folder + L"\\*", &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return names;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.emplace_back(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return names;
+    }
+    ScriptedConverter m_converter;
+};
+
+// A Windows Media title to an iPod converts each part before it goes, an MP3 title goes as it
+// is, and an MP3 part with its audiobook twin beside it goes as that twin. Each part reaches
+// the worker with the iPod's name and the extension iTunes makes; the files the run made are
+// gone at the end with their folder, the user's are all still there.
+TEST_F(AppleProgressPage, EachTitleKindReachesTheiPodWorkerWithItsOwnFileAndOnlyTheRunsFilesGo)
+{
+    const struct {
+        const wchar_t* extension;
+        const wchar_t* contentType;
+        bool twins;
+        bool converts;
+        const wchar_t* sentExtension;
+        const wchar_t* jobExtension;
+    } cases[] = {
+        {L"wma", L"WMA Audiobook", false, true, L"wav", L"m4b"},
+        {L"wma", L"WMA Music", false, true, L"wav", L"m4a"},
+        {L"mp3", L"MP3 Audiobook", false, false, L"mp3", L"m4b"},
+        {L"mp3", L"MP3 Audiobook", true, false, L"m4b", L"m4b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(CString(c.contentType).ToNarrow() + (c.twins ? " with twins" : ""));
+        m_workers.Reset();
+        m_converter.Reset();
+        const CString playlist = TitleOf(c.extension, c.contentType);
+        const CString folder = playlist.Left(playlist.ReverseFind(L'\\'));
+        for (int i = 1; i <= 3; ++i) {
+            CString twin;
+            twin.Format(L"%s\\%s-Part%02d.m4b", folder.GetString(), c.extension, i);
+            if (c.twins)
+                testsupport::WriteAll(twin, std::string("twin"));
+            else
+                DeleteFileW(twin);
+        }
+        const std::vector<CString> before = FilesIn(folder);
+        CWizardSheet sheet(playlist);
+        StepRunner steps(Then(BeginApple(sheet), {
+            [&] { return OnPage(sheet, &sheet.m_success); },
+            [&] {
+                sheet.PressButton(PSBTN_FINISH);
+                return true;
+            },
+        }));
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        ASSERT_EQ(3u, m_workers.started.size());
+        ASSERT_EQ(c.converts ? 3u : 0u, m_converter.sources.size());
+        const CString conversionFolder = c.converts ? FolderOf(m_converter.targets[0]) : CString();
+        EXPECT_NE(folder, conversionFolder);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(CString(c.sentExtension), m_workers.sources[i].Right(3)) << m_workers.sources[i].ToNarrow();
+            EXPECT_TRUE(m_workers.sourceThere[i]);
+            EXPECT_EQ(0, m_workers.apple[i].Find(CString(L"John's iPod|") + c.jobExtension + L"|"));
+            if (c.converts) {
+                // Converted parts stay in the run's own folder, never beside the user's.
+                EXPECT_EQ(0, m_workers.sources[i].Find(conversionFolder + L"\\")) << m_workers.sources[i].ToNarrow();
+                EXPECT_EQ(static_cast<const CPartObject*>(sheet.m_media.m_parts[i])->m_fileName, m_converter.sources[i]);
+            }
+        }
+        if (c.converts)
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(conversionFolder));
+        EXPECT_EQ(before, FilesIn(folder));
+        EXPECT_TRUE(m_boxes.Boxes().empty());
+        EXPECT_EQ(3, sheet.m_lastTransferredPart);
+    }
+}
+
+// While the user's import setting differs from the one before the transfer, the Success page
+// reminds of it in place of the sentence about disconnecting.
+TEST_F(AppleProgressPage, TheSuccessPageRemindsOfTheImportSettingTheUserHad)
+{
+    const CString playlist = TitleOf(L"wma", L"WMA Audiobook");
+    iTunesImportSettings first;
+    first.encoder = L"AAC Encoder";
+    first.preset = L"High Quality (128 kbps)";
+    TheiTunesImportState().Remember(first);
+    CWizardSheet sheet(playlist);
+    CString message;
+    StepRunner steps(Then(BeginApple(sheet), {
+        [&] { return OnPage(sheet, &sheet.m_success); },
+        [&] {
+            testsupport::PumpMessages(100);
+            if (CMarkupLabel* label = sheet.FindMarkupLabel(&sheet.m_success, IDC_SUCCESS_MESSAGE))
+                message = label->GetWindowText();
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.AppleSuccess");
+            sheet.PressButton(PSBTN_FINISH);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    EXPECT_GE(message.Find(L"\"AAC Encoder\" with \"High Quality (128 kbps)\""), 0) << message.ToNarrow();
+    EXPECT_GE(message.Find(L"your Apple iPod"), 0) << message.ToNarrow();
+    EXPECT_LT(message.Find(L"You may now disconnect"), 0) << message.ToNarrow();
+}
+
+// A conversion that fails asks whether to try again with the part's name and reason; the
+// answer goes back to the conversion, the run stops after the part already sent, and the
+// Confirm page is back. Cancel during a conversion is heard at once, during an add the
+// worker is told; no message, and no file of the run is left behind either way.
+TEST_F(AppleProgressPage, AFailedOrCancelledConversionOrAddEndsTheRunWithoutLeftovers)
+{
+    enum class Way { ConversionFails, CancelConversion, CancelAdd };
+    for (const Way way : {Way::ConversionFails, Way::CancelConversion, Way::CancelAdd}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        m_workers.Reset();
+        m_converter.Reset();
+        m_boxes.Clear();
+        m_boxes.SetAnswer(IDNO);
+        const CString playlist = TitleOf(L"wma", L"WMA Audiobook");
+        const CString folder = playlist.Left(playlist.ReverseFind(L'\\'));
+        const std::vector<CString> before = FilesIn(folder);
+        if (way == Way::ConversionFails)
+            m_converter.scripts[1].fail = true;
+        else if (way == Way::CancelConversion)
+            m_converter.scripts[1].hold = true;
+        else
+            m_workers.scripts[0].counts = true;
+        CWizardSheet sheet(playlist);
+        StepRunner steps(Then(BeginApple(sheet), {
+            [&] {
+                if (way == Way::ConversionFails)
+                    return true;
+                if (way == Way::CancelAdd)
+                    return m_workers.holding.load();
+                // Part 1 has arrived while part 2 is still being converted.
+                const PartTransferState* first = sheet.m_progress.GetPart(0);
+                return m_converter.holding.load() && first && first->transferState == 2;
+            },
+            [&] {
+                if (way == Way::CancelConversion) {
+                    testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.ConvertProgress");
+                    m_converter.cancelledAt = GetTickCount64();
+                }
+                if (way != Way::ConversionFails)
+                    sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+            [&] { return OnPage(sheet, &sheet.m_confirm); },
+            [&] {
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+        }));
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        if (way == Way::ConversionFails) {
+            ASSERT_EQ(1u, m_boxes.Boxes().size());
+            EXPECT_EQ(CString(L"An error occurred while attempting to process \"Part 2\"... Would you like to try to "
+                              L"process this part again?\n\nError details: The data unit at 4096 cannot be decoded."),
+                      m_boxes.Boxes()[0].text);
+            EXPECT_EQ((std::vector<LRESULT>{IDNO}), m_converter.errorReplies);
+        } else {
+            EXPECT_TRUE(m_boxes.Boxes().empty());
+        }
+        if (way == Way::CancelConversion)
+            EXPECT_LT(m_converter.quitAfterMs.load(), 1000u);
+        // Part 1 went (or was stopped on its way by the failure); no part after the stop.
+        EXPECT_EQ(1u, m_workers.started.size());
+        if (way == Way::ConversionFails)
+            EXPECT_NE(0, sheet.m_progress.GetPart(0)->transferState);
+        else
+            EXPECT_EQ(way == Way::CancelAdd ? 1 : 2, sheet.m_progress.GetPart(0)->transferState);
+        EXPECT_EQ(0, sheet.m_progress.GetPart(2)->transferState);
+        ASSERT_FALSE(m_converter.targets.empty());
+        const CString conversionFolder = FolderOf(m_converter.targets[0]);
+        EXPECT_NE(folder, conversionFolder);
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(conversionFolder)) << conversionFolder.ToNarrow();
+        EXPECT_EQ(before, FilesIn(folder));
+    }
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ std::wstring OrderFileText(const wchar_t* id, const wchar_t* title, const wchar_
 }
 
 CString MakeTitleFolder(const testsupport::ScratchFolder& scratch, const wchar_t* name, int parts, const wchar_t* title,
-                        bool unicodePlaylist)
+                        bool unicodePlaylist, const wchar_t* extension)
 {
     const CString folder = scratch / name;
     CreateFolderPath(folder);
@@ -76,7 +76,7 @@ CString MakeTitleFolder(const testsupport::ScratchFolder& scratch, const wchar_t
     std::vector<std::wstring> names;
     for (int i = 1; i <= parts; ++i) {
         CString file;
-        file.Format(L"%s-Part%02d.mp3", name, i);
+        file.Format(L"%s-Part%02d.%s", name, i, extension);
         const CString path = folder + L"\\" + file;
         testsupport::WriteAll(path, std::string("audio"));
         paths.push_back(path.str());

@@ -20,9 +20,10 @@ std::wstring OrderFileText(const wchar_t* id, const wchar_t* title, const wchar_
                            const wchar_t* sourceId, const std::vector<std::wstring>& partFileNames);
 void WriteUtf16File(const CString& path, const std::wstring& text);
 
-// A title folder "<scratch>\<name>" with parts "<name>-PartNN.mp3" (small files), its playlist
-// and its order file; returns the playlist's path.
+// A title folder "<scratch>\<name>" with parts "<name>-PartNN.<extension>" (small files), its
+// playlist and its order file; returns the playlist's path.
 CString MakeTitleFolder(const testsupport::ScratchFolder& scratch, const wchar_t* name, int parts,
-                        const wchar_t* title = L"Harbour Lights", bool unicodePlaylist = false);
+                        const wchar_t* title = L"Harbour Lights", bool unicodePlaylist = false,
+                        const wchar_t* extension = L"mp3");
 
 }  // namespace wizardtest

@@ -269,6 +269,24 @@ std::vector<CString> FilesBelow(const CString& folder)
     return files;
 }
 
+std::vector<CString> TempFilesEndingIn(const std::vector<CString>& extensions)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    CString folder = temp;
+    folder.TrimRight(L'\\');
+    std::vector<CString> found;
+    for (const CString& file : FilesBelow(folder)) {
+        for (const CString& ext : extensions) {
+            if (file.Right(ext.GetLength()).CompareNoCase(ext) == 0) {
+                found.push_back(file);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 void WriteAll(const CString& path, const void* data, size_t size)
 {
     HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -58,6 +58,9 @@ std::string Utf16LeBytes(const wchar_t* text);
 int FileCount(const CString& folder);
 // The files of a folder tree (relative paths, "a\\b.mp3"), sorted without regard to case.
 std::vector<CString> FilesBelow(const CString& folder);
+// The same for the user's temporary folder, only the files whose names end in one of the
+// extensions (".wav", ...; case-insensitive).
+std::vector<CString> TempFilesEndingIn(const std::vector<CString>& extensions);
 void WriteAll(const CString& path, const void* data, size_t size);
 void WriteAll(const CString& path, const std::string& text);
 

@@ -1,0 +1,10 @@
+// Texts of the Apple road: the conversion's questions, the locked iPod, the iTunes reminder.
+#pragma once
+
+#define IDS_CONVERT_ERROR_RETRY 4082
+#define IDS_CONVERT_ERROR 4083
+#define IDS_SUCCESS_ITUNES_REMINDER 6045
+#define IDS_CONFIRM_SHUFFLE_NEEDS_ITUNES 8026
+#define IDS_CONFIRM_MANUALLY_MANAGE 8027
+#define IDS_CONFIRM_ITUNES_AND_MANUALLY_MANAGE 8028
+#define IDS_CONFIRM_USE_ITUNES_LIBRARY 8032
