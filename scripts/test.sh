@@ -29,6 +29,8 @@ for arch in "${archs[@]}"; do
   echo "== $arch"
   wine_env "$build/$arch/wineprefix" "$arch"
   wine_start fresh
+  # What the programs keep in the user's Documents (logs, settings files) stays in this run.
+  wine_own_folders
   wine_register_standins "$build/$arch" "$arch" || status=1
   ctest --test-dir "$build/$arch" --output-on-failure --timeout 600 -j "$(nproc)" "$@" || status=1
   wine_stop
