@@ -148,6 +148,51 @@ protected:
         testsupport::WriteAll(part, std::string("audio"));
         return title;
     }
+    // The title's parts up to three (named "Part n"), and its picture beside its playlist (the
+    // album's cover, an MP3 title's side file, each iPod track's artwork).
+    static void ThreePartsWithAPicture(CMediaObject* title)
+    {
+        for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
+            auto* part = new CPartObject;
+            part->m_number = n;
+            part->m_fileSize = 1000;
+            part->m_name.Format(L"Part %d", n);
+            title->AddPart(part);
+        }
+        const CString playlist = title->GetPlaylistPath();
+        const CString picture = playlist.Left(playlist.GetLength() - 4) + L".jpg";
+        EXPECT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x3366aa:s=64x48 -frames:v 1 " +
+                                                 testsupport::ShellQuoted(picture)));
+    }
+
+    // The other process's window of that caption (null after 30 seconds), the console's messages
+    // running meanwhile; *wizard gets its process id.
+    HWND WaitForWizardWindow(const wchar_t* caption, DWORD* wizard)
+    {
+        HWND found = nullptr;
+        for (int i = 0; i < 600 && !found; ++i) {
+            found = testsupport::FindOtherProcessWindow(caption, wizard);
+            if (!found)
+                RunMessages(50);
+        }
+        return found;
+    }
+
+    // The wizard Transfer started, taken past its Welcome page to the Confirm page once its
+    // buttons are back; its sheet (null when a page did not come) and process id.
+    HWND WizardAtConfirm(DWORD* wizard)
+    {
+        const HWND sheet = WaitForWizardWindow(L"Vesperlin Carrowind - Welcome", wizard);
+        if (!sheet)
+            return nullptr;
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        if (!WaitForWizardWindow(L"Vesperlin Carrowind - Confirm", wizard))
+            return nullptr;
+        for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
+            RunMessages(50);
+        RunMessages(200);
+        return sheet;
+    }
 
     // The tree as "text(kind)" lines, indented by depth.
     std::string TreeText() const
@@ -1260,13 +1305,7 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
         title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
         const wchar_t* extension = c.wma ? L".wma" : L".mp3";
-        for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
-            auto* part = new CPartObject;
-            part->m_number = n;
-            part->m_fileSize = 1000;
-            part->m_name.Format(L"Part %d", n);
-            title->AddPart(part);
-        }
+        ThreePartsWithAPicture(title);
         std::vector<std::string> sources;
         std::vector<CString> names;
         for (int i = 0; i < 3; ++i) {
@@ -1280,11 +1319,6 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
             sources.push_back(testsupport::ReadAllBytes(path));
             names.push_back(path.Mid(path.ReverseFind(L'\\') + 1));
         }
-        // The title's picture beside its playlist: the album's cover and a side file.
-        const CString playlist = title->GetPlaylistPath();
-        const CString picture = playlist.Left(playlist.GetLength() - 4) + L".jpg";
-        ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x3366aa:s=64x48 -frames:v 1 " +
-                                                 testsupport::ShellQuoted(picture)));
         ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
 
         // The player, and the folder its files land in.
@@ -1316,27 +1350,12 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
 
         DWORD wizard = 0;
-        auto waitFor = [&](const wchar_t* caption) {
-            HWND found = nullptr;
-            for (int i = 0; i < 600 && !found; ++i) {
-                found = testsupport::FindOtherProcessWindow(caption, &wizard);
-                if (!found)
-                    RunMessages(50);
-            }
-            return found;
-        };
-        HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
+        const HWND sheet = WizardAtConfirm(&wizard);
         ASSERT_NE(nullptr, sheet);
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
         ASSERT_NE(nullptr, process);
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
-        // The buttons come back once the page is set up.
-        for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
-            RunMessages(50);
-        RunMessages(200);
-        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        const HWND done = waitFor(L"Vesperlin Carrowind - Transfer Complete");
+        const HWND done = WaitForWizardWindow(L"Vesperlin Carrowind - Transfer Complete", &wizard);
         for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses()) {
             ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
             testsupport::Answer(box, IDCANCEL);
@@ -1787,13 +1806,7 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
         CMediaObject* title = nullptr;
         ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
         title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
-        for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
-            auto* part = new CPartObject;
-            part->m_number = n;
-            part->m_fileSize = 1000;
-            part->m_name.Format(L"Part %d", n);
-            title->AddPart(part);
-        }
+        ThreePartsWithAPicture(title);
         std::vector<CString> parts;
         for (int i = 0; i < 3; ++i) {
             const CString path = title->GetPart(i)->GetFilePath(title);
@@ -1804,11 +1817,6 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
                                   path, FALSE));
             parts.push_back(path);
         }
-        // The title's picture beside its playlist: each track's artwork.
-        const CString playlist = title->GetPlaylistPath();
-        const CString picture = playlist.Left(playlist.GetLength() - 4) + L".jpg";
-        ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x3366aa:s=64x48 -frames:v 1 " +
-                                                 testsupport::ShellQuoted(picture)));
         ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
         const std::vector<CString> mediaBefore = testsupport::FilesBelow(media.Path());
         // (What the stand-in keeps lives in its own folder, not the run's.)
@@ -1831,24 +1839,10 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
 
         DWORD wizard = 0;
-        auto waitFor = [&](const wchar_t* caption) {
-            HWND found = nullptr;
-            for (int i = 0; i < 600 && !found; ++i) {
-                found = testsupport::FindOtherProcessWindow(caption, &wizard);
-                if (!found)
-                    RunMessages(50);
-            }
-            return found;
-        };
-        HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
+        const HWND sheet = WizardAtConfirm(&wizard);
         ASSERT_NE(nullptr, sheet);
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
         ASSERT_NE(nullptr, process);
-        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
-        for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
-            RunMessages(50);
-        RunMessages(200);
         // The player as a user picks it in the Confirm page's list.
         const HWND confirm = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
         const HWND players = GetDlgItem(confirm, 1023);
