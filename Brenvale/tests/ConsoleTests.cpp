@@ -16,6 +16,7 @@
 #include "MainFrm.h"
 #include "MediaFixtures.h"
 #include "MediaMarkers.h"
+#include "Mp4Fixtures.h"
 #include "MediaExplorerDialog.h"
 #include "OtherProcessWindows.h"
 #include "ProgramTestSupport.h"
@@ -148,6 +149,51 @@ protected:
         EXPECT_TRUE(CreateParentFolder(part));
         testsupport::WriteAll(part, std::string("audio"));
         return title;
+    }
+    // The title's parts up to three (named "Part n"), and its picture beside its playlist (the
+    // album's cover, an MP3 title's side file, each iPod track's artwork).
+    static void ThreePartsWithAPicture(CMediaObject* title)
+    {
+        for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
+            auto* part = new CPartObject;
+            part->m_number = n;
+            part->m_fileSize = 1000;
+            part->m_name.Format(L"Part %d", n);
+            title->AddPart(part);
+        }
+        const CString playlist = title->GetPlaylistPath();
+        const CString picture = playlist.Left(playlist.GetLength() - 4) + L".jpg";
+        EXPECT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x3366aa:s=64x48 -frames:v 1 " +
+                                                 testsupport::ShellQuoted(picture)));
+    }
+
+    // The other process's window of that caption (null after 30 seconds), the console's messages
+    // running meanwhile; *wizard gets its process id.
+    HWND WaitForWizardWindow(const wchar_t* caption, DWORD* wizard)
+    {
+        HWND found = nullptr;
+        for (int i = 0; i < 600 && !found; ++i) {
+            found = testsupport::FindOtherProcessWindow(caption, wizard);
+            if (!found)
+                RunMessages(50);
+        }
+        return found;
+    }
+
+    // The wizard Transfer started, taken past its Welcome page to the Confirm page once its
+    // buttons are back; its sheet (null when a page did not come) and process id.
+    HWND WizardAtConfirm(DWORD* wizard)
+    {
+        const HWND sheet = WaitForWizardWindow(L"Vesperlin Carrowind - Welcome", wizard);
+        if (!sheet)
+            return nullptr;
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        if (!WaitForWizardWindow(L"Vesperlin Carrowind - Confirm", wizard))
+            return nullptr;
+        for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
+            RunMessages(50);
+        RunMessages(200);
+        return sheet;
     }
 
     // The tree as "text(kind)" lines, indented by depth.
@@ -1265,13 +1311,7 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
         title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
         const wchar_t* extension = c.wma ? L".wma" : L".mp3";
-        for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
-            auto* part = new CPartObject;
-            part->m_number = n;
-            part->m_fileSize = 1000;
-            part->m_name.Format(L"Part %d", n);
-            title->AddPart(part);
-        }
+        ThreePartsWithAPicture(title);
         std::vector<std::string> sources;
         std::vector<CString> names;
         for (int i = 0; i < 3; ++i) {
@@ -1285,11 +1325,6 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
             sources.push_back(testsupport::ReadAllBytes(path));
             names.push_back(path.Mid(path.ReverseFind(L'\\') + 1));
         }
-        // The title's picture beside its playlist: the album's cover and a side file.
-        const CString playlist = title->GetPlaylistPath();
-        const CString picture = playlist.Left(playlist.GetLength() - 4) + L".jpg";
-        ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x3366aa:s=64x48 -frames:v 1 " +
-                                                 testsupport::ShellQuoted(picture)));
         ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
 
         // The player, and the folder its files land in.
@@ -1356,27 +1391,12 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         wizardtest::ForgetUsbZune();
 
         DWORD wizard = 0;
-        auto waitFor = [&](const wchar_t* caption) {
-            HWND found = nullptr;
-            for (int i = 0; i < 600 && !found; ++i) {
-                found = testsupport::FindOtherProcessWindow(caption, &wizard);
-                if (!found)
-                    RunMessages(50);
-            }
-            return found;
-        };
-        HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
+        const HWND sheet = WizardAtConfirm(&wizard);
         ASSERT_NE(nullptr, sheet);
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
         ASSERT_NE(nullptr, process);
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
-        // The buttons come back once the page is set up.
-        for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
-            RunMessages(50);
-        RunMessages(200);
-        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        const HWND done = waitFor(L"Vesperlin Carrowind - Transfer Complete");
+        const HWND done = WaitForWizardWindow(L"Vesperlin Carrowind - Transfer Complete", &wizard);
         for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses()) {
             ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
             testsupport::Answer(box, IDCANCEL);
@@ -1829,12 +1849,23 @@ TEST_F(Console, BurnRoadFromTheConsoleToTheVirtualRecorder)
 }
 
 // The Apple road from the console: Transfer starts the real device wizard, which finds the
-// iPod the iTunes stand-in shows, converts each part of a Windows Media audiobook to WAV, has
-// iTunes make AAC of it and adds it to the iPod's playlist. Every part arrives with its
-// fields, iTunes' encoder is the user's again, and neither the title's folder nor the
-// temporary folder keeps anything of the run.
-TEST_F(Console, TransferSendsAWindowsMediaAudiobookToAnIPodThroughITunes)
+// iPod (and for an MP3 title the library) the iTunes stand-in shows. A Windows Media part is
+// converted to WAV, made AAC by iTunes and given its markers as chapters; an MP3 part goes as
+// it is. Every part arrives with its fields and the title's picture, iTunes' encoder is the
+// user's again, and neither the title's folder nor the temporary folder keeps anything of the
+// run. The stand-in keeps a copy of what it was given, as the iPod or library would.
+TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
 {
+    const struct {
+        const char* name;
+        bool wma;
+        int player;  // index in the Confirm page's list
+        const wchar_t* source;
+    } cases[] = {
+        {"Windows Media audiobook to the iPod", true, 0, L"Ada's iPod"},
+        {"MP3 audiobook to the iPod", false, 0, L"Ada's iPod"},
+        {"MP3 audiobook to the library", false, 1, L"Library"},
+    };
     const CString tessaline = comtest::BuiltModule(TESSALINE_PATH);
     ASSERT_EQ(0, comtest::RunRegsvr32(tessaline));
     struct Unregister {
@@ -1844,116 +1875,148 @@ TEST_F(Console, TransferSendsAWindowsMediaAudiobookToAnIPodThroughITunes)
     // The add thread's extra waits for Windows Media parts are not wanted here.
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vesperlin, Inc.\\Carrowind", L"WMAToAppleDeviceWaitSeconds", REG_SZ,
                     L"0", 2 * sizeof(wchar_t));
-    itunestest::StandinRun iTunes("[iTunes]\nCurrentEncoder=MP3 Encoder\nConvertPolls=2\n[Sources]\nCount=2\n"
-                                  "[Source1]\nKind=1\nName=Library\n"
-                                  "[Source2]\nKind=2\nName=Ada's iPod\nFreeSpace=4000000000\n");
-    ASSERT_TRUE(iTunes.Started());
     Start();
-    ScratchFolder programs, media, player;
-    CMediaObject* title = nullptr;
-    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
-    title->GetMetadata().SetContentKind(KindAudiobook);
-    for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
-        auto* part = new CPartObject;
-        part->m_number = n;
-        part->m_fileSize = 1000;
-        part->m_name.Format(L"Part %d", n);
-        title->AddPart(part);
-    }
-    for (int i = 0; i < 3; ++i) {
-        const CString path = title->GetPart(i)->GetFilePath(title);
-        ASSERT_TRUE(CreateParentFolder(path));
-        CString tone;
-        tone.Format(L"tone-%d.wma", i + 1);
-        ASSERT_TRUE(CopyFileW(mediafixtures::MakeWma(media, tone), path, FALSE));
-    }
-    ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
-    const std::vector<CString> mediaBefore = testsupport::FilesBelow(media.Path());
-    auto audioInTemp = [] { return testsupport::TempFilesEndingIn({L".wav", L".m4a", L".m4b"}); };
-    const std::vector<CString> tempBefore = audioInTemp();
-
-    // No other player: the iPod is the only one.
-    testsupport::WriteAll(player / L"devices.ini", "[Devices]\nCount=0\n");
-    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", player / L"devices.ini");
-    SelectRows({0});
-    m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
-    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
-
-    DWORD wizard = 0;
-    auto waitFor = [&](const wchar_t* caption) {
-        HWND found = nullptr;
-        for (int i = 0; i < 600 && !found; ++i) {
-            found = testsupport::FindOtherProcessWindow(caption, &wizard);
-            if (!found)
-                RunMessages(50);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        itunestest::StandinRun iTunes("[iTunes]\nCurrentEncoder=MP3 Encoder\nConvertPolls=2\nKeep=kept\n"
+                                      "[Sources]\nCount=2\n[Source1]\nKind=1\nName=Library\n"
+                                      "[Source2]\nKind=2\nName=Ada's iPod\nFreeSpace=4000000000\n");
+        ASSERT_TRUE(iTunes.Started());
+        ScratchFolder programs, media, player, tools;
+        CMediaObject* title = nullptr;
+        ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+        title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
+        ThreePartsWithAPicture(title);
+        std::vector<CString> parts;
+        for (int i = 0; i < 3; ++i) {
+            const CString path = title->GetPart(i)->GetFilePath(title);
+            ASSERT_TRUE(CreateParentFolder(path));
+            CString tone;
+            tone.Format(L"tone-%d.%s", i + 1, c.wma ? L"wma" : L"mp3");
+            ASSERT_TRUE(CopyFileW(c.wma ? mediafixtures::MakeWma(media, tone) : mediafixtures::MakeMp3(media, tone),
+                                  path, FALSE));
+            parts.push_back(path);
         }
-        return found;
-    };
-    HWND sheet = waitFor(L"Vesperlin Carrowind - Welcome");
-    ASSERT_NE(nullptr, sheet);
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
-    ASSERT_NE(nullptr, process);
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-    ASSERT_NE(nullptr, waitFor(L"Vesperlin Carrowind - Confirm"));
-    for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(sheet, 0x3024)); ++i)
-        RunMessages(50);
-    RunMessages(200);
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-    // An iTunes whose import setting is not the recommended one shows the Settings page first.
-    HWND done = nullptr;
-    bool settingsPassed = false;
-    for (int i = 0; i < 1200 && !done; ++i) {
-        done = testsupport::FindOtherProcessWindow(L"Vesperlin Carrowind - Transfer Complete", &wizard);
-        if (!settingsPassed && testsupport::FindOtherProcessWindow(L"Vesperlin Carrowind - Settings", &wizard)) {
-            settingsPassed = true;
-            RunMessages(200);
-            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        }
-        for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses()) {
-            ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
-            testsupport::Answer(box, IDCANCEL);
-        }
-        if (!done)
-            RunMessages(100);
-    }
-    if (done) {
-        testsupport::CaptureWindow(sheet, L"Carrowind.AppleSuccessFromConsole");
-        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
-    } else {
-        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    }
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
-    CloseHandle(process);
-    ASSERT_NE(nullptr, done);
+        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
+        const std::vector<CString> mediaBefore = testsupport::FilesBelow(media.Path());
+        // (What the stand-in keeps lives in its own folder, not the run's.)
+        const CString keptBelow = iTunes.Folder().Mid(iTunes.Folder().ReverseFind(L'\\') + 1) + L"\\";
+        auto audioInTemp = [&keptBelow] {
+            std::vector<CString> files;
+            for (const CString& file : testsupport::TempFilesEndingIn({L".wav", L".m4a", L".m4b"})) {
+                if (file.Left(keptBelow.GetLength()).CompareNoCase(keptBelow) != 0)
+                    files.push_back(file);
+            }
+            return files;
+        };
+        const std::vector<CString> tempBefore = audioInTemp();
 
-    // The iPod's tracks: one per part, in order, with the title's fields.
-    std::vector<CString> tracks;
-    const int count = iTunes.StateNumber(L"Tracks", L"Count");
-    for (int i = 1; i <= count; ++i) {
-        CString section;
-        section.Format(L"Track%d", i);
-        if (iTunes.State(section, L"Source") == L"Ada's iPod")
-            tracks.push_back(section);
+        // No other player: the iPod and the library are the only ones.
+        testsupport::WriteAll(player / L"devices.ini", "[Devices]\nCount=0\n");
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", player / L"devices.ini");
+        SelectRows({0});
+        m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
+        SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+
+        DWORD wizard = 0;
+        const HWND sheet = WizardAtConfirm(&wizard);
+        ASSERT_NE(nullptr, sheet);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wizard);
+        ASSERT_NE(nullptr, process);
+        // The player as a user picks it in the Confirm page's list.
+        const HWND confirm = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        const HWND players = GetDlgItem(confirm, 1023);
+        ASSERT_NE(nullptr, players);
+        SendMessageW(players, CB_SETCURSEL, static_cast<WPARAM>(c.player), 0);
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        // An iTunes whose import setting is not the recommended one shows the Settings page first.
+        HWND done = nullptr;
+        bool settingsPassed = false;
+        for (int i = 0; i < 1200 && !done; ++i) {
+            done = testsupport::FindOtherProcessWindow(L"Vesperlin Carrowind - Transfer Complete", &wizard);
+            if (!settingsPassed && testsupport::FindOtherProcessWindow(L"Vesperlin Carrowind - Settings", &wizard)) {
+                settingsPassed = true;
+                RunMessages(200);
+                PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+            }
+            for (const testsupport::ProcessBox& box : testsupport::BoxesOfOtherProcesses()) {
+                ADD_FAILURE() << "the wizard asks: " << box.text.ToNarrow();
+                testsupport::Answer(box, IDCANCEL);
+            }
+            if (!done)
+                RunMessages(100);
+        }
+        if (done) {
+            if (c.wma)
+                testsupport::CaptureWindow(sheet, L"Carrowind.AppleSuccessFromConsole");
+            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+        } else {
+            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        }
+        EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process, 20000));
+        CloseHandle(process);
+        ASSERT_NE(nullptr, done);
+
+        // The target's tracks: one per part, in order, with the title's fields and picture.
+        std::vector<CString> tracks;
+        const int count = iTunes.StateNumber(L"Tracks", L"Count");
+        for (int i = 1; i <= count; ++i) {
+            CString section;
+            section.Format(L"Track%d", i);
+            if (iTunes.State(section, L"Source") == c.source)
+                tracks.push_back(section);
+        }
+        ASSERT_EQ(3u, tracks.size());
+        const CString kept = iTunes.Path(L"kept");
+        for (int i = 0; i < 3; ++i) {
+            CString suffix;
+            suffix.Format(L"-Part%02d", i + 1);
+            const CString name = iTunes.State(tracks[i], L"Name");
+            EXPECT_EQ(suffix, name.Right(suffix.GetLength())) << name.ToNarrow();
+            EXPECT_EQ(i + 1, iTunes.StateNumber(tracks[i], L"Number"));
+            if (c.player == 0) {
+                EXPECT_EQ(CString(L"Audiobook"), iTunes.State(tracks[i], L"Genre"));
+                EXPECT_EQ(CString(L"Autumn Light"), iTunes.State(tracks[i], L"Album"));
+                const CString artwork = iTunes.State(tracks[i], L"Artwork");
+                ASSERT_FALSE(artwork.IsEmpty()) << name.ToNarrow();
+                EXPECT_EQ("\xFF\xD8", testsupport::ReadAllBytes(artwork).substr(0, 2));
+            }
+            if (!c.wma) {
+                // An MP3 part reaches iTunes as it is.
+                const CString file = parts[static_cast<size_t>(i)];
+                EXPECT_EQ(testsupport::ReadAllBytes(file),
+                          testsupport::ReadAllBytes(kept + L"\\" + file.Mid(file.ReverseFind(L'\\') + 1)));
+                continue;
+            }
+            // The WAV iTunes was given, and the AAC part it made, with the part's markers as chapters.
+            std::string wave;
+            ASSERT_EQ(0, mediafixtures::RunPython(tools,
+                                                  "import wave\nw = wave.open(" +
+                                                      testsupport::ShellQuoted(kept + L"\\" + name + L".wav") +
+                                                      ")\nprint(w.getnchannels(), w.getsampwidth(), w.getframerate(), "
+                                                      "w.getnframes())\n",
+                                                  &wave))
+                << name.ToNarrow();
+            long channels = 0, width = 0, rate = 0, frames = 0;
+            ASSERT_EQ(4, sscanf(wave.c_str(), "%ld %ld %ld %ld", &channels, &width, &rate, &frames)) << wave;
+            EXPECT_EQ(2, width);
+            EXPECT_GE(channels, 1);
+            // The 3-second tone, whole.
+            EXPECT_NEAR(3.0, static_cast<double>(frames) / rate, 0.1) << wave;
+            const CString aac = kept + L"\\" + name + L".m4b";
+            EXPECT_EQ(mp4fixtures::ChapterText({{0, 1500, "Intro"}, {1500, mp4fixtures::SoundEndMs(tools, aac), "Second part"}}),
+                      mp4fixtures::Chapters(tools, aac));
+        }
+        EXPECT_EQ(CString(L"MP3 Encoder"), iTunes.State(L"iTunes", L"CurrentEncoder"));
+        // Only the playlist and order file the console left for the wizard are new there.
+        std::vector<CString> mediaAfter;
+        for (const CString& file : testsupport::FilesBelow(media.Path())) {
+            if (file.Right(4).CompareNoCase(L".wax") != 0 && file.Right(4).CompareNoCase(L".vpm") != 0)
+                mediaAfter.push_back(file);
+        }
+        EXPECT_EQ(mediaBefore, mediaAfter);
+        EXPECT_EQ(tempBefore, audioInTemp());
     }
-    ASSERT_EQ(3u, tracks.size());
-    for (int i = 0; i < 3; ++i) {
-        CString suffix;
-        suffix.Format(L"-Part%02d", i + 1);
-        const CString name = iTunes.State(tracks[i], L"Name");
-        EXPECT_EQ(suffix, name.Right(suffix.GetLength())) << name.ToNarrow();
-        EXPECT_EQ(i + 1, iTunes.StateNumber(tracks[i], L"Number"));
-        EXPECT_EQ(CString(L"Audiobook"), iTunes.State(tracks[i], L"Genre"));
-        EXPECT_EQ(CString(L"Autumn Light"), iTunes.State(tracks[i], L"Album"));
-    }
-    EXPECT_EQ(CString(L"MP3 Encoder"), iTunes.State(L"iTunes", L"CurrentEncoder"));
-    // Only the playlist and order file the console left for the wizard are new there.
-    std::vector<CString> mediaAfter;
-    for (const CString& file : testsupport::FilesBelow(media.Path())) {
-        if (file.Right(4).CompareNoCase(L".wax") != 0 && file.Right(4).CompareNoCase(L".vpm") != 0)
-            mediaAfter.push_back(file);
-    }
-    EXPECT_EQ(mediaBefore, mediaAfter);
-    EXPECT_EQ(tempBefore, audioInTemp());
 }
 
 TEST_F(Console, DeletingAnInstalledGameUninstallsItFirst)

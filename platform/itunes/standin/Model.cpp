@@ -71,6 +71,10 @@ void Model::Load()
     if (f.Exists()) {
         m_statePath = f.Beside(f.Text(L"iTunes", L"State", L"iTunes.state.ini"));
         m_mediaFolder = f.Folder(L"iTunes", L"Media", L"iTunes Media");
+        if (!f.Text(L"iTunes", L"Keep").empty()) {
+            m_keepFolder = f.Folder(L"iTunes", L"Keep", L"");
+            CreateDirectoryW(m_keepFolder.c_str(), nullptr);
+        }
     } else {
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
@@ -283,6 +287,12 @@ void Model::DeleteTrack(LONG trackId)
 std::wstring Model::MediaPath(const std::wstring& name)
 {
     return m_mediaFolder + L"\\" + name;
+}
+
+void Model::Keep(const std::wstring& path) const
+{
+    if (!m_keepFolder.empty())
+        CopyFileW(path.c_str(), (m_keepFolder + L"\\" + FileNameOf(path)).c_str(), FALSE);
 }
 
 }  // namespace itunes

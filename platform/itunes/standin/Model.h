@@ -6,6 +6,8 @@
 //                   CurrentEncoder=MP3 Encoder, ConvertPolls=3 (polls a conversion stays in
 //                   progress; -1 until stopped), AddPolls=1, State=iTunes.state.ini,
 //                   Media=iTunes Media (the folder converted files go to),
+//                   Keep=<folder> (where a copy of every file given to ConvertFile2 and to
+//                   AddFile is kept under its own name, as a device or library would hold it),
 //                   Fail.<call>=<code>[*<times>] (Create, CheckVersion, Sources, AddFile,
 //                   AddTrack, ConvertFile2, InProgress, CreateFolderInSource, put_Name, ...)
 //     [Sources]     Count=N; [Source1..N] Kind=1|2, Name, FreeSpace, Capacity (bytes),
@@ -115,11 +117,14 @@ public:
     void DeleteTrack(LONG trackId);
     // A file of the stand-in's own (artwork copies, converted files).
     std::wstring MediaPath(const std::wstring& name);
+    // A copy of the file, under its own name, in the fixture's Keep folder (when it names one).
+    void Keep(const std::wstring& path) const;
 
 private:
     std::unique_ptr<standin::FixtureFile> m_fixture;
     std::wstring m_statePath;
     std::wstring m_mediaFolder;
+    std::wstring m_keepFolder;
     LONG m_nextId = 100;
 };
 

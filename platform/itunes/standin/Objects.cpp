@@ -656,6 +656,7 @@ public:
             return ITUNES_E_OBJECTLOCKED;
         if (GetFileAttributesW(TextOf(path).c_str()) == INVALID_FILE_ATTRIBUTES)
             return S_OK;  // nothing added: no status
+        model.Keep(TextOf(path));
         const LONG track = model.AddTrackFromFile(playlist->sourceId, TextOf(path));
         playlist = model.FindPlaylist(m_id);
         if (playlist->kind != ITPlaylistKindLibrary)
@@ -887,6 +888,7 @@ public:
         *status = nullptr;
         if (GetFileAttributesW(TextOf(path).c_str()) == INVALID_FILE_ATTRIBUTES)
             return E_INVALIDARG;
+        Model::Current().Keep(TextOf(path));
         return Make<CStatus>(IID_IITConvertOperationStatus, reinterpret_cast<void**>(status), TextOf(path),
                              Model::Current().convertPolls);
     }
