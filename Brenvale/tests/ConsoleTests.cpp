@@ -151,8 +151,8 @@ protected:
         return title;
     }
     // The title's parts up to three (named "Part n"), and its picture beside its playlist (the
-    // album's cover, an MP3 title's side file, each iPod track's artwork).
-    static void ThreePartsWithAPicture(CMediaObject* title)
+    // album's cover, an MP3 title's side file, each iPod track's artwork); returns the picture.
+    static CString ThreePartsWithAPicture(CMediaObject* title)
     {
         for (int n = static_cast<int>(title->m_parts.GetSize()) + 1; n <= 3; ++n) {
             auto* part = new CPartObject;
@@ -165,6 +165,7 @@ protected:
         const CString picture = playlist.Left(playlist.GetLength() - 4) + L".jpg";
         EXPECT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -f lavfi -i color=c=0x3366aa:s=64x48 -frames:v 1 " +
                                                  testsupport::ShellQuoted(picture)));
+        return picture;
     }
 
     // The other process's window of that caption (null after 30 seconds), the console's messages
@@ -1311,7 +1312,7 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
         ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
         title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
         const wchar_t* extension = c.wma ? L".wma" : L".mp3";
-        ThreePartsWithAPicture(title);
+        const CString picture = ThreePartsWithAPicture(title);
         std::vector<std::string> sources;
         std::vector<CString> names;
         for (int i = 0; i < 3; ++i) {

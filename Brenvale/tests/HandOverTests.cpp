@@ -171,8 +171,9 @@ TEST(HandOver, OrderFilesHandedOverTogetherAreEachOfferedOnce)
     constexpr int kTogether = 3;
     std::vector<std::string> expected;
     for (bool busy : {true, false}) {
-        if (busy)
+        if (busy) {
             ASSERT_NE(SuspendThread(consoleThread), static_cast<DWORD>(-1));
+        }
         std::vector<HANDLE> seconds;
         for (int n = 0; n < kTogether; ++n) {
             CString order;
