@@ -99,6 +99,23 @@ bool FileThere(const CString& path)
 // The most markers handed to the iPod add thread.
 constexpr int kMaxMarkers = 256;
 
+// The title's picture for a player that shows one (a Zune, an Apple player, an MTP player
+// whose album is not made yet, a Windows Mobile or mass-storage player): when the title names
+// a picture that is missing, the program's default picture is put there. A picture that is
+// there is never replaced.
+void PrepareDefaultCover(PlayerRecord* player, const CString& coverPath)
+{
+    const bool showsCover = player->IsZune() > 0 || player->IsApple() > 0 ||
+                            (player->GetStorageLayout() != 0 && !player->albumReady) || player->mobileAppFound ||
+                            player->massStorage;
+    if (!showsCover || coverPath.IsEmpty() || FileExists(coverPath))
+        return;
+    static const wchar_t kDefaultCover[] = L"WMDefaultAlbum.jpg";
+    CWizardAppBase* app = AfxGetWizardApp();
+    const CString source = app ? app->JoinPath(kDefaultCover) : GetProgramFolder() + L"\\" + kDefaultCover;
+    CopyFileW(source, coverPath, TRUE);
+}
+
 TransferPageServices& Services()
 {
     static TransferPageServices services;
@@ -284,6 +301,7 @@ void CProgressPage::PrepareParts()
     m_firstStatus = TRUE;
     m_preparationDone = FALSE;
     ShowStatus(IDC_PROGRESS_TRANSFER_TIME, CString());
+    PrepareDefaultCover(player, m_sheet->m_imagePath);
     m_workerId = 0;
     m_sheet->m_lastTransferredPart = -1;
     m_running = TRUE;

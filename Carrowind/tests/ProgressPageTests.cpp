@@ -6,6 +6,7 @@
 #include "CarrowindApp.h"
 #include "CarrowindSheet.h"
 #include "DeviceEnumeration.h"
+#include "FileUtils.h"
 #include "PlayerRecord.h"
 #include "SuiteMessages.h"
 #include "TitleFixtures.h"
@@ -422,6 +423,63 @@ TEST_F(ProgressPage, ThePlayerRemovedBetweenPartsIsToldAndForgotten)
     EXPECT_EQ(CString(L"Garden Player"), PlayerAt(sheet.m_devices, 0)->GetName());
     EXPECT_EQ(-1, confirmedAfter);
     EXPECT_TRUE(m_sideFiles.empty());
+}
+
+// A title whose picture is missing gets the program's default picture at that path before
+// the parts go, on a player that shows one (an MTP player without its album yet, a drive
+// player); a picture that is there is left as it is, and a player that shows none gets nothing.
+TEST_F(ProgressPage, AMissingPictureBecomesTheDefaultOneOnPlayersThatShowIt)
+{
+    const CString shipped = GetProgramFolder() + L"\\WMDefaultAlbum.jpg";
+    ASSERT_TRUE(FileExists(shipped)) << "the default picture is not beside the program";
+    const std::string defaultBytes = testsupport::ReadAllBytes(shipped);
+    struct Case {
+        const char* name;
+        int albumReady;
+        BOOL massStorage;
+        bool pictureThere;
+        bool defaultExpected;
+    };
+    const Case cases[] = {
+        {"MTP player without its album", 0, FALSE, false, true},
+        {"drive player", 1, TRUE, false, true},
+        {"picture already there", 0, FALSE, true, false},
+        {"MTP player with its album made", 1, FALSE, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_workers.Reset();
+        const CString cover = m_scratch / L"Harbour-cover.jpg";
+        DeleteFileW(cover);
+        if (c.pictureThere)
+            testsupport::WriteAll(cover, "the title's own picture");
+        CWizardSheet sheet(m_playlist);
+        auto road = Begin(sheet);
+        road.insert(road.begin() + 2, [&] {
+            PlayerRecord* player = PlayerAt(sheet.m_devices, 0);
+            player->albumReady = c.albumReady;
+            player->massStorage = c.massStorage;
+            sheet.m_imagePath = cover;
+            return true;
+        });
+        StepRunner steps(Then(road, {
+            [&] { return OnPage(sheet, &sheet.m_success); },
+            [&] {
+                sheet.PressButton(PSBTN_FINISH);
+                return true;
+            },
+        }));
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        EXPECT_EQ(3u, m_workers.started.size());
+        EXPECT_EQ(cover, sheet.m_imagePath);
+        if (c.pictureThere)
+            EXPECT_EQ("the title's own picture", testsupport::ReadAllBytes(cover));
+        else if (c.defaultExpected)
+            EXPECT_EQ(defaultBytes, testsupport::ReadAllBytes(cover));
+        else
+            EXPECT_FALSE(FileExists(cover));
+    }
 }
 
 

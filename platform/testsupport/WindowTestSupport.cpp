@@ -7,6 +7,7 @@
 #include <gdiplus.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace testsupport {
@@ -219,8 +220,12 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
     }
     // A step may run a nested loop (a box, a dialog): the timer ticks there too, but the
     // step that is running is not re-entered.
-    if (!runner || runner->m_running || runner->m_steps.empty())
+    if (!runner || runner->m_running)
         return;
+    if (runner->m_steps.empty()) {
+        runner->EndLeftWindowsOfFailedTest();
+        return;
+    }
     runner->m_running = true;
     if (!runner->m_stepStarted)
         runner->m_stepStarted = GetTickCount();
@@ -230,6 +235,7 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
         done = step();
     } catch (...) {
         ADD_FAILURE() << "a test step threw";
+        runner->m_failed = true;
         done = true;
     }
     // The runner may have been destroyed by the step's nested loop ending the test: look again.
@@ -239,6 +245,7 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
         runner->m_running = false;
         if (!done && GetTickCount() - runner->m_stepStarted > kStepPatienceMs) {
             ADD_FAILURE() << "a test step waited in vain for " << kStepPatienceMs << " ms";
+            runner->m_failed = true;
             done = true;
         }
         if (done && !runner->m_steps.empty()) {
@@ -246,6 +253,36 @@ void CALLBACK StepRunner::Tick(HWND, UINT, UINT_PTR id, DWORD)
             runner->m_stepStarted = 0;
         }
     }
+}
+
+namespace {
+BOOL CALLBACK EndModalWindow(HWND hwnd, LPARAM ended)
+{
+    CWnd* window = CWnd::FromHandlePermanent(hwnd);
+    if (window && window->ContinueModal()) {
+        window->EndModalLoop(IDABORT);
+        ++*reinterpret_cast<int*>(ended);
+    }
+    return TRUE;
+}
+}  // namespace
+
+void StepRunner::EndLeftWindowsOfFailedTest()
+{
+    if (m_leftWindowsEnded || !(m_failed || ::testing::Test::HasFailure()))
+        return;
+    // A failed step may leave a window that the last step cannot close (a page refusing
+    // Cancel while it waits for work that never comes): after the steps' patience its modal
+    // loop is ended, so the failing test fails at once instead of waiting for its time limit.
+    if (!m_stepStarted)
+        m_stepStarted = GetTickCount();
+    if (GetTickCount() - m_stepStarted <= kStepPatienceMs)
+        return;
+    m_leftWindowsEnded = true;
+    int ended = 0;
+    EnumThreadWindows(GetCurrentThreadId(), EndModalWindow, reinterpret_cast<LPARAM>(&ended));
+    if (ended)
+        fprintf(stderr, "after a failed test step, %d window(s) left open were ended\n", ended);
 }
 
 // --- Help ---

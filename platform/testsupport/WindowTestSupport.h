@@ -69,7 +69,8 @@ void RunMessages(DWORD ms);
 // inside whatever message loop is active (a dialog's modal loop). Each step runs once; a
 // step may return false to be tried again at the next tick (waiting for a window), for five
 // seconds at most: then the test fails and the next step follows. Steps that are left when
-// the object goes are dropped.
+// the object goes are dropped. Once the steps of a failed test are done, a modal loop of the
+// thread still running after those five seconds is ended (its window's code IDABORT).
 class StepRunner {
 public:
     using Step = std::function<bool()>;
@@ -85,8 +86,11 @@ public:
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
     void Start(UINT intervalMs);
+    void EndLeftWindowsOfFailedTest();
     std::deque<Step> m_steps;
     DWORD m_stepStarted = 0;
+    bool m_failed = false;  // a step gave up or threw
+    bool m_leftWindowsEnded = false;
     UINT_PTR m_timer = 0;
     bool m_running = false;
 };

@@ -5,6 +5,7 @@
 #include "WindowTestIds.h"
 #include "WindowTestSupport.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 // commctrl.h names its function through a macro.
@@ -22,8 +23,10 @@ public:
     CTestPage(UINT templateId, const wchar_t* name, DWORD buttons) : CPropertyPage(templateId), m_name(name), m_buttons(buttons) {}
     LRESULT m_next = 0;  // what OnWizardNext answers
     LRESULT m_back = 0;
+    BOOL m_cancelRefused = FALSE;  // Cancel leaves the sheet open
 
 protected:
+    BOOL OnQueryCancel() override { return !m_cancelRefused; }
     BOOL OnSetActive() override
     {
         g_events.push_back(m_name + L" active");
@@ -156,6 +159,31 @@ TEST(WizardSheet, APageEndsTheSheetWithItsCode)
     sheet.SetWizardMode();
     testsupport::StepRunner steps(std::vector<std::function<void()>>{[&] { first.EndDialog(3); }});
     EXPECT_EQ(3, sheet.DoModal());
+}
+
+// A step that waits in vain fails the test; when the last step's Cancel is refused, the sheet
+// left open is ended after the steps' patience instead of holding the test until its limit.
+TEST(WizardSheet, ASheetLeftOpenAfterAFailedStepIsEnded)
+{
+    CTestPage first(IDD_WIZARD_PAGE1, L"first", PSWIZB_NEXT);
+    first.m_cancelRefused = TRUE;
+    CTestSheet sheet;
+    sheet.AddPage(&first);
+    sheet.SetWizardMode();
+    INT_PTR result = 0;
+    {
+        testsupport::StepRunner steps(std::vector<testsupport::StepRunner::Step>{
+            [] { return false; },
+            [&] {
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
+            },
+        });
+        EXPECT_NONFATAL_FAILURE(result = sheet.DoModal(), "waited in vain");
+        EXPECT_TRUE(steps.Done());
+    }
+    EXPECT_EQ(IDABORT, result);
+    EXPECT_EQ(nullptr, sheet.m_hWnd);
 }
 
 }  // namespace
