@@ -38,12 +38,6 @@ const std::string kFixture =
     "[Track1]\nSource=2\nName=Harbour-Part02\nGenre=Old\n"
     "[Track2]\nSource=2\nName=Harbour 2\n";
 
-struct NoWaits {
-    NoWaits() { previous = SetiTunesSleep([](DWORD) {}); }
-    ~NoWaits() { SetiTunesSleep(std::move(previous)); }
-    iTunesSleep previous;
-};
-
 class AppleRoad : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(0, comtest::RunRegsvr32(comtest::BuiltModule(TESSALINE_PATH))); }
@@ -81,7 +75,7 @@ protected:
     static std::vector<CString> AudioInTemp() { return testsupport::TempFilesEndingIn({L".wav", L".m4a", L".m4b"}); }
 
     testsupport::ScratchFolder m_scratch;
-    NoWaits m_noWaits;
+    transfertest::NoiTunesWaits m_noWaits;
 };
 
 // A Windows Media audiobook to the iPod (converted), and an MP3 audiobook to the iPod and to the

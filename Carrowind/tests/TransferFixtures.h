@@ -7,6 +7,7 @@
 #include "PlayerRecord.h"
 #include "TestSupport.h"
 #include "TransferJob.h"
+#include "iTunesAutomation.h"
 
 #include <functional>
 #include <memory>
@@ -84,6 +85,13 @@ private:
     HWND m_window = nullptr;
     DWORD m_threadId = 0;
     int m_done = -1;
+};
+
+// The iTunes helpers' fixed waits skipped while it lives.
+struct NoiTunesWaits {
+    NoiTunesWaits() { previous = SetiTunesSleep([](DWORD) {}); }
+    ~NoiTunesWaits() { SetiTunesSleep(std::move(previous)); }
+    iTunesSleep previous;
 };
 
 }  // namespace transfertest

@@ -49,12 +49,6 @@ std::string Fixture(const std::string& iTunes = std::string())
 
 const wchar_t kMarkers[] = L"0 Opening\r\n1500 The \x2018middle\x2019\r\n3000 End\r\n";
 
-struct NoWaits {
-    NoWaits() { previous = SetiTunesSleep([](DWORD) {}); }
-    ~NoWaits() { SetiTunesSleep(std::move(previous)); }
-    iTunesSleep previous;
-};
-
 class iPodAddTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(0, comtest::RunRegsvr32(comtest::BuiltModule(TESSALINE_PATH))); }
@@ -135,7 +129,7 @@ protected:
     std::unique_ptr<transfertest::TestPage> m_page;
     std::unique_ptr<PlayerRecord> m_player;
     CString m_cover;
-    NoWaits m_noWaits;
+    transfertest::NoiTunesWaits m_noWaits;
 };
 
 TEST_F(iPodAddTest, AWavePartIsConvertedGivenItsChaptersAndReplacesTheOlderCopyOnTheIPod)
