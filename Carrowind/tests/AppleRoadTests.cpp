@@ -57,19 +57,6 @@ protected:
         SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
         TheiTunesImportState().Clear();
     }
-    // The sections of the tracks of that name in that source.
-    static std::vector<CString> Tracks(const itunestest::StandinRun& run, const wchar_t* source, const wchar_t* name)
-    {
-        std::vector<CString> found;
-        const int count = run.StateNumber(L"Tracks", L"Count");
-        for (int i = 1; i <= count; ++i) {
-            CString section;
-            section.Format(L"Track%d", i);
-            if (run.State(section, L"Name") == name && run.State(section, L"Source") == source)
-                found.push_back(section);
-        }
-        return found;
-    }
 
     // The WAV and AAC files anywhere in the temporary folder.
     static std::vector<CString> AudioInTemp() { return testsupport::TempFilesEndingIn({L".wav", L".m4a", L".m4b"}); }
@@ -163,14 +150,14 @@ TEST_F(AppleRoad, EveryPartReachesTheiPodOrTheLibraryAndNothingOfTheRunIsLeft)
         for (int i = 1; i <= 3; ++i) {
             CString name;
             name.Format(L"Harbour-Part%02d", i);
-            const std::vector<CString> tracks = Tracks(run, c.source, name);
+            const std::vector<CString> tracks = run.TrackSections(c.source, name);
             ASSERT_EQ(1u, tracks.size()) << name.ToNarrow();
             EXPECT_EQ(i, run.StateNumber(tracks[0], L"Number"));
             // (The library's tracks get their number; the add gives only an iPod's its album.)
             if (c.player == 0)
                 EXPECT_EQ(CString(L"Harbour Lights"), run.State(tracks[0], L"Album"));
         }
-        EXPECT_EQ(1u, Tracks(run, kPod, L"Harbour 2").size());
+        EXPECT_EQ(1u, run.TrackSections(kPod, L"Harbour 2").size());
         EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));
         // The user's files as they were; no converted file or folder of the run left.
         EXPECT_EQ(before, testsupport::FilesBelow(folder));

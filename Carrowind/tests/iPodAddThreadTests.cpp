@@ -101,19 +101,6 @@ protected:
         return text;
     }
 
-    // The state sections of the tracks of that name in that source.
-    static std::vector<CString> Tracks(const itunestest::StandinRun& run, const wchar_t* source, const wchar_t* name)
-    {
-        std::vector<CString> found;
-        const int count = run.StateNumber(L"Tracks", L"Count");
-        for (int i = 1; i <= count; ++i) {
-            CString section;
-            section.Format(L"Track%d", i);
-            if (run.State(section, L"Name") == name && run.State(section, L"Source") == source)
-                found.push_back(section);
-        }
-        return found;
-    }
     // The converted files iTunes' media folder still holds (its artwork copies aside).
     static std::vector<CString> MediaLeft(const itunestest::StandinRun& run)
     {
@@ -139,7 +126,7 @@ TEST_F(iPodAddTest, AWavePartIsConvertedGivenItsChaptersAndReplacesTheOlderCopyO
     testsupport::MessageBoxRecorder boxes;
     MakeCover();
     const CString wav = Wave(L"src\\Book-Part03.wav");
-    const std::vector<CString> oldCopy = Tracks(run, kPod, L"Book-Part03");
+    const std::vector<CString> oldCopy = run.TrackSections(kPod, L"Book-Part03");
     ASSERT_EQ(1u, oldCopy.size());
     const CString oldId = run.State(oldCopy[0], L"Id");
 
@@ -161,7 +148,7 @@ TEST_F(iPodAddTest, AWavePartIsConvertedGivenItsChaptersAndReplacesTheOlderCopyO
               mp4fixtures::Chapters(m_folder, m4b));
 
     // One track of the part on the iPod, a new one, with its fields and cover.
-    const std::vector<CString> now = Tracks(run, kPod, L"Book-Part03");
+    const std::vector<CString> now = run.TrackSections(kPod, L"Book-Part03");
     ASSERT_EQ(1u, now.size());
     const CString track = now[0];
     EXPECT_NE(oldId, run.State(track, L"Id"));
@@ -173,10 +160,10 @@ TEST_F(iPodAddTest, AWavePartIsConvertedGivenItsChaptersAndReplacesTheOlderCopyO
     EXPECT_EQ(CString(L"1"), run.State(track, L"ExcludeFromShuffle"));
     EXPECT_FALSE(run.State(track, L"Artwork").IsEmpty());
     // The user's tracks that merely begin like the title stay.
-    EXPECT_EQ(1u, Tracks(run, kPod, L"Book 3").size());
-    EXPECT_EQ(1u, Tracks(run, kPod, L"Booklet-Part03").size());
+    EXPECT_EQ(1u, run.TrackSections(kPod, L"Book 3").size());
+    EXPECT_EQ(1u, run.TrackSections(kPod, L"Booklet-Part03").size());
     // iTunes' own copy and its library track are gone; its encoder is the user's again.
-    EXPECT_TRUE(Tracks(run, L"Library", L"Book-Part03").empty());
+    EXPECT_TRUE(run.TrackSections(L"Library", L"Book-Part03").empty());
     EXPECT_TRUE(MediaLeft(run).empty());
     EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));
 
@@ -208,12 +195,12 @@ TEST_F(iPodAddTest, AnMp3PartGoesStraightToTheAdd)
     EXPECT_TRUE(transfertest::Exists(mp3));
     EXPECT_EQ(m_page->addProgressModes.end(),
               std::find(m_page->addProgressModes.begin(), m_page->addProgressModes.end(), 1));
-    const std::vector<CString> tracks = Tracks(run, kPod, L"Book-Part02");
+    const std::vector<CString> tracks = run.TrackSections(kPod, L"Book-Part02");
     ASSERT_EQ(1u, tracks.size());
     EXPECT_EQ(2, run.StateNumber(tracks[0], L"Number"));
     EXPECT_EQ(CString(L"Audiobook"), run.State(tracks[0], L"Genre"));
     EXPECT_EQ(CString(L"1"), run.State(tracks[0], L"RememberBookmark"));
-    EXPECT_EQ(1u, Tracks(run, kPod, L"Book-Part03").size());  // another part of the title stays
+    EXPECT_EQ(1u, run.TrackSections(kPod, L"Book-Part03").size());  // another part of the title stays
     // Mode 0 counts from the job's estimate; every count of the wait is sent.
     for (size_t i = 0; i < m_page->addProgressModes.size(); ++i) {
         if (m_page->addProgressSent[i]) {
@@ -230,14 +217,14 @@ TEST_F(iPodAddTest, TheLibraryGetsThePartAndItsOptions)
     const CString mp3 = Mp3(L"src\\Book-Part01.mp3");
     auto job = Job(mp3, L"Book-Part01.mp3", kiTunesLibraryName);
     ASSERT_EQ(kTransferDone, m_page->Run(job.get()));
-    const std::vector<CString> tracks = Tracks(run, L"Library", L"Book-Part01");
+    const std::vector<CString> tracks = run.TrackSections(L"Library", L"Book-Part01");
     ASSERT_EQ(1u, tracks.size());
     EXPECT_NE(CString(L"Old"), run.State(tracks[0], L"Genre")) << "the older copy was replaced";
     EXPECT_EQ(1, run.StateNumber(tracks[0], L"Number"));
     EXPECT_EQ(CString(L"1"), run.State(tracks[0], L"RememberBookmark"));
     EXPECT_EQ(CString(L"1"), run.State(tracks[0], L"ExcludeFromShuffle"));
-    EXPECT_EQ(1u, Tracks(run, L"Library", L"Book 1").size());
-    EXPECT_TRUE(Tracks(run, kPod, L"Book-Part01").empty());
+    EXPECT_EQ(1u, run.TrackSections(L"Library", L"Book 1").size());
+    EXPECT_TRUE(run.TrackSections(kPod, L"Book-Part01").empty());
     // The library path reports its estimate in kilobytes / 5 with lParam 0.
     ASSERT_FALSE(m_page->addProgress.empty());
     const WPARAM estimate = static_cast<WPARAM>(testsupport::ReadAllBytes(mp3).size() / 1024 / 5);
@@ -317,7 +304,7 @@ TEST_F(iPodAddTest, FaultsEndThePartWithItsResultAndText)
             EXPECT_NE(-1, text.Find(piece)) << id << ": " << transfertest::Narrow(text);
         }
         const wchar_t* source_name = CString(c.player) == kiTunesLibraryName ? L"Library" : c.player;
-        const std::vector<CString> added = Tracks(run, source_name, L"Book-Part05");
+        const std::vector<CString> added = run.TrackSections(source_name, L"Book-Part05");
         EXPECT_EQ(c.added ? 1u : 0u, added.size());
         if (c.added) {
             EXPECT_EQ(CString(L"Audiobook"), run.State(added[0], L"Genre"));
@@ -341,8 +328,8 @@ TEST_F(iPodAddTest, AnIPodReachedThroughTheLibraryGetsTheLibrarysTrack)
         auto job = Job(Mp3(L"src\\Book-Part09.mp3"), L"Book-Part09.mp3");
         job->m_bIsApple = TRUE;
         ASSERT_EQ(kTransferDone, m_page->Run(job.get()));
-        EXPECT_EQ(1u, Tracks(run, L"Library", L"Book-Part09").size());
-        EXPECT_EQ(1u, Tracks(run, kPod, L"Book-Part09").size());
+        EXPECT_EQ(1u, run.TrackSections(L"Library", L"Book-Part09").size());
+        EXPECT_EQ(1u, run.TrackSections(kPod, L"Book-Part09").size());
         EXPECT_NE(-1, Detail(kTransferPartLogKey).Find(L"[sAddTrack=0x00000000|")) << transfertest::Narrow(Detail(kTransferPartLogKey));
     }
     // Without the library nothing is added, whichever player stands behind it.
@@ -356,7 +343,7 @@ TEST_F(iPodAddTest, AnIPodReachedThroughTheLibraryGetsTheLibrarysTrack)
     expected.Format(IDS_TRANSFER_UNABLE_TO, L"transfer the selected title to iTunes Library",
                     AfxLoadString(IDS_IPOD_LIBRARY_PLAYLIST_MISSING).GetString());
     EXPECT_EQ(expected, Detail(kTransferPartKey));
-    EXPECT_TRUE(Tracks(run, kPod, L"Book-Part10").empty());
+    EXPECT_TRUE(run.TrackSections(kPod, L"Book-Part10").empty());
 }
 
 TEST_F(iPodAddTest, MarkersTheCodePageCannotHoldAreLeftOutAndThePartIsStillAdded)
@@ -370,7 +357,7 @@ TEST_F(iPodAddTest, MarkersTheCodePageCannotHoldAreLeftOutAndThePartIsStillAdded
     const CString m4b = m_folder / L"src\\Book-Part11.m4b";
     ASSERT_TRUE(transfertest::Exists(m4b));
     EXPECT_EQ("", mp4fixtures::Chapters(m_folder, m4b));
-    EXPECT_EQ(1u, Tracks(run, kPod, L"Book-Part11").size());
+    EXPECT_EQ(1u, run.TrackSections(kPod, L"Book-Part11").size());
 }
 
 TEST_F(iPodAddTest, TooLittleSpaceOnTheIPodFailsBeforeTheAdd)
@@ -392,7 +379,7 @@ TEST_F(iPodAddTest, TooLittleSpaceOnTheIPodFailsBeforeTheAdd)
     CString expected;
     expected.Format(IDS_TRANSFER_UNABLE_TO, L"convert the selected title to Ada's iPod", space.GetString());
     EXPECT_EQ(expected, Detail(kTransferPartKey));
-    EXPECT_TRUE(Tracks(run, kPod, L"Book-Part04").empty());
+    EXPECT_TRUE(run.TrackSections(kPod, L"Book-Part04").empty());
     EXPECT_NE(-1, Detail(kTransferPartLogKey).Find(L"[SpaceNeeded:")) << transfertest::Narrow(Detail(kTransferPartLogKey));
     EXPECT_EQ(-1, Detail(kTransferPartLogKey).Find(L"[AddFile=")) << transfertest::Narrow(Detail(kTransferPartLogKey));
 }
@@ -412,7 +399,7 @@ TEST_F(iPodAddTest, ACancelDuringTheConversionStopsItAndPutsTheEncoderBack)
     EXPECT_TRUE(Detail(kTransferPartKey).IsEmpty()) << transfertest::Narrow(Detail(kTransferPartKey));
     EXPECT_TRUE(transfertest::Exists(wav));
     EXPECT_FALSE(transfertest::Exists(m_folder / L"src\\Book-Part06.m4b"));
-    EXPECT_TRUE(Tracks(run, kPod, L"Book-Part06").empty());
+    EXPECT_TRUE(run.TrackSections(kPod, L"Book-Part06").empty());
     EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));
 }
 
@@ -435,7 +422,7 @@ TEST_F(iPodAddTest, ACancelDuringTheAddDeletesTheAddedTrack)
             return LRESULT(1);
         };
         EXPECT_EQ(kTransferCancelled, m_page->Run(job.get()));
-        EXPECT_TRUE(Tracks(run, kPod, L"Book-Part07").empty());
+        EXPECT_TRUE(run.TrackSections(kPod, L"Book-Part07").empty());
         EXPECT_NE(-1, Detail(kTransferPartLogKey).Find(L"[Cancel DEL success]"))
             << transfertest::Narrow(Detail(kTransferPartLogKey));
         EXPECT_TRUE(Detail(kTransferPartKey).IsEmpty()) << transfertest::Narrow(Detail(kTransferPartKey));
@@ -460,7 +447,7 @@ TEST_F(iPodAddTest, TheStatusAnswerAndMissingNamesEndThePartAtOnce)
     CString expected;
     expected.Format(IDS_IPOD_ADD_NAME_MISSING, mp3.GetString(), L"Book-Part08.mp3", L"");
     EXPECT_EQ(expected, Detail(kTransferPartKey));
-    EXPECT_TRUE(Tracks(run, kPod, L"Book-Part08").empty());
+    EXPECT_TRUE(run.TrackSections(kPod, L"Book-Part08").empty());
     // A thread handed no job ends with 3 and reports nothing.
     m_page->starter = [](CTransferJob*, DWORD* id) {
         auto* thread = new CiPodAddThread;

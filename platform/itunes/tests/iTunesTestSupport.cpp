@@ -101,6 +101,19 @@ CString StandinRun::TrackSection(const wchar_t* name) const
     return CString();
 }
 
+std::vector<CString> StandinRun::TrackSections(const wchar_t* source, const wchar_t* name) const
+{
+    std::vector<CString> found;
+    const int count = StateNumber(L"Tracks", L"Count");
+    for (int i = 1; i <= count; ++i) {
+        CString section;
+        section.Format(L"Track%d", i);
+        if (State(section, L"Name") == name && State(section, L"Source") == source)
+            found.push_back(section);
+    }
+    return found;
+}
+
 CString StandinRun::PlaylistSection(const wchar_t* source, const wchar_t* name) const
 {
     const int count = StateNumber(L"Playlists", L"Count");

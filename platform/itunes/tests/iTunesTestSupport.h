@@ -6,6 +6,8 @@
 //     EXPECT_EQ(L"AAC Encoder", iTunes.State(L"iTunes", L"CurrentEncoder"));
 #pragma once
 
+#include <vector>
+
 #include "TestSupport.h"
 
 #include <windows.h>
@@ -44,6 +46,8 @@ public:
     int StateNumber(const wchar_t* section, const wchar_t* key) const;
     // The section of the state file for the track / playlist of that name (empty when none).
     CString TrackSection(const wchar_t* name) const;
+    // The state sections of every track of that name in that source.
+    std::vector<CString> TrackSections(const wchar_t* source, const wchar_t* name) const;
     CString PlaylistSection(const wchar_t* source, const wchar_t* name) const;
 
 private:
