@@ -154,8 +154,9 @@ TEST_F(AppleRoad, EveryPartReachesTheiPodOrTheLibraryAndNothingOfTheRunIsLeft)
             ASSERT_EQ(1u, tracks.size()) << name.ToNarrow();
             EXPECT_EQ(i, run.StateNumber(tracks[0], L"Number"));
             // (The library's tracks get their number; the add gives only an iPod's its album.)
-            if (c.player == 0)
+            if (c.player == 0) {
                 EXPECT_EQ(CString(L"Harbour Lights"), run.State(tracks[0], L"Album"));
+            }
         }
         EXPECT_EQ(1u, run.TrackSections(kPod, L"Harbour 2").size());
         EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));

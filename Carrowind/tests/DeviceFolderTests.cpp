@@ -140,10 +140,12 @@ TEST_F(DeviceFolders, EditingPaths)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.result, player->EditDevicePath(c.path, c.newName, c.item));
-        if (c.there)
+        if (c.there) {
             EXPECT_TRUE(Exists(m_folder / (CString(L"player\\") + c.there)));
-        if (c.notThere)
+        }
+        if (c.notThere) {
             EXPECT_FALSE(Exists(m_folder / (CString(L"player\\") + c.notThere)));
+        }
     }
     PlayerRecord none(L"P", nullptr, L"", NoSerialNumber(), 0);
     EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_MAKE), none.EditDevicePath(L"\\Music\\X", nullptr, FALSE));
@@ -277,10 +279,12 @@ TEST_F(DeviceFolders, Albums)
             album->Release();
         EXPECT_EQ(c.made, Exists(m_folder / (CString(L"player\\") + c.albumFile)));
         EXPECT_EQ(c.art, Exists(m_folder / (CString(L"player\\") + c.albumFile + L".AlbumCoverData.bin")));
-        if (c.made)
+        if (c.made) {
             EXPECT_EQ(1, player->albumReady);
-        if (std::string(c.label) == "the album found again")
+        }
+        if (std::string(c.label) == "the album found again") {
             EXPECT_EQ(0, transfertest::CountLines(transfertest::Text(m_folder / L"Device1.events.log"), "Insert3"));
+        }
     }
     const std::string properties = transfertest::Text(m_folder / L"player\\Music\\Books\\Night.alb.props");
     EXPECT_NE(std::string::npos, properties.find("WMDM/FormatCode=47619")) << properties;  // 0xBA03

@@ -165,10 +165,12 @@ TEST_F(MobileSideFiles, DeletingAPartlyWrittenPart)
             testsupport::WriteAll(m_folder / (CString(L"ppc\\") + c.keptFolder + L"\\Part00.wma"), "a whole part");
         player->DeleteMobileTargetFile(L"\\Part01.wma\\");
         EXPECT_FALSE(Exists(file));
-        if (c.keptFolder)
+        if (c.keptFolder) {
             EXPECT_TRUE(Exists(m_folder / (CString(L"ppc\\") + c.keptFolder + L"\\Part00.wma")));
-        if (c.goneFolder)
+        }
+        if (c.goneFolder) {
             EXPECT_FALSE(Exists(m_folder / (CString(L"ppc\\") + c.goneFolder)));
+        }
     }
     // A name that would leave the folder deletes nothing.
     auto player = Player();

@@ -686,8 +686,9 @@ TEST_F(AppleProgressPage, EachTitleKindReachesTheiPodWorkerWithItsOwnFileAndOnly
                 EXPECT_EQ(static_cast<const CPartObject*>(sheet.m_media.m_parts[i])->m_fileName, m_converter.sources[i]);
             }
         }
-        if (c.converts)
+        if (c.converts) {
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(conversionFolder));
+        }
         EXPECT_EQ(before, FilesIn(folder));
         EXPECT_TRUE(m_boxes.Boxes().empty());
         EXPECT_EQ(3, sheet.m_lastTransferredPart);
@@ -782,8 +783,9 @@ TEST_F(AppleProgressPage, AFailedOrCancelledConversionOrAddEndsTheRunWithoutLeft
         } else {
             EXPECT_TRUE(m_boxes.Boxes().empty());
         }
-        if (way == Way::CancelConversion)
+        if (way == Way::CancelConversion) {
             EXPECT_LT(m_converter.quitAfterMs.load(), 1000u);
+        }
         // Part 1 went (or was stopped on its way by the failure); no part after the stop.
         EXPECT_EQ(1u, m_workers.started.size());
         if (way == Way::ConversionFails)

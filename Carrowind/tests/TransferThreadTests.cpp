@@ -174,8 +174,9 @@ TEST_F(TransferThreadTest, InsertionFailures)
         }
         CString text;
         player->errorDetails.Lookup(kTransferPartKey, text);
-        if (*c.text)
+        if (*c.text) {
             EXPECT_EQ(0, text.Find(c.text)) << static_cast<const wchar_t*>(text);
+        }
     }
 }
 
@@ -212,8 +213,9 @@ TEST_F(TransferThreadTest, CancelledParts)
         DeleteFileW(Events());
         PlayerRecord* player = Player(std::string("ChunkBytes=4096\n") + (c.cancelWhileBusy ? "Status=2\n" : ""));
         auto first = Job(player, parts[0], TargetName(1));
-        if (!c.cancelWhileBusy)
+        if (!c.cancelWhileBusy) {
             ASSERT_EQ(kTransferDone, m_page->Run(first.get()));
+        }
         auto job = Job(player, parts[1], TargetName(2));
         m_page->statusReply = c.statusReply;
         std::thread later;
@@ -242,8 +244,9 @@ TEST_F(TransferThreadTest, CancelledParts)
         EXPECT_EQ(c.cancelWhileBusy ? 0u : 2u, files.size());  // the first part and its property file
         EXPECT_FALSE(Exists(m_folder / (L"player\\Books\\" + TargetName(2))));
         EXPECT_FALSE(job->m_bTargetExisted);
-        if (c.refuseAtPercent < 0)
+        if (c.refuseAtPercent < 0) {
             EXPECT_EQ(0, transfertest::CountLines(Text(Events()), "Insert3 Books\\Night Crossing-Part02"));
+        }
         for (const CString& file : files)
             DeleteFileW(m_folder / (L"player\\Books\\" + file));
     }

@@ -46,8 +46,9 @@ TEST(TestDrive, RemovableAndCdDrivesAnswerAsTheSystemsDoAndGoAway)
             letter = drive.Letter();
             EXPECT_EQ(c.driveType, GetDriveTypeW(drive.Root()));
             EXPECT_EQ(CString(c.value), DriveValue(letter));
-            if (c.device)
+            if (c.device) {
                 EXPECT_EQ(0, drive.DeviceName().Find(c.device)) << drive.DeviceName().ToNarrow();
+            }
             const wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', letter, L':', 0};
             HANDLE device = CreateFileW(volume, 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             ASSERT_NE(INVALID_HANDLE_VALUE, device);
