@@ -1,7 +1,7 @@
 // Resource ids of the device wizard (Carrowind): dialogs, items, pictures and texts.
 #pragma once
 
-#include "../sheet/res/SearchPageIds.h"  // the Search page's items and texts
+#include "SearchPageIds.h"  // the Search page's items and texts
 
 // Dialogs.
 #define IDD_ABOUT 100

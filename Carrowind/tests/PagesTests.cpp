@@ -230,7 +230,7 @@ TEST_F(Pages, CancelDuringASearchStopsItAndStaysOnWelcome)
 TEST_F(Pages, AboutBannerStringsFileAndTheMp3Text)
 {
     // The source's banner grows the sheet by the strip above the pages.
-    const CString banner = testsupport::BinaryPath(L"Carrowind\\res\\SampleBanner.png");
+    const CString banner = testsupport::BinaryPath(L"wizard\\res\\SampleBanner.png");
     ASSERT_TRUE(FileExists(banner));
     const CString strings = m_scratch / L"Carrowind.strings";
     testsupport::WriteAll(strings, "[Welcome]\r\nCaption=Hello\r\nPrompt=Press <b>Next</b> for %%SOURCE_TITLE%%\\nnow.\r\n");

@@ -1,7 +1,7 @@
 // Resource ids of the CD wizard (Emberquay): dialogs, items, pictures, menus and texts.
 #pragma once
 
-#include "../../Carrowind/sheet/res/SearchPageIds.h"  // the Search page's items and texts
+#include "SearchPageIds.h"  // the Search page's items and texts
 
 #include "BurnTextIds.h"
 

@@ -67,7 +67,7 @@ def banner_pixel(x, y):
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
-    write_icon(os.path.join(folder, 'Carrowind.ico'))
+    write_icon(os.path.join(folder, 'Wizard.ico'))
     write_png(os.path.join(folder, 'SampleBanner.png'), 400, 50, banner_pixel)
 
 
