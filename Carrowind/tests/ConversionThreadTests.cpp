@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -638,5 +639,80 @@ TEST(ConversionThread, WmaPartsMadeByFfmpegBecome16BitWavFiles)
         ASSERT_FALSE(progress.empty());
         EXPECT_GE(progress.back().wParam, 90u);
         EXPECT_LE(progress.back().wParam, 100u);
+    }
+}
+
+namespace {
+
+// Python's comparison of a converted part with ffmpeg's decoding of it at the same rate and
+// channels: "ok ..." when the tone sets in within half a millisecond of ffmpeg's, the first
+// 50 ms are as quiet as ffmpeg's (the part starts with half a second of silence) and the length
+// lies within one packet of ffmpeg's; otherwise what differs.
+std::string AlignmentCheck(const ScratchFolder& folder, const CString& ours, const CString& ffmpeg)
+{
+    std::string out;
+    mediafixtures::RunPython(folder,
+                             "import wave, array\n"
+                             "def read(path):\n"
+                             "    w = wave.open(path)\n"
+                             "    return w.getframerate(), w.getnchannels(), array.array('h', w.readframes(w.getnframes()))\n"
+                             "ra, ca, a = read(" + PyPath(ours) + ")\n"
+                             "rb, cb, b = read(" + PyPath(ffmpeg) + ")\n"
+                             "def onset(x): return next((i for i, v in enumerate(x) if abs(v) > 2000), -1)\n"
+                             "head = ca * ra // 20\n"
+                             "pa, pb = max(map(abs, a[:head])), max(map(abs, b[:head]))\n"
+                             "oa, ob = onset(a) // ca, onset(b) // cb\n"
+                             "na, nb = len(a) // ca, len(b) // cb\n"
+                             "packet = 2048 * ra // 44100 * 2\n"
+                             "if (ra, ca) != (rb, cb): print('layout', ra, ca, rb, cb)\n"
+                             "elif pa > pb + 64: print('first 50 ms peak at', pa, 'against', pb)\n"
+                             "elif abs(oa - ob) > ra // 2000: print('tone at frame', oa, 'against', ob)\n"
+                             "elif abs(na - nb) > packet: print('length', na, 'against', nb)\n"
+                             "else: print('ok', oa, ob, na, nb)\n",
+                             &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+}  // namespace
+
+TEST(ConversionThread, ConvertedWmaStartsAtThePartsTimeZeroLikeFfmpegsDecoding)
+{
+    struct Case {
+        const char* name;
+        DWORD rate;
+        int channels;
+        const char* bitrate;
+    };
+    const Case cases[] = {
+        {"44.1 kHz stereo", 44100, 2, "128k"},
+        {"22.05 kHz mono", 22050, 1, "32k"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        const CString source = folder / L"source.wav";
+        const CString part = folder / L"Chapter 1 \u2013 \u201cThe Weir\u201d.wma";
+        ASSERT_EQ(0, mediafixtures::RunTool(folder, "sox -n -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) +
+                                                        " -b 16 " + ShellQuoted(source) + " synth 3 sine 200-1200 vol 0.5 pad 0.5 0"));
+        ASSERT_EQ(0, mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -i " + ShellQuoted(source) + " -c:a wmav2 -b:a " +
+                                                        c.bitrate + " " + ShellQuoted(part)));
+        ConversionOwner owner;
+        auto job = MakeJob(part, folder / L"out.wav", owner.Hwnd(), 3);
+        {
+            Conversion conversion(job.get());
+            ASSERT_TRUE(conversion.Wait(60000));
+        }
+        ASSERT_EQ(kConvertDone, job->GetResult()) << ::testing::PrintToString(job->GetErrorText());
+        std::string reading = WaveReading(folder, job->GetTargetPath());
+        unsigned rate = 0, channels = 0;
+        ASSERT_EQ(2, sscanf(reading.c_str(), "%u %u", &rate, &channels)) << reading;
+        const CString reference = folder / L"ffmpeg.wav";
+        ASSERT_EQ(0, mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -i " + ShellQuoted(part) + " -ar " +
+                                                        std::to_string(rate) + " -ac " + std::to_string(channels) + " " +
+                                                        ShellQuoted(reference)));
+        const std::string check = AlignmentCheck(folder, job->GetTargetPath(), reference);
+        EXPECT_EQ(0u, check.rfind("ok", 0)) << check;
     }
 }

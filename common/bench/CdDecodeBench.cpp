@@ -1,6 +1,7 @@
 // Decodes a part into one CD-audio WAV file through the system's reader and prints the time:
 //   cddecode_bench <part> <wav>   "decode: <seconds> seconds, <bytes> bytes, converted <0|1>"
 //   cddecode_bench <part> -       the same without a file: what the reader alone costs
+//   cddecode_bench <part> samples  each decoded sample's time, duration and bytes as it comes
 #include "BenchClock.h"
 #include "CdAudio.h"
 
@@ -31,6 +32,29 @@ HRESULT DecodeOnly(const wchar_t* part, CdDecodeResult* result)
     return FAILED(hr) ? hr : S_OK;
 }
 
+// Lists the samples the reader gives for the part, as CD audio.
+HRESULT ListSamples(const wchar_t* part)
+{
+    std::unique_ptr<wmreader::MediaReader> reader;
+    HRESULT hr = wmreader::CreateMediaReader(&reader);
+    if (SUCCEEDED(hr))
+        hr = reader->Open(part);
+    if (FAILED(hr))
+        return hr;
+    CCdAudioReader cd(*reader);
+    hr = cd.Prepare();
+    CdAudioChunk chunk;
+    ULONGLONG bytes = 0;
+    while (SUCCEEDED(hr) && (hr = cd.Next(&chunk)) == S_OK) {
+        std::printf("sample %llu +%llu: %lu bytes at byte %llu\n", chunk.time, chunk.duration,
+                    static_cast<unsigned long>(chunk.length), bytes);
+        bytes += chunk.length;
+    }
+    reader->Close();
+    std::printf("total %llu bytes\n", bytes);
+    return FAILED(hr) ? hr : S_OK;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -40,6 +64,11 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (std::wcscmp(argv[2], L"samples") == 0) {
+        HRESULT hr = ListSamples(argv[1]);
+        CoUninitialize();
+        return FAILED(hr) ? 1 : 0;
+    }
     const double start = Now();
     CdDecodeResult result;
     HRESULT hr = std::wcscmp(argv[2], L"-") == 0 ? DecodeOnly(argv[1], &result) : DecodeToCdAudioFile(argv[1], argv[2], &result);

@@ -153,8 +153,14 @@ private:
 // Makes a reader: the system's, or the factory's that tests set. On failure *reader stays empty;
 // the system's reader fails with the step ReaderStep::Create in *failed when given.
 HRESULT CreateMediaReader(std::unique_ptr<MediaReader>* reader, ReaderStep* failed = nullptr);
-// The system's reader, whatever factory is set.
+// The system's reader, whatever factory is set. Its audio starts at the file's time 0: the
+// Windows Media audio decoder's own delay (WmaDecoderDelay) is not handed out.
 HRESULT CreateSystemReader(std::unique_ptr<MediaReader>* reader);
+
+// The frames of decoder delay before the first audio of a stream in this compressed format: two
+// frames for Windows Media Audio 1 and 2 (4,096 samples at 44.1 kHz, 2,048 at 22.05 kHz), 0 for
+// any other format.
+DWORD WmaDecoderDelay(const WAVEFORMATEX& coded);
 
 using MediaReaderFactory = std::function<HRESULT(std::unique_ptr<MediaReader>*)>;
 // Replaces the factory of CreateMediaReader (empty: the system's reader); returns the one before.

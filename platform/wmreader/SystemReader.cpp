@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <new>
 
@@ -68,6 +69,64 @@ CreateSyncReaderFunction BoundCreateSyncReader()
     return function;
 }
 
+// An audio stream of an ASF file and its compressed format.
+struct CodedStream {
+    WORD number = 0;
+    WAVEFORMATEX wave{};
+};
+
+constexpr GUID kAsfHeaderObject = {0x75B22630, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C}};
+constexpr GUID kAsfStreamProperties = {0xB7DC0791, 0xA9B7, 0x11CF, {0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65}};
+constexpr GUID kAsfAudioMedia = {0xF8699E40, 0x5B4D, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B}};
+
+// The audio streams the stream properties objects of an ASF file's header describe; none for
+// a file that is not ASF or a header that does not read.
+std::vector<CodedStream> ReadAsfAudioStreams(const wchar_t* path)
+{
+    std::vector<CodedStream> streams;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return streams;
+    BYTE head[30] = {};
+    DWORD got = 0;
+    std::vector<BYTE> header;
+    if (ReadFile(file, head, sizeof(head), &got, nullptr) && got == sizeof(head) &&
+        std::memcmp(head, &kAsfHeaderObject, sizeof(GUID)) == 0) {
+        ULONGLONG size = 0;
+        std::memcpy(&size, head + 16, sizeof(size));
+        if (size > sizeof(head) && size <= (16u << 20)) {
+            header.resize(static_cast<size_t>(size) - sizeof(head));
+            if (!ReadFile(file, header.data(), static_cast<DWORD>(header.size()), &got, nullptr) || got != header.size())
+                header.clear();
+        }
+    }
+    CloseHandle(file);
+    size_t at = 0;
+    while (at + 24 <= header.size()) {
+        ULONGLONG size = 0;
+        std::memcpy(&size, header.data() + at + 16, sizeof(size));
+        if (size < 24 || size > header.size() - at)
+            break;
+        const BYTE* object = header.data() + at;
+        if (std::memcmp(object, &kAsfStreamProperties, sizeof(GUID)) == 0 && size >= 78 &&
+            std::memcmp(object + 24, &kAsfAudioMedia, sizeof(GUID)) == 0) {
+            DWORD typeLength = 0;
+            WORD flags = 0;
+            std::memcpy(&typeLength, object + 64, sizeof(typeLength));
+            std::memcpy(&flags, object + 72, sizeof(flags));
+            if (typeLength >= sizeof(PCMWAVEFORMAT) && typeLength <= size - 78) {
+                CodedStream coded;
+                coded.number = static_cast<WORD>(flags & 0x7F);
+                std::memcpy(&coded.wave, object + 78, std::min<size_t>(typeLength, sizeof(coded.wave)));
+                streams.push_back(coded);
+            }
+        }
+        at += static_cast<size_t>(size);
+    }
+    return streams;
+}
+
 class SystemReader : public MediaReader {
 public:
     explicit SystemReader(IWMSyncReader* reader) : m_reader(reader) {}
@@ -77,11 +136,21 @@ public:
         SafeRelease(m_reader);
     }
 
-    HRESULT Open(const wchar_t* path) override { return Step(ReaderStep::Open, m_reader->Open(path)); }
+    HRESULT Open(const wchar_t* path) override
+    {
+        m_delays.clear();
+        m_coded.clear();
+        HRESULT hr = m_reader->Open(path);
+        if (SUCCEEDED(hr))
+            m_coded = ReadAsfAudioStreams(path);
+        return Step(ReaderStep::Open, hr);
+    }
 
     void Close() override
     {
         SafeRelease(m_profile);
+        m_delays.clear();
+        m_coded.clear();
         m_reader->Close();
     }
 
@@ -179,28 +248,132 @@ public:
 
     HRESULT NextSample(Sample* sample) override
     {
-        sample->Reset();
-        INSSBuffer* buffer = nullptr;
-        HRESULT hr = m_reader->GetNextSample(0, &buffer, &sample->time, &sample->duration, &sample->flags,
-                                             &sample->output, &sample->stream);
-        if (hr == kNoMoreSamples || FAILED(hr)) {
-            SafeRelease(buffer);
-            return Step(ReaderStep::NextSample, hr);
+        for (;;) {
+            sample->Reset();
+            INSSBuffer* buffer = nullptr;
+            HRESULT hr = m_reader->GetNextSample(0, &buffer, &sample->time, &sample->duration, &sample->flags,
+                                                 &sample->output, &sample->stream);
+            if (hr == kNoMoreSamples && Pad(sample))
+                return Step(ReaderStep::None, S_OK);
+            if (hr == kNoMoreSamples || FAILED(hr)) {
+                SafeRelease(buffer);
+                return Step(ReaderStep::NextSample, hr);
+            }
+            if (!buffer)
+                return Step(ReaderStep::SampleBuffer, E_POINTER);
+            BYTE* data = nullptr;
+            DWORD length = 0;
+            hr = buffer->GetBufferAndLength(&data, &length);
+            if (FAILED(hr)) {
+                buffer->Release();
+                return Step(ReaderStep::SampleBuffer, hr);
+            }
+            // The Windows Media audio decoder starts every file with two frames of its own delay
+            // (92.9 ms at 44.1 and 22.05 kHz; in the first of them, now and then, noise), which
+            // this reader hands out as if it were the file's first audio, and then stops at the
+            // file's duration, that much short of its end. Dropped here, the audio starts at the
+            // file's time 0, where its markers and chapters count from; the end is made up with
+            // silence (Pad), so that the audio lasts as long as the file says.
+            Delay& delay = DelayOf(*sample);
+            if (delay.bytes && length) {
+                const DWORD dropped = std::min(delay.bytes, length);
+                delay.bytes -= dropped;
+                delay.dropped += dropped;
+                data += dropped;
+                length -= dropped;
+                const ULONGLONG shift = delay.byteRate ? static_cast<ULONGLONG>(dropped) * 10000000ULL / delay.byteRate : 0;
+                sample->duration = sample->duration > shift ? sample->duration - shift : 0;
+                if (!length) {
+                    buffer->Release();  // all delay: the next one
+                    continue;
+                }
+            }
+            // Times count from the end of the delay: the first audio is at 0.
+            sample->time = sample->time > delay.time ? sample->time - delay.time : 0;
+            if (length) {
+                const ULONGLONG end = sample->time + sample->duration;
+                delay.end = std::max(delay.end, end);
+                delay.stream = sample->stream;
+            }
+            sample->Hold(buffer, data, length);
+            return Step(ReaderStep::None, S_OK);
         }
-        if (!buffer)
-            return Step(ReaderStep::SampleBuffer, E_POINTER);
-        BYTE* data = nullptr;
-        DWORD length = 0;
-        hr = buffer->GetBufferAndLength(&data, &length);
-        if (FAILED(hr)) {
-            buffer->Release();
-            return Step(ReaderStep::SampleBuffer, hr);
-        }
-        sample->Hold(buffer, data, length);
-        return Step(ReaderStep::None, S_OK);
     }
 
 private:
+    // An output's decoder delay: what is still to be dropped, what was, and as a time.
+    struct Delay {
+        bool known = false;
+        DWORD bytes = 0;
+        DWORD dropped = 0;   // made up with silence at the end
+        DWORD byteRate = 0;  // of the output
+        ULONGLONG time = 0;  // 100-ns units
+        ULONGLONG end = 0;   // of the last audio handed out
+        WORD stream = 0;
+    };
+
+    // At the end of the file: the silence that makes up for an output's dropped delay, as one
+    // more sample; false when there is none left.
+    bool Pad(Sample* sample)
+    {
+        for (auto& [output, delay] : m_delays) {
+            if (!delay.dropped)
+                continue;
+            sample->Own(std::vector<BYTE>(delay.dropped, 0));
+            sample->output = output;
+            sample->stream = delay.stream;
+            sample->flags = 0;
+            sample->time = delay.end;
+            sample->duration = delay.byteRate ? static_cast<ULONGLONG>(delay.dropped) * 10000000ULL / delay.byteRate : 0;
+            delay.dropped = 0;
+            return true;
+        }
+        return false;
+    }
+
+    WAVEFORMATEX OutputWave(DWORD output)
+    {
+        MediaType type;
+        IWMOutputMediaProps* props = nullptr;
+        if (FAILED(m_reader->GetOutputProps(output, &props)) || !props)
+            return WAVEFORMATEX{};
+        HRESULT hr = CopyType(props, &type);
+        props->Release();
+        return SUCCEEDED(hr) ? type.Wave() : WAVEFORMATEX{};
+    }
+
+    // The compressed wave format of a stream of the file, from the file's own header (the
+    // reader's profile describes its streams in their decoded format).
+    WAVEFORMATEX StreamWave(WORD stream)
+    {
+        for (const CodedStream& coded : m_coded)
+            if (coded.number == stream)
+                return coded.wave;
+        return WAVEFORMATEX{};
+    }
+
+    Delay& DelayOf(const Sample& sample)
+    {
+        Delay& delay = m_delays[sample.output];
+        if (delay.known)
+            return delay;
+        delay.known = true;
+        const WAVEFORMATEX coded = StreamWave(sample.stream);
+        const DWORD frames = WmaDecoderDelay(coded);
+        const WAVEFORMATEX out = OutputWave(sample.output);
+        if (!frames || !coded.nSamplesPerSec || !out.nSamplesPerSec || !out.nBlockAlign ||
+            out.wFormatTag != WAVE_FORMAT_PCM)
+            return delay;
+        // The delay in the output's own rate (the reader may resample).
+        const ULONGLONG outFrames = (static_cast<ULONGLONG>(frames) * out.nSamplesPerSec + coded.nSamplesPerSec / 2) /
+                                    coded.nSamplesPerSec;
+        delay.bytes = static_cast<DWORD>(outFrames * out.nBlockAlign);
+        delay.byteRate = out.nAvgBytesPerSec;
+        delay.time = static_cast<ULONGLONG>(frames) * 10000000ULL / coded.nSamplesPerSec;
+        return delay;
+    }
+
+
     HRESULT CopyType(IWMOutputMediaProps* props, MediaType* type)
     {
         *type = MediaType();
@@ -227,12 +400,32 @@ private:
 
     IWMSyncReader* m_reader;
     IWMProfile* m_profile = nullptr;
+    std::map<DWORD, Delay> m_delays;  // by output number
+    std::vector<CodedStream> m_coded;
 };
 
 std::mutex g_factoryLock;
 MediaReaderFactory g_factory;
 
 }  // namespace
+
+DWORD WmaDecoderDelay(const WAVEFORMATEX& coded)
+{
+    // Windows Media Audio 1 and 2: a frame is 512, 1,024 or 2,048 samples by the rate; the
+    // decoder gives its first output two frames late.
+    const bool v1 = coded.wFormatTag == 0x0160;
+    if (!v1 && coded.wFormatTag != 0x0161)
+        return 0;
+    const DWORD rate = coded.nSamplesPerSec;
+    if (!rate || rate > 48000)
+        return 0;
+    DWORD frame = 2048;
+    if (rate <= 16000)
+        frame = 512;
+    else if (rate <= 22050 || (v1 && rate <= 32000))
+        frame = 1024;
+    return 2 * frame;
+}
 
 HRESULT CreateSystemReader(std::unique_ptr<MediaReader>* reader)
 {
