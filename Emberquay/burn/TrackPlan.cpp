@@ -4,13 +4,6 @@
 
 #include <objbase.h>
 
-namespace {
-
-// Six no-break spaces in front of a marker's name: a sub-chapter of the track before.
-bool IsSubChapter(const CString& name) { return name.GetLength() >= 6 && name.Left(6) == CString(L'\u00A0', 6); }
-
-}  // namespace
-
 int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discFrames, uint64_t gapFrames)
 {
     int discs = 0;
@@ -39,28 +32,22 @@ int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discFrames,
     return discs;
 }
 
-std::vector<PlannedTrack> TracksOfMarkers(const std::vector<MarkerEntry>& markers)
+std::vector<PlannedTrack> TracksOfMarkers(const std::vector<MarkerEntry>& markers, uint64_t durationMs)
 {
-    std::vector<PlannedTrack> tracks;
-    for (size_t i = 0; i < markers.size() && tracks.size() < static_cast<size_t>(kDiscTracks); ++i) {
-        if (i > 0 && IsSubChapter(markers[i].name))
-            continue;
-        PlannedTrack track;
-        track.name = markers[i].name;
-        track.name.Trim();
-        track.name.Trim(L" ()");
-        track.startMs = markers[i].time;
-        tracks.push_back(track);
-    }
-    return tracks;
+    const DWORD ms = durationMs > 0xFFFFFFFEull ? 0xFFFFFFFEul : static_cast<DWORD>(durationMs);
+    return PlanPartTracks(markers, ms);
 }
 
 CString FormatTrackLabel(int number, const PlannedTrack& track)
 {
     const DWORD t = track.startMs;
     CString label;
-    label.Format(L"Track %02d: %s (%02d:%02d.%03d)", number, track.name.GetString(), static_cast<int>(t / 60000),
-                 static_cast<int>(t / 1000 % 60), static_cast<int>(t % 1000));
+    if (track.name.IsEmpty())
+        label.Format(L"Track %02d (%02d:%02d.%03d)", number, static_cast<int>(t / 60000), static_cast<int>(t / 1000 % 60),
+                     static_cast<int>(t % 1000));
+    else
+        label.Format(L"Track %02d: %s (%02d:%02d.%03d)", number, track.name.GetString(), static_cast<int>(t / 60000),
+                     static_cast<int>(t / 1000 % 60), static_cast<int>(t % 1000));
     return label;
 }
 
@@ -68,24 +55,7 @@ BOOL ReadPartMarkers(const CString& path, std::vector<MarkerEntry>& markers)
 {
     markers.clear();
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    BOOL read = FALSE;
-    if (path.Right(3).CompareNoCase(L"mp3") == 0) {
-        CMediaMarkers list;
-        if (SUCCEEDED(list.Open(path, TRUE))) {
-            for (int i = 0; i < list.GetMarkerCount(); ++i)
-                markers.push_back({list.GetMarkerName(i), list.GetMarkerTime(i)});
-            list.Close(FALSE);
-            read = TRUE;
-        }
-    } else {
-        CWMEditor editor;
-        if (SUCCEEDED(editor.Open(path))) {
-            for (int i = 0; i < editor.GetMarkerCount(); ++i)
-                markers.push_back({editor.GetMarkerName(i), editor.GetMarkerTime(i)});
-            editor.Close();
-            read = TRUE;
-        }
-    }
+    const BOOL read = SUCCEEDED(ReadPartMarkers(path.GetString(), &markers)) ? TRUE : FALSE;
     if (SUCCEEDED(com))
         CoUninitialize();
     return read;

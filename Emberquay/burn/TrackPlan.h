@@ -5,18 +5,17 @@
 #pragma once
 
 #include "BurnJob.h"
+#include "TrackList.h"
 #include "afx.h"
 
 #include <cstdint>
 #include <vector>
 
-struct MarkerEntry;
-
 // What a disc holds: 79:57 of audio, 99 tracks, and the 2-second pause before every track
 // after the first.
 inline constexpr uint64_t kDiscSeconds = 4797;
 inline constexpr uint64_t kFramesPerSecond = 75;
-inline constexpr int kDiscTracks = 99;
+inline constexpr int kDiscTracks = kMaxCdTracks;
 
 // One chosen part as the disc count sees it.
 struct PlannedPart {
@@ -31,17 +30,13 @@ struct PlannedPart {
 int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discFrames = kDiscSeconds * kFramesPerSecond,
                      uint64_t gapFrames = kTrackGapFrames);
 
-// One track of a part: its name (trimmed, without the characters " ()" around it) and start.
-struct PlannedTrack {
-    CString name;
-    DWORD startMs = 0;
-};
-// The tracks a part's markers give, at most 99.
-std::vector<PlannedTrack> TracksOfMarkers(const std::vector<MarkerEntry>& markers);
-// "Track 01: Name (00:05.250)".
+// One track of a part, as the burn makes it.
+using PlannedTrack = PartTrack;
+// The tracks a part of durationMs gives from its markers: the burn's own plan (see TrackList.h).
+std::vector<PlannedTrack> TracksOfMarkers(const std::vector<MarkerEntry>& markers, uint64_t durationMs);
+// "Track 01: Name (00:05.250)", or "Track 01 (00:00.000)" for a track no marker names.
 CString FormatTrackLabel(int number, const PlannedTrack& track);
-// A part's markers, as the burn splits it: the suite's own list for MP3 files, the native
-// markers of a Windows Media header otherwise. FALSE when the file's markers cannot be read.
+// A part's markers, read as the burn reads them. FALSE when the file's markers cannot be read.
 BOOL ReadPartMarkers(const CString& path, std::vector<MarkerEntry>& markers);
 // The part's duration from its "m:ss" or "h:mm:ss" text, in milliseconds (0 when unreadable).
 uint64_t DurationTextToMs(const CString& text);

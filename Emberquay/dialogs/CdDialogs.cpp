@@ -144,7 +144,7 @@ void CTracksDialog::Refresh()
         node.Format(L"Part %d", part.number);
         HTREEITEM partItem = m_tree.InsertItem(node, root);
         m_tree.SetItemData(partItem, i + 1);
-        const std::vector<PlannedTrack> tracks = TracksOfMarkers(markers);
+        const std::vector<PlannedTrack> tracks = TracksOfMarkers(markers, part.durationMs);
         for (size_t t = 0; t < tracks.size(); ++t) {
             HTREEITEM trackItem = m_tree.InsertItem(FormatTrackLabel(static_cast<int>(t) + 1, tracks[t]), partItem);
             m_tree.SetItemData(trackItem, i + 1);

@@ -8,6 +8,7 @@
 #include "ListBox.h"
 #include "TreeCtrl.h"
 
+#include <cstdint>
 #include <vector>
 
 class CCdAboutDialog : public CDialog {
@@ -46,6 +47,7 @@ private:
 struct TrackPart {
     int number = 0;
     CString path;
+    uint64_t durationMs = 0;  // the part's duration, as the burn plans its tracks
 };
 
 class CTracksDialog : public CDialog {

@@ -104,6 +104,11 @@ ULONGLONG CWMABurn::BlocksNeeded(ULONGLONG totalMs, ULONGLONG tracks, ULONG gapF
     return audio + tracks * (static_cast<ULONGLONG>(gapFrames) + 1) + 1;
 }
 
+ULONGLONG CWMABurn::BlocksOfFrames(ULONGLONG frames, ULONGLONG tracks, ULONG gapFrames)
+{
+    return (frames + kFramesPerSector - 1) / kFramesPerSector + tracks * (static_cast<ULONGLONG>(gapFrames) + 1) + 1;
+}
+
 ULONGLONG CWMABurn::TrackStartFrame(DWORD ms)
 {
     const ULONGLONG sectors = (static_cast<ULONGLONG>(ms) * 75 + 500) / 1000;
@@ -139,8 +144,10 @@ HRESULT CWMABurn::AddTrackFiles(int part, const TrackBoundaries& b, int tracks)
     return S_OK;
 }
 
-HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrack, const TrackBoundaries& b, int tracks)
+HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrack, const TrackBoundaries& b, int tracks,
+                              ULONGLONG* framesOut)
 {
+    *framesOut = 0;
     std::unique_ptr<wmreader::MediaReader> reader;
     HRESULT hr = wmreader::CreateMediaReader(&reader);
     if (FAILED(hr))
@@ -237,6 +244,7 @@ HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrac
     if (SUCCEEDED(hr) && FAILED(closed))
         hr = FailText(WriterStepText(wav.FailedStep()), Errors().FormatErrorText(closed), closed);
     reader->Close();
+    *framesOut = frames;
     return hr;
 }
 
@@ -277,6 +285,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
 
     const ULONGLONG available = m_record.freeBytes / kBytesPerBlock;
     ULONGLONG cumulativeMs = 0;
+    ULONGLONG discFrames = 0;  // decoded for this disc, in CD-audio frames
     for (ULONG p = startIndex; p < m_partCount; ++p) {
         if (progress) {
             progress->Begin(p);
@@ -288,7 +297,7 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
         std::vector<TrackMarker> markers;
         ReadPartMarkers(m_paths[p], &markers);
         TrackBoundaries b;
-        const int tracks = CloseTrackList(&b, AcceptTrackStarts(markers, &b), m_durations[p]);
+        const int tracks = TrackBoundariesOf(PlanPartTracks(markers, m_durations[p]), m_durations[p], &b);
 
         // Every track of the disc costs its gap; a disc holds 99 tracks. A first part that does
         // not fit is an error; a later one ends the disc before it.
@@ -302,11 +311,28 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
         }
 
         const size_t first = m_tracks.size();
+        ULONGLONG partFrames = 0;
         hr = AddTrackFiles(static_cast<int>(p), b, tracks);
         if (SUCCEEDED(hr))
-            hr = DecodePart(static_cast<int>(p), progress, first, b, tracks);
+            hr = DecodePart(static_cast<int>(p), progress, first, b, tracks, &partFrames);
         if (FAILED(hr))
             break;
+        // The durations above are whole seconds; what the disc takes is the decoded audio. A part
+        // whose decoded length does not fit after the parts before it goes to the next disc.
+        if (BlocksOfFrames(discFrames + partFrames, totalTracks, m_gap) > available) {
+            if (p == startIndex) {
+                hr = FailText(L"burn to recordable CD", AfxLoadString(IDS_INSUFFICIENT_SPACE), E_FAIL);
+                break;
+            }
+            while (m_tracks.size() > first) {
+                DeleteFileW(m_tracks.back().path);
+                m_tracks.pop_back();
+            }
+            if (progress)
+                progress->End();
+            break;
+        }
+        discFrames += partFrames;
         if (progress)
             progress->End();
         m_nextIndex = p + 1;

@@ -70,13 +70,16 @@ public:
     // Where a track of a part starts, in CD frames from the part's start: ms rounded to a whole
     // sector, so that no silence is put between two tracks of one part.
     static ULONGLONG TrackStartFrame(DWORD ms);
+    // The same count for decoded audio of the given length in CD-audio frames (588 a block).
+    static ULONGLONG BlocksOfFrames(ULONGLONG frames, ULONGLONG tracks, ULONG gapFrames);
 
 private:
     HRESULT Fail(const wchar_t* step, HRESULT hr);
     HRESULT FailText(const wchar_t* step, const CString& detail, HRESULT hr);
     // Adds the part's track files to the list (files reserved in the temporary folder).
     HRESULT AddTrackFiles(int part, const TrackBoundaries& b, int tracks);
-    HRESULT DecodePart(int part, IWMDMProgress* progress, size_t firstTrack, const TrackBoundaries& b, int tracks);
+    HRESULT DecodePart(int part, IWMDMProgress* progress, size_t firstTrack, const TrackBoundaries& b, int tracks,
+                       ULONGLONG* framesOut);
     HRESULT WriteDisc();
     void DeleteTrackFiles();
     static void STARBURN_CALL BurnerCallback(ULONG reason, void* context, void* value1, void* value2);

@@ -1,7 +1,5 @@
 #include "TrackList.h"
 
-#include "MediaMarkers.h"
-
 namespace {
 
 bool IsSubMarker(const CString& name)
@@ -19,6 +17,14 @@ bool IsMp3(const wchar_t* path)
 {
     const CString text(path);
     return text.GetLength() >= 3 && text.Right(3).CompareNoCase(L"MP3") == 0;
+}
+
+CString TrackName(const CString& markerName)
+{
+    CString name = markerName;
+    name.Trim();
+    name.Trim(L" ()");
+    return name;
 }
 
 }  // namespace
@@ -46,29 +52,42 @@ HRESULT ReadPartMarkers(const wchar_t* path, std::vector<TrackMarker>* markers)
     return S_OK;
 }
 
-int AcceptTrackStarts(const std::vector<TrackMarker>& markers, TrackBoundaries* b)
+std::vector<PartTrack> PlanPartTracks(const std::vector<TrackMarker>& markers, DWORD durationMs)
 {
-    b->ms[0] = 0;
-    int accepted = 0;
-    DWORD last = 0;
+    std::vector<PartTrack> tracks(1);
+    bool firstNamed = false;
     for (const TrackMarker& marker : markers) {
-        if (accepted >= kMaxCdTracks)
+        const DWORD last = tracks.back().startMs;
+        if (tracks.size() == 1 && !firstNamed && marker.time < kMinTrackMs) {
+            // A marker at the very start names the track the part starts with.
+            tracks.front().name = TrackName(IsSubMarker(marker.name) ? marker.name.Mid(kSubMarkerSpaces) : marker.name);
+            firstNamed = true;
+            continue;
+        }
+        if (tracks.size() >= static_cast<size_t>(kMaxCdTracks))
             break;
         // Compared without a subtraction that could wrap for markers out of order.
-        if (marker.time <= last || marker.time - last <= kMinTrackMs)
+        if (marker.time <= last || marker.time - last < kMinTrackMs)
             continue;
-        if (accepted > 0 && IsSubMarker(marker.name))
+        // A marker at or past the end, or too close to it for a track of its own, starts none:
+        // the audio after it stays with the track before.
+        if (durationMs > 0 && (marker.time >= durationMs || durationMs - marker.time < kMinTrackMs))
             continue;
-        b->ms[++accepted] = marker.time;
-        last = marker.time;
+        const bool first = tracks.size() == 1 && !firstNamed;
+        if (!first && IsSubMarker(marker.name))
+            continue;
+        tracks.push_back({TrackName(IsSubMarker(marker.name) ? marker.name.Mid(kSubMarkerSpaces) : marker.name),
+                          marker.time});
     }
-    return accepted;
+    return tracks;
 }
 
-int CloseTrackList(TrackBoundaries* b, int starts, DWORD durationMs)
+int TrackBoundariesOf(const std::vector<PartTrack>& tracks, DWORD durationMs, TrackBoundaries* b)
 {
-    if (starts >= kMaxCdTracks - 1)
-        return starts;
-    b->ms[starts + 1] = durationMs + 1;
-    return starts + 1;
+    const int n = tracks.empty() ? 0 : static_cast<int>(std::min<size_t>(tracks.size(), kMaxCdTracks));
+    for (int t = 0; t < n; ++t)
+        b->ms[t] = tracks[static_cast<size_t>(t)].startMs;
+    b->ms[0] = 0;
+    b->ms[n] = durationMs + 1;
+    return n;
 }

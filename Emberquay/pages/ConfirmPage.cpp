@@ -137,7 +137,8 @@ BOOL CCdConfirmPage::OnInitDialog()
         if (burnable) {
             std::vector<MarkerEntry> markers;
             if (ReadPartMarkers(part->m_fileName, markers) && !markers.empty())
-                m_partTracks[static_cast<size_t>(i)] = static_cast<int>(TracksOfMarkers(markers).size());
+                m_partTracks[static_cast<size_t>(i)] =
+                    static_cast<int>(TracksOfMarkers(markers, DurationTextToMs(part->GetDuration())).size());
         }
     }
     m_filling = FALSE;
@@ -248,7 +249,7 @@ void CCdConfirmPage::ShowTracks()
     for (int row = 0; row < m_partList.GetItemCount(); ++row) {
         const CPartObject* part = m_sheet->m_media.GetPart(static_cast<INT_PTR>(m_partList.GetItemData(row)));
         if (part && !part->m_fileName.IsEmpty())
-            parts.push_back({part->m_number, part->m_fileName});
+            parts.push_back({part->m_number, part->m_fileName, DurationTextToMs(part->GetDuration())});
     }
     if (parts.empty()) {
         AfxMessageBox(IDS_NO_PARTS_FOR_TRACKS, MB_OK | MB_ICONINFORMATION);

@@ -111,6 +111,27 @@ TEST_F(BurnTest, AsksForASecondDiscWhenTheTitleNeedsOne)
     EXPECT_TRUE(TempFiles().empty());
 }
 
+TEST_F(BurnTest, CountsTheDiscFromTheDecodedLength)
+{
+    // Parts of 60.8 s whose durations read "1:00": the whole seconds of three fit the first
+    // disc, their decoded audio does not, so the third goes to the second disc.
+    UseDrive({"FreeBytes=" + std::to_string(CWMABurn::BlocksNeeded(3 * 60000, 3, kTrackGapFrames) * 2048) + "\n",
+              "FreeBytes=700000000\n"});
+    wmreader::ScriptedReaderFactory reader(CdScript(60800));
+    for (int i = 1; i <= 3; ++i) {
+        CString path;
+        path.Format(L"C:\\title\\Book-Part%02d.wma", i);
+        AddPart(path, 60000);
+    }
+
+    EXPECT_EQ(CDBurnThread::kDone, RunBurn());
+    EXPECT_EQ(1u, m_boxes.size());
+    EXPECT_EQ(std::vector<long>(2, 608L * 4410), DiscTrackFrames(1));
+    EXPECT_EQ(std::vector<long>(1, 608L * 4410), DiscTrackFrames(2));
+    EXPECT_EQ(2u, Calls("StarBurn_CdvdBurnerGrabber_CloseSession").size());
+    EXPECT_TRUE(TempFiles().empty());
+}
+
 TEST_F(BurnTest, CancelAtTheNextDiscQuestionEndsTheBurn)
 {
     UseDrive({FreeFor(2), FreeFor(1)});

@@ -4,6 +4,7 @@
 #include "CdAudio.h"
 #include "CdAudioCompare.h"
 #include "MediaMarkers.h"
+#include "TrackList.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,61 @@ TEST_F(DecodeBurnTest, KeepsADiscWithinNinetyNineTracks)
     EXPECT_EQ(1u, m_boxes.size());
     EXPECT_EQ(82u, DiscTrackFrames(1).size());
     EXPECT_EQ(41u, DiscTrackFrames(2).size());
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(DecodeBurnTest, BurnsTheTracksThePlanShows)
+{
+    // One 20-second MP3 part a case, all on one disc: the tracks burned are the ones the plan
+    // the Confirm page and the Tracks dialog use gives, part after part.
+    const struct {
+        const char* name;
+        std::vector<TrackMarker> markers;
+    } cases[] = {
+        {"a marker past the end", {{L"Opening", 0}, {L"Act II", 6000}, {L"Encore", 25000}}},
+        {"a marker at the end", {{L"Act I", 6000}, {L"End", 20000}}},
+        {"markers 2 s apart", {{L"a", 2000}, {L"b", 4000}, {L"c", 6000}, {L"d", 8000}, {L"e", 10000}, {L"f", 12000}}},
+        {"markers exactly 4 s apart", {{L"1", 4000}, {L"2", 8000}, {L"3", 12000}, {L"4", 16000}}},
+        {"markers out of order", {{L"Late", 12000}, {L"Early", 6000}, {L"Later", 15000}}},
+        {"a marker 1 s before the end", {{L"Song", 10000}, {L"Tail", 19000}}},
+    };
+    const CString tone = m_folder / L"tone20.wav";
+    ASSERT_EQ(0, testsupport::RunHostCommand("sox -V1 -n -r 44100 -c 2 -b 16 " + ShellQuoted(tone) +
+                                             " synth 20 sine 300-900 vol 0.4"));
+    UseDrive({"FreeBytes=700000000\n"});
+    std::vector<long> expected;
+    int p = 0;
+    for (const auto& c : cases) {
+        CString part;
+        part.Format(L"%s\\Plan's Part-Part%02d.mp3", m_folder.Path().GetString(), ++p);
+        ASSERT_EQ(0, testsupport::RunHostCommand("ffmpeg -v error -y -i " + ShellQuoted(tone) +
+                                                 " -c:a libmp3lame -b:a 64k " + ShellQuoted(part)));
+        CMediaMarkers markers;
+        ASSERT_EQ(S_OK, markers.Open(part, FALSE));
+        for (const TrackMarker& m : c.markers)
+            markers.AddMarker(m.name, m.time);
+        ASSERT_EQ(S_OK, markers.Close(TRUE));
+        AddPart(part, 20000);
+        const std::vector<PartTrack> plan = PlanPartTracks(c.markers, 20000);
+        for (size_t t = 0; t < plan.size(); ++t) {
+            const ULONGLONG end = t + 1 < plan.size() ? CWMABurn::TrackStartFrame(plan[t + 1].startMs) : 0;
+            // The last track runs to the part's end (checked below by its length only).
+            expected.push_back(t + 1 < plan.size() ? static_cast<long>(end - CWMABurn::TrackStartFrame(plan[t].startMs)) : -1);
+        }
+    }
+    EXPECT_EQ(CDBurnThread::kDone, RunBurn());
+    EXPECT_TRUE(m_boxes.empty()) << (m_boxes.empty() ? "" : m_boxes.front().ToNarrow());
+    EXPECT_EQ(1u, Calls("StarBurn_CdvdBurnerGrabber_CloseSession").size());
+    std::vector<long> frames = DiscTrackFrames(1);
+    ASSERT_EQ(expected.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (expected[i] >= 0) {
+            EXPECT_EQ(expected[i], frames[i]) << "track " << i + 1;
+        } else {
+            // At least the 4 s a CD track takes.
+            EXPECT_GE(frames[i], 4 * 44100) << "track " << i + 1;
+        }
+    }
     EXPECT_TRUE(TempFiles().empty());
 }
 
