@@ -4,6 +4,7 @@
 #include "WizardApp.h"
 #include "WizardSettings.h"
 #include "iTunesImportSettings.h"
+#include "ZuneClient.h"
 #include "res/CarrowindIds.h"
 #include "res/SettingsPageIds.h"
 
@@ -67,5 +68,8 @@ void CWizardSheet::OnTitleLoaded()
     else
         line += L"Not-Installed";
     line += L"]";
+    const CString zune = ReadZuneSoftwareVersion();
+    if (!zune.IsEmpty())
+        line += L" [Zune=" + zune + L"]";
     m_app->WriteVerboseLog(line);
 }

@@ -152,7 +152,10 @@ CString ReadZuneSoftwareVersion()
 {
     CString version;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Zune", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    // The Zune software is 64-bit on 64-bit Windows: the shipped 32-bit build must ask for the
+    // 64-bit view, or it reads the empty 32-bit one and takes every Zune for an old install.
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Zune", 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS)
         return version;
     wchar_t text[128] = {};
     DWORD type = 0;

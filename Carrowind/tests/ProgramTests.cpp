@@ -181,6 +181,9 @@ TEST(Program, TheVerboseLogIsWrittenWithVerboseAndNotWithout)
     const CString playlist = wizardtest::MakeTitleFolder(scratch, L"Lantern", 1, L"Lantern Tales");
     const CString program = WizardProgram();
     const CString log = DocumentsLog();
+    // The Zune software's version, where a 64-bit install keeps it: the start record names it.
+    const std::string zuneKey = "wine reg add \"HKLM\\SOFTWARE\\Microsoft\\Zune\" /v CurrentVersion";
+    ASSERT_EQ(0, testsupport::RunHostCommand(zuneKey + " /t REG_SZ /d 4.8.2345.0 /f /reg:64"));
     for (bool verbose : {false, true}) {
         DeleteFileW(log);
         HANDLE process = nullptr;
@@ -205,10 +208,11 @@ TEST(Program, TheVerboseLogIsWrittenWithVerboseAndNotWithout)
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / sizeof(wchar_t));
     EXPECT_EQ(std::wstring::npos, text.find(L'\xFEFF'));  // the mark once
     EXPECT_EQ(0u, text.find(L"[00:00:0"));
-    for (const wchar_t* record : {L"] INIT\r\n", L"-Path=\"", L"] Lantern Tales (MP3 Audiobook) [iTunes=Not-Installed]\r\n",
+    for (const wchar_t* record : {L"] INIT\r\n", L"-Path=\"", L"] Lantern Tales (MP3 Audiobook) [iTunes=Not-Installed] [Zune=4.8.2345.0]\r\n",
                                   L"] Clear \r\n", L"] END\r\n"})
         EXPECT_NE(std::wstring::npos, text.find(record)) << CString(record).ToNarrow() << "\n" << CString(text).ToNarrow();
     DeleteFileW(log);
+    testsupport::RunHostCommand("wine reg delete \"HKLM\\SOFTWARE\\Microsoft\\Zune\" /f /reg:64");
 }
 
 }  // namespace

@@ -8,15 +8,18 @@ namespace wizardtest {
 
 void SetZuneSoftware(const wchar_t* version)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Zune", 0, nullptr, 0,
-                                             KEY_SET_VALUE, nullptr, &key, nullptr));
-    if (version)
-        RegSetValueExW(key, L"CurrentVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                       static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
-    else
-        RegDeleteValueW(key, L"CurrentVersion");
-    RegCloseKey(key);
+    // The Zune software is a 64-bit program on 64-bit Windows: its key lives in the registry's
+    // 64-bit view, which a 32-bit build sees only when it asks for that view.
+    const std::string key = "\"HKLM\\SOFTWARE\\Microsoft\\Zune\"";
+    if (version) {
+        const std::string text = CString(version).ToNarrow();
+        ASSERT_EQ(0, testsupport::RunHostCommand("wine reg add " + key + " /v CurrentVersion /t REG_SZ /d \"" + text +
+                                                 "\" /f /reg:64"));
+    } else {
+        testsupport::RunHostCommand("wine reg delete " + key + " /v CurrentVersion /f /reg:64");
+    }
+    // Nothing in the 32-bit view stands in for it.
+    testsupport::RunHostCommand("wine reg delete " + key + " /v CurrentVersion /f /reg:32");
 }
 
 void UseUsbZune(const testsupport::ScratchFolder& folder)

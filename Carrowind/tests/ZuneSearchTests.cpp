@@ -37,7 +37,7 @@ const ZuneCase kCases[] = {
     // The list shows a Zune the server does not know by that name: never another player.
     {"a Zune of another name", L"Kitchen Zune", L"", L"3.1", IDCANCEL, {IDCANCEL}, false, 0, {L"Can't access the device 'Microsoft Zune'."}},
     {"old Zune software", L"Microsoft Zune", L"", L"2.5", IDOK, {IDOK, IDCANCEL}, false, 0,
-     {L"Version 3.0 or higher of the Zune software", L"No portable players could be found."}},
+     {L"Zune software is needed to copy titles to your Zune; version 2.5 is installed.", L"No portable players could be found."}},
 };
 
 class ZuneSearch : public ::testing::TestWithParam<ZuneCase> {

@@ -182,6 +182,35 @@ TEST_F(iPodAddTest, AWavePartIsConvertedGivenItsChaptersAndReplacesTheOlderCopyO
     EXPECT_NE(-1, log.Find(L"[Found:Book-Part03|")) << transfertest::Narrow(log);
 }
 
+// A converted part whose copy beside the source cannot be made is not a converted part, even
+// with something of its name already there; iTunes' file stays, and nothing reaches the iPod.
+TEST_F(iPodAddTest, ACopyBesideTheSourceThatFailsEndsThePartAndKeepsITunesFile)
+{
+    itunestest::StandinRun run(Fixture());
+    ASSERT_TRUE(run.Started());
+    testsupport::MessageBoxRecorder boxes;
+    const CString wav = Wave(L"src\Book-Part03.wav");
+    // Left where the copy goes, and no file can replace it.
+    ASSERT_TRUE(CreateDirectoryW(m_folder / L"src\Book-Part03.m4b", nullptr));
+    const std::vector<CString> oldCopy = run.TrackSections(kPod, L"Book-Part03");
+    ASSERT_EQ(1u, oldCopy.size());
+    const CString oldId = run.State(oldCopy[0], L"Id");
+
+    auto job = Job(wav, L"Book-Part03.m4b");
+    job->m_strFileExtension = L"";  // m4b
+    ASSERT_EQ(kTransferFailed, m_page->Run(job.get()));
+    EXPECT_EQ(kTransferFailed, job->m_nResult);
+    EXPECT_EQ(wav, job->m_strSourcePath);
+    EXPECT_TRUE(transfertest::Exists(wav));
+    EXPECT_FALSE(Detail(kTransferPartKey).IsEmpty());
+    EXPECT_EQ(1u, MediaLeft(run).size());
+    // The iPod keeps the copy it had.
+    const std::vector<CString> now = run.TrackSections(kPod, L"Book-Part03");
+    ASSERT_EQ(1u, now.size());
+    EXPECT_EQ(oldId, run.State(now[0], L"Id"));
+    EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));
+}
+
 TEST_F(iPodAddTest, AnMp3PartGoesStraightToTheAdd)
 {
     itunestest::StandinRun run(Fixture());

@@ -313,8 +313,16 @@ BOOL CiPodAddThread::FinishConversion(const CString& target, CString* error)
     if (!location.Get() || !location.Length())
         return FALSE;
     const CString written(location.Get());
-    CopyFileW(written, target, FALSE);
-    const BOOL converted = GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES;
+    // Only a copy made now counts: whatever stood at the target before proves nothing. Until the
+    // copy is in place, iTunes' file and its track are the only converted part there is.
+    const BOOL converted = CopyFileW(written, target, FALSE);
+    if (!converted) {
+        const DWORD code = GetLastError();
+        if (!(GetFileAttributesW(target) & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(target);  // no half copy is left to pass for the part
+        m_strStepLog += L"[" + written + L">KEPT]";
+        return fail(HRESULT_FROM_WIN32(code));
+    }
     const BOOL deleted = DeleteFileW(written);
     track->Delete();
     m_strStepLog += L"[" + written + (deleted ? L">DEL" : L">ERR") + L"]";
