@@ -76,7 +76,9 @@ public:
 
     // Reading and deleting (results in the status text, failures in the last-error text).
     HRESULT FindObjectOnDevice(const wchar_t* name);
-    HRESULT FindChildByName(const wchar_t* parentId, const wchar_t* name);
+    // The child of parentId whose file name is name (any case), in Status(); with foldersOnly a
+    // file of that name is passed over.
+    HRESULT FindChildByName(const wchar_t* parentId, const wchar_t* name, bool foldersOnly = false);
     // The first file (never a folder) at any depth below the folder whose original file name
     // or id is name, ignoring case; its id goes to the status text.
     HRESULT FindFileBelow(const wchar_t* folderId, const wchar_t* name);

@@ -99,7 +99,7 @@ HRESULT ZuneDeviceSession::FindObjectOnDevice(const wchar_t* name)
     return S_OK;
 }
 
-HRESULT ZuneDeviceSession::FindChildByName(const wchar_t* parentId, const wchar_t* name)
+HRESULT ZuneDeviceSession::FindChildByName(const wchar_t* parentId, const wchar_t* name, bool foldersOnly)
 {
     m_status.Clear();
     com::ComPtr<IPortableDeviceContent> content;
@@ -121,8 +121,14 @@ HRESULT ZuneDeviceSession::FindChildByName(const wchar_t* parentId, const wchar_
         for (ULONG i = 0; i < children.Count() && m_status.IsEmpty(); ++i) {
             std::wstring childName;
             if (SUCCEEDED(ReadTextProperty(properties.Get(), children[i], wpd::OBJECT_ORIGINAL_FILE_NAME, &childName)) &&
-                !childName.empty() && CString(childName.c_str()).CompareNoCase(name) == 0)
+                !childName.empty() && CString(childName.c_str()).CompareNoCase(name) == 0) {
+                GUID type = GUID_NULL;
+                if (foldersOnly &&
+                    (FAILED(ReadGuidProperty(properties.Get(), children[i], wpd::OBJECT_CONTENT_TYPE, &type)) ||
+                     !IsEqualGUID(type, wpd::CONTENT_TYPE_FOLDER)))
+                    continue;
                 m_status.Write(children[i]);
+            }
         }
     }
     return hr;

@@ -4,6 +4,7 @@
 #include "CString.h"
 
 #include <cwchar>
+#include <initializer_list>
 #include <memory>
 
 namespace {
@@ -15,6 +16,25 @@ const wchar_t* TextOf(BSTR text)
 {
     return text ? text : L"";
 }
+
+// True when one of the texts holds a NUL before its end. Every call reads a text only up to
+// its first NUL, so "x\0y" would name another file than the caller gave: such a call is
+// refused, through the v-table as through IDispatch.
+bool AnyCutShort(std::initializer_list<BSTR> texts)
+{
+    for (BSTR text : texts) {
+        if (!text)
+            continue;
+        const UINT length = SysStringLen(text);
+        for (UINT i = 0; i < length; ++i) {
+            if (text[i] == L'\0')
+                return true;
+        }
+    }
+    return false;
+}
+
+constexpr wchar_t kCutText[] = L"ERROR:  a text argument holds a NUL character.";
 
 // COM on the calling thread for the length of a call. A thread already in the other model has
 // COM all the same: that is no failure, and nothing is undone then.
@@ -267,7 +287,7 @@ HRESULT CZuneSupport::Transfer(ZuneDeviceSession& session, BSTR folderId, bool w
         if (wholeDevice)
             session.FindObjectOnDevice(kMakerFolder);
         else
-            session.FindChildByName(wpd::kStorageObjectId, kMakerFolder);
+            session.FindChildByName(wpd::kStorageObjectId, kMakerFolder, true);
         folder = session.Status().Text();
     }
     if (folder.empty()) {
@@ -320,6 +340,11 @@ STDMETHODIMP CZuneSupport::TransferToZune(BSTR VPObjID, BSTR FilePath, BSTR ImgF
                                           HWND hwndCaller, BSTR* Output, ULONG OutputLen)
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
+    if (AnyCutShort({VPObjID, FilePath, ImgFilePath, MediaTitle, TargetFileName, Artist})) {
+        output.Clear();
+        output.Write(kCutText);
+        return E_INVALIDARG;
+    }
     output.Clear();
     if (m_state != ConnectionState::Connected) {
         output.Write(L"connect the Zune device");
@@ -335,6 +360,11 @@ STDMETHODIMP CZuneSupport::TransferToZuneEx(BSTR DeviceFriendlyName, BSTR, BYTE*
                                             ULONG OutputLen)
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
+    if (AnyCutShort({DeviceFriendlyName, FilePath, ImgFilePath, MediaTitle, TargetFileName, Artist})) {
+        output.Clear();
+        output.Write(kCutText);
+        return E_INVALIDARG;
+    }
     output.Clear();
     ComInitialization com(COINIT_MULTITHREADED);
     HRESULT hr = com.Check(output);
@@ -370,6 +400,11 @@ STDMETHODIMP CZuneSupport::TransferToZuneEx(BSTR DeviceFriendlyName, BSTR, BYTE*
 STDMETHODIMP CZuneSupport::DeleteFromZune(BSTR ObjectID, HWND, BSTR* Output, ULONG OutputLen)
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
+    if (AnyCutShort({ObjectID})) {
+        output.Clear();
+        output.Write(kCutText);
+        return E_INVALIDARG;
+    }
     output.Clear();
     if (m_state != ConnectionState::Connected) {
         output.Write(L"ERROR:  device is not connected");
@@ -389,12 +424,17 @@ STDMETHODIMP CZuneSupport::DeleteFromZuneEx(BSTR DeviceFriendlyName, BSTR, BYTE*
                                             BSTR* Output, ULONG OutputLen)
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
+    if (AnyCutShort({DeviceFriendlyName, FileName})) {
+        output.Clear();
+        output.Write(kCutText);
+        return E_INVALIDARG;
+    }
     return RunOneShot(DeviceFriendlyName, output, [&](ZuneDeviceSession& session) -> HRESULT {
         // Only what our transfers put on the device is deleted by name: a file in the maker's
         // folder (at any depth), or that folder itself with what is in it. A user's own file
         // of the same name elsewhere, or a folder of that name, stays.
         const wchar_t* name = TextOf(FileName);
-        session.FindChildByName(wpd::kStorageObjectId, kMakerFolder);
+        session.FindChildByName(wpd::kStorageObjectId, kMakerFolder, true);
         const std::wstring folder = session.Status().Text();
         std::wstring id;
         bool wholeFolder = false;
@@ -421,6 +461,11 @@ STDMETHODIMP CZuneSupport::GetObjectIdList(BSTR ParentObjId, BSTR* ParentObjName
                                            ULONGLONG** SizeList, BSTR* Output, ULONG OutputLen)
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
+    if (AnyCutShort({ParentObjId})) {
+        output.Clear();
+        output.Write(kCutText);
+        return E_INVALIDARG;
+    }
     output.Clear();
     if (m_state != ConnectionState::Connected) {
         output.Write(L"ERROR:  device is not connected");
@@ -437,6 +482,11 @@ STDMETHODIMP CZuneSupport::GetObjectIdListEx(BSTR DeviceFriendlyName, BSTR Paren
                                              ULONG** AttrList, ULONGLONG** SizeList, BSTR* Output, ULONG OutputLen)
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
+    if (AnyCutShort({DeviceFriendlyName, ParentObjId})) {
+        output.Clear();
+        output.Write(kCutText);
+        return E_INVALIDARG;
+    }
     return RunOneShot(DeviceFriendlyName, output, [&](ZuneDeviceSession& session) {
         const TextBuffer parentName = TextBuffer::Of(ParentObjName, OutputLen);
         parentName.Clear();
@@ -468,6 +518,11 @@ STDMETHODIMP CZuneSupport::GetDeviceStorageSizeEx(BSTR DeviceFriendlyName, ULONG
 STDMETHODIMP CZuneSupport::DoesTargetExist(BSTR FolderObjID, BSTR TargetName, BSTR* Output, ULONG OutputLen)
 {
     const TextBuffer output = TextBuffer::Of(Output, OutputLen);
+    if (AnyCutShort({FolderObjID, TargetName})) {
+        output.Clear();
+        output.Write(kCutText);
+        return E_INVALIDARG;
+    }
     output.Clear();
     if (m_state != ConnectionState::Connected)
         return E_FAIL;

@@ -189,6 +189,48 @@ TEST_F(ZuneObjects, DeletionByNameTakesOnlyTheSuitesOwnFiles)
         EXPECT_TRUE(Exists(m_devices.Storage(left))) << CString(left).ToNarrow();
 }
 
+TEST_F(ZuneObjects, ANameCutShortByANulIsRefusedThroughTheVTable)
+{
+    Output out;
+    const CutText part(L"Book-Part01.mp3\0.txt");
+    EXPECT_EQ(E_INVALIDARG,
+              m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, part, nullptr, out.Buffer(), out.Length()));
+    EXPECT_EQ(CString(L"ERROR:  a text argument holds a NUL character."), out.Text());
+    const CutText id(L"s10001\\Vesperlin\\Book-Part01.mp3\0x");
+    EXPECT_EQ(E_INVALIDARG, m_zune->DeleteFromZune(id, nullptr, out.Buffer(), out.Length()));
+    const CutText target(L"Book-Part01.mp3\0x");
+    EXPECT_EQ(E_INVALIDARG, m_zune->DoesTargetExist(B(L"s10001\\Vesperlin"), target, out.Buffer(), out.Length()));
+    EXPECT_TRUE(Exists(m_devices.Storage(L"Vesperlin\\Book-Part01.mp3")));
+}
+
+// A storage with no maker's folder yet, where the user keeps a file of the folder's name.
+class ZuneMakersFolder : public ::testing::Test {
+protected:
+    ZuneMakersFolder()
+    {
+        m_devices.AddFile(L"Vesperlin", 30);
+        m_zune = m_server.Create();
+        EXPECT_EQ(S_OK, Connect(m_zune.Get(), L"Zune"));
+    }
+
+    MtaScope m_com;
+    Server m_server;
+    comtest::ServerMessageBoxes m_boxes{L"Corvatine.dll"};
+    Devices m_devices{std::vector<Device>{L"Zune"}};
+    com::ComPtr<IZuneSupport> m_zune;
+};
+
+TEST_F(ZuneMakersFolder, AUsersFileOfTheFoldersNameIsNeverDeletedForIt)
+{
+    for (const wchar_t* name : {L"Vesperlin", L"vesperlin"}) {
+        Output out;
+        EXPECT_EQ(E_FAIL, m_zune->DeleteFromZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(name), nullptr, out.Buffer(),
+                                                   out.Length()))
+            << CString(name).ToNarrow();
+        EXPECT_TRUE(Exists(m_devices.Storage(L"Vesperlin"))) << CString(name).ToNarrow();
+    }
+}
+
 TEST_F(ZuneObjects, AnotherSpellingOfTheStoragesIdIsNoWayToDeleteIt)
 {
     m_devices.AddFolder(L"Empty");

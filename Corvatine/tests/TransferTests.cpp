@@ -134,6 +134,21 @@ TEST_F(ZuneTransfer, NamesFormatsAndTracksComeFromTheSourceAndTheTargetName)
     }
 }
 
+TEST_F(ZuneTransfer, ATargetNameCutShortByANulIsRefusedThroughTheVTable)
+{
+    Devices devices(std::vector<Device>{L"Zune"});
+    com::ComPtr<IZuneSupport> zune = m_server.Create();
+    ProgressWindow window;
+    ASSERT_EQ(S_OK, Connect(zune.Get(), L"Zune", window.Handle()));
+    Output out;
+    const CutText target(L"x\0y");
+    EXPECT_EQ(E_INVALIDARG, zune->TransferToZune(B(L""), B(m_mp3), B(m_cover), B(L"Night Crossing"), target,
+                                                 B(L"Ada Quill"), 3000, 0, window.Handle(), out.Buffer(), out.Length()));
+    EXPECT_EQ(CString(L"ERROR:  a text argument holds a NUL character."), out.Text());
+    EXPECT_FALSE(Exists(devices.Storage(L"Vesperlin\\x.mp3")));
+    EXPECT_FALSE(Exists(devices.Storage(L"x.mp3")));
+}
+
 TEST_F(ZuneTransfer, ProgressReachesTheWindowInOrderAndAZeroReplyCancelsLeavingNoObject)
 {
     Device device{L"Zune"};

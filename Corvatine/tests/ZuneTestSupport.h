@@ -111,6 +111,20 @@ private:
 // A BSTR for an argument.
 inline com::Bstr B(const wchar_t* text) { return com::Bstr(text); }
 
+// A text with a NUL inside, as a v-table caller can hand it over.
+class CutText {
+public:
+    template <size_t N>
+    explicit CutText(const wchar_t (&text)[N]) : m_s(SysAllocStringLen(text, N - 1)) {}
+    ~CutText() { SysFreeString(m_s); }
+    CutText(const CutText&) = delete;
+    CutText& operator=(const CutText&) = delete;
+    operator BSTR() const { return m_s; }
+
+private:
+    BSTR m_s;
+};
+
 // Initialize then GetConnected with the wizard's arguments; the GetConnected result.
 HRESULT Connect(IZuneSupport* zune, const wchar_t* name, HWND window = nullptr, Output* output = nullptr);
 
