@@ -189,9 +189,9 @@ TEST_F(iPodAddTest, ACopyBesideTheSourceThatFailsEndsThePartAndKeepsITunesFile)
     itunestest::StandinRun run(Fixture());
     ASSERT_TRUE(run.Started());
     testsupport::MessageBoxRecorder boxes;
-    const CString wav = Wave(L"src\Book-Part03.wav");
+    const CString wav = Wave(L"src\\Book-Part03.wav");
     // Left where the copy goes, and no file can replace it.
-    ASSERT_TRUE(CreateDirectoryW(m_folder / L"src\Book-Part03.m4b", nullptr));
+    ASSERT_TRUE(CreateDirectoryW(m_folder / L"src\\Book-Part03.m4b", nullptr));
     const std::vector<CString> oldCopy = run.TrackSections(kPod, L"Book-Part03");
     ASSERT_EQ(1u, oldCopy.size());
     const CString oldId = run.State(oldCopy[0], L"Id");

@@ -79,8 +79,9 @@ TEST(TrackList, TheStartAnd98MarkersMake99Tracks)
         const std::vector<DWORD> b = Boundaries(Evenly(c.markers, 5000), duration);
         EXPECT_EQ(static_cast<size_t>(c.tracks) + 1, b.size()) << c.markers;
         EXPECT_EQ(duration + 1, b.back()) << c.markers;
-        if (c.tracks == 99)
+        if (c.tracks == 99) {
             EXPECT_EQ(98u * 5000, b[98]) << c.markers;
+        }
     }
 }
 
