@@ -1,6 +1,7 @@
 // The device search's Apple side over the device manager's and the device lists' stand-ins, an
 // iPod drive and the iTunes stand-in: every iPod found once, whether iTunes runs or not, with
 // its kind and texts, and a shuffle recognised by its USB device.
+#include "ConfirmPage.h"
 #include "DeviceEnumeration.h"
 #include "DeviceSearch.h"
 #include "PlayerRecord.h"
@@ -161,6 +162,8 @@ TEST_P(AppleSearch, FindsEveryiPodOnceWithItsKind)
             EXPECT_EQ(nullptr, record->GetDeviceInterface());
             EXPECT_EQ(1u, record->iTunesSourceFlag);
             EXPECT_EQ(0, record->IsMp3Only());
+            // Were iTunes to refuse changes to it, the Confirm page would ask for what it needs.
+            EXPECT_EQ(want.isShuffle ? 8026u : 8027u, LockedApplePlayerTextId(*record));
         }
     }
     // iTunes started for the search was kept out of the user's way.
@@ -201,6 +204,18 @@ TEST(AppleUsbScan, CountsAppleDevicesAndNamesTheShuffle)
     EXPECT_TRUE(scan.appleUsbPath.IsEmpty());
     SetEnvironmentVariableW(L"VESPERLIN_DEVICE_LISTS", nullptr);
     FreeUsbDeviceTable();
+}
+
+// A player from a search whose iTunes answered its listing otherwise needs both.
+TEST(AppleLockedText, ByKindAndSourceFlag)
+{
+    PlayerRecord pod(L"Ada's iPod", nullptr, L"Apple device", NoSerialNumber(), kUnknownValue);
+    pod.iTunesSourceFlag = 1;
+    EXPECT_EQ(8027u, LockedApplePlayerTextId(pod));
+    pod.iTunesSourceFlag = 0;
+    EXPECT_EQ(8028u, LockedApplePlayerTextId(pod));
+    pod.isShuffle = TRUE;
+    EXPECT_EQ(8026u, LockedApplePlayerTextId(pod));
 }
 
 TEST(AppleSourceMatch, MatchesByNameOrShortDriveName)
