@@ -1862,10 +1862,12 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
         bool wma;
         int player;  // index in the Confirm page's list
         const wchar_t* source;
+        bool iTunesOpen = true;  // else the wizard's search starts it
     } cases[] = {
         {"Windows Media audiobook to the iPod", true, 0, L"Ada's iPod"},
         {"MP3 audiobook to the iPod", false, 0, L"Ada's iPod"},
         {"MP3 audiobook to the library", false, 1, L"Library"},
+        {"Windows Media audiobook to the iPod, iTunes closed at the start", true, 0, L"Ada's iPod", false},
     };
     const CString tessaline = comtest::BuiltModule(TESSALINE_PATH);
     ASSERT_EQ(0, comtest::RunRegsvr32(tessaline));
@@ -1881,8 +1883,9 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
         SCOPED_TRACE(c.name);
         itunestest::StandinRun iTunes("[iTunes]\nCurrentEncoder=MP3 Encoder\nConvertPolls=2\nKeep=kept\n"
                                       "[Sources]\nCount=2\n[Source1]\nKind=1\nName=Library\n"
-                                      "[Source2]\nKind=2\nName=Ada's iPod\nFreeSpace=4000000000\n");
-        ASSERT_TRUE(iTunes.Started());
+                                      "[Source2]\nKind=2\nName=Ada's iPod\nFreeSpace=4000000000\n",
+                                      c.iTunesOpen);
+        ASSERT_EQ(c.iTunesOpen, iTunes.Started());
         ScratchFolder programs, media, player, tools;
         CMediaObject* title = nullptr;
         ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));

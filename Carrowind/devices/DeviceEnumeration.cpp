@@ -175,6 +175,59 @@ void FreeUsbDeviceTable()
     UsbTable() = nullptr;
 }
 
+int CountUsbDevices(const CString& fragment, AppleUsbScan* scan)
+{
+    if (fragment.IsEmpty())
+        return 0;
+    const std::vector<UsbDeviceEntry>& table = UsbDeviceTable();
+    scan->shuffleFound = FALSE;
+    scan->appleUsbPath.Empty();
+    CString shuffle, shuffle2;
+    shuffle.LoadString(IDS_APPLE_SHUFFLE_USB);
+    shuffle2.LoadString(IDS_APPLE_SHUFFLE_USB_2);
+    int count = 0;
+    for (const UsbDeviceEntry& entry : table) {
+        if (entry.path.Find(fragment) < 0)
+            continue;
+        ++count;
+        if (!scan->shuffleFound && (entry.path.Find(shuffle) >= 0 || entry.path.Find(shuffle2) >= 0)) {
+            scan->shuffleFound = TRUE;
+            scan->appleUsbPath = entry.path;
+        }
+    }
+    return count;
+}
+
+int CountAppleUsbDevices(AppleUsbScan* scan)
+{
+    CString prefix;
+    prefix.LoadString(IDS_APPLE_USB_PREFIX);
+    return CountUsbDevices(prefix, scan);
+}
+
+bool IsDriveOnUsbDevice(wchar_t letter, const CString& usbPath)
+{
+    letter = static_cast<wchar_t>(towupper(letter));
+    const int hash = usbPath.ReverseFind(L'#');
+    if (letter < L'A' || letter > L'Z' || hash < 0)
+        return false;
+    CString id = usbPath.Mid(hash + 1);
+    id.MakeLower();
+    wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', letter, L':', 0};
+    DWORD type = 0, number = 0;
+    if (!devices::GetStorageDeviceNumber(volume, &type, &number) || (type == 0 && number == 0))
+        return false;
+    for (const devices::InterfaceRow& row : devices::ListInterfaces(devices::kDiskInterfaces)) {
+        DWORD rowType = 0, rowNumber = 0;
+        if (!devices::GetStorageDeviceNumber(row.path, &rowType, &rowNumber) || rowType != type || rowNumber != number)
+            continue;
+        CString path(row.path.c_str());
+        path.MakeLower();
+        return path.Find(id) >= 0;
+    }
+    return false;
+}
+
 CString ReadFriendlyName(const CString& subKey, const CString& defaultName)
 {
     CString name = defaultName;

@@ -37,6 +37,22 @@ bool IsIPodDrive(wchar_t letter);
 const std::vector<UsbDeviceEntry>& UsbDeviceTable();
 void FreeUsbDeviceTable();
 
+// What the USB scan learnt about Apple players: whether an iPod shuffle is plugged in, and the
+// USB path of the first one.
+struct AppleUsbScan {
+    BOOL shuffleFound = FALSE;
+    CString appleUsbPath;
+};
+// The USB devices whose path holds the fragment (case-sensitive); the scan is cleared and then
+// names the first of them that is an iPod shuffle. An empty fragment counts nothing and leaves
+// the scan alone.
+int CountUsbDevices(const CString& fragment, AppleUsbScan* scan);
+// The Apple USB devices ("USB#VID_05AC&PID_1...").
+int CountAppleUsbDevices(AppleUsbScan* scan);
+// Whether the drive's disk stands on the USB device of that path ("USB#VID_05AC&PID_1300#000A27"):
+// the disk interface with the drive's storage device number has the path's last part in its own.
+bool IsDriveOnUsbDevice(wchar_t letter, const CString& usbPath);
+
 // "SOFTWARE\Microsoft\Windows Portable Devices\Devices\<path>" "FriendlyName", else the default.
 CString ReadFriendlyName(const CString& subKey, const CString& defaultName);
 

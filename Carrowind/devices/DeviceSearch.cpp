@@ -13,6 +13,7 @@
 #include "iTunesAutomation.h"
 
 #include <map>
+#include <memory>
 
 IMPLEMENT_DYNCREATE(CDeviceSearchThread, CWinThread)
 
@@ -253,13 +254,12 @@ ZunePass ConnectZuneDevices(DeviceSearchJob* job)
 
 }  // namespace
 
-ITunesSources ListiTunesSources(BOOL startiTunes)
+ITunesSources ListiTunesSources(CiTunesHelper& helper, BOOL startiTunes)
 {
     ITunesSources sources;
     const BOOL running = IsiTunesRunning();
     if (!running && !startiTunes)
         return sources;
-    CiTunesHelper helper;
     if (!helper.iTunes())
         return sources;
     if (!running)
@@ -274,7 +274,29 @@ ITunesSources ListiTunesSources(BOOL startiTunes)
     return sources;
 }
 
-void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes)
+CString MatchiTunesSource(const CString& recordName, const CString& sourceNames)
+{
+    CString wanted = recordName;
+    wanted.MakeLower();
+    if (wanted.IsEmpty())
+        return CString();  // a nameless device is no source of iTunes
+    int start = 0;
+    for (CString name = sourceNames.Tokenize(L"|", start); start >= 0; name = sourceNames.Tokenize(L"|", start)) {
+        CString lower = name;
+        lower.MakeLower();
+        if (lower.Find(wanted) >= 0)
+            return name;
+        // The drive's short name iTunes' name gives: its signs made "_", cut to 11 characters.
+        for (const wchar_t sign : {L'\'', L'|', L'\\', L'/', L':'})
+            lower.Replace(sign, L'_');
+        if (lower.Left(11) == wanted)
+            return name;
+    }
+    return CString();
+}
+
+void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes, const CString& matchedNames, BOOL shuffleFound,
+                      bool appleAdded)
 {
     const CString library = LoadText(IDS_ITUNES_LIBRARY_NAME);
     auto add = [&](const CString& name, const CString& description) {
@@ -283,18 +305,28 @@ void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes)
         record->SetMp3Only(0);
         record->isMobileStorageCard = 0;
         job.devices->Add(record);
+        return record;
     };
-    bool appleAdded = false;
+    // Whole names: an iPod whose name is part of another's is still its own player.
+    auto matched = [&](const CString& name) {
+        int start = 0;
+        for (CString seen = matchedNames.Tokenize(L"|", start); start >= 0; seen = matchedNames.Tokenize(L"|", start))
+            if (seen.CompareNoCase(name) == 0)
+                return true;
+        return false;
+    };
+    const bool shuffle = shuffleFound && iTunes.sourceFlag == 1;
     int start = 0;
     for (CString name = iTunes.names.Tokenize(L"|", start); start >= 0; name = iTunes.names.Tokenize(L"|", start)) {
-        if (name.IsEmpty())
+        if (name.IsEmpty() || matched(name))
             continue;
-        add(name, LoadText(IDS_APPLE_DEVICE));
+        PlayerRecord* record = add(name, LoadText(shuffle ? IDS_APPLE_SHUFFLE : IDS_APPLE_DEVICE));
+        record->isShuffle = shuffle ? TRUE : FALSE;
         appleAdded = true;
         if (job.mp3Title)
             add(library, library);  // the same iPod reached through the library
     }
-    if (job.mp3Title && !appleAdded)
+    if (job.mp3Title && !appleAdded && iTunes.connected)
         add(library, library);
 }
 
@@ -366,6 +398,8 @@ BOOL CDeviceSearchThread::InitInstance()
 void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* manager2)
 {
     DeviceSearchJob* job = m_job.get();
+    // -1 not decided, 0 iTunes not reached, 1 connected.
+    int iTunesState = job->iTunesInstalled ? -1 : 0;
     while (job->devices->GetSize() == 0 && !job->stopRequested) {
         Released<IWMDMEnumDevice> enumeration;
         const HRESULT hr = manager2 ? manager2->EnumDevices2(&enumeration.p) : manager->EnumDevices(&enumeration.p);
@@ -387,8 +421,31 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
         CString lastMobileName;
         ReadMobileDevices(&mobiles, &lastMobileName);
 
-        // iTunes: Apple players are reached through it, when it runs (a test may answer for it).
-        ITunesSources iTunes = Probe() ? Probe()() : ListiTunesSources(FALSE);
+        // iTunes: Apple players are reached through it. It is asked (and started, when it is
+        // not running) while an Apple player is plugged in, or while it is installed and no
+        // pass has found it unreachable.
+        AppleUsbScan usb;
+        const int appleUsb = CountAppleUsbDevices(&usb);
+        // Released before the Zune step leaves this apartment.
+        auto helper = std::make_unique<CiTunesHelper>();
+        ITunesSources iTunes;
+        if (appleUsb > 0 || iTunesState != 0) {
+            iTunes = Probe() ? Probe()() : ListiTunesSources(*helper, TRUE);
+            iTunesState = iTunes.connected ? 1 : 0;
+        }
+        // Whether iTunes shows a source or playlist of that name.
+        auto iTunesKnows = [&](const CString& recordName) {
+            if (Probe())
+                return !MatchiTunesSource(recordName, iTunes.names).IsEmpty();
+            IITPlaylist* playlist = nullptr;
+            if (FAILED(helper->FindPlaylist(recordName, &playlist)) || !playlist)
+                return false;
+            playlist->Release();
+            return true;
+        };
+        const CString library = LoadText(IDS_ITUNES_LIBRARY_NAME);
+        CString matchedNames;
+        bool appleAdded = false;
 
         for (;;) {
             if (job->stopRequested)
@@ -407,9 +464,69 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
             CString name = nameBuffer;
             name.Trim();
             wchar_t letter = GetDriveLetterFromName(name);
-            // An iPod is reached through iTunes only, which is not running here.
-            if (letter && IsIPodDrive(letter) && !iTunes.connected)
-                continue;
+
+            // An iPod: its drive holds iTunes' database, or (without a drive, while an Apple USB
+            // device is plugged in) Apple made it and iTunes shows iPods.
+            bool apple = false;
+            if (letter || appleUsb == 0) {
+                apple = letter && IsIPodDrive(letter);
+            } else if (!iTunes.names.IsEmpty()) {
+                wchar_t maker[wmdm::kDeviceNameChars + 1] = {};
+                CString manufacturer;
+                if (SUCCEEDED(device.p->GetManufacturer(maker, wmdm::kDeviceNameChars)))
+                    manufacturer = maker;
+                manufacturer.Trim();
+                apple = manufacturer == L"Apple";
+            }
+            if (apple) {
+                if (iTunesState == 0)
+                    continue;  // reached through iTunes only, which cannot be reached
+                CString recordName = name;
+                const int paren = recordName.Find(L'(');
+                if (paren >= 0)
+                    recordName = recordName.Left(paren);
+                recordName.Trim();
+                const CString source = MatchiTunesSource(recordName, iTunes.names);
+                if (!source.IsEmpty()) {
+                    matchedNames += source + L"|";
+                    DeviceProperties properties;
+                    ReadDeviceProperties(device.p, &properties);
+                    UINT kind = IDS_APPLE_IPOD;
+                    bool shuffle = false;
+                    if (iTunesKnows(source)) {
+                        shuffle = (usb.shuffleFound && iTunes.sourceFlag == 1) ||
+                                  (letter && IsDriveOnUsbDevice(letter, usb.appleUsbPath));
+                        kind = shuffle ? IDS_APPLE_SHUFFLE : IDS_APPLE_DEVICE;
+                    }
+                    const CString description = LoadText(kind);
+                    // No stream: an Apple player is reached through iTunes, not the device manager.
+                    auto* record = new PlayerRecord(source, nullptr, description, NoSerialNumber(), properties.protocolFlag);
+                    record->iTunesSourceFlag = iTunes.sourceFlag;
+                    record->isShuffle = shuffle ? TRUE : FALSE;
+                    record->SetMp3Only(0);
+                    record->isMobileStorageCard = 0;
+                    job->devices->Add(record);
+                    appleAdded = true;
+                    if (job->mp3Title) {
+                        // The same player reached through the library.
+                        CString both;
+                        both.Format(L"%s and %s", static_cast<const wchar_t*>(library),
+                                    static_cast<const wchar_t*>(description));
+                        const bool known = kind != IDS_APPLE_IPOD;
+                        auto* second = new PlayerRecord(known ? library : source, nullptr, known ? library : both,
+                                                        NoSerialNumber(), properties.protocolFlag);
+                        second->iTunesSourceFlag = iTunes.sourceFlag;
+                        second->isShuffle = record->isShuffle;
+                        second->SetMp3Only(0);
+                        second->isMobileStorageCard = 0;
+                        job->devices->Add(second);
+                    }
+                    continue;
+                }
+                if (letter)
+                    continue;  // an iPod drive iTunes does not show
+                // Otherwise a player like any other.
+            }
 
             WMDMID serial = NoSerialNumber();
             const bool hasSerial = SUCCEEDED(device.p->GetSerialNumber(&serial)) && serial.SerialNumberLength >= 2;
@@ -499,7 +616,8 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
         }
 
         if (iTunes.connected && !job->stopRequested)
-            AddiTunesRecords(*job, iTunes);
+            AddiTunesRecords(*job, iTunes, matchedNames, usb.shuffleFound, appleAdded);
+        helper.reset();
 
         if (BuildZuneTable() > 0 && !job->stopRequested) {
             const CString version = ReadZuneSoftwareVersion();

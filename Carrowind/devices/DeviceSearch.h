@@ -26,7 +26,7 @@ struct DeviceSearchJob : SearchJob {
     CString mobileMinVersion;
     CString mobileCurVersion;
     BOOL mp3Title = FALSE;
-    BOOL iTunesInstalled = FALSE;
+    BOOL iTunesInstalled = FALSE;  // iTunes may be started for the search (it is installed)
 };
 
 // Makes the search thread for a job, suspended; null when it cannot be started.
@@ -44,13 +44,20 @@ struct ITunesSources {
 };
 using ITunesProbe = std::function<ITunesSources()>;
 ITunesProbe SetITunesProbe(ITunesProbe probe);
-// The product's answer: iTunes asked through its automation when it runs (or, with
+// The product's answer: iTunes asked through the helper's connection when it runs (or, with
 // startiTunes, started for it and its window hidden).
-ITunesSources ListiTunesSources(BOOL startiTunes);
-// The records of the players iTunes shows: one per iPod ("Apple device"), followed for an MP3
-// title by the same player reached through "iTunes Library"; for an MP3 title without iPods,
-// the library's record alone.
-void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes);
+class CiTunesHelper;
+ITunesSources ListiTunesSources(CiTunesHelper& helper, BOOL startiTunes);
+// The first of iTunes' source names ("|" after each) that stands for the player a device-manager
+// name (cut before "(") gives: one that holds it (case-insensitive), or whose short drive name
+// (the signs ' | \ / : as "_", 11 characters) is it. Empty when none.
+CString MatchiTunesSource(const CString& recordName, const CString& sourceNames);
+// The records of the iPods iTunes shows that no device-manager device stood for (matchedNames,
+// "|" after each): "Apple device" (or "Apple iPod Shuffle" for the shuffle the USB scan found),
+// each followed for an MP3 title by the same player reached through "iTunes Library"; for an
+// MP3 title without any Apple record (appleAdded false), the library's record alone.
+void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes, const CString& matchedNames, BOOL shuffleFound,
+                      bool appleAdded);
 
 // The product's search thread: every player the device manager lists (with the mass-storage
 // players' profile files and the Windows Mobile devices the mobile link knows), appended to the

@@ -157,6 +157,13 @@ ULONGLONG CConfirmPage::EstimateAacBytes(LONGLONG fileSize, const CString& durat
     return static_cast<ULONGLONG>(estimate);
 }
 
+UINT LockedApplePlayerTextId(const PlayerRecord& player)
+{
+    return player.isShuffle                 ? IDS_CONFIRM_SHUFFLE_NEEDS_ITUNES
+           : player.iTunesSourceFlag == 1   ? IDS_CONFIRM_MANUALLY_MANAGE
+                                            : IDS_CONFIRM_ITUNES_AND_MANUALLY_MANAGE;
+}
+
 BOOL CConfirmPage::CheckApplePlayer(PlayerRecord* player, int kind, const CString& incompatible)
 {
     const ConfirmAppleServices& services = AppleServices();
@@ -539,9 +546,7 @@ BOOL CConfirmPage::CheckFreeSpace(PlayerRecord* player, ULONGLONG needed, BOOL* 
         if (gotSpace && locked && apple &&
             (!m_sheet->m_iTunesCompatible || player->IsApple() < static_cast<int>(kAppleIPodShuffle))) {
             // iTunes does not let us change this iPod.
-            CString text = AfxLoadString(player->isShuffle             ? IDS_CONFIRM_SHUFFLE_NEEDS_ITUNES
-                                         : player->iTunesSourceFlag == 1 ? IDS_CONFIRM_MANUALLY_MANAGE
-                                                                         : IDS_CONFIRM_ITUNES_AND_MANUALLY_MANAGE);
+            CString text = AfxLoadString(LockedApplePlayerTextId(*player));
             if (m_sheet->m_media.GetMetadata().GetContentKind() & (KindMp3Audiobook | KindMp3Music)) {
                 CString more;
                 more.Format(AfxLoadString(IDS_CONFIRM_USE_ITUNES_LIBRARY), player->GetDisplayName().GetString());

@@ -39,6 +39,11 @@ struct ConfirmAppleServices {
 // Replaces the services; returns those before.
 ConfirmAppleServices SetConfirmAppleServices(ConfirmAppleServices services);
 
+// What an Apple player iTunes does not let us change needs, as text id: a newer iTunes for the
+// shuffle the search recognised, else the "Manually manage music" option when the search's
+// iTunes answered its listing with 1, else both.
+UINT LockedApplePlayerTextId(const PlayerRecord& player);
+
 class CConfirmPage : public CWizardPage {
     DECLARE_DYNAMIC(CConfirmPage)
 public:

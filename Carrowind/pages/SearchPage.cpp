@@ -23,8 +23,9 @@ std::shared_ptr<SearchJob> CSearchPage::NewSearchJob()
     job->mobileCurVersion = m_sheet->m_mobileCurVersion;
     const int kind = m_sheet->m_media.GetMetadata().GetContentKind();
     job->mp3Title = (kind & (KindMp3Audiobook | KindMp3Music)) != 0;
-    if (job->mp3Title)
-        job->iTunesInstalled = IsLocalServerInstalled(kITunesApplicationClass);
+    // An iPod takes Windows Media titles too (iTunes converts them): the search may start iTunes
+    // for any title, when it is installed.
+    job->iTunesInstalled = IsLocalServerInstalled(kITunesApplicationClass);
     return job;
 }
 
