@@ -61,6 +61,18 @@ public:
     BOOL SetColumn(int column, const LVCOLUMNW* info) { return static_cast<BOOL>(SendMessage(LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(info))); }
     int GetColumnWidth(int column) const { return ListView_GetColumnWidth(m_hWnd, column); }
     BOOL SetColumnWidth(int column, int width) { return ListView_SetColumnWidth(m_hWnd, column, width); }
+    // Each column as wide as its widest text or its heading, whichever is wider.
+    void FitColumnsToContents()
+    {
+        const int columns = Header_GetItemCount(ListView_GetHeader(m_hWnd));
+        for (int column = 0; column < columns; ++column) {
+            SetColumnWidth(column, LVSCW_AUTOSIZE);
+            const int contents = GetColumnWidth(column);
+            SetColumnWidth(column, LVSCW_AUTOSIZE_USEHEADER);
+            if (GetColumnWidth(column) < contents)
+                SetColumnWidth(column, contents);
+        }
+    }
     DWORD GetExtendedStyle() const { return ListView_GetExtendedListViewStyle(m_hWnd); }
     DWORD SetExtendedStyle(DWORD style) { return static_cast<DWORD>(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style)); }
     HIMAGELIST SetImageList(CImageList* list, int kind) { return ListView_SetImageList(m_hWnd, list ? list->m_hImageList : nullptr, kind); }
