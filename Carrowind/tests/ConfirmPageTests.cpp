@@ -130,6 +130,11 @@ TEST(ConfirmPage, ALongTitleWithMarkupCharactersAndLongTargetsAreShownWhole)
                     ListView_GetItemText(list, row, column, text, MAX_PATH);
                     widest = std::max(widest, ListView_GetStringWidth(list, text));
                 }
+                if (column == 0) {  // after the check boxes
+                    int cx = 0, cy = 0;
+                    ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_STATE), &cx, &cy);
+                    widest += cx;
+                }
                 needed.push_back(widest);
             }
             testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.Confirm.LongTitle");

@@ -7,6 +7,8 @@
 // the system's standard object of a list view may not know.
 #pragma once
 
+#include <algorithm>
+
 #include "ImageList.h"
 #include "Wnd.h"
 
@@ -67,7 +69,19 @@ public:
         const int columns = Header_GetItemCount(ListView_GetHeader(m_hWnd));
         for (int column = 0; column < columns; ++column) {
             SetColumnWidth(column, LVSCW_AUTOSIZE);
-            const int contents = GetColumnWidth(column);
+            int contents = GetColumnWidth(column);
+            if (column == 0) {
+                // The first column's texts stand after the rows' check boxes and icons, which
+                // not every list counts in its own fitting.
+                int images = 0;
+                for (int kind : {LVSIL_STATE, LVSIL_SMALL}) {
+                    int cx = 0, cy = 0;
+                    if (HIMAGELIST list = ListView_GetImageList(m_hWnd, kind); list && ImageList_GetIconSize(list, &cx, &cy))
+                        images += cx;
+                }
+                for (int row = 0; row < GetItemCount(); ++row)
+                    contents = std::max(contents, images + ListView_GetStringWidth(m_hWnd, GetItemText(row, 0).GetString()) + 12);
+            }
             SetColumnWidth(column, LVSCW_AUTOSIZE_USEHEADER);
             if (GetColumnWidth(column) < contents)
                 SetColumnWidth(column, contents);
