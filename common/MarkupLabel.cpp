@@ -256,6 +256,21 @@ CString ReplaceMarkupEntities(const CString& text)
     return result;
 }
 
+CString EscapeMarkupText(const CString& text)
+{
+    CString result;
+    const int length = text.GetLength();
+    for (int i = 0; i < length; ++i) {
+        switch (text[i]) {
+        case L'&': result += L"&amp;"; break;
+        case L'<': result += L"&lt;"; break;
+        case L'>': result += L"&gt;"; break;
+        default: result += text[i];
+        }
+    }
+    return result;
+}
+
 CString DecodeMarkupText(const CString& text)
 {
     CString result;

@@ -48,6 +48,9 @@ struct MarkupElement {
 
 // Entities replaced by U+0001 and a code character (2 for "&amp;", 3 for "&bull;", ...).
 CString ReplaceMarkupEntities(const CString& text);
+// A plain text (a title, a path, a device's name) as markup that shows it as it is: "&", "<"
+// and ">" become their entities.
+CString EscapeMarkupText(const CString& text);
 // U+0001 pairs back to their characters (an unknown code reads as a blank).
 CString DecodeMarkupText(const CString& text);
 // The elements of a text (entities already replaced), from the base font and colours.

@@ -88,6 +88,7 @@ BOOL CDownloadPartsDlg::OnInitDialog()
         m_list.SetCheck(row, m_status[row] == PartStatus::NotDownloaded ? CCheckedListCtrl::kChecked
                                                                         : CCheckedListCtrl::kCheckedDisabled);
     }
+    m_list.FitColumnsToContents();
     m_list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     m_list.SetFocus();
     return FALSE;

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <tuple>
 #include <shlwapi.h>
 
@@ -286,6 +288,14 @@ TEST_F(DownloadDialog, OffersOnlyThePartsThatAreNeitherOnDiskNorQueued)
                 sizes.push_back(dialog.m_list.GetItemText(row, 2));
             }
             headerAll = HeaderBox(dialog.m_list);
+            // Every column is wider than its widest text (the durations were cut).
+            for (int column = 0; column < 4; ++column) {
+                int widest = 0;
+                for (int row = 0; row < dialog.m_list.GetItemCount(); ++row)
+                    widest = std::max(widest, ListView_GetStringWidth(dialog.m_list.m_hWnd,
+                                                                      dialog.m_list.GetItemText(row, column).GetString()));
+                EXPECT_GT(dialog.m_list.GetColumnWidth(column), widest) << "column " << column;
+            }
             testsupport::CaptureWindow(dialog.m_hWnd, L"DownloadDialog");
             Click(dialog.m_hWnd, IDC_DOWNLOAD_UNCHECK_ALL);
             for (int row = 0; row < 4; ++row)

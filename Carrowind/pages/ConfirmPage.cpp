@@ -349,6 +349,7 @@ void CConfirmPage::FillParts()
         if (m_strFormat.IsEmpty() && !format.IsEmpty())
             m_strFormat = format;
     }
+    m_parts.FitColumnsToContents();
 }
 
 BOOL CConfirmPage::OnSetActive()
@@ -509,6 +510,7 @@ void CConfirmPage::UpdatePartPaths(const CString& folder, const CString& baseNam
         if (row < m_sheet->m_lastTransferredPart)
             m_parts.SetCheck(row, CCheckedListCtrl::kUnchecked);
     }
+    m_parts.FitColumnsToContents();
 }
 
 PlayerRecord* CConfirmPage::GetSelectedPlayer()

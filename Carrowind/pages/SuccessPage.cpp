@@ -13,6 +13,8 @@
 #include "res/CarrowindIds.h"
 #include "res/HelpTopics.h"
 
+#include <vector>
+
 IMPLEMENT_DYNAMIC(CSuccessPage, CWizardPage)
 
 namespace {
@@ -27,6 +29,20 @@ PlayerRemover& Remover()
 int RemoveNotAvailable(const CString& deviceName, CString& status)
 {
     return SafelyRemovePlayer(L"EjectName", deviceName, status, FALSE, FALSE);
+}
+
+// "part 1", "parts 2 and 3", "parts 1, 2 and 4".
+CString PartList(const std::vector<int>& numbers)
+{
+    CString list(numbers.size() == 1 ? L"part " : L"parts ");
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        if (i > 0)
+            list += i + 1 == numbers.size() ? L" and " : L", ";
+        CString number;
+        number.Format(L"%d", numbers[i]);
+        list += number;
+    }
+    return list;
 }
 
 }  // namespace
@@ -81,6 +97,7 @@ BOOL CSuccessPage::OnSetActive()
         }
     }
     m_removalResult = 99;
+    TellWhatWasCopied();
     if (m_appleKind == 1) {
         CString text = GetDlgItemText(IDC_SUCCESS_MESSAGE);
         if (CMarkupLabel* label = m_ownerSheet->FindMarkupLabel(this, IDC_SUCCESS_MESSAGE)) {
@@ -135,4 +152,33 @@ void CSuccessPage::OnSafelyRemovePlayer()
     const PlayerRemover& remover = Remover();
     m_removalResult = remover ? remover(m_deviceName, m_status) : RemoveNotAvailable(m_deviceName, m_status);
     AfxMessageBox(m_status, MB_OK | MB_ICONINFORMATION);
+}
+
+void CSuccessPage::TellWhatWasCopied()
+{
+    // The Confirm page offers only the parts that can be sent; when some were left out, the
+    // page says which were copied and which were not instead of calling the title copied.
+    const CObArray& parts = m_sheet->m_media.m_parts;
+    const INT_PTR total = parts.GetSize();
+    std::vector<bool> chosen(static_cast<size_t>(total), false);
+    for (INT_PTR i = 0; i < m_sheet->m_selectedParts.GetSize(); ++i)
+        if (m_sheet->m_selectedParts[i] < static_cast<UINT>(total))
+            chosen[m_sheet->m_selectedParts[i]] = true;
+    std::vector<int> copied, left;
+    for (INT_PTR i = 0; i < total; ++i) {
+        const auto* part = static_cast<const CPartObject*>(parts[i]);
+        const int number = part && part->m_number > 0 ? part->m_number : static_cast<int>(i) + 1;
+        (chosen[static_cast<size_t>(i)] ? copied : left).push_back(number);
+    }
+    CMarkupLabel* label = m_ownerSheet->FindMarkupLabel(this, IDC_SUCCESS_MESSAGE);
+    if (left.empty() || copied.empty() || !label)
+        return;
+    const CString title = EscapeMarkupText(m_sheet->m_title);
+    CString whole, some;
+    whole.Format(AfxLoadString(IDS_SUCCESS_COPIED_SENTENCE), title.GetString());
+    some.Format(AfxLoadString(IDS_SUCCESS_SOME_PARTS), static_cast<int>(copied.size()), static_cast<int>(total),
+                title.GetString(), PartList(copied).GetString(), PartList(left).GetString());
+    CString text = label->GetWindowText();
+    if (text.Replace(whole, some) > 0)
+        label->SetText(text);
 }

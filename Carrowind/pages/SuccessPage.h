@@ -34,5 +34,6 @@ protected:
 
 private:
     void OnSafelyRemovePlayer();
+    void TellWhatWasCopied();
     CWizardSheet* m_sheet;
 };

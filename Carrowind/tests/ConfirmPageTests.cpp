@@ -5,12 +5,16 @@
 #include "CarrowindSheet.h"
 #include "DeviceEnumeration.h"
 #include "PlayerRecord.h"
+#include "MarkupLabel.h"
 #include "MediaElements.h"
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
 #include "res/ConfirmPageIds.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <commctrl.h>
 
 namespace {
 
@@ -84,6 +88,72 @@ TEST(ConfirmPage, TheSearchFindsThePlayersAndTheConfirmPageListsThem)
     EXPECT_GE(log.Find(L"DeviceSearch: found \"Garden Player\" (Garden Player)"), 0);
 }
 
+
+// A title holding markup characters is shown as it is, and the parts' columns fit their
+// texts however long the title and its targets on the player are.
+TEST(ConfirmPage, ALongTitleWithMarkupCharactersAndLongTargetsAreShownWhole)
+{
+    ScratchFolder scratch;
+    CreateDirectoryW(scratch / L"player1", nullptr);
+    CreateDirectoryW(scratch / L"player2", nullptr);
+    testsupport::WriteAll(scratch / L"devices.ini", kTwoPlayers);
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", scratch / L"devices.ini");
+    FreeUsbDeviceTable();
+    const wchar_t* title = L"Nightfall on the Long Shelf <A> |B| & Tales of the \u00C9tang \"Sea-Road\" Chronicles";
+    const CString playlist =
+        wizardtest::MakeTitleFolder(scratch, L"Nightfall on the Long Shelf of Tales Told at Sea", 3, title);
+    App().m_contentType = L"WMA Audiobook";
+    App().m_bannerPath.Empty();
+    App().m_stringsFilePath.Empty();
+    testsupport::MessageBoxRecorder boxes(IDCANCEL);
+
+    CWizardSheet sheet(playlist);
+    CString label;
+    std::vector<int> widths, needed;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PressButton(PSBTN_NEXT);
+            return true;
+        },
+        [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
+        [&] {
+            testsupport::PumpMessages(100);
+            if (CMarkupLabel* shown = sheet.FindMarkupLabel(&sheet.m_confirm, IDC_CONFIRM_TITLE))
+                label = shown->GetWindowText();
+            HWND list = ::GetDlgItem(sheet.m_confirm.m_hWnd, IDC_CONFIRM_PARTS);
+            const int columns = Header_GetItemCount(ListView_GetHeader(list));
+            for (int column = 0; column < columns; ++column) {
+                widths.push_back(ListView_GetColumnWidth(list, column));
+                int widest = 0;
+                for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+                    wchar_t text[MAX_PATH] = {};
+                    ListView_GetItemText(list, row, column, text, MAX_PATH);
+                    widest = std::max(widest, ListView_GetStringWidth(list, text));
+                }
+                if (column == 0) {  // after the check boxes
+                    int cx = 0, cy = 0;
+                    ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_STATE), &cx, &cy);
+                    widest += cx;
+                }
+                needed.push_back(widest);
+            }
+            testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.Confirm.LongTitle");
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+
+    // The title goes into the label as text: its "<", ">" and "&" as entities.
+    EXPECT_NE(-1, label.Find(L"Nightfall on the Long Shelf &lt;A&gt; |B| &amp; Tales")) << label.ToNarrow();
+    const CString decoded = DecodeMarkupText(ReplaceMarkupEntities(label));
+    EXPECT_NE(-1, decoded.Find(title)) << decoded.ToNarrow();
+    ASSERT_EQ(4u, widths.size());
+    for (size_t column = 0; column < widths.size(); ++column)
+        EXPECT_GT(widths[column], needed[column]) << "column " << column;
+}
 
 // How the import mode and the AAC bit rate follow from the installed iTunes, its settings and
 // the chapter server's value: an iTunes of version 12 or later (or of no known version) is

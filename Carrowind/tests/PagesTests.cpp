@@ -5,6 +5,7 @@
 #include "CarrowindApp.h"
 #include "CarrowindSheet.h"
 #include "FileUtils.h"
+#include "MarkupLabel.h"
 #include "PlayerRecord.h"
 #include "SearchFixtures.h"
 #include "SuiteMessages.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -144,6 +146,47 @@ TEST_F(Pages, APlayerFoundGoesOnAndTheSuccessPageEndsTheWizard)
     EXPECT_EQ(1, successButtons);
     EXPECT_EQ(1, sheet.m_devices.GetSize());
     CloseHandle(go);
+}
+
+// With parts left out on the Confirm page, the Success page says which parts were copied and
+// which were not; with all of them it says the title was copied.
+TEST_F(Pages, TheSuccessPageSaysWhichPartsWereCopied)
+{
+    struct Case {
+        std::vector<UINT> chosen;
+        const wchar_t* expected;
+    } cases[] = {
+        {{0}, L"Copied to your player: 1 of the 2 parts of <b>Harbour Lights</b> (part 1). Not copied: part 2."},
+        {{1}, L"Copied to your player: 1 of the 2 parts of <b>Harbour Lights</b> (part 2). Not copied: part 1."},
+        {{0, 1}, L"<b>Harbour Lights</b> has been copied to your player."},
+    };
+    for (const Case& each : cases) {
+        CWizardSheet sheet(m_playlist);
+        CString shown;
+        StepRunner steps(std::vector<StepRunner::Step>{
+            [&] {
+                for (UINT index : each.chosen)
+                    sheet.m_selectedParts.Add(index);
+                sheet.SetActivePage(&sheet.m_success);
+                return true;
+            },
+            [&] { return sheet.GetActiveIndex() == sheet.GetPageIndex(&sheet.m_success); },
+            [&] {
+                testsupport::PumpMessages(100);
+                if (CMarkupLabel* label = sheet.FindMarkupLabel(&sheet.m_success, IDC_SUCCESS_MESSAGE))
+                    shown = label->GetWindowText();
+                if (each.chosen.size() == 1 && each.chosen[0] == 0)
+                    testsupport::CaptureWindow(sheet.m_hWnd, L"Carrowind.Success.SomeParts");
+                sheet.PressButton(PSBTN_FINISH);
+                return true;
+            },
+        });
+        EXPECT_EQ(ID_WIZFINISH, sheet.DoModal());
+        EXPECT_TRUE(steps.Done());
+        EXPECT_NE(-1, shown.Find(each.expected)) << shown.ToNarrow();
+        if (each.chosen.size() == 1)
+            EXPECT_EQ(-1, shown.Find(L"has been copied")) << shown.ToNarrow();
+    }
 }
 
 TEST_F(Pages, ASearchThatEndsWithoutReportingLeavesNoPageWaiting)
@@ -288,6 +331,66 @@ TEST_F(Pages, AboutBannerStringsFileAndTheMp3Text)
     EXPECT_NE(-1, message.Find(AfxLoadString(IDS_WELCOME_CONNECT_MP3))) << message.ToNarrow();
     EXPECT_EQ(CString(L"About Vesperlin Carrowind"), aboutCaption);
     EXPECT_EQ(CString(L"Vesperlin Carrowind"), aboutTitle);
+}
+
+// The system menu's Help Topics and copyright entries and the About dialog's Help button each
+// make one call of the help file (they used to come back to the sheet for ever).
+TEST_F(Pages, TheSystemMenusHelpAndTheAboutDialogsHelpButtonOpenTheHelpFile)
+{
+    testsupport::HtmlHelpRecorder recorder;
+    // The help calls a user's action makes (the sheet also starts and ends the help system).
+    auto contextCalls = [&recorder] {
+        std::vector<AfxHtmlHelpCall> calls;
+        for (const AfxHtmlHelpCall& call : recorder.Calls())
+            if (call.command == HH_HELP_CONTEXT)
+                calls.push_back(call);
+        return calls;
+    };
+    CWizardSheet sheet(m_playlist);
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandHelpTopics);
+            return true;
+        },
+        [&] { return contextCalls().size() >= 1; },
+        [&] {
+            sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandCopyright);
+            return true;
+        },
+        [&] { return contextCalls().size() >= 2; },
+        [&] {
+            sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandAbout);
+            return true;
+        },
+        [&] { return testsupport::WaitForWindow(L"#32770", L"About Vesperlin Carrowind", 0) != nullptr; },
+        [&] {
+            HWND about = testsupport::WaitForWindow(L"#32770", L"About Vesperlin Carrowind", 0);
+            ::SendMessageW(::GetDlgItem(about, IDHELP), BM_CLICK, 0, 0);
+            return true;
+        },
+        [&] { return contextCalls().size() >= 3; },
+        [&] {
+            ::PostMessageW(testsupport::WaitForWindow(L"#32770", L"About Vesperlin Carrowind", 0), WM_COMMAND, IDOK, 0);
+            return true;
+        },
+        [&] {
+            testsupport::PumpMessages(100);
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    const CString file(App().m_pszHelpFilePath ? App().m_pszHelpFilePath : L"");
+    const std::vector<AfxHtmlHelpCall> calls = contextCalls();
+    ASSERT_EQ(3u, calls.size());
+    const DWORD_PTR expected[] = {HID_BASE_COMMAND + CWizardSheetBase::kCommandHelpTopics,
+                                  HID_BASE_COMMAND + CWizardSheetBase::kCommandCopyright, HID_BASE_RESOURCE + IDD_ABOUT};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(static_cast<UINT>(HH_HELP_CONTEXT), calls[i].command) << i;
+        EXPECT_EQ(expected[i], calls[i].data) << i;
+        EXPECT_EQ(file, calls[i].file) << i;
+    }
 }
 
 TEST_F(Pages, AnUnreadablePlaylistEndsTheWizardAfterItsMessage)

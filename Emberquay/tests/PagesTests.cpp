@@ -678,4 +678,97 @@ TEST_F(CdPages, BurnOutcomes)
     }
 }
 
+// Every Help entry of the CD wizard (the system menu's Help Topics and copyright entries, the
+// Help buttons of the About, Options and Tracks dialogs) makes one call of the help file: they
+// used to come back to the sheet for ever.
+TEST_F(CdPages, EveryHelpEntryOpensTheHelpFileOnce)
+{
+    Use(kOneRecorder);
+    HoldSearches([](DriveSearchJob& job) {
+        SearchRecorders(job);
+        ReportSearchDone(job);
+    });
+    testsupport::HtmlHelpRecorder recorder;
+    // The help calls a user's action makes (the sheet also starts and ends the help system).
+    auto contextCalls = [&recorder] {
+        std::vector<AfxHtmlHelpCall> calls;
+        for (const AfxHtmlHelpCall& call : recorder.Calls())
+            if (call.command == HH_HELP_CONTEXT)
+                calls.push_back(call);
+        return calls;
+    };
+    CCdWizardSheet sheet(m_playlist);
+    auto clickHelpOf = [&](const wchar_t* caption, size_t calls) {
+        return std::vector<StepRunner::Step>{
+            [=] { return testsupport::WaitForWindow(L"#32770", caption, 0) != nullptr; },
+            [=] {
+                HWND dialog = testsupport::WaitForWindow(L"#32770", caption, 0);
+                HWND button = ::GetDlgItem(dialog, ID_HELP);
+                ::SendMessageW(button ? button : ::GetDlgItem(dialog, IDHELP), BM_CLICK, 0, 0);
+                return true;
+            },
+            [contextCalls, calls] { return contextCalls().size() >= calls; },
+            [=] {
+                ::PostMessageW(testsupport::WaitForWindow(L"#32770", caption, 0), WM_COMMAND, IDCANCEL, 0);
+                return true;
+            },
+            [=] { return testsupport::WaitForWindow(L"#32770", caption, 0) == nullptr; },
+        };
+    };
+    std::vector<StepRunner::Step> all{
+        [&] {
+            sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandHelpTopics);
+            return true;
+        },
+        [&] { return contextCalls().size() >= 1; },
+        [&] {
+            sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandCopyright);
+            return true;
+        },
+        [&] { return contextCalls().size() >= 2; },
+        [&] {
+            sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandAbout);
+            return true;
+        },
+    };
+    for (auto& step : clickHelpOf(L"About Vesperlin Emberquay", 3))
+        all.push_back(step);
+    all.push_back([&] {
+        sheet.PressButton(PSBTN_NEXT);
+        return true;
+    });
+    all.push_back([&] { return sheet.GetActiveIndex() == 2; });
+    all.push_back([&] {
+        testsupport::PumpMessages(100);
+        sheet.m_confirm.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONFIRM_OPTIONS, BN_CLICKED), 0);
+        return true;
+    });
+    for (auto& step : clickHelpOf(L"Vesperlin Emberquay - Options", 4))
+        all.push_back(step);
+    all.push_back([&] {
+        sheet.m_confirm.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONFIRM_TRACKS, BN_CLICKED), 0);
+        return true;
+    });
+    for (auto& step : clickHelpOf(L"Vesperlin Emberquay \u2013 Tracks", 5))
+        all.push_back(step);
+    all.push_back([&] {
+        sheet.PressButton(PSBTN_CANCEL);
+        return true;
+    });
+    StepRunner steps(std::move(all));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    const CString file(App().m_pszHelpFilePath ? App().m_pszHelpFilePath : L"");
+    const DWORD_PTR expected[] = {HID_BASE_COMMAND + CWizardSheetBase::kCommandHelpTopics,
+                                  HID_BASE_COMMAND + CWizardSheetBase::kCommandCopyright, HID_BASE_RESOURCE + IDD_ABOUT,
+                                  HID_BASE_RESOURCE + IDD_BURN_OPTIONS, HID_BASE_RESOURCE + IDD_TRACKS};
+    const std::vector<AfxHtmlHelpCall> calls = contextCalls();
+    ASSERT_EQ(5u, calls.size());
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(static_cast<UINT>(HH_HELP_CONTEXT), calls[i].command) << i;
+        EXPECT_EQ(expected[i], calls[i].data) << i;
+        EXPECT_EQ(file, calls[i].file) << i;
+    }
+}
+
 }  // namespace

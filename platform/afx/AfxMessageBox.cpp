@@ -1,6 +1,8 @@
 #include "AfxMessageBox.h"
 
 #include "WinApp.h"
+#include "WinThread.h"
+#include "Wnd.h"
 
 #include <mutex>
 
@@ -52,18 +54,37 @@ int AfxMessageBox(const wchar_t* text, UINT type, UINT helpId)
     return AfxDefaultMessageBox(text, type, helpId);
 }
 
-int AfxDefaultMessageBox(const wchar_t* text, UINT type, UINT helpId)
+namespace {
+HWND LiveWindow(const CWnd* window) { return window && window->m_hWnd && IsWindow(window->m_hWnd) ? window->m_hWnd : nullptr; }
+}  // namespace
+
+HWND AfxGetMessageBoxOwner()
 {
     HWND owner;
-    CString caption;
     {
         std::lock_guard<std::mutex> hold(g_lock);
         owner = g_owner;
+    }
+    if (owner && IsWindow(owner))
+        return owner;
+    if (CWinThread* thread = AfxGetThread())
+        if (HWND main = LiveWindow(thread->m_pMainWnd))
+            return main;
+    // A worker thread has no main window of its own: its boxes belong to the program's, so
+    // that they stay in front of it and keep it from being used until they are answered.
+    if (CWinApp* app = AfxGetApp())
+        return LiveWindow(app->m_pMainWnd);
+    return nullptr;
+}
+
+int AfxDefaultMessageBox(const wchar_t* text, UINT type, UINT helpId)
+{
+    CString caption;
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
         caption = g_caption;
     }
-    if (owner && !IsWindow(owner))
-        owner = nullptr;
-    return AfxShowMessageBox(owner, text, caption, type, helpId);
+    return AfxShowMessageBox(AfxGetMessageBoxOwner(), text, caption, type, helpId);
 }
 
 int AfxMessageBox(UINT textId, UINT type, UINT helpId)

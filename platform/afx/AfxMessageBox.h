@@ -31,6 +31,10 @@ void AfxSetMessageBoxCaption(const wchar_t* caption);
 // The window boxes are owned by (the main window when set).
 void AfxSetMessageBoxOwner(HWND owner);
 
+// The window a box of the calling thread is owned by: the owner set above while it exists,
+// else the thread's main window, else (a worker thread) the program's main window.
+HWND AfxGetMessageBoxOwner();
+
 // The box as the class library shows it (CWinApp::DoMessageBox's base): the caption and
 // owner set above, then the handler or a real box.
 int AfxDefaultMessageBox(const wchar_t* text, UINT type, UINT helpId);

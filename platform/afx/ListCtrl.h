@@ -7,6 +7,8 @@
 // the system's standard object of a list view may not know.
 #pragma once
 
+#include <algorithm>
+
 #include "ImageList.h"
 #include "Wnd.h"
 
@@ -61,6 +63,30 @@ public:
     BOOL SetColumn(int column, const LVCOLUMNW* info) { return static_cast<BOOL>(SendMessage(LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(info))); }
     int GetColumnWidth(int column) const { return ListView_GetColumnWidth(m_hWnd, column); }
     BOOL SetColumnWidth(int column, int width) { return ListView_SetColumnWidth(m_hWnd, column, width); }
+    // Each column as wide as its widest text or its heading, whichever is wider.
+    void FitColumnsToContents()
+    {
+        const int columns = Header_GetItemCount(ListView_GetHeader(m_hWnd));
+        for (int column = 0; column < columns; ++column) {
+            SetColumnWidth(column, LVSCW_AUTOSIZE);
+            int contents = GetColumnWidth(column);
+            if (column == 0) {
+                // The first column's texts stand after the rows' check boxes and icons, which
+                // not every list counts in its own fitting.
+                int images = 0;
+                for (int kind : {LVSIL_STATE, LVSIL_SMALL}) {
+                    int cx = 0, cy = 0;
+                    if (HIMAGELIST list = ListView_GetImageList(m_hWnd, kind); list && ImageList_GetIconSize(list, &cx, &cy))
+                        images += cx;
+                }
+                for (int row = 0; row < GetItemCount(); ++row)
+                    contents = std::max(contents, images + ListView_GetStringWidth(m_hWnd, GetItemText(row, 0).GetString()) + 12);
+            }
+            SetColumnWidth(column, LVSCW_AUTOSIZE_USEHEADER);
+            if (GetColumnWidth(column) < contents)
+                SetColumnWidth(column, contents);
+        }
+    }
     DWORD GetExtendedStyle() const { return ListView_GetExtendedListViewStyle(m_hWnd); }
     DWORD SetExtendedStyle(DWORD style) { return static_cast<DWORD>(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style)); }
     HIMAGELIST SetImageList(CImageList* list, int kind) { return ListView_SetImageList(m_hWnd, list ? list->m_hImageList : nullptr, kind); }

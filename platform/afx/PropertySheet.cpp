@@ -300,6 +300,11 @@ BOOL CPropertySheet::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 {
     if (message == WM_INITDIALOG) {
         *result = OnInitDialog();
+        // A property sheet with an owner opens over the middle of it, as a dialog does (the
+        // system leaves it where the window manager puts it; it has its size only now);
+        // wizards place themselves.
+        if (!IsWizard() && !(GetStyle() & WS_CHILD) && ::GetWindow(m_hWnd, GW_OWNER))
+            CenterWindow();
         return TRUE;
     }
     return CWnd::OnWndMsg(message, wParam, lParam, result);

@@ -939,6 +939,14 @@ int CWnd::MessageBox(const wchar_t* text, const wchar_t* caption, UINT type)
 
 void CWnd::HtmlHelp(DWORD_PTR data, UINT command)
 {
-    if (CWinApp* app = AfxGetApp())
+    // Other windows pass through the program (its main window may adjust the call); the main
+    // window itself, or any window of a program without one, goes to the help file: asking the
+    // program again would come back here for ever.
+    CWinApp* app = AfxGetApp();
+    CWnd* main = app ? app->m_pMainWnd : nullptr;
+    if (main && main != this && main->m_hWnd && ::IsWindow(main->m_hWnd)) {
         app->HtmlHelp(data, command);
+        return;
+    }
+    AfxHtmlHelp(m_hWnd, app ? app->m_pszHelpFilePath : nullptr, command, data);
 }

@@ -211,7 +211,8 @@ public:
     BOOL SetForegroundWindow() { return ::SetForegroundWindow(m_hWnd); }
     void DragAcceptFiles(BOOL accept = TRUE);
     int MessageBox(const wchar_t* text, const wchar_t* caption = nullptr, UINT type = MB_OK);
-    // Help through the program's help hook (CWinApp::HtmlHelp).
+    // Help through the program's help hook (CWinApp::HtmlHelp); the main window's own call
+    // goes to the help file.
     virtual void HtmlHelp(DWORD_PTR data, UINT command);
 
 protected:

@@ -157,9 +157,7 @@ int CWizardAppBase::DoMessageBox(const wchar_t* text, UINT type, UINT helpId)
     if (prompt.IsEmpty() && helpId != 0 && helpId != static_cast<UINT>(-1))
         prompt = AfxLoadString(helpId);
     const CString caption = GetAppTitle();
-    CWnd* main = AfxGetThread() ? AfxGetThread()->m_pMainWnd : nullptr;
-    HWND owner = main && ::IsWindow(main->m_hWnd) ? main->m_hWnd : nullptr;
-    return AfxShowMessageBox(owner, prompt, caption, WizardMessageBoxType(type), helpId);
+    return AfxShowMessageBox(AfxGetMessageBoxOwner(), prompt, caption, WizardMessageBoxType(type), helpId);
 }
 
 void CWizardAppBase::ShowHelpTopic(const HELPINFO* info, const wchar_t* topic)

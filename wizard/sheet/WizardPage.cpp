@@ -61,16 +61,26 @@ void CWizardPage::SetMarkupText(UINT itemId, const wchar_t* key, CWnd* parent)
     }
     if (m_pageTitle.IsEmpty())
         m_pageTitle = GetWindowText();
-    const CString text =
-        ReplacePlaceholders(m_app->LookupStringsFile(m_pageTitle, key, templateText), &m_ownerSheet->GetPlaceholders());
+    const CString source = m_app->LookupStringsFile(m_pageTitle, key, templateText);
+    const CMapStringToString& placeholders = m_ownerSheet->GetPlaceholders();
+    // A label reads its text as markup: the values filled in (a title, a path) are shown as
+    // they are, so their "<", ">" and "&" go in as entities.
+    CMapStringToString escaped;
+    for (POSITION at = placeholders.GetStartPosition(); at;) {
+        CString name, value;
+        placeholders.GetNextAssoc(at, name, value);
+        escaped.SetAt(name, EscapeMarkupText(value));
+    }
+    const CString markup = ReplacePlaceholders(source, &escaped);
     if (CMarkupLabel* label = m_ownerSheet->FindMarkupLabel(this, itemId)) {
-        label->SetText(text);
+        label->SetText(markup);
         return;
     }
+    const CString text = ReplacePlaceholders(source, &placeholders);
     if (parent) {
         auto label = std::make_unique<CMarkupLabel>();
         if (label->SubclassDlgItem(itemId, parent)) {
-            label->SetText(text);
+            label->SetText(markup);
             m_ownerSheet->AddMarkupLabel(this, itemId, std::move(label));
             return;
         }

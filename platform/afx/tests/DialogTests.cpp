@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -259,6 +261,95 @@ TEST(Dialog, ModelessDialogLivesUntilDestroyed)
 }  // namespace
 
 namespace {
+
+// A main window that adjusts help calls and passes them on, as the programs' main windows do.
+class CHelpPassingWindow : public CWnd {
+public:
+    void HtmlHelp(DWORD_PTR data, UINT command) override
+    {
+        ++calls;
+        if (++depth > 3) {  // would never end: stop here so that the test can say so
+            --depth;
+            return;
+        }
+        CWnd::HtmlHelp(data + 1, command);
+        --depth;
+    }
+    int calls = 0;
+    int depth = 0;
+};
+
+TEST(Dialog, HelpOfTheMainWindowAndItsDialogsReachesTheHelpFileOnce)
+{
+    testsupport::HtmlHelpRecorder help;
+    g_app.SetHelpFilePath(L"C:\tests\Tests.chm");
+    CHelpPassingWindow main;
+    ASSERT_TRUE(main.CreateEx(0, L"STATIC", L"Main", WS_POPUP, 0, 0, 100, 100, nullptr, 0));
+    g_app.m_pMainWnd = &main;
+
+    // The main window's own help (its system menu, its accelerators).
+    main.HtmlHelp(HID_BASE_COMMAND + 7, HH_HELP_CONTEXT);
+    EXPECT_EQ(1, main.calls);
+    ASSERT_EQ(1u, help.Calls().size());
+    EXPECT_EQ(HID_BASE_COMMAND + 8, help.Calls()[0].data);
+    EXPECT_EQ(main.m_hWnd, help.Calls()[0].caller);
+    EXPECT_EQ(CString(L"C:\tests\Tests.chm"), help.Calls()[0].file);
+
+    // A dialog's Help button passes the main window once, the program's help finder too.
+    CTestDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_TEST_DIALOG));
+    SendMessageW(GetDlgItem(dialog.m_hWnd, ID_HELP), BM_CLICK, 0, 0);
+    EXPECT_EQ(2, main.calls);
+    g_app.OnHelpFinder();
+    EXPECT_EQ(3, main.calls);
+    ASSERT_EQ(3u, help.Calls().size());
+    EXPECT_EQ(HID_BASE_RESOURCE + IDD_TEST_DIALOG + 1, help.Calls()[1].data);
+    EXPECT_EQ(static_cast<UINT>(HH_DISPLAY_TOPIC), help.Calls()[2].command);
+    dialog.DestroyWindow();
+    g_app.m_pMainWnd = nullptr;
+}
+
+// Boxes a worker thread raises belong to the program's main window and keep it from use.
+TEST(Dialog, BoxesOfAWorkerThreadAreOwnedByTheMainWindow)
+{
+    CWnd main;
+    ASSERT_TRUE(main.CreateEx(0, L"STATIC", L"Main", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, 0));
+    g_app.m_pMainWnd = &main;
+    {
+        testsupport::MessageBoxRecorder boxes(IDYES);
+        int answer = 0;
+        std::thread worker([&answer] { answer = AfxMessageBox(L"Search again?", MB_YESNO); });
+        worker.join();
+        EXPECT_EQ(IDYES, answer);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(main.m_hWnd, boxes.Boxes()[0].owner);
+    }
+    // A real box: the main window is disabled while it is open.
+    std::atomic<int> answer{0};
+    std::thread worker([&answer] { answer = AfxMessageBox(L"The disc could not be written.", MB_OK); });
+    HWND box = nullptr;
+    BOOL enabledMeanwhile = TRUE;
+    for (int i = 0; i < 200 && !box; ++i) {
+        testsupport::PumpMessages(20);
+        HWND candidate = FindWindowW(L"#32770", nullptr);
+        if (candidate && GetWindow(candidate, GW_OWNER) == main.m_hWnd)
+            box = candidate;
+    }
+    if (box) {
+        enabledMeanwhile = IsWindowEnabled(main.m_hWnd);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    while (answer == 0) {  // an unowned box is closed too, so that the worker ends
+        if (HWND other = FindWindowW(L"#32770", nullptr))
+            PostMessageW(other, WM_COMMAND, IDOK, 0);
+        testsupport::PumpMessages(20);
+    }
+    worker.join();
+    EXPECT_NE(nullptr, box);
+    EXPECT_FALSE(enabledMeanwhile);
+    EXPECT_TRUE(IsWindowEnabled(main.m_hWnd));
+    g_app.m_pMainWnd = nullptr;
+}
 
 TEST(Dialog, CaptionHelpModeAndTextPopupsFailHarmlesslyWithTheRightArguments)
 {

@@ -187,3 +187,32 @@ TEST(WizardSheet, ASheetLeftOpenAfterAFailedStepIsEnded)
 }
 
 }  // namespace
+
+namespace {
+
+// A property sheet (not a wizard) with an owner opens over the middle of it.
+TEST(PropertySheet, ASheetOpensOverTheMiddleOfItsOwner)
+{
+    HWND ownerWindow = CreateWindowExW(0, L"STATIC", L"Owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, 300, 200,
+                                       700, 560, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, ownerWindow);
+    CTestPage page(IDD_WIZARD_PAGE1, L"only", 0);
+    CPropertySheet sheet(L"Properties", CWnd::FromHandle(ownerWindow));
+    sheet.m_psh.dwFlags |= PSH_NOAPPLYNOW;
+    sheet.AddPage(&page);
+    RECT placed = {};
+    testsupport::StepRunner steps(std::vector<std::function<void()>>{
+        [&] {
+            GetWindowRect(sheet.m_hWnd, &placed);
+            sheet.PressButton(PSBTN_CANCEL);
+        },
+    });
+    sheet.DoModal();
+    RECT owner = {};
+    GetWindowRect(ownerWindow, &owner);
+    DestroyWindow(ownerWindow);
+    EXPECT_NEAR((owner.left + owner.right) / 2, (placed.left + placed.right) / 2, 1);
+    EXPECT_NEAR((owner.top + owner.bottom) / 2, (placed.top + placed.bottom) / 2, 1);
+}
+
+}  // namespace
