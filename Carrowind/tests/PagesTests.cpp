@@ -184,8 +184,9 @@ TEST_F(Pages, TheSuccessPageSaysWhichPartsWereCopied)
         EXPECT_EQ(ID_WIZFINISH, sheet.DoModal());
         EXPECT_TRUE(steps.Done());
         EXPECT_NE(-1, shown.Find(each.expected)) << shown.ToNarrow();
-        if (each.chosen.size() == 1)
+        if (each.chosen.size() == 1) {
             EXPECT_EQ(-1, shown.Find(L"has been copied")) << shown.ToNarrow();
+        }
     }
 }
 

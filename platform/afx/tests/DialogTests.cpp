@@ -282,7 +282,7 @@ public:
 TEST(Dialog, HelpOfTheMainWindowAndItsDialogsReachesTheHelpFileOnce)
 {
     testsupport::HtmlHelpRecorder help;
-    g_app.SetHelpFilePath(L"C:\tests\Tests.chm");
+    g_app.SetHelpFilePath(L"C:\\tests\\Tests.chm");
     CHelpPassingWindow main;
     ASSERT_TRUE(main.CreateEx(0, L"STATIC", L"Main", WS_POPUP, 0, 0, 100, 100, nullptr, 0));
     g_app.m_pMainWnd = &main;
@@ -293,7 +293,7 @@ TEST(Dialog, HelpOfTheMainWindowAndItsDialogsReachesTheHelpFileOnce)
     ASSERT_EQ(1u, help.Calls().size());
     EXPECT_EQ(HID_BASE_COMMAND + 8, help.Calls()[0].data);
     EXPECT_EQ(main.m_hWnd, help.Calls()[0].caller);
-    EXPECT_EQ(CString(L"C:\tests\Tests.chm"), help.Calls()[0].file);
+    EXPECT_EQ(CString(L"C:\\tests\\Tests.chm"), help.Calls()[0].file);
 
     // A dialog's Help button passes the main window once, the program's help finder too.
     CTestDialog dialog;
