@@ -23,12 +23,13 @@ bool IsTrimmedByWizards(wchar_t ch)
     return wcschr(kTrimmedByWizards, ch) != nullptr;
 }
 
-// An id or kind name that reads back as written.
+// An id or kind name that reads back as written: the wizards take a quoted value whole (hyphens,
+// blanks and accents included), but a quote inside it would end it early.
 bool IsPlainOptionValue(const CString& value)
 {
     if (value.IsEmpty())
         return true;
-    if (value.FindOneOf(L"\"-") >= 0 || ContainsNoCase(value, L".wax"))
+    if (value.Find(L'"') >= 0 || ContainsNoCase(value, L".wax"))
         return false;
     return !IsTrimmedByWizards(value[0]) && !IsTrimmedByWizards(value[value.GetLength() - 1]);
 }
@@ -93,7 +94,10 @@ BOOL Launch(CMediaObject& title, const WizardLaunchContext& context, const wchar
     CString commandLine;
     if (!BuildWizardCommandLine(title.m_sourceId, title.GetPlaylistPath(), title.GetContentKindName(), verbose,
                                 commandLine)) {
-        ShowMessage(failedId, MB_OK | MB_ICONEXCLAMATION, ERROR_INVALID_DATA);
+        // Say which title, and why, rather than an error number.
+        CString text;
+        text.Format(IDS_WIZARD_TITLE_NOT_PASSABLE, title.GetMetadata().GetDisplayTitle(FALSE, TRUE).GetString());
+        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
     const DWORD error = StartDetachedProcess(program, commandLine);

@@ -345,6 +345,18 @@ TEST(WizardCommandLine, EachContentKindReadsBackInBothWizards)
             }
         }
     }
+    // Ids and kinds as shops write them: hyphens, blanks, accents, apostrophes, an option's name.
+    const wchar_t* const ids[] = {L"vesperlin-sample-shop", L"ab-12", L"-lead", L"Éditions d'Été - 7", L"a -Path=x -Type=y"};
+    for (const wchar_t* id : ids) {
+        CString line;
+        ASSERT_TRUE(BuildWizardCommandLine(id, paths[0], L"WMV-Video", false, line)) << id;
+        for (bool cdWizard : {false, true}) {
+            const WizardOptions read = ParseAsWizard(line.GetString(), cdWizard);
+            EXPECT_EQ(std::wstring(id), read.sourceId) << line.GetString();
+            EXPECT_EQ(std::wstring(paths[0]), read.path) << line.GetString();
+            EXPECT_EQ(std::wstring(L"WMV-Video"), read.type) << line.GetString();
+        }
+    }
     CString line;
     ASSERT_TRUE(BuildWizardCommandLine(L"src", L"C:\\M\\B\\B.wax", L"WMA Audiobook", true, line));
     EXPECT_EQ(CString(L"-SourceID=\"src\" -Path=\"C:\\M\\B\\B.wax\" -Type=\"WMA Audiobook\" -Verbose"), line);
@@ -359,12 +371,10 @@ TEST(WizardCommandLine, RefusesValuesTheWizardsWouldReadDifferently)
         const wchar_t *sourceId, *path, *type;
     } cases[] = {
         {L"a\" -Path=\"C:\\evil.wax", L"C:\\M\\B.wax", L"WMA Audiobook"},  // a quote breaks out
-        {L"ab-12", L"C:\\M\\B.wax", L"WMA Audiobook"},                      // a hyphen splits the id
         {L"x.wax", L"C:\\M\\B.wax", L"WMA Audiobook"},                      // taken for the playlist
         {L"src ", L"C:\\M\\B.wax", L"WMA Audiobook"},                       // trimmed blank
         {L":src", L"C:\\M\\B.wax", L"WMA Audiobook"},                       // trimmed colon
         {L"src", L"C:\\a.wax\\B.wax", L"WMA Audiobook"},                    // an earlier ".wax"
-        {L"src", L"C:\\M\\B.wax", L"WMV-Video"},
     };
     for (const Case& c : cases) {
         // Written as they are, the wizards would read other values back.
@@ -484,15 +494,16 @@ TEST_F(WizardLaunch, RefusalsStartNothing)
     Sleep(300);
     EXPECT_FALSE(FileExists(wizard + L".txt"));
 
-    // A source id the wizard could not read back.
+    // A source id the wizard could not read back: the box names the title and says why.
     m_title->SetSourceId(L"src\" -Verbose \"");
     m_library.AddSource(librarytest::MakeSource(L"src\" -Verbose \"", L"Odd"));
     m_boxes.clear();
     EXPECT_FALSE(LaunchDeviceWizard(m_title, m_context, false));
     ASSERT_EQ(1u, m_boxes.size());
     CString refused;
-    refused.Format(IDS_DEVICE_WIZARD_START_FAILED, ERROR_INVALID_DATA);
+    refused.Format(IDS_WIZARD_TITLE_NOT_PASSABLE, m_title->GetMetadata().GetDisplayTitle(FALSE, TRUE).GetString());
     EXPECT_EQ(refused, m_boxes[0]);
+    EXPECT_NE(-1, m_boxes[0].Find(L"double quote"));
 
     // Games are never handed over, and nothing is said.
     m_title->GetMetadata().SetContentKind(KindGame);

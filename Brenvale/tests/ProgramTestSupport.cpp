@@ -1,5 +1,7 @@
 #include "ProgramTestSupport.h"
 
+#include "WizardCommandLine.h"
+
 #include "FileUtils.h"
 #include "TestSupport.h"
 
@@ -10,32 +12,6 @@ namespace programtest {
 namespace {
 
 const wchar_t* const kTestGameUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VesperlinTestGame";
-
-std::wstring Lower(std::wstring text)
-{
-    for (wchar_t& ch : text)
-        ch = static_cast<wchar_t>(towlower(ch));
-    return text;
-}
-
-std::wstring TrimSet(const std::wstring& text, const wchar_t* set)
-{
-    const size_t first = text.find_first_not_of(set);
-    if (first == std::wstring::npos)
-        return std::wstring();
-    return text.substr(first, text.find_last_not_of(set) - first + 1);
-}
-
-bool StartsNoCase(const std::wstring& text, const wchar_t* word)
-{
-    return _wcsnicmp(text.c_str(), word, wcslen(word)) == 0;
-}
-
-bool EndsNoCase(const std::wstring& text, const wchar_t* ending)
-{
-    const size_t n = wcslen(ending);
-    return text.size() >= n && _wcsicmp(text.c_str() + text.size() - n, ending) == 0;
-}
 
 }  // namespace
 
@@ -79,43 +55,16 @@ void RemoveTestGameEntry()
 
 WizardOptions ParseAsWizard(std::wstring text, bool cdWizard, const std::wstring& programPath)
 {
+    // The wizards' own reader, with each wizard's rules.
+    static const WizardCommandLineRules deviceRules{L"zkytransfer://", L"MP3 Audiobook", L"Vesperlin", true};
+    static const WizardCommandLineRules cdRules{L"zkycdburn://", L"MP3 Audiobook", L"Vesperlin", false};
+    WizardCommandLine read;
+    ParseWizardCommandLine(CString(text.c_str()), CString(programPath.c_str()), cdWizard ? cdRules : deviceRules, read);
     WizardOptions options;
-    options.verbose = !cdWizard && text.find(L"-Verbose") != std::wstring::npos;
-    text = TrimSet(text, L" \"");
-    if (!programPath.empty() && text.find(programPath) != std::wstring::npos)
-        text = TrimSet(text.substr(programPath.size()), L" \"");
-    std::wstring lower = Lower(text);
-    const size_t wax = lower.find(L".wax");
-    if (wax != std::wstring::npos) {
-        const size_t end = wax + 4;
-        const size_t quote = lower.rfind(L'"', end - 1);
-        if (quote != std::wstring::npos) {
-            options.path = text.substr(quote + 1, end - quote - 1);
-            text.erase(quote + 1, end - quote - 1);
-        }
-    }
-    const wchar_t* const valueTrim = L":=\" ";
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t dash = text.find(L'-', start);
-        if (dash == std::wstring::npos)
-            dash = text.size();
-        const std::wstring piece = TrimSet(text.substr(start, dash - start), L" \"");
-        start = dash + 1;
-        if (piece.empty())
-            continue;
-        if (StartsNoCase(piece, L"SourceId"))
-            options.sourceId = TrimSet(piece.substr(8), valueTrim);
-        else if (StartsNoCase(piece, L"Type"))
-            options.type = TrimSet(piece.substr(4), valueTrim);
-        else if (!cdWizard && (StartsNoCase(piece, L"MobileMinVersion") || StartsNoCase(piece, L"MobileCurVersion")))
-            continue;
-        else if (options.path.empty()) {
-            const std::wstring candidate = StartsNoCase(piece, L"Path") ? TrimSet(piece.substr(4), valueTrim) : piece;
-            if (EndsNoCase(candidate, L".vpm") || EndsNoCase(candidate, L".wax"))
-                options.path = candidate;
-        }
-    }
+    options.verbose = !cdWizard && HasVerboseSwitch(CString(text.c_str()));
+    options.path = read.path.GetString();
+    options.sourceId = read.sourceId.GetString();
+    options.type = read.contentType.GetString();
     return options;
 }
 

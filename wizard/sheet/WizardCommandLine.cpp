@@ -22,6 +22,20 @@ bool EndsNoCase(const CString& text, const wchar_t* ending)
     return text.GetLength() >= n && text.Right(n).CompareNoCase(ending) == 0;
 }
 
+// Where the next option begins: the next hyphen outside a quoted value (a quoted value is taken
+// whole, hyphens and all; a quote left open runs to the end, as the line's last quote is trimmed).
+int NextOptionStart(const CString& text, int from)
+{
+    bool quoted = false;
+    for (int i = from; i < text.GetLength(); ++i) {
+        if (text[i] == L'"')
+            quoted = !quoted;
+        else if (text[i] == L'-' && !quoted)
+            return i;
+    }
+    return -1;
+}
+
 }  // namespace
 
 BOOL HasVerboseSwitch(const CString& commandLine)
@@ -67,7 +81,7 @@ BOOL ParseWizardCommandLine(const CString& commandLine, const CString& programPa
     }
     int start = 0;
     while (start <= text.GetLength()) {
-        int dash = text.Find(L'-', start);
+        int dash = NextOptionStart(text, start);
         if (dash < 0)
             dash = text.GetLength();
         const CString piece = Trimmed(text.Mid(start, dash - start), kEdgeTrim);

@@ -6,7 +6,8 @@
 //
 // The playlist path is cut out first (from the nearest quote, or slash of a link, before the
 // first ".wax" up to its end), so a path may hold hyphens; the rest is split at every hyphen
-// and each piece matched by its beginning, without regard to case: "SourceId", "Type",
+// outside a quoted value (a quoted id or type is taken whole, hyphens and all; a quote left open
+// runs to the end) and each piece matched by its beginning, without regard to case: "SourceId", "Type",
 // "MobileMinVersion", "MobileCurVersion" (the last two when the wizard reads them), else
 // "Path" or a bare path ending in ".wax" or ".vpm". A value is the rest of its piece trimmed of
 // colons, equals signs, double quotes and blanks; a later piece overrides an earlier one.
