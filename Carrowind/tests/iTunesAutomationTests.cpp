@@ -362,6 +362,7 @@ TEST(iTunesSearch, FindsTheIPodsITunesShowsAndTheLibrary)
         CObArray found;
         SearchRun run(&found, L"No portable players could be found.");
         run.job->mp3Title = c.mp3Title;
+        run.job->iTunesInstalled = TRUE;  // as the Search page says when iTunes is installed
         ASSERT_TRUE(run.Run());
         EXPECT_EQ(1, run.reports);
         ASSERT_EQ(c.records.size(), static_cast<size_t>(found.GetSize()));
