@@ -594,12 +594,23 @@ BOOL CMarkupLabel::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     return CStatic::OnWndMsg(message, wParam, lParam, result);
 }
 
-void CMarkupLabel::Paint(CDC& dc)
+std::vector<CMarkupLabel::DrawnRun> CMarkupLabel::LayOut()
+{
+    std::vector<DrawnRun> runs;
+    CClientDC dc(this);
+    Paint(dc, &runs);
+    return runs;
+}
+
+void CMarkupLabel::Paint(CDC& dc, std::vector<DrawnRun>* runs)
 {
     const CString text = ReplaceMarkupEntities(GetWindowText());
     CRect client;
     GetClientRect(&client);
-    dc.FillSolidRect(client, m_background);
+    if (runs)
+        client.bottom = client.top + 0x10000;  // every line
+    else
+        dc.FillSolidRect(client, m_background);
 
     LOGFONTW base{};
     if (m_hasOwnFont) {
@@ -642,14 +653,21 @@ void CMarkupLabel::Paint(CDC& dc)
             position = WrapMarkupText(
                 element.text, area, position, line, metrics.tmHeight,
                 [&](const CString& run) { return dc.GetTextExtent(run).cx; },
-                [&](int x, int y, const CString& run) { dc.TextOut(x, y + shift, run); });
+                [&](int x, int y, const CString& run) {
+                    if (runs)
+                        runs->push_back({run, {x, y + shift, x + dc.GetTextExtent(run).cx, y + shift + metrics.tmHeight},
+                                         element.bold > 0});
+                    else
+                        dc.TextOut(x, y + shift, run);
+                });
         } else {
             line += metrics.tmHeight;
             position = 0;
         }
         if (element.rule) {
             CRect rule(client.left, line, client.right, line + element.ruleThickness);
-            dc.FillSolidRect(rule, element.textColor);
+            if (!runs)
+                dc.FillSolidRect(rule, element.textColor);
             line += element.ruleThickness;
             position = 0;
         }

@@ -81,13 +81,24 @@ public:
     void SetLogFont(const LOGFONTW& font);
     void SetMargins(int left, int right);
 
+    // A run of text as the label draws it at its present size: its place, size and style.
+    struct DrawnRun {
+        CString text;
+        RECT rect;
+        bool bold;
+    };
+    // The runs, line by line, without drawing; lines below the label are laid out too (the
+    // label does not draw them), so the last run's bottom tells whether the text fits.
+    std::vector<DrawnRun> LayOut();
+
 protected:
     void OnPaint() override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
     void Reset();
-    void Paint(CDC& dc);
+    // Draws the text, or (runs given) lays it out only, without the label's bottom edge.
+    void Paint(CDC& dc, std::vector<DrawnRun>* runs = nullptr);
 
     COLORREF m_background;
     COLORREF m_textColor;

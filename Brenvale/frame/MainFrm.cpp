@@ -320,6 +320,7 @@ BOOL CMainFrame::OnCmdMsg(UINT id, UINT code)
         ShowToolbarMenu(id);
         return TRUE;
     case ID_HELP_TOPICS:
+    case ID_HELP_CMD:  // F1 on the main window: the help file at its first page, as Help Topics
         if (CWinApp* app = AfxGetApp())
             app->OnHelpFinder();
         return TRUE;

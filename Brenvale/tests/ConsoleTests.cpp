@@ -43,6 +43,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -845,6 +846,41 @@ TEST_F(Console, KeysAndButtonsFollowTheCommandStates)
     PressKey(List()->m_hWnd, VK_DELETE);
     EXPECT_EQ(Library()->FindTitle(L"t1"), nullptr);
     EXPECT_EQ(Rows(), "Brass Harbour|Cinder Road");
+}
+
+// F1 on the main window and Help Topics open the console's help file at its first page (the
+// file has no context ids, so the frame's own help by context id opened nothing); the copyright
+// entry asks for its notice. One call each, made for the console's window.
+TEST_F(Console, F1AndTheHelpMenuOpenTheConsolesHelpFile)
+{
+    Start();
+    testsupport::HtmlHelpRecorder help;
+    struct Case {
+        const char* entry;
+        std::function<void()> use;
+        UINT command;
+        DWORD_PTR data;
+    };
+    const Case cases[] = {
+        {"F1 in the title list", [&] { PressKey(List()->m_hWnd, VK_F1); }, HH_DISPLAY_TOPIC, 0},
+        {"F1 in the tree", [&] { PressKey(Tree()->m_hWnd, VK_F1); }, HH_DISPLAY_TOPIC, 0},
+        {"Help Topics", [&] { m_frame->SendMessage(WM_COMMAND, ID_HELP_TOPICS); }, HH_DISPLAY_TOPIC, 0},
+        {"About Copyrighted Materials", [&] { m_frame->SendMessage(WM_COMMAND, ID_HELP_COPYRIGHT); }, HH_HELP_CONTEXT,
+         HID_BASE_RESOURCE + IDH_COPYRIGHT_NOTICE},
+    };
+    const CString file(AfxGetApp()->m_pszHelpFilePath);
+    ASSERT_FALSE(file.IsEmpty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry);
+        const size_t before = help.Calls().size();
+        c.use();
+        ASSERT_EQ(before + 1, help.Calls().size());
+        const AfxHtmlHelpCall& call = help.Calls().back();
+        EXPECT_EQ(c.command, call.command);
+        EXPECT_EQ(c.data, call.data);
+        EXPECT_EQ(file, call.file);
+        EXPECT_EQ(m_hwnd, call.caller);
+    }
 }
 
 TEST_F(Console, PlayOpensThePlayerAndDeletingItsTitleClosesItOnlyWhenTheUserSaysSo)

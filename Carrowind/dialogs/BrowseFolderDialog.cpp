@@ -3,10 +3,13 @@
 #include "AfxMessageBox.h"
 #include "Edit.h"
 #include "FolderBrowserRules.h"
+#include "HelpIds.h"
 #include "Menu.h"
 #include "PlayerRecord.h"
 #include "ZuneClient.h"
+#include "res/AdvancedOptionsIds.h"
 #include "res/BrowseFolderIds.h"
+#include "res/CarrowindIds.h"
 #include "res/DeviceStringIds.h"
 #include "res/HelpTopics.h"
 
@@ -117,6 +120,27 @@ BOOL CBrowseFolderDialog::MayChange(const PlayerFolderEntry& entry, DWORD mask) 
     return MayChangeFolderEntry(entry, mask, IsDrivePlayer());
 }
 
+void CBrowseFolderDialog::UseDeleteModeHelpIds()
+{
+    // The normal mode's help id of each control, and the delete mode's.
+    static constexpr struct {
+        DWORD normal, deleting;
+    } kDeleteModeHelp[] = {
+        {HID_CONTROL(IDD_BROWSE_FOLDER, IDC_BROWSE_TREE), 0x808F0004},
+        {HID_CONTROL(IDD_BROWSE_FOLDER, IDC_BROWSE_PROMPT), 0x808F0001},
+        {HID_CONTROL(IDD_BROWSE_FOLDER, IDC_BROWSE_NEW_FOLDER), 0x808F0002},
+        {HID_CONTROL(IDD_BROWSE_FOLDER, IDC_BROWSE_STATUS), 0x808F0003},
+        {HID_CONTROL(IDD_ABOUT, IDOK), 0x808F0005},
+        {HID_CONTROL(IDD_ADVANCED_OPTIONS, IDCANCEL), 0x808F0006},
+    };
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const DWORD id = ::GetWindowContextHelpId(child);
+        for (const auto& help : kDeleteModeHelp)
+            if (id == help.normal)
+                ::SetWindowContextHelpId(child, help.deleting);
+    }
+}
+
 BOOL CBrowseFolderDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
@@ -135,6 +159,8 @@ BOOL CBrowseFolderDialog::OnInitDialog()
     if (m_rootIcon < 0)
         m_rootIcon = m_folderIcon;
     m_showHidden = (m_flags & kBrowseShowHidden) != 0;
+    if (IsDeleteMode())
+        UseDeleteModeHelpIds();
 
     if (IsDeleteMode()) {
         SetDlgItemText(IDC_BROWSE_NEW_FOLDER, L"&Delete");

@@ -50,6 +50,8 @@ protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+    // The delete mode's pop-ups in place of the normal ones: each control's help id replaced.
+    void UseDeleteModeHelpIds();
     BOOL IsDeleteMode() const;
     BOOL IsZune() const;
     BOOL IsDrivePlayer() const;

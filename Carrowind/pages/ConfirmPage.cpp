@@ -15,6 +15,7 @@
 #include "res/CarrowindIds.h"
 #include "res/ConfirmPageIds.h"
 #include "res/DeviceStringIds.h"
+#include "res/HelpTopics.h"
 #include "res/ProgressPageIds.h"
 #include "res/SettingsPageIds.h"
 
@@ -243,7 +244,10 @@ CString CConfirmPage::FindPartsIniTunes(PlayerRecord* player, CString* hits)
     return display;
 }
 
-CConfirmPage::CConfirmPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_CONFIRM_PAGE), m_sheet(sheet) {}
+CConfirmPage::CConfirmPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_CONFIRM_PAGE), m_sheet(sheet)
+{
+    m_helpTopic = kConfirmHelpTopic;
+}
 
 CString CConfirmPage::FormatKilobytes(ULONGLONG bytes) { return WithCommas(bytes / 1024) + L" KB"; }
 

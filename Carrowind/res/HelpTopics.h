@@ -3,6 +3,7 @@
 
 inline constexpr const wchar_t* kWelcomeHelpTopic = L"QuillmereWizardWelcome.txt";
 inline constexpr const wchar_t* kSearchHelpTopic = L"QuillmereWizardSearch.txt";
+inline constexpr const wchar_t* kConfirmHelpTopic = L"QuillmereWizardConfirm.txt";
 inline constexpr const wchar_t* kProgressHelpTopic = L"QuillmereWizardProgress.txt";
 inline constexpr const wchar_t* kSuccessHelpTopic = L"QuillmereWizardSuccess.txt";
 inline constexpr const wchar_t* kAboutHelpTopic = L"AboutDialog.txt";

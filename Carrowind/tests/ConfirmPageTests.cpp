@@ -109,6 +109,8 @@ TEST(ConfirmPage, ALongTitleWithMarkupCharactersAndLongTargetsAreShownWhole)
 
     CWizardSheet sheet(playlist);
     CString label;
+    std::vector<CMarkupLabel::DrawnRun> titleRuns;
+    CRect titleArea;
     std::vector<int> widths, needed;
     StepRunner steps(std::vector<StepRunner::Step>{
         [&] {
@@ -118,8 +120,11 @@ TEST(ConfirmPage, ALongTitleWithMarkupCharactersAndLongTargetsAreShownWhole)
         [&] { return sheet.GetActiveIndex() == 2 && ::IsWindowEnabled(::GetDlgItem(sheet.m_hWnd, 0x3024)); },
         [&] {
             testsupport::PumpMessages(100);
-            if (CMarkupLabel* shown = sheet.FindMarkupLabel(&sheet.m_confirm, IDC_CONFIRM_TITLE))
+            if (CMarkupLabel* shown = sheet.FindMarkupLabel(&sheet.m_confirm, IDC_CONFIRM_TITLE)) {
                 label = shown->GetWindowText();
+                titleRuns = shown->LayOut();
+                shown->GetClientRect(&titleArea);
+            }
             HWND list = ::GetDlgItem(sheet.m_confirm.m_hWnd, IDC_CONFIRM_PARTS);
             const int columns = Header_GetItemCount(ListView_GetHeader(list));
             for (int column = 0; column < columns; ++column) {
@@ -153,6 +158,16 @@ TEST(ConfirmPage, ALongTitleWithMarkupCharactersAndLongTargetsAreShownWhole)
     ASSERT_EQ(4u, widths.size());
     for (size_t column = 0; column < widths.size(); ++column)
         EXPECT_GT(widths[column], needed[column]) << "column " << column;
+    // The long title wraps inside its label and is shown whole (it used to be cut after one line).
+    ASSERT_FALSE(titleRuns.empty());
+    CString drawn;
+    for (const CMarkupLabel::DrawnRun& run : titleRuns)
+        drawn += run.text;
+    EXPECT_NE(-1, drawn.Find(title)) << drawn.ToNarrow();
+    EXPECT_GT(titleRuns.back().rect.top, titleRuns.front().rect.top);
+    EXPECT_LE(titleRuns.back().rect.bottom, titleArea.bottom);
+    for (const CMarkupLabel::DrawnRun& run : titleRuns)
+        EXPECT_LE(run.rect.right, titleArea.right) << run.text.ToNarrow();
 }
 
 // How the import mode and the AAC bit rate follow from the installed iTunes, its settings and

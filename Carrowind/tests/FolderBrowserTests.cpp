@@ -9,6 +9,7 @@
 #include "DeviceEnumeration.h"
 #include "Edit.h"
 #include "FolderBrowserRules.h"
+#include "HelpEntries.h"
 #include "PlayerRecord.h"
 #include "TestDrive.h"
 #include "TitleFixtures.h"
@@ -21,6 +22,7 @@
 #include "res/AdvancedOptionsIds.h"
 #include "res/BrowseFolderIds.h"
 #include "res/ConfirmPageIds.h"
+#include "res/HelpTopics.h"
 
 #include <gtest/gtest.h>
 
@@ -508,6 +510,82 @@ TEST(FolderBrowserDeleteMode, FreesSpaceOnAFullDrivePlayer)
     EXPECT_EQ(std::vector<CString>{L"Are you sure you want to delete \"Part.mp3\"?"}, questions);
     EXPECT_TRUE(FileExists(made.root + L"\\Books\\Kept.mp3"));
     SetFileAttributesW(made.root + L"\\Books\\Kept.mp3", FILE_ATTRIBUTE_NORMAL);
+}
+
+// Every control of the Confirm page, of Advanced Options and of the folder browser in both its
+// modes has its pop-up in the page's topic ("?" on it, Shift+F1) and opens its window's help
+// (F1); the delete mode's controls show the delete mode's own pop-ups.
+TEST(FolderBrowserHelp, EachControlOfTheConfirmPageOptionsAndBrowserShowsItsOwnHelp)
+{
+    SetUpWizard();
+    ScratchFolder scratch;
+    FixturePlayer made(kPlayers[1], scratch);
+    ASSERT_TRUE(made.made);
+    MessageBoxRecorder boxes(IDYES);
+    testsupport::HtmlHelpRecorder recorder;
+    const CString file(App().m_pszHelpFilePath);
+    auto help = [&file](const wchar_t* topic, const wchar_t* folder, UINT dialog) {
+        return wizardtest::DialogHelp{file, topic, testsupport::SourcePath(CString(folder) + topic),
+                                      HID_BASE_RESOURCE + dialog};
+    };
+    std::set<DWORD> deleteModeIds;
+    CWizardSheet sheet(made.playlist);
+    StepRunner steps(AtConfirmPage(sheet, true, {
+        [&] {
+            HWND options = FindWindowW(L"#32770", L"Advanced Options");
+            if (!options)
+                return false;
+            wizardtest::ExpectControlHelp(sheet.m_confirm.m_hWnd, recorder,
+                                          help(kConfirmHelpTopic, L"Carrowind/help/", IDD_CONFIRM_PAGE));
+            wizardtest::ExpectControlHelp(options, recorder,
+                                          help(kAdvancedOptionsHelpTopic, L"Carrowind/help/", IDD_ADVANCED_OPTIONS));
+            Click(options, IDC_ADVANCED_BROWSE);
+            return true;
+        },
+        [&] {
+            CBrowseFolderDialog* browser = OpenBrowser();
+            if (!browser)
+                return false;
+            wizardtest::ExpectControlHelp(browser->m_hWnd, recorder,
+                                          help(kBrowseFolderHelpTopic, L"Carrowind/help/", IDD_BROWSE_FOLDER));
+            Click(browser->m_hWnd, IDCANCEL);
+            return true;
+        },
+        [&] {
+            if (OpenBrowser())
+                return false;
+            Click(FindWindowW(L"#32770", L"Advanced Options"), IDCANCEL);
+            return true;
+        },
+        [&] {
+            if (FindWindowW(L"#32770", L"Advanced Options"))
+                return false;
+            PlayerRecord* player = sheet.m_confirm.GetSelectedPlayer();
+            EXPECT_NE(nullptr, player);
+            if (!player)
+                return true;
+            StepRunner inner(std::vector<StepRunner::Step>{
+                [&] {
+                    CBrowseFolderDialog* browser = OpenBrowser();
+                    if (!browser)
+                        return false;
+                    for (const wizardtest::ControlHelp& c : wizardtest::ControlsOf(browser->m_hWnd, true))
+                        deleteModeIds.insert(c.helpId);
+                    wizardtest::ExpectControlHelp(browser->m_hWnd, recorder,
+                                                  help(kBrowseFolderHelpTopic, L"Carrowind/help/", IDD_BROWSE_FOLDER));
+                    Click(browser->m_hWnd, IDCANCEL);
+                    return true;
+                },
+            });
+            BrowsePlayerToFreeSpace(&sheet.m_confirm, player, L"\\Books", 1ull << 50);
+            EXPECT_TRUE(inner.Done());
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    EXPECT_EQ((std::set<DWORD>{0x808F0001, 0x808F0002, 0x808F0003, 0x808F0004, 0x808F0005, 0x808F0006}), deleteModeIds);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FolderBrowser, ::testing::ValuesIn(kPlayers),

@@ -5,6 +5,7 @@
 #include "CarrowindApp.h"
 #include "CarrowindSheet.h"
 #include "FileUtils.h"
+#include "HelpEntries.h"
 #include "MarkupLabel.h"
 #include "PlayerRecord.h"
 #include "SearchFixtures.h"
@@ -12,7 +13,12 @@
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
 #include "iTunesImportSettings.h"
+#include "res/AdvancedOptionsIds.h"
+#include "res/BrowseFolderIds.h"
+#include "res/BrowseiPodDialogIds.h"
 #include "res/CarrowindIds.h"
+#include "res/ConfirmPageIds.h"
+#include "res/HelpTopics.h"
 #include "res/ProgressPageIds.h"
 #include "res/SettingsPageIds.h"
 
@@ -392,6 +398,87 @@ TEST_F(Pages, TheSystemMenusHelpAndTheAboutDialogsHelpButtonOpenTheHelpFile)
         EXPECT_EQ(expected[i], calls[i].data) << i;
         EXPECT_EQ(file, calls[i].file) << i;
     }
+}
+
+// The source of a page of the wizard's help file.
+CString HelpPageSource(const wchar_t* topic)
+{
+    const bool shared = CString(topic) == kAboutHelpTopic || CString(topic) == kWizardHelpTopic;
+    return testsupport::SourcePath(CString(shared ? L"wizard/help/" : L"Carrowind/help/") + topic);
+}
+
+// Every control a user reaches on a page or dialog carries its help id, and the page of its
+// window in the help file has the pop-up for it (the pop-ups used to be looked up with no id).
+TEST(PageHelp, EveryControlOfEveryPageAndDialogHasItsPopupInItsWindowsTopic)
+{
+    const wizardtest::TemplateHelp dialogs[] = {
+        {IDD_WELCOME_PAGE, "Welcome", HelpPageSource(kWelcomeHelpTopic), {}, {}},
+        {IDD_SEARCH_PAGE, "Search", HelpPageSource(kSearchHelpTopic), {}, {}},
+        {IDD_CONFIRM_PAGE, "Confirm", HelpPageSource(kConfirmHelpTopic), {}, {}},
+        {IDD_SETTINGS_PAGE, "Settings", HelpPageSource(kSettingsHelpTopic), {}, {}},
+        {IDD_PROGRESS_PAGE, "Progress", HelpPageSource(kProgressHelpTopic), {}, {}},
+        {IDD_SUCCESS_PAGE, "Success", HelpPageSource(kSuccessHelpTopic), {}, {}},
+        {IDD_ABOUT, "About", HelpPageSource(kAboutHelpTopic), {}, {}},
+        {IDD_ADVANCED_OPTIONS, "Advanced Options", HelpPageSource(kAdvancedOptionsHelpTopic), {}, {}},
+        // The browser's OK and Cancel show the texts of their own pop-ups under shared ids.
+        {IDD_BROWSE_FOLDER, "Browse Portable Player", HelpPageSource(kBrowseFolderHelpTopic),
+         {{IDOK, HID_CONTROL(IDD_ABOUT, IDOK)}, {IDCANCEL, HID_CONTROL(IDD_ADVANCED_OPTIONS, IDCANCEL)}},
+         {IDC_BROWSE_ENTRY_DUMP}},
+        {IDD_BROWSE_IPOD, "Browse iPod", HelpPageSource(kBrowseiPodHelpTopic), {}, {}},
+    };
+    for (const wizardtest::TemplateHelp& dialog : dialogs)
+        wizardtest::ExpectTemplateHelp(dialog);
+}
+
+// "?", F1 and Shift+F1 on each control of the Welcome page and the About dialog; F1 pressed on
+// the wizard opens the page's help once (the key's command used to reach no one).
+TEST_F(Pages, EachControlOfTheWelcomePageAndAboutShowsItsOwnHelp)
+{
+    testsupport::HtmlHelpRecorder recorder;
+    const CString file(App().m_pszHelpFilePath ? App().m_pszHelpFilePath : L"");
+    CWizardSheet sheet(m_playlist);
+    std::vector<AfxHtmlHelpCall> fromKey;
+    StepRunner steps(std::vector<StepRunner::Step>{
+        [&] {
+            wizardtest::ExpectControlHelp(sheet.m_welcome.m_hWnd, recorder,
+                                          {file, kWelcomeHelpTopic, HelpPageSource(kWelcomeHelpTopic),
+                                           HID_BASE_RESOURCE + IDD_WELCOME_PAGE});
+            fromKey = wizardtest::HelpRequests(recorder);
+            HWND next = ::GetDlgItem(sheet.m_hWnd, 0x3024);
+            ::SetFocus(next);
+            ::PostMessageW(next, WM_KEYDOWN, VK_F1, 1);
+            ::PostMessageW(next, WM_KEYUP, VK_F1, 0xC0000001);
+            return true;
+        },
+        [&] { return wizardtest::HelpRequests(recorder).size() > fromKey.size(); },
+        [&] {
+            testsupport::PumpMessages(100);
+            const std::vector<AfxHtmlHelpCall> calls = wizardtest::HelpRequests(recorder);
+            fromKey.assign(calls.begin() + static_cast<std::ptrdiff_t>(fromKey.size()), calls.end());
+            sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandAbout);
+            return true;
+        },
+        [&] { return testsupport::WaitForWindow(L"#32770", L"About Vesperlin Carrowind", 0) != nullptr; },
+        [&] {
+            HWND about = testsupport::WaitForWindow(L"#32770", L"About Vesperlin Carrowind", 0);
+            wizardtest::ExpectControlHelp(about, recorder,
+                                          {file, kAboutHelpTopic, HelpPageSource(kAboutHelpTopic),
+                                           HID_BASE_RESOURCE + IDD_ABOUT});
+            ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+            return true;
+        },
+        [&] {
+            testsupport::PumpMessages(100);
+            sheet.PressButton(PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    ASSERT_EQ(1u, fromKey.size());
+    EXPECT_EQ(static_cast<UINT>(HH_HELP_CONTEXT), fromKey[0].command);
+    EXPECT_EQ(static_cast<DWORD_PTR>(HID_BASE_RESOURCE + IDD_WELCOME_PAGE), fromKey[0].data);
+    EXPECT_EQ(file, fromKey[0].file);
 }
 
 TEST_F(Pages, AnUnreadablePlaylistEndsTheWizardAfterItsMessage)

@@ -7,6 +7,7 @@
 #include "BurnThread.h"
 #include "CdWizardSheet.h"
 #include "FileUtils.h"
+#include "HelpEntries.h"
 #include "MediaFixtures.h"
 #include "MediaMarkers.h"
 #include "RecorderFixture.h"
@@ -16,6 +17,7 @@
 #include "TitleFixtures.h"
 #include "WindowTestSupport.h"
 #include "res/EmberquayIds.h"
+#include "res/HelpTopics.h"
 
 #include <commctrl.h>
 
@@ -769,6 +771,122 @@ TEST_F(CdPages, EveryHelpEntryOpensTheHelpFileOnce)
         EXPECT_EQ(expected[i], calls[i].data) << i;
         EXPECT_EQ(file, calls[i].file) << i;
     }
+}
+
+// The source of a page of the wizard's help file.
+CString HelpPageSource(const wchar_t* topic)
+{
+    const bool shared = CString(topic) == kAboutHelpTopic || CString(topic) == kWizardHelpTopic;
+    return testsupport::SourcePath(CString(shared ? L"wizard/help/" : L"Emberquay/help/") + topic);
+}
+
+// Every control a user reaches on a page or dialog carries its help id, and the page of its
+// window in the help file has the pop-up for it (the pop-ups used to be looked up with no id).
+TEST(CdPageHelp, EveryControlOfEveryPageAndDialogHasItsPopupInItsWindowsTopic)
+{
+    const wizardtest::TemplateHelp dialogs[] = {
+        {IDD_WELCOME_PAGE, "Welcome", HelpPageSource(kWelcomeHelpTopic), {}, {}},
+        {IDD_SEARCH_PAGE, "Search", HelpPageSource(kSearchHelpTopic), {}, {}},
+        {IDD_CONFIRM_PAGE, "Confirm", HelpPageSource(kConfirmHelpTopic), {}, {}},
+        {IDD_PROGRESS_PAGE, "Progress", HelpPageSource(kProgressHelpTopic), {}, {}},
+        {IDD_SUCCESS_PAGE, "Success", HelpPageSource(kSuccessHelpTopic), {}, {}},
+        {IDD_ABOUT, "About", HelpPageSource(kAboutHelpTopic), {}, {}},
+        {IDD_BURN_OPTIONS, "Options", HelpPageSource(kOptionsHelpTopic), {}, {}},
+        {IDD_TRACKS, "Tracks", HelpPageSource(kTracksHelpTopic), {}, {}},
+    };
+    for (const wizardtest::TemplateHelp& dialog : dialogs)
+        wizardtest::ExpectTemplateHelp(dialog);
+}
+
+// "?", F1 and Shift+F1 on each control of the Welcome and Confirm pages and of the About,
+// Options and Tracks dialogs; F1 pressed on the wizard opens the page's help once.
+TEST_F(CdPages, EachControlOfThePagesAndDialogsShowsItsOwnHelp)
+{
+    Use(kOneRecorder);
+    HoldSearches([](DriveSearchJob& job) {
+        SearchRecorders(job);
+        ReportSearchDone(job);
+    });
+    testsupport::HtmlHelpRecorder recorder;
+    const CString file(App().m_pszHelpFilePath ? App().m_pszHelpFilePath : L"");
+    auto help = [&file](const wchar_t* topic, UINT dialog) {
+        return wizardtest::DialogHelp{file, topic, HelpPageSource(topic), HID_BASE_RESOURCE + dialog};
+    };
+    CCdWizardSheet sheet(m_playlist);
+    std::vector<AfxHtmlHelpCall> fromKey;
+    size_t before = 0;
+    // Opens a dialog, checks its controls' help, closes it.
+    auto dialogSteps = [&](const wchar_t* caption, std::function<void()> open, const wchar_t* topic, UINT dialog) {
+        return std::vector<StepRunner::Step>{
+            [=] {
+                open();
+                return true;
+            },
+            [=] { return testsupport::WaitForWindow(L"#32770", caption, 0) != nullptr; },
+            [=, &recorder] {
+                HWND window = testsupport::WaitForWindow(L"#32770", caption, 0);
+                wizardtest::ExpectControlHelp(window, recorder, help(topic, dialog));
+                ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+                return true;
+            },
+            [=] { return testsupport::WaitForWindow(L"#32770", caption, 0) == nullptr; },
+        };
+    };
+    std::vector<StepRunner::Step> all{
+        [&] {
+            wizardtest::ExpectControlHelp(sheet.m_welcome.m_hWnd, recorder, help(kWelcomeHelpTopic, IDD_WELCOME_PAGE));
+            before = wizardtest::HelpRequests(recorder).size();
+            HWND next = ::GetDlgItem(sheet.m_hWnd, 0x3024);
+            ::SetFocus(next);
+            ::PostMessageW(next, WM_KEYDOWN, VK_F1, 1);
+            ::PostMessageW(next, WM_KEYUP, VK_F1, 0xC0000001);
+            return true;
+        },
+        [&] { return wizardtest::HelpRequests(recorder).size() > before; },
+        [&] {
+            testsupport::PumpMessages(100);
+            const std::vector<AfxHtmlHelpCall> calls = wizardtest::HelpRequests(recorder);
+            fromKey.assign(calls.begin() + static_cast<std::ptrdiff_t>(before), calls.end());
+            return true;
+        },
+    };
+    for (auto& step : dialogSteps(L"About Vesperlin Emberquay",
+                                  [&sheet] { sheet.PostMessage(WM_SYSCOMMAND, CWizardSheetBase::kCommandAbout); },
+                                  kAboutHelpTopic, IDD_ABOUT))
+        all.push_back(step);
+    all.push_back([&] {
+        sheet.PressButton(PSBTN_NEXT);
+        return true;
+    });
+    all.push_back([&] { return sheet.GetActiveIndex() == 2; });
+    all.push_back([&] {
+        testsupport::PumpMessages(100);
+        wizardtest::ExpectControlHelp(sheet.m_confirm.m_hWnd, recorder, help(kConfirmHelpTopic, IDD_CONFIRM_PAGE));
+        return true;
+    });
+    for (auto& step : dialogSteps(L"Vesperlin Emberquay - Options",
+                                  [&sheet] {
+                                      sheet.m_confirm.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONFIRM_OPTIONS, BN_CLICKED), 0);
+                                  },
+                                  kOptionsHelpTopic, IDD_BURN_OPTIONS))
+        all.push_back(step);
+    for (auto& step : dialogSteps(L"Vesperlin Emberquay \u2013 Tracks",
+                                  [&sheet] {
+                                      sheet.m_confirm.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONFIRM_TRACKS, BN_CLICKED), 0);
+                                  },
+                                  kTracksHelpTopic, IDD_TRACKS))
+        all.push_back(step);
+    all.push_back([&] {
+        sheet.PressButton(PSBTN_CANCEL);
+        return true;
+    });
+    StepRunner steps(std::move(all));
+    sheet.DoModal();
+    EXPECT_TRUE(steps.Done());
+    ASSERT_EQ(1u, fromKey.size());
+    EXPECT_EQ(static_cast<UINT>(HH_HELP_CONTEXT), fromKey[0].command);
+    EXPECT_EQ(static_cast<DWORD_PTR>(HID_BASE_RESOURCE + IDD_WELCOME_PAGE), fromKey[0].data);
+    EXPECT_EQ(file, fromKey[0].file);
 }
 
 }  // namespace

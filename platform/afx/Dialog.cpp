@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cwchar>
 
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
@@ -21,6 +22,65 @@ const DLGTEMPLATE* AfxLoadDialogTemplate(UINT templateId)
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
     return loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
 }
+
+namespace {
+
+// Steps over a name-or-number field of a dialog template: empty, 0xFFFF and a number, or a
+// string with its terminating null.
+const WORD* SkipNameOrNumber(const WORD* p)
+{
+    if (*p == 0xFFFF)
+        return p + 2;
+    while (*p)
+        ++p;
+    return p + 1;
+}
+
+const BYTE* AlignToDword(const BYTE* base, const BYTE* p)
+{
+    const size_t offset = static_cast<size_t>(p - base);
+    return base + ((offset + 3) & ~static_cast<size_t>(3));
+}
+
+// Gives each control of a dialog made from an extended template the help id the template
+// holds for it, so that its WM_HELP carries it (Wine's dialog manager leaves the ids out).
+void ApplyControlHelpIds(HWND dialog, const DLGTEMPLATE* dialogTemplate)
+{
+    // Only the extended template carries help ids (dialog version 1, signature 0xFFFF).
+    const auto* words = reinterpret_cast<const WORD*>(dialogTemplate);
+    if (!dialog || !dialogTemplate || words[0] != 1 || words[1] != 0xFFFF)
+        return;
+    const auto* base = reinterpret_cast<const BYTE*>(dialogTemplate);
+    DWORD style = 0;
+    memcpy(&style, base + 12, sizeof(style));
+    WORD count = 0;
+    memcpy(&count, base + 16, sizeof(count));
+    // After the counts and the rectangle: menu, class, caption, then the font when one is set.
+    const WORD* p = reinterpret_cast<const WORD*>(base + 26);
+    p = SkipNameOrNumber(p);
+    p = SkipNameOrNumber(p);
+    p = SkipNameOrNumber(p);
+    if (style & (DS_SETFONT | DS_SHELLFONT))
+        p = SkipNameOrNumber(p + 3);  // point size, weight, italic and character set, then the face
+    const BYTE* item = reinterpret_cast<const BYTE*>(p);
+    for (WORD i = 0; i < count; ++i) {
+        item = AlignToDword(base, item);
+        DWORD helpId = 0, id = 0;
+        memcpy(&helpId, item, sizeof(helpId));
+        memcpy(&id, item + 20, sizeof(id));  // after help id, styles and the rectangle
+        const WORD* field = reinterpret_cast<const WORD*>(item + 24);
+        field = SkipNameOrNumber(field);  // class
+        field = SkipNameOrNumber(field);  // text
+        const WORD extra = *field;
+        item = reinterpret_cast<const BYTE*>(field + 1) + extra;
+        if (helpId && id != 0xFFFF && id != 0xFFFFFFFF) {
+            if (HWND control = ::GetDlgItem(dialog, static_cast<int>(id)))
+                ::SetWindowContextHelpId(control, helpId);
+        }
+    }
+}
+
+}  // namespace
 
 CDialog::~CDialog()
 {
@@ -135,6 +195,9 @@ BOOL CDialog::OnHelpInfo(HELPINFO* info)
 BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     if (message == WM_INITDIALOG) {
+        // The controls' help ids as the template gives them.
+        ApplyControlHelpIds(m_hWnd, m_indirectTemplate ? m_indirectTemplate
+                                                          : (m_templateId ? AfxLoadDialogTemplate(m_templateId) : nullptr));
         // A modal dialog opens over the middle of its owner (the dialog may still move itself).
         if (m_modal && !(GetStyle() & WS_CHILD))
             CenterWindow();

@@ -288,6 +288,16 @@ void CWizardSheetBase::OnSysCommand(UINT id, LPARAM lParam)
     }
 }
 
+BOOL CWizardSheetBase::OnCmdMsg(UINT id, UINT code)
+{
+    if (id == ID_HELP && (code == 0 || code == 1)) {
+        if (CPropertyPage* page = GetActivePage())
+            page->SendMessage(WM_COMMAND, ID_HELP);
+        return TRUE;
+    }
+    return CPropertySheet::OnCmdMsg(id, code);
+}
+
 HWND CWizardSheetBase::WizardButtonUnderCursor() const
 {
     const DWORD position = GetMessagePos();

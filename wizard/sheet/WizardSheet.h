@@ -82,6 +82,8 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     void OnSysCommand(UINT id, LPARAM lParam) override;
+    // The Help command (F1 on the sheet and its pages): the page shown opens its own help.
+    BOOL OnCmdMsg(UINT id, UINT code) override;
     void HtmlHelp(DWORD_PTR data, UINT command) override;
     BOOL PreTranslateMessage(MSG* msg) override;
 
