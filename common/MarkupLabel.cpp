@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <vector>
 
 IMPLEMENT_DYNAMIC(CMarkupLabel, CStatic)
 
@@ -527,6 +528,31 @@ int WrapMarkupText(const CString& text, RECT& rect, int position, int& line, int
 
 // --- The label ---
 
+namespace {
+
+// Draws a run with each character at the place its measured extent gives it, so the next run
+// starts right after it: left to itself, the system may set the characters closer than it
+// measures them (Wine does), which leaves a gap after every run, around each bold word.
+void DrawRun(CDC& dc, int x, int y, const CString& run)
+{
+    const int length = run.GetLength();
+    if (length <= 0)
+        return;
+    std::vector<INT> ends(static_cast<size_t>(length));
+    INT fit = 0;
+    SIZE size{};
+    if (!::GetTextExtentExPointW(dc.m_hDC, run, length, 0, &fit, ends.data(), &size)) {
+        dc.TextOut(x, y, run);
+        return;
+    }
+    std::vector<INT> advances(static_cast<size_t>(length));
+    for (int i = 0; i < length; ++i)
+        advances[static_cast<size_t>(i)] = ends[static_cast<size_t>(i)] - (i > 0 ? ends[static_cast<size_t>(i) - 1] : 0);
+    ::ExtTextOutW(dc.m_hDC, x, y, 0, nullptr, run, static_cast<UINT>(length), advances.data());
+}
+
+}  // namespace
+
 CMarkupLabel::CMarkupLabel() { Reset(); }
 
 CMarkupLabel::~CMarkupLabel() { Reset(); }
@@ -658,7 +684,7 @@ void CMarkupLabel::Paint(CDC& dc, std::vector<DrawnRun>* runs)
                         runs->push_back({run, {x, y + shift, x + dc.GetTextExtent(run).cx, y + shift + metrics.tmHeight},
                                          element.bold > 0});
                     else
-                        dc.TextOut(x, y + shift, run);
+                        DrawRun(dc, x, y + shift, run);
                 });
         } else {
             line += metrics.tmHeight;

@@ -1,11 +1,12 @@
 // The markup label: colour texts and names, entities, the tag scanner's elements, the word
-// wrapper on a fixed-width measure, and a picture with every tag.
+// wrapper on a fixed-width measure, a picture with every tag, and the gap at a bold word.
 #include "MarkupLabel.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -185,6 +186,58 @@ TEST(MarkupLabel, PictureWithEveryTag)
         L"<HR SIZE=3>Entities: &amp; &bull; &copy; &euro; &gt; &iquest; &lt; &para; &pound; &quot; &reg; &trade;<HR>"
         L"Long text wraps at the label's edge: the quick brown fox jumps over the lazy dog, again and again.");
     EXPECT_FALSE(testsupport::CaptureWindow(parent.m_hWnd).IsEmpty());
+}
+
+// A bold word sits at the normal word gap: the widest blank between the words of a line with
+// bold words is that of the same line in plain type. Each run used to end with a gap of its
+// own (the system set its characters closer than it measured them), around every bold word.
+TEST(MarkupLabel, ABoldWordSitsAtTheNormalWordGap)
+{
+    CWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, L"Markup label", WS_POPUP | WS_VISIBLE | WS_CAPTION,
+                                CRect(100, 100, 620, 200), nullptr, 0));
+    HWND item = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10, 490, 20,
+                                parent.m_hWnd, nullptr, nullptr, nullptr);
+    SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    CMarkupLabel label;
+    ASSERT_TRUE(label.SubclassWindow(item));
+    // The widest run of blank columns between the first and the last inked one.
+    auto widestGap = [&](const wchar_t* text) {
+        label.SetText(text);
+        ::SetForegroundWindow(parent.m_hWnd);
+        ::RedrawWindow(item, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        HDC dc = ::GetDC(item);
+        const COLORREF background = ::GetPixel(dc, 489, 19);
+        std::vector<bool> inked;
+        for (int x = 0; x < 490; ++x) {
+            bool any = false;
+            for (int y = 0; y < 20 && !any; ++y)
+                any = ::GetPixel(dc, x, y) != background;
+            inked.push_back(any);
+        }
+        ::ReleaseDC(item, dc);
+        int widest = 0, blank = 0;
+        bool started = false;
+        for (bool column : inked) {
+            if (column) {
+                if (started)
+                    widest = std::max(widest, blank);
+                started = true;
+                blank = 0;
+            } else {
+                ++blank;
+            }
+        }
+        return widest;
+    };
+    const int plain = widestGap(L"This wizard burns the title Night Crossing to audio CDs. Click Next to go on.");
+    ASSERT_GT(plain, 0);
+    for (const wchar_t* text : {L"This wizard burns the title <B>Night Crossing</B> to audio CDs. Click <B>Next</B> to go on.",
+                                L"<B>Night Crossing</B> has been burned to 2 CDs. <I>Click</I> <U>Next</U> to go on."}) {
+        SCOPED_TRACE(CString(text).ToNarrow());
+        EXPECT_LE(widestGap(text), plain + 2) << "plain type: " << plain;
+    }
+    testsupport::CaptureWindow(parent.m_hWnd);
 }
 
 }  // namespace
