@@ -36,69 +36,120 @@ CCdAudioConverter::CCdAudioConverter(const WAVEFORMATEX& source)
 {
 }
 
-BYTE* CCdAudioConverter::AddFrame(int left, int right, BYTE* out)
+namespace {
+
+template <int BytesPerSample>
+inline int SampleAt(const BYTE* p)
 {
-    // The output frames this source frame completes: the one standing on it, and those
-    // standing between the frame before it and it.
-    const ULONGLONG frame = m_sourceFrames;  // index of (left, right)
-    for (;;) {
-        const ULONGLONG position = m_outputFrames * m_rate;  // in 1/44,100 source frames
-        const ULONGLONG index = position / kCdSamplesPerSecond;
-        const LONGLONG fraction = static_cast<LONGLONG>(position % kCdSamplesPerSecond);
-        int l, r;
-        if (index == frame && fraction == 0) {
-            l = left;
-            r = right;
-        } else if (index + 1 == frame) {
-            l = m_lastLeft + static_cast<int>((left - m_lastLeft) * fraction / static_cast<LONGLONG>(kCdSamplesPerSecond));
-            r = m_lastRight + static_cast<int>((right - m_lastRight) * fraction / static_cast<LONGLONG>(kCdSamplesPerSecond));
-        } else {
-            break;
+    if constexpr (BytesPerSample == 1)
+        return (static_cast<int>(p[0]) - 128) * 256;
+    else
+        return static_cast<short>(p[0] | (p[1] << 8));
+}
+
+inline BYTE* PutFrame(BYTE* out, int left, int right)
+{
+    out[0] = static_cast<BYTE>(left & 0xFF);
+    out[1] = static_cast<BYTE>((left >> 8) & 0xFF);
+    out[2] = static_cast<BYTE>(right & 0xFF);
+    out[3] = static_cast<BYTE>((right >> 8) & 0xFF);
+    return out + 4;
+}
+
+// from + (to - from) * fraction / 44,100, the quotient rounded toward zero. In 32 bits: the
+// distance of two 16-bit samples is at most 65,535 and the fraction below 44,100, so their
+// product fits an unsigned 32-bit number (a 64-bit division costs a library call on i686).
+inline int Between(int from, int to, DWORD fraction)
+{
+    const int distance = to - from;
+    const DWORD magnitude = static_cast<DWORD>(distance < 0 ? -distance : distance) * fraction / kCdSamplesPerSecond;
+    return distance < 0 ? from - static_cast<int>(magnitude) : from + static_cast<int>(magnitude);
+}
+
+}  // namespace
+
+template <int BytesPerSample, int Channels>
+BYTE* CCdAudioConverter::ConvertFrames(const BYTE* data, size_t frames, BYTE* out)
+{
+    ULONGLONG frame = m_sourceFrames;
+    ULONGLONG index = m_nextIndex;
+    DWORD fraction = m_nextFraction;
+    int lastLeft = m_lastLeft;
+    int lastRight = m_lastRight;
+    const DWORD rate = m_rate;
+    for (size_t i = 0; i < frames; ++i, ++frame, data += BytesPerSample * Channels) {
+        const int left = SampleAt<BytesPerSample>(data);
+        const int right = Channels == 2 ? SampleAt<BytesPerSample>(data + BytesPerSample) : left;
+        // The output frames this source frame completes: the one standing on it, and those
+        // standing between the frame before it and it.
+        for (;;) {
+            if (index == frame && fraction == 0) {
+                out = PutFrame(out, left, right);
+            } else if (index + 1 == frame) {
+                const int l = Between(lastLeft, left, fraction);
+                out = PutFrame(out, l, Channels == 2 ? Between(lastRight, right, fraction) : l);
+            } else {
+                break;
+            }
+            fraction += rate;
+            if (fraction >= kCdSamplesPerSecond) {
+                index += fraction / kCdSamplesPerSecond;
+                fraction %= kCdSamplesPerSecond;
+            }
         }
-        out[0] = static_cast<BYTE>(l & 0xFF);
-        out[1] = static_cast<BYTE>((l >> 8) & 0xFF);
-        out[2] = static_cast<BYTE>(r & 0xFF);
-        out[3] = static_cast<BYTE>((r >> 8) & 0xFF);
-        out += 4;
-        ++m_outputFrames;
+        lastLeft = left;
+        lastRight = right;
     }
-    m_lastLeft = left;
-    m_lastRight = right;
-    ++m_sourceFrames;
+    m_sourceFrames = frame;
+    m_nextIndex = index;
+    m_nextFraction = fraction;
+    m_lastLeft = lastLeft;
+    m_lastRight = lastRight;
     return out;
 }
 
-void CCdAudioConverter::Convert(const BYTE* data, size_t size, std::vector<BYTE>* out)
+BYTE* CCdAudioConverter::ConvertFrames(const BYTE* data, size_t frames, BYTE* out)
+{
+    if (m_bytesPerSample == 2)
+        return m_channels == 2 ? ConvertFrames<2, 2>(data, frames, out) : ConvertFrames<2, 1>(data, frames, out);
+    return m_channels == 2 ? ConvertFrames<1, 2>(data, frames, out) : ConvertFrames<1, 1>(data, frames, out);
+}
+
+size_t CCdAudioConverter::OutputRoom(size_t size) const
+{
+    // Each source frame completes at most 44,100 / rate + 1 output frames.
+    if (!m_valid)
+        return 0;
+    return (m_partialBytes + size) / m_frameBytes * 4 * (kCdSamplesPerSecond / m_rate + 1);
+}
+
+size_t CCdAudioConverter::Convert(const BYTE* data, size_t size, BYTE* out)
 {
     if (!m_valid)
-        return;
-    // Each source frame completes at most 44,100 / rate + 1 output frames.
-    const size_t before = out->size();
-    const size_t frames = (m_partialBytes + size) / m_frameBytes;
-    out->resize(before + frames * 4 * (kCdSamplesPerSecond / m_rate + 1));
-    BYTE* w = out->data() + before;
-    auto sampleAt = [this](const BYTE* p) {
-        return m_bytesPerSample == 1 ? (static_cast<int>(p[0]) - 128) * 256
-                                     : static_cast<int>(static_cast<short>(p[0] | (p[1] << 8)));
-    };
-    auto frameAt = [&](const BYTE* p) {
-        const int left = sampleAt(p);
-        const int right = m_channels == 2 ? sampleAt(p + m_bytesPerSample) : left;
-        w = AddFrame(left, right, w);
-    };
+        return 0;
+    BYTE* w = out;
     while (m_partialBytes && size) {
         m_partial[m_partialBytes++] = *data++;
         --size;
         if (m_partialBytes == m_frameBytes) {
-            frameAt(m_partial);
+            w = ConvertFrames(m_partial, 1, w);
             m_partialBytes = 0;
         }
     }
-    for (; size >= m_frameBytes; data += m_frameBytes, size -= m_frameBytes)
-        frameAt(data);
+    const size_t whole = size / m_frameBytes;
+    w = ConvertFrames(data, whole, w);
+    data += whole * m_frameBytes;
+    size -= whole * m_frameBytes;
     for (; size; --size)
         m_partial[m_partialBytes++] = *data++;
-    out->resize(static_cast<size_t>(w - out->data()));
+    return static_cast<size_t>(w - out);
+}
+
+void CCdAudioConverter::Convert(const BYTE* data, size_t size, std::vector<BYTE>* out)
+{
+    const size_t before = out->size();
+    out->resize(before + OutputRoom(size));
+    out->resize(before + Convert(data, size, out->data() + before));
 }
 
 HRESULT CCdAudioReader::Prepare(wmreader::ReaderStep* failed)
@@ -153,10 +204,12 @@ HRESULT CCdAudioReader::Next(CdAudioChunk* chunk, wmreader::ReaderStep* failed)
         chunk->time = m_sample.time;
         chunk->duration = m_sample.duration;
         if (m_converter) {
-            m_converted.clear();
-            m_converter->Convert(m_sample.Data(), m_sample.Length(), &m_converted);
+            // The buffer only grows: resizing it for every sample would clear it every time.
+            const size_t room = m_converter->OutputRoom(m_sample.Length());
+            if (m_converted.size() < room)
+                m_converted.resize(room);
             chunk->data = m_converted.data();
-            chunk->length = static_cast<DWORD>(m_converted.size());
+            chunk->length = static_cast<DWORD>(m_converter->Convert(m_sample.Data(), m_sample.Length(), m_converted.data()));
         } else {
             chunk->data = m_sample.Data();
             chunk->length = m_sample.Length();

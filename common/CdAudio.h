@@ -36,10 +36,16 @@ public:
     bool IsValid() const { return m_valid; }
     // Appends the CD audio that data completes to *out.
     void Convert(const BYTE* data, size_t size, std::vector<BYTE>* out);
+    // The same into out, which has room for OutputRoom(size) bytes; returns the bytes written.
+    size_t Convert(const BYTE* data, size_t size, BYTE* out);
+    // The most CD-audio bytes the next size source bytes can complete.
+    size_t OutputRoom(size_t size) const;
 
 private:
-    // Writes the output frames source frame (left, right) completes at out; returns their end.
-    BYTE* AddFrame(int left, int right, BYTE* out);
+    // Writes the output frames that whole source frames complete; returns their end.
+    template <int BytesPerSample, int Channels>
+    BYTE* ConvertFrames(const BYTE* data, size_t frames, BYTE* out);
+    BYTE* ConvertFrames(const BYTE* data, size_t frames, BYTE* out);
 
     bool m_valid = false;
     DWORD m_rate = 0;
@@ -48,10 +54,12 @@ private:
     WORD m_frameBytes = 0;
     BYTE m_partial[4] = {};
     WORD m_partialBytes = 0;
-    // Source frame m_sourceFrames - 1 is m_last; output frame n stands at source frame
-    // n * rate / 44,100.
+    // Output frame n stands at source frame n * rate / 44,100: the next one to write at
+    // source frame m_nextIndex plus m_nextFraction / 44,100. m_sourceFrames source frames came
+    // in, the last of them (m_lastLeft, m_lastRight).
     ULONGLONG m_sourceFrames = 0;
-    ULONGLONG m_outputFrames = 0;
+    ULONGLONG m_nextIndex = 0;
+    DWORD m_nextFraction = 0;
     int m_lastLeft = 0;
     int m_lastRight = 0;
 };
@@ -95,7 +103,7 @@ private:
     bool m_refused = false;
     bool m_converting = false;
     std::unique_ptr<CCdAudioConverter> m_converter;
-    std::vector<BYTE> m_converted;
+    std::vector<BYTE> m_converted;  // room for a converted sample, kept from sample to sample
     wmreader::Sample m_sample;
 };
 

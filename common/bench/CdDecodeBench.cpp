@@ -1,6 +1,7 @@
 // Decodes a part into one CD-audio WAV file through the system's reader and prints the time:
 //   cddecode_bench <part> <wav>   "decode: <seconds> seconds, <bytes> bytes, converted <0|1>"
-//   cddecode_bench <part> -       the same without a file: what the reader alone costs
+//   cddecode_bench <part> -       the reader alone: the part's audio read as the reader gives
+//                                 it, nothing converted, nothing written
 //   cddecode_bench <part> samples  each decoded sample's time, duration and bytes as it comes
 #include "BenchClock.h"
 #include "CdAudio.h"
@@ -12,7 +13,8 @@
 
 namespace {
 
-// Reads the part as CD audio and throws it away.
+// Reads the part's audio as the reader delivers it (prepared as for CD audio: the output
+// format, the audio stream alone) and throws it away.
 HRESULT DecodeOnly(const wchar_t* part, CdDecodeResult* result)
 {
     *result = CdDecodeResult();
@@ -25,9 +27,11 @@ HRESULT DecodeOnly(const wchar_t* part, CdDecodeResult* result)
     CCdAudioReader cd(*reader);
     hr = cd.Prepare(&result->readerStep);
     result->converted = cd.Converting();
-    CdAudioChunk chunk;
-    while (SUCCEEDED(hr) && (hr = cd.Next(&chunk, &result->readerStep)) == S_OK)
-        result->dataBytes += chunk.length;
+    wmreader::Sample sample;
+    while (SUCCEEDED(hr) && (hr = reader->NextSample(&sample)) == S_OK)
+        result->dataBytes += sample.Length();
+    if (hr == wmreader::kNoMoreSamples)
+        hr = S_OK;
     reader->Close();
     return FAILED(hr) ? hr : S_OK;
 }

@@ -1,6 +1,7 @@
 // The system's synchronous reader, bound at run time: mingw-w64 ships the reader's interfaces
 // (wmsdkidl.h) but no import library for wmvcore.dll.
 #include "MediaReader.h"
+#include "Mp3Gapless.h"
 
 #include <wmsdkidl.h>
 
@@ -140,9 +141,13 @@ public:
     {
         m_delays.clear();
         m_coded.clear();
+        m_mp3 = Mp3Gapless();
         HRESULT hr = m_reader->Open(path);
-        if (SUCCEEDED(hr))
+        if (SUCCEEDED(hr)) {
             m_coded = ReadAsfAudioStreams(path);
+            if (m_coded.empty())
+                ReadMp3FileGapless(path, &m_mp3);
+        }
         return Step(ReaderStep::Open, hr);
     }
 
@@ -151,6 +156,7 @@ public:
         SafeRelease(m_profile);
         m_delays.clear();
         m_coded.clear();
+        m_mp3 = Mp3Gapless();
         m_reader->Close();
     }
 
@@ -273,12 +279,16 @@ public:
             // this reader hands out as if it were the file's first audio, and then stops at the
             // file's duration, that much short of its end. Dropped here, the audio starts at the
             // file's time 0, where its markers and chapters count from; the end is made up with
-            // silence (Pad), so that the audio lasts as long as the file says.
+            // silence (Pad), so that the audio lasts as long as the file says. An MP3 file that
+            // another encoder than LAME made keeps its encoder's and decoder's delay (1,105
+            // samples from ffmpeg's libmp3lame) before its first sample and its padding after
+            // the last: both are dropped, as its tag says (Mp3Gapless.h).
             Delay& delay = DelayOf(*sample);
             if (delay.bytes && length) {
                 const DWORD dropped = std::min(delay.bytes, length);
                 delay.bytes -= dropped;
-                delay.dropped += dropped;
+                if (delay.padEnd)
+                    delay.dropped += dropped;
                 data += dropped;
                 length -= dropped;
                 const ULONGLONG shift = delay.byteRate ? static_cast<ULONGLONG>(dropped) * 10000000ULL / delay.byteRate : 0;
@@ -288,6 +298,18 @@ public:
                     continue;
                 }
             }
+            if (delay.limited && length > delay.left) {
+                const ULONGLONG cut = length - delay.left;
+                length = static_cast<DWORD>(delay.left);
+                const ULONGLONG shift = delay.byteRate ? cut * 10000000ULL / delay.byteRate : 0;
+                sample->duration = sample->duration > shift ? sample->duration - shift : 0;
+                if (!length) {
+                    buffer->Release();  // all padding: read on to the end of the file
+                    continue;
+                }
+            }
+            if (delay.limited)
+                delay.left -= length;
             // Times count from the end of the delay: the first audio is at 0.
             sample->time = sample->time > delay.time ? sample->time - delay.time : 0;
             if (length) {
@@ -301,11 +323,15 @@ public:
     }
 
 private:
-    // An output's decoder delay: what is still to be dropped, what was, and as a time.
+    // An output's decoder delay: what is still to be dropped, what was, and as a time; and
+    // what may still be handed out after it.
     struct Delay {
         bool known = false;
         DWORD bytes = 0;
-        DWORD dropped = 0;   // made up with silence at the end
+        bool padEnd = false;  // the dropped bytes are made up at the end
+        DWORD dropped = 0;    // made up with silence at the end
+        bool limited = false;
+        ULONGLONG left = 0;   // bytes still to hand out when limited
         DWORD byteRate = 0;  // of the output
         ULONGLONG time = 0;  // 100-ns units
         ULONGLONG end = 0;   // of the last audio handed out
@@ -358,21 +384,34 @@ private:
         if (delay.known)
             return delay;
         delay.known = true;
-        const WAVEFORMATEX coded = StreamWave(sample.stream);
-        const DWORD frames = WmaDecoderDelay(coded);
         const WAVEFORMATEX out = OutputWave(sample.output);
-        if (!frames || !coded.nSamplesPerSec || !out.nSamplesPerSec || !out.nBlockAlign ||
-            out.wFormatTag != WAVE_FORMAT_PCM)
+        if (!out.nSamplesPerSec || !out.nBlockAlign || out.wFormatTag != WAVE_FORMAT_PCM)
             return delay;
-        // The delay in the output's own rate (the reader may resample).
-        const ULONGLONG outFrames = (static_cast<ULONGLONG>(frames) * out.nSamplesPerSec + coded.nSamplesPerSec / 2) /
-                                    coded.nSamplesPerSec;
-        delay.bytes = static_cast<DWORD>(outFrames * out.nBlockAlign);
+        // The frames to drop and to keep in the coded stream's rate, then in the output's
+        // (the reader may resample).
+        const WAVEFORMATEX coded = StreamWave(sample.stream);
+        ULONGLONG skip = WmaDecoderDelay(coded);
+        ULONGLONG keep = 0;
+        DWORD codedRate = coded.nSamplesPerSec;
+        delay.padEnd = skip != 0;
+        if (!skip && m_mp3.frames) {
+            const DecodedTrim trim = SystemDecoderTrim(m_mp3);
+            skip = trim.skipFrames;
+            keep = trim.keepFrames;
+            codedRate = m_mp3.rate;
+        }
+        if ((!skip && !keep) || !codedRate)
+            return delay;
+        auto inOutput = [&](ULONGLONG frames) { return (frames * out.nSamplesPerSec + codedRate / 2) / codedRate; };
+        delay.bytes = static_cast<DWORD>(inOutput(skip) * out.nBlockAlign);
         delay.byteRate = out.nAvgBytesPerSec;
-        delay.time = static_cast<ULONGLONG>(frames) * 10000000ULL / coded.nSamplesPerSec;
+        delay.time = skip * 10000000ULL / codedRate;
+        if (keep) {
+            delay.limited = true;
+            delay.left = inOutput(keep) * out.nBlockAlign;
+        }
         return delay;
     }
-
 
     HRESULT CopyType(IWMOutputMediaProps* props, MediaType* type)
     {
@@ -402,6 +441,7 @@ private:
     IWMProfile* m_profile = nullptr;
     std::map<DWORD, Delay> m_delays;  // by output number
     std::vector<CodedStream> m_coded;
+    Mp3Gapless m_mp3;  // the tag of an MP3 file (frames 0: none)
 };
 
 std::mutex g_factoryLock;

@@ -1,6 +1,7 @@
 // The reader helpers over scripted readers (what the system's reader cannot be made to do),
 // and the binding of the system's reader.
 #include "AudioOutput.h"
+#include "Mp3Gapless.h"
 #include "ScriptedReader.h"
 #include "TestSupport.h"
 
@@ -178,4 +179,79 @@ TEST(SystemReader, AFileThatIsNotThereFailsToOpen)
     EXPECT_TRUE(FAILED(reader->Open(folder / L"missing.wma")));
     EXPECT_EQ(ReaderStep::Open, reader->FailedStep());
     reader->Close();
+}
+
+TEST(Mp3Gapless, TheEncodersTagSaysWhereTheAudioStartsAndEnds)
+{
+    // 3.5 s of a tone, encoded by lame and by ffmpeg's libmp3lame.
+    testsupport::ScratchFolder folder;
+    using testsupport::ShellQuoted;
+    for (const char* layout : {"-r 44100 -c 2", "-r 22050 -c 1"}) {
+        const CString name = std::string(layout).find("44100") != std::string::npos ? L"44" : L"22";
+        ASSERT_EQ(0, testsupport::RunHostCommand("sox -V1 -n -b 16 " + std::string(layout) + " " +
+                                                 ShellQuoted(folder / (name + L".wav")) + " synth 3.5 sine 440 vol 0.3"));
+    }
+    struct Case {
+        const char* name;
+        const wchar_t* file;
+        const wchar_t* source;
+        const char* make;  // {in} and {out} replaced
+        bool tag;
+        DWORD rate;
+        const char* encoder;
+        ULONGLONG skip, keep;  // what the system's decoder leaves to drop
+    } cases[] = {
+        {"ffmpeg, 44.1 kHz stereo", L"ff44.mp3", L"44.wav", "ffmpeg -v error -y -i {in} -c:a libmp3lame -b:a 128k {out}", true, 44100,
+         "Lavc", 576 + kMp3DecoderDelay, 154350},
+        {"ffmpeg, 22.05 kHz mono", L"ff22.mp3", L"22.wav", "ffmpeg -v error -y -i {in} -c:a libmp3lame -b:a 32k {out}", true, 22050,
+         "Lavc", 576 + kMp3DecoderDelay, 77175},
+        {"lame, 44.1 kHz stereo: the decoder drops it itself", L"la44.mp3", L"44.wav", "lame --quiet -b 128 {in} {out}", true, 44100,
+         "LAME", 0, 0},
+        {"lame, 22.05 kHz mono at 32 kbps: no room for a tag", L"la22.mp3", L"22.wav", "lame --quiet -b 32 {in} {out}", false, 0, "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string command = c.make;
+        const CString in = folder / c.source;
+        command.replace(command.find("{in}"), 4, ShellQuoted(in));
+        command.replace(command.find("{out}"), 5, ShellQuoted(folder / c.file));
+        ASSERT_EQ(0, testsupport::RunHostCommand(command));
+        Mp3Gapless tag;
+        ASSERT_EQ(c.tag, ReadMp3FileGapless(folder / c.file, &tag));
+        const DecodedTrim trim = SystemDecoderTrim(tag);
+        EXPECT_EQ(c.skip, trim.skipFrames);
+        EXPECT_EQ(c.keep, trim.keepFrames);
+        if (!c.tag)
+            continue;
+        EXPECT_EQ(c.rate, tag.rate);
+        EXPECT_EQ(0u, std::string(tag.encoder).rfind(c.encoder, 0)) << tag.encoder;
+        EXPECT_EQ(576u, tag.encoderDelay);
+        // Delay, audio and padding fill the frames.
+        EXPECT_EQ(tag.frames * tag.frameSamples, 576u + static_cast<ULONGLONG>(c.rate) * 7 / 2 + tag.padding);
+    }
+
+    // Behind an ID3v2 tag longer than the first bytes read (markers, pictures), the first frame
+    // is found after it; a file cut inside its first frame, or one that is not MP3, has no tag.
+    const std::vector<BYTE> mp3 = testsupport::ReadAll(folder / L"ff44.mp3");
+    ASSERT_GT(mp3.size(), 1000u);
+    std::vector<BYTE> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
+    const DWORD body = 3 * kMp3HeadBytes;
+    tagged[6] = static_cast<BYTE>((body >> 21) & 0x7F);
+    tagged[7] = static_cast<BYTE>((body >> 14) & 0x7F);
+    tagged[8] = static_cast<BYTE>((body >> 7) & 0x7F);
+    tagged[9] = static_cast<BYTE>(body & 0x7F);
+    tagged.resize(10 + body, 0);
+    // ffmpeg's file starts with a tag of its own: the long one goes before it.
+    tagged.insert(tagged.end(), mp3.begin(), mp3.end());
+    testsupport::WriteAll(folder / L"tagged.mp3", tagged.data(), tagged.size());
+    Mp3Gapless tag;
+    ASSERT_TRUE(ReadMp3FileGapless(folder / L"tagged.mp3", &tag));
+    EXPECT_EQ(SystemDecoderTrim(tag).keepFrames, 154350u);
+    for (size_t cut : {3u, 40u, 90u}) {
+        testsupport::WriteAll(folder / L"cut.mp3", mp3.data(), std::min(mp3.size(), cut));
+        EXPECT_FALSE(ReadMp3FileGapless(folder / L"cut.mp3", &tag)) << cut;
+    }
+    testsupport::WriteAll(folder / L"text.mp3", std::string(5000, 'x'));
+    EXPECT_FALSE(ReadMp3FileGapless(folder / L"text.mp3", &tag));
+    EXPECT_FALSE(ReadMp3FileGapless(folder / L"missing.mp3", &tag));
 }
