@@ -2,8 +2,11 @@
 
 #include "AfxMessageBox.h"
 #include "CarrowindSheet.h"
+#include "DeviceSearch.h"
 #include "DocTemplate.h"
 #include "WizardServices.h"
+#include "ZuneClient.h"
+#include "iTunesAutomation.h"
 #include "res/CarrowindIds.h"
 #include "res/WizardSheetIds.h"
 
@@ -46,24 +49,32 @@ void CWizardApp::RunWizard()
         return;
     }
     WriteVerboseLog(GetCommandLineW());
-    CString cleared = L"Clear ";
+    BOOL iTunesStarted = FALSE;
     {
         CWizardSheet sheet(options.path);
         RunMainSheet(sheet);
-        if (sheet.m_iTunesStarted) {
-            cleared += L" [Checked:";
-            if (FindWindowW(L"iTunes", L"iTunes")) {
-                Sleep(2000);
-                if (HWND iTunes = FindWindowW(L"iTunes", L"iTunes")) {
-                    PostMessageW(iTunes, WM_CLOSE, 0, 0);
-                    cleared += L"PostQuitIT]";
-                } else {
-                    cleared += L"NotFoundIT]";
-                }
-            } else {
-                cleared += L"NotFoundIT]";
-            }
-        }
-        WriteVerboseLog(cleared);
+        iTunesStarted = sheet.m_iTunesStarted;
     }
+    WriteVerboseLog(ReleaseWizardSession(iTunesStarted));
+}
+
+CString ReleaseWizardSession(BOOL iTunesStarted)
+{
+    CString cleared = L"Clear ";
+    if (iTunesStarted || WasiTunesStartedHere()) {
+        cleared += L" [Checked:";
+        BOOL closed = FALSE;
+        if (IsiTunesRunning()) {
+            iTunesWait(2000);  // what iTunes was still doing for the wizard ends first
+            closed = CloseiTunes();
+        }
+        cleared += closed ? L"PostQuitIT]" : L"NotFoundIT]";
+        ForgetiTunesStartedHere();
+    }
+    // A search that was stopped may still be connecting Zunes: their table is its until it ends.
+    if (WaitForDeviceSearchesToEnd(kSearchEndWaitMs))
+        ReleaseZuneDevices();
+    else
+        cleared += L" [Zune:SearchRunning]";
+    return cleared;
 }

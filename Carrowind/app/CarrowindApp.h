@@ -21,3 +21,11 @@ private:
     // The wizard itself, from the command line to the end of the sheet.
     void RunWizard();
 };
+
+// What the wizard lets go when it ends: an iTunes it started itself (the search, the Confirm
+// page or a browse started it) is asked to close, after a pause for what it still does; the
+// Zune servers are released once no search thread runs (waited for up to kSearchEndWaitMs).
+// The verbose log's record of it ("Clear ", with "[Checked:PostQuitIT]" or
+// "[Checked:NotFoundIT]" when iTunes was to be closed).
+inline constexpr DWORD kSearchEndWaitMs = 5000;
+CString ReleaseWizardSession(BOOL iTunesStarted);

@@ -12,6 +12,7 @@
 #include "res/CarrowindIds.h"
 #include "iTunesAutomation.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -29,6 +30,13 @@ ITunesProbe& Probe()
 {
     static ITunesProbe probe;
     return probe;
+}
+
+// The product's search threads that have been made and not yet ended.
+std::atomic<int>& RunningSearches()
+{
+    static std::atomic<int> running{0};
+    return running;
 }
 
 CString LoadText(UINT id)
@@ -232,7 +240,7 @@ ZunePass ConnectZuneDevices(DeviceSearchJob* job)
                 retryOffered = true;
             }
         }
-        if (added == 0 && !text.IsEmpty()) {
+        if (added == 0 && !text.IsEmpty() && !job->stopRequested) {
             if (retryOffered) {
                 if (AfxMessageBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY)
                     continue;  // the same Zune again
@@ -262,15 +270,18 @@ ITunesSources ListiTunesSources(CiTunesHelper& helper, BOOL startiTunes)
         return sources;
     if (!helper.iTunes())
         return sources;
-    if (!running)
-        HideiTunesWindow();  // started for the search: kept out of the way
+    if (!running) {
+        NoteiTunesStartedHere();  // closed again when the wizard ends
+        HideiTunesWindow();       // started for the search: kept out of the way
+    }
     IITPlaylist* none = nullptr;
     if (FAILED(helper.FindPlaylist(CString(), &none, nullptr, &sources.names)))
         return sources;
     if (none)
         none->Release();
     sources.connected = true;
-    sources.sourceFlag = 1;
+    // What the listing found: iTunes shows iPods (their names), or none at all.
+    sources.sourceFlag = sources.names.IsEmpty() ? 0 : 1;
     return sources;
 }
 
@@ -350,13 +361,29 @@ CWinThread* StartDeviceSearch(std::shared_ptr<DeviceSearchJob> job)
         return Starter()(std::move(job));
     auto* thread = static_cast<CDeviceSearchThread*>(
         AfxBeginThread(RUNTIME_CLASS(CDeviceSearchThread), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-    if (thread)
+    if (thread) {
         thread->m_job = std::move(job);
+        ++RunningSearches();
+    }
     return thread;
+}
+
+BOOL WaitForDeviceSearchesToEnd(DWORD timeoutMs)
+{
+    const ULONGLONG until = GetTickCount64() + timeoutMs;
+    while (RunningSearches() > 0) {
+        if (GetTickCount64() >= until)
+            return FALSE;
+        Sleep(20);
+    }
+    return TRUE;
 }
 
 BOOL CDeviceSearchThread::InitInstance()
 {
+    struct Ended {
+        ~Ended() { --RunningSearches(); }
+    } ended;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         AfxMessageBox(IDS_COM_START_FAILED, MB_ICONERROR);
         return FALSE;
@@ -424,6 +451,8 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
         // iTunes: Apple players are reached through it. It is asked (and started, when it is
         // not running) while an Apple player is plugged in, or while it is installed and no
         // pass has found it unreachable.
+        if (job->stopRequested)
+            return;  // iTunes is neither started nor asked for a search that was stopped
         AppleUsbScan usb;
         const int appleUsb = CountAppleUsbDevices(&usb);
         // Released before the Zune step leaves this apartment.
@@ -567,7 +596,7 @@ void CDeviceSearchThread::Search(IWMDeviceManager* manager, IWMDeviceManager2* m
                 record->mobileDeviceId = entry.deviceId;
                 record->isMobileStorageCard = entry.isMainEntry ? 0 : 1;
                 bool store = !entry.appFolder.IsEmpty();
-                if (store && entry.isMainEntry) {
+                if (store && entry.isMainEntry && !job->stopRequested) {
                     CString text;
                     if (CompareVersions(entry.productVersion, job->mobileMinVersion) < 0) {
                         text.Format(IDS_MOBILE_APP_TOO_OLD, static_cast<const wchar_t*>(job->mobileMinVersion),

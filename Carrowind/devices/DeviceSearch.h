@@ -3,12 +3,13 @@
 // The thread is made suspended by a starter (the product's default, or one a test sets),
 // given its job, and resumed by the page.
 //
-//     auto job = std::make_shared<DeviceSearchJob>();  job->owner = page;  job->devices = &sheet.m_devices;
+//     auto job = std::make_shared<DeviceSearchJob>();  job->owner = page;  job->devices = &job->found;
 //     CWinThread* thread = StartDeviceSearch(job);     // suspended
 //     thread->ResumeThread();
 //
-// A job asked to stop (Cancel) ends as soon as it can and reports nothing; the page never
-// deletes the thread object, which ends and deletes itself.
+// A job asked to stop (Cancel) ends as soon as it can and reports nothing: the thread looks at
+// the request between its steps and devices and before every question; the page never deletes
+// the thread object, which ends and deletes itself.
 #pragma once
 
 #include "Collections.h"
@@ -22,7 +23,7 @@
 
 // notFoundText: what the search tells when it finds no player.
 struct DeviceSearchJob : SearchJob {
-    CObArray* devices = nullptr; // the sheet's device array: records added are the sheet's
+    CObArray* devices = nullptr; // where the records go (the Search page's: the job's own array)
     CString mobileMinVersion;
     CString mobileCurVersion;
     BOOL mp3Title = FALSE;
@@ -36,7 +37,7 @@ DeviceSearchStarter SetDeviceSearchStarter(DeviceSearchStarter starter);
 CWinThread* StartDeviceSearch(std::shared_ptr<DeviceSearchJob> job);
 
 // Whether iTunes is running and connected, and the names of its iPods ("|" after each) with
-// the value its source listing gives.
+// the value its source listing gives: 1 when it listed at least one iPod, else 0.
 struct ITunesSources {
     bool connected = false;
     CString names;
@@ -45,7 +46,7 @@ struct ITunesSources {
 using ITunesProbe = std::function<ITunesSources()>;
 ITunesProbe SetITunesProbe(ITunesProbe probe);
 // The product's answer: iTunes asked through the helper's connection when it runs (or, with
-// startiTunes, started for it and its window hidden).
+// startiTunes, started for it and its window hidden; the wizard then closes it at its end).
 class CiTunesHelper;
 ITunesSources ListiTunesSources(CiTunesHelper& helper, BOOL startiTunes);
 // The first of iTunes' source names ("|" after each) that stands for the player a device-manager
@@ -58,6 +59,9 @@ CString MatchiTunesSource(const CString& recordName, const CString& sourceNames)
 // MP3 title without any Apple record (appleAdded false), the library's record alone.
 void AddiTunesRecords(DeviceSearchJob& job, const ITunesSources& iTunes, const CString& matchedNames, BOOL shuffleFound,
                       bool appleAdded);
+
+// Waits up to timeoutMs for every search thread of the product's to end; FALSE when one still runs.
+BOOL WaitForDeviceSearchesToEnd(DWORD timeoutMs);
 
 // The product's search thread: every player the device manager lists (with the mass-storage
 // players' profile files and the Windows Mobile devices the mobile link knows), appended to the

@@ -1,5 +1,6 @@
 #include "SafeRemoval.h"
 
+#include "iTunesAutomation.h"
 #include "res/DeviceStringIds.h"
 
 #include <string>
@@ -272,4 +273,15 @@ int SafelyRemovePlayer(const CString& mode, const CString& target, CString& mess
     const int code = SafelyRemovePlayerWith(tree, mode, target, message, verbose);
     devices::UnloadDeviceTree(&tree);
     return code;
+}
+
+int SafelyRemoveApplePlayer(const CString& deviceName, const CString& iTunesName, CString& message)
+{
+    const HRESULT hr = EjectiPod(iTunesName);
+    if (SUCCEEDED(hr)) {
+        message.Format(IDS_REMOVED_PLAYER, static_cast<const wchar_t*>(deviceName));
+        return 0;
+    }
+    message = Formatted(IDS_REMOVAL_RETURNED, deviceName, static_cast<UINT>(hr), kAppleEjectDetail);
+    return 13;
 }

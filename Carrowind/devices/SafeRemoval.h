@@ -27,6 +27,12 @@ enum EjectWalkResult : UINT {
 
 int SafelyRemovePlayer(const CString& mode, const CString& target, CString& message, BOOL verbose, BOOL debug);
 
+// An Apple player is ejected through iTunes by the name iTunes shows it under: 0 and message
+// 3106 with the device name when iTunes ejected it; else 13 and message 3115 with the device
+// name, iTunes' code and kAppleEjectDetail.
+inline constexpr ULONG kAppleEjectDetail = 19;
+int SafelyRemoveApplePlayer(const CString& deviceName, const CString& iTunesName, CString& message);
+
 // The same over a bound device tree (tests give one whose functions fail).
 int SafelyRemovePlayerWith(const devices::DeviceTree& tree, const CString& mode, const CString& target,
                            CString& message, BOOL verbose);

@@ -3,6 +3,7 @@
 #include "ComHolders.h"
 #include "res/iTunesStringIds.h"
 
+#include <atomic>
 #include <cwchar>
 #include <utility>
 
@@ -231,10 +232,61 @@ void HideiTunesWindow()
     }
 }
 
-void CloseiTunes()
+BOOL CloseiTunes()
 {
-    if (HWND window = FindWindowW(L"iTunes", L"iTunes"))
-        PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND window = FindWindowW(L"iTunes", L"iTunes");
+    if (!window)
+        return FALSE;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+namespace {
+std::atomic<bool> g_iTunesStartedHere{false};
+}  // namespace
+
+void NoteiTunesStartedHere() { g_iTunesStartedHere = true; }
+BOOL WasiTunesStartedHere() { return g_iTunesStartedHere ? TRUE : FALSE; }
+void ForgetiTunesStartedHere() { g_iTunesStartedHere = false; }
+
+HRESULT EjectiPod(const CString& iPodName)
+{
+    if (iPodName.IsEmpty())
+        return E_INVALIDARG;
+    com::ComPtr<IiTunes> iTunes;
+    HRESULT hr = ConnectToiTunes(iTunes.Put(), FALSE);
+    if (FAILED(hr))
+        return hr;
+    com::ComPtr<IITSourceCollection> sources;
+    hr = iTunes->get_Sources(sources.Put());
+    if (FAILED(hr) || !sources)
+        return FAILED(hr) ? hr : E_FAIL;
+    LONG count = 0;
+    hr = sources->get_Count(&count);
+    if (FAILED(hr))
+        return hr;
+    // The iPod source of that very name (ignoring case): never another iPod whose name begins
+    // the same way.
+    for (LONG i = 1; i <= count; ++i) {
+        com::ComPtr<IITSource> source;
+        LONG kind = 0;
+        if (FAILED(sources->get_Item(i, source.Put())) || !source || FAILED(source->get_Kind(&kind)) ||
+            kind != ITSourceKindIPod)
+            continue;
+        BSTR name = nullptr;
+        if (FAILED(source->get_Name(&name)))
+            continue;
+        const CString sourceName = name ? name : L"";
+        SysFreeString(name);
+        if (sourceName.CompareNoCase(iPodName) != 0)
+            continue;
+        com::ComPtr<IITIPodSource> pod;
+        hr = source->QueryInterface(IID_IITIPodSource, reinterpret_cast<void**>(pod.Put()));
+        if (FAILED(hr) || !pod)
+            return FAILED(hr) ? hr : E_NOINTERFACE;
+        return pod->EjectIPod();
+    }
+    return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 }
 
 CiTunesHelper::~CiTunesHelper()

@@ -55,8 +55,17 @@ void ShowiTunesError(HRESULT code, const wchar_t* action = nullptr);
 BOOL IsiTunesRunning();
 // Shows it minimised, then hides it.
 void HideiTunesWindow();
-// Asks it to close.
-void CloseiTunes();
+// Asks it to close; FALSE when there is no such window.
+BOOL CloseiTunes();
+// The wizard started iTunes itself (the search, the Confirm page or a browse did): it is closed
+// when the wizard ends. Process-wide, so that a search that was stopped still tells.
+void NoteiTunesStartedHere();
+BOOL WasiTunesStartedHere();
+void ForgetiTunesStartedHere();
+// Ejects the iPod iTunes shows as a source of that name (ignoring case);
+// HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when iTunes shows no such iPod, else iTunes' answer.
+// Never shows a box.
+HRESULT EjectiPod(const CString& iPodName);
 
 // The fixed waits of the iTunes code (the retry prompt's second), for tests to shorten.
 using iTunesSleep = std::function<void(DWORD milliseconds)>;

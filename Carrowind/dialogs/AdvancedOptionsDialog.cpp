@@ -8,6 +8,7 @@
 #include "FolderBrowserRules.h"
 #include "PlayerRecord.h"
 #include "ZuneClient.h"
+#include "iTunesAutomation.h"
 #include "res/AdvancedOptionsIds.h"
 #include "res/ConfirmPageIds.h"
 #include "res/DeviceStringIds.h"
@@ -61,6 +62,20 @@ CAdvancedOptions::CAdvancedOptions(PlayerRecord* player, const CString& playerNa
     m_helpTopic = kAdvancedOptionsHelpTopic;
 }
 
+AdvancedOptionsEdits AdvancedOptionsEditsFor(PlayerRecord& player)
+{
+    const BOOL apple = player.IsApple() > 0;
+    const BOOL zune = player.IsZune() > 0;
+    // The media application or the profile of a mass-storage player decides where the parts go
+    // and what they are called.
+    const BOOL fixed = player.mobileAppFound || player.massStorage;
+    AdvancedOptionsEdits edits;
+    edits.folder = !apple && !zune;
+    edits.folderReadOnly = fixed;
+    edits.baseName = !apple && !fixed;
+    return edits;
+}
+
 BOOL CAdvancedOptions::FolderIsFixed() { return m_pPlayer->mobileAppFound || m_pPlayer->massStorage; }
 
 BOOL CAdvancedOptions::OnInitDialog()
@@ -81,12 +96,11 @@ BOOL CAdvancedOptions::OnInitDialog()
     SetEditText(IDC_ADVANCED_BASE_NAME, m_strBaseName);
     DrawExample(m_strFolder, m_strBaseName);
 
-    const BOOL apple = m_pPlayer->IsApple() > 0;
-    const BOOL zune = m_pPlayer->IsZune() > 0;
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ADVANCED_FOLDER), !apple && !zune);
-    ::SendDlgItemMessageW(m_hWnd, IDC_ADVANCED_FOLDER, EM_SETREADONLY, FolderIsFixed(), 0);
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ADVANCED_BASE_NAME), !apple && !zune);
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ADVANCED_USE_DEFAULT), !apple && !zune);
+    const AdvancedOptionsEdits edits = AdvancedOptionsEditsFor(*m_pPlayer);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ADVANCED_FOLDER), edits.folder);
+    ::SendDlgItemMessageW(m_hWnd, IDC_ADVANCED_FOLDER, EM_SETREADONLY, edits.folderReadOnly, 0);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ADVANCED_BASE_NAME), edits.baseName);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ADVANCED_USE_DEFAULT), edits.baseName);
     return TRUE;
 }
 
@@ -163,6 +177,9 @@ void CAdvancedOptions::Browse()
 
 void CAdvancedOptions::BrowseApplePlayer()
 {
+    // The Browse iPod dialog starts iTunes when it is not running: the wizard closes it at the end.
+    if (m_pSheet && !IsiTunesRunning())
+        m_pSheet->m_iTunesStarted = TRUE;
     ULONGLONG freeBytes = 0;
     CString freeText;
     if (m_pPlayer->GetFreeSpace(&freeBytes))

@@ -16,6 +16,17 @@ class PlayerRecord;
 // The dialog's result when a Zune lost its connection: the wizard ends.
 inline constexpr INT_PTR kAdvancedOptionsZuneLost = 3;
 
+// Which of the dialog's edits a player takes: the folder for a player that is neither Apple nor
+// Zune (read-only where the player's media application was found or it is a mass-storage
+// player); the base name and "&Use Default" for a player that is not Apple and is neither of
+// those two.
+struct AdvancedOptionsEdits {
+    BOOL folder = FALSE;
+    BOOL folderReadOnly = FALSE;
+    BOOL baseName = FALSE;
+};
+AdvancedOptionsEdits AdvancedOptionsEditsFor(PlayerRecord& player);
+
 // Opens Advanced Options for the Confirm page's player with its folder and base name and the
 // defaults to offer (the sheet's default base name; "\\" for no default folder). On IDOK the
 // two take what the dialog left in the player record (folder "\\" when empty) and changed

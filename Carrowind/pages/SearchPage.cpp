@@ -18,7 +18,7 @@ CSearchPage::CSearchPage(CWizardSheet* sheet)
 std::shared_ptr<SearchJob> CSearchPage::NewSearchJob()
 {
     auto job = std::make_shared<DeviceSearchJob>();
-    job->devices = &m_sheet->m_devices;
+    job->devices = &job->found;  // the sheet takes them when the search reports
     job->mobileMinVersion = m_sheet->m_mobileMinVersion;
     job->mobileCurVersion = m_sheet->m_mobileCurVersion;
     const int kind = m_sheet->m_media.GetMetadata().GetContentKind();
@@ -35,6 +35,13 @@ CWinThread* CSearchPage::StartSearchThread(const std::shared_ptr<SearchJob>& job
 }
 
 INT_PTR CSearchPage::FoundCount() const { return m_sheet->m_devices.GetSize(); }
+
+void CSearchPage::AcceptFound(CObArray& found)
+{
+    m_sheet->DeleteDevices();
+    m_sheet->m_devices.Append(found);
+    found.RemoveAll();
+}
 
 void CSearchPage::DiscardFound() { m_sheet->DeleteDevices(); }
 

@@ -150,7 +150,10 @@ void CSuccessPage::OnSafelyRemovePlayer()
         return;
     CWaitCursor wait;
     const PlayerRemover& remover = Remover();
-    m_removalResult = remover ? remover(m_deviceName, m_status) : RemoveNotAvailable(m_deviceName, m_status);
+    if (m_appleKind > 1)
+        m_removalResult = SafelyRemoveApplePlayer(m_deviceName, m_iTunesDeviceName, m_status);
+    else
+        m_removalResult = remover ? remover(m_deviceName, m_status) : RemoveNotAvailable(m_deviceName, m_status);
     AfxMessageBox(m_status, MB_OK | MB_ICONINFORMATION);
 }
 

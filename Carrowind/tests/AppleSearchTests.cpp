@@ -33,6 +33,7 @@ struct AppleCase {
     std::string wmdm;       // the device manager's devices; "%D" is the iPod drive's letter
     std::string sources;    // the iTunes stand-in's iPod sources (after the library)
     std::vector<AppleFound> expected;
+    DWORD sourceFlag = 1;   // the Apple records' iTunes source flag: iTunes shows iPods
 };
 
 const char kPodUsb[] = "\\\\?\\usb#vid_05ac&pid_1261#000a2700138f4c11#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
@@ -79,6 +80,8 @@ const AppleCase kAppleCases[] = {
      "[Device2]\nName=Kitchen Player\nSerial=0x045E:0A0B0C0D\nProtocol=MTP\nFriendlyName=Kitchen Player\n"
      "[Device2.Storage1]\nName=\\\nFolder=player\n",
      "", {{L"Kitchen Player", L"Kitchen Player", 0, FALSE}}},
+    {"an MP3 title while iTunes shows no iPod", true, true, nullptr, "[Devices]\nCount=0\n", "",
+     {{kLibrary, kLibrary, kAppleLibraryBit, FALSE}}, 0},
 };
 
 std::string TestName(const char* label)
@@ -160,10 +163,10 @@ TEST_P(AppleSearch, FindsEveryiPodOnceWithItsKind)
         if (want.kind) {
             // Reached through iTunes, never through the device manager.
             EXPECT_EQ(nullptr, record->GetDeviceInterface());
-            EXPECT_EQ(1u, record->iTunesSourceFlag);
+            EXPECT_EQ(c.sourceFlag, record->iTunesSourceFlag);
             EXPECT_EQ(0, record->IsMp3Only());
             // Were iTunes to refuse changes to it, the Confirm page would ask for what it needs.
-            EXPECT_EQ(want.isShuffle ? 8026u : 8027u, LockedApplePlayerTextId(*record));
+            EXPECT_EQ(want.isShuffle ? 8026u : c.sourceFlag == 1 ? 8027u : 8028u, LockedApplePlayerTextId(*record));
         }
     }
     // iTunes started for the search was kept out of the user's way.

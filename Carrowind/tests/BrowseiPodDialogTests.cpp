@@ -1,10 +1,15 @@
 // The Browse iPod dialog over a playlist of our own making (tracks with artwork of real image
 // files, one iTunes cannot give): rows, saved artwork, the artwork shown for the activated row
 // after sorting, closing when iTunes has no playlist; its naming and fitting rules as tables.
+#include "AdvancedOptionsDialog.h"
 #include "BrowseiPodDialog.h"
+#include "CarrowindSheet.h"
 #include "FileUtils.h"
+#include "PlayerRecord.h"
 #include "TestSupport.h"
+#include "TitleFixtures.h"
 #include "WindowTestSupport.h"
+#include "res/AdvancedOptionsIds.h"
 #include "res/BrowseiPodDialogIds.h"
 
 #include <gtest/gtest.h>
@@ -529,3 +534,47 @@ TEST_F(BrowseiPod, TheLibraryShowsTheMakersPlaylist)
 }
 
 }  // namespace
+
+// Browse in Advanced Options for an Apple player opens the Browse iPod dialog, which starts
+// iTunes when it is not running: the sheet then knows to close it when the wizard ends.
+TEST_F(BrowseiPod, BrowsingAnApplePlayerNotesTheITunesItStarts)
+{
+    const CString playlist = wizardtest::MakeTitleFolder(m_scratch, L"Harbour", 2, L"Harbour Lights");
+    for (const bool running : {false, true}) {
+        SCOPED_TRACE(running ? "iTunes running" : "iTunes closed");
+        // A window of iTunes' class and title stands for a running iTunes.
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"iTunes";
+        RegisterClassW(&windowClass);
+        HWND iTunes = running ? CreateWindowExW(0, L"iTunes", L"iTunes", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                                windowClass.hInstance, nullptr)
+                              : nullptr;
+        ASSERT_EQ(running, iTunes != nullptr);
+        Serve(L"Someone else's iPod", {});  // the dialog closes itself: iTunes shows no such iPod
+        m_asked.clear();
+        CWizardSheet sheet(playlist);
+        PlayerRecord player(L"Ada's iPod", nullptr, L"Apple device", NoSerialNumber(), kUnknownValue);
+        CAdvancedOptions options(&player, L"Apple device (Ada's iPod)", L"\\", L"Harbour", L"Harbour", L"\\", L"m4b",
+                                 &sheet);
+        StepRunner steps(std::vector<StepRunner::Step>{
+            [&] {
+                if (!options.m_hWnd)
+                    return false;
+                SendMessageW(options.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_ADVANCED_BROWSE, BN_CLICKED), 0);
+                return true;
+            },
+            [&] {
+                options.EndDialog(IDCANCEL);
+                return true;
+            },
+        });
+        EXPECT_EQ(IDCANCEL, options.DoModal());
+        EXPECT_TRUE(steps.Done());
+        EXPECT_EQ(std::vector<CString>{L"Ada's iPod"}, m_asked);
+        EXPECT_EQ(running ? FALSE : TRUE, sheet.m_iTunesStarted);
+        if (iTunes)
+            DestroyWindow(iTunes);
+    }
+}

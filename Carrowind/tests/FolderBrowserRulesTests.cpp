@@ -1,6 +1,7 @@
 // The folder browser's and Advanced Options' rules without a window: which entries are listed
 // and may be changed, the space texts, names the player may be given, and the texts Advanced
 // Options shows.
+#include "AdvancedOptionsDialog.h"
 #include "FolderBrowserRules.h"
 #include "PlayerRecord.h"
 #include "res/BrowseFolderIds.h"
@@ -241,3 +242,35 @@ TEST(AdvancedOptionsRules, FolderNormalisation)
 }
 
 }  // namespace
+
+// The media application's folder and a mass-storage profile fix the folder and the parts' names;
+// Apple players are reached through iTunes, which names the parts itself.
+TEST(AdvancedOptionsRules, WhichEditsAPlayerTakes)
+{
+    CString zune;
+    zune.LoadString(3503);
+    ASSERT_FALSE(zune.IsEmpty());
+    const struct {
+        const char* label;
+        CString description;
+        BOOL mobileAppFound;
+        BOOL massStorage;
+        BOOL folder, folderReadOnly, baseName;
+    } cases[] = {
+        {"MTP player", L"Walkman NW-A45", FALSE, FALSE, TRUE, FALSE, TRUE},
+        {"mass-storage player with a profile", L"Generic Flash Disk", FALSE, TRUE, TRUE, TRUE, FALSE},
+        {"Windows Mobile device with the media application", L"Pocket PC", TRUE, FALSE, TRUE, TRUE, FALSE},
+        {"Apple player", L"Apple device", FALSE, FALSE, FALSE, FALSE, FALSE},
+        {"Zune", zune, FALSE, FALSE, FALSE, FALSE, TRUE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        PlayerRecord player(L"Player (E:)", nullptr, c.description, NoSerialNumber(), 0);
+        player.mobileAppFound = c.mobileAppFound;
+        player.massStorage = c.massStorage;
+        const AdvancedOptionsEdits edits = AdvancedOptionsEditsFor(player);
+        EXPECT_EQ(c.folder, edits.folder);
+        EXPECT_EQ(c.folderReadOnly, edits.folderReadOnly);
+        EXPECT_EQ(c.baseName, edits.baseName);
+    }
+}

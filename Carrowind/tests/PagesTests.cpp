@@ -24,6 +24,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include <functional>
 #include <vector>
 
@@ -223,29 +226,39 @@ TEST_F(Pages, CancelDuringASearchStopsItAndStaysOnWelcome)
 {
     const struct {
         const char* name;
-        bool stops;  // the search heeds the request to stop
-    } cases[] = {{"a search that stops when asked", true}, {"a search that never stops", false}};
+        bool stops;  // the search heeds the request at once (else it is inside a long call)
+    } cases[] = {{"a search that stops when asked", true}, {"a search inside a long call", false}};
     for (const auto& c : cases) {
-        HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         HANDLE running = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        auto starts = std::make_shared<std::atomic<int>>(0);
         const bool stops = c.stops;
-        m_searches.Do([never, running, stops](DeviceSearchJob& job) {
+        m_searches.Do([release, running, stops, starts](DeviceSearchJob& job) {
+            if (++*starts > 1) {
+                ReportSearchDone(job);  // the next search finds nothing
+                return;
+            }
             job.devices->Add(new CFoundPlayer);
             SetEvent(running);
             if (stops) {
                 while (!job.stopRequested)
                     Sleep(10);
-                ReportSearchDone(job);  // too late: ignored
             } else {
-                WaitForSingleObject(never, INFINITE);
+                // Still busy long after Cancel; then it goes on with its own records.
+                WaitForSingleObject(release, INFINITE);
+                job.devices->Add(new CFoundPlayer);
             }
+            ReportSearchDone(job);  // too late: ignored
         });
         CFoundPlayer::Alive() = 0;
         {
             CWizardSheet sheet(m_playlist);
             int afterCancel = -1;
             bool searching = true;
-            StepRunner steps(std::vector<StepRunner::Step>{
+            INT_PTR devicesAfterCancel = -1;
+            int startsWhileStopping = -1;
+            int pageAfterSecondSearch = -1;
+            std::vector<StepRunner::Step> script{
                 [&] {
                     sheet.PressButton(PSBTN_NEXT);
                     return true;
@@ -260,19 +273,48 @@ TEST_F(Pages, CancelDuringASearchStopsItAndStaysOnWelcome)
                     testsupport::PumpMessages(300);  // a late report would move on now
                     afterCancel = sheet.GetActiveIndex();
                     searching = sheet.m_search.IsSearching();
-                    sheet.PressButton(PSBTN_CANCEL);
+                    devicesAfterCancel = sheet.m_devices.GetSize();
+                    if (!stops)
+                        sheet.PressButton(PSBTN_NEXT);  // a new search, while the first is busy
                     return true;
                 },
+            };
+            if (!stops) {
+                script.push_back([&] {
+                    testsupport::PumpMessages(600);
+                    startsWhileStopping = *starts;  // the new search waits for the first
+                    SetEvent(release);
+                    return true;
+                });
+                script.push_back([&] { return *starts >= 2 && sheet.GetActiveIndex() == 0; });
+                script.push_back([&] {
+                    pageAfterSecondSearch = sheet.GetActiveIndex();
+                    return true;
+                });
+            }
+            script.push_back([&] {
+                sheet.PressButton(PSBTN_CANCEL);
+                return true;
             });
+            StepRunner steps(std::move(script));
             EXPECT_EQ(IDCANCEL, sheet.DoModal()) << c.name;
             EXPECT_TRUE(steps.Done()) << c.name;
             EXPECT_EQ(0, afterCancel) << c.name;
             EXPECT_FALSE(searching) << c.name;
-            // A search stopped by force leaves no half-made records behind.
-            EXPECT_EQ(c.stops ? 1 : 0, sheet.m_devices.GetSize()) << c.name;
+            // What a stopped search found never reaches the sheet.
+            EXPECT_EQ(0, devicesAfterCancel) << c.name;
+            EXPECT_EQ(0, sheet.m_devices.GetSize()) << c.name;
+            if (!stops) {
+                EXPECT_EQ(1, startsWhileStopping) << c.name;
+                EXPECT_EQ(0, pageAfterSecondSearch) << c.name;
+            }
         }
+        SetEvent(release);
+        // The stopped search deletes its own records once it has ended.
+        for (int i = 0; i < 100 && CFoundPlayer::Alive() != 0; ++i)
+            Sleep(50);
         EXPECT_EQ(0, CFoundPlayer::Alive()) << c.name;
-        CloseHandle(never);
+        CloseHandle(release);
         CloseHandle(running);
     }
 }

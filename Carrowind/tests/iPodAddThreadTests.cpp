@@ -44,7 +44,8 @@ const std::string kSources =
 
 std::string Fixture(const std::string& iTunes = std::string())
 {
-    return "[iTunes]\nCurrentEncoder=MP3 Encoder\nConvertPolls=3\n" + iTunes + kSources;
+    // The case's own lines first: the first value of a key is the one read.
+    return "[iTunes]\n" + iTunes + "CurrentEncoder=MP3 Encoder\nConvertPolls=3\n" + kSources;
 }
 
 const wchar_t kMarkers[] = L"0 Opening\r\n1500 The \x2018middle\x2019\r\n3000 End\r\n";
@@ -456,6 +457,66 @@ TEST_F(iPodAddTest, ACancelDuringTheAddDeletesTheAddedTrack)
             << transfertest::Narrow(Detail(kTransferPartLogKey));
         EXPECT_TRUE(Detail(kTransferPartKey).IsEmpty()) << transfertest::Narrow(Detail(kTransferPartKey));
         EXPECT_TRUE(transfertest::Exists(mp3));
+    }
+}
+
+// An iTunes that never finishes an add, keeps rejecting the question or keeps the iPod busy
+// is waited for a bounded time: the part then fails (or, once cancelled, ends as cancelled)
+// instead of holding the transfer for ever.
+TEST_F(iPodAddTest, AnAddITunesNeverFinishesIsGivenUp)
+{
+    const struct {
+        const char* name;
+        std::string iTunes;
+        bool cancel;  // the page answers a report with 0
+        int result;
+        const wchar_t* log;
+        const wchar_t* text = L"Unable to transfer the selected title to Ada's iPod.\n";  // how the part's text starts
+        bool wave = false;  // a WAV part iTunes converts first
+    } cases[] = {
+        {"always in progress", "AddPolls=-1\n", false, kTransferFailed, L"[Add unfinished]"},
+        {"every question rejected", "Fail.InProgress=0x80010001\n", false, kTransferFailed, L"[Add unfinished]"},
+        {"always in progress, cancelled", "AddPolls=-1\n", true, kTransferCancelled, L"[Add unfinished: cancelled]"},
+        {"the iPod stays busy", "Fail.AddFile=0x80045000\n", false, kTransferFailed, L"[Busy: given up]"},
+        {"a conversion that never ends", "ConvertPolls=-1\n", false, kTransferFailed, L"[Conversion unfinished]",
+         L"Unable to convert the selected part.\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        itunestest::StandinRun run(Fixture(c.iTunes));
+        ASSERT_TRUE(run.Started());
+        testsupport::MessageBoxRecorder boxes;
+        m_player->errorDetails.RemoveAll();
+        const CString mp3 = c.wave ? Wave(L"src\\Book-Part08.wav") : Mp3(L"src\\Book-Part08.mp3");
+        auto job = Job(mp3, c.wave ? L"Book-Part08.m4b" : L"Book-Part08.mp3");
+        int reports = 0;
+        const bool cancel = c.cancel;
+        m_page->addProgressReply = [&reports, cancel](WPARAM) {
+            if (!InSendMessage())
+                return LRESULT(1);
+            ++reports;
+            return LRESULT(cancel ? 0 : 1);
+        };
+        EXPECT_EQ(c.result, m_page->Run(job.get()));
+        const CString log = Detail(kTransferPartLogKey);
+        EXPECT_NE(-1, log.Find(c.log)) << transfertest::Narrow(log);
+        const CString text = Detail(kTransferPartKey);
+        if (c.result == kTransferFailed) {
+            EXPECT_EQ(0, text.Find(c.text)) << transfertest::Narrow(text);
+        } else {
+            EXPECT_TRUE(text.IsEmpty()) << transfertest::Narrow(text);
+        }
+        // Bounded: a cancelled add is waited for a short while only.
+        if (c.cancel) {
+            EXPECT_GE(static_cast<DWORD>(reports), kCancelledAddWaitMs / 1000);
+            EXPECT_LE(static_cast<DWORD>(reports), kCancelledAddWaitMs / 1000 + 5);
+        }
+        EXPECT_TRUE(boxes.Boxes().empty());
+        // Whatever happened, iTunes converts with the user's encoder again.
+        EXPECT_EQ(CString(L"MP3 Encoder"), run.State(L"iTunes", L"CurrentEncoder"));
+        m_page->addProgressReply = nullptr;
+        DeleteFileW(mp3);
+        DeleteFileW(m_folder / L"src\\Book-Part08.m4b");
     }
 }
 

@@ -4,9 +4,12 @@
 // copy, the error box, the encoder and the iTunes window; and the device search's Apple players
 // (the iPods iTunes shows and the library) found through them.
 #include "iTunesAutomation.h"
+#include "CarrowindApp.h"
+#include "ZuneClient.h"
 
 #include "DeviceSearch.h"
 #include "PlayerRecord.h"
+#include "SafeRemoval.h"
 #include "SearchRunner.h"
 
 #include "ComHolders.h"
@@ -327,6 +330,83 @@ TEST(iTunesWindow, EncoderPutBackAndTheWindowHiddenAndClosed)
     EXPECT_EQ(CString(L"1"), run.State(L"iTunes", L"Closed"));
 }
 
+// Safe removal of an Apple player goes through iTunes: the iPod of that very name is ejected;
+// an iPod iTunes does not show or refuses to eject is a failure with iTunes' code.
+TEST(iTunesSafeRemoval, AnApplePlayerIsEjectedThroughiTunes)
+{
+    comtest::ApartmentScope com;
+    const struct {
+        const char* label;
+        std::string fixture;
+        const wchar_t* iTunesName;
+        int result;
+        const wchar_t* message;
+        const wchar_t* ejected;  // the state file's list afterwards
+    } cases[] = {
+        {"the iPod is ejected", kFixture, L"ada's ipod", 0, L"Safely removed player (\"Apple device\").", L"Ada's iPod"},
+        {"no iPod of that name", kFixture, L"Ada's iPod nano", 13,
+         L"Removing player (\"Apple device\") returned error code 2147943568,19!", L""},
+        {"iTunes refuses", "[iTunes]\nFail.EjectIPod=0x80004005\n" + kSources, L"Ada's iPod", 13,
+         L"Removing player (\"Apple device\") returned error code 2147500037,19!", L""},
+        {"the library is no iPod", kFixture, L"Library", 13,
+         L"Removing player (\"Apple device\") returned error code 2147943568,19!", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        itunestest::StandinRun run(c.fixture);
+        ASSERT_TRUE(run.Started());
+        testsupport::MessageBoxRecorder boxes;
+        CString message;
+        EXPECT_EQ(c.result, SafelyRemoveApplePlayer(L"Apple device", c.iTunesName, message));
+        EXPECT_EQ(CString(c.message), message);
+        EXPECT_EQ(CString(c.ejected), run.State(L"iTunes", L"Ejected"));
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+}
+
+// When the wizard ends, an iTunes it started itself (here: the search's listing) is closed, and
+// only that one; the Zune table is released.
+TEST(iTunesWizardEnd, AnITunesTheWizardStartedIsClosedAndTheZunesReleased)
+{
+    comtest::ApartmentScope com;
+    RecordedWaits waits;
+    const struct {
+        const char* label;
+        bool open;            // iTunes runs before the wizard
+        bool listed;          // the search lists iTunes' sources (starting it when closed)
+        BOOL sheetFlag;       // a page noted that it started iTunes
+        const wchar_t* log;
+        bool runningAfter;
+    } cases[] = {
+        {"started by the search", false, true, FALSE, L"Clear  [Checked:PostQuitIT]", false},
+        {"started by a page", true, false, TRUE, L"Clear  [Checked:PostQuitIT]", false},
+        {"the user's own iTunes", true, true, FALSE, L"Clear ", true},
+        {"a page's iTunes the user closed", false, false, TRUE, L"Clear  [Checked:NotFoundIT]", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ForgetiTunesStartedHere();
+        itunestest::StandinRun run(kFixture, c.open);
+        ASSERT_EQ(c.open, IsiTunesRunning() != FALSE);
+        if (c.listed) {
+            CiTunesHelper helper;
+            const ITunesSources sources = ListiTunesSources(helper, TRUE);
+            EXPECT_TRUE(sources.connected);
+            EXPECT_EQ(1u, sources.sourceFlag);  // iTunes shows iPods
+        }
+        SetZuneDeviceCount(1);
+        ZuneDevices()[0].displayName = L"Microsoft Zune";
+        EXPECT_EQ(CString(c.log), ReleaseWizardSession(c.sheetFlag));
+        EXPECT_EQ(0, ZuneDeviceCount());
+        for (int i = 0; i < 100 && IsiTunesRunning(); ++i)
+            Sleep(50);
+        EXPECT_EQ(c.runningAfter, IsiTunesRunning() != FALSE);
+        if (!c.runningAfter && (c.open || c.listed)) {
+            EXPECT_EQ(CString(L"1"), run.State(L"iTunes", L"Closed"));
+        }
+    }
+}
+
 // Last: the first connection of this program is the main thread's, not the search's.
 struct Record {
     const wchar_t* name;
@@ -344,6 +424,7 @@ TEST(iTunesSearch, FindsTheIPodsITunesShowsAndTheLibrary)
         const std::string* fixture;
         BOOL mp3Title;
         std::vector<Record> records;
+        DWORD sourceFlag = 1;  // the records' iTunes source flag: iTunes shows iPods
     } cases[] = {
         {"iPods, audiobook title", &twoPods, FALSE, {{L"Ada's iPod", L"Apple device (Ada's iPod)"}, {L"Bo", L"Apple device (Bo)"}}},
         {"iPods, MP3 title", &twoPods, TRUE,
@@ -351,7 +432,7 @@ TEST(iTunesSearch, FindsTheIPodsITunesShowsAndTheLibrary)
           {L"iTunes Library", L"iTunes Library"},
           {L"Bo", L"Apple device (Bo)"},
           {L"iTunes Library", L"iTunes Library"}}},
-        {"library only, MP3 title", &libraryOnly, TRUE, {{L"iTunes Library", L"iTunes Library"}}},
+        {"library only, MP3 title", &libraryOnly, TRUE, {{L"iTunes Library", L"iTunes Library"}}, 0},
     };
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     for (const auto& c : cases) {
@@ -370,7 +451,7 @@ TEST(iTunesSearch, FindsTheIPodsITunesShowsAndTheLibrary)
             auto* record = static_cast<PlayerRecord*>(found.GetAt(static_cast<INT_PTR>(i)));
             EXPECT_EQ(CString(c.records[i].name), record->name);
             EXPECT_EQ(CString(c.records[i].displayName), record->GetDisplayName());
-            EXPECT_EQ(1u, record->iTunesSourceFlag);
+            EXPECT_EQ(c.sourceFlag, record->iTunesSourceFlag);
             EXPECT_EQ(0, record->IsMp3Only());
         }
         EXPECT_TRUE(boxes.Boxes().empty());

@@ -233,7 +233,20 @@ BOOL CiPodAddThread::OnIdle(LONG count)
     if (m_pConversion) {
         VARIANT_BOOL inProgress = VARIANT_FALSE;
         const HRESULT hr = m_pConversion->get_InProgress(&inProgress);
+        if (((SUCCEEDED(hr) && inProgress) || hr == RPC_E_CALL_REJECTED) && m_conversionWaitedMs >= kConversionWaitLimitMs) {
+            // iTunes has hung in the conversion: it is stopped and the part fails.
+            m_strStepLog += L"[Conversion unfinished]";
+            StoreLog();
+            m_pConversion->StopConversion();
+            CString error;
+            error.Format(IDS_TRANSFER_UNABLE_TO, L"convert the selected part",
+                         m_errors.FormatErrorText(kiTunesAddUnfinished).GetString());
+            SetPartText(error);
+            FinishPart(kTransferFailed);
+            return FALSE;
+        }
         if (SUCCEEDED(hr) && inProgress) {
+            m_conversionWaitedMs += kPollMs;
             LONG value = 0;
             if (SUCCEEDED(m_pConversion->get_ProgressValue(&value)) && value > 0)
                 ReportConversionPercent(value);
@@ -241,6 +254,7 @@ BOOL CiPodAddThread::OnIdle(LONG count)
             return TRUE;
         }
         if (hr == RPC_E_CALL_REJECTED) {
+            m_conversionWaitedMs += kPollMs;
             AfxMessageBox(IDS_ITUNES_CLOSE_WINDOWS, MB_OK | MB_ICONEXCLAMATION);
             WaitCancellable(kPollMs);
             return TRUE;
@@ -266,9 +280,21 @@ BOOL CiPodAddThread::OnIdle(LONG count)
     const HRESULT hr = AddPartToiTunes(source, m_pJob->m_striPodName, m_pJob->m_bIsApple);
     RestoreEncoder();
     const int result = MapAddResult(hr, m_bCancel);
-    if (result == kTransferBusy) {
+    if (result == kTransferBusy && ++m_busyAttempts < kBusyAddAttempts) {
         WaitCancellable(kPollMs);
         return TRUE;  // the same add again (a cancel is seen by the next call)
+    }
+    if (result == kTransferBusy) {
+        // An iPod that stays busy: the part fails with what iTunes answered.
+        m_strStepLog += L"[Busy: given up]";
+        StoreLog();
+        CString action;
+        action.Format(L"transfer the selected title to %s", m_pJob->m_striPodName.GetString());
+        CString error;
+        error.Format(IDS_TRANSFER_UNABLE_TO, action.GetString(), m_errors.FormatErrorText(hr).GetString());
+        SetPartText(error);
+        FinishPart(kTransferFailed);
+        return FALSE;
     }
     FinishPart(result);
     return FALSE;

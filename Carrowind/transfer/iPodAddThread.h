@@ -39,6 +39,16 @@ inline constexpr wchar_t kTransferPartLogKey[] = L"TransferPartLog";
 
 // iTunes' answers the add step maps to a part result.
 inline constexpr HRESULT kiTunesUserCancelled = static_cast<HRESULT>(0x8004500B);
+// An add iTunes did not finish in time.
+inline constexpr HRESULT kiTunesAddUnfinished = static_cast<HRESULT>(0x800705B4);  // ERROR_TIMEOUT
+// How long an add is waited for: iTunes copies a part to an iPod in far less, so an iTunes
+// still "in progress" (or rejecting every question) after this has hung; after a cancel the
+// add is waited for a short while only, so that its track can still be deleted.
+inline constexpr DWORD kAddWaitLimitMs = 10 * 60 * 1000;
+inline constexpr DWORD kCancelledAddWaitMs = 30 * 1000;
+// The same for a conversion (a long part takes iTunes a while) and for an iPod that stays busy.
+inline constexpr DWORD kConversionWaitLimitMs = 60 * 60 * 1000;
+inline constexpr int kBusyAddAttempts = 60;
 inline constexpr HRESULT kiTunesDeviceBusy = static_cast<HRESULT>(0x80045000);
 inline constexpr HRESULT kiTunesSourceLocked = static_cast<HRESULT>(0xA0040203);
 
@@ -117,7 +127,11 @@ protected:
     // A wait of the add step (through the iTunes clock); a cancel that came meanwhile sets the flag.
     void AddWait(DWORD ms);
     // Waits while iTunes adds the file; pass runs once for each look that finds it still busy.
-    void WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass);
+    // FALSE when iTunes had not finished within kAddWaitLimitMs of waiting (kCancelledAddWaitMs
+    // after a cancel): the add is given up.
+    BOOL WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass);
+    // The add step's code for an add given up: cancelled, or kiTunesAddUnfinished.
+    HRESULT EndUnfinishedAdd();
     // The playlist standing for the player; E_FAIL with the missing text when there is none.
     HRESULT FindPlayerPlaylist(const CString& player, UINT missingText, IITPlaylist** playlist, CString* text);
     // AddFile with its log entry; E_FAIL with the no-status text when iTunes gave no status.
@@ -135,6 +149,8 @@ protected:
     CTransferJob* m_pJob = nullptr;
     IITConvertOperationStatus* m_pConversion = nullptr;
     CString m_strConvertedPath;
+    DWORD m_conversionWaitedMs = 0;  // waited for the conversion so far
+    int m_busyAttempts = 0;          // adds the busy iPod refused so far
     int m_nLastPercent = 0;
     LONG m_nProgressMax = 0;
     std::unique_ptr<CiTunesHelper> m_pHelper;  // from InitInstance to ExitInstance (this apartment)

@@ -171,18 +171,34 @@ void CiPodAddThread::AddWait(DWORD ms)
     iTunesWait(ms);
 }
 
-void CiPodAddThread::WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass)
+BOOL CiPodAddThread::WaitWhileAdding(IITOperationStatus* status, const std::function<void()>& pass)
 {
+    DWORD waited = 0;
+    DWORD waitedSinceCancel = 0;
     for (;;) {
         VARIANT_BOOL inProgress = VARIANT_FALSE;
         const HRESULT asked = status->get_InProgress(&inProgress);
         if (FAILED(asked) && asked != RPC_E_CALL_REJECTED)
-            break;
+            return TRUE;
         if (SUCCEEDED(asked) && !inProgress)
-            break;
+            return TRUE;
+        // An iTunes that keeps answering "in progress", or keeps rejecting the question, is
+        // waited for no longer than the limit; once cancelled, for a short while only.
+        if (waited >= kAddWaitLimitMs || waitedSinceCancel >= kCancelledAddWaitMs) {
+            m_strStepLog += m_bCancel ? L"[Add unfinished: cancelled]" : L"[Add unfinished]";
+            return FALSE;
+        }
         pass();
         AddWait(kStepMs);
+        waited += kStepMs;
+        if (m_bCancel)
+            waitedSinceCancel += kStepMs;
     }
+}
+
+HRESULT CiPodAddThread::EndUnfinishedAdd()
+{
+    return m_bCancel ? kiTunesUserCancelled : kiTunesAddUnfinished;
 }
 
 HRESULT CiPodAddThread::FindPlayerPlaylist(const CString& player, UINT missingText, IITPlaylist** playlist,
@@ -307,7 +323,8 @@ HRESULT CiPodAddThread::AddToLibrary(const iTunesPartNames& names, const CString
         return hr;
     // The add is never abandoned half-way: a cancel takes effect once iTunes has finished.
     SendAddProgress(progress, 0);
-    WaitWhileAdding(status.Get(), [&] { SendAddProgress(progress, 0); });
+    if (!WaitWhileAdding(status.Get(), [&] { SendAddProgress(progress, 0); }))
+        return EndUnfinishedAdd();
     com::ComPtr<IITTrack> track = FirstTrackOf(status.Get());
     if (!track || m_bCancel)
         return EndCancelledOrEmptyAdd(track.Get(), noStatus, text);
@@ -374,11 +391,13 @@ HRESULT CiPodAddThread::AddToiPod(const iTunesPartNames& names, const CString& p
     hr = StartAdd(playlist.Get(), path, L"[AddFile=0x%.8X|iStatus=0x%.8X]", noStatus, status.Put(), text);
     if (FAILED(hr))
         return hr;
-    WaitWhileAdding(status.Get(), [&] {
+    const BOOL finished = WaitWhileAdding(status.Get(), [&] {
         if (mode == 1)
             ++count;
         SendAddProgress(count, mode);
     });
+    if (!finished)
+        return EndUnfinishedAdd();
 
     com::ComPtr<IITTrack> track;
     HRESULT nameHr = S_OK, numberHr = S_OK, genreHr = S_OK;

@@ -43,7 +43,7 @@ CCdSearchPage::CCdSearchPage(CCdWizardSheet* sheet)
 std::shared_ptr<SearchJob> CCdSearchPage::NewSearchJob()
 {
     auto job = std::make_shared<DriveSearchJob>();
-    job->drives = &m_sheet->m_drives;
+    job->drives = &job->found;  // the sheet takes them when the search reports
     return job;
 }
 
@@ -53,6 +53,13 @@ CWinThread* CCdSearchPage::StartSearchThread(const std::shared_ptr<SearchJob>& j
 }
 
 INT_PTR CCdSearchPage::FoundCount() const { return m_sheet->m_drives.GetSize(); }
+
+void CCdSearchPage::AcceptFound(CObArray& found)
+{
+    m_sheet->DeleteDrives();
+    m_sheet->m_drives.Append(found);
+    found.RemoveAll();
+}
 
 void CCdSearchPage::DiscardFound() { m_sheet->DeleteDrives(); }
 

@@ -26,6 +26,7 @@ protected:
     std::shared_ptr<SearchJob> NewSearchJob() override;
     CWinThread* StartSearchThread(const std::shared_ptr<SearchJob>& job) override;
     INT_PTR FoundCount() const override;
+    void AcceptFound(CObArray& found) override;
     void DiscardFound() override;
     void LogFound(INT_PTR found) override;
 

@@ -1,8 +1,8 @@
 // The recorder search the Search page runs: a job the page fills and a worker thread that
-// fills the sheet's drive array through the recording library, then sends
+// fills the job's drive array through the recording library, then sends
 // WM_DEVICE_SEARCH_DONE (0, 0) to the page once, whatever happened on the way.
 //
-//     auto job = std::make_shared<DriveSearchJob>();  job->owner = page;  job->drives = &sheet.m_drives;
+//     auto job = std::make_shared<DriveSearchJob>();  job->owner = page;  job->drives = &job->found;
 //     CWinThread* thread = StartDriveSearch(job);      // suspended
 //     thread->ResumeThread();
 //
@@ -25,7 +25,7 @@ enum class DriveSearchMethod { automatic, driveLetters, library };
 
 // notFoundText: the question when no recorder was found.
 struct DriveSearchJob : SearchJob {
-    CObArray* drives = nullptr;    // the sheet's array of CDriveEntry: entries added are the sheet's
+    CObArray* drives = nullptr;    // where the CDriveEntry records go (the Search page's: the job's own array)
     DriveSearchMethod method = DriveSearchMethod::automatic;
 };
 

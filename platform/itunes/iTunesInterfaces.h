@@ -27,6 +27,7 @@ inline constexpr HRESULT ITUNES_E_USERCANCEL = static_cast<HRESULT>(0x8004500B);
 struct IITObject;
 struct IITSource;
 struct IITSourceCollection;
+struct IITIPodSource;
 struct IITPlaylist;
 struct IITLibraryPlaylist;
 struct IITUserPlaylist;
@@ -62,6 +63,16 @@ struct IITSource : public IITObject {
 };
 #ifdef __CRT_UUID_DECL
 __CRT_UUID_DECL(IITSource, 0xC6FB0261, 0x6393, 0x43EF, 0x8B, 0xBC, 0x2D, 0xEB, 0x98, 0xA8, 0x5C, 0xA3)
+#endif
+
+// An iPod source: what iTunes does with the iPod itself.
+inline constexpr IID IID_IITIPodSource = {0x7E3B1A52, 0x4C8D, 0x4F06, {0x9A, 0x1E, 0x35, 0xB2, 0x6D, 0x90, 0xC4, 0x17}};
+struct IITIPodSource : public IITSource {
+    // Ejects the iPod (it leaves iTunes' sources).
+    virtual HRESULT STDMETHODCALLTYPE EjectIPod() = 0;
+};
+#ifdef __CRT_UUID_DECL
+__CRT_UUID_DECL(IITIPodSource, 0x7E3B1A52, 0x4C8D, 0x4F06, 0x9A, 0x1E, 0x35, 0xB2, 0x6D, 0x90, 0xC4, 0x17)
 #endif
 
 inline constexpr IID IID_IITSourceCollection = {0xE33C820D, 0x769F, 0x4E44, {0xB6, 0x10, 0xB2, 0xA6, 0xDB, 0x01, 0x5D, 0xD2}};

@@ -38,6 +38,16 @@ void CWizardSearchPage::StartSearch()
 {
     if (!m_ownerSheet || m_job)
         return;
+    if (m_watch.IsStopping()) {
+        // A search that was asked to stop is still inside a call: this one waits for it.
+        SetTimer(CSearchWatch::kRestartTimerId, CSearchWatch::kIntervalMs, nullptr);
+        m_startPending = TRUE;
+        return;
+    }
+    KillTimer(CSearchWatch::kRestartTimerId);
+    m_startPending = FALSE;
+    // What an earlier search found goes; this search fills its own job.
+    DiscardFound();
     std::shared_ptr<SearchJob> job = NewSearchJob();
     job->owner = m_hWnd;
     job->notFoundText = LoadPageText(IDS_NO_DEVICES_FOUND, L"ERROR_NO_DEVICES_FOUND");
@@ -63,24 +73,41 @@ void CWizardSearchPage::FinishSearch()
 
 void CWizardSearchPage::OnTimer(UINT_PTR id)
 {
+    if (id == CSearchWatch::kRestartTimerId) {
+        if (m_watch.IsStopping())
+            return;
+        KillTimer(id);
+        const BOOL pending = m_startPending;
+        m_startPending = FALSE;
+        if (pending && m_ownerSheet && m_ownerSheet->GetActivePage() == this)
+            StartSearch();
+        return;
+    }
     if (id != CSearchWatch::kTimerId) {
         CWizardPage::OnTimer(id);
         return;
     }
     // A thread that ended without its report leaves the page waiting no longer.
-    if (m_job && m_watch.EndedWithoutReport(id))
+    if (m_job && m_watch.EndedWithoutReport(id)) {
+        AcceptFound(m_job->found);  // the thread has ended: nothing of it is in use
         FinishSearch();
+    }
 }
 
 BOOL CWizardSearchPage::OnQueryCancel()
 {
+    if (m_startPending) {
+        // Still waiting for a stopped search: this one never started.
+        KillTimer(CSearchWatch::kRestartTimerId);
+        m_startPending = FALSE;
+        m_ownerSheet->SendMessage(PSM_PRESSBUTTON, PSBTN_BACK);
+        return FALSE;
+    }
     if (!m_job)
         return CWizardPage::OnQueryCancel();
-    if (m_watch.Stop()) {
-        DiscardFound();
-        if (m_app)
-            m_app->WriteVerboseLog(CString(m_logName) + L": ended by force");
-    }
+    // The search keeps its job (and what it found) until it ends; the sheet keeps nothing of it.
+    if (m_watch.Stop() && m_app)
+        m_app->WriteVerboseLog(CString(m_logName) + L": stopping");
     m_job.reset();
     m_ownerSheet->SendMessage(PSM_PRESSBUTTON, PSBTN_BACK);
     return FALSE;
@@ -104,8 +131,11 @@ BOOL CWizardSearchPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRE
         return TRUE;
     case WM_DEVICE_SEARCH_DONE:
         *result = 0;
-        if (m_job && !m_job->stopRequested)
+        // Sent: the thread waits in SendMessage while the page takes what it found.
+        if (m_job && !m_job->stopRequested) {
+            AcceptFound(m_job->found);
             FinishSearch();
+        }
         return TRUE;
     default:
         return CWizardPage::OnWndMsg(message, wParam, lParam, result);

@@ -68,6 +68,8 @@ void Model::Load()
     if (f.Text(L"iTunes", L"ConvertPolls") == L"-1")
         convertPolls = -1;
     addPolls = static_cast<LONG>(f.Number(L"iTunes", L"AddPolls", 1));
+    if (f.Text(L"iTunes", L"AddPolls") == L"-1")
+        addPolls = -1;
     if (f.Exists()) {
         m_statePath = f.Beside(f.Text(L"iTunes", L"State", L"iTunes.state.ini"));
         m_mediaFolder = f.Folder(L"iTunes", L"Media", L"iTunes Media");
@@ -140,6 +142,12 @@ void Model::Save()
         return;
     std::wstring text = L"[iTunes]\r\nCurrentEncoder=" + currentEncoder + L"\r\nSources=" +
                         std::to_wstring(sourcesCalls) + L"\r\nClosed=" + (closed ? L"1" : L"0") + L"\r\n";
+    std::vector<std::wstring> ejected;
+    for (const Source& source : sources) {
+        if (source.ejected)
+            ejected.push_back(source.name);
+    }
+    text += L"Ejected=" + JoinBars(ejected) + L"\r\n";
     int count = 0;
     std::wstring body;
     for (const Playlist& playlist : playlists) {

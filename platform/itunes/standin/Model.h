@@ -4,12 +4,13 @@
 //
 //     [iTunes]      Version=1.12 (the interface version served), Encoders=AAC Encoder|MP3 Encoder,
 //                   CurrentEncoder=MP3 Encoder, ConvertPolls=3 (polls a conversion stays in
-//                   progress; -1 until stopped), AddPolls=1, State=iTunes.state.ini,
+//                   progress; -1 until stopped), AddPolls=1 (-1: an add that never ends),
+//                   State=iTunes.state.ini,
 //                   Media=iTunes Media (the folder converted files go to),
 //                   Keep=<folder> (where a copy of every file given to ConvertFile2 and to
 //                   AddFile is kept under its own name, as a device or library would hold it),
 //                   Fail.<call>=<code>[*<times>] (Create, CheckVersion, Sources, AddFile,
-//                   AddTrack, ConvertFile2, InProgress, CreateFolderInSource, put_Name, ...)
+//                   AddTrack, ConvertFile2, InProgress, CreateFolderInSource, put_Name, EjectIPod, ...)
 //     [Sources]     Count=N; [Source1..N] Kind=1|2, Name, FreeSpace, Capacity (bytes),
 //                   Locked=1 (synced automatically: changes refused), Playlists=A|B (user
 //                   playlists), Audiobooks=<name> (the audiobooks playlist, special kind 9)
@@ -19,7 +20,8 @@
 // The library's main playlist is named "Library", an iPod's after the iPod. After every change
 // the whole state is written to the state file (beside the fixture), which tests read back:
 //
-//     [iTunes]      CurrentEncoder, Sources=<count of Sources calls>, Closed=1 at the end
+//     [iTunes]      CurrentEncoder, Sources=<count of Sources calls>, Closed=1 at the end,
+//                   Ejected=<names of the iPods ejected>|...
 //     [Playlists]   Count; [Playlist<n>] Source (its name), Name, Kind, SpecialKind, Tracks=<ids>
 //     [Tracks]      Count; [Track<n>] Id, Source, Playlists, Name, Artist, Album, Genre, Number,
 //                   Location, RememberBookmark, ExcludeFromShuffle, Artwork=<files>|...
@@ -42,6 +44,7 @@ struct Source {
     double freeSpace = 0;
     double capacity = 0;
     bool locked = false;
+    bool ejected = false;  // ejected through iTunes
 };
 
 struct Playlist {

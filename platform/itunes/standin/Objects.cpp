@@ -731,12 +731,13 @@ private:
 
 // ---- sources ----
 
-class CSource : public com::ObjectRoot<com::ApartmentThreading>, public com::Dispatch<IITSource, &IID_IITSource> {
+class CSource : public com::ObjectRoot<com::ApartmentThreading>, public com::Dispatch<IITIPodSource, &IID_IITIPodSource> {
 public:
     explicit CSource(LONG id) : m_id(id) {}
     static const com::InterfaceEntry* Interfaces()
     {
         static constexpr com::InterfaceEntry table[] = {
+            com::Implements<CSource, IITIPodSource>(IID_IITIPodSource),
             com::Implements<CSource, IITSource>(IID_IITSource),
             com::Implements<CSource, IITObject>(IID_IITObject),
             com::Implements<CSource, IDispatch>(IID_IDispatch),
@@ -798,6 +799,19 @@ public:
         if (!Model::Current().FindSource(m_id))
             return ITUNES_E_OBJECTDELETED;
         return Make<CPlaylistCollection>(IID_IITPlaylistCollection, reinterpret_cast<void**>(playlists), m_id);
+    }
+    STDMETHODIMP EjectIPod() override
+    {
+        INJECT("EjectIPod");
+        Model& model = Model::Current();
+        Source* source = model.FindSource(m_id);
+        if (!source)
+            return ITUNES_E_OBJECTDELETED;
+        if (source->kind != ITSourceKindIPod)
+            return E_INVALIDARG;  // only an iPod is ejected
+        source->ejected = true;
+        model.Save();
+        return S_OK;
     }
 
 private:
