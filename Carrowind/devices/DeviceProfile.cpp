@@ -142,6 +142,11 @@ BOOL CopySideFilesToDevice(PlayerRecord* player, const CString& playlistPath, co
     if (!IsPlainName(name))
         return FALSE;
     CString folder = player->GetTargetPath(name);
+    // The side files go beside the parts: into the folder the parts went to on the profile's drive.
+    const CString& partsFolder = player->GetFolderPath();
+    if (partsFolder.GetLength() > 1 && partsFolder[0] == L'\\' && StaysOnPlayer(partsFolder) &&
+        player->targetFolder.GetLength() > 2 && player->targetFolder[1] == L':')
+        folder = player->targetFolder.Left(2) + partsFolder;
     folder.TrimRight(L'\\');
     const int dot = playlistPath.ReverseFind(L'.');
     if (folder.IsEmpty() || dot < 0)

@@ -93,15 +93,20 @@ BOOL CopyFileToMobile(CRAPIConnection& connection, const wchar_t* localPath, con
             ok = FALSE;
             break;
         }
+        if (read == 0)
+            break;
+        // A write that takes fewer bytes than it was given is a failed one too.
         DWORD written = 0;
-        if (!rapiSession->CeWriteFile(remote, block, read, &written, nullptr)) {
+        if (!rapiSession->CeWriteFile(remote, block, read, &written, nullptr) || written != read) {
             ok = FALSE;
             break;
         }
-        if (read == 0)
-            break;
     }
-    rapiSession->CeCloseHandle(remote);
+    if (!rapiSession->CeCloseHandle(remote))
+        ok = FALSE;
     CloseHandle(local);
+    // What a failed copy wrote is no file of the user's: it goes.
+    if (!ok)
+        rapiSession->CeDeleteFile(devicePath);
     return ok;
 }

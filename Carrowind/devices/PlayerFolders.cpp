@@ -569,6 +569,10 @@ IWMDMStorage* CreateAlbumOnDevice(PlayerRecord* player, IWMDMDevice* device, con
         hr = LoadAlbumCoverMetadata(metadata, pair.cover, pair.formatCode);
     if (SUCCEEDED(hr) && !sourcePath.IsEmpty())
         hr = ReadWmAttributes(sourcePath, metadata, 1);
+    // The part's own title ("Part 1") is not the album's: the album is called by the title's name.
+    if (SUCCEEDED(hr))
+        hr = metadata->AddItem(wmdm::TagType::String, wmdm::kTitle, reinterpret_cast<const BYTE*>(title.GetString()),
+                               static_cast<UINT>((title.GetLength() + 1) * sizeof(wchar_t)));
     if (SUCCEEDED(hr))
         album4->SetMetadata(metadata);
     ReleaseAndClear(metadata);

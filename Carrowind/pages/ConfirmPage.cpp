@@ -425,7 +425,9 @@ void CConfirmPage::SetPlayerFolders(PlayerRecord* player)
                                   ? MobileFolderFor(m_sheet->m_media.GetContentKindName(), m_sheet->m_baseFileName)
                                   : CString(L"\\"));
     } else if (player->massStorage && !player->targetFolder.IsEmpty()) {
-        CString target = player->GetTargetPath(m_strTitleFolder);
+        // A profile's "[title]" is the title's own folder: the title folder's name, or the
+        // parts' base name when the title has no folder of its own.
+        CString target = player->GetTargetPath(m_strTitleFolder.IsEmpty() ? m_strBaseName : m_strTitleFolder);
         if (target.GetLength() >= 2 && target[1] == L':')
             target = target.Mid(2);
         player->SetFolderPath(target);

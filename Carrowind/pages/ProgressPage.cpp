@@ -101,19 +101,23 @@ constexpr int kMaxMarkers = 256;
 
 // The title's picture for a player that shows one (a Zune, an Apple player, an MTP player
 // whose album is not made yet, a Windows Mobile or mass-storage player): when the title names
-// a picture that is missing, the program's default picture is put there. A picture that is
-// there is never replaced.
-void PrepareDefaultCover(PlayerRecord* player, const CString& coverPath)
+// a picture that is missing, the program's default picture is put there; when it names none,
+// the default picture is sent as it lies beside the program (nothing is written into the
+// title's folder). A picture that is there is never replaced. The picture the run sends.
+CString PrepareDefaultCover(PlayerRecord* player, const CString& coverPath)
 {
     const bool showsCover = player->IsZune() > 0 || player->IsApple() > 0 ||
                             (player->GetStorageLayout() != 0 && !player->albumReady) || player->mobileAppFound ||
                             player->massStorage;
-    if (!showsCover || coverPath.IsEmpty() || FileExists(coverPath))
-        return;
+    if (!showsCover || (!coverPath.IsEmpty() && FileExists(coverPath)))
+        return coverPath;
     static const wchar_t kDefaultCover[] = L"WMDefaultAlbum.jpg";
     CWizardAppBase* app = AfxGetWizardApp();
     const CString source = app ? app->JoinPath(kDefaultCover) : GetProgramFolder() + L"\\" + kDefaultCover;
+    if (coverPath.IsEmpty())
+        return FileExists(source) ? source : coverPath;
     CopyFileW(source, coverPath, TRUE);
+    return coverPath;
 }
 
 TransferPageServices& Services()
@@ -179,7 +183,10 @@ BOOL CProgressPage::OnInitDialog()
 BOOL CProgressPage::OnSetActive()
 {
     const BOOL active = CWizardPage::OnSetActive();
-    SetMarkupText(IDC_PROGRESS_MESSAGE, L"Message", this);
+    // iTunes keeps an Apple player's tracks: there is no folder to name.
+    PlayerRecord* player = ChosenPlayer();
+    SetMarkupText(IDC_PROGRESS_MESSAGE, L"Message", this,
+                  player && player->IsApple() > 0 ? L" (folder %%DEVICE_FOLDER%%)" : nullptr);
     if (m_ownerSheet)
         m_ownerSheet->PostMessage(PSM_SETWIZBUTTONS, 0, 0);
     SetBar(0);
@@ -301,7 +308,7 @@ void CProgressPage::PrepareParts()
     m_firstStatus = TRUE;
     m_preparationDone = FALSE;
     ShowStatus(IDC_PROGRESS_TRANSFER_TIME, CString());
-    PrepareDefaultCover(player, m_sheet->m_imagePath);
+    m_sheet->m_imagePath = PrepareDefaultCover(player, m_sheet->m_imagePath);
     m_workerId = 0;
     m_sheet->m_lastTransferredPart = -1;
     m_running = TRUE;
@@ -324,15 +331,33 @@ BOOL CProgressPage::NeedsConversion(PlayerRecord* player) const
            (kind & (KindAudiobook | KindMusic)) != 0;
 }
 
+CString CProgressPage::MakeRunFolder(const CString& parent)
+{
+    if (parent.IsEmpty())
+        return CString();
+    CString base = parent;
+    base.TrimRight(L'\\');
+    // A folder of this run's own: one that did not exist before. One that is there already is
+    // another's (an earlier run's, another program's) and is left alone.
+    constexpr unsigned kAttempts = 100;
+    for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
+        CString folder;
+        folder.Format(L"%s\\Carrowind-%lu-%u", base.GetString(), GetCurrentProcessId(), attempt);
+        if (CreateDirectoryW(folder, nullptr))
+            return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return CString();
+    }
+    return CString();
+}
+
 BOOL CProgressPage::MakeConversionFolder()
 {
-    CString folder = MakeTempFileName(L"");
-    DeleteFileW(folder);
-    const int dot = folder.ReverseFind(L'.');
-    if (dot > 0)
-        folder = folder.Left(dot);
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
     // The converted parts go to a folder of our own only, never beside the user's files.
-    if (folder.IsEmpty() || (!CreateDirectoryW(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS))
+    const CString folder = length == 0 || length > MAX_PATH ? CString() : MakeRunFolder(CString(temp, static_cast<int>(length)));
+    if (folder.IsEmpty())
         return FALSE;
     m_conversionFolder = folder;
     return TRUE;

@@ -85,6 +85,9 @@ public:
     int GetPartCount() const { return static_cast<int>(m_parts.size()); }
     // The folder of this run's converted parts; empty when nothing is converted.
     const CString& GetConversionFolder() const { return m_conversionFolder; }
+    // Makes a folder of the run's own in parent, one that did not exist before; its path, or
+    // empty when none could be made (a folder already there is never taken).
+    static CString MakeRunFolder(const CString& parent);
 
 protected:
     BOOL OnInitDialog() override;

@@ -23,6 +23,20 @@ constexpr struct {
     {IDC_SETTINGS_INSTRUCTIONS, L"MessageS4"},
 };
 
+// What iTunes imports with when its preferences tell nothing (no preferences file yet): its
+// default preset, shown as that.
+void ShowDefaultWhenUntold(iTunesImportSettings& settings, CString* shown)
+{
+    *shown = settings.preset;
+    if (!settings.preset.IsEmpty())
+        return;
+    iTunesImportSettings defaults;
+    ReadiTunesEncoderSettingsFromText(CString(), TRUE, &defaults, false);
+    settings.preset = defaults.preset;
+    settings.bitRate = defaults.bitRate;
+    shown->Format(AfxLoadString(IDS_SETTINGS_ITUNES_DEFAULT), defaults.preset.GetString());
+}
+
 }  // namespace
 
 CSettingsPage::CSettingsPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_SETTINGS_PAGE)
@@ -41,6 +55,18 @@ BOOL CSettingsPage::OnSetActive()
     const BOOL active = CWizardPage::OnSetActive();
     for (UINT item : kShownItems)
         ShowItem(item, TRUE);
+    if (m_ownerSheet) {
+        CMapStringToString& placeholders = m_ownerSheet->GetPlaceholders();
+        CString current;
+        placeholders.Lookup(L"%%ENCODER_SETTING%%", current);
+        if (current.IsEmpty()) {
+            iTunesImportSettings untold;
+            CString shown;
+            ShowDefaultWhenUntold(untold, &shown);
+            placeholders.SetAt(L"%%ENCODER_SETTING%%", shown);
+            placeholders.SetAt(L"%%ESTIMATED_MINUTE%%", EstimatedConversionTime(untold.bitRate));
+        }
+    }
     for (const auto& markup : kMarkupItems)
         SetMarkupText(markup.item, markup.key, this);
     SetLabel(IDC_SETTINGS_PROMPT, LoadPageText(IDS_SETTINGS_NEXT_WHEN_SATISFIED, L"SETTINGS_NEXT_WHEN_SATISFIED"));
@@ -79,8 +105,11 @@ void CSettingsPage::Refresh()
     ShowSettings(settings);
 }
 
-void CSettingsPage::ShowSettings(const iTunesImportSettings& settings)
+void CSettingsPage::ShowSettings(const iTunesImportSettings& read)
 {
+    iTunesImportSettings settings = read;
+    CString shown;
+    ShowDefaultWhenUntold(settings, &shown);
     if (m_app && m_app->m_verbose) {
         CString line;
         line.Format(L"Refresh: [%s|AAC: %s|%s]", settings.encoder.GetString(), settings.preset.GetString(),
@@ -101,7 +130,7 @@ void CSettingsPage::ShowSettings(const iTunesImportSettings& settings)
         return;
     }
     placeholders.SetAt(L"%%ESTIMATED_MINUTE%%", EstimatedConversionTime(settings.bitRate));
-    placeholders.SetAt(L"%%ENCODER_SETTING%%", settings.preset);
+    placeholders.SetAt(L"%%ENCODER_SETTING%%", shown);
     SetMarkupText(IDC_SETTINGS_CURRENT, L"MessageS3", this);
 }
 

@@ -1,6 +1,8 @@
 // A player's folders and files through the device manager's stand-in: the lookup by path, the
 // changes of the folder browser, the folder list, the title's album, formats and size texts.
 #include "DeviceFolders.h"
+#include "FileUtils.h"
+#include "MediaFixtures.h"
 #include "TransferFixtures.h"
 #include "WmdmServices.h"
 
@@ -294,6 +296,24 @@ TEST_F(DeviceFolders, Albums)
     const std::string art = transfertest::Text(m_folder / L"player\\Music\\Books\\Night.alb.AlbumCoverData.bin");
     EXPECT_EQ("\x89PNG", art.substr(0, 4));
     EXPECT_NE('\0', art.back());
+}
+
+// The album is called by the title's name, not by the title of the part it was made for; the
+// part's other attributes stay on it.
+TEST_F(DeviceFolders, AnAlbumMadeForAPartIsCalledByTheTitlesName)
+{
+    const CString cover = transfertest::MakePicture(m_folder, L"Cover.png", 40, 30);
+    const CString part = mediafixtures::MakeWma(m_folder, L"Night-Part01.wma");
+    ASSERT_TRUE(FileExists(part));
+    auto player = Player("\\");
+    IWMDMStorage* album =
+        CreateAlbumOnDevice(player.get(), player->GetDeviceInterface(), L"Night Crossing", cover, L"\\Music\\Books", part);
+    ASSERT_NE(nullptr, album);
+    album->Release();
+    const std::string properties = transfertest::Text(m_folder / L"player\\Music\\Books\\Night Crossing.alb.props");
+    EXPECT_NE(std::string::npos, properties.find("WMDM/Title=Night Crossing")) << properties;
+    EXPECT_EQ(std::string::npos, properties.find("WMDM/Title=Harbour Lights")) << properties;  // the part's own title
+    EXPECT_NE(std::string::npos, properties.find("WMDM/Author=Ada Quill")) << properties;
 }
 
 TEST_F(DeviceFolders, SupportedFormats)

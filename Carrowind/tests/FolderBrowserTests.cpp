@@ -160,7 +160,7 @@ const PlayerCase kPlayers[] = {
      false, L"Kitchen Player", false, L"\\New Folder (2)", L"\\Music\\Harbour-Part01.mp3", "Player"},
     {"a mass-storage player on a removable drive",
      "[Devices]\nCount=1\n[Device1]\nName=Removable Disk (%D:)\nSerial=0x0781:0102\n[Device1.Storage1]\nName=\\\nFolder=%F\n",
-     true, L"Removable Disk (%D:)", true, L"\\Books\\", L"\\Books\\Harbour-Part01.mp3", "Drive"},
+     true, L"Removable Disk (%D:)", true, L"\\Books\\Harbour", L"\\Books\\Harbour\\Harbour-Part01.mp3", "Drive"},
 };
 
 // The wizard's settings for an MP3 title (mass-storage players are looked for then).

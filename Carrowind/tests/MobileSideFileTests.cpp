@@ -121,6 +121,30 @@ TEST_F(MobileSideFiles, WhatGetsNoSideFiles)
     }
 }
 
+// A copy the device does not take whole fails, and what it wrote of the file goes: a write
+// that takes fewer bytes than given counts as failed like one that fails outright.
+TEST_F(MobileSideFiles, ACopyTheDeviceDoesNotTakeWholeLeavesNothing)
+{
+    const struct {
+        const char* label;
+        const char* fixtureLine;
+    } cases[] = {
+        {"a write that takes only part of its bytes", "ShortWrite=5\n"},
+        {"a write that fails", "Fail.CeWriteFile=5\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        DeleteFileW(m_folder / L"ppc\\Program Files\\Reader\\Carrowind.dat");
+        transfertest::UseMobileFixture(m_folder, std::string("[Devices]\nCount=1\n[Device1]\nName=Pocket PC\n"
+                                                             "Guid={6E1A1C9A-1111-2222-3333-444455556666}\nFolder=ppc\n") +
+                                                     c.fixtureLine);
+        auto player = Player();
+        EXPECT_FALSE(CopySideFilesToMobile(player.get(), m_folder / L"title\\Night.wax", m_cover, L"Source-7"));
+        EXPECT_FALSE(Exists(m_folder / L"ppc\\My Documents\\Audiobooks\\Night\\Night.vpm"));
+        EXPECT_FALSE(Exists(m_folder / L"ppc\\Program Files\\Reader\\Carrowind.dat"));
+    }
+}
+
 TEST_F(MobileSideFiles, PathsOnTheDevice)
 {
     auto player = Player();

@@ -718,7 +718,8 @@ TEST_F(SettingsPage, RefreshShowsWhatITunesPreferencesTell)
         {"iTunes Plus", kiTunesPlus, false, L"iTunes Plus (256 kbps)", L"4 minutes"},
         {"no AAC key: iTunes' default", nullptr, false, L"High Quality (128 kbps)", L"2.5 minutes"},
         {"a custom preset", kCustom, false, L"Custom...", L"1 minute"},
-        {"no preferences file", "none", false, L"", L"1 minute"},
+        // iTunes without a preferences file yet imports with its default preset, and the page says so.
+        {"no preferences file", "none", false, L"High Quality (128 kbps) (iTunes' default)", L"2.5 minutes"},
     };
     CWizardSheet sheet(m_playlist);
     std::vector<StepRunner::Step> steps = ToSettings(sheet);

@@ -241,6 +241,27 @@ TEST(DeviceProfile, SideFilesOfAMassStoragePlayer)
     }
 }
 
+// The side files go where the parts went: the folder the Confirm page gave the player on the
+// profile's drive, also when the parts' base name is an identifier with its format.
+TEST(DeviceProfile, TheSideFilesGoBesideTheParts)
+{
+    testsupport::ScratchFolder folder;
+    testsupport::WriteAll(folder / L"Harbour.wax", "playlist");
+    testsupport::WriteAll(folder / L"Harbour.vpm", "order");
+    const CString partsFolder = folder / L"player\\Books\\Harbour";
+    ASSERT_EQ(L':', partsFolder[1]);
+    PlayerRecord record(L"P", nullptr, L"", NoSerialNumber(), 0);
+    record.targetFolder = folder / L"player\\Books";
+    record.joinTarget = TRUE;
+    record.massStorage = TRUE;
+    record.baseFileName = L"{6E1A1C9A-1111-2222-3333-444455556666}Fmt2";
+    record.SetFolderPath(partsFolder.Mid(2));
+    EXPECT_TRUE(CopySideFilesToDevice(&record, folder / L"Harbour.wax", L"", L""));
+    EXPECT_EQ("order", testsupport::ReadAllBytes(partsFolder + L"\\{6E1A1C9A-1111-2222-3333-444455556666}.vpm"));
+    EXPECT_EQ(1, testsupport::FileCount(partsFolder));
+    EXPECT_FALSE(FileExists(folder / L"player\\Books\\{6E1A1C9A-1111-2222-3333-444455556666}"));
+}
+
 TEST(DeviceProfile, TheBannerOfTheSource)
 {
     testsupport::ScratchFolder folder;

@@ -695,6 +695,49 @@ TEST_F(AppleProgressPage, EachTitleKindReachesTheiPodWorkerWithItsOwnFileAndOnly
     }
 }
 
+// The page's first line names the player and the folder the parts go to; an iPod has no
+// folder (iTunes keeps its tracks), so its line names none.
+TEST_F(AppleProgressPage, TheMessageNamesTheFolderOnlyForAPlayerThatHasOne)
+{
+    const struct {
+        const char* name;
+        bool iPod;
+        bool folderNamed;
+    } cases[] = {
+        {"an MTP player", false, true},
+        {"an iPod", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_workers.Reset();
+        m_workers.scripts[0].holdAtHalf = true;
+        const CString playlist = TitleOf(L"mp3", L"MP3 Audiobook");
+        CWizardSheet sheet(playlist);
+        CString message;
+        StepRunner steps(Then(c.iPod ? BeginApple(sheet) : Begin(sheet), {
+            [&] { return m_workers.holding.load(); },
+            [&] {
+                if (CMarkupLabel* label = sheet.FindMarkupLabel(&sheet.m_progress, IDC_PROGRESS_MESSAGE))
+                    message = label->GetWindowText();
+                m_workers.release = true;
+                return true;
+            },
+            [&] { return OnPage(sheet, &sheet.m_success); },
+            [&] {
+                sheet.PressButton(PSBTN_FINISH);
+                return true;
+            },
+        }));
+        sheet.DoModal();
+        EXPECT_TRUE(steps.Done());
+        EXPECT_GE(message.Find(L"is copied to"), 0) << message.ToNarrow();
+        EXPECT_EQ(c.folderNamed, message.Find(L"(folder") >= 0) << message.ToNarrow();
+        if (c.folderNamed) {
+            EXPECT_GE(message.Find(L"(folder \\Books)."), 0) << message.ToNarrow();
+        }
+    }
+}
+
 // While the user's import setting differs from the one before the transfer, the Success page
 // reminds of it in place of the sentence about disconnecting.
 TEST_F(AppleProgressPage, TheSuccessPageRemindsOfTheImportSettingTheUserHad)
@@ -799,6 +842,28 @@ TEST_F(AppleProgressPage, AFailedOrCancelledConversionOrAddEndsTheRunWithoutLeft
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(conversionFolder)) << conversionFolder.ToNarrow();
         EXPECT_EQ(before, FilesIn(folder));
     }
+}
+
+// The run's conversion folder is one it made: a folder already there (another program's, an
+// earlier run's) is never taken, so what lies in it is never deleted with the run's files; a
+// parent that cannot hold a new folder gives none (the page then shows its failure).
+TEST(ProgressPageFolders, TheConversionFolderIsAlwaysANewOne)
+{
+    ScratchFolder scratch;
+    CString first;
+    first.Format(L"%s\\Carrowind-%lu-0", scratch.Path().GetString(), GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(first, nullptr));
+    testsupport::WriteAll(first + L"\\notes.txt", "another program's file");
+    const CString made = CProgressPage::MakeRunFolder(scratch.Path() + L"\\");
+    ASSERT_FALSE(made.IsEmpty());
+    EXPECT_NE(first, made);
+    EXPECT_EQ(0, made.Find(scratch.Path() + L"\\"));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(made));
+    EXPECT_EQ(0, testsupport::FileCount(made));
+    EXPECT_EQ("another program's file", testsupport::ReadAllBytes(first + L"\\notes.txt"));
+    EXPECT_NE(made, CProgressPage::MakeRunFolder(scratch.Path()));
+    for (const CString& parent : {scratch / L"missing\\deeper", CString()})
+        EXPECT_TRUE(CProgressPage::MakeRunFolder(parent).IsEmpty()) << parent.ToNarrow();
 }
 
 }  // namespace

@@ -88,6 +88,22 @@ TEST(TitleFiles, PartFilesMadeByFfmpegGiveDurationAlbumTitleAndArtist)
     EXPECT_EQ(KindAudiobook, read->title.GetMetadata().GetContentKind());
 }
 
+// A part's duration text is its length rounded to the nearest second, as the order file
+// gives it: a part of 44.999 s shows 0:45 on every page.
+TEST(TitleFiles, DurationTextsAreRoundedToTheNearestSecond)
+{
+    const struct {
+        ULONGLONG hundredNanoseconds;
+        const wchar_t* text;
+    } rows[] = {
+        {449990000, L"0:45"},     {445000000, L"0:45"},   {444999999, L"0:44"}, {0, L"0:00"},
+        {4000000, L"0:00"},       {5000000, L"0:01"},     {35999990000, L"60:00"},
+        {37230000000, L"62:03"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CString(row.text), PartDurationText(row.hundredNanoseconds)) << row.hundredNanoseconds;
+}
+
 TEST(TitleFiles, BrokenPlaylistsAreRefusedWithTheirReason)
 {
     const struct {

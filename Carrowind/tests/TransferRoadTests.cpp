@@ -5,6 +5,7 @@
 #include "CarrowindApp.h"
 #include "CarrowindSheet.h"
 #include "DeviceEnumeration.h"
+#include "FileUtils.h"
 #include "MediaFixtures.h"
 #include "SuiteMessages.h"
 #include "TestDrive.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -350,6 +352,70 @@ TEST(TransferRoad, ARemovableDriveGetsThePartsAndThenTheOrderFile)
         EXPECT_TRUE(parts[i] == testsupport::ReadAllBytes(driveFolder / sent[i])) << sent[i].ToNarrow();
     }
     EXPECT_TRUE(orderFile);
+}
+
+// A profile whose folder ends in "[title]" keeps each title in a folder of its own: the parts,
+// the order file and the cover go together into "\Books\Harbour\". The title has no picture of
+// its own, so the cover the drive gets is the program's default picture.
+TEST(TransferRoad, AProfilesTitleFolderHoldsThePartsTheOrderFileAndTheDefaultCover)
+{
+    ScratchFolder scratch, driveFolder;
+    testsupport::TestDrive drive(driveFolder.Path(), testsupport::DriveKind::Removable);
+    ASSERT_TRUE(drive.Made());
+    testsupport::WriteAll(drive.Root() + L"Vesperlin.xml", "<?xml version=\"1.0\"?>\r\n<Carrowind><VPM>\\Books\\[title]"
+                                                           "</VPM><Thumbnail>1</Thumbnail></Carrowind>\r\n");
+    std::vector<std::string> parts;
+    const CString playlist = MakeRoad(scratch, L"mp3", "", "", &parts);
+    for (const wchar_t* picture : {L"Harbour\\Harbour.jpg", L"Harbour\\Harbour.png", L"Harbour\\Harbour.gif"})
+        ASSERT_FALSE(FileExists(scratch / picture));
+    const CString shipped = GetProgramFolder() + L"\\WMDefaultAlbum.jpg";
+    ASSERT_TRUE(FileExists(shipped)) << "the default picture is not beside the program";
+    CString driveName;
+    driveName.Format(L"Removable Disk (%c:)", drive.Letter());
+    testsupport::WriteAll(scratch / L"devices.ini", "[Devices]\nCount=1\n[Device1]\nName=" + driveName.ToNarrow() +
+                                                        "\nSerial=0x0781:0102\n[Device1.Storage1]\nName=\\\nFolder=" +
+                                                        driveFolder.Path().ToNarrow() + "\n");
+    const std::vector<CString> titleFiles = transfertest::FilesBelow(scratch / L"Harbour");
+    MessageBoxRecorder boxes(IDNO);
+    CWizardSheet sheet(playlist);
+    bool success = false;
+    StepRunner runner(Then(ToConfirmAndNext(sheet, nullptr), {
+        [&] {
+            success = sheet.GetActiveIndex() == sheet.GetPageIndex(&sheet.m_success);
+            return success || !boxes.Boxes().empty();
+        },
+        [&] {
+            testsupport::PumpMessages(50);
+            sheet.PressButton(success ? PSBTN_FINISH : PSBTN_CANCEL);
+            return true;
+        },
+    }));
+    sheet.DoModal();
+    SetEnvironmentVariableW(L"VESPERLIN_WMDM_DEVICES", nullptr);
+    EXPECT_TRUE(runner.Done());
+    EXPECT_TRUE(success);
+    EXPECT_TRUE(boxes.Boxes().empty()) << (boxes.Boxes().empty() ? "" : boxes.Boxes()[0].text.ToNarrow());
+    std::vector<CString> expected;
+    for (int i = 1; i <= 3; ++i) {
+        CString name;
+        name.Format(L"Books\\Harbour\\Harbour-Part%02d.mp3", i);
+        expected.push_back(name);
+        EXPECT_TRUE(parts[i - 1] == testsupport::ReadAllBytes(driveFolder / name)) << name.ToNarrow();
+    }
+    expected.push_back(L"Books\\Harbour\\Harbour.vpm");
+    expected.push_back(L"Books\\Harbour\\HarbourImg200.jpg");
+    std::vector<CString> onDrive;
+    for (const CString& file : transfertest::FilesBelow(driveFolder.Path())) {
+        if (file.Left(6) == L"Books\\")
+            onDrive.push_back(file);
+    }
+    std::sort(onDrive.begin(), onDrive.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, onDrive);
+    EXPECT_TRUE(testsupport::ReadAllBytes(shipped) ==
+                testsupport::ReadAllBytes(driveFolder / L"Books\\Harbour\\HarbourImg200.jpg"));
+    // Nothing was written into the title's own folder.
+    EXPECT_EQ(titleFiles, transfertest::FilesBelow(scratch / L"Harbour"));
 }
 
 }  // namespace

@@ -126,6 +126,14 @@ void NamePartFromPath(const CString& path, int& number, CString& name)
     name.Format(L"%s %d", piece.Left(digit).GetString(), number);
 }
 
+CString PartDurationText(ULONGLONG hundredNanoseconds)
+{
+    const ULONGLONG seconds = (hundredNanoseconds + 5000000) / 10000000;
+    CString text;
+    text.Format(L"%llu:%02llu", seconds / 60, seconds % 60);
+    return text;
+}
+
 BOOL ParseWaxShortcut(const CXmlNode& root, const CString& contentType, const CString& playlistPath,
                       CMediaObject& title, TitleFileReading& reading, CString& reason)
 {
@@ -163,10 +171,7 @@ BOOL ParseWaxShortcut(const CXmlNode& root, const CString& contentType, const CS
             QWORD duration = 0;
             WMT_ATTR_DATATYPE type = WMT_TYPE_QWORD;
             if (SUCCEEDED(ReadWmFileAttribute(path, L"Duration", &type, &duration)) && duration > 0) {
-                const QWORD seconds = duration / 10000000;
-                CString text;
-                text.Format(L"%d:%02d", static_cast<int>(seconds / 60), static_cast<int>(seconds % 60));
-                part->SetDuration(text);
+                part->SetDuration(PartDurationText(duration));
             }
             QWORD size = 0;
             if (SUCCEEDED(ReadWmFileAttribute(path, L"FileSize", &type, &size)))

@@ -9,7 +9,7 @@
 // Each entry's reference is trimmed and XML-decoded as the console writes it; a relative path
 // is taken from the playlist's folder, and a path with a ".." step is refused. A part is named
 // and numbered by the "-PartNN" before its extension; its duration and size come from the file
-// when it exists.
+// when it exists (rounded to the nearest second).
 #pragma once
 
 #include "MediaObject.h"
@@ -20,6 +20,10 @@ struct TitleFileReading {
     CString imagePath;          // out: the title's picture beside the playlist, when there is one
     CString coverPath;          // out: the picture's cover ("-Cover" before the extension)
 };
+
+// The duration text a part shows ("m:ss") for a length in 100-nanosecond units, rounded to
+// the nearest second, as order files give it (44.999 s is "0:45"); the one text every page shows.
+CString PartDurationText(ULONGLONG hundredNanoseconds);
 
 // FALSE after the reason was shown (through the message-box funnel).
 BOOL LoadTitleFiles(const CString& playlistPath, const CString& contentType, CMediaObject& title, CSourceObject& source,

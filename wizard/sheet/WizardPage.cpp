@@ -48,7 +48,7 @@ CString CWizardPage::LoadPageText(UINT stringId, const wchar_t* key, const CMapS
     return ReplacePlaceholders(ReplacePlaceholders(text, &m_ownerSheet->GetPlaceholders()), extra);
 }
 
-void CWizardPage::SetMarkupText(UINT itemId, const wchar_t* key, CWnd* parent)
+void CWizardPage::SetMarkupText(UINT itemId, const wchar_t* key, CWnd* parent, const wchar_t* omit)
 {
     if (!m_app || !m_ownerSheet)
         return;
@@ -61,7 +61,9 @@ void CWizardPage::SetMarkupText(UINT itemId, const wchar_t* key, CWnd* parent)
     }
     if (m_pageTitle.IsEmpty())
         m_pageTitle = GetWindowText();
-    const CString source = m_app->LookupStringsFile(m_pageTitle, key, templateText);
+    CString source = m_app->LookupStringsFile(m_pageTitle, key, templateText);
+    if (omit && *omit)
+        source.Replace(omit, L"");
     const CMapStringToString& placeholders = m_ownerSheet->GetPlaceholders();
     // A label reads its text as markup: the values filled in (a title, a path) are shown as
     // they are, so their "<", ">" and "&" go in as entities.

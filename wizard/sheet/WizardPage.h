@@ -31,8 +31,9 @@ public:
     CString LoadPageText(UINT stringId, const wchar_t* key, const CMapStringToString* extra = nullptr) const;
     // Sets a dialog item's text: the template's text (as first seen) or the strings file's
     // value for the key, placeholders filled; through the item's markup label when it has one
-    // or parent is given (the label is made then), else as the plain window text.
-    void SetMarkupText(UINT itemId, const wchar_t* key, CWnd* parent = nullptr);
+    // or parent is given (the label is made then), else as the plain window text. A text
+    // given as omit is left out of the template's or the strings file's text first.
+    void SetMarkupText(UINT itemId, const wchar_t* key, CWnd* parent = nullptr, const wchar_t* omit = nullptr);
 
     CWizardSheetBase* GetOwnerSheet() const { return m_ownerSheet; }
     const CString& GetCaption() const { return m_pageCaption; }

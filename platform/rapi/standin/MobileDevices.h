@@ -16,6 +16,7 @@
 //     Cards=Storage Card,SD Card        ; root folders that are storage cards: listed with the temporary attribute
 //     Fail.CreateSession=0x80004005     ; also FindDevice, GetDeviceInfo, CeRapiInit, CeRapiInvoke (HRESULTs),
 //     Fail.CeCreateFile=5               ;   CeCreateFile and CeWriteFile (Win32 codes); "*N": only N times
+//     ShortWrite=100                    ; CeWriteFile takes at most so many bytes a call (and says so in its count)
 //     [Device1.Registry]
 //     HKCR\Vesperlin.Media\Shell\Open\Command|="\Program Files\Reader\Reader.exe" "%1"
 //     HKCU\Software\Vesperlin, Inc.\Brenvale\Settings|DownloadFolder=\My Documents\Audiobooks
