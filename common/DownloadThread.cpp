@@ -18,6 +18,9 @@ CString HeaderValue(const CString& value)
     return clean;
 }
 
+// A status that asking again will not change: the file is not there, or no longer.
+bool IsFinalStatus(DWORD status) { return status == HTTP_STATUS_NOT_FOUND || status == HTTP_STATUS_GONE; }
+
 bool IsRedirect(DWORD status)
 {
     return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD ||
@@ -148,25 +151,24 @@ CString CDownloadThread::LibraryErrorText(const CException& e)
     return text;
 }
 
-int CDownloadThread::AskOwner(UINT messageId, BOOL mayRetry, ...)
+int CDownloadThread::AskOwner(UINT messageId, WPARAM offer, ...)
 {
     CString format;
     format.LoadString(messageId);
     CString text;
     va_list args;
-    va_start(args, mayRetry);
+    va_start(args, offer);
     text.FormatV(format, args);
     va_end(args);
     if (const int pending = PendingEnd())
         return pending;
-    return SendQuestion(mayRetry, text);
+    return SendQuestion(offer, text);
 }
 
-int CDownloadThread::SendQuestion(BOOL mayRetry, const CString& text)
+int CDownloadThread::SendQuestion(WPARAM offer, const CString& text)
 {
     m_pJob->SetErrorText(text);
-    return static_cast<int>(
-        SendMessageW(m_hOwner, WM_DOWNLOAD_ERROR, mayRetry ? 1 : 0, reinterpret_cast<LPARAM>(m_pJob)));
+    return static_cast<int>(SendMessageW(m_hOwner, WM_DOWNLOAD_ERROR, offer, reinterpret_cast<LPARAM>(m_pJob)));
 }
 
 BOOL CDownloadThread::TakeUrl(const CString& url)
@@ -296,18 +298,22 @@ CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
             // A bad status, or one redirect too many: a loop is refused like a bad status.
             answer = kDownloadRefused;
             if (m_hOwner)
-                answer = AskOwner(IDS_DOWNLOAD_BAD_STATUS, TRUE, static_cast<int>(status));
+                answer = AskOwner(IDS_DOWNLOAD_BAD_STATUS,
+                                  IsFinalStatus(status) ? kDownloadMayRetry | kDownloadAnswerIsFinal : kDownloadMayRetry,
+                                  static_cast<int>(status));
             if (answer == IDYES) {
                 redirects = 0;
                 continue;
             }
         } else {
             // No answer: the send failed, the server closed without answering, or it did not
-            // answer in time (the request was closed then, so a retry opens a new one).
+            // answer in time (the request was closed then, so a retry opens a new one). Once
+            // the connection was made, the way to the server worked: the connection was lost.
             if (const int pending = PendingEnd())
                 answer = pending;
             else if (m_hOwner)
-                answer = AskOwner(IDS_DOWNLOAD_NOT_CONNECTED, TRUE, sent.reason.GetString());
+                answer = AskOwner(sent.connected ? IDS_DOWNLOAD_CONNECTION_LOST : IDS_DOWNLOAD_NOT_CONNECTED,
+                                  kDownloadMayRetry, sent.reason.GetString());
             if (answer == IDYES) {
                 if (sent.outcome != SendResult::TimedOut)
                     continue;
@@ -319,17 +325,74 @@ CDownloadThread::SendOutcome CDownloadThread::SendRequest(int& redirects)
         return SendOutcome::Ended;
     }
 
-    CString length;
-    ULONGLONG size = 0;
-    m_nExpectedSize = m_pJob->m_nExpectedSize;
-    if (m_pFile->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length) && ParseByteCount(length, size)) {
-        m_bHaveContentLength = true;
-        m_nContentLength = size;
-    } else {
-        size = m_nExpectedSize;
+    CString refused;
+    if (!TakeContentLength(refused)) {
+        // Nothing the body brings could be checked against such a size.
+        int answer = kDownloadRefused;
+        if (m_hOwner)
+            answer = AskOwner(IDS_DOWNLOAD_BAD_LENGTH, kDownloadMayRetry | kDownloadAnswerIsFinal, refused.GetString());
+        if (answer == IDYES) {
+            redirects = 0;
+            ReleaseRequest();
+            return SendOutcome::Again;
+        }
+        FinishJob(answer);
+        return SendOutcome::Ended;
     }
+    m_nExpectedSize = m_pJob->m_nExpectedSize;
+    const ULONGLONG size = m_bHaveContentLength ? m_nContentLength : m_nExpectedSize;
     m_nTotalSize = size ? size : kFallbackSize;
     return SendOutcome::Accepted;
+}
+
+BOOL CDownloadThread::TakeContentLength(CString& refused)
+{
+    m_bHaveContentLength = false;
+    m_nContentLength = 0;
+    // Every Content-Length line of the answer as it came (the single value WinINet gives
+    // hides a second, different one); a line may list the value more than once.
+    CString headers;
+    CStringArray values;
+    if (m_pFile->QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, headers)) {
+        int position = 0;
+        for (CString line = headers.Tokenize(L"\r\n", position); position >= 0;
+             line = headers.Tokenize(L"\r\n", position)) {
+            const int colon = line.Find(L':');
+            if (colon <= 0 || line.Left(colon).Trim().CompareNoCase(L"Content-Length") != 0)
+                continue;
+            CString list = line.Mid(colon + 1);
+            if (list.Trim().IsEmpty()) {
+                values.Add(CString());  // a line without a value is no size either
+                continue;
+            }
+            int at = 0;
+            for (CString value = list.Tokenize(L",", at); at >= 0; value = list.Tokenize(L",", at))
+                values.Add(value.Trim());
+        }
+    } else {
+        CString length;
+        if (m_pFile->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length))
+            values.Add(length.Trim());
+    }
+    if (values.IsEmpty())
+        return TRUE;
+    ULONGLONG first = 0;
+    bool valid = true;
+    for (INT_PTR i = 0; i < values.GetSize(); ++i) {
+        ULONGLONG size = 0;
+        if (!ParseByteCount(values[i], size) || (i > 0 && size != first))
+            valid = false;
+        if (i == 0)
+            first = size;
+        if (i > 0)
+            refused += L", ";
+        refused += values[i];
+    }
+    if (!valid)
+        return FALSE;
+    m_bHaveContentLength = true;
+    m_nContentLength = first;
+    return TRUE;
 }
 
 BOOL CDownloadThread::TakeRedirect()
@@ -368,11 +431,13 @@ CDownloadThread::SendResult CDownloadThread::SendAndWait()
         end = send.Wait();
     }
     if (end == NetworkWait::TimedOut) {
+        result.connected = send.Connected();
         m_pFile->Close();
         result.outcome = SendResult::TimedOut;
         result.reason = ThreadText(IDS_DOWNLOAD_TIMED_OUT);
         return result;
     }
+    result.connected = send.Connected();
     DWORD status = 0;
     if (!send.Succeeded()) {
         const DWORD error = send.Error();

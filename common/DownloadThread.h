@@ -13,9 +13,13 @@
 //
 // Reports (posted to the owner window, lParam the job): WM_DOWNLOAD_STARTED,
 // WM_DOWNLOAD_PROGRESS (wParam the percentage), WM_DOWNLOAD_DONE (wParam the result).
-// WM_DOWNLOAD_ERROR is sent (wParam 1 when the step may be retried); the reply IDYES
-// repeats the step, any other reply ends the job with that value as its result.
+// WM_DOWNLOAD_ERROR is sent (wParam kDownloadMayRetry when the step may be retried, with
+// kDownloadAnswerIsFinal when the server's answer is a lasting one, SuiteMessages.h); the
+// reply IDYES repeats the step, any other reply ends the job with that value as its result.
+// A failure after the connection was made is told as a lost connection, never as none.
 //
+// A Content-Length that is no count of bytes (a sign, other characters, more than 63 bits)
+// or two different ones refuse the response: its body cannot be checked.
 // A body counts as complete only when it is as long as the response's Content-Length, or,
 // without one (a chunked or close-delimited body, whose cut WinINet reports as its end), as
 // long as the job's expected size; a shorter one is a lost connection. Without either a cut
@@ -26,7 +30,8 @@
 // threads while this thread waits on them and on its message queue (NetworkWait.h): a
 // cancel or stop ends the job at once whatever the server does, and the time limits
 // (kDefaultTimeouts) are kept here, WinINet's own being unreliable under Wine. The body is
-// read ahead in whole chunks and written in the idle turns.
+// read ahead as it comes (a chunk is what had arrived, up to kChunkSize bytes) and written
+// in the idle turns; the time limit of the body is one of silence: any byte resets it.
 //
 // The console's variant (CConsoleDownloadThread) adds WM_DOWNLOAD_STOP, which ends the job
 // with kDownloadStopped so that its queue keeps it. SetPaused holds the transfer between
@@ -115,9 +120,9 @@ public:
     static constexpr int kMaxRedirects = 10;
 
     // How long the thread waits, in milliseconds, for the connection to be made, for a
-    // request to be sent and answered (send and receive together), and for each chunk of the
-    // response. A slow link still delivers something well within these; a server that stays
-    // silent this long has gone.
+    // request to be sent and answered (send and receive together), and for the next bytes of
+    // the response. A slow link still delivers something well within these; a server that
+    // stays silent this long has gone.
     struct Timeouts {
         DWORD connect;
         DWORD send;
@@ -165,6 +170,7 @@ protected:
         DWORD status = 0;  // Answered
         int pending = 0;   // Ended: the result of the cancel or stop
         CString reason;    // Failed, TimedOut: what happened, for the question
+        bool connected = false;  // Failed, TimedOut: the connection had been made
     };
     // One send of the request on a helper thread, waited on as NetworkWait.h says.
     SendResult SendAndWait();
@@ -199,9 +205,13 @@ protected:
     void CloseConnection();
     // Formats a string-table message and asks it (SendQuestion), unless a cancel or stop
     // waits: then that is the answer.
-    int AskOwner(UINT messageId, BOOL mayRetry, ...);
+    // offer: WM_DOWNLOAD_ERROR's flags (0: no retry).
+    int AskOwner(UINT messageId, WPARAM offer, ...);
     // Sends WM_DOWNLOAD_ERROR; here with the text in the job's error text and the job as lParam.
-    virtual int SendQuestion(BOOL mayRetry, const CString& text);
+    virtual int SendQuestion(WPARAM offer, const CString& text);
+    // Reads the response's Content-Length: m_bHaveContentLength and m_nContentLength; FALSE
+    // (with the values as sent in refused) when it is no count of bytes or not one count.
+    BOOL TakeContentLength(CString& refused);
 
     CDownloadJob* m_pJob = nullptr;
     BOOL m_bCancel = FALSE;

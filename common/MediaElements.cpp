@@ -71,6 +71,17 @@ bool RequiredAttribute(const CXmlNode* node, const wchar_t* name, CString& value
     return true;
 }
 
+// An optional element's text: empty when the element is absent; false when it is present
+// but its text cannot be read (a NUL in it), which refuses the file as a required one would.
+bool OptionalText(const CXmlNode* node, const wchar_t* name, BOOL decode, CString& text)
+{
+    text.Empty();
+    CXmlNode child;
+    if (!node->FindChild(name, child))
+        return true;
+    return child.TakeText(decode, text);
+}
+
 // The leading integer of a text, as the C library reads it, held within 32 bits.
 int TextToInt(const CString& text)
 {
@@ -308,11 +319,14 @@ BOOL CPartObject::ParsePart(const CXmlNode* node, CString& error, const COrderFi
     if (!RequiredAttribute(node, L"number", text))
         return Fail(error, messages.noPartNumber);
     m_number = TextToInt(text);
-    // A size that is not a plain count of bytes (negative, not a number, too large) is as
-    // good as none: the download's completeness check rests on it.
+    // The download's completeness check rests on the size: a size that is given but is not
+    // a plain count of bytes (negative, signed, hexadecimal, other digits, past 63 bits) is
+    // refused as such, a missing or blank one as missing.
     ULONGLONG size = 0;
-    if (!RequiredAttribute(node, L"filesize", text) || !ParseByteCount(text, size))
+    if (!RequiredAttribute(node, L"filesize", text) || CString(text).Trim().IsEmpty())
         return Fail(error, messages.noPartFileSize);
+    if (!ParseByteCount(text, size))
+        return Fail(error, messages.partFileSizeNotBytes);
     m_fileSize = static_cast<LONGLONG>(size);
     if (!RequiredAttribute(node, L"name", m_name))
         return Fail(error, messages.noPartName);
@@ -338,6 +352,10 @@ void CPartObject::Serialize(CArchive& ar)
         ar >> size;
         m_fileSize = size;
     }
+    // A negative size cannot be a count of bytes: it is read as unknown, as an order file
+    // without a size would be.
+    if (m_fileSize < 0)
+        m_fileSize = 0;
     ar >> m_name >> m_fileName;
     if (version == 2) {
         int dropped;
@@ -394,8 +412,9 @@ BOOL CSourceObject::ParseSource(const CXmlNode* node, CString& error, const COrd
     SetName(text);
     if (!node->GetChildText(L"WebsiteUrl", m_websiteUrl, TRUE) || m_websiteUrl.IsEmpty())
         return Fail(error, messages.noSourceWebsite);
-    node->GetChildText(L"BannerUrl", m_bannerUrl, TRUE);
-    node->GetChildText(L"AccentColor", m_accentColor, TRUE);
+    if (!OptionalText(node, L"BannerUrl", TRUE, m_bannerUrl) ||
+        !OptionalText(node, L"AccentColor", TRUE, m_accentColor))
+        return Fail(error, messages.invalidFormat);
     return TRUE;
 }
 
@@ -569,12 +588,13 @@ BOOL CMetadataObject::ParseMetadata(const CXmlNode* node, CString& error, const 
         {L"Description", &CMetadataObject::SetDescription},
     };
     for (const auto& optional : kOptional) {
-        text.Empty();
-        node->GetChildText(optional.element, text, FALSE);
+        if (!OptionalText(node, optional.element, FALSE, text))
+            return Fail(error, messages.invalidFormat);
         (this->*optional.set)(text);
     }
-    node->GetChildText(L"ThumbnailUrl", m_thumbnailUrl, TRUE);
-    node->GetChildText(L"CoverUrl", m_coverUrl, TRUE);
+    if (!OptionalText(node, L"ThumbnailUrl", TRUE, m_thumbnailUrl) ||
+        !OptionalText(node, L"CoverUrl", TRUE, m_coverUrl))
+        return Fail(error, messages.invalidFormat);
 
     // A malformed element of a kind leaves the title without any of that kind.
     if (!ParseElementList<CCreatorObject>(

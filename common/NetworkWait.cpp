@@ -66,6 +66,7 @@ struct CRequestSend::State {
     HINTERNET request = nullptr;
     HANDLE done = nullptr;
     std::atomic<ULONGLONG> connectedAt{0};
+    std::atomic<bool> requestSent{false};
     BOOL succeeded = FALSE;
     DWORD error = 0;
     ~State()
@@ -79,11 +80,14 @@ namespace {
 
 // The helper's send in progress: WinINet reports the connection on the sending thread.
 thread_local std::atomic<ULONGLONG>* t_connectedAt = nullptr;
+thread_local std::atomic<bool>* t_requestSent = nullptr;
 
 void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR, DWORD status, LPVOID, DWORD)
 {
     if (t_connectedAt && (status == INTERNET_STATUS_CONNECTED_TO_SERVER || status == INTERNET_STATUS_REQUEST_SENT))
         t_connectedAt->store(GetTickCount64());
+    if (t_requestSent && status == INTERNET_STATUS_REQUEST_SENT)
+        t_requestSent->store(true);
 }
 
 }  // namespace
@@ -99,9 +103,11 @@ CRequestSend::CRequestSend(HINTERNET request, DWORD connectMs, DWORD answerMs)
     InternetSetStatusCallbackW(request, &OnRequestStatus);
     const bool started = StartHelper<State>(state, [](State& s) {
         t_connectedAt = &s.connectedAt;
+        t_requestSent = &s.requestSent;
         s.succeeded = HttpSendRequestW(s.request, nullptr, 0, nullptr, 0);
         s.error = s.succeeded ? 0 : GetLastError();
         t_connectedAt = nullptr;
+        t_requestSent = nullptr;
         SetEvent(s.done);
     });
     if (started)
@@ -132,12 +138,21 @@ DWORD CRequestSend::Error() const
     return m_state->error;
 }
 
+bool CRequestSend::Connected() const
+{
+    return m_state->requestSent.load();
+}
+
 // ---- CBodyReader ----
 
 namespace {
 
 constexpr size_t kWakeBatch = 16;
 constexpr ULONGLONG kFlowingReadMs = 2;
+// Chunks that came while the data flowed wake the owner a batch at a time; should the flow
+// stop before a batch is full, the owner looks on its own after this long, so that what
+// came is never held until the next byte or the time limit.
+constexpr ULONGLONG kBatchLookMs = 20;
 
 }  // namespace
 
@@ -196,17 +211,29 @@ CBodyReader::CBodyReader(HINTERNET request, UINT chunkSize, UINT chunks)
             if (abandoned)
                 return;
 
-            DWORD read = 0;
+            // A read of a whole chunk waits until the chunk is full, which a slow server may
+            // take minutes to send: the reader asks what has come (which waits for one byte at
+            // least) and reads no more than that, so that every arrival reaches the owner (its
+            // time limit counts from there, and the progress shows it). Where nothing is said
+            // to be there, one byte is read: it waits for the next one or for the end.
+            BYTE* const buffer = s.buffers[slot].data();
             const ULONGLONG begun = GetTickCount64();
-            const BOOL ok = InternetReadFile(s.request, s.buffers[slot].data(), s.chunkSize, &read);
+            DWORD available = 0;
+            DWORD read = 0;
+            BOOL ok = InternetQueryDataAvailable(s.request, &available, 0, 0);
+            if (ok)
+                ok = InternetReadFile(s.request, buffer, available == 0 ? 1 : std::min<DWORD>(available, s.chunkSize),
+                                      &read);
             const DWORD error = ok ? 0 : GetLastError();
+            const Chunk chunk{buffer, ok ? static_cast<UINT>(read) : 0, ok, error};
+            const bool last = !ok || read == 0;
             // While the data flows the owner is woken for a few chunks at a time (each wake-up
-            // costs more than a chunk); a read that had to wait, the end and a failure wake it
-            // at once.
-            const bool flowing = ok && read > 0 && GetTickCount64() - begun < kFlowingReadMs;
+            // costs more than a chunk); bytes that had to be waited for, the end and a failure
+            // wake it at once.
+            const bool flowing = !last && GetTickCount64() - begun < kFlowingReadMs;
 
             AcquireSRWLockExclusive(&s.lock);
-            s.chunks[slot] = Chunk{s.buffers[slot].data(), ok ? read : 0, ok, error};
+            s.chunks[slot] = chunk;
             ++s.count;
             const bool wake = s.ownerWaits && (!flowing || s.count >= kWakeBatch || s.count == ring);
             if (wake)
@@ -214,7 +241,7 @@ CBodyReader::CBodyReader(HINTERNET request, UINT chunkSize, UINT chunks)
             ReleaseSRWLockExclusive(&s.lock);
             if (wake)
                 SetEvent(s.filled);
-            if (!ok || read == 0)
+            if (last)
                 return;  // the end, or a failure: nothing more is read
         }
     });
@@ -246,13 +273,15 @@ NetworkWait CBodyReader::Next(ULONGLONG deadline, Chunk* chunk)
         }
         m_state->ownerWaits = true;
         ReleaseSRWLockExclusive(&m_state->lock);
-        const NetworkWait end = WaitForEventOrMessage(m_state->filled, deadline);
+        const ULONGLONG look = GetTickCount64() + kBatchLookMs;
+        const bool looking = deadline == 0 || look < deadline;
+        const NetworkWait end = WaitForEventOrMessage(m_state->filled, looking ? look : deadline);
         if (end != NetworkWait::Done) {
             AcquireSRWLockExclusive(&m_state->lock);
             const bool arrived = m_state->count > 0;
             m_state->ownerWaits = false;
             ReleaseSRWLockExclusive(&m_state->lock);
-            if (!arrived)
+            if (!arrived && !(end == NetworkWait::TimedOut && looking))
                 return end;
         }
     }

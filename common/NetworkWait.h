@@ -45,6 +45,10 @@ public:
     // After Done: what HttpSendRequest returned, and its error.
     BOOL Succeeded() const;
     DWORD Error() const;
+    // Whether the connection to the server was made and the request went out over it (a
+    // secure connection whose certificate is refused never sends it), so that a failure
+    // afterwards is one of the server, not of the way to it.
+    bool Connected() const;
 
 private:
     struct State;
@@ -55,8 +59,10 @@ private:
 };
 
 // Reads a response body ahead, chunk after chunk, on a helper thread into a small ring of
-// buffers; the download thread takes them one by one. The reader stops at the body's end,
-// at a failed read, and when the ring is full until a chunk is released.
+// buffers; the download thread takes them one by one. A chunk holds what had come when it
+// was read, at most chunkSize bytes (a slow server's single byte is a chunk of its own), so
+// that a time limit on the owner's side is one of silence. The reader stops at the body's
+// end, at a failed read, and when the ring is full until a chunk is released.
 class CBodyReader {
 public:
     CBodyReader(HINTERNET request, UINT chunkSize, UINT chunks = 32);

@@ -31,6 +31,7 @@ struct COrderFileMessages {
     UINT unsupportedContentType;  // "%s": the content type
     // Standard-video titles are refused with this message in a box (0: accepted).
     UINT standardVideoRefused;
+    UINT partFileSizeNotBytes;  // a part's size is given but is not a count of bytes
 
     static const COrderFileMessages& Standard();
 };

@@ -22,7 +22,13 @@ constexpr UINT WM_DOWNLOAD_STOP = WM_USER + 0x112;    // 0x512, the console's: s
 constexpr UINT WM_DOWNLOAD_STARTED = WM_USER + 0x120;   // 0x520, posted
 constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 0x121;  // 0x521, posted, wParam: percent
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 0x122;      // 0x522, posted, wParam: the result
-constexpr UINT WM_DOWNLOAD_ERROR = WM_USER + 0x123;     // 0x523, sent, wParam: 1 = may retry; reply: the answer
+constexpr UINT WM_DOWNLOAD_ERROR = WM_USER + 0x123;     // 0x523, sent, wParam: the flags below; reply: the answer
+// WM_DOWNLOAD_ERROR's wParam: kDownloadMayRetry when the step may be retried (IDYES repeats
+// it); with kDownloadAnswerIsFinal as well when the server's answer will not change by asking
+// again (a file that is not there, a size that cannot be one): the retry is offered, but
+// not as the default answer.
+constexpr WPARAM kDownloadMayRetry = 1;
+constexpr WPARAM kDownloadAnswerIsFinal = 2;
 
 // --- The wizards ---
 // A wizard page to itself (the same numbers as the console's frame messages above; the

@@ -31,10 +31,10 @@ public:
     // FindChild, then GetText; FALSE (text untouched) when missing or malformed, or when
     // its text holds a NUL character.
     BOOL GetChildText(const wchar_t* name, CString& text, BOOL decode) const;
-
-private:
     // The inner text (decoded on request) into text; false, text untouched, when it holds a NUL.
     bool TakeText(BOOL decode, CString& text) const;
+
+private:
     // Finds the next element of that name from a position of the inner text: its first
     // and last character. FALSE when there is none.
     bool FindElement(const CString& name, int from, int& first, int& last) const;

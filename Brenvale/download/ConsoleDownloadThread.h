@@ -17,5 +17,5 @@ public:
     CConsoleDownloadThread();
 
 protected:
-    int SendQuestion(BOOL mayRetry, const CString& text) override;
+    int SendQuestion(WPARAM offer, const CString& text) override;
 };

@@ -147,8 +147,12 @@ LRESULT CDownloadQueue::OnFinished(int result, CDownloadJob* job, const CBrenval
     return 0;
 }
 
-int CDownloadQueue::AskAboutError(BOOL mayRetry, const wchar_t* errorText, const CBrenvaleDoc* library) const
+int CDownloadQueue::AskAboutError(WPARAM offer, const wchar_t* errorText, const CBrenvaleDoc* library) const
 {
+    const bool mayRetry = (offer & kDownloadMayRetry) != 0;
+    // A lasting answer of the server (a file that is not there) is not asked again by a
+    // mere Return: the default is to give the part up.
+    const UINT defaultButton = mayRetry && (offer & kDownloadAnswerIsFinal) ? MB_DEFBUTTON2 : 0;
     const CDownloadJob* head = Head();
     // Nothing to ask about: the part is skipped, so that the queue goes on (a "stopped" answer
     // would leave the job queued with nothing to start it again).
@@ -171,7 +175,7 @@ int CDownloadQueue::AskAboutError(BOOL mayRetry, const wchar_t* errorText, const
         question.Format(IDS_ASK_SKIP_PART, part);
         buttons = MB_OKCANCEL;
     }
-    return AfxMessageBox(text + question, buttons);
+    return AfxMessageBox(text + question, buttons | defaultButton);
 }
 
 void CDownloadQueue::PauseResume(const CBrenvaleDoc* library)

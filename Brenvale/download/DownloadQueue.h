@@ -57,10 +57,10 @@ public:
     // it starts the queue again); any other result removes the head job (a cancel all of
     // them) and posts WM_START_NEXT_DOWNLOAD for the next. -1 when the job is not the head.
     LRESULT OnFinished(int result, CDownloadJob* job, const CBrenvaleDoc* library);
-    // WM_DOWNLOAD_ERROR: asks about the failed step of the head job (errorText: what the
-    // thread says); the answer goes back to the thread. With nothing to ask about, IDNO
-    // (skip the part), so that the queue goes on.
-    int AskAboutError(BOOL mayRetry, const wchar_t* errorText, const CBrenvaleDoc* library) const;
+    // WM_DOWNLOAD_ERROR: asks about the failed step of the head job (offer: the message's
+    // flags; errorText: what the thread says); the answer goes back to the thread. With
+    // nothing to ask about, IDNO (skip the part), so that the queue goes on.
+    int AskAboutError(WPARAM offer, const wchar_t* errorText, const CBrenvaleDoc* library) const;
 
     // Pause or resume (only with a thread): 1 -> 2, 2 -> 1.
     void PauseResume(const CBrenvaleDoc* library);

@@ -665,9 +665,11 @@ void CMainFrame::OnClose()
 {
     if (!ConfirmEndWithDownloads())
         return;
-    // A change that an earlier save could not write gets one more try (the user was told).
+    // A change that an earlier save could not write gets one more try; should that fail
+    // too, the user chooses between another try and staying open (the change kept).
     if (CBrenvaleDoc* doc = GetLibrary())
-        doc->SavePendingChanges();
+        if (!doc->SaveBeforeClosing())
+            return;
     StoreLayout();
     CFrameWnd::OnClose();
 }
@@ -764,6 +766,11 @@ BOOL CMainFrame::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
             *result = FALSE;
             return TRUE;
         }
+        if (CBrenvaleDoc* doc = GetLibrary())
+            if (!doc->SaveBeforeClosing()) {
+                *result = FALSE;
+                return TRUE;
+            }
         return CFrameWnd::OnWndMsg(message, wParam, lParam, result);
     default:
         return CFrameWnd::OnWndMsg(message, wParam, lParam, result);

@@ -260,7 +260,7 @@ BOOL CMainFrame::OnDownloadMessage(UINT message, WPARAM wParam, LPARAM lParam, L
         *result = m_downloads.OnFinished(static_cast<int>(wParam), reinterpret_cast<CDownloadJob*>(lParam), library);
         return TRUE;
     case WM_DOWNLOAD_ERROR:
-        *result = m_downloads.AskAboutError(static_cast<BOOL>(wParam), reinterpret_cast<const wchar_t*>(lParam), library);
+        *result = m_downloads.AskAboutError(wParam, reinterpret_cast<const wchar_t*>(lParam), library);
         return TRUE;
     default:
         return FALSE;

@@ -190,15 +190,27 @@ BOOL CBrenvaleDoc::OnSaveDocument(const wchar_t* path)
     CreateParentFolder(path);
     if (!CanSaveLibraryFile(path)) {
         CString text;
-        if (m_lockError == ERROR_SUCCESS)
+        CString reason;
+        if (m_lockError == ERROR_SUCCESS) {
             text.Format(AfxLoadString(IDS_LIBRARY_IN_USE), path);
-        else
-            text.Format(AfxLoadString(IDS_LIBRARY_LOCK_FAILED), path, S(CString(path) + L".lock"),
-                        S(AfxSystemErrorText(m_lockError)));
-        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+            reason = AfxSystemErrorText(ERROR_SHARING_VIOLATION);
+        } else {
+            reason = AfxSystemErrorText(m_lockError);
+            text.Format(AfxLoadString(IDS_LIBRARY_LOCK_FAILED), path, S(CString(path) + L".lock"), S(reason));
+        }
+        TellSaveFailure(text, reason);
         return FALSE;
     }
     return CDocument::OnSaveDocument(path);
+}
+
+void CBrenvaleDoc::TellSaveFailure(const CString& text, const CString& reason)
+{
+    if (m_closingSave) {
+        m_closingFailure = reason;
+        return;
+    }
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CBrenvaleDoc::ReportSaveLoadException(const wchar_t* path, const CException* e, BOOL saving)
@@ -207,12 +219,37 @@ void CBrenvaleDoc::ReportSaveLoadException(const wchar_t* path, const CException
         CDocument::ReportSaveLoadException(path, e, saving);
         return;
     }
+    const CString reason = e ? e->GetErrorMessage() : CString();
     CString text;
-    text.Format(AfxLoadString(IDS_LIBRARY_NOT_SAVED), path, S(e ? e->GetErrorMessage() : CString()));
-    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    text.Format(AfxLoadString(IDS_LIBRARY_NOT_SAVED), path, S(reason));
+    TellSaveFailure(text, reason);
 }
 
 BOOL CBrenvaleDoc::SavePendingChanges() { return IsModified() ? SaveLibrary() : TRUE; }
+
+BOOL CBrenvaleDoc::SaveBeforeClosing()
+{
+    while (IsModified()) {
+        m_closingSave = true;
+        m_closingFailure.Empty();
+        BOOL saved = FALSE;
+        try {
+            saved = SaveLibrary();
+        } catch (...) {
+            m_closingSave = false;
+            throw;
+        }
+        m_closingSave = false;
+        if (saved)
+            return TRUE;
+        const CString path = GetLibraryDatabasePath();
+        CString text;
+        text.Format(AfxLoadString(IDS_LIBRARY_NOT_SAVED_AT_CLOSE), S(path), S(m_closingFailure));
+        if (AfxMessageBox(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
+            return FALSE;
+    }
+    return TRUE;
+}
 
 // The one saver of a library file ------------------------------------------------------------
 

@@ -78,9 +78,12 @@ public:
     void DeleteContents() override;
     // Saves to MediaDB.dat in the data folder.
     BOOL SaveLibrary();
-    // Saves once more when an earlier save failed (the console closing); TRUE when
-    // nothing waits.
+    // Saves once more when an earlier save failed; TRUE when nothing waits.
     BOOL SavePendingChanges();
+    // The save of the console's close: a change that cannot be saved is not left to a
+    // later save there will not be. The user is asked (4024) to retry or to cancel; FALSE
+    // when they cancel (the console stays open, the change kept), TRUE when nothing waits.
+    BOOL SaveBeforeClosing();
 
     // Takes the title; a title with the same id (any case) is replaced in its place and
     // passes on its picture, acquired date, last-played date (when valid) and folder.
@@ -197,6 +200,9 @@ private:
     BOOL CreatePictureLists();
     // Takes the library file at that path for saving; FALSE when another document holds it.
     bool TakeSaveLock(const CString& path);
+    // Tells why a save failed: a box of its own, or, during SaveBeforeClosing, kept in
+    // m_closingFailure for the question that box asks.
+    void TellSaveFailure(const CString& text, const CString& reason);
     void ReleaseSaveLock();
 
     CObArray m_titles;       // CMediaObject, owned
@@ -222,6 +228,8 @@ private:
     CString m_saveLockPath;
     CStringArray m_refusedPaths;  // library files another document held when this one met them
     DWORD m_lockError = ERROR_SUCCESS;  // why the lock could not be taken, other than a holder
+    bool m_closingSave = false;         // SaveBeforeClosing is saving
+    CString m_closingFailure;           // why its save failed
 };
 
 // The key of a title folder in TitleFolderSet: "<download folder>\<title folder>", lower-cased.

@@ -42,6 +42,7 @@ const COrderFileMessages& ConsoleOrderFileMessages()
         IDS_CONSOLE_NO_SOURCE_WEBSITE,
         IDS_CONSOLE_UNSUPPORTED_TYPE,
         0,  // the console accepts standard-video titles
+        IDS_CONSOLE_PART_FILE_SIZE_NOT_BYTES,
     };
     return messages;
 }

@@ -791,6 +791,42 @@ TEST_F(Console, ClosingWithDownloadsQueuedAsksAndNoKeepsTheWindow)
     EXPECT_FALSE(IsWindow(m_hwnd));
 }
 
+TEST_F(Console, ClosingWhileTheLibraryCannotBeSavedAsksAndCancelKeepsTheWindowAndTheChange)
+{
+    Start();
+    const CString database = Library()->GetLibraryDatabasePath();
+    // Another program keeps the library file open, so no save can replace it.
+    HANDLE blocker = CreateFileW(database, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(blocker, INVALID_HANDLE_VALUE);
+    m_boxes.SetAnswer(IDOK);
+    Library()->AddTitleToLibrary(MakeTitle(L"t4", L"s1"));
+    EXPECT_FALSE(Library()->SaveLibrary());
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+
+    // Closing: the save fails again and the user chooses; no promise of a later save.
+    m_boxes.Clear();
+    m_boxes.SetAnswer(IDCANCEL);
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    const AfxMessageBoxRequest& asked = m_boxes.Boxes()[0];
+    EXPECT_EQ(asked.type & MB_TYPEMASK, static_cast<UINT>(MB_RETRYCANCEL));
+    EXPECT_NE(asked.text.Find(database), -1) << asked.text.ToNarrow();
+    EXPECT_EQ(asked.text.Find(L"when Vesperlin for Windows closes"), -1) << asked.text.ToNarrow();
+    EXPECT_TRUE(IsWindow(m_hwnd)) << "the console closed with the change unsaved";
+    EXPECT_TRUE(Library()->IsModified());
+
+    // Retry once the other program is done: the change is saved and the console closes.
+    CloseHandle(blocker);
+    m_boxes.Clear();
+    m_boxes.SetAnswer(IDRETRY);
+    SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_FALSE(IsWindow(m_hwnd));
+    TestLibrary saved(m_scratch.Path());
+    ASSERT_TRUE(saved.OnNewDocument());
+    EXPECT_NE(saved.FindTitle(L"t4"), nullptr);
+}
+
 TEST_F(Console, KeysAndButtonsFollowTheCommandStates)
 {
     Start();

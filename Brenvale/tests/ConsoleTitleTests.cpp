@@ -72,6 +72,8 @@ TEST_F(ConsoleTitle, ReportsMissingItemsWithTheConsoleMessageNumbers)
         {With(kOrder, L"baseurl=", L"base="), IDS_CONSOLE_NO_PROTOCOL_URL},
         {With(kOrder, L"<Part number", L"<Pa number"), IDS_CONSOLE_NO_PART},
         {With(kOrder, L" filesize=\"10\"", L""), IDS_CONSOLE_NO_PART_FILE_SIZE},
+        {With(kOrder, L" filesize=\"10\"", L" filesize=\"-1\""), IDS_CONSOLE_PART_FILE_SIZE_NOT_BYTES},
+        {With(kOrder, L" filesize=\"10\"", L" filesize=\"0x0A\""), IDS_CONSOLE_PART_FILE_SIZE_NOT_BYTES},
         {With(kOrder, L"<Title>Tom &amp; Jerry</Title>", L""), IDS_CONSOLE_NO_TITLE},
         {With(kOrder, L"<SortTitle>Tom</SortTitle>", L""), IDS_CONSOLE_NO_SORT_TITLE},
         {With(kOrder, L" role=\"Author\"", L""), IDS_CONSOLE_NO_CREATOR_ROLE},

@@ -175,10 +175,12 @@ TEST_F(LibraryFile, OpeningRemovesWhatInterruptedSavesLeftAndNothingElse)
         while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    // The names that are not leftovers of this library and end as a save's do.
+    // The save also cleared the folder of what a killed save of another file left; the
+    // names that only end as a save's do stay.
+    EXPECT_FALSE(Exists(m_scratch / L"Other.dat.0badf00d.saving"));
     int otherSavings = 0;
     for (const wchar_t* name : others)
-        otherSavings += CString(name).Right(7) == L".saving" ? 1 : 0;
+        otherSavings += CString(name).Right(7) == L".saving" && CString(name) != L"Other.dat.0badf00d.saving" ? 1 : 0;
     EXPECT_EQ(saving, otherSavings);
 }
 
@@ -298,6 +300,47 @@ TEST_F(LibraryFile, ASaveWaitsForAReaderAndKeepsTheChangeWhileTheReaderStays)
     ASSERT_TRUE(reading.OnNewDocument());
     EXPECT_TRUE(reading.FindTitle(L"three"));
     EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST_F(LibraryFile, TheSaveBeforeClosingAsksToRetryOrCancelUntilTheChangeIsSaved)
+{
+    TestLibrary library(m_scratch.Path());
+    ASSERT_TRUE(library.OnNewDocument());
+    library.AddTitleToLibrary(MakeTitle(L"one", L"s"));
+    ASSERT_TRUE(library.SaveLibrary());
+    EXPECT_TRUE(library.SaveBeforeClosing());  // nothing waits: nothing asked
+    const std::vector<BYTE> before = ReadAll(DatabasePath());
+
+    ReaderProcess reader(DatabasePath(), 60000);
+    ASSERT_TRUE(reader.Reading());
+    MessageBoxRecorder boxes(std::vector<int>{IDOK, IDRETRY, IDCANCEL});
+    library.AddTitleToLibrary(MakeTitle(L"two", L"s"));
+    EXPECT_FALSE(library.SaveLibrary());
+    // Retried once, then cancelled: two questions, each naming the file and the reason, and
+    // none promising a save at a close that is not coming.
+    EXPECT_FALSE(library.SaveBeforeClosing());
+    ASSERT_EQ(boxes.Boxes().size(), 3u);
+    for (size_t i = 1; i < 3; ++i) {
+        const AfxMessageBoxRequest& box = boxes.Boxes()[i];
+        EXPECT_EQ(box.type & MB_TYPEMASK, static_cast<UINT>(MB_RETRYCANCEL));
+        EXPECT_EQ(box.text.Left(box.text.Find(L":\n") + 2), boxes.Boxes()[0].text.Left(boxes.Boxes()[0].text.Find(L":\n") + 2));
+        EXPECT_EQ(box.text.Find(L"when Vesperlin for Windows closes"), -1) << box.text.ToNarrow();
+        CString cancel = AfxLoadString(IDS_LIBRARY_NOT_SAVED_AT_CLOSE);
+        cancel = cancel.Mid(cancel.ReverseFind(L'\n') + 1);
+        EXPECT_EQ(box.text.Right(cancel.GetLength()), cancel);
+    }
+    EXPECT_TRUE(library.IsModified());
+    EXPECT_EQ(ReadAll(DatabasePath()), before);
+
+    // Once the reader is gone a retry saves.
+    reader.Stop();
+    boxes.Clear();
+    EXPECT_TRUE(library.SaveBeforeClosing());
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_FALSE(library.IsModified());
+    TestLibrary reading(m_scratch.Path());
+    ASSERT_TRUE(reading.OnNewDocument());
+    EXPECT_TRUE(reading.FindTitle(L"two"));
 }
 
 TEST_F(LibraryFile, ALockFileThatCannotBeMadeRefusesTheSave)

@@ -14,6 +14,8 @@
 // What happened, in the "(%s)" of a question, when the server gave no library error.
 #define IDS_DOWNLOAD_TIMED_OUT 4111
 #define IDS_DOWNLOAD_NO_ANSWER 4112
+// The response's Content-Length is no count of bytes, or it gives two different ones.
+#define IDS_DOWNLOAD_BAD_LENGTH 4113
 
 // The program's title (the download's user agent); every program's string table holds its
 // own text under this id.

@@ -268,9 +268,13 @@ protected:
 };
 
 struct Question {
-    WPARAM mayRetry;
+    WPARAM mayRetry;  // the question's flags
     const wchar_t* text;  // the full message
 };
+
+// A retry offered, and one offered for a lasting answer of the server (not the default).
+constexpr WPARAM kRetry = kDownloadMayRetry;
+constexpr WPARAM kRetryFinal = kDownloadMayRetry | kDownloadAnswerIsFinal;
 
 struct OutcomeCase {
     const char* name;
@@ -298,11 +302,48 @@ TEST_F(DownloadThreadTest, OutcomesOfTheServersAnswers)
 {
     const OutcomeCase cases[] = {
         {"complete file", L"/file/100000", 0, {}, 200, {}, 100000, 100, 1},
+        // A file that is not there (or no longer) will not come by asking again: the retry
+        // is offered, not proposed.
         {"404, retried once, then refused", L"/status/404", 0, {IDYES, IDNO}, IDNO,
-         {{1, L"The download server returned response code 404."}, {1, L"The download server returned response code 404."}},
+         {{kRetryFinal, L"The download server returned response code 404."},
+          {kRetryFinal, L"The download server returned response code 404."}},
          -1, -1, 2},
+        {"410, refused", L"/status/410", 0, {IDNO}, IDNO, {{kRetryFinal, L"The download server returned response code 410."}},
+         -1, -1, 1},
+        {"503, refused", L"/status/503", 0, {IDNO}, IDNO, {{kRetry, L"The download server returned response code 503."}},
+         -1, -1, 1},
         {"500 then 200 on retry", L"/flaky/outcomes/5000", 0, {IDYES}, 200,
-         {{1, L"The download server returned response code 500."}}, 5000, 100, 2},
+         {{kRetry, L"The download server returned response code 500."}}, 5000, 100, 2},
+        // A Content-Length that cannot be a size, or two that disagree: nothing could tell a
+        // cut body from a whole one, so the answer is refused before a byte is stored.
+        {"Content-Length of 20 digits", L"/length/100/99999999999999999999", 0, {IDNO}, IDNO,
+         {{kRetryFinal, L"The download server returned a file size that is not a number of bytes (Content-Length: "
+                        L"99999999999999999999)."}},
+         -1, -1, 1},
+        {"Content-Length of -1", L"/length/100/-1", 0, {IDNO}, IDNO,
+         {{kRetryFinal, L"The download server returned a file size that is not a number of bytes (Content-Length: -1)."}},
+         -1, -1, 1},
+        {"Content-Length of 2^64", L"/length/100/18446744073709551616", 0, {IDNO}, IDNO,
+         {{kRetryFinal, L"The download server returned a file size that is not a number of bytes (Content-Length: "
+                        L"18446744073709551616)."}},
+         -1, -1, 1},
+        {"Content-Length of 2^63", L"/length/100/9223372036854775808", 0, {IDNO}, IDNO,
+         {{kRetryFinal, L"The download server returned a file size that is not a number of bytes (Content-Length: "
+                        L"9223372036854775808)."}},
+         -1, -1, 1},
+        {"Content-Length with a sign", L"/length/100/+100", 0, {IDNO}, IDNO,
+         {{kRetryFinal, L"The download server returned a file size that is not a number of bytes (Content-Length: +100)."}},
+         -1, -1, 1},
+        {"two different Content-Lengths", L"/length/100/100/200", 0, {IDNO}, IDNO,
+         {{kRetryFinal,
+           L"The download server returned a file size that is not a number of bytes (Content-Length: 100, 200)."}},
+         -1, -1, 1},
+        {"two different Content-Lengths in one line", L"/length/100/100%2C%2099", 0, {IDNO}, IDNO,
+         {{kRetryFinal,
+           L"The download server returned a file size that is not a number of bytes (Content-Length: 100, 99)."}},
+         -1, -1, 1},
+        {"the same Content-Length twice", L"/length/100/100/100", 0, {}, 200, {}, 100, 100, 1},
+        {"the same Content-Length twice in one line", L"/length/100/100%2C100", 0, {}, 200, {}, 100, 100, 1},
         // Without any size the percentage runs against 17,408,000 bytes.
         {"no Content-Length, no expected size", L"/nolength/400000", 0, {}, 200, {}, 400000, 2, 1},
         // The expected size stands in for the length, and the percentage may pass 100.
@@ -514,14 +555,15 @@ TEST_F(DownloadThreadTest, AConnectThatGetsNoAnswerTimesOutAtItsOwnLimit)
 
 TEST_F(DownloadThreadTest, AServerThatClosesWithoutAnsweringIsNamedSo)
 {
+    // The connection was made: it is told as lost, not as one that could not be made.
     m_answers = {IDYES, IDNO};
     auto job = MakeJob(s_server->Url(L"/hangup"), m_folder / L"hangup.wma");
     EXPECT_EQ(Run(job.get()), static_cast<DWORD>(IDNO));
     auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
     ASSERT_EQ(questions.size(), 2u);
     for (const auto& q : questions) {
-        EXPECT_EQ(q.wParam, 1u);
-        EXPECT_EQ(q.text, CString(kNotConnectedPrefix) + L"The server closed the connection without answering.).");
+        EXPECT_EQ(q.wParam, kRetry);
+        EXPECT_EQ(q.text, CString(kLostPrefix) + L"The server closed the connection without answering.).");
     }
     ExpectReportShape(job.get(), IDNO);
     EXPECT_GE(s_server->RequestsFor("/hangup").size(), 2u);
@@ -538,7 +580,8 @@ TEST_F(DownloadThreadTest, AServerThatStaysSilentTimesOut)
         const wchar_t* questionPrefix;  // null: no question
     };
     const Case cases[] = {
-        {"accepts and never answers", L"/silent", true, IDNO, 1, kNotConnectedPrefix},
+        // The server took the connection: what went wrong is not the way to it.
+        {"accepts and never answers", L"/silent", true, IDNO, kRetry, kLostPrefix},
         {"stalls in the middle of the body", L"/stall/30000/10000", true, IDOK, 0, kLostPrefix},
         {"never answers a job without an owner", L"/silent", false, kDownloadAbandoned, 0, nullptr},
     };
@@ -566,6 +609,55 @@ TEST_F(DownloadThreadTest, AServerThatStaysSilentTimesOut)
         EXPECT_EQ(ReadAll(target), Bytes("old part"));
         EXPECT_EQ(GetFileAttributesW(target + L".tmp"), INVALID_FILE_ATTRIBUTES);
     }
+}
+
+TEST_F(DownloadThreadTest, TheTimeLimitOfTheBodyIsOneOfSilence)
+{
+    // A byte every 600 ms against a limit of 1 s: the server is slow but alive, and each
+    // byte shows in the progress as it comes, although the whole takes far past the limit.
+    const CString target = m_folder / L"trickle.wma";
+    auto job = MakeJob(s_server->Url(L"/slow/5/1/600"), target);
+    const ULONGLONG begun = GetTickCount64();
+    EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CQuickTimeoutDownloadThread)), 200u);
+    EXPECT_GT(GetTickCount64() - begun, 2000u);
+    EXPECT_TRUE(m_owner.Of(WM_DOWNLOAD_ERROR).empty());
+    ExpectReportShape(job.get(), 200);
+    EXPECT_GE(m_owner.Of(WM_DOWNLOAD_PROGRESS).size(), 4u) << "the bytes were not reported as they came";
+    EXPECT_EQ(LastProgress(), 100);
+    EXPECT_EQ(ReadAll(target), ServerBody(5));
+}
+
+TEST_F(DownloadThreadTest, WhatCameBeforeASilenceIsReportedAtOnceAndTheLimitCountsFromIt)
+{
+    // 20,000 of 300,000 bytes at once, then silence: the progress shows them (7 %) and the
+    // question comes one limit (1 s) after them, not later.
+    m_answers = {IDOK};
+    ULONGLONG firstProgressAt = 0;
+    m_owner.onReport = [&](const Report& r) {
+        if (r.message == WM_DOWNLOAD_PROGRESS && firstProgressAt == 0)
+            firstProgressAt = GetTickCount64();
+    };
+    ULONGLONG askedAt = 0;
+    LONGLONG progressWhenAsked = -1;
+    m_owner.beforeAnswer = [&](const Report&) {
+        askedAt = GetTickCount64();
+        MSG msg;
+        while (PeekMessageW(&msg, m_owner.Hwnd(), WM_DOWNLOAD_PROGRESS, WM_DOWNLOAD_PROGRESS, PM_REMOVE))
+            DispatchMessageW(&msg);
+        progressWhenAsked = LastProgress();
+    };
+    auto job = MakeJob(s_server->Url(L"/stall/300000/20000"), m_folder / L"stalled.wma");
+    EXPECT_EQ(Run(job.get(), RUNTIME_CLASS(CQuickTimeoutDownloadThread)), static_cast<DWORD>(IDOK));
+    m_owner.beforeAnswer = nullptr;
+    m_owner.onReport = nullptr;
+    ASSERT_NE(askedAt, 0u);
+    ASSERT_NE(firstProgressAt, 0u);
+    EXPECT_GE(askedAt - firstProgressAt, 900u);
+    EXPECT_LT(askedAt - firstProgressAt, 1600u) << "the limit did not count from the last bytes";
+    EXPECT_EQ(progressWhenAsked, 7);
+    auto questions = m_owner.Of(WM_DOWNLOAD_ERROR);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].text, CString(kLostPrefix) + L"The server did not answer in time.).");
 }
 
 TEST_F(DownloadThreadTest, ACancelWhileTheServerIsSilentIsNotAskedAbout)

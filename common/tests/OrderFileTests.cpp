@@ -112,24 +112,31 @@ TEST_F(OrderFileTest, EachMissingRequiredItemGivesItsMessage)
 
 TEST_F(OrderFileTest, PartSizesAreReadInSixtyFourBitsAndAnythingButACountIsRefused)
 {
+    constexpr UINT kNotBytes = IDS_ORDER_PART_FILE_SIZE_NOT_BYTES;
     const struct {
         const wchar_t* text;
-        LONGLONG size;  // -1: refused as a part without a size
+        LONGLONG size;  // -1: refused with the message
+        UINT message;
     } cases[] = {
-        {L"3000000000", 3000000000LL},
-        {L"5000000000", 5000000000LL},
-        {L"4294967296", 4294967296LL},
-        {L"0", 0},
-        {L" 42 ", 42},
-        {L"9223372036854775807", 9223372036854775807LL},
-        {L"9223372036854775808", -1},  // past 63 bits
-        {L"99999999999999999999", -1},
-        {L"-1", -1},
-        {L"+5", -1},
-        {L"12abc", -1},
-        {L"abc", -1},
-        {L"1.5", -1},
-        {L" ", -1},
+        {L"3000000000", 3000000000LL, 0},
+        {L"5000000000", 5000000000LL, 0},
+        {L"4294967296", 4294967296LL, 0},
+        {L"0", 0, 0},
+        {L" 42 ", 42, 0},
+        {L"9223372036854775807", 9223372036854775807LL, 0},
+        {L"9223372036854775808", -1, kNotBytes},  // past 63 bits
+        {L"18446744073709551616", -1, kNotBytes},  // past 64 bits
+        {L"99999999999999999999", -1, kNotBytes},
+        {L"-1", -1, kNotBytes},
+        {L"+5", -1, kNotBytes},
+        {L"+12", -1, kNotBytes},
+        {L"0x1F", -1, kNotBytes},
+        {L"\xFF11\xFF12", -1, kNotBytes},  // full-width digits
+        {L"12abc", -1, kNotBytes},
+        {L"abc", -1, kNotBytes},
+        {L"1.5", -1, kNotBytes},
+        {L" ", -1, IDS_ORDER_NO_PART_FILE_SIZE},
+        {L"", -1, IDS_ORDER_NO_PART_FILE_SIZE},
     };
     for (const auto& c : cases) {
         const CString text = SampleWith(L"filesize=\"2097152\"", L"filesize=\"" + CString(c.text) + L"\"");
@@ -138,7 +145,7 @@ TEST_F(OrderFileTest, PartSizesAreReadInSixtyFourBitsAndAnythingButACountIsRefus
         const BOOL parsed = ParseOrderText(text, title, error);
         if (c.size < 0) {
             EXPECT_FALSE(parsed) << CString(c.text).ToNarrow();
-            EXPECT_EQ(error, AfxLoadString(IDS_ORDER_NO_PART_FILE_SIZE)) << CString(c.text).ToNarrow();
+            EXPECT_EQ(error, AfxLoadString(c.message)) << CString(c.text).ToNarrow();
         } else {
             ASSERT_TRUE(parsed) << CString(c.text).ToNarrow() << " " << error.ToNarrow();
             EXPECT_EQ(title.GetPart(1)->m_fileSize, c.size) << CString(c.text).ToNarrow();
@@ -258,24 +265,28 @@ TEST_F(OrderFileTest, ATextHoldingANulIsRefusedWhereverItStands)
     // A NUL at the start, in the middle or at the end of an element's text: what the
     // checks see and what is stored must be the same text, so the text is refused as an
     // attribute holding a NUL is. A required element then reads as missing; an optional one
-    // as empty.
+    // refuses the file as not valid, rather than being emptied behind the user's back.
     const std::wstring nul(1, L'\0');
     const std::wstring places[] = {nul + L"X", L"X" + nul + L"Y", L"X" + nul};
     struct Case {
         const wchar_t* element;  // the text "X...Y" of it in the sample is replaced
         const wchar_t* text;
-        UINT message;  // 0: the title is read, the text is empty
+        UINT message;
     } cases[] = {
         {L"Title", L"The Salt &amp; the Sea", IDS_ORDER_NO_TITLE},
         {L"SortTitle", L"Salt &amp; the Sea, The", IDS_ORDER_NO_SORT_TITLE},
         {L"Creator", L"Ada Marlow", IDS_ORDER_NO_CREATOR_NAME},
         {L"Subject", L"Fiction", IDS_ORDER_NO_SUBJECT_NAME},
         {L"Language", L"English", IDS_ORDER_NO_LANGUAGE_NAME},
-        {L"Publisher", L"Harbour &amp; Quill", 0},
-        {L"SubTitle", L"A Voyage", 0},
-        {L"Series", L"Coastal Tales", 0},
-        {L"Description", L"A story of &lt;salt&gt; &amp; water.", 0},
+        {L"Publisher", L"Harbour &amp; Quill", IDS_ORDER_INVALID_FORMAT},
+        {L"SubTitle", L"A Voyage", IDS_ORDER_INVALID_FORMAT},
+        {L"Series", L"Coastal Tales", IDS_ORDER_INVALID_FORMAT},
+        {L"Description", L"A story of &lt;salt&gt; &amp; water.", IDS_ORDER_INVALID_FORMAT},
+        {L"ThumbnailUrl", L"http://img.example.test/covers/salt.png", IDS_ORDER_INVALID_FORMAT},
+        {L"CoverUrl", L"http://img.example.test/covers/salt-large.png", IDS_ORDER_INVALID_FORMAT},
         {L"Name", L"Harbour Books", IDS_ORDER_NO_SOURCE_NAME},
+        {L"BannerUrl", L"http://shop.example.test/banner.gif", IDS_ORDER_INVALID_FORMAT},
+        {L"AccentColor", L"#336699", IDS_ORDER_INVALID_FORMAT},
     };
     for (const Case& c : cases)
         for (const std::wstring& place : places) {
@@ -292,7 +303,8 @@ TEST_F(OrderFileTest, ATextHoldingANulIsRefusedWhereverItStands)
             SCOPED_TRACE(CString(c.element).ToNarrow() + " " + std::to_string(&place - places));
             CMediaObject title;
             CString error;
-            if (CString(c.element) == L"Name") {
+            const CString element(c.element);
+            if (element == L"Name" || element == L"BannerUrl" || element == L"AccentColor") {
                 CXmlNode root, node;
                 ASSERT_TRUE(root.Parse(StripXmlProlog(changed)));
                 ASSERT_TRUE(root.FindChild(L"Source", node));
@@ -301,17 +313,7 @@ TEST_F(OrderFileTest, ATextHoldingANulIsRefusedWhereverItStands)
                 EXPECT_EQ(error, AfxLoadString(c.message));
                 continue;
             }
-            if (c.message) {
-                EXPECT_FALSE(ParseOrderText(changed, title, error));
-                EXPECT_EQ(error, AfxLoadString(c.message));
-                continue;
-            }
-            ASSERT_TRUE(ParseOrderText(changed, title, error)) << error.ToNarrow();
-            const CMetadataObject& m = title.GetMetadata();
-            const CString read = CString(c.element) == L"Publisher" ? m.m_publisher
-                                 : CString(c.element) == L"SubTitle" ? m.m_subTitle
-                                 : CString(c.element) == L"Series"   ? m.m_series
-                                                                     : m.m_description;
-            EXPECT_EQ(read, L"");
+            EXPECT_FALSE(ParseOrderText(changed, title, error));
+            EXPECT_EQ(error, AfxLoadString(c.message));
         }
 }

@@ -183,7 +183,9 @@ TEST(TitleArchiveTest, OlderRecordVersionsLoad)
 TEST(TitleArchiveTest, PartSizesAreKeptInSixtyFourBitsAndOlderPartsReadTheirs)
 {
     // The current record holds the size in 64 bits, so sizes past 2 and 4 GiB come back
-    // whole; a record of an older version holds a 32-bit size, read as it always was.
+    // whole; a record of an older version holds a 32-bit size, read as it always was. A
+    // negative size of either width is no count of bytes and reads as unknown (0), as an
+    // order file without a size would.
     struct Case {
         const char* what;
         Bytes bytes;
@@ -192,7 +194,10 @@ TEST(TitleArchiveTest, PartSizesAreKeptInSixtyFourBitsAndOlderPartsReadTheirs)
         {"version 4, 3,000,000,000", Bytes().newClass("CPartObject").u16(4).u32(1).u64(3000000000ull).text(L"P").text(L"p.mp3").text(L"1:00"), 3000000000LL},
         {"version 4, 5,000,000,000", Bytes().newClass("CPartObject").u16(4).u32(1).u64(5000000000ull).text(L"P").text(L"p.mp3").text(L"1:00"), 5000000000LL},
         {"version 3, largest", Bytes().newClass("CPartObject").u16(3).u32(1).u32(0x7FFFFFFF).text(L"P").text(L"p.mp3").text(L"1:00"), 0x7FFFFFFF},
-        {"version 3, negative", Bytes().newClass("CPartObject").u16(3).u32(1).u32(0xFFFFFFFF).text(L"P").text(L"p.mp3").text(L"1:00"), -1},
+        {"version 3, negative", Bytes().newClass("CPartObject").u16(3).u32(1).u32(0xFFFFFFFF).text(L"P").text(L"p.mp3").text(L"1:00"), 0},
+        {"version 3, most negative", Bytes().newClass("CPartObject").u16(3).u32(1).u32(0x80000000).text(L"P").text(L"p.mp3").text(L"1:00"), 0},
+        {"version 4, -1", Bytes().newClass("CPartObject").u16(4).u32(1).u64(0xFFFFFFFFFFFFFFFFull).text(L"P").text(L"p.mp3").text(L"1:00"), 0},
+        {"version 4, most negative", Bytes().newClass("CPartObject").u16(4).u32(1).u64(0x8000000000000000ull).text(L"P").text(L"p.mp3").text(L"1:00"), 0},
         {"version 2", Bytes().newClass("CPartObject").u16(2).u32(1).u32(2097152).text(L"P").text(L"p.mp3").u32(77), 2097152},
         {"version 1", Bytes().newClass("CPartObject").u16(1).u32(1).u32(4096).text(L"P").text(L"p.mp3"), 4096},
     };

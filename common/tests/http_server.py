@@ -15,6 +15,8 @@ Paths (n, m: byte counts; bodies are the bytes i % 251 for position i):
   /chunked/<n>               200 with the body in chunks (Transfer-Encoding: chunked)
   /chunked/<n>/<m>           the same, but the connection closes after m bytes, before the last chunk
   /stall/<n>/<m>             Content-Length n, m bytes, then nothing more while the connection stays open
+  /length/<n>/<v>[/<v>...]   200 with a "Content-Length: v" line for each v (escaped, sent as it is), n bytes, then
+                             the connection closes
   /silent                    reads the request and never answers
   /redirect/<k>/<path>       302 to /redirect/<k-1>/<path>, and at 1 to /<path>
   /slowredirect/<k>/<ms>/<path>  the same after waiting ms milliseconds at each hop
@@ -229,6 +231,18 @@ class Handler(BaseHTTPRequestHandler):
                 self.head(200, n)
                 self.send_body(m)
                 self.hold_open()
+            elif kind == "length":
+                n = int(parts[1])
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                for value in parts[2:]:
+                    self.send_header("Content-Length", urllib.parse.unquote(value))
+                self.send_header("Connection", "close")
+                self.close_connection = True
+                self.end_headers()
+                self.send_body(n)
+                self.wfile.flush()
+                self.connection.shutdown(socket.SHUT_RDWR)
             elif kind == "silent":
                 self.hold_open()
             elif kind == "redirect":

@@ -122,6 +122,47 @@ TEST(CFileTest, StatusRenameRemoveAndTheNewFileBesideATarget)
     EXPECT_TRUE(CFile::GetStatus(second, status));
 }
 
+TEST(CFileTest, ASaveClearsItsFolderOfWhatKilledSavesOfAnyFileLeft)
+{
+    ScratchFolder scratch;
+    const CString target = scratch / L"Track 01.wma";
+    WriteAll(target, std::string("track"));
+    const CString live = CFile::NewFileBeside(scratch / L"Track 02.wma");  // a save under way
+    ASSERT_FALSE(live.IsEmpty());
+    const wchar_t* dead[] = {L"Track 03.wma.0badf00d.saving", L"Cover 'Front'.jpg.DEADBEEF.saving",
+                             L"Caf\xE9 No 5.wma.12345678.SAVING"};
+    const wchar_t* others[] = {
+        L"Track 03.wma.saving",          // no digits
+        L"notes.1234567.saving",         // seven digits
+        L"Track 04.wma.1234567g.saving",  // not hex
+        L"Track 05.wma.\xFF11\xFF12\xFF13\xFF14\xFF15\xFF16\xFF17\xFF18.saving",  // full-width digits
+        L"Track 05.wma",
+    };
+    for (const wchar_t* name : dead)
+        WriteAll(scratch / name, std::string("half a copy"));
+    for (const wchar_t* name : others)
+        WriteAll(scratch / name, std::string("someone's"));
+    CFileStatus status;
+    const CString mine = CFile::NewFileBeside(target);
+    ASSERT_FALSE(mine.IsEmpty());
+    for (const wchar_t* name : dead)
+        EXPECT_FALSE(CFile::GetStatus(scratch / name, status)) << CString(name).ToNarrow();
+    for (const wchar_t* name : others)
+        EXPECT_TRUE(CFile::GetStatus(scratch / name, status)) << CString(name).ToNarrow();
+    // A live writer's file stays, although it is closed (between its writing and its move).
+    EXPECT_TRUE(CFile::GetStatus(live, status));
+    EXPECT_TRUE(CFile::GetStatus(mine, status));
+    EXPECT_TRUE(CFile::GetStatus(target, status));
+
+    // Once a writer's save has ended (its file gone), its mark goes with the next save: a
+    // file of that name found later is a leftover again.
+    CFile::Remove(live);
+    ASSERT_FALSE(CFile::NewFileBeside(scratch / L"Track 06.wma").IsEmpty());
+    WriteAll(live, std::string("half a copy"));
+    ASSERT_FALSE(CFile::NewFileBeside(scratch / L"Track 07.wma").IsEmpty());
+    EXPECT_FALSE(CFile::GetStatus(live, status));
+}
+
 TEST(CMemFileTest, GrowsAsItIsWrittenAndReadsBackWhatItHolds)
 {
     CMemFile file;
