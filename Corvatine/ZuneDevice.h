@@ -75,6 +75,8 @@ public:
                                       HWND window);
 
     // Reading and deleting (results in the status text, failures in the last-error text).
+    // The first folder anywhere on the device whose original file name or id is name (any
+    // case), in Status(); files of that name are passed over.
     HRESULT FindObjectOnDevice(const wchar_t* name);
     // The child of parentId whose file name is name (any case), in Status(); with foldersOnly a
     // file of that name is passed over.
@@ -105,12 +107,15 @@ private:
     HRESULT GetProperties(IPortableDeviceProperties** properties);
     static constexpr wchar_t kNullDevice[] = L"ERROR: A NULL IPortableDevice interface pointer was received.";
     static constexpr wchar_t kNoContent[] = L"ERROR: Failed to get IPortableDeviceContent from IPortableDevice, hr = 0x%lx";
-    // One visit of the whole-device search.
+    // One visit of the whole-device search for a folder; budget is how many objects the whole
+    // search may still look at.
     void Visit(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* id,
-               const wchar_t* name);
+               const wchar_t* name, int depth, ULONG* budget);
     void VisitFiles(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* folderId,
                     const wchar_t* name, int depth);
     static constexpr int kMaxFolderDepth = 32;
+    // More objects than a player's storage holds: a device-wide search stops after them.
+    static constexpr ULONG kMaxVisitedObjects = 200000;
     // An id the session must never delete: the device or one of its storages.
     bool IsRootOrStorage(IPortableDeviceProperties* properties, const wchar_t* id);
     // The device's id or a storage's, in any case.

@@ -62,26 +62,35 @@ const wchar_t kNullId[] = L"ERROR: A NULL object id pointer was received.";
 }  // namespace
 
 void ZuneDeviceSession::Visit(IPortableDeviceContent* content, IPortableDeviceProperties* properties, const wchar_t* id,
-                              const wchar_t* name)
+                              const wchar_t* name, int depth, ULONG* budget)
 {
+    // A device that lists a loop, or more objects than any player holds, ends the search here.
+    if (depth > kMaxFolderDepth || *budget == 0)
+        return;
+    --*budget;
     std::wstring objectName;
     if (FAILED(ReadTextProperty(properties, id, wpd::OBJECT_ORIGINAL_FILE_NAME, &objectName)))
         objectName = id;
-    if (CString(objectName.c_str()).CompareNoCase(name) == 0 || CString(id).CompareNoCase(name) == 0)
+    GUID type = GUID_NULL;
+    const bool typed = SUCCEEDED(ReadGuidProperty(properties, id, wpd::OBJECT_CONTENT_TYPE, &type));
+    const bool folder = typed && IsEqualGUID(type, wpd::CONTENT_TYPE_FOLDER);
+    // Only a folder is what the search looks for: a user's file of that name is passed over.
+    if (folder && (CString(objectName.c_str()).CompareNoCase(name) == 0 || CString(id).CompareNoCase(name) == 0)) {
         m_status.Write(id);
-    if (!m_status.IsEmpty()) {
         if (objectName == L"Vesperlin")
             m_folderFound = true;
         return;
     }
+    if (typed && !folder && !IsEqualGUID(type, wpd::CONTENT_TYPE_FUNCTIONAL_OBJECT))
+        return;  // a file has no children to visit
     ChildIds children(content, id);
     if (FAILED(children.Result())) {
         m_lastError.Format(kNoEnumerator, children.Result());
         return;
     }
-    while (m_status.IsEmpty() && children.Next()) {
+    while (m_status.IsEmpty() && *budget > 0 && children.Next()) {
         for (ULONG i = 0; i < children.Count() && m_status.IsEmpty(); ++i)
-            Visit(content, properties, children[i], name);
+            Visit(content, properties, children[i], name, depth + 1, budget);
     }
 }
 
@@ -95,7 +104,10 @@ HRESULT ZuneDeviceSession::FindObjectOnDevice(const wchar_t* name)
     m_folderFound = false;
     com::ComPtr<IPortableDeviceProperties> properties;
     content->Properties(properties.Put());
-    Visit(content.Get(), properties.Get(), wpd::kDeviceObjectId, name ? name : L"");
+    if (!properties)
+        return E_FAIL;
+    ULONG budget = kMaxVisitedObjects;
+    Visit(content.Get(), properties.Get(), wpd::kDeviceObjectId, name ? name : L"", 0, &budget);
     return S_OK;
 }
 

@@ -55,23 +55,62 @@ void RemoveFolderTree(const CString& folder)
     RemoveDirectoryW(folder);
 }
 
-// Where a picture's time goes: GDI+ decoding the file, then making the four framed icons.
-void PrintPictureCost(const CString& sample)
+// Where a picture's time goes: GDI+ decoding the file, then making the four framed icons,
+// then putting them into four picture lists as large as the library's (and, beside that,
+// into four lists of sixteen places: what the place in a long list costs).
+void PrintPictureCost(const CString& sample, int listPlaces)
 {
     const int rounds = 200;
-    double decode = 0, icons = 0;
-    for (int i = 0; i < rounds; ++i) {
+    const int sizes[4] = {16, 32, 48, 96};
+    CImageList large[4], small[4];
+    for (int i = 0; i < 4; ++i) {
+        large[i].Create(sizes[i], sizes[i], ILC_COLOR32 | ILC_MASK, 0, 10);
+        large[i].SetImageCount(listPlaces);
+        small[i].Create(sizes[i], sizes[i], ILC_COLOR32 | ILC_MASK, 0, 10);
+        small[i].SetImageCount(16);
+    }
+    double decode = 0, icons = 0, intoLarge = 0, intoSmall = 0, asBitmaps = 0;
+    for (int round = 0; round < rounds; ++round) {
         const double start = Now();
         std::unique_ptr<Gdiplus::Bitmap> image(Gdiplus::Bitmap::FromFile(sample));
         image->GetHeight();
         const double decoded = Now();
-        for (int size : {16, 32, 48, 96})
-            DestroyIcon(MakeThumbnailIcon(*image, size));
-        icons += Now() - decoded;
+        HICON made[4];
+        for (int i = 0; i < 4; ++i)
+            made[i] = MakeThumbnailIcon(*image, sizes[i]);
+        const double framed = Now();
+        for (int i = 0; i < 4; ++i)
+            large[i].Replace((round * 37) % listPlaces, made[i]);
+        const double putLarge = Now();
+        for (int i = 0; i < 4; ++i)
+            small[i].Replace(round % 16, made[i]);
+        const double putSmall = Now();
+        // Beside it: the same pictures drawn and handed over as 32-bit bitmaps, no icon made.
+        for (int i = 0; i < 4; ++i) {
+            Gdiplus::Bitmap canvas(sizes[i], sizes[i], PixelFormat32bppARGB);
+            {
+                Gdiplus::Graphics graphics(&canvas);
+                graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+                graphics.DrawImage(image.get(), 2, 2, sizes[i] - 4, sizes[i] - 4);
+            }
+            HBITMAP bitmap = nullptr;
+            if (canvas.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap) == Gdiplus::Ok) {
+                ImageList_Replace(small[i], round % 16, bitmap, nullptr);
+                DeleteObject(bitmap);
+            }
+        }
+        asBitmaps += Now() - putSmall;
+        intoSmall += putSmall - putLarge;
+        intoLarge += putLarge - framed;
+        icons += framed - decoded;
         decode += decoded - start;
+        for (HICON icon : made)
+            DestroyIcon(icon);
     }
-    std::printf("  one picture: GDI+ decode %.2f ms, four framed icons %.2f ms\n", decode * 1000 / rounds,
-                icons * 1000 / rounds);
+    std::printf("  one picture: GDI+ decode %.2f ms, four framed icons %.2f ms, into four lists of %d places %.2f ms "
+                "(of 16 places %.2f ms); drawn as four bitmaps and put in without icons %.2f ms\n",
+                decode * 1000 / rounds, icons * 1000 / rounds, listPlaces, intoLarge * 1000 / rounds,
+                intoSmall * 1000 / rounds, asBitmaps * 1000 / rounds);
 }
 
 int RunOne(int titles, bool pictures)
@@ -163,7 +202,7 @@ int RunOne(int titles, bool pictures)
     }
     std::printf("; peak working set %.0f MB\n", PeakWorkingSetMb());
     if (pictures && status == 0)
-        PrintPictureCost(folder + L"\\sample.jpg");
+        PrintPictureCost(folder + L"\\sample.jpg", titles);
     std::fflush(stdout);
     RemoveFolderTree(folder);
     Gdiplus::GdiplusShutdown(token);

@@ -466,25 +466,38 @@ void PlayerRecord::ListZuneFolders(const CString& caption)
         return;
     const CString maker = LoadText(IDS_MAKER_FOLDER);
     int count = 1;
-    // The storage's files and the maker's folder; below that folder, all it holds.
-    std::vector<std::pair<CString, int>> pending{{kZuneStorageId, 0}};
+    zuneListCut = FALSE;
+    // The storage's files and the maker's folder; below that folder, all it holds, as far as
+    // the bounds of the list allow.
+    struct Pending {
+        CString id;
+        int index;
+        int depth;
+    };
+    std::vector<Pending> pending{{kZuneStorageId, 0, 0}};
     while (!pending.empty()) {
-        const auto [parentId, parentIndex] = pending.back();
+        const Pending parent = pending.back();
         pending.pop_back();
         std::vector<ZuneObject> objects;
-        if (FAILED(ListZuneObjects(server, parentId, &objects)))
+        const HRESULT listed = ListZuneObjects(server, parent.id, &objects);
+        if (FAILED(listed))
             continue;
-        const CString parentPath = folders[parentIndex]->path;
+        if (listed == S_FALSE)
+            zuneListCut = TRUE;
+        const CString parentPath = folders[parent.index]->path;
         for (const ZuneObject& object : objects) {
             const bool folder = (object.attributes & wmdm::kAttrFolder) != 0;
-            auto entry = std::make_unique<PlayerFolderEntry>();
-            entry->parentIndex = parentIndex;
-            entry->attributes = object.attributes;
-            if (parentIndex == 0 && folder) {
-                if (object.name.CompareNoCase(maker) != 0)
-                    continue;
-                entry->attributes = (object.attributes ^ wmdm::kAttrReadOnly) | wmdm::kAttrCanDelete;
+            if (parent.index == 0 && folder && object.name.CompareNoCase(maker) != 0)
+                continue;
+            if (count >= kMaxZuneEntries) {
+                zuneListCut = TRUE;
+                return;
             }
+            auto entry = std::make_unique<PlayerFolderEntry>();
+            entry->parentIndex = parent.index;
+            entry->attributes = object.attributes;
+            if (parent.index == 0 && folder)
+                entry->attributes = (object.attributes ^ wmdm::kAttrReadOnly) | wmdm::kAttrCanDelete;
             entry->isFolder = folder ? wmdm::kAttrFolder : 0;
             entry->name = object.name;
             entry->path = parentPath.IsEmpty() || parentPath[parentPath.GetLength() - 1] != L'\\'
@@ -495,8 +508,12 @@ void PlayerRecord::ListZuneFolders(const CString& caption)
                 entry->sizeText = FormatStorageSize(object.size, false);
             const int index = count++;
             folders[index] = std::move(entry);
-            if (folder && pending.size() < 1024)
-                pending.push_back({object.id, index});
+            if (!folder)
+                continue;
+            if (parent.depth + 1 >= kMaxZuneDepth)
+                zuneListCut = TRUE;  // listed, but what it holds is not
+            else
+                pending.push_back({object.id, index, parent.depth + 1});
         }
     }
 }

@@ -190,6 +190,12 @@ public:
     // The folder list, keyed by entry index (0: the start storage).
     std::map<int, std::unique_ptr<PlayerFolderEntry>> folders;
 
+    // The most entries and the deepest folder a Zune's folder list takes: a device that lists
+    // more, or a tree that never ends, has its list cut there (zuneListCut says so).
+    static constexpr int kMaxZuneEntries = 20000;
+    static constexpr int kMaxZuneDepth = 32;
+    BOOL zuneListCut = FALSE;
+
 private:
     void ListZuneFolders(const CString& caption);
 };

@@ -223,6 +223,10 @@ HRESULT ListZuneObjects(IZuneSupport* server, const CString& parentId, std::vect
                                          nullptr, output.Get(), kStatusChars);
     if (FAILED(hr) || count == 0)
         return hr;
+    // The count is the server's word: room is made for no more than a player's folder holds.
+    const bool cut = count > kMaxZuneListing;
+    if (cut)
+        count = kMaxZuneListing;
     std::vector<std::vector<wchar_t>> ids(count, std::vector<wchar_t>(kStatusChars, L'\0'));
     std::vector<std::vector<wchar_t>> names(count, std::vector<wchar_t>(kStatusChars, L'\0'));
     std::vector<LPWSTR> idList(count), nameList(count);
@@ -244,5 +248,5 @@ HRESULT ListZuneObjects(IZuneSupport* server, const CString& parentId, std::vect
         names[i].back() = L'\0';
         objects->push_back({ids[i].data(), names[i].data(), attributes[i], sizes[i]});
     }
-    return hr;
+    return cut ? S_FALSE : hr;
 }

@@ -62,5 +62,9 @@ struct ZuneObject {
     ULONG attributes = 0;
     ULONGLONG size = 0;
 };
-// The objects below parentId (S_OK with none when it has none).
+// The most objects one listing makes room for (each takes two texts of 1024 characters): a
+// server that counts more has the listing cut there.
+inline constexpr ULONG kMaxZuneListing = 4096;
+// The objects below parentId (S_OK with none when it has none); S_FALSE when the server counted
+// more than kMaxZuneListing and only that many were asked for.
 HRESULT ListZuneObjects(IZuneSupport* server, const CString& parentId, std::vector<ZuneObject>* objects);

@@ -382,4 +382,40 @@ TEST_F(ZuneTransfer, FoldersAndAlbumArtFallBackAsTheDeviceAllows)
     }
 }
 
+TEST_F(ZuneTransfer, TheOneShotTransferTakesOnlyAFolderForTheMakersFolderNeverAUsersFileOfThatName)
+{
+    // The device-wide search meets the user's file first (its folder sorts before the maker's).
+    const struct {
+        const char* what;
+        bool makerFolder;
+        const wchar_t* userFile;
+    } cases[] = {
+        {"no maker's folder yet", false, L"Music\\Vesperlin"},
+        {"the maker's folder after the file", true, L"Music\\Vesperlin"},
+        {"a file of the name in another case", true, L"Audiobooks\\vesperlin"},
+    };
+    for (const auto& c : cases) {
+        Devices devices({Device{L"Zune"}});
+        devices.AddFile(c.userFile, 1234);
+        if (c.makerFolder)
+            devices.AddFolder(L"Vesperlin");
+        const std::vector<BYTE> before = Bytes(devices.Storage(c.userFile));
+        com::ComPtr<IZuneSupport> zune = m_server.Create();
+        ProgressWindow window;
+        Output out;
+        ASSERT_EQ(S_OK, zune->TransferToZuneEx(B(L"Zune"), nullptr, nullptr, 0, B(m_mp3), B(m_cover), B(L"Night"),
+                                               B(L"Part01"), B(L"Ada"), 0, 0, window.Handle(), out.Buffer(),
+                                               out.Length()))
+            << c.what << ": " << out.Text().ToNarrow();
+        EXPECT_EQ(CString(L"s10001\\Vesperlin\\Part01.mp3"), out.Text()) << c.what;
+        EXPECT_EQ(Bytes(m_mp3), Bytes(devices.Storage(L"Vesperlin\\Part01.mp3"))) << c.what;
+        const DWORD folder = GetFileAttributesW(devices.Storage(L"Vesperlin"));
+        EXPECT_TRUE(folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_DIRECTORY)) << c.what;
+        // The user's file is still a file with its own bytes, and nothing went beside or into it.
+        EXPECT_EQ(before, Bytes(devices.Storage(c.userFile))) << c.what;
+        EXPECT_FALSE(Exists(devices.Storage(CString(c.userFile) + L"\\Part01.mp3"))) << c.what;
+        EXPECT_TRUE(m_boxes.Boxes().empty()) << c.what;
+    }
+}
+
 }  // namespace

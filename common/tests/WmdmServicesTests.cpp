@@ -161,4 +161,46 @@ TEST_F(WmdmServices, AttributesOfWindowsMediaAndMp3FilesBecomeMetadata)
     EXPECT_EQ(0u, count);
 }
 
+TEST_F(WmdmServices, AConstantBitRateMp3GivesThePlayerItsAudioFramesRate)
+{
+    // 32 kbit/s parts as lame and ffmpeg make them (ffmpeg's Info frame is written at a higher
+    // rate than the audio): the player is told the rate mutagen reads.
+    const CString tone = m_folder / L"tone.wav";
+    mediafixtures::RunTool(m_folder, "sox -n -r 44100 -c 2 -b 16 " + testsupport::ShellQuoted(tone) +
+                                         " synth 4 sine 440");
+    const struct {
+        const char* what;
+        const wchar_t* name;
+        std::string command;
+    } cases[] = {
+        {"lame -b 32 --cbr", L"Night Crossing-Part01.mp3", "lame --quiet -b 32 --cbr --resample 44.1 " +
+                                                                 testsupport::ShellQuoted(tone)},
+        {"ffmpeg at 32 kbit/s", L"Night Crossing-Part02.mp3",
+         "ffmpeg -nostdin -v error -y -i " + testsupport::ShellQuoted(tone) + " -c:a libmp3lame -b:a 32k"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CString file = m_folder / c.name;
+        ASSERT_EQ(0, mediafixtures::RunTool(m_folder, c.command + " " + testsupport::ShellQuoted(file)));
+        std::string out;
+        mediafixtures::RunPython(m_folder, "import mutagen.mp3\nprint(mutagen.mp3.MP3(" +
+                                               testsupport::ShellQuoted(file) + ").info.bitrate)\n",
+                                 &out);
+        ASSERT_EQ(32000, (std::atol(out.c_str()) + 500) / 1000 * 1000);
+        com::ComPtr<IWMDMStorage3> root3;
+        ASSERT_EQ(S_OK, m_root.As(&root3, IID_IWMDMStorage3));
+        com::ComPtr<IWMDMMetaData> metadata;
+        ASSERT_EQ(S_OK, root3->CreateEmptyMetadataObject(metadata.Put()));
+        ASSERT_EQ(S_OK, ReadWmAttributes(file, metadata.Get(), 1));
+        wmdm::TagType type{};
+        BYTE* value = nullptr;
+        UINT length = 0;
+        ASSERT_EQ(S_OK, metadata->QueryByName(wmdm::kBitrate, &type, &value, &length));
+        EXPECT_EQ(wmdm::TagType::Dword, type);
+        ASSERT_EQ(sizeof(DWORD), length);
+        EXPECT_EQ(32000u, *reinterpret_cast<DWORD*>(value));
+        CoTaskMemFree(value);
+    }
+}
+
 }  // namespace

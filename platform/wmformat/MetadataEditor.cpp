@@ -95,6 +95,8 @@ bool MetadataOrigin(AttributeOrigin origin)
 // What reading a file's header gave, kept for the next open for reading of the same path
 // while the file is unchanged (the same size and last write): callers open one file several
 // times in a row (its markers, then each attribute), and an open costs more than the header.
+// A refusal of what the file holds is kept too (its reading may have searched far); one that
+// came from the file system (locked, unreadable) is not.
 class HeaderCache {
 public:
     struct State {
@@ -125,19 +127,24 @@ public:
         state.written = (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
         return true;
     }
-    bool Find(const std::wstring& path, const State& state, MediaHeader& header)
+    // Whether the file is known; then *result is what reading it gave, and header its header
+    // when that succeeded.
+    bool Find(const std::wstring& path, const State& state, MediaHeader& header, HRESULT* result)
     {
         AcquireSRWLockShared(&m_lock);
         bool found = false;
         for (const Entry& e : m_entries)
             if (e.state.size == state.size && e.state.written == state.written && SamePath(e.path, path)) {
-                header = *e.header;
+                *result = e.result;
+                if (e.header)
+                    header = *e.header;
                 found = true;
                 break;
             }
         ReleaseSRWLockShared(&m_lock);
         return found;
     }
+    static bool Keepable(HRESULT refusal) { return HRESULT_FACILITY(refusal) != FACILITY_WIN32 && refusal != E_OUTOFMEMORY; }
     void Keep(const std::wstring& path, const State& state, const MediaHeader& header)
     {
         size_t bytes = header.asfHeader.size() + header.attributes.size() * 128;
@@ -145,29 +152,39 @@ public:
             bytes += f.data.size() + 64;
         if (bytes > kEntryBytes)
             return;
-        auto kept = std::make_shared<const MediaHeader>(header);
+        Store(path, state, std::make_shared<const MediaHeader>(header), S_OK);
+    }
+    void KeepRefusal(const std::wstring& path, const State& state, HRESULT refusal)
+    {
+        if (Keepable(refusal))
+            Store(path, state, nullptr, refusal);
+    }
+
+private:
+    void Store(const std::wstring& path, const State& state, std::shared_ptr<const MediaHeader> kept, HRESULT result)
+    {
         AcquireSRWLockExclusive(&m_lock);
         // A bounded ring: the oldest entry makes room.
         for (Entry& e : m_entries)
             if (SamePath(e.path, path)) {
-                e = {path, state, std::move(kept)};
+                e = {path, state, std::move(kept), result};
                 ReleaseSRWLockExclusive(&m_lock);
                 return;
             }
         if (m_entries.size() < kEntries)
-            m_entries.push_back({path, state, std::move(kept)});
+            m_entries.push_back({path, state, std::move(kept), result});
         else
-            m_entries[m_next++ % kEntries] = {path, state, std::move(kept)};
+            m_entries[m_next++ % kEntries] = {path, state, std::move(kept), result};
         ReleaseSRWLockExclusive(&m_lock);
     }
 
-private:
     static constexpr size_t kEntries = 1024;
     static constexpr size_t kEntryBytes = 256 * 1024;
     struct Entry {
         std::wstring path;
         State state;
-        std::shared_ptr<const MediaHeader> header;
+        std::shared_ptr<const MediaHeader> header;  // null for a refusal
+        HRESULT result = S_OK;
     };
     static bool SamePath(const std::wstring& a, const std::wstring& b)
     {
@@ -523,7 +540,12 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
     HeaderCache::State state;
     const std::wstring full = writing ? std::wstring() : HeaderCache::FullPath(filename);
     const bool known = !full.empty() && HeaderCache::StateOf(filename, state);
-    if (known && g_headers.Find(full, state, m_header)) {
+    HRESULT remembered = S_OK;
+    if (known && g_headers.Find(full, state, m_header, &remembered)) {
+        if (FAILED(remembered)) {
+            m_header = MediaHeader();
+            return remembered;
+        }
         m_file = INVALID_HANDLE_VALUE;
         m_path = filename;
         m_access = access;
@@ -539,6 +561,8 @@ HRESULT Editor::OpenFile(const WCHAR* filename, DWORD access, DWORD share)
     HRESULT hr = ReadMediaHeader(file, header);
     if (FAILED(hr)) {
         CloseHandle(file);
+        if (known)
+            g_headers.KeepRefusal(full, state, hr);
         return hr;
     }
     if (known)

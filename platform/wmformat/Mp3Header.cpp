@@ -254,15 +254,27 @@ struct FrameInfo {
     DWORD samples = 0;
     DWORD length = 0;
     bool mono = false;
+    // A free-format stream's frame length without padding, as the distance between its frames
+    // gave it (0 for a stream whose headers give the bit rate).
+    DWORD freeLength = 0;
 };
 
-bool ParseFrameHeader(const BYTE* p, FrameInfo& info)
+// The bit rate index that says the frame is free format: its length is not in the header.
+bool IsFreeFormatHeader(const BYTE* p)
+{
+    return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && ((p[1] >> 3) & 3) != 1 && ((p[1] >> 1) & 3) != 0 &&
+           (p[2] >> 4) == 0 && ((p[2] >> 2) & 3) != 3;
+}
+
+// A frame header; a free-format one only with the stream's frame length (freeLength, padding
+// not included), from which its bit rate follows.
+bool ParseFrameHeader(const BYTE* p, FrameInfo& info, DWORD freeLength = 0)
 {
     if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
         return false;
     int version = (p[1] >> 3) & 3, layerBits = (p[1] >> 1) & 3;
     int bitrateIndex = p[2] >> 4, rateIndex = (p[2] >> 2) & 3, padding = (p[2] >> 1) & 1;
-    if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+    if (version == 1 || layerBits == 0 || bitrateIndex == 15 || rateIndex == 3 || (bitrateIndex == 0 && !freeLength))
         return false;
     static const WORD kRates[3] = {44100, 48000, 32000};
     static const WORD kBitrates[2][3][15] = {
@@ -277,6 +289,20 @@ bool ParseFrameHeader(const BYTE* p, FrameInfo& info)
     info.bitrate = kBitrates[version == 3 ? 0 : 1][info.layer - 1][bitrateIndex] * 1000u;
     info.sampleRate = kRates[rateIndex] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
     info.mono = (p[3] >> 6) == 3;
+    info.freeLength = 0;
+    if (bitrateIndex == 0) {
+        info.freeLength = freeLength;
+        if (info.layer == 1) {
+            info.samples = 384;
+            info.bitrate = static_cast<DWORD>(static_cast<ULONGLONG>(freeLength / 4) * info.sampleRate / 12);
+            info.length = freeLength + padding * 4u;
+        } else {
+            info.samples = (info.layer == 3 && version != 3) ? 576 : 1152;
+            info.bitrate = static_cast<DWORD>(static_cast<ULONGLONG>(freeLength) * 8 * info.sampleRate / info.samples);
+            info.length = freeLength + padding;
+        }
+        return info.length >= 4 && info.bitrate > 0;
+    }
     if (info.layer == 1) {
         info.samples = 384;
         info.length = (12 * info.bitrate / info.sampleRate + padding) * 4;
@@ -310,14 +336,19 @@ void AddTimeAttributes(MediaHeader& header, ULONGLONG duration, DWORD bitrate)
 
 bool SameStream(const FrameInfo& a, const FrameInfo& b)
 {
-    return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
+    return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate && a.freeLength == b.freeLength;
 }
 
 // Frames in a row that agree (version, layer, sample rate) before a run of bytes is taken for
 // a stream: a single header is easily found in noise or in picture data, four in a row are not.
 constexpr int kChainFrames = 4;
-// The largest frame (layer II, 160 kbit/s at 8 kHz, padded).
+// The largest frame a header's bit rate gives (layer II, 160 kbit/s at 8 kHz, padded), and the
+// largest and smallest free-format frame looked for (640 kbit/s at 32 kHz is 2,880 bytes).
 constexpr size_t kMaxFrameBytes = 2881;
+constexpr size_t kMaxFreeFrameBytes = 4096;
+constexpr size_t kMinFreeFrameBytes = 24;
+// How many places of a next header a free-format first frame is tried with.
+constexpr int kFreeCandidates = 4;
 // The part of the audio the stream's first frame is looked for in at a time, and how far in
 // all: the first 128 KiB, then a mebibyte at a time, so that junk before the first frame is
 // skipped up to 64 MiB (only a file with that much junk costs that much, and only on its
@@ -326,22 +357,56 @@ constexpr size_t kFirstSearchBytes = 128 * 1024;
 constexpr size_t kSearchBytes = 1024 * 1024;
 constexpr ULONGLONG kMaxJunkBytes = 64ull * 1024 * 1024;
 
-// Whether a stream starts at 'at' of the buffer: kChainFrames agreeing frames, or fewer that
-// reach the end of the audio (the buffer's end is the audio's when atAudioEnd).
-bool StreamAt(const std::vector<BYTE>& buffer, size_t at, bool atAudioEnd, FrameInfo& first)
+// Whether the frames from 'at' of the buffer agree as one stream, the first as 'first' is
+// (kChainFrames of them, or fewer that reach the end of the audio).
+bool ChainFrom(const std::vector<BYTE>& buffer, size_t at, bool atAudioEnd, const FrameInfo& first)
 {
-    if (at + 4 > buffer.size() || !ParseFrameHeader(buffer.data() + at, first))
-        return false;
     size_t pos = at + first.length;
     for (int i = 1; i < kChainFrames; ++i) {
         if (pos + 4 > buffer.size())
             return atAudioEnd;
         FrameInfo next;
-        if (!ParseFrameHeader(buffer.data() + pos, next) || !SameStream(next, first))
+        if (!ParseFrameHeader(buffer.data() + pos, next, first.freeLength) || !SameStream(next, first))
             return false;
         pos += next.length;
     }
     return true;
+}
+
+// A free-format stream at 'at': its frame length is the distance to the next header of the
+// same kind (same version, layer, sample rate and channel mode, also free format), less the
+// first frame's padding; the nearest few such headers are tried.
+bool FreeStreamAt(const std::vector<BYTE>& buffer, size_t at, bool atAudioEnd, FrameInfo& first)
+{
+    const BYTE* p = buffer.data() + at;
+    if (!IsFreeFormatHeader(p))
+        return false;
+    const DWORD padding = ((p[2] >> 1) & 1) * ((((p[1] >> 1) & 3) == 3) ? 4u : 1u);
+    const size_t last = std::min(buffer.size() - 4, at + kMaxFreeFrameBytes + 4);
+    int tried = 0;
+    for (size_t next = at + kMinFreeFrameBytes; next <= last && tried < kFreeCandidates; ++next) {
+        const BYTE* q = buffer.data() + next;
+        if (q[0] != 0xFF || q[1] != p[1] || (q[2] & 0xFC) != (p[2] & 0xFC) || (q[3] & 0xC0) != (p[3] & 0xC0))
+            continue;
+        ++tried;
+        const size_t distance = next - at;
+        if (distance <= padding || !ParseFrameHeader(p, first, static_cast<DWORD>(distance - padding)))
+            continue;
+        if (ChainFrom(buffer, at, atAudioEnd, first))
+            return true;
+    }
+    return false;
+}
+
+// Whether a stream starts at 'at' of the buffer: kChainFrames agreeing frames, or fewer that
+// reach the end of the audio (the buffer's end is the audio's when atAudioEnd).
+bool StreamAt(const std::vector<BYTE>& buffer, size_t at, bool atAudioEnd, FrameInfo& first)
+{
+    if (at + 4 > buffer.size())
+        return false;
+    if (!ParseFrameHeader(buffer.data() + at, first))
+        return FreeStreamAt(buffer, at, atAudioEnd, first);
+    return ChainFrom(buffer, at, atAudioEnd, first);
 }
 
 // Frames counted in a part of the audio: their samples and bytes, and whether their bit rates differ.
@@ -366,7 +431,7 @@ void CountFrames(const std::vector<BYTE>& buffer, size_t at, bool resync, bool a
             }
             synced = true;
         }
-        if (!ParseFrameHeader(buffer.data() + at, f) || !SameStream(f, stream)) {
+        if (!ParseFrameHeader(buffer.data() + at, f, stream.freeLength) || !SameStream(f, stream)) {
             synced = false;
             ++at;
             continue;
@@ -423,7 +488,7 @@ bool LocateStream(FileSource& file, ULONGLONG start, ULONGLONG available, ULONGL
 {
     for (ULONGLONG base = 0, scan = kFirstSearchBytes; base < available && base < kMaxJunkBytes;
          base += scan, scan = kSearchBytes) {
-        window.resize(static_cast<size_t>(std::min<ULONGLONG>(available - base, scan + kChainFrames * kMaxFrameBytes)));
+        window.resize(static_cast<size_t>(std::min<ULONGLONG>(available - base, scan + kChainFrames * std::max(kMaxFrameBytes, kMaxFreeFrameBytes))));
         if (window.size() < 4 || !ReadAt(file, start + base, window.data(), window.size()))
             return false;
         windowAt = base;
@@ -455,7 +520,8 @@ bool LocateStream(FileSource& file, ULONGLONG start, ULONGLONG available, ULONGL
             }
             found = true;
             FrameInfo next;
-            while (pos + 4 <= window.size() && ParseFrameHeader(window.data() + pos, next) && SameStream(next, info))
+            while (pos + 4 <= window.size() && ParseFrameHeader(window.data() + pos, next, info.freeLength) &&
+                   SameStream(next, info))
                 pos += next.length;
             if (pos + 4 > window.size())
                 break;
@@ -514,7 +580,9 @@ ULONGLONG SpanDuration(FileSource& file, ULONGLONG offset, ULONGLONG bytes, cons
                 sample(kSampleWindows, kWindowBytes, count);
         }
     }
-    if (!count.variable && stream.bitrate)
+    // A free-format stream's padded frames make its rate a little more than its frame length
+    // says: its frames are counted as those of a variable one.
+    if (!count.variable && stream.bitrate && !stream.freeLength)
         return ScaleTo100ns(bytes * 8, stream.bitrate);
     if (!count.bytes)
         return 0;
@@ -554,6 +622,14 @@ AudioFacts ReadAudio(FileSource& file, ULONGLONG start, ULONGLONG audioEnd)
     bool variable = false;
     FrameCountHeader(frame, std::min<size_t>(info.length, window.size() - inWindow), info, frames, headerBytes, variable);
     facts.bitrate = info.bitrate;
+    if (frames && !variable && !info.freeLength) {
+        // An encoder's Info frame may be written at a higher rate than the audio (one at the
+        // audio's rate is too small to hold it): the rate is the first audio frame's.
+        FrameInfo audio;
+        const size_t next = inWindow + info.length;
+        if (next + 4 <= window.size() && ParseFrameHeader(window.data() + next, audio) && SameStream(audio, info))
+            facts.bitrate = audio.bitrate;
+    }
     if (!frames) {
         facts.duration = SpanDuration(file, start + at, audioBytes, info, true, facts.bitrate);
         return facts;
@@ -570,7 +646,7 @@ AudioFacts ReadAudio(FileSource& file, ULONGLONG start, ULONGLONG audioEnd)
     } else if (headerBytes) {
         counted = headerBytes;
     }
-    if (variable && facts.duration) {
+    if ((variable || info.freeLength) && facts.duration) {
         double bits = static_cast<double>(counted) * 8.0 * 1e7 / static_cast<double>(facts.duration);
         facts.bitrate = static_cast<DWORD>(std::min(bits, 4294967295.0));
     }

@@ -1408,3 +1408,141 @@ TEST(MetadataEditor, Mp3ReplacedByAnotherOfTheSameSizeIsReadAnew)
     ASSERT_TRUE(CopyFileW(b, path, FALSE));
     EXPECT_NEAR(DurationMs(path), 30000 * 128 / 64, 200);
 }
+
+namespace {
+
+// The length in milliseconds of what lame decodes a file to (lame reads free-format files,
+// whose frames ffmpeg's decoder does not take).
+long long LameDecodedMs(const ScratchFolder& folder, const CString& path)
+{
+    const CString wav = folder / L"decoded.wav";
+    if (mediafixtures::RunTool(folder, "lame --quiet --decode " + ShellQuoted(path) + " " + ShellQuoted(wav)) != 0)
+        return -1;
+    std::string out;
+    mediafixtures::RunPython(folder, "import wave\nw = wave.open(" + ShellQuoted(wav) +
+                                         ")\nprint(w.getnframes() * 1000 // w.getframerate())\n",
+                             &out);
+    return std::atoll(out.c_str());
+}
+
+}  // namespace
+
+TEST(MetadataEditor, FreeFormatMp3IsReadWithItsDurationAndBitRate)
+{
+    // Free-format frames say no bit rate: their length is the distance to the next frame. With
+    // lame's Info frame the length is ffprobe's (which reads that frame); without it, lame's
+    // own decoding tells it (lame drops its start delay, some 12 ms, from what it decodes).
+    ScratchFolder folder;
+    const CString tone = folder / L"tone.wav", long3 = folder / L"long.wav";
+    mediafixtures::RunTool(folder, "sox -n -r 44100 -c 2 -b 16 " + ShellQuoted(tone) + " synth 5 sine 440 && "
+                                   "sox -n -r 44100 -c 2 -b 16 " + ShellQuoted(long3) + " synth 180 sine 440");
+    const struct {
+        const char* what;
+        const wchar_t* name;
+        std::string options;
+        bool longSource;
+        bool probed;          // ffprobe gives the length (an Info frame); otherwise lame's decoding
+        DWORD nominal;        // the -b rate
+        long long tolerance;  // ms
+    } cases[] = {
+        {"128 kbit/s joint stereo with an Info frame", L"free-128.mp3", "-b 128 -m j", false, true, 128000, 30},
+        {"160 kbit/s mono with an Info frame", L"free-160-mono.mp3", "-b 160 -m m", false, true, 160000, 30},
+        {"320 kbit/s", L"free-320.mp3", "-b 320", false, true, 320000, 30},
+        {"an ID3v2 tag before the frames", L"Ada's Night Crossing - Part 01.mp3",
+         "-b 128 --add-id3v2 --tt \"Night Crossing\"", false, true, 128000, 30},
+        {"no Info frame: the frames counted", L"free-no-info.mp3", "-b 160 -t", false, false, 160000, 30},
+        {"3 minutes without an Info frame: sampled", L"free-long.mp3", "-b 128 -t", true, false, 128000, 200},
+        {"MPEG-2 at 22.05 kHz mono without an Info frame", L"free-22k.mp3", "-b 64 -m m --resample 22.05 -t", false,
+         false, 64000, 40},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CString path = folder / c.name;
+        ASSERT_EQ(0, mediafixtures::RunTool(folder, "lame --quiet --freeformat " + c.options + " " +
+                                                        ShellQuoted(c.longSource ? long3 : tone) + " " +
+                                                        ShellQuoted(path)));
+        const long long expected = c.probed ? mediafixtures::ProbeDurationMs(folder, path) : LameDecodedMs(folder, path);
+        ASSERT_GT(expected, c.longSource ? 179000 : 4900);
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        EXPECT_NEAR(static_cast<long long>(e.Number<QWORD>(L"Duration", WMT_TYPE_QWORD) / 10000), expected, c.tolerance);
+        EXPECT_NEAR(static_cast<double>(e.Number<DWORD>(L"Bitrate", WMT_TYPE_DWORD)), c.nominal, c.nominal * 0.01);
+        if (c.options.find("--tt") != std::string::npos) {
+            EXPECT_EQ(e.Text(L"Title"), L"Night Crossing");
+        }
+    }
+}
+
+TEST(MetadataEditor, ConstantBitRateMp3HasItsAudioFramesRateNotItsInfoFramesRate)
+{
+    // A 32 kbit/s frame at 44.1 kHz is too small for an encoder's Info frame, which ffmpeg then
+    // writes at a higher rate: the file's rate is its audio's, as mutagen and ffprobe say.
+    ScratchFolder folder;
+    const CString tone = folder / L"tone.wav";
+    mediafixtures::RunTool(folder, "sox -n -r 44100 -c 2 -b 16 " + ShellQuoted(tone) + " synth 5 sine 440");
+    const struct {
+        const char* what;
+        const wchar_t* name;
+        std::string command;  // %s: the output
+    } cases[] = {
+        {"lame, 32 kbit/s CBR at 44.1 kHz", L"lame-32.mp3", "lame --quiet -b 32 --cbr --resample 44.1 " + ShellQuoted(tone)},
+        {"lame, 32 kbit/s CBR as lame resamples it", L"lame-32-16k.mp3", "lame --quiet -b 32 --cbr " + ShellQuoted(tone)},
+        {"ffmpeg, 32 kbit/s with its Info frame", L"ffmpeg-32.mp3",
+         "ffmpeg -nostdin -v error -y -i " + ShellQuoted(tone) + " -c:a libmp3lame -b:a 32k"},
+        {"ffmpeg, 32 kbit/s mono at 22.05 kHz", L"ffmpeg-32-mono.mp3",
+         "ffmpeg -nostdin -v error -y -i " + ShellQuoted(tone) + " -ac 1 -ar 22050 -c:a libmp3lame -b:a 32k"},
+        {"ffmpeg, 128 kbit/s with its Info frame", L"ffmpeg-128.mp3",
+         "ffmpeg -nostdin -v error -y -i " + ShellQuoted(tone) + " -c:a libmp3lame -b:a 128k"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CString path = folder / c.name;
+        ASSERT_EQ(0, mediafixtures::RunTool(folder, c.command + " " + ShellQuoted(path)));
+        std::string out;
+        mediafixtures::RunPython(folder, "import mutagen.mp3\nprint(mutagen.mp3.MP3(" + ShellQuoted(path) +
+                                             ").info.bitrate)\n",
+                                 &out);
+        const long long mutagenRate = std::atoll(out.c_str());
+        ASSERT_GT(mutagenRate, 0);
+        // mutagen rounds to whole kbit/s for constant rates.
+        const long long nominal = (mutagenRate + 500) / 1000 * 1000;
+        OpenedEditor e(path);
+        ASSERT_EQ(e.result, S_OK);
+        EXPECT_EQ(static_cast<long long>(e.Number<DWORD>(L"Bitrate", WMT_TYPE_DWORD)), nominal);
+    }
+}
+
+TEST(MetadataEditor, AFilesRefusalIsRememberedWhileTheFileIsUnchanged)
+{
+    // What the callers' several opens of one file learn the first time holds for the next while
+    // the file is unchanged, a refusal too: held by another program, the file is still refused
+    // for what it is, not for the lock. Once it changes it is read anew.
+    ScratchFolder folder;
+    const CString path = folder / L"not audio.mp3", plain = folder / L"plain.mp3";
+    mediafixtures::RunPython(folder, "import random\nopen(" + ShellQuoted(path) +
+                                         ", 'wb').write(random.Random(5).randbytes(300 * 1024))\n");
+    mediafixtures::RunTool(folder, "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=5 "
+                                   "-c:a libmp3lame -b:a 128k " + ShellQuoted(plain));
+    EXPECT_EQ(OpenedEditor(path).result, WM_E_INVALID_FILE);
+    {
+        HANDLE held = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(OpenedEditor(path).result, WM_E_INVALID_FILE);
+        CloseHandle(held);
+    }
+    // A file never read is refused for the lock (nothing is remembered of it).
+    {
+        const CString other = folder / L"other.mp3";
+        ASSERT_TRUE(CopyFileW(path, other, FALSE));
+        HANDLE held = CreateFileW(other, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(OpenedEditor(other).result, HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));
+        CloseHandle(held);
+        // And a lock's refusal is not remembered.
+        EXPECT_EQ(OpenedEditor(other).result, WM_E_INVALID_FILE);
+    }
+    ASSERT_TRUE(CopyFileW(plain, path, FALSE));
+    OpenedEditor e(path);
+    ASSERT_EQ(e.result, S_OK);
+    EXPECT_NEAR(static_cast<long long>(e.Number<QWORD>(L"Duration", WMT_TYPE_QWORD) / 10000), 5000, 60);
+}
