@@ -1,7 +1,8 @@
 // Decodes a part into one CD-audio WAV file through the system's reader and prints the time:
 //   cddecode_bench <part> <wav>   "decode: <seconds> seconds, <bytes> bytes, converted <0|1>"
-//   cddecode_bench <part> -       the reader alone: the part's audio read as the reader gives
-//                                 it, nothing converted, nothing written
+//   cddecode_bench <part> - [part ...]  the reader alone: the parts' audio read as the reader
+//                                 gives it, one after the other in this one process, nothing
+//                                 converted, nothing written
 //   cddecode_bench <part> samples  each decoded sample's time, duration and bytes as it comes
 #include "BenchClock.h"
 #include "CdAudio.h"
@@ -75,7 +76,17 @@ int wmain(int argc, wchar_t** argv)
     }
     const double start = Now();
     CdDecodeResult result;
-    HRESULT hr = std::wcscmp(argv[2], L"-") == 0 ? DecodeOnly(argv[1], &result) : DecodeToCdAudioFile(argv[1], argv[2], &result);
+    HRESULT hr = S_OK;
+    ULONGLONG bytes = 0;
+    if (std::wcscmp(argv[2], L"-") == 0) {
+        for (int i = 1; i < argc && SUCCEEDED(hr); i = i == 1 ? 3 : i + 1) {
+            hr = DecodeOnly(argv[i], &result);
+            bytes += result.dataBytes;
+        }
+        result.dataBytes = bytes;
+    } else {
+        hr = DecodeToCdAudioFile(argv[1], argv[2], &result);
+    }
     const double seconds = Now() - start;
     CoUninitialize();
     if (FAILED(hr)) {

@@ -12,7 +12,8 @@
 #    split at its markers into track files, every track written to the disc, the session
 #    closed), against ffmpeg decoding each part into sox, which splits it at the same times
 #    (`ffmpeg ... -f wav - | sox -t wav - track.wav trim 0 300 : newfile : restart`), and the
-#    reader alone over the three parts. "split" is the engine's time until every track file is
+#    reader alone over the three parts, one after the other in one process as the engine reads
+#    them. "split" is the engine's time until every track file is
 #    written, "burn" until the disc is closed (the recorder's copies of the tracks included).
 #
 # Prints each one's times, the medians and the ratios.
@@ -102,11 +103,7 @@ for shape in stereo44 mono22; do
     [ -z "$(ls -A "$work/temp")" ] || { echo "track files left behind" >&2; exit 1; }
     disc_tracks=$(ls "$work/discs/Drive1/Disc1" | wc -l)
     rm -rf "$work/discs"
-    alone=0
-    for p in "${winparts[@]}"; do
-      alone=$(echo "$alone + $(wine "$exe" "$p" - | tr -d '\r' | awk '{ print $2 }')" | bc -l)
-    done
-    echo "$alone" >>"$work/alone.times"
+    wine "$exe" "${winparts[0]}" - "${winparts[@]:1}" | tr -d '\r' | awk '{ print $2 }' >>"$work/alone.times"
     [ "$round" = 1 ] && echo "road $shape: $line; on the disc $disc_tracks tracks, from sox $native_tracks"
   done
   s=$(median <"$work/split.times"); b=$(median <"$work/burn.times"); n=$(median <"$work/native.times")
