@@ -2,9 +2,6 @@
 
 #include "AfxMessageBox.h"
 #include "CarrowindSheet.h"
-#include "DeviceProfile.h"
-#include "ErrorTable.h"
-#include "FileUtils.h"
 #include "MediaElements.h"
 #include "PlayerRecord.h"
 #include "SuiteMessages.h"
@@ -12,13 +9,8 @@
 #include "WinThread.h"
 #include "WizardApp.h"
 #include "WizardServices.h"
-#include "MediaMarkers.h"
 #include "WindowsMediaThread.h"
-#include "iPodAddThread.h"
-#include "WizardSettings.h"
-#include "WmMetadata.h"
-#include "WmdmServices.h"
-#include "iTunesAutomation.h"
+#include "progress/TitleSideFiles.h"
 #include "res/AppleStringIds.h"
 #include "res/ConfirmPageIds.h"
 #include "res/DeviceStringIds.h"
@@ -37,109 +29,7 @@ namespace {
 constexpr int kAddStepPercent = 1;
 constexpr int kAddFileMarker = 0x30;
 
-// Starts a worker that deletes itself when it ends; only its id is kept, since a message to an
-// ended thread fails harmlessly.
-DWORD StartSelfDeletingWorker(HANDLE (*start)(CTransferJob*, DWORD*), CTransferJob* job)
-{
-    DWORD threadId = 0;
-    HANDLE thread = start(job, &threadId);
-    if (!thread)
-        return 0;
-    CloseHandle(thread);
-    return threadId;
-}
-
-BOOL PlayerStillThere(PlayerRecord* player)
-{
-    ULONGLONG freeBytes = 0;
-    if (!player->GetFreeSpace(&freeBytes))
-        return FALSE;
-    if (player->IsMp3Only() > 0 || player->IsApple() > 0 || player->IsZune() > 0 || player->massStorage)
-        return TRUE;
-    IWMDMDevice* device = player->GetDeviceInterface();
-    return device && MatchDeviceSerialNumber(device, player->serialNumber);
-}
-
-void CopyTitleSideFiles(PlayerRecord* player, const CString& playlist, const CString& cover, const CString& sourceId,
-                        BOOL mp3Title)
-{
-    if (player->mobileAppFound)
-        CopySideFilesToMobile(player, playlist, cover, sourceId);
-    if (mp3Title && player->massStorage)
-        CopySideFilesToDevice(player, playlist, cover, sourceId);
-}
-
-void DeletePartialFile(PlayerRecord* player, const CString& targetName)
-{
-    if (player->mobileAppFound)
-        player->DeleteMobileTargetFile(targetName);
-    if (player->massStorage)
-        player->DeleteTargetFile(targetName);
-}
-
-HANDLE StartConversionThread(CDownloadJob* job, DWORD* threadId)
-{
-    HANDLE own = nullptr;
-    auto* thread = static_cast<CWindowsMediaThread*>(AfxBeginThread(RUNTIME_CLASS(CWindowsMediaThread),
-                                                                    THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED,
-                                                                    nullptr, &own));
-    if (!thread)
-        return nullptr;
-    *threadId = thread->m_nThreadID;
-    thread->ResumeThread();
-    PostThreadMessageW(*threadId, WM_CONVERT_PART, 0, reinterpret_cast<LPARAM>(job));
-    return own;
-}
-
-bool FileThere(const CString& path)
-{
-    return !path.IsEmpty() && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The most markers handed to the iPod add thread.
-constexpr int kMaxMarkers = 256;
-
-// The title's picture for a player that shows one (a Zune, an Apple player, an MTP player
-// whose album is not made yet, a Windows Mobile or mass-storage player): when the title names
-// a picture that is missing, the program's default picture is put there; when it names none,
-// the default picture is sent as it lies beside the program (nothing is written into the
-// title's folder). A picture that is there is never replaced. The picture the run sends.
-CString PrepareDefaultCover(PlayerRecord* player, const CString& coverPath)
-{
-    const bool showsCover = player->IsZune() > 0 || player->IsApple() > 0 ||
-                            (player->GetStorageLayout() != 0 && !player->albumReady) || player->mobileAppFound ||
-                            player->massStorage;
-    if (!showsCover || (!coverPath.IsEmpty() && FileExists(coverPath)))
-        return coverPath;
-    static const wchar_t kDefaultCover[] = L"WMDefaultAlbum.jpg";
-    CWizardAppBase* app = AfxGetWizardApp();
-    const CString source = app ? app->JoinPath(kDefaultCover) : GetProgramFolder() + L"\\" + kDefaultCover;
-    if (coverPath.IsEmpty())
-        return FileExists(source) ? source : coverPath;
-    CopyFileW(source, coverPath, TRUE);
-    return coverPath;
-}
-
-TransferPageServices& Services()
-{
-    static TransferPageServices services;
-    return services;
-}
-
-bool EndsWithConvertedExtension(const CString& path)
-{
-    const CString ext = path.Right(3);
-    return ext.CompareNoCase(L"wav") == 0 || ext.CompareNoCase(L"m4a") == 0 || ext.CompareNoCase(L"m4b") == 0;
-}
-
 }  // namespace
-
-TransferPageServices SetTransferPageServices(TransferPageServices services)
-{
-    TransferPageServices before = Services();
-    Services() = std::move(services);
-    return before;
-}
 
 CProgressPage::CProgressPage(CWizardSheet* sheet) : CWizardPage(sheet, IDD_PROGRESS_PAGE), m_sheet(sheet)
 {
@@ -154,8 +44,8 @@ void CProgressPage::OnDestroy()
     DropQueuedResults();
     // iTunes and the chapter server may still hold a file of the last part for a moment.
     for (int attempt = 0; attempt < 50; ++attempt) {
-        DeleteTempSiblings();
-        if (m_conversionFolder.IsEmpty() || m_workerId || m_converterId)
+        DeleteRunFiles();
+        if (m_conversion.Folder().IsEmpty() || m_sender.WorkerId() || m_conversion.ConverterId())
             break;
         Sleep(100);
     }
@@ -199,11 +89,9 @@ BOOL CProgressPage::OnSetActive()
 BOOL CProgressPage::OnQueryCancel()
 {
     m_cancelFlag = TRUE;
-    if (m_workerId)
-        PostThreadMessageW(m_workerId, WM_TRANSFER_CANCEL, 0, 0);
+    m_sender.Cancel();
     // The conversion hears of it at once, also while it waits for room in its folder.
-    if (m_converterId)
-        PostThreadMessageW(m_converterId, WM_CONVERT_QUIT, 0, 0);
+    m_conversion.Cancel();
     return FALSE;
 }
 
@@ -271,9 +159,9 @@ void CProgressPage::PrepareParts()
     m_transferLabel.Reset();
     m_downloadLabel.Reset();
     DropQueuedResults();
-    DeleteTempSiblings();
+    DeleteRunFiles();
     m_parts.clear();
-    const BOOL convert = NeedsConversion(player);
+    const BOOL convert = CPartConversion::Needed(player, m_sheet);
     std::vector<double> weights;
     for (INT_PTR i = 0; i < m_sheet->m_selectedParts.GetSize(); ++i) {
         const INT_PTR chosen = static_cast<INT_PTR>(m_sheet->m_selectedParts[i]);
@@ -308,8 +196,8 @@ void CProgressPage::PrepareParts()
     m_firstStatus = TRUE;
     m_preparationDone = FALSE;
     ShowStatus(IDC_PROGRESS_TRANSFER_TIME, CString());
-    m_sheet->m_imagePath = PrepareDefaultCover(player, m_sheet->m_imagePath);
-    m_workerId = 0;
+    m_sheet->m_imagePath = CTitleSideFiles::PrepareCover(player, m_sheet->m_imagePath);
+    m_sender.Ended();
     m_sheet->m_lastTransferredPart = -1;
     m_running = TRUE;
     m_convertGiven = 0.0;
@@ -323,50 +211,10 @@ void CProgressPage::PrepareParts()
     ConvertParts();
 }
 
-BOOL CProgressPage::NeedsConversion(PlayerRecord* player) const
-{
-    const int apple = player->IsApple();
-    const int kind = m_sheet->m_media.GetMetadata().GetContentKind();
-    return apple > 1 && (m_sheet->m_iTunesCompatible || apple < static_cast<int>(kAppleIPodShuffle)) &&
-           (kind & (KindAudiobook | KindMusic)) != 0;
-}
-
-CString CProgressPage::MakeRunFolder(const CString& parent)
-{
-    if (parent.IsEmpty())
-        return CString();
-    CString base = parent;
-    base.TrimRight(L'\\');
-    // A folder of this run's own: one that did not exist before. One that is there already is
-    // another's (an earlier run's, another program's) and is left alone.
-    constexpr unsigned kAttempts = 100;
-    for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
-        CString folder;
-        folder.Format(L"%s\\Carrowind-%lu-%u", base.GetString(), GetCurrentProcessId(), attempt);
-        if (CreateDirectoryW(folder, nullptr))
-            return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return CString();
-    }
-    return CString();
-}
-
-BOOL CProgressPage::MakeConversionFolder()
-{
-    wchar_t temp[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    // The converted parts go to a folder of our own only, never beside the user's files.
-    const CString folder = length == 0 || length > MAX_PATH ? CString() : MakeRunFolder(CString(temp, static_cast<int>(length)));
-    if (folder.IsEmpty())
-        return FALSE;
-    m_conversionFolder = folder;
-    return TRUE;
-}
-
 void CProgressPage::ConvertParts()
 {
     const int count = GetPartCount();
-    if (!MakeConversionFolder()) {
+    if (!m_conversion.MakeFolder()) {
         m_preparationDone = TRUE;
         m_awaitingStart = FALSE;
         const CString text = FormatText(IDS_PROGRESS_TRANSFER_FAILED, GetPart(0)->name.GetString());
@@ -388,10 +236,10 @@ void CProgressPage::ConvertParts()
             ShowStatus(IDC_PROGRESS_TRANSFER_TIME, AfxLoadString(IDS_PROGRESS_CALCULATING));
         }
         CString target;
-        target.Format(L"%s\\%s", m_conversionFolder.GetString(),
+        target.Format(L"%s\\%s", m_conversion.Folder().GetString(),
                       m_sheet->FormatPartFileName(part->number, L"m4b").GetString());
         line += part->partFile + L"|" + target;
-        if (!ConvertPartToWav(part->partFile, target, i)) {
+        if (!m_conversion.Convert(*part, target, i, m_sheet, m_hWnd, m_cancelFlag)) {
             part->prepState = 1;
             if (m_cancelFlag) {
                 line += L" [CANCEL]";
@@ -407,166 +255,27 @@ void CProgressPage::ConvertParts()
         if (m_cancelFlag)
             break;
         part->prepState = 2;
-        if (m_awaitingStart && !m_workerId) {
+        if (m_awaitingStart && !m_sender.WorkerId()) {
             m_transferLabel.Pause();
             PostMessage(WM_TRANSFER_PART, static_cast<WPARAM>(i), 0);
             m_awaitingStart = FALSE;
         }
     }
     m_preparationDone = TRUE;
-    if (m_awaitingStart && !m_workerId) {
+    if (m_awaitingStart && !m_sender.WorkerId()) {
         m_transferLabel.Reset();
         ShowStatus(IDC_PROGRESS_TRANSFER_TIME, CString());
     }
     // A part still on its way ends the run through its WM_PART_DONE.
-    if (m_cancelFlag && !m_workerId)
+    if (m_cancelFlag && !m_sender.WorkerId())
         BackToConfirm();
-}
-
-CString CProgressPage::ConvertedName(const CString& target, const CString& produced)
-{
-    return target.Left(target.GetLength() - 3) + produced.Right(3);
-}
-
-BOOL CProgressPage::ConvertPartToWav(const CString& source, const CString& target, int index)
-{
-    PartTransferState* part = m_parts.count(index) ? m_parts[index].get() : nullptr;
-    if (!m_sheet || !part)
-        return FALSE;
-    auto job = std::make_unique<CDownloadJob>(nullptr, nullptr);
-    job->m_strUrl = source;
-    job->m_strTargetPath = target;
-    job->m_nPartIndex = index;
-    job->m_nPartWeight = static_cast<int>(part->weight);
-    job->m_nDurationSeconds = part->durationSeconds;
-    job->m_nBufferLength = part->durationSeconds;
-    job->m_hOwnerWnd = m_hWnd;
-    job->m_strCoverPath = m_sheet->m_imagePath;
-    job->m_strTitle = m_sheet->m_title;
-    job->m_strArtist = m_sheet->m_artist;
-    DWORD threadId = 0;
-    HANDLE thread = Services().startConverter ? Services().startConverter(job.get(), &threadId)
-                                              : StartConversionThread(job.get(), &threadId);
-    if (!thread)
-        return FALSE;
-    m_converterId = threadId;
-    if (m_cancelFlag)
-        PostThreadMessageW(threadId, WM_CONVERT_QUIT, 0, 0);
-    // The wait keeps the page alive: earlier parts transfer and Cancel is heard meanwhile.
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        AfxPumpQueuedMessages();
-        if (m_cancelFlag)
-            PostThreadMessageW(threadId, WM_CONVERT_QUIT, 0, 0);
-    }
-    CloseHandle(thread);
-    m_converterId = 0;
-    // The progress reports still queued name the job: they go before it does.
-    DiscardConversionProgress(m_hWnd);
-    const CString produced = job->GetTargetPath();
-    if (job->GetResult() == kConvertDone && FileThere(produced)) {
-        CString converted = ConvertedName(target, produced);
-        if (converted.CompareNoCase(produced) != 0 &&
-            !MoveFileExW(produced, converted, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-            converted = produced;
-        part->sourcePath = converted;
-        part->madeByRun = TRUE;
-        return TRUE;
-    }
-    // A result without its file is a failure too. Only what the conversion made is deleted.
-    DeleteSiblings(target);
-    if (FileThere(produced) && produced.CompareNoCase(source) != 0)
-        DeleteFileW(produced);
-    return FALSE;
-}
-
-CString CProgressPage::DeleteSiblings(const CString& path)
-{
-    CString deleted;
-    const CString stem = path.Left(path.GetLength() - 3);
-    for (const wchar_t* ext : {L"wav", L"m4a", L"m4b"}) {
-        const CString sibling = stem + ext;
-        if (FileThere(sibling) && DeleteFileW(sibling))
-            deleted += (deleted.IsEmpty() ? L"" : L"|") + sibling;
-    }
-    return deleted;
-}
-
-void CProgressPage::DeleteTempSiblings()
-{
-    // Nothing goes while a worker or the conversion may still use the files.
-    if (m_workerId || m_converterId)
-        return;
-    for (auto& [key, part] : m_parts) {
-        if (part->madeByRun && EndsWithConvertedExtension(part->sourcePath))
-            DeleteSiblings(part->sourcePath);
-        part->madeByRun = FALSE;
-    }
-    if (m_conversionFolder.IsEmpty())
-        return;
-    // The folder is ours alone: whatever a conversion left in it goes with it.
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(m_conversionFolder + L"\\*", &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW(m_conversionFolder + L"\\" + found.cFileName);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    // Kept while something still holds a file in it: the next try removes it.
-    if (RemoveDirectoryW(m_conversionFolder) || GetFileAttributesW(m_conversionFolder) == INVALID_FILE_ATTRIBUTES)
-        m_conversionFolder.Empty();
-}
-
-CString CProgressPage::BuildMarkerText(const CString& path)
-{
-    std::vector<std::pair<DWORD, CString>> markers;
-    if (path.Right(3).CompareNoCase(L"mp3") == 0) {
-        CMediaMarkers reader;
-        if (SUCCEEDED(reader.Open(path, TRUE))) {
-            for (int i = 0; i < reader.GetMarkerCount() && i < kMaxMarkers; ++i)
-                markers.emplace_back(reader.GetMarkerTime(i), reader.GetMarkerName(i));
-            reader.Close(FALSE);
-        }
-    } else {
-        CWMEditor reader;
-        if (SUCCEEDED(reader.Open(path))) {
-            for (int i = 0; i < reader.GetMarkerCount() && i < kMaxMarkers; ++i)
-                markers.emplace_back(reader.GetMarkerTime(i), reader.GetMarkerName(i));
-        }
-    }
-    static const wchar_t kIndent[] = L"\u00a0\u00a0\u00a0\u00a0\u00a0\u00a0";
-    CString text;
-    for (auto& [time, name] : markers) {
-        if (name.Left(6) == kIndent)
-            name = L"-" + name.Mid(6);
-        name.Trim();
-        CString line;
-        line.Format(L"%lu %s\r\n", static_cast<unsigned long>(time), name.GetString());
-        text += line;
-    }
-    return text;
-}
-
-void CProgressPage::FillAppleJob(CTransferJob* job, PlayerRecord* player, const CString& markerSource) const
-{
-    // The library's record adds to the library itself, the others to the iPod of that name.
-    job->m_bIsApple = (player->IsApple() & kAppleLibraryBit) != 0;
-    job->m_striPodName = ExtractParenthesized(player->GetDisplayName());
-    job->m_nAddProgressEst = static_cast<DWORD>(ReadiPodAddProgressEst());
-    job->m_nWaitSeconds = ReadWmaToAppleWaitSeconds();
-    job->m_bIsShuffle = player->isShuffle;
-    job->m_iTunesSourceFlag = player->iTunesSourceFlag;
-    // The chapters come from the title's own part: a converted WAV file carries none.
-    job->m_strMarkerText = BuildMarkerText(markerSource);
-    job->m_strFileExtension = m_sheet->m_media.GetMetadata().GetContentKind() == KindMusic ? L"m4a" : L"m4b";
 }
 
 LRESULT CProgressPage::OnConvertStarted() { return m_cancelFlag ? 2 : 1; }
 
 LRESULT CProgressPage::OnConvertProgress(int percent, CDownloadJob* job)
 {
-    if (m_awaitingStart && !m_workerId && percent > 0 && job) {
+    if (m_awaitingStart && !m_sender.WorkerId() && percent > 0 && job) {
         const int index = job->m_nPartIndex;
         if (const PartTransferState* part = GetPart(index)) {
             double base = 0.0;
@@ -597,11 +306,6 @@ LRESULT CProgressPage::OnConvertError(BOOL retry, CDownloadJob* job)
     const CString text = FormatText(retry ? IDS_CONVERT_ERROR_RETRY : IDS_CONVERT_ERROR, part->name.GetString(),
                                     job->GetErrorText().GetString());
     return AfxMessageBox(text, retry ? MB_YESNO : MB_OK | MB_ICONERROR);
-}
-
-BOOL CProgressPage::IsPlayerPresent(PlayerRecord* player)
-{
-    return Services().playerPresent ? Services().playerPresent(player) : PlayerStillThere(player);
 }
 
 void CProgressPage::ForgetGonePlayer()
@@ -638,7 +342,7 @@ void CProgressPage::TransferPart(int index)
         return;
     }
     m_isZune = player->IsZune() > 0;
-    if (!IsPlayerPresent(player)) {
+    if (!CPartSender::PlayerPresent(player)) {
         ForgetGonePlayer();
         EndTransfer(m_preparationDone);
         return;
@@ -656,94 +360,11 @@ void CProgressPage::TransferPart(int index)
     SetMarkupText(IDC_PROGRESS_TRANSFER_STATUS, L"TransferLabel");
     SetBar(m_progress.BarPosition(1.0));
     UpdateWindow();
-    if (StartWorker(player, index))
+    if (m_sender.Start(player, index, *m_parts.at(index), m_sheet, m_hWnd, &m_awaitingStart))
         return;
     // No worker: the failure takes the road of a finished part.
-    CTransferJob* job = MakeJob(nullptr, player, index, part->name);
+    CTransferJob* job = CPartSender::MakeJob(nullptr, player, index, *part, part->name, m_sheet, m_hWnd);
     PostMessage(WM_PART_DONE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(job));
-}
-
-CTransferJob* CProgressPage::MakeJob(IStream* deviceStream, PlayerRecord* player, int index, const CString& target) const
-{
-    auto* job = new CTransferJob(deviceStream, m_hWnd);
-    job->m_nPartIndex = index;
-    job->m_pPlayer = player;
-    job->m_strCoverPath = m_sheet->m_imagePath;
-    job->m_strTitle = m_sheet->m_title;
-    job->m_strArtist = m_sheet->m_artist;
-    job->m_strSourcePath = m_parts.at(index)->sourcePath;
-    job->m_strTargetName = target;
-    return job;
-}
-
-BOOL CProgressPage::StartWorker(PlayerRecord* player, int index)
-{
-    static const wchar_t kStartKey[] = L"TransferNewThread";
-    m_isZune = player->IsZune() > 0;
-    PartTransferState* part = m_parts[index].get();
-    IStream* stream = nullptr;
-    if (player->IsApple() <= 0 && !m_isZune) {
-        IWMDMDevice* device = player->GetDeviceInterface();
-        CString text;
-        if (!device) {
-            text.Format(AfxLoadString(IDS_TRANSFER_UNABLE_TO), L"get device interface",
-                        CErrorTable().FormatErrorText(E_FAIL).GetString());
-        } else {
-            const HRESULT marshalled = CoMarshalInterThreadInterfaceInStream(IID_IWMDMDevice, device, &stream);
-            if (FAILED(marshalled) || !stream) {
-                stream = nullptr;
-                text.Format(AfxLoadString(IDS_TRANSFER_UNABLE_TO), L"marshal interface",
-                            CErrorTable().FormatErrorText(FAILED(marshalled) ? marshalled : E_POINTER).GetString());
-            }
-        }
-        if (!text.IsEmpty()) {
-            player->errorDetails.SetAt(kStartKey, text);
-            return FALSE;
-        }
-    }
-    const BOOL apple = player->IsApple() > 0;
-    // The chapters of an Apple part come from the title's own file.
-    const CString markerSource = part->partFile;
-    if (apple && part->partFile.Right(3).CompareNoCase(L"mp3") == 0) {
-        // An MP3 part that already has its audiobook twin beside it goes as that file.
-        const CString twin = part->partFile.Left(part->partFile.GetLength() - 3) + L"m4b";
-        if (FileThere(twin))
-            part->partFile = part->sourcePath = twin;
-    }
-    const CString ext = part->partFile.Right(3);
-    const CString target = m_sheet->FormatPartFileName(part->number, ext);
-    if (target.GetLength() < 5 || target.Right(3).CompareNoCase(ext) != 0) {
-        CString text;
-        text.Format(AfxLoadString(IDS_PROGRESS_TARGET_NAME_CORRUPTED), target.GetString());
-        player->errorDetails.SetAt(kStartKey, text);
-        if (stream)
-            stream->Release();
-        return FALSE;
-    }
-    CTransferJob* job = MakeJob(stream, player, index, target);
-    if (m_isZune) {
-        WMT_ATTR_DATATYPE type = WMT_TYPE_QWORD;
-        QWORD value = 0;
-        if (SUCCEEDED(ReadWmFileAttribute(part->sourcePath, L"Duration", &type, &value)) && value)
-            job->m_nDuration = value / 10000;
-        value = 0;
-        if (SUCCEEDED(ReadWmFileAttribute(part->sourcePath, L"FileSize", &type, &value)) && value)
-            job->m_nFileSize = value;
-    }
-    if (apple)
-        FillAppleJob(job, player, markerSource);
-    m_awaitingStart = TRUE;
-    const DWORD id = Services().startWorker ? Services().startWorker(job)
-                     : StartSelfDeletingWorker(apple ? &StartiPodAddThread : &StartTransferThread, job);
-    if (!id) {
-        CString text;
-        text.Format(AfxLoadString(IDS_TRANSFER_UNABLE_TO), L"begin the transfer thread", L"AfxBeginThread returns NULL.");
-        player->errorDetails.SetAt(kStartKey, text);
-        delete job;
-        return FALSE;
-    }
-    m_workerId = id;
-    return TRUE;
 }
 
 LRESULT CProgressPage::OnPartStatus()
@@ -848,7 +469,7 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
         index = job->m_nPartIndex;
         delete job;
     }
-    m_workerId = 0;
+    m_sender.Ended();
     m_transferLabel.Pause();
     PartTransferState* part = index >= 0 && m_parts.count(index) ? m_parts[index].get() : nullptr;
     if (!part) {
@@ -856,8 +477,8 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
         return;
     }
     CString line = L"Complete: ";
-    if (part->madeByRun && EndsWithConvertedExtension(part->sourcePath)) {
-        line += DeleteSiblings(part->sourcePath);
+    if (part->madeByRun && CPartConversion::IsConvertedFile(part->sourcePath)) {
+        line += CPartConversion::DeleteSiblings(part->sourcePath);
         part->madeByRun = FALSE;
     }
     if (transferred) {
@@ -899,12 +520,8 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
     }
     if (m_cancelFlag) {
         m_transferLabel.Reset();
-        if (result == kTransferCancelled && !targetName.IsEmpty() && player) {
-            if (Services().deletePartial)
-                Services().deletePartial(player, targetName);
-            else
-                DeletePartialFile(player, targetName);
-        }
+        if (result == kTransferCancelled && !targetName.IsEmpty() && player)
+            CTitleSideFiles::DeletePartial(player, targetName);
         if (m_preparationDone)
             BackToConfirm();
         return;
@@ -922,18 +539,10 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
             count.Format(L"%d", sent);
             m_sheet->GetPlaceholders().SetAt(L"%%PART_COUNT%%", count);
         }
-        if (player) {
-            const int kind = m_sheet->m_media.GetMetadata().GetContentKind();
-            const BOOL mp3Title = (kind & (KindMp3Audiobook | KindMp3Music)) != 0;
-            if (Services().copySideFiles)
-                Services().copySideFiles(player, m_sheet->m_playlistPath, m_sheet->m_imagePath, m_sheet->m_sourceId,
-                                         mp3Title);
-            else
-                CopyTitleSideFiles(player, m_sheet->m_playlistPath, m_sheet->m_imagePath, m_sheet->m_sourceId,
-                                   mp3Title);
-        }
+        if (player)
+            CTitleSideFiles::CopyAfterLastPart(player, m_sheet);
         m_running = FALSE;
-        DeleteTempSiblings();
+        DeleteRunFiles();
         m_ownerSheet->PressButton(PSBTN_NEXT);
         return;
     }
@@ -947,7 +556,7 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
     if (index + 1 < GetPartCount()) {
         // The next part is still being converted: the conversion starts it when it is ready.
         ShowWaitingFor(index + 1);
-        if (EndsWithConvertedExtension(part->sourcePath)) {
+        if (CPartConversion::IsConvertedFile(part->sourcePath)) {
             m_transferLabel.Reset();
             m_transferLabel.Start();
             ShowStatus(IDC_PROGRESS_TRANSFER_TIME, AfxLoadString(IDS_PROGRESS_CALCULATING));
@@ -966,7 +575,7 @@ void CProgressPage::OnPartDone(int result, CTransferJob* job)
     if (m_cancelFlag) {
         BackToConfirm();
     } else {
-        DeleteTempSiblings();
+        DeleteRunFiles();
         m_ownerSheet->PressButton(PSBTN_NEXT);
     }
 }
@@ -1002,8 +611,8 @@ void CProgressPage::EndTransfer(BOOL goBack)
 void CProgressPage::BackToConfirm()
 {
     m_running = FALSE;
-    m_workerId = 0;
-    DeleteTempSiblings();
+    m_sender.Ended();
+    DeleteRunFiles();
     if (!m_sheet) {
         PostQuitMessage(0);
         return;
@@ -1055,3 +664,5 @@ void CProgressPage::DropQueuedResults()
     while (PeekMessageW(&msg, m_hWnd, WM_PART_DONE, WM_PART_DONE, PM_REMOVE))
         delete reinterpret_cast<CTransferJob*>(msg.lParam);
 }
+
+void CProgressPage::DeleteRunFiles() { m_conversion.DeleteRunFiles(m_parts, m_sender.WorkerId() != 0); }

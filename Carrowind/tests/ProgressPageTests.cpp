@@ -854,16 +854,16 @@ TEST(ProgressPageFolders, TheConversionFolderIsAlwaysANewOne)
     first.Format(L"%s\\Carrowind-%lu-0", scratch.Path().GetString(), GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryW(first, nullptr));
     testsupport::WriteAll(first + L"\\notes.txt", "another program's file");
-    const CString made = CProgressPage::MakeRunFolder(scratch.Path() + L"\\");
+    const CString made = CPartConversion::MakeRunFolder(scratch.Path() + L"\\");
     ASSERT_FALSE(made.IsEmpty());
     EXPECT_NE(first, made);
     EXPECT_EQ(0, made.Find(scratch.Path() + L"\\"));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(made));
     EXPECT_EQ(0, testsupport::FileCount(made));
     EXPECT_EQ("another program's file", testsupport::ReadAllBytes(first + L"\\notes.txt"));
-    EXPECT_NE(made, CProgressPage::MakeRunFolder(scratch.Path()));
+    EXPECT_NE(made, CPartConversion::MakeRunFolder(scratch.Path()));
     for (const CString& parent : {scratch / L"missing\\deeper", CString()})
-        EXPECT_TRUE(CProgressPage::MakeRunFolder(parent).IsEmpty()) << parent.ToNarrow();
+        EXPECT_TRUE(CPartConversion::MakeRunFolder(parent).IsEmpty()) << parent.ToNarrow();
 }
 
 }  // namespace
