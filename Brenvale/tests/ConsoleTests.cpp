@@ -1787,7 +1787,8 @@ TEST_F(Console, BurnRoadFromTheConsoleToTheVirtualRecorder)
           L"The Emberquay has completed burning in Test mode without errors."},
          L"Confirm", {0}, 0, 1},
         {"a write failure at track 3", "Discs=1\n[Drive1.Disc1]\nType=CD-R\nFailTrack=3\n", false,
-         {L"An error occurred while attempting to burn \"Folder b1-Part03.mp3\".\n\nUnable to burn track.\n"},
+         {L"An error occurred while attempting to burn \"Folder b1-Part03.mp3\".\n\nUnable to burn track 3 of the CD "
+          L"(track 1 of the part \""},
          L"Confirm", {2}, 0, 0},
     };
     for (const Case& c : cases) {

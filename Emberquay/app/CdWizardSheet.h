@@ -24,6 +24,7 @@ public:
     int m_lastBurnedPart = -1;    // the part number that last reached the burn, -1 for none
     CUIntArray m_selectedParts;   // indexes of the chosen parts, in list order
     BOOL m_testMode = FALSE;
+    int m_discsNeeded = 0;        // the discs the Confirm page announced for the chosen parts
     CString m_elapsedText;        // the burn's time, for the Success page
 
     CCdWelcomePage m_welcome;

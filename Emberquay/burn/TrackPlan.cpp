@@ -1,35 +1,52 @@
 #include "TrackPlan.h"
 
+#include "BurnEngine.h"
 #include "MediaMarkers.h"
+#include "WmMetadata.h"
 
 #include <objbase.h>
 
-int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discFrames, uint64_t gapFrames)
+int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discBlocks, uint64_t gapFrames)
 {
+    const ULONG gap = static_cast<ULONG>(gapFrames);
     int discs = 0;
-    uint64_t frames = 0;
+    uint64_t ms = 0;  // on the disc being filled
     int tracks = 0;
     for (const PlannedPart& part : parts) {
-        const int partTracks = part.tracks < 1 ? 1 : (part.tracks > kDiscTracks ? kDiscTracks : part.tracks);
-        // Whole seconds, as the disc's time is counted.
-        const uint64_t partFrames = part.known ? part.durationMs / 1000 * kFramesPerSecond : discFrames;
         if (!part.known) {
+            // A disc of its own, which nothing else joins.
             ++discs;
-            frames = discFrames;
+            ms = 0;
             tracks = kDiscTracks;
             continue;
         }
-        const uint64_t gaps = gapFrames * static_cast<uint64_t>(discs == 0 || tracks == 0 ? partTracks - 1 : partTracks);
-        if (discs == 0 || tracks == 0 || frames + gaps + partFrames > discFrames || tracks + partTracks > kDiscTracks) {
-            ++discs;
-            frames = partFrames + gapFrames * static_cast<uint64_t>(partTracks - 1);
-            tracks = partTracks;
-        } else {
-            frames += gaps + partFrames;
+        const int partTracks = part.tracks < 1 ? 1 : (part.tracks > kDiscTracks ? kDiscTracks : part.tracks);
+        const bool fits = discs > 0 && tracks + partTracks <= kDiscTracks &&
+                          CWMABurn::BlocksNeeded(ms + part.durationMs, static_cast<ULONGLONG>(tracks + partTracks), gap) <=
+                              discBlocks;
+        if (fits) {
+            ms += part.durationMs;
             tracks += partTracks;
+        } else {
+            ++discs;
+            ms = part.durationMs;
+            tracks = partTracks;
         }
     }
     return discs;
+}
+
+uint64_t PartDurationMs(const CString& path, uint64_t textMs)
+{
+    if (path.IsEmpty())
+        return textMs;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    QWORD duration = 0;  // 100-nanosecond units
+    WMT_ATTR_DATATYPE type = WMT_TYPE_QWORD;
+    const bool read = SUCCEEDED(ReadWmFileAttribute(path, L"Duration", &type, &duration)) && duration > 0;
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return read ? (duration + 9999) / 10000 : textMs;
 }
 
 std::vector<PlannedTrack> TracksOfMarkers(const std::vector<MarkerEntry>& markers, uint64_t durationMs)

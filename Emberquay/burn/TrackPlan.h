@@ -19,16 +19,20 @@ inline constexpr int kDiscTracks = kMaxCdTracks;
 
 // One chosen part as the disc count sees it.
 struct PlannedPart {
-    uint64_t durationMs = 0;
+    uint64_t durationMs = 0;  // exact (PartDurationMs)
     int tracks = 1;      // its tracks (at least 1)
     bool known = true;   // false: no part object, counted as a whole disc
 };
 
-// The number of discs the parts need, in list order: a part starts a new disc when its tracks
-// and their pauses would not fit in the time or track count left; a part too long for any disc
-// still takes one disc of its own.
-int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discFrames = kDiscSeconds * kFramesPerSecond,
+// The number of discs the parts need, in list order, counted as the burn fills a disc (the
+// blocks of the exact durations, every track's gap, at most 99 tracks): a part starts a new disc
+// when it would not fit in the blocks or tracks left; a part too long for any disc still takes
+// one disc of its own.
+int CountDiscsNeeded(const std::vector<PlannedPart>& parts, uint64_t discBlocks = kDiscSeconds * kFramesPerSecond,
                      uint64_t gapFrames = kTrackGapFrames);
+// A part's exact length in milliseconds from its file's header (rounded up), or textMs (its
+// duration text's whole seconds) when the header gives none.
+uint64_t PartDurationMs(const CString& path, uint64_t textMs);
 
 // One track of a part, as the burn makes it.
 using PlannedTrack = PartTrack;

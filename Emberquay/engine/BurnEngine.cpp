@@ -74,6 +74,32 @@ std::string AnsiPath(const CString& path)
     return path.ToNarrow(CP_ACP);
 }
 
+// A part as the user knows it: its file's name.
+CString PartFileName(const CString& path)
+{
+    const int slash = path.ReverseFind(L'\\');
+    return slash < 0 ? path : path.Mid(slash + 1);
+}
+
+// "m:ss.mmm" of a length in CD-audio frames.
+CString FramesText(ULONGLONG frames)
+{
+    const ULONGLONG ms = frames * 1000 / kCdSamplesPerSecond;
+    CString text;
+    text.Format(L"%u:%02u.%03u", static_cast<unsigned>(ms / 60000), static_cast<unsigned>(ms / 1000 % 60),
+                static_cast<unsigned>(ms % 1000));
+    return text;
+}
+
+// How much shorter than its header says a part's decoded audio may be before it is taken for a
+// damaged or incomplete file: decoders end a packet or so early, and a header's length is an
+// estimate for some MP3 files.
+ULONGLONG ShortfallAllowedMs(ULONGLONG durationMs)
+{
+    const ULONGLONG share = durationMs / 50;
+    return share > 2000 ? share : 2000;
+}
+
 // Sends a stage to the Progress page.
 void SendStage(HWND owner, WPARAM value, LPARAM stage)
 {
@@ -126,6 +152,34 @@ HRESULT CWMABurn::FailText(const wchar_t* step, const CString& detail, HRESULT h
     return hr;
 }
 
+void CWMABurn::NamePart(ULONG part, int partTrack)
+{
+    if (part >= kMaxBurnParts)
+        return;
+    CString text;
+    text.Format(AfxLoadString(IDS_PART_NOT_BURNED), m_error.GetString(), PartFileName(m_paths[part]).GetString(),
+                partTrack);
+    m_error = text;
+}
+
+HRESULT CWMABurn::FailTempFolder(HRESULT hr)
+{
+    CString folder = m_tempFolder;
+    while (folder.GetLength() > 3 && folder.Right(1) == L"\\")
+        folder = folder.Left(folder.GetLength() - 1);
+    const DWORD attributes = GetFileAttributesW(folder);
+    CString detail;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        detail.Format(AfxLoadString(IDS_TEMP_FOLDER_MISSING), folder.GetString());
+    else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        detail.Format(AfxLoadString(IDS_TEMP_FOLDER_IS_FILE), folder.GetString());
+    else
+        detail = Errors().FormatErrorText(hr);
+    CString step;
+    step.Format(AfxLoadString(IDS_TEMP_FOLDER_STEP), folder.GetString());
+    return FailText(step, detail, hr);
+}
+
 HRESULT CWMABurn::AddTrackFiles(int part, const TrackBoundaries& b, int tracks)
 {
     const CString folder = m_tempFolder;
@@ -137,10 +191,85 @@ HRESULT CWMABurn::AddTrackFiles(int part, const TrackBoundaries& b, int tracks)
         // The name is reserved by the file GetTempFileNameW creates; the track is written into
         // that very file, so no other file of the folder is ever opened or deleted.
         if (!GetTempFileNameW(folder, prefix, 0, name))
-            return Fail(L"create a temporary track file", HRESULT_FROM_WIN32(GetLastError()));
-        m_tracks.push_back({name, b.ms[t]});
+            return FailTempFolder(HRESULT_FROM_WIN32(GetLastError()));
+        TrackFileEntry entry;
+        entry.path = name;
+        entry.endMs = b.ms[t];
+        entry.part = static_cast<ULONG>(part);
+        entry.partTrack = t;
+        m_tracks.push_back(entry);
     }
-    (void)part;
+    return S_OK;
+}
+
+HRESULT CWMABurn::CheckPartOpens(ULONG part)
+{
+    std::unique_ptr<wmreader::MediaReader> reader;
+    HRESULT hr = wmreader::CreateMediaReader(&reader);
+    if (FAILED(hr))
+        return Fail(L"create synchronous Reader", hr);
+    hr = reader->Open(m_paths[part]);
+    if (FAILED(hr))
+        return Fail(L"open media file", hr);
+    CCdAudioReader cd(*reader);
+    wmreader::ReaderStep step = wmreader::ReaderStep::None;
+    hr = cd.Prepare(&step);
+    if (FAILED(hr)) {
+        reader->Close();
+        if (cd.Refused())
+            return FailText(L"GetAudioOutput", AfxLoadString(IDS_NO_CD_AUDIO_FORMAT), E_FAIL);
+        const std::wstring detail = wmreader::AudioOutputFailureText(step);
+        if (!detail.empty())
+            return FailText(L"GetAudioOutput", detail.c_str(), hr);
+        return Fail(L"prepare the audio stream", hr);
+    }
+    // Its first audio, to see that it decodes at all.
+    CdAudioChunk chunk;
+    hr = cd.Next(&chunk, &step);
+    reader->Close();
+    if (hr == wmreader::kBadDataUnit)
+        return FailText(L"get next sample", wmreader::BadDataUnitText(hr, cd.LastSample()).c_str(), hr);
+    if (FAILED(hr))
+        return Fail(step == wmreader::ReaderStep::SampleBuffer ? L"get sample buffer" : L"get next sample", hr);
+    if (hr == S_FALSE && m_durations[part] > ShortfallAllowedMs(m_durations[part])) {
+        CString detail;
+        detail.Format(AfxLoadString(IDS_PART_ENDS_EARLY), FramesText(0).GetString(),
+                      FramesText(static_cast<ULONGLONG>(m_durations[part]) * kCdSamplesPerSecond / 1000).GetString());
+        return FailText(L"decode the part", detail, E_FAIL);
+    }
+    return S_OK;
+}
+
+HRESULT CWMABurn::CheckDecodedPart(ULONG part, size_t firstTrack, ULONGLONG frames)
+{
+    const ULONGLONG durationMs = m_durations[part];
+    const ULONGLONG decodedMs = frames * 1000 / kCdSamplesPerSecond;
+    if (durationMs > 0 && decodedMs + ShortfallAllowedMs(durationMs) < durationMs) {
+        // The track the audio ended in.
+        int track = 1;
+        for (size_t i = firstTrack; i < m_tracks.size(); ++i) {
+            if (m_tracks[i].frames > 0)
+                track = m_tracks[i].partTrack;
+        }
+        CString detail;
+        detail.Format(AfxLoadString(IDS_PART_ENDS_EARLY), FramesText(frames).GetString(),
+                      FramesText(durationMs * kCdSamplesPerSecond / 1000).GetString());
+        const HRESULT hr = FailText(L"decode the part", detail, E_FAIL);
+        NamePart(part, track);
+        return hr;
+    }
+    // A track whose start lies past the decoded end would be an empty track on the disc.
+    for (size_t i = firstTrack; i < m_tracks.size(); ++i) {
+        if (m_tracks[i].frames == 0) {
+            const ULONGLONG start = i > firstTrack ? TrackStartFrame(m_tracks[i - 1].endMs) : 0;
+            CString detail;
+            detail.Format(AfxLoadString(IDS_TRACK_PAST_END), FramesText(frames).GetString(), m_tracks[i].partTrack,
+                          FramesText(start).GetString());
+            const HRESULT hr = FailText(L"decode the part", detail, E_FAIL);
+            NamePart(part, m_tracks[i].partTrack);
+            return hr;
+        }
+    }
     return S_OK;
 }
 
@@ -216,6 +345,7 @@ HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrac
                 data += take * kFrameBytes;
                 frames += take;
                 left -= take;
+                m_tracks[current].frames += take;
             }
             if (ends_here) {
                 hr = wav.Close();
@@ -245,6 +375,7 @@ HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrac
         hr = FailText(WriterStepText(wav.FailedStep()), Errors().FormatErrorText(closed), closed);
     reader->Close();
     *framesOut = frames;
+    m_decodingTrack = m_tracks[current].partTrack;
     return hr;
 }
 
@@ -284,9 +415,53 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
     }
 
     const ULONGLONG available = m_record.freeBytes / kBytesPerBlock;
-    ULONGLONG cumulativeMs = 0;
+
+    // This disc's parts, from their lengths and tracks, before any part is opened: every track
+    // of the disc costs its gap; a disc holds 99 tracks. A first part that does not fit is an
+    // error; a later one ends the disc before it.
+    struct DiscPart {
+        ULONG part;
+        TrackBoundaries b;
+        int tracks;
+    };
+    std::vector<DiscPart> disc;
+    {
+        ULONGLONG cumulativeMs = 0;
+        ULONGLONG discTracks = 0;
+        for (ULONG p = startIndex; p < m_partCount; ++p) {
+            std::vector<TrackMarker> markers;
+            ReadPartMarkers(m_paths[p], &markers);
+            DiscPart entry{p, {}, 0};
+            entry.tracks = TrackBoundariesOf(PlanPartTracks(markers, m_durations[p]), m_durations[p], &entry.b);
+            const ULONGLONG totalTracks = discTracks + static_cast<ULONGLONG>(entry.tracks);
+            if (BlocksNeeded(cumulativeMs + m_durations[p], totalTracks, m_gap) > available || totalTracks > kMaxCdTracks) {
+                if (p == startIndex)
+                    hr = FailText(L"burn to recordable CD", AfxLoadString(IDS_INSUFFICIENT_SPACE), E_FAIL);
+                break;
+            }
+            disc.push_back(entry);
+            cumulativeMs += m_durations[p];
+            discTracks = totalTracks;
+        }
+    }
+    // The parts of the discs after this one open and decode, so that none of them is found
+    // unreadable after this disc has been written; this disc's parts are decoded in full below,
+    // before its first track is written.
+    for (ULONG p = startIndex + static_cast<ULONG>(disc.size()); SUCCEEDED(hr) && !disc.empty() && p < m_partCount; ++p) {
+        if (m_cancelled && *m_cancelled) {
+            hr = kBurnCancelled;
+            break;
+        }
+        hr = CheckPartOpens(p);
+        if (FAILED(hr))
+            NamePart(p, 1);
+    }
+
     ULONGLONG discFrames = 0;  // decoded for this disc, in CD-audio frames
-    for (ULONG p = startIndex; p < m_partCount; ++p) {
+    for (const DiscPart& entry : disc) {
+        if (FAILED(hr))
+            break;
+        const ULONG p = entry.part;
         if (progress) {
             progress->Begin(p);
             if (progress->Progress(static_cast<DWORD>(-1)) == kBurnCancelled) {
@@ -294,30 +469,21 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
                 break;
             }
         }
-        std::vector<TrackMarker> markers;
-        ReadPartMarkers(m_paths[p], &markers);
-        TrackBoundaries b;
-        const int tracks = TrackBoundariesOf(PlanPartTracks(markers, m_durations[p]), m_durations[p], &b);
-
-        // Every track of the disc costs its gap; a disc holds 99 tracks. A first part that does
-        // not fit is an error; a later one ends the disc before it.
-        const ULONGLONG totalTracks = m_tracks.size() + static_cast<ULONGLONG>(tracks);
-        const ULONGLONG needed = BlocksNeeded(cumulativeMs + m_durations[p], totalTracks, m_gap);
-        if (needed > available || totalTracks > kMaxCdTracks) {
-            if (p == startIndex) {
-                hr = FailText(L"burn to recordable CD", AfxLoadString(IDS_INSUFFICIENT_SPACE), E_FAIL);
-            }
-            break;
-        }
-
         const size_t first = m_tracks.size();
+        const ULONGLONG totalTracks = first + static_cast<ULONGLONG>(entry.tracks);
         ULONGLONG partFrames = 0;
-        hr = AddTrackFiles(static_cast<int>(p), b, tracks);
+        m_decodingTrack = 1;
+        hr = AddTrackFiles(static_cast<int>(p), entry.b, entry.tracks);
+        if (SUCCEEDED(hr)) {
+            hr = DecodePart(static_cast<int>(p), progress, first, entry.b, entry.tracks, &partFrames);
+            if (FAILED(hr) && hr != kBurnCancelled && !m_error.IsEmpty())
+                NamePart(p, m_decodingTrack);
+        }
         if (SUCCEEDED(hr))
-            hr = DecodePart(static_cast<int>(p), progress, first, b, tracks, &partFrames);
+            hr = CheckDecodedPart(p, first, partFrames);
         if (FAILED(hr))
             break;
-        // The durations above are whole seconds; what the disc takes is the decoded audio. A part
+        // The durations above are the headers'; what the disc takes is the decoded audio. A part
         // whose decoded length does not fit after the parts before it goes to the next disc.
         if (BlocksOfFrames(discFrames + partFrames, totalTracks, m_gap) > available) {
             if (p == startIndex) {
@@ -336,7 +502,6 @@ HRESULT CWMABurn::Burn(int partCount, HWND owner, IWMDMProgress* progress, CStri
         if (progress)
             progress->End();
         m_nextIndex = p + 1;
-        cumulativeMs += m_durations[p];
     }
 
     if (SUCCEEDED(hr) && m_error.IsEmpty() && m_tracks.empty())
@@ -423,7 +588,11 @@ HRESULT CWMABurn::WriteDisc()
                                                            m_testMode ? 1 : 0, 0, 1, 5);
         if (e != STARBURN_OK) {
             StarBurn_Destroy(&m_grabber);
-            m_error.Format(AfxLoadString(IDS_TRACK_FAILED), L"burn track",
+            const TrackFileEntry& track = m_tracks[i];
+            CString step;
+            step.Format(AfxLoadString(IDS_WRITE_STEP), static_cast<int>(i + 1), track.partTrack,
+                        PartFileName(track.part < kMaxBurnParts ? m_paths[track.part] : CString()).GetString());
+            m_error.Format(AfxLoadString(IDS_TRACK_FAILED), step.GetString(),
                            call.Describe(L"StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile", e).GetString());
             // The disc is neither closed nor ejected; the parts decoded count as handed over.
             m_startIndex = m_nextIndex;

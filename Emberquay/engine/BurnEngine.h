@@ -42,6 +42,9 @@ enum BurnStage : LPARAM {
 struct TrackFileEntry {
     CString path;
     DWORD endMs = 0;
+    ULONG part = 0;           // the job's part it comes from
+    int partTrack = 1;        // its number in that part, from 1
+    ULONGLONG frames = 0;     // decoded into it
 };
 
 class CWMABurn {
@@ -76,6 +79,15 @@ public:
 private:
     HRESULT Fail(const wchar_t* step, HRESULT hr);
     HRESULT FailText(const wchar_t* step, const CString& detail, HRESULT hr);
+    // Adds to the error text which part (and which of its tracks) it comes from, and that the
+    // disc has not been written.
+    void NamePart(ULONG part, int partTrack);
+    // Checks that a part opens and gives CD audio, without decoding it.
+    HRESULT CheckPartOpens(ULONG part);
+    // Checks a decoded part: its audio reaches its end, and every track has audio.
+    HRESULT CheckDecodedPart(ULONG part, size_t firstTrack, ULONGLONG frames);
+    // The reason a track file cannot be made in the temporary folder, naming the folder.
+    HRESULT FailTempFolder(HRESULT hr);
     // Adds the part's track files to the list (files reserved in the temporary folder).
     HRESULT AddTrackFiles(int part, const TrackBoundaries& b, int tracks);
     HRESULT DecodePart(int part, IWMDMProgress* progress, size_t firstTrack, const TrackBoundaries& b, int tracks,
@@ -97,6 +109,7 @@ private:
     CString m_error;
     HWND m_owner = nullptr;
     const volatile LONG* m_cancelled = nullptr;
+    int m_decodingTrack = 1;  // the part's track being decoded, from 1
     void* m_grabber = nullptr;
     std::vector<TrackFileEntry> m_tracks;
 };

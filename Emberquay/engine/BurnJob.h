@@ -38,7 +38,11 @@ public:
     ULONG WriteSpeed = 0xFFFF;
     BOOL TestMode = FALSE;
     CString PartPaths[kMaxBurnParts];
-    DWORD PartDurations[kMaxBurnParts] = {};
+    DWORD PartDurations[kMaxBurnParts] = {};  // exact, in milliseconds (0: not known)
+    // The discs the Confirm page announced for these parts (0: not known), and the disc being
+    // burned, from 1; when the thread ends, the number of the last disc it burned.
+    int DiscCount = 0;
+    int DiscNumber = 1;
     DiscRefresh RefreshDisc;
     // Set by the page from its own thread (Cancel); the thread sees it also while one of its
     // message boxes is up, when a posted cancel message would not reach it.

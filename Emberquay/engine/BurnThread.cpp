@@ -176,8 +176,10 @@ HRESULT CDBurnThread::BurnOnePart()
         const DiscRefresh refresh = m_job->RefreshDisc ? m_job->RefreshDisc : DiscRefresh(RefreshDiscState);
         refresh(record);
         while (!TakesTracks(record)) {
+            // A disc that is there but takes no track is not called missing.
+            const UINT why = record.discType == STARBURN_DISC_NONE ? IDS_NO_MEDIA : IDS_DISC_NOT_BLANK;
             CString text;
-            text.Format(AfxLoadString(IDS_INSERT_BLANK), AfxLoadString(IDS_NO_MEDIA).GetString(), drive.m_displayName.GetString());
+            text.Format(AfxLoadString(IDS_INSERT_BLANK), AfxLoadString(why).GetString(), drive.m_displayName.GetString());
             if (Ask(text, MB_RETRYCANCEL | MB_ICONQUESTION, IDCANCEL) == IDCANCEL) {
                 hr = kBurnCancelled;
                 break;
@@ -200,14 +202,19 @@ HRESULT CDBurnThread::BurnOnePart()
                         hr = kBurnCancelled;
                     }
                 } else {
+                    // Discs, not parts: the disc just done of the discs the Confirm page announced
+                    // (more when the decoded audio needs more than it counted).
+                    const int done = m_job->DiscNumber;
+                    const int discs = m_job->DiscCount > done ? m_job->DiscCount : done + 1;
                     if (m_nextIndex == 0)
                         text = AfxLoadString(IDS_NOTHING_PROCESSED);
                     else
-                        text.Format(AfxLoadString(m_job->TestMode ? IDS_NEXT_TEST_DISC : IDS_NEXT_DISC),
-                                    static_cast<int>(m_nextIndex), static_cast<int>(count),
-                                    static_cast<int>(m_nextIndex + 1));
+                        text.Format(AfxLoadString(m_job->TestMode ? IDS_NEXT_TEST_DISC : IDS_NEXT_DISC), done, discs,
+                                    done + 1);
                     hr = Ask(text, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL) == IDCANCEL ? kBurnCancelled
                                                                                            : kBurnNextDisc;
+                    if (hr == kBurnNextDisc && m_nextIndex != 0)
+                        m_job->DiscNumber = done + 1;
                 }
             }
         }

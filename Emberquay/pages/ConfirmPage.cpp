@@ -108,6 +108,7 @@ BOOL CCdConfirmPage::OnInitDialog()
     m_partList.InsertColumn(kPathColumn, L"Path", LVCFMT_LEFT, m_pathColumnWidth);
     m_filling = TRUE;
     m_partTracks.assign(static_cast<size_t>(title.m_parts.GetSize()), 1);
+    m_partMs.assign(static_cast<size_t>(title.m_parts.GetSize()), 0);
     for (INT_PTR i = 0; i < title.m_parts.GetSize(); ++i) {
         const CPartObject* part = title.GetPart(i);
         if (!part) {
@@ -134,11 +135,14 @@ BOOL CCdConfirmPage::OnInitDialog()
         WidenPathColumn(path);
         const bool burnable = present && part->m_fileSize >= 1;
         m_partList.SetCheck(row, burnable ? CCheckedListCtrl::kChecked : CCheckedListCtrl::kUncheckedDisabled);
+        m_partMs[static_cast<size_t>(i)] = DurationTextToMs(part->GetDuration());
         if (burnable) {
+            // The exact length and the tracks the burn will take, not the duration text's seconds.
+            const uint64_t ms = PartDurationMs(part->m_fileName, m_partMs[static_cast<size_t>(i)]);
+            m_partMs[static_cast<size_t>(i)] = ms;
             std::vector<MarkerEntry> markers;
             if (ReadPartMarkers(part->m_fileName, markers) && !markers.empty())
-                m_partTracks[static_cast<size_t>(i)] =
-                    static_cast<int>(TracksOfMarkers(markers, DurationTextToMs(part->GetDuration())).size());
+                m_partTracks[static_cast<size_t>(i)] = static_cast<int>(TracksOfMarkers(markers, ms).size());
         }
     }
     m_filling = FALSE;
@@ -215,7 +219,7 @@ int CCdConfirmPage::CountChosenDiscs() const
         if (!part) {
             planned.known = false;
         } else {
-            planned.durationMs = DurationTextToMs(part->GetDuration());
+            planned.durationMs = m_partMs[static_cast<size_t>(index)];
             planned.tracks = m_partTracks[static_cast<size_t>(index)];
         }
         chosen.push_back(planned);
@@ -226,6 +230,7 @@ int CCdConfirmPage::CountChosenDiscs() const
 void CCdConfirmPage::UpdateDiscCount()
 {
     const int discs = CountChosenDiscs();
+    m_sheet->m_discsNeeded = discs;
     CString text;
     if (discs == 1)
         text = AfxLoadString(IDS_ONE_DISC_NEEDED);

@@ -52,5 +52,6 @@ private:
     int m_pathColumnWidth = 100;
     int m_comboSelection = -1;
     std::vector<int> m_partTracks;  // the tracks each part's markers give (by part index)
+    std::vector<uint64_t> m_partMs;  // each part's exact length, as the burn counts it (by part index)
     BOOL m_filling = FALSE;
 };

@@ -158,7 +158,9 @@ void CCdProgressPage::Prepare()
         state.Name = part->m_name;
         state.FileName = state.FilePath;
         state.Number = part->m_number;
-        state.DurationMs = static_cast<DWORD>(DurationTextToMs(part->m_duration));
+        // The exact length, as the Confirm page counted the discs.
+        const uint64_t ms = PartDurationMs(part->m_fileName, DurationTextToMs(part->m_duration));
+        state.DurationMs = static_cast<DWORD>(ms > 0xFFFFFFFEull ? 0xFFFFFFFEull : ms);
         m_totalWeight += state.Weight;
         totalMs += state.DurationMs;
         m_states[static_cast<int>(i)] = state;
@@ -258,6 +260,7 @@ bool CCdProgressPage::StartBurnThread(int lastIndex, CString& error)
     job->GapFrames = static_cast<DWORD>(static_cast<CCdWizardApp*>(m_app)->m_trackGapFrames);
     job->WriteSpeed = ReadWriteSpeed();
     job->TestMode = m_sheet->m_testMode;
+    job->DiscCount = m_sheet->m_discsNeeded;
     for (int i = 0; i <= lastIndex; ++i) {
         if (!job->AddPart(m_states[i].FilePath, m_states[i].DurationMs))
             break;
@@ -431,6 +434,7 @@ void CCdProgressPage::OnJobDone(LONG result, CBurnJob* job)
     const int next = job ? static_cast<int>(job->PartIndex) : 0;
     CDriveEntry* drive = job ? job->Drive : nullptr;
     const BOOL testMode = job ? job->TestMode : FALSE;
+    const int discs = job ? job->DiscNumber : 1;
     delete job;
     m_burnTime.Pause();
 
@@ -477,6 +481,12 @@ void CCdProgressPage::OnJobDone(LONG result, CBurnJob* job)
     CMapStringToString& placeholders = m_sheet->GetPlaceholders();
     placeholders.SetAt(L"%%PART_COUNT%%", NumberText(static_cast<long long>(m_states.size())));
     placeholders.SetAt(L"%%BURN_COUNT%%", NumberText(next));
+    CString discText;
+    if (discs == 1)
+        discText = AfxLoadString(IDS_ONE_CD);
+    else
+        discText.Format(AfxLoadString(IDS_SEVERAL_CDS), discs);
+    placeholders.SetAt(L"%%DISC_COUNT%%", discText);
     m_sheet->PressButton(PSBTN_NEXT);
 }
 

@@ -572,7 +572,9 @@ TEST_F(CdPages, TheBurnShowsItsProgressAndEndsOnTheSuccessPage)
     EXPECT_FALSE(cancelEnabledWhileWriting);
     EXPECT_EQ(0, writing.Find(L"Status: Burning \"")) << writing.ToNarrow();
     EXPECT_NE(-1, writing.Find(L"(2/2), track 1/2 (cannot be cancelled)")) << writing.ToNarrow();
-    EXPECT_NE(-1, success.Find(L"has been burned to 2 part(s)")) << success.ToNarrow();
+    // Said in discs: both parts went onto one CD.
+    EXPECT_NE(-1, success.Find(L"has been burned to 1 CD.")) << success.ToNarrow();
+    EXPECT_EQ(-1, success.Find(L"part(s)")) << success.ToNarrow();
     EXPECT_TRUE(m_boxes.Boxes().empty());
     EXPECT_EQ((std::vector<CString>{L"Track01.wav", L"Track02.wav"}), FilesIn(DiscFolder(1, 1)));
     EXPECT_TRUE(FilesIn(m_temp).empty());
@@ -636,8 +638,14 @@ TEST_F(CdPages, BurnOutcomes)
          {L"The Emberquay will begin a burn in Test mode", L"The Emberquay has completed burning in Test mode without errors."},
          {0}, 0},
         {"a write failure at the second track", "Discs=1\r\n[Drive1.Disc1]\r\nType=CD-R\r\nFailTrack=2\r\n", FALSE, IDOK, 2,
-         {L"An error occurred while attempting to burn \"Harbour-Part02.mp3\".\n\nUnable to burn track.\n"}, {1}, 0},
-        {"no blank disc", "Discs=1\r\n[Drive1.Disc1]\r\nType=CD-R\r\nUsedBytes=1000000\r\n", FALSE, IDCANCEL, 2,
+         {L"An error occurred while attempting to burn \"Harbour-Part02.mp3\".\n\nUnable to burn track 2 of the CD "
+          L"(track 1 of the part \"Harbour-Part02.mp3\").\n"},
+         {1}, 0},
+        {"a disc that is not blank", "Discs=1\r\n[Drive1.Disc1]\r\nType=CD-R\r\nUsedBytes=1000000\r\n", FALSE, IDCANCEL, 2,
+         {L"The CD in the selected recordable CD drive is not blank.\nPlease make sure a blank recordable CD is properly "
+          L"inserted into the selected recordable CD drive \"D: (VIRTUAL CD-RW 52X)\"."},
+         {0}, 0},
+        {"no disc", "Discs=0\r\n", FALSE, IDCANCEL, 2,
          {L"No recordable CD media could be found.\nPlease make sure a blank recordable CD is properly inserted into "
           L"the selected recordable CD drive \"D: (VIRTUAL CD-RW 52X)\"."},
          {0}, 0},

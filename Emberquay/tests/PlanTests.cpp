@@ -1,10 +1,12 @@
 // The CD wizard's reading of its command line and link, and the plans the Confirm page and the
 // Tracks dialog show: the discs a choice of parts needs, the tracks a part's markers give, the
 // part sizes, the speed text and the Options dialog's speeds.
+#include "BurnEngine.h"
 #include "CdDialogs.h"
 #include "CdWizardApp.h"
 #include "ConfirmPage.h"
 #include "MediaElements.h"
+#include "MediaFixtures.h"
 #include "MediaMarkers.h"
 #include "TrackPlan.h"
 #include "WizardCommandLine.h"
@@ -123,6 +125,52 @@ TEST(DiscPlan, DiscsCountTheTimeThePausesAndTheTrackLimit)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.discs, CountDiscsNeeded(c.parts)) << c.what;
+}
+
+TEST(DiscPlan, DiscsAreCountedFromThePartsExactLengths)
+{
+    // Parts whose duration texts read 1:00, 1:30 and 0:45: their headers' lengths decide.
+    testsupport::ScratchFolder folder;
+    const struct {
+        const char* seconds;
+        uint64_t ms;
+        uint64_t textMs;
+    } parts[] = {{"60.9", 60900, 60000}, {"90.95", 90950, 90000}, {"45.99", 45990, 45000}};
+    std::vector<PlannedPart> exact, whole;
+    uint64_t totalMs = 0;
+    int n = 0;
+    for (const auto& p : parts) {
+        SCOPED_TRACE(p.seconds);
+        CString name;
+        name.Format(L"Book-Part%02d.wma", ++n);
+        const CString path = folder / name;
+        ASSERT_EQ(0, mediafixtures::RunTool(folder, std::string("ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=") +
+                                         p.seconds + " -ac 2 -ar 44100 -c:a wmav2 -b:a 64k " + testsupport::ShellQuoted(path)));
+        const uint64_t ms = PartDurationMs(path, p.textMs);
+        // The encoder rounds up to its last frame (2,048 samples, 46 ms).
+        EXPECT_GE(ms, p.ms - 1);
+        EXPECT_LE(ms, p.ms + 100);
+        exact.push_back({ms, 1});
+        whole.push_back({p.textMs, 1});
+        totalMs += ms;
+    }
+    // A file without a readable header keeps its duration text's length.
+    EXPECT_EQ(45000u, PartDurationMs(folder / L"missing.wma", 45000));
+
+    const uint64_t edge = CWMABurn::BlocksNeeded(totalMs, 3, kTrackGapFrames);
+    const struct {
+        const char* what;
+        uint64_t discBlocks;
+        int discs;
+    } cases[] = {
+        {"a disc with room to spare", edge + 500, 1},
+        {"a disc the title fills exactly", edge, 1},
+        {"a disc one block short", edge - 1, 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.discs, CountDiscsNeeded(exact, c.discBlocks)) << c.what;
+    // Whole seconds would have promised one disc where the burn needs two.
+    EXPECT_EQ(1, CountDiscsNeeded(whole, edge - 1));
 }
 
 TEST(DiscPlan, TracksOfMarkersSkipSubChaptersAndStopAt99)

@@ -3,11 +3,13 @@
 #include "BurnHarness.h"
 #include "res/BurnTextIds.h"
 #include "ScriptedReader.h"
+#include "TrackPlan.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -26,6 +28,83 @@ wmreader::ReaderScript CdScript(DWORD ms = kPartMs)
         script.samples.push_back(wmreader::ScriptedSample::Pcm(t, 17640, 1, 100));
     return script;
 }
+
+// CD audio of ms milliseconds in samples of 100 ms (the last one shorter).
+wmreader::ReaderScript CdScriptOf(DWORD ms)
+{
+    wmreader::ReaderScript script = CdScript(0);
+    for (DWORD t = 0; t < ms; t += 100) {
+        const DWORD length = std::min<DWORD>(100, ms - t);
+        script.samples.push_back(wmreader::ScriptedSample::Pcm(t, length * 4410 / 100 * 4, 1, length));
+    }
+    return script;
+}
+
+// A reader that plays the script of the file it opens (by the file's name), the default script
+// for any other file.
+class PathScriptedReader : public wmreader::MediaReader {
+public:
+    PathScriptedReader(const std::map<CString, wmreader::ReaderScript>* scripts, const wmreader::ReaderScript* fallback)
+        : m_scripts(scripts), m_fallback(fallback) {}
+    HRESULT Open(const wchar_t* path) override
+    {
+        CString name(path);
+        name = name.Mid(name.ReverseFind(L'\\') + 1);
+        const auto found = m_scripts->find(name);
+        m_inner = std::make_unique<wmreader::ScriptedReader>(found == m_scripts->end() ? *m_fallback : found->second);
+        return Pass(m_inner->Open(path));
+    }
+    void Close() override
+    {
+        if (m_inner)
+            m_inner->Close();
+    }
+    HRESULT OutputCount(DWORD* count) override { return Pass(m_inner->OutputCount(count)); }
+    HRESULT OutputType(DWORD output, wmreader::MediaType* type) override { return Pass(m_inner->OutputType(output, type)); }
+    HRESULT FormatCount(DWORD output, DWORD* count) override { return Pass(m_inner->FormatCount(output, count)); }
+    HRESULT FormatType(DWORD output, DWORD index, wmreader::MediaType* type) override
+    {
+        return Pass(m_inner->FormatType(output, index, type));
+    }
+    HRESULT SetOutputFormat(DWORD output, DWORD index) override { return Pass(m_inner->SetOutputFormat(output, index)); }
+    HRESULT StreamCount(DWORD* count) override { return Pass(m_inner->StreamCount(count)); }
+    HRESULT StreamInfo(DWORD index, WORD* number, GUID* type) override { return Pass(m_inner->StreamInfo(index, number, type)); }
+    HRESULT SetStreamSelected(WORD stream, bool selected) override { return Pass(m_inner->SetStreamSelected(stream, selected)); }
+    HRESULT SetReadStreamSamples(WORD stream, bool compressed) override
+    {
+        return Pass(m_inner->SetReadStreamSamples(stream, compressed));
+    }
+    HRESULT SetRange(ULONGLONG start, LONGLONG duration) override { return Pass(m_inner->SetRange(start, duration)); }
+    HRESULT NextSample(wmreader::Sample* sample) override { return Pass(m_inner->NextSample(sample)); }
+
+private:
+    HRESULT Pass(HRESULT hr) { return Step(m_inner->FailedStep(), hr); }
+
+    const std::map<CString, wmreader::ReaderScript>* m_scripts;
+    const wmreader::ReaderScript* m_fallback;
+    std::unique_ptr<wmreader::ScriptedReader> m_inner;
+};
+
+// While it lives, every reader plays the script of its file's name ("Book-Part02.wma").
+class PathScriptedReaders {
+public:
+    PathScriptedReaders(std::map<CString, wmreader::ReaderScript> scripts, wmreader::ReaderScript fallback)
+        : m_scripts(std::move(scripts)), m_fallback(std::move(fallback))
+    {
+        m_previous = wmreader::SetMediaReaderFactory([this](std::unique_ptr<wmreader::MediaReader>* reader) {
+            *reader = std::make_unique<PathScriptedReader>(&m_scripts, &m_fallback);
+            return S_OK;
+        });
+    }
+    ~PathScriptedReaders() { wmreader::SetMediaReaderFactory(m_previous); }
+    PathScriptedReaders(const PathScriptedReaders&) = delete;
+    PathScriptedReaders& operator=(const PathScriptedReaders&) = delete;
+
+private:
+    std::map<CString, wmreader::ReaderScript> m_scripts;
+    wmreader::ReaderScript m_fallback;
+    wmreader::MediaReaderFactory m_previous;
+};
 
 // Free space for parts of kPartMs each: their blocks and gaps as the burn counts them.
 std::string FreeFor(int parts)
@@ -99,12 +178,15 @@ TEST_F(BurnTest, AsksForASecondDiscWhenTheTitleNeedsOne)
     UseDrive({"FreeBytes=" + std::to_string(900 * 2048) + "\n", FreeFor(1)});
     wmreader::ScriptedReaderFactory reader(CdScript());
     AddParts(3);
+    m_job.DiscCount = 2;
 
     EXPECT_EQ(CDBurnThread::kDone, RunBurn());
     ASSERT_EQ(1u, m_boxes.size());
+    // Discs, not parts: the first of two is done.
     CString next;
-    next.Format(AfxLoadString(IDS_NEXT_DISC), 2, 3, 3);
+    next.Format(AfxLoadString(IDS_NEXT_DISC), 1, 2, 2);
     EXPECT_EQ(next, m_boxes[0]);
+    EXPECT_EQ(2, m_job.DiscNumber);
     EXPECT_EQ(std::vector<long>(2, kPartFrames), DiscTrackFrames(1));
     EXPECT_EQ(std::vector<long>(1, kPartFrames), DiscTrackFrames(2));
     EXPECT_EQ(2u, Calls("StarBurn_CdvdBurnerGrabber_CloseSession").size());
@@ -171,7 +253,9 @@ TEST_F(BurnTest, AWriteFailureAtTrackThreeLeavesTheDiscOpen)
 
     EXPECT_EQ(CDBurnThread::kFailed, RunBurn());
     const CString error = BurningPart();
-    EXPECT_EQ(0, error.Find(L"Unable to burn track.\nStarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile failed (exception "))
+    // The track of the disc, and the part and its track it holds.
+    EXPECT_EQ(0, error.Find(L"Unable to burn track 3 of the CD (track 1 of the part \"Book-Part03.wma\").\n"
+                            L"StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile failed (exception "))
         << error.ToNarrow(CP_UTF8);
     EXPECT_NE(-1, error.Find(L"The CD burn attempt has failed")) << error.ToNarrow(CP_UTF8);
     EXPECT_EQ(2u, DiscTrackFrames(1).size());
@@ -245,15 +329,20 @@ TEST_F(BurnTest, AsksForABlankDiscAndSeesCancelWhileAsking)
 {
     struct Case {
         const char* name;
-        std::string disc;
+        std::vector<std::string> discs;
         bool cancelInBox;
         std::deque<int> answers;
         LONG result;
+        const wchar_t* box;  // how the box starts
     };
     const std::vector<Case> cases = {
-        {"not blank, cancelled", "UsedBytes=1000000\nFreeBytes=0\n", false, {IDCANCEL}, CDBurnThread::kCancelled},
+        {"not blank, cancelled", {"UsedBytes=1000000\nFreeBytes=0\n"}, false, {IDCANCEL}, CDBurnThread::kCancelled,
+         L"The CD in the selected recordable CD drive is not blank.\nPlease make sure"},
         // The page's Cancel comes while the box is up; the Retry pressed afterwards is not taken.
-        {"cancel while the box is up", "UsedBytes=1000000\nFreeBytes=0\n", true, {IDRETRY}, CDBurnThread::kCancelled},
+        {"cancel while the box is up", {"UsedBytes=1000000\nFreeBytes=0\n"}, true, {IDRETRY}, CDBurnThread::kCancelled,
+         L"The CD in the selected recordable CD drive is not blank.\nPlease make sure"},
+        {"no disc", {}, false, {IDCANCEL}, CDBurnThread::kCancelled,
+         L"No recordable CD media could be found.\nPlease make sure"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -262,13 +351,13 @@ TEST_F(BurnTest, AsksForABlankDiscAndSeesCancelWhileAsking)
         m_job.Cancelled = 0;
         m_cancelInBox = c.cancelInBox;
         m_answers = c.answers;
-        UseDrive({c.disc});
+        UseDrive(c.discs);
         wmreader::ScriptedReaderFactory reader(CdScript());
         m_job.PartIndex = -1;
         AddParts(1);
         EXPECT_EQ(c.result, RunBurn());
         ASSERT_EQ(1u, m_boxes.size());
-        EXPECT_TRUE(BoxStartsWith(0, L"No recordable CD media could be found.\nPlease make sure")) << c.name;
+        EXPECT_TRUE(BoxStartsWith(0, c.box)) << m_boxes[0].ToNarrow(CP_UTF8);
         EXPECT_EQ(0, reader.Created());
     }
 }
@@ -303,8 +392,10 @@ TEST_F(BurnTest, APartNotInCdAudioIsConvertedOrRefused)
         if (c.burned) {
             EXPECT_EQ(std::vector<long>(1, kPartFrames), DiscTrackFrames(1));
         } else {
-            EXPECT_EQ(CString(L"Unable to GetAudioOutput.\nNo 44 kHz output format available for burning to CD"),
-                      BurningPart());
+            const CString error = BurningPart();
+            EXPECT_EQ(0, error.Find(L"Unable to GetAudioOutput.\nNo 44 kHz output format available for burning to CD\n\n"
+                                    L"The part \"Book-Part01.wma\" cannot be burned (its track 1)."))
+                << error.ToNarrow(CP_UTF8);
             EXPECT_EQ(writes, Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").size());
         }
         EXPECT_TRUE(TempFiles().empty());
@@ -463,6 +554,196 @@ TEST_F(BurnTest, ADecodingFailureStopsTheDiscAndLeavesNoTrackFile)
         EXPECT_EQ(1, reader.Created());
         EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").empty());
         EXPECT_TRUE(TempFiles().empty());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+CString PartPath(int number)
+{
+    CString path;
+    path.Format(L"C:\\title\\Book-Part%02d.wma", number);
+    return path;
+}
+
+TEST_F(BurnTest, TheNextDiscQuestionCountsDiscs)
+{
+    struct Case {
+        const char* name;
+        int discs;
+        int partsPerDisc;
+        int announced;   // by the Confirm page (0: not known)
+        BOOL testMode;
+    };
+    const std::vector<Case> cases = {
+        {"four parts on two discs", 2, 2, 2, FALSE},
+        {"nine parts on three discs", 3, 3, 3, FALSE},
+        {"one part a disc", 3, 1, 3, FALSE},
+        {"the count not known: at least one more", 3, 2, 0, FALSE},
+        {"test mode", 2, 3, 2, TRUE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_boxes.clear();
+        m_done = -1;
+        UseDrive(std::vector<std::string>(static_cast<size_t>(c.discs), FreeFor(c.partsPerDisc)));
+        wmreader::ScriptedReaderFactory reader(CdScript());
+        m_job.PartIndex = -1;
+        m_job.DiscNumber = 1;
+        m_job.DiscCount = c.announced;
+        m_job.TestMode = c.testMode;
+        AddParts(c.discs * c.partsPerDisc);
+        RunBurn();
+        std::vector<CString> expected;
+        for (int done = 1; done < c.discs; ++done) {
+            const int total = c.announced ? c.announced : done + 1;
+            CString text;
+            text.Format(AfxLoadString(c.testMode ? IDS_NEXT_TEST_DISC : IDS_NEXT_DISC), done, total, done + 1);
+            expected.push_back(text);
+        }
+        if (c.testMode)
+            expected.push_back(AfxLoadString(IDS_TEST_DONE));
+        EXPECT_EQ(expected, m_boxes);
+        EXPECT_EQ(c.discs, m_job.DiscNumber);
+    }
+}
+
+TEST_F(BurnTest, APartThatCannotBeBurnedIsFoundBeforeTheFirstTrack)
+{
+    constexpr DWORD kLongMs = 10000;
+    wmreader::ReaderScript damaged = CdScriptOf(kLongMs);
+    damaged.samples[50] = wmreader::ScriptedSample::Failure(wmreader::kBadDataUnit, 5000);
+    wmreader::ReaderScript video = CdScriptOf(kLongMs);
+    video.outputs = {{wmreader::VideoType(), {wmreader::VideoType()}}};
+    video.streams = {{1, wmreader::kMediaTypeVideo}};
+    wmreader::ReaderScript locked = CdScriptOf(kLongMs);
+    locked.openResult = E_ACCESSDENIED;
+    struct Case {
+        const char* name;
+        int parts;
+        int perDisc;                      // parts a disc holds
+        int bad;                          // the part at fault, from 1
+        wmreader::ReaderScript script;    // its script
+        const wchar_t* reason;            // in the text under "BurningPart"
+        int track;                        // the part's track named
+    };
+    const std::vector<Case> cases = {
+        // A download cut short: the header says 10 s, the audio stops after 4.
+        {"a truncated part on the disc", 3, 3, 2, CdScriptOf(4000), L"the part's audio ends at 0:04.000 of its 0:10.000", 1},
+        {"a damaged sample on the disc", 2, 2, 2, damaged, L"Bad Data Unit at Time=5000", 1},
+        {"a part of the second disc cannot be opened", 3, 2, 3, locked, L"Unable to open media file.", 1},
+        {"a part of the second disc holds no audio", 3, 2, 3, video, L"Unable to GetAudioOutput.", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_done = -1;
+        m_boxes.clear();
+        m_drive.m_errors.RemoveAll();
+        const ULONGLONG discBytes =
+            CWMABurn::BlocksNeeded(static_cast<ULONGLONG>(c.perDisc) * kLongMs, c.perDisc, kTrackGapFrames) * 2048;
+        UseDrive({"FreeBytes=" + std::to_string(discBytes) + "\n", "FreeBytes=" + std::to_string(discBytes) + "\n"});
+        CString bad = PartPath(c.bad);
+        bad = bad.Mid(bad.ReverseFind(L'\\') + 1);
+        PathScriptedReaders readers({{bad, c.script}}, CdScriptOf(kLongMs));
+        m_job.PartIndex = -1;
+        for (int i = 1; i <= c.parts; ++i)
+            AddPart(PartPath(i), kLongMs);
+
+        EXPECT_EQ(CDBurnThread::kFailed, RunBurn());
+        const CString error = BurningPart();
+        EXPECT_NE(-1, error.Find(c.reason)) << error.ToNarrow(CP_UTF8);
+        CString named;
+        named.Format(L"The part \"%s\" cannot be burned (its track %d).  Nothing has been written to the CD.",
+                     bad.GetString(), c.track);
+        EXPECT_NE(-1, error.Find(named)) << error.ToNarrow(CP_UTF8);
+        // Not a word of the recorder or the disc brand: the part is the cause.
+        EXPECT_EQ(-1, error.Find(L"brand")) << error.ToNarrow(CP_UTF8);
+        EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").empty());
+        EXPECT_TRUE(DiscTrackFrames(1).empty());
+        EXPECT_TRUE(TempFiles().empty());
+    }
+}
+
+TEST_F(BurnTest, ATemporaryFolderThatCannotTakeTheTracksIsNamed)
+{
+    const CString file = m_folder / L"not-a-folder";
+    testsupport::WriteAll(file, std::string("x"));
+    const CString missing = m_folder / L"gone";
+    const struct {
+        const char* name;
+        CString folder;
+        CString detail;
+    } cases[] = {
+        {"a file", file, L"The temporary folder \"" + file + L"\" is a file, not a folder."},
+        {"a folder that does not exist", missing, L"The temporary folder \"" + missing + L"\" does not exist."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_done = -1;
+        m_drive.m_errors.RemoveAll();
+        UseDrive({FreeFor(1)});
+        wmreader::ScriptedReaderFactory reader(CdScript());
+        m_job.PartIndex = -1;
+        AddParts(1);
+        SetEnvironmentVariableW(L"TMP", c.folder);
+        SetEnvironmentVariableW(L"TEMP", c.folder);
+        const LONG result = RunBurn();
+        SetEnvironmentVariableW(L"TMP", m_temp);
+        SetEnvironmentVariableW(L"TEMP", m_temp);
+        EXPECT_EQ(CDBurnThread::kFailed, result);
+        EXPECT_EQ(L"Unable to create a track file in the temporary folder \"" + c.folder + L"\".\n" + c.detail, BurningPart());
+        EXPECT_TRUE(Calls("StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile").empty());
+    }
+}
+
+TEST_F(BurnTest, TheConfirmPagesDiscCountIsTheBurns)
+{
+    // Exact lengths, as the parts' headers give them; their duration texts read 1:00, 1:30, 0:45.
+    const std::vector<DWORD> lengths = {60900, 90950, 45990};
+    ULONGLONG totalMs = 0;
+    for (DWORD ms : lengths)
+        totalMs += ms;
+    const ULONGLONG edge = CWMABurn::BlocksNeeded(totalMs, lengths.size(), kTrackGapFrames);
+    const struct {
+        const char* name;
+        ULONGLONG discBlocks;
+        int discs;
+    } cases[] = {
+        {"room to spare", edge + 1000, 1},
+        {"exactly full", edge, 1},
+        // Whole seconds would still fit the three here (195 s against 197.84 s).
+        {"one block short", edge - 1, 2},
+        {"room for the first two only", CWMABurn::BlocksNeeded(60900 + 90950, 2, kTrackGapFrames), 2},
+        {"room for one part a disc", CWMABurn::BlocksNeeded(90950, 1, kTrackGapFrames), 3},
+    };
+    std::map<CString, wmreader::ReaderScript> scripts;
+    std::vector<PlannedPart> planned;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        CString name;
+        name.Format(L"Book-Part%02d.wma", static_cast<int>(i + 1));
+        scripts[name] = CdScriptOf(lengths[i]);
+        planned.push_back({lengths[i], 1});
+    }
+    PathScriptedReaders readers(scripts, CdScript());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.discs, CountDiscsNeeded(planned, c.discBlocks));
+        m_done = -1;
+        m_boxes.clear();
+        UseDrive(std::vector<std::string>(3, "FreeBytes=" + std::to_string(c.discBlocks * 2048) + "\n"));
+        m_job.PartIndex = -1;
+        m_job.DiscNumber = 1;
+        m_job.DiscCount = CountDiscsNeeded(planned, c.discBlocks);
+        for (size_t i = 0; i < lengths.size(); ++i)
+            AddPart(PartPath(static_cast<int>(i + 1)), lengths[i]);
+        EXPECT_EQ(CDBurnThread::kDone, RunBurn());
+        int burned = 0;
+        for (int disc = 1; disc <= 3; ++disc)
+            burned += DiscTrackFrames(disc).empty() ? 0 : 1;
+        EXPECT_EQ(c.discs, burned);
+        EXPECT_EQ(c.discs, m_job.DiscNumber);
     }
 }
 
