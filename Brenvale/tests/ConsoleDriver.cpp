@@ -24,9 +24,10 @@ bool StartsAndNamesTheTitle(const installedtest::InstalledConsole& console, UINT
         std::printf("no window \"%s\"\n", CString(welcome).ToNarrow(CP_UTF8).c_str());
         return false;
     }
+    // The page's first text names the title in bold.
     CString named;
     for (const testsupport::WindowInfo& info : testsupport::WindowTree(sheet)) {
-        if (info.text.Find(L"<b>") >= 0)
+        if (info.id == 1000 && info.text.Find(L"<b>") >= 0)
             named = info.text;
     }
     std::printf("%s: %s\n", CString(welcome).ToNarrow(CP_UTF8).c_str(), named.ToNarrow(CP_UTF8).c_str());

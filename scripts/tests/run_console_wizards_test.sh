@@ -44,6 +44,8 @@ output="$(wine "$driver" </dev/null 2>&1)"
 status=$?
 echo "$output"
 [ $status -eq 0 ] || fail "Transfer and Burn from the console did not both start their wizard"
-grep -q "Vesperlin Carrowind - Welcome: .*<b>" <<<"$output" || fail "the device wizard did not name the title"
-grep -q "Vesperlin Emberquay - Welcome: .*<b>" <<<"$output" || fail "the CD wizard did not name the title"
+# One of the sample library's titles (the audiobook, the album, the video), named in bold.
+titles="<b>(The Lighthouse Keeper's Almanac|Harbour Lights|Tides in Motion)"
+grep -Eq "Vesperlin Carrowind - Welcome: .*$titles" <<<"$output" || fail "the device wizard did not name the title"
+grep -Eq "Vesperlin Emberquay - Welcome: .*$titles" <<<"$output" || fail "the CD wizard did not name the title"
 echo "run-console.sh: Transfer and Burn start the wizards from the program folder"
