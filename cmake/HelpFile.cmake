@@ -3,7 +3,7 @@
 # Compiles a program's HTML help file with chmcmd (Debian's fp-utils) from the pages of the
 # calling folder (a page given by its full path may come from another program's help folder);
 # the pages are copied next to the project first, since chmcmd writes its output beside the
-# project file. Adds the test <target>_topics: every topic the header names is in the
+# project file. The help file goes into the program folder. Adds the test <target>_topics: every topic the header names is in the
 # compiled file, as compiled from these pages.
 find_program(CHMCMD chmcmd)
 
@@ -35,6 +35,7 @@ function(vesperlin_add_help_file)
     COMMENT "Compiling ${H_DESCRIPTION} help file ${compiled}.chm"
     VERBATIM)
   add_custom_target(${H_TARGET} ALL DEPENDS ${H_OUTPUT})
+  vesperlin_ship_file(${H_OUTPUT} ${H_TARGET})
   add_test(NAME ${H_TARGET}_topics
     COMMAND python3 ${PROJECT_SOURCE_DIR}/Brenvale/help/check_help_file.py ${H_OUTPUT} ${H_TOPICS}
             ${page_folders})

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts the console (Larkmoor.exe) under Wine on a sample library, in a Wine prefix of its
-# own (build/<arch>/console-prefix) that keeps the library between runs. The first start
+# own (build/<arch>/console-prefix) that keeps the library between runs. The console runs from
+# the build's program folder (build/<arch>/program), the suite as it is installed: the wizards
+# beside it, and the suite's COM servers registered from there. The first start
 # makes the sample library there (scripts/make-sample-library.sh).
 # When no X display is set, the console gets an X display of its own (Xvfb), and a picture
 # of that screen is written to build/screenshots/console.png every few seconds while the
@@ -21,7 +23,8 @@ build="${BUILD_DIR:-$root/build}"
 . "$root/scripts/lib/wine.sh"
 arch="$(wine_arch)"
 export ARCH="$arch"
-console="$build/$arch/Brenvale/Larkmoor.exe"
+program="$build/$arch/program"
+console="$program/Larkmoor.exe"
 prefix="$build/$arch/console-prefix"
 shot="$build/screenshots/console.png"
 . "$root/scripts/lib/http_server.sh"
@@ -72,6 +75,8 @@ fi
 wine_start
 # The detect object the console reads the installed versions from is a stand-in of ours here.
 wine_register_standins "$build/$arch" "$arch" || true
+# The Zune device server and the chapter server the device wizard uses, from the program folder.
+wine_register_suite "$program" "$arch" || true
 # A file named by its Unix path reaches the console by its Windows path.
 arguments=()
 for argument in "$@"; do

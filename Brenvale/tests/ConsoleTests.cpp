@@ -12,6 +12,7 @@
 #include "CredentialScrambler.h"
 #include "FileUtils.h"
 #include "GameTitles.h"
+#include "InstalledConsole.h"
 #include "LibraryTestSupport.h"
 #include "MainFrm.h"
 #include "MediaFixtures.h"
@@ -140,10 +141,11 @@ protected:
     void Start() { StartConsole(kTestAppName, RUNTIME_CLASS(FixtureLibrary), 1000, 680); }
     void Stop() { StopConsole(0); }
 
-    // Title t1 with its first part downloaded into media, the wizards looked for in programs.
-    CMediaObject* TitleForTheWizards(const ScratchFolder& programs, const ScratchFolder& media)
+    // Title t1 with its first part downloaded into media, the wizards looked for in programs
+    // (the build's program folder for the real wizards, as installed).
+    CMediaObject* TitleForTheWizards(const CString& programs, const ScratchFolder& media)
     {
-        m_frame->SetWizardFolder(programs.Path());
+        m_frame->SetWizardFolder(programs);
         CMediaObject* title = Library()->FindTitle(L"t1");
         title->SetDownloadFolder(media.Path());
         const CString part = title->GetPart(0)->GetFilePath(title);
@@ -1292,12 +1294,10 @@ TEST_F(Console, PropertiesShowTheSelectedTitleWithItsPictureAndDescription)
 // and brings the first wizard to the front; the first ends when its sheet is cancelled.
 TEST_F(Console, TransferStartsTheRealDeviceWizardWhichReadsTheTitleAndRunsOnce)
 {
-    ScratchFolder programs, media;
+    ScratchFolder media;
     Start();
     CMediaObject* title = nullptr;
-    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
-    const CString wizard = programs / L"Carrowind.exe";
-    ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), wizard, FALSE));
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(installedtest::ProgramFolder(), media));
     SelectRows({0});
 
     m_frame->SendMessage(WM_COMMAND, ID_TITLE_TRANSFER);
@@ -1379,9 +1379,9 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
     Start();
     for (const TransferRoadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ScratchFolder programs, media, player;
+        ScratchFolder media, player;
         CMediaObject* title = nullptr;
-        ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+        ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(installedtest::ProgramFolder(), media));
         title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
         const wchar_t* extension = c.wma ? L".wma" : L".mp3";
         const CString picture = ThreePartsWithAPicture(title);
@@ -1398,7 +1398,6 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
             sources.push_back(testsupport::ReadAllBytes(path));
             names.push_back(path.Mid(path.ReverseFind(L'\\') + 1));
         }
-        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
 
         // The player, and the folder its files land in.
         std::unique_ptr<testsupport::TestDrive> drive;
@@ -1440,7 +1439,9 @@ TEST_F(Console, TransferSendsEveryPartOfTheTitleToThePlayerThroughTheWizard)
             ASSERT_NO_FATAL_FAILURE(wizardtest::SetZuneSoftware(L"3.1"));
             zunes = std::make_unique<zunetest::Devices>(std::vector<zunetest::Device>{zunetest::Device(L"Microsoft Zune")});
             root = zunes->Storage();
-            zuneServer = std::make_unique<wizardtest::ZuneServerRegistration>();
+            // The Zune device server as installed, registered from the program folder.
+            zuneServer = std::make_unique<wizardtest::ZuneServerRegistration>(installedtest::ProgramFolder() +
+                                                                               L"\\Corvatine.dll");
             ASSERT_TRUE(zuneServer->Registered());
         } else {
             drive = std::make_unique<testsupport::TestDrive>(root, testsupport::DriveKind::Removable);
@@ -1577,7 +1578,7 @@ TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)
     ScratchFolder programs, media;
     Start();
     CMediaObject* title = nullptr;
-    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+    ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs.Path(), media));
     const CString device = programs / L"Carrowind.exe";
     const CString cd = programs / L"Emberquay.exe";
     ASSERT_TRUE(CopyFileW(programtest::StubProgram(), device, FALSE));
@@ -1640,16 +1641,14 @@ TEST_F(Console, TransferAndBurnStartTheWizardsBesideTheConsoleWithoutWaiting)
 // and names the title on its Welcome page.
 TEST_F(Console, BurnStartsTheRealCdWizardWhichShowsTheTitle)
 {
-    ScratchFolder programs, media;
+    ScratchFolder media;
     Start();
-    m_frame->SetWizardFolder(programs.Path());
+    m_frame->SetWizardFolder(installedtest::ProgramFolder());
     CMediaObject* title = Library()->FindTitle(L"t1");
     title->SetDownloadFolder(media.Path());
     const CString part = title->GetPart(0)->GetFilePath(title);
     ASSERT_TRUE(CreateParentFolder(part));
     testsupport::WriteAll(part, std::string("audio"));
-    for (const wchar_t* file : {L"Emberquay.exe", L"StarBurn.dll"})
-        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath((CString(L"Emberquay/") + file).GetString()), programs / file, FALSE));
     SetEnvironmentVariableW(L"VESPERLIN_RECORDERS", nullptr);
     SelectRows({0});
     m_boxes.Clear();
@@ -1701,11 +1700,9 @@ HWND VisibleItemOf(HWND window, int id)
 // are answered as a user would.
 TEST_F(Console, BurnRoadFromTheConsoleToTheVirtualRecorder)
 {
-    ScratchFolder programs, media, recorder, discRoot, temp;
+    ScratchFolder media, recorder, discRoot, temp;
     Start();
-    m_frame->SetWizardFolder(programs.Path());
-    for (const wchar_t* file : {L"Emberquay.exe", L"StarBurn.dll"})
-        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath((CString(L"Emberquay/") + file).GetString()), programs / file, FALSE));
+    m_frame->SetWizardFolder(installedtest::ProgramFolder());
     CMediaObject* title = librarytest::MakeTitle(L"b1", L"s1", 3);
     title->GetMetadata().SetTitle(L"Dawn Crossing");
     title->GetMetadata().SetSortTitle(L"Dawn Crossing");
@@ -1942,7 +1939,8 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
         {"MP3 audiobook to the library", false, 1, L"Library"},
         {"Windows Media audiobook to the iPod, iTunes closed at the start", true, 0, L"Ada's iPod", false},
     };
-    const CString tessaline = comtest::BuiltModule(TESSALINE_PATH);
+    // The chapter server as installed, registered from the program folder.
+    const CString tessaline = installedtest::ProgramFolder() + L"\\Tessaline.dll";
     ASSERT_EQ(0, comtest::RunRegsvr32(tessaline));
     struct Unregister {
         CString module;
@@ -1959,9 +1957,9 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
                                       "[Source2]\nKind=2\nName=Ada's iPod\nFreeSpace=4000000000\n",
                                       c.iTunesOpen);
         ASSERT_EQ(c.iTunesOpen, iTunes.Started());
-        ScratchFolder programs, media, player, tools;
+        ScratchFolder media, player, tools;
         CMediaObject* title = nullptr;
-        ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(programs, media));
+        ASSERT_NO_FATAL_FAILURE(title = TitleForTheWizards(installedtest::ProgramFolder(), media));
         title->GetMetadata().SetContentKind(c.wma ? KindAudiobook : KindMp3Audiobook);
         ThreePartsWithAPicture(title);
         std::vector<CString> parts;
@@ -1974,7 +1972,6 @@ TEST_F(Console, TransferSendsAnAudiobookToAnIPodOrTheLibraryThroughITunes)
                                   path, FALSE));
             parts.push_back(path);
         }
-        ASSERT_TRUE(CopyFileW(testsupport::BinaryPath(L"Carrowind\\Carrowind.exe"), programs / L"Carrowind.exe", FALSE));
         const std::vector<CString> mediaBefore = testsupport::FilesBelow(media.Path());
         // (What the stand-in keeps lives in its own folder, not the run's.)
         const CString keptBelow = iTunes.Folder().Mid(iTunes.Folder().ReverseFind(L'\\') + 1) + L"\\";

@@ -5,6 +5,7 @@
 #include "BrenvaleApp.h"
 #include "DataFolder.h"
 #include "FileUtils.h"
+#include "InstalledConsole.h"
 #include "LibraryTestSupport.h"
 #include "RegistryKey.h"
 #include "ServedTitle.h"
@@ -22,14 +23,10 @@ using testsupport::ScratchFolder;
 
 namespace {
 
+// The console as installed, in the build's program folder.
 CString ConsolePath()
 {
-    wchar_t binary[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"VESPERLIN_BINARY_DIR", binary, MAX_PATH);
-    CString path = binary;
-    if (!path.IsEmpty() && path[0] == L'/')
-        path = testsupport::WindowsPath(path.ToNarrow());
-    return path + L"\\Brenvale\\Larkmoor.exe";
+    return installedtest::ProgramFolder() + L"\\Larkmoor.exe";
 }
 
 // Starts the console with the arguments (in that current folder when given); the process

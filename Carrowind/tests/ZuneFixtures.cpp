@@ -41,12 +41,17 @@ void LoadZuneServer()
     ASSERT_EQ(0, registered);
 }
 
-ZuneServerRegistration::ZuneServerRegistration() : m_registered(comtest::RunRegsvr32(zunetest::ServerPath()) == 0) {}
+ZuneServerRegistration::ZuneServerRegistration() : ZuneServerRegistration(zunetest::ServerPath()) {}
+
+ZuneServerRegistration::ZuneServerRegistration(const CString& module)
+    : m_module(module), m_registered(comtest::RunRegsvr32(module) == 0)
+{
+}
 
 ZuneServerRegistration::~ZuneServerRegistration()
 {
     if (m_registered) {
-        EXPECT_EQ(0, comtest::RunRegsvr32(zunetest::ServerPath(), true));
+        EXPECT_EQ(0, comtest::RunRegsvr32(m_module, true));
     }
 }
 

@@ -20,13 +20,16 @@ void LoadZuneServer();
 // "zune_server", so that none loses it while it runs.
 class ZuneServerRegistration {
 public:
+    // The server built in its own folder, or the module given (the program folder's).
     ZuneServerRegistration();
+    explicit ZuneServerRegistration(const CString& module);
     ~ZuneServerRegistration();
     ZuneServerRegistration(const ZuneServerRegistration&) = delete;
     ZuneServerRegistration& operator=(const ZuneServerRegistration&) = delete;
     bool Registered() const { return m_registered; }
 
 private:
+    CString m_module;
     bool m_registered = false;
 };
 

@@ -20,6 +20,9 @@
 #                       (the detect object, the portable-devices server, the device manager,
 #                       the mobile-device link) from a build tree
 #                       (ARCH i686 or x64) in the prefix
+#   wine_register_suite PROGRAMFOLDER ARCH
+#                       registers the suite's own COM servers (the Zune device server and the
+#                       chapter server) from a build's program folder (build/<arch>/program)
 #
 # Every Wine start goes through the loader wine_env picks: this folder's bin/ comes first on
 # PATH, so "wine", "wine64" and "wine-stable" (which wineboot, winepath and the other tools
@@ -116,9 +119,22 @@ wine_standin_dlls=(platform/detectobject/ZKYDetect.dll platform/portabledevices/
   platform/wmdm/standin/wmdm_standin.dll platform/rapi/standin/rapi_standin.dll)
 
 wine_register_standins() {
+  wine_register_dlls "$2" "${wine_standin_dlls[@]/#/$1/}"
+}
+
+# The suite's own COM servers, as installed: registered from the program folder of a build.
+wine_suite_servers=(Corvatine.dll Tessaline.dll)
+
+wine_register_suite() {
+  wine_register_dlls "$2" "${wine_suite_servers[@]/#/$1/}"
+}
+
+# regsvr32 of ARCH (i686 or x64) on each DLL; 1 when one is missing or refused.
+wine_register_dlls() {
   local dll regsvr32='C:\windows\system32\regsvr32.exe' status=0
-  [ "$2" = i686 ] && regsvr32='C:\windows\syswow64\regsvr32.exe'
-  for dll in "${wine_standin_dlls[@]/#/$1/}"; do
+  [ "$1" = i686 ] && regsvr32='C:\windows\syswow64\regsvr32.exe'
+  shift
+  for dll in "$@"; do
     if [ ! -f "$dll" ]; then
       echo "warning: $dll not built" >&2
       status=1
