@@ -110,10 +110,13 @@ void CBrenvaleDoc::AttachPictures(CMediaObject* title)
     title->SetPictureIndex(AddTitleIcons(title->GetThumbnailPath(m_dataFolder, FALSE)));
 }
 
-HICON MakeThumbnailIcon(Gdiplus::Image& image, int size)
+namespace {
+// Draws the image fitted into the side minus 4 and framed: a grey line round it, and on
+// the large pictures a white line just inside. Outside the picture the canvas stays
+// transparent.
+void DrawThumbnail(Gdiplus::Bitmap& canvas, Gdiplus::Image& image, int size)
 {
     using namespace Gdiplus;
-    Bitmap canvas(size, size, PixelFormat32bppARGB);
     canvas.SetResolution(image.GetHorizontalResolution(), image.GetVerticalResolution());
     Graphics graphics(&canvas);
     graphics.Clear(Color(0x00, 0xFF, 0xFF, 0xFF));
@@ -140,46 +143,105 @@ HICON MakeThumbnailIcon(Gdiplus::Image& image, int size)
     }
     Pen grey(Color(0xFF, 0xC4, 0xC4, 0xC4), 1);
     graphics.DrawRectangle(&grey, x - 1, y - 1, drawnWidth + 1, drawnHeight + 1);
+}
+}  // namespace
+
+HICON MakeThumbnailIcon(Gdiplus::Image& image, int size)
+{
+    Gdiplus::Bitmap canvas(size, size, PixelFormat32bppARGB);
+    DrawThumbnail(canvas, image, size);
     HICON icon = nullptr;
-    if (canvas.GetHICON(&icon) != Ok)
+    if (canvas.GetHICON(&icon) != Gdiplus::Ok)
         return nullptr;
     return icon;
 }
 
-namespace {
-// The four icons of a thumbnail file; false when the file is missing or unusable.
-bool MakeTitleIcons(const CString& path, HICON (&icons)[4])
+ThumbnailPainter::ThumbnailPainter()
 {
-    for (HICON& icon : icons)
-        icon = nullptr;
+    for (int i = 0; i < 4; ++i) {
+        const int size = kPictureSizes[i];
+        BITMAPINFO header{};
+        header.bmiHeader.biSize = sizeof header.bmiHeader;
+        header.bmiHeader.biWidth = size;
+        header.bmiHeader.biHeight = -size;  // top-down, as GDI+ lays out its rows
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        header.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        m_color[i] = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+        m_pixels[i] = static_cast<DWORD*>(bits);
+        // Rows of a device bitmap are whole 16-bit words.
+        m_maskBits[i].assign(static_cast<size_t>((size + 15) / 16 * 2 * size), 0);
+        m_mask[i] = CreateBitmap(size, size, 1, 1, nullptr);
+    }
+}
+
+ThumbnailPainter::~ThumbnailPainter()
+{
+    for (int i = 0; i < 4; ++i) {
+        if (m_color[i])
+            DeleteObject(m_color[i]);
+        if (m_mask[i])
+            DeleteObject(m_mask[i]);
+    }
+}
+
+bool ThumbnailPainter::Paint(Gdiplus::Image& image)
+{
+    for (int i = 0; i < 4; ++i) {
+        const int size = kPictureSizes[i];
+        if (!m_color[i] || !m_mask[i] || !m_pixels[i])
+            return false;
+        {
+            // GDI+ draws straight into the bitmap's own pixels: no copy of them is made.
+            Gdiplus::Bitmap canvas(size, size, size * static_cast<INT>(sizeof(DWORD)), PixelFormat32bppARGB,
+                                   reinterpret_cast<BYTE*>(m_pixels[i]));
+            if (canvas.GetLastStatus() != Gdiplus::Ok)
+                return false;
+            DrawThumbnail(canvas, image, size);
+        }
+        // The mask, as an icon of the picture has it: set where the picture is transparent.
+        const size_t rowBytes = static_cast<size_t>((size + 15) / 16 * 2);
+        std::fill(m_maskBits[i].begin(), m_maskBits[i].end(), BYTE{0});
+        for (int y = 0; y < size; ++y) {
+            const DWORD* row = m_pixels[i] + static_cast<size_t>(y) * static_cast<size_t>(size);
+            BYTE* maskRow = m_maskBits[i].data() + static_cast<size_t>(y) * rowBytes;
+            for (int x = 0; x < size; ++x)
+                if ((row[x] >> 24) == 0)
+                    maskRow[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+        }
+        if (SetBitmapBits(m_mask[i], static_cast<LONG>(m_maskBits[i].size()), m_maskBits[i].data()) == 0)
+            return false;
+    }
+    return true;
+}
+
+bool ThumbnailPainter::PaintFile(const CString& path)
+{
     if (!FileExists(path))
         return false;
     std::unique_ptr<Gdiplus::Bitmap> image(Gdiplus::Bitmap::FromFile(path));
     if (!image || image->GetLastStatus() != Gdiplus::Ok || image->GetHeight() == 0)
         return false;
-    bool all = true;
-    for (int i = 0; i < 4; ++i) {
-        icons[i] = MakeThumbnailIcon(*image, kPictureSizes[i]);
-        all = all && icons[i];
-    }
-    return all;
+    return Paint(*image);
 }
 
-void DestroyIcons(HICON (&icons)[4])
+bool ThumbnailPainter::Put(CImageList (&lists)[4], int index) const
 {
-    for (HICON icon : icons)
-        if (icon)
-            DestroyIcon(icon);
+    bool all = true;
+    for (int i = 0; i < 4; ++i)
+        all = lists[i].GetSafeHandle() && ImageList_Replace(lists[i].GetSafeHandle(), index, m_color[i], m_mask[i]) &&
+              all;
+    return all;
 }
-}  // namespace
 
 int CBrenvaleDoc::AddTitleIcons(const CString& path)
 {
     if (!m_gdiplusToken || !m_pictures[0].GetSafeHandle())
         return DefaultTitlePicture;
-    HICON icons[4];
+    ThumbnailPainter painter;
     int index = DefaultTitlePicture;
-    if (MakeTitleIcons(path, icons)) {
+    if (painter.PaintFile(path)) {
         const int slot = m_pictureSlots;
         bool room = slot < m_pictures[0].GetImageCount();
         if (!room) {
@@ -195,15 +257,11 @@ int CBrenvaleDoc::AddTitleIcons(const CString& path)
                     list.SetImageCount(slot);  // no room for more: the title keeps the placeholder
             }
         }
-        bool all = room;
-        for (int i = 0; i < 4 && all; ++i)
-            all = m_pictures[i].Replace(slot, icons[i]) == slot;
-        if (all) {
+        if (room && painter.Put(m_pictures, slot)) {
             index = slot;
             ++m_pictureSlots;
         }
     }
-    DestroyIcons(icons);
     return index;
 }
 
@@ -211,11 +269,9 @@ void CBrenvaleDoc::ReplaceTitleIcons(int index, const CString& path)
 {
     if (!m_gdiplusToken || !m_pictures[0].GetSafeHandle())
         return;
-    HICON icons[4];
-    if (MakeTitleIcons(path, icons))
-        for (int i = 0; i < 4; ++i)
-            m_pictures[i].Replace(index, icons[i]);
-    DestroyIcons(icons);
+    ThumbnailPainter painter;
+    if (painter.PaintFile(path))
+        painter.Put(m_pictures, index);
 }
 
 
@@ -258,6 +314,10 @@ void CBrenvaleDoc::PreparePictures()
 
 INT_PTR CBrenvaleDoc::FillPendingPictures(INT_PTR maxCount, std::vector<const CMediaObject*>* filled)
 {
+    if (m_pendingPictures.empty())
+        return 0;
+    // One set of four canvases for the whole turn: the lists copy the pixels they are given.
+    ThumbnailPainter painter;
     for (INT_PTR done = 0; !m_pendingPictures.empty() && (maxCount < 0 || done < maxCount); ++done) {
         const PendingPicture pending = m_pendingPictures.front();
         m_pendingPictures.pop_front();
@@ -265,18 +325,11 @@ INT_PTR CBrenvaleDoc::FillPendingPictures(INT_PTR maxCount, std::vector<const CM
         CMediaObject* title = FindTitle(pending.titleId);
         if (!title || title->GetPictureIndex() != DefaultTitlePicture)
             continue;
-        HICON icons[4];
-        if (MakeTitleIcons(title->GetThumbnailPath(m_dataFolder, FALSE), icons)) {
-            bool all = true;
-            for (int i = 0; i < 4; ++i)
-                all = m_pictures[i].Replace(pending.slot, icons[i]) == pending.slot && all;
-            if (all) {
-                title->SetPictureIndex(pending.slot);
-                if (filled)
-                    filled->push_back(title);
-            }
+        if (painter.PaintFile(title->GetThumbnailPath(m_dataFolder, FALSE)) && painter.Put(m_pictures, pending.slot)) {
+            title->SetPictureIndex(pending.slot);
+            if (filled)
+                filled->push_back(title);
         }
-        DestroyIcons(icons);
     }
     return GetPendingPictureCount();
 }

@@ -13,7 +13,10 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 using namespace librarytest;
 using testsupport::FileCount;
@@ -633,6 +636,138 @@ TEST_F(Library, FitsAThumbnailIntoAFramedSquareIcon)
             DeleteObject(info.hbmColor);
             DeleteObject(info.hbmMask);
             DestroyIcon(icon);
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+}
+
+// The lists are filled from bitmaps rather than icons: what they hold must be what the
+// framed icon of the same picture gave, at every size, and a photograph (transparent
+// bands beside it) is drawn exactly as from the icon. A picture with its own
+// translucency is drawn blended once over what is behind it (from the icon such pixels
+// came out darker, their colour weighed by their alpha twice).
+TEST_F(Library, PutsAThumbnailIntoThePictureListsExactlyAsItsFramedIcon)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+    const struct {
+        const wchar_t* file;
+        const char* source;
+        bool translucent;       // else drawn as from the icon
+        DWORD colour, alpha;    // of a translucent picture: its middle
+    } pictures[] = {
+        {L"wide photo.jpg", "testsrc=s=200x120", false, 0, 0},
+        {L"tall photo.jpg", "testsrc=s=90x160", false, 0, 0},
+        {L"half clear.png", "color=c=0x20a040@0.5:s=60x90,format=rgba", true, 0x20a040, 0x80},
+    };
+    const DWORD background = 0x336699;
+    const int sizes[4] = {16, 32, 48, 96};
+    // One painter for them all, as a fill uses it: each picture drawn over the last.
+    ThumbnailPainter painter;
+    for (const auto& picture : pictures) {
+        const CString path = m_scratch / picture.file;
+        ASSERT_EQ(0, testsupport::RunHostCommand(std::string("ffmpeg -v error -y -f lavfi -i '") + picture.source +
+                                                 "' -frames:v 1 " + testsupport::ShellQuoted(path)));
+        Gdiplus::Bitmap image(path);
+        ASSERT_EQ(image.GetLastStatus(), Gdiplus::Ok) << picture.source;
+        ASSERT_TRUE(painter.Paint(image));
+        CImageList fromIcons[4], fromBitmaps[4];
+        for (int i = 0; i < 4; ++i) {
+            for (CImageList* lists : {fromIcons, fromBitmaps}) {
+                ASSERT_TRUE(lists[i].Create(sizes[i], sizes[i], ILC_COLOR32 | ILC_MASK, 0, 4));
+                ASSERT_TRUE(lists[i].SetImageCount(3));
+            }
+            HICON icon = MakeThumbnailIcon(image, sizes[i]);
+            ASSERT_NE(icon, nullptr);
+            EXPECT_EQ(fromIcons[i].Replace(1, icon), 1);
+            DestroyIcon(icon);
+        }
+        ASSERT_TRUE(painter.Put(fromBitmaps, 1));
+
+        for (int i = 0; i < 4; ++i) {
+            const int size = sizes[i];
+            // The stored colour and mask of place 1.
+            auto stored = [&](CImageList& list, bool mask) {
+                IMAGEINFO info{};
+                EXPECT_TRUE(ImageList_GetImageInfo(list.GetSafeHandle(), 1, &info));
+                BITMAPINFO header{};
+                header.bmiHeader.biSize = sizeof header.bmiHeader;
+                header.bmiHeader.biWidth = size;
+                header.bmiHeader.biHeight = -size;
+                header.bmiHeader.biPlanes = 1;
+                header.bmiHeader.biBitCount = 32;
+                std::vector<DWORD> pixels(static_cast<size_t>(size * size));
+                HDC screen = GetDC(nullptr);
+                HDC from = CreateCompatibleDC(screen);
+                HDC to = CreateCompatibleDC(screen);
+                void* bits = nullptr;
+                HBITMAP copy = CreateDIBSection(screen, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+                HGDIOBJ oldFrom = SelectObject(from, mask ? info.hbmMask : info.hbmImage);
+                HGDIOBJ oldTo = SelectObject(to, copy);
+                BitBlt(to, 0, 0, size, size, from, info.rcImage.left, info.rcImage.top, SRCCOPY);
+                GdiFlush();
+                std::copy_n(static_cast<DWORD*>(bits), pixels.size(), pixels.begin());
+                SelectObject(to, oldTo);
+                SelectObject(from, oldFrom);
+                DeleteObject(copy);
+                DeleteDC(to);
+                DeleteDC(from);
+                ReleaseDC(nullptr, screen);
+                return pixels;
+            };
+            // "" when the same, else the first pixel that differs.
+            auto difference = [size](const std::vector<DWORD>& got, const std::vector<DWORD>& want) {
+                for (size_t n = 0; n < got.size() && n < want.size(); ++n)
+                    if (got[n] != want[n]) {
+                        char text[96];
+                        std::snprintf(text, sizeof text, "(%d, %d): %08lx, not %08lx", static_cast<int>(n) % size,
+                                      static_cast<int>(n) / size, static_cast<unsigned long>(got[n]),
+                                      static_cast<unsigned long>(want[n]));
+                        return std::string(text);
+                    }
+                return std::string(got.size() == want.size() ? "" : "sizes differ");
+            };
+            EXPECT_EQ(difference(stored(fromBitmaps[i], false), stored(fromIcons[i], false)), "")
+                << picture.source << ' ' << size;
+            EXPECT_EQ(difference(stored(fromBitmaps[i], true), stored(fromIcons[i], true)), "")
+                << picture.source << ' ' << size;
+            // Drawn over a coloured background, as the views draw them.
+            auto drawn = [&](CImageList& list, UINT style) {
+                BITMAPINFO header{};
+                header.bmiHeader.biSize = sizeof header.bmiHeader;
+                header.bmiHeader.biWidth = size;
+                header.bmiHeader.biHeight = -size;
+                header.bmiHeader.biPlanes = 1;
+                header.bmiHeader.biBitCount = 32;
+                void* bits = nullptr;
+                HBITMAP canvas = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+                HDC dc = CreateCompatibleDC(nullptr);
+                HGDIOBJ old = SelectObject(dc, canvas);
+                std::fill_n(static_cast<DWORD*>(bits), size * size, background);
+                ImageList_Draw(list.GetSafeHandle(), 1, dc, 0, 0, style);
+                GdiFlush();
+                std::vector<DWORD> pixels(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + size * size);
+                SelectObject(dc, old);
+                DeleteDC(dc);
+                DeleteObject(canvas);
+                return pixels;
+            };
+            if (!picture.translucent) {
+                for (UINT style : {ILD_NORMAL, ILD_TRANSPARENT, ILD_SELECTED})
+                    EXPECT_EQ(difference(drawn(fromBitmaps[i], style), drawn(fromIcons[i], style)), "")
+                        << picture.source << ' ' << size << " style " << style;
+                continue;
+            }
+            const DWORD middle = drawn(fromBitmaps[i], ILD_NORMAL)[static_cast<size_t>(size / 2 * size + size / 2)];
+            for (int shift : {0, 8, 16}) {
+                const int own = static_cast<int>((picture.colour >> shift) & 0xFF);
+                const int behind = static_cast<int>((background >> shift) & 0xFF);
+                const int alpha = static_cast<int>(picture.alpha);
+                const int want = (own * alpha + behind * (255 - alpha)) / 255;
+                EXPECT_NEAR(static_cast<int>((middle >> shift) & 0xFF), want, 2)
+                    << picture.source << ' ' << size << " channel " << shift;
+            }
         }
     }
     Gdiplus::GdiplusShutdown(token);
