@@ -202,28 +202,40 @@ HRESULT CWMABurn::AddTrackFiles(int part, const TrackBoundaries& b, int tracks)
     return S_OK;
 }
 
-HRESULT CWMABurn::CheckPartOpens(ULONG part)
+HRESULT CWMABurn::OpenPartAudio(ULONG part, std::unique_ptr<wmreader::MediaReader>* reader,
+                                std::unique_ptr<CCdAudioReader>* cd)
 {
-    std::unique_ptr<wmreader::MediaReader> reader;
-    HRESULT hr = wmreader::CreateMediaReader(&reader);
+    HRESULT hr = wmreader::CreateMediaReader(reader);
     if (FAILED(hr))
         return Fail(L"create synchronous Reader", hr);
-    hr = reader->Open(m_paths[part]);
+    hr = (*reader)->Open(m_paths[part]);
     if (FAILED(hr))
         return Fail(L"open media file", hr);
-    CCdAudioReader cd(*reader);
+    *cd = std::make_unique<CCdAudioReader>(**reader);
     wmreader::ReaderStep step = wmreader::ReaderStep::None;
-    hr = cd.Prepare(&step);
+    hr = (*cd)->Prepare(&step);
     if (FAILED(hr)) {
-        reader->Close();
-        if (cd.Refused())
+        (*reader)->Close();
+        if ((*cd)->Refused())
             return FailText(L"GetAudioOutput", AfxLoadString(IDS_NO_CD_AUDIO_FORMAT), E_FAIL);
         const std::wstring detail = wmreader::AudioOutputFailureText(step);
         if (!detail.empty())
             return FailText(L"GetAudioOutput", detail.c_str(), hr);
         return Fail(L"prepare the audio stream", hr);
     }
+    return S_OK;
+}
+
+HRESULT CWMABurn::CheckPartOpens(ULONG part)
+{
+    std::unique_ptr<wmreader::MediaReader> reader;
+    std::unique_ptr<CCdAudioReader> audio;
+    HRESULT hr = OpenPartAudio(part, &reader, &audio);
+    if (FAILED(hr))
+        return hr;
+    CCdAudioReader& cd = *audio;
     // Its first audio, to see that it decodes at all.
+    wmreader::ReaderStep step = wmreader::ReaderStep::None;
     CdAudioChunk chunk;
     hr = cd.Next(&chunk, &step);
     reader->Close();
@@ -278,25 +290,12 @@ HRESULT CWMABurn::DecodePart(int part, IWMDMProgress* progress, size_t firstTrac
 {
     *framesOut = 0;
     std::unique_ptr<wmreader::MediaReader> reader;
-    HRESULT hr = wmreader::CreateMediaReader(&reader);
+    std::unique_ptr<CCdAudioReader> audio;
+    HRESULT hr = OpenPartAudio(static_cast<ULONG>(part), &reader, &audio);
     if (FAILED(hr))
-        return Fail(L"create synchronous Reader", hr);
-    hr = reader->Open(m_paths[part]);
-    if (FAILED(hr))
-        return Fail(L"open media file", hr);
-
-    CCdAudioReader cd(*reader);
+        return hr;
+    CCdAudioReader& cd = *audio;
     wmreader::ReaderStep step = wmreader::ReaderStep::None;
-    hr = cd.Prepare(&step);
-    if (FAILED(hr)) {
-        reader->Close();
-        if (cd.Refused())
-            return FailText(L"GetAudioOutput", AfxLoadString(IDS_NO_CD_AUDIO_FORMAT), E_FAIL);
-        const std::wstring detail = wmreader::AudioOutputFailureText(step);
-        if (!detail.empty())
-            return FailText(L"GetAudioOutput", detail.c_str(), hr);
-        return Fail(L"prepare the audio stream", hr);
-    }
 
     // Where each track but the last ends, in frames from the part's start.
     std::vector<ULONGLONG> ends;

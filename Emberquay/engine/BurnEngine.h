@@ -20,7 +20,13 @@
 #include "TrackList.h"
 #include "WmdmProgress.h"
 
+#include <memory>
 #include <vector>
+
+class CCdAudioReader;
+namespace wmreader {
+class MediaReader;
+}
 
 // The user cancelled (a progress reply, a question answered so).
 inline constexpr HRESULT kBurnCancelled = wmdm::kUserCancelled;
@@ -82,7 +88,10 @@ private:
     // Adds to the error text which part (and which of its tracks) it comes from, and that the
     // disc has not been written.
     void NamePart(ULONG part, int partTrack);
-    // Checks that a part opens and gives CD audio, without decoding it.
+    // Opens a part and prepares its audio as CD audio; a failure is in the error text.
+    HRESULT OpenPartAudio(ULONG part, std::unique_ptr<wmreader::MediaReader>* reader,
+                          std::unique_ptr<CCdAudioReader>* cd);
+    // Checks that a part opens and gives CD audio, and that its first audio decodes.
     HRESULT CheckPartOpens(ULONG part);
     // Checks a decoded part: its audio reaches its end, and every track has audio.
     HRESULT CheckDecodedPart(ULONG part, size_t firstTrack, ULONGLONG frames);
